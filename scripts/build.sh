@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Setup, then configure and build Release into build/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release "$@"
+cmake --build build

@@ -1,0 +1,52 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace platform {
+
+// One value of a settings key: a 32-bit number (dword:XXXXXXXX) or a text.
+struct RegistryValue {
+    enum class Type { Dword, String };
+    Type type = Type::String;
+    uint32_t dword = 0;
+    std::string text;
+};
+
+// The read-only settings file that stands in for the machine-wide registry: a subset of the
+// Windows .reg export format. Only HKEY_LOCAL_MACHINE keys are kept; key paths are given
+// without that root ("SOFTWARE\\Vexlor") and compare without regard to case, as do value names.
+class Registry {
+public:
+    // The settings file in use: $VEXLOR_REGISTRY if set, else $XDG_CONFIG_HOME/vexlor/registry.reg
+    // (default ~/.config/vexlor/registry.reg), else /etc/vexlor/registry.reg; the first that
+    // exists. Empty when none does.
+    static std::string SettingsPath();
+    // Reads the settings file in use; no file gives an empty registry (every key missing).
+    static Registry Load();
+    // Reads one file; an unreadable file gives an empty registry.
+    static Registry LoadFile(const std::string& path);
+    // Parses .reg text. Malformed lines are skipped; any input is safe.
+    static Registry Parse(std::string_view text);
+
+    bool HasKey(std::string_view keyPath) const;
+    std::optional<RegistryValue> Read(std::string_view keyPath, std::string_view valueName) const;
+    std::optional<uint32_t> ReadDword(std::string_view keyPath, std::string_view valueName) const;
+    std::optional<std::string> ReadString(std::string_view keyPath, std::string_view valueName) const;
+    // The key's values in file order (a later line for the same name replaces the earlier value
+    // in place). Empty when the key is missing.
+    std::vector<std::pair<std::string, RegistryValue>> Values(std::string_view keyPath) const;
+
+private:
+    struct Key {
+        std::string path;
+        std::vector<std::pair<std::string, RegistryValue>> values;
+    };
+    const Key* FindKey(std::string_view keyPath) const;
+    std::vector<Key> m_keys;
+};
+
+}  // namespace platform

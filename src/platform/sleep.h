@@ -1,0 +1,17 @@
+#pragma once
+#include <cstdint>
+
+namespace platform {
+
+// The factor from VEXLOR_TIME_SCALE (a positive decimal; 1 when unset or invalid).
+// Read once per process: tests set it before the first pause.
+double TimeScale();
+
+// A design pause or time-out in milliseconds, scaled by TimeScale().
+// A non-zero pause never scales down to 0, so a wait still yields the processor.
+int ScaledMs(int ms);
+
+// Pauses the calling thread for ScaledMs(ms) milliseconds.
+void Sleep(int ms);
+
+}  // namespace platform
