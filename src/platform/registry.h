@@ -23,13 +23,18 @@ class Registry {
 public:
     // The settings file in use: $VEXLOR_REGISTRY if set, else $XDG_CONFIG_HOME/vexlor/registry.reg
     // (default ~/.config/vexlor/registry.reg), else /etc/vexlor/registry.reg; the first that
-    // exists. Empty when none does.
+    // exists. Empty when none does. A non-empty $VEXLOR_REGISTRY is the only place looked at:
+    // when that file is missing the result is empty (no settings), so tests can point it at an
+    // absent file. A relative $XDG_CONFIG_HOME is ignored, as the XDG rules say.
     static std::string SettingsPath();
     // Reads the settings file in use; no file gives an empty registry (every key missing).
     static Registry Load();
-    // Reads one file; an unreadable file gives an empty registry.
+    // Reads one file; an unreadable file gives an empty registry, and so does anything that is
+    // not a regular file or is larger than 16 MiB (no settings file is that large).
     static Registry LoadFile(const std::string& path);
-    // Parses .reg text. Malformed lines are skipped; any input is safe.
+    // Parses .reg text (LF or CRLF, an optional UTF-8 byte order mark). Malformed lines are
+    // skipped; a malformed or non-machine key line ends the current key, so the values below it
+    // are ignored. Lines holding NUL bytes are skipped. Any input is safe and parsed in linear time.
     static Registry Parse(std::string_view text);
 
     bool HasKey(std::string_view keyPath) const;
