@@ -1,0 +1,174 @@
+#include "log/log.h"
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <cstdarg>
+#include <mutex>
+#include <string>
+
+#include "log/hex_dump.h"
+#include "log/log_file.h"
+#include "log/log_line.h"
+#include "log/log_settings.h"
+#include "platform/local_time.h"
+#include "platform/sys_error.h"
+
+namespace {
+
+using diaglog::LogLine;
+
+// Message limits: LogWrite (and so every dump and system error line) and LogWriteSrc/LogWritePort.
+constexpr size_t kPlainMessageMax = 16384;
+constexpr size_t kColumnMessageMax = 4095;
+// At most this many bytes of a buffer are dumped.
+constexpr int32_t kDumpBytesMax = 4096;
+// More bytes than this never fit in one line ("%02X " per byte), so no more are converted.
+constexpr size_t kDumpVisibleBytes = diaglog::kLineMax / 3 + 1;
+
+constexpr char kStars[] = "*******************************************************************************";
+static_assert(sizeof kStars - 1 == 79);
+
+// The level test of every write is this one relaxed load and comparison: it holds the configured
+// level while the log is open and a value below every level while it is closed.
+constexpr int64_t kClosedGate = INT64_MIN;
+std::atomic<int64_t> g_gate{kClosedGate};
+
+diaglog::LogFile g_file;
+std::mutex g_openCloseMutex;  // LogOpen and LogClose only; writers never take it
+
+enum class Layout { Plain, Source, Port };
+
+int32_t WriteLineV(int32_t level, Layout layout, const char* port, const char* source, const char* format,
+                   va_list args) __attribute__((format(printf, 5, 0)));
+
+int32_t WriteLineV(int32_t level, Layout layout, const char* port, const char* source, const char* format,
+                   va_list args) {
+    LogLine line;
+    line.AppendPrefix(level, platform::Now());
+    if (layout == Layout::Port) {
+        line.Append(port ? port : "");
+        line.Append("\t");
+    }
+    if (layout != Layout::Plain) {
+        line.Append(source ? source : "");
+        line.Append(layout == Layout::Source ? "\t " : "\t");
+    }
+    line.AppendFormatted(layout == Layout::Plain ? kPlainMessageMax : kColumnMessageMax, format ? format : "", args);
+    line.End();
+    bool flush = level == LOG_NML || level == LOG_ER;
+    return g_file.Write(line.Data(), line.Size(), flush) ? 1 : 0;
+}
+
+int32_t WritePlain(int32_t level, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+int32_t WritePlain(int32_t level, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    int32_t result = WriteLineV(level, Layout::Plain, nullptr, nullptr, format, args);
+    va_end(args);
+    return result;
+}
+
+// The count a dump reports: at most 4096, and none of a missing or negative buffer.
+int32_t DumpCount(const void* bytes, int32_t count) {
+    if (!bytes || count < 0) return 0;
+    return std::min(count, kDumpBytesMax);
+}
+
+void CloseLocked() {
+    if (!g_file.IsOpen()) return;
+    LogWrite(LOG_NML, "*...End....");
+    LogWrite(LOG_NML, "%s", kStars);
+    g_gate.store(kClosedGate);
+    g_file.Close();
+}
+
+}  // namespace
+
+bool LogEnabled(int32_t level) { return level <= g_gate.load(std::memory_order_relaxed); }
+
+int32_t LogOpen(const char* keyPath) {
+    std::lock_guard<std::mutex> lock(g_openCloseMutex);
+    CloseLocked();  // opened once per run; a second open starts afresh
+    auto settings = diaglog::ReadLogSettings(keyPath);
+    if (!settings) return LOGERR_NO_KEY;
+    if (settings->level == -1) return 1;
+    auto name = diaglog::LogFileName(settings->app, platform::Now());
+    if (!name || !g_file.Open(name->c_str(), settings->appendOption != 0)) return LOGERR_OPEN_FILE;
+    g_gate.store(settings->level);
+    LogWrite(LOG_NML, "%s", kStars);
+    LogWrite(LOG_NML, "*... Start ...");
+    return 1;
+}
+
+int32_t LogClose() {
+    std::lock_guard<std::mutex> lock(g_openCloseMutex);
+    CloseLocked();
+    return 1;
+}
+
+int32_t LogWrite(int32_t level, const char* format, ...) {
+    if (!LogEnabled(level)) return 0;
+    va_list args;
+    va_start(args, format);
+    int32_t result = WriteLineV(level, Layout::Plain, nullptr, nullptr, format, args);
+    va_end(args);
+    return result;
+}
+
+int32_t LogWriteSrc(int32_t level, const char* source, const char* format, ...) {
+    if (!LogEnabled(level)) return 0;
+    va_list args;
+    va_start(args, format);
+    int32_t result = WriteLineV(level, Layout::Source, nullptr, source, format, args);
+    va_end(args);
+    return result;
+}
+
+int32_t LogWritePort(int32_t level, const char* port, const char* source, const char* format, ...) {
+    if (!LogEnabled(level)) return 0;
+    va_list args;
+    va_start(args, format);
+    int32_t result = WriteLineV(level, Layout::Port, port, source, format, args);
+    va_end(args);
+    return result;
+}
+
+int32_t LogDump(int32_t level, const void* bytes, int32_t count) {
+    if (!LogEnabled(level)) return 0;
+    count = DumpCount(bytes, count);
+    char hex[kDumpVisibleBytes * 3 + 1];
+    diaglog::HexDump(bytes, std::min(static_cast<size_t>(count), kDumpVisibleBytes), hex, sizeof hex);
+    return WritePlain(level, "The %d bytes buffer content is: %s", count, hex);
+}
+
+int32_t LogDumpPort(int32_t level, const char* port, const char* source, const void* bytes, int32_t count) {
+    if (!g_file.IsOpen()) return 0;
+    if (!LogEnabled(level)) return 1;  // the line would be filtered: skip the conversion
+    count = DumpCount(bytes, count);
+    char hex[kDumpVisibleBytes * 3 + 1];
+    diaglog::HexDump(bytes, std::min(static_cast<size_t>(count), kDumpVisibleBytes), hex, sizeof hex);
+    WritePlain(level, "%s\t%s\tThe %d bytes buffer content is: %s", port ? port : "", source ? source : "", count,
+               hex);
+    return 1;
+}
+
+int32_t LogSysError(int32_t errorNumber) {
+    if (!g_file.IsOpen()) return 0;
+    if (!LogEnabled(LOG_ER)) return 1;
+    std::string text = platform::SysErrorText(errorNumber);
+    if (!text.empty()) WritePlain(LOG_ER, "The system error number [%d] --> %s", errorNumber, text.c_str());
+    return 1;
+}
+
+int32_t LogSysErrorPort(const char* port, const char* source, int32_t errorNumber) {
+    if (!g_file.IsOpen()) return 0;
+    if (!LogEnabled(LOG_ER)) return 1;
+    std::string text = platform::SysErrorText(errorNumber);
+    if (!text.empty()) {
+        WritePlain(LOG_ER, "%s\t%s\tThe system error number [%d] --> %s", port ? port : "", source ? source : "",
+                   errorNumber, text.c_str());
+    }
+    return 1;
+}
