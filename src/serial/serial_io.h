@@ -1,0 +1,149 @@
+#pragma once
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "platform/auto_reset_event.h"
+#include "platform/serial_port.h"
+#include "serial/handset_replies.h"
+#include "serial/phone_mode.h"
+
+// What the listener thread tells the channel's owner through OnEvent.
+enum EChannelEvent : int32_t {
+    EVENT_LISTENER_ENDED = 0,  // the listener loop has ended and the port is closed
+    EVENT_DETECTING = 1,       // detection starts (listener start, or a read error in a known mode)
+    EVENT_DS_FOUND = 2,
+    EVENT_DIAG_FOUND = 3,
+    EVENT_DL_FOUND = 4,
+    EVENT_DATA = 5,            // bytes were appended to the receive buffer: take them with Read
+};
+
+// The rate rotation of the listener.
+enum EBaudrate : uint32_t {
+    BAUD_115200 = 115200,
+    BAUD_230400 = 230400,
+    BAUD_460800 = 460800,
+};
+
+// Result codes besides 0 and errno values.
+inline constexpr int32_t kSerialRefused = -1;                 // Write gated, or device not in the port list
+inline constexpr int32_t kSerialNotOpen = 6;                  // platform::kErrorInvalidHandle
+inline constexpr int32_t kSerialAlreadyOpen = 1247;           // platform::kErrorAlreadyInitialized
+inline constexpr int32_t kSerialDeviceNameSize = 16;          // m_szDevice, NUL included
+inline constexpr int32_t kSerialRxInitialCapacity = 8192;     // receive buffer start and growth step
+inline constexpr int32_t kSerialListenerReadSize = 1024;      // one listener read
+inline constexpr int32_t kReadWhenAvailableLimitMs = 3000;    // ReadWhenAvailable gives up (ETIMEDOUT)
+inline constexpr int32_t kDetectionSettleMs = 20;             // gap that ends a detection reply
+
+// The channel to the handset over one serial port: opens it with fixed line settings, runs one
+// listener thread per open port that detects the handset's mode and then keeps received bytes
+// in a receive buffer for the owner, writes what the owner hands it, and switches the handset
+// between modes. Abstract: the owner derives and implements OnEvent, which runs on the listener
+// thread (the listener does not read the port again until it returns).
+//
+// Owners must call DestroyChannel() first thing in their own destructor: the listener calls
+// OnEvent, which must not run while the derived part is being torn down.
+class CSerialIO {
+public:
+    CSerialIO();
+    virtual ~CSerialIO();
+    CSerialIO(const CSerialIO&) = delete;
+    CSerialIO& operator=(const CSerialIO&) = delete;
+
+    // Stores the device name ("COM3"; a longer name without "\\.\" gets that prefix: "\\.\COM12")
+    // and the rate, then starts the listener, which opens the port; does not wait for it.
+    // 0, 1247 when the port is open, ENAMETOOLONG when the stored name would exceed 15
+    // characters (logged, nothing started), or StartListener's error.
+    virtual int32_t Open(const char* lpszDevice, uint32_t baudrate);
+    // Stops the listener (up to 180000 ms) and closes the port. 0 when the ending listener has
+    // closed the port, 1 when Close itself closed it, else the error.
+    virtual int32_t Close();
+    // Write gate, then InternalWrite. -1 (nothing sent) while m_bBlockWrites is set.
+    virtual int32_t Write(const void* data, int32_t length, uint32_t* written = nullptr);
+    // Takes up to capacity unread bytes from the receive buffer. 0 (count possibly 0), or 6
+    // when the port is not open.
+    virtual int32_t Read(void* dest, int32_t capacity, int32_t* taken = nullptr);
+    virtual void OnEvent(EChannelEvent event) = 0;
+
+    // Port, listener and receive buffer operations (the owner and the mode switches use them).
+    int32_t InternalOpen();
+    int32_t InternalClose();
+    int32_t InternalWrite(const void* data, int32_t length, uint32_t* written = nullptr);
+    // 0, or an error: the thread cannot be created, or EBUSY while a listener that outlived
+    // StopListener's time limit is still ending (never two listeners on one port).
+    int32_t StartListener();
+    // Asks the listener to end and waits up to timeoutMs (-1: no limit). 0.
+    int32_t StopListener(int32_t timeoutMs);
+    uint32_t ThreadProc();
+    // Waits until received bytes are there (at most kReadWhenAvailableLimitMs, scaled), lets
+    // 100 ms pass for the rest of the reply, then Read. ETIMEDOUT when nothing arrives.
+    int32_t ReadWhenAvailable(void* dest, int32_t capacity, int32_t* taken = nullptr);
+    int32_t BaudIndexOf(uint32_t baudrate) const;
+    // Writes the detection packet: 1 when written whole, else 0.
+    int32_t SendProbe();
+
+    // Mode switches. 1 on success, 0 on failure (GetMobileMode: PLATFORM_OTHER).
+    int32_t ChangeDS2DIAG();
+    void DrainHandset();
+    EMobilePlatform GetMobileMode();
+    int32_t ChangeToOffline();
+    int32_t ChangeDIAG2DL();
+    int32_t ChangeDS2DL();
+
+    // Read-only views for owners and tests.
+    EPhoneMode Mode() const { return m_eMode.load(); }
+    uint32_t UnreadCount() const { return m_nRxWrite.load() - m_nRxRead.load(); }
+    int32_t LastError() const { return m_lLastError.load(); }
+    uint32_t Baudrate() const { return m_dwBaudrate.load(); }
+    const char* Device() const { return m_szDevice; }
+    // The device name as the log's port column shows it: without a leading "\\.\".
+    const char* PortName() const;
+    bool IsPortOpen() const { return m_hFile.IsOpen(); }
+    bool IsListenerRunning() const { return m_bListenerAlive.load(); }
+
+protected:
+    // Sets m_bDestroying, stops the listener without limit and closes the port. Idempotent;
+    // the owner's destructor calls it before anything of the owner is torn down.
+    void DestroyChannel();
+
+    // Appends n received bytes to the receive buffer, growing or compacting it (under m_csRx).
+    void AppendReceived(const uint8_t* bytes, uint32_t n);
+
+    std::recursive_mutex m_csPort;  // opening, closing and writing of the port
+    std::recursive_mutex m_csRx;    // the receive buffer and its two positions
+    char m_szDevice[kSerialDeviceNameSize] = {};
+    std::atomic<uint32_t> m_dwBaudrate{0};
+    std::atomic<int32_t> m_lLastError{0};
+    platform::SerialPort m_hFile;           // closed while the port is closed
+    platform::AutoResetEvent m_hevtWrite;   // signalled when a write has completed
+    platform::AutoResetEvent m_hevtRead;    // wakes the listener's pauses when it is asked to stop
+    std::atomic<int32_t> m_bStop{0};
+    std::thread m_hThread;                  // the listener; not joinable when none runs
+    std::atomic<int32_t> m_bDestroying{0};
+    std::atomic<EPhoneMode> m_eMode{PHONE_MODE_NONE};
+    std::unique_ptr<uint8_t[]> m_pRxBuffer;
+    std::atomic<uint32_t> m_nRxRead{0};
+    std::atomic<uint32_t> m_nRxWrite{0};
+    std::atomic<uint32_t> m_nRxCapacity{0};
+    std::atomic<int32_t> m_lPendingWrites{0};
+    std::atomic<int32_t> m_bHoldEvents{0};
+    std::atomic<int32_t> m_bBlockWrites{0};
+    const uint32_t m_aBaudrates[3] = {BAUD_115200, BAUD_230400, BAUD_460800};
+    std::atomic<int32_t> m_nBaudIndex{0};
+
+private:
+    // Waits up to ms (scaled) unless the listener has been asked to stop.
+    void ListenerPause(int ms);
+    // Waits up to timeoutMs (-1: no limit) for the running listener to end. True when it has.
+    bool WaitListenerEnded(int32_t timeoutMs);
+    // Joins a listener that StopListener left ending once it has ended. True when none is left.
+    bool ReapStaleListener();
+
+    std::thread m_hStaleThread;                 // a listener that outlived StopListener's limit
+    std::atomic<bool> m_bListenerAlive{false};  // a listener thread has not yet ended
+    std::mutex m_endMutex;                      // with m_endCond: the end of the listener
+    std::condition_variable m_endCond;
+};
