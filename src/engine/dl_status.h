@@ -1,0 +1,28 @@
+#pragma once
+#include <cstdint>
+
+// The two messages the download engine posts to its notification target.
+constexpr uint32_t WM_USER_BASE = 0x400;                // the platform's first user message
+constexpr uint32_t WM_DL_STATUS = WM_USER_BASE + 0x201;   // 0x601, wParam: a status code
+constexpr uint32_t WM_DL_PROGRESS = WM_USER_BASE + 0x202; // 0x602, wParam: a percentage 0..100
+
+// Status codes of a run. Every run posts STATUS_STARTED and then at most one more: the done
+// status, one of the errors, or none at all when the run was stopped.
+enum DownloadStatus : uint32_t {
+    STATUS_STARTED = 0x001,
+    STATUS_DIAG_READY = 0x060,
+    STATUS_DONE = 0x065,
+    STATUS_ERR_PORT = 0xF01,
+    STATUS_ERR_MODE = 0xF0C,
+    STATUS_ERR_NOT_DIAG = 0xF15,
+    STATUS_ERR_VERSION = 0xF60,
+    STATUS_ERR_WRITE = 0xF62,
+    STATUS_ERR_FINAL = 0xF63,
+    STATUS_ERR_NAND = 0xF64,
+    STATUS_ERR_ACC = 0xF66,
+};
+
+// True for the codes that end a run (done or an error); the other two only mark progress.
+constexpr bool IsFinalStatus(uint32_t status) {
+    return status != STATUS_STARTED && status != STATUS_DIAG_READY;
+}
