@@ -1,0 +1,111 @@
+#pragma once
+// The numeric string IDs of the language resource libraries, and how each text is used.
+// Every library holds one text per ID below; the window, the dialogs and the headless front
+// end look their texts up by these numbers. A text used as a printf format must carry exactly
+// the conversions its use names (a literal percent sign is written "%%").
+
+#include <cstddef>
+
+namespace lang {
+
+enum StringId : unsigned {
+    IDS_TITLE = 1,            // window title and About text; %s: model code
+    IDS_STOP = 3,             // caption of Stop
+    IDS_NO_PORT = 4,          // the only combo item while no port is known
+    IDS_PROGRESS = 5,         // progress line of a run; %d: percentage
+    IDS_ABOUT = 24,           // About menu item and About caption; %s: model code
+    IDS_PORT_PREFIX = 27,     // put before the number of every port in the combo
+    IDS_DIAG_READY = 28,      // status 0x060
+    IDS_INSTRUCTION_1 = 37,   // instruction lines 1 to 4; %s: model code
+    IDS_INSTRUCTION_2 = 38,
+    IDS_INSTRUCTION_3 = 39,
+    IDS_INSTRUCTION_4 = 40,
+    IDS_INSTRUCTION_6 = 44,   // instruction lines 6 to 13; %s: model code
+    IDS_INSTRUCTION_7 = 45,
+    IDS_INSTRUCTION_8 = 46,
+    IDS_INSTRUCTION_9 = 47,
+    IDS_INSTRUCTION_10 = 48,
+    IDS_INSTRUCTION_11 = 49,
+    IDS_INSTRUCTION_12 = 50,
+    IDS_INSTRUCTION_13 = 51,
+    IDS_DONE = 55,            // status 0x065
+    IDS_START = 57,           // caption of Start
+    IDS_BACKUP = 75,          // caption of the hidden button 1003
+    IDS_RESTORE = 76,         // caption of the hidden button 1004
+    IDS_INSTRUCTION_5 = 84,   // instruction line 5 (not formatted)
+    IDS_CHECK_PROGRESS = 85,  // data checking dialog; %d: percentage
+    IDS_CHECK_FAILED = 86,    // the package check failed
+    IDS_ERR_VERSION = 87,     // status 0xF60
+    IDS_ERR_PORT = 88,        // status 0xF01
+    IDS_ERR_MODE = 89,        // status 0xF0C and 0xF15
+    IDS_ERR_WRITE = 90,       // status 0xF62, 0xF63 and 0xF64
+    IDS_STARTED = 91,         // status 0x001
+    IDS_ERR_ACC = 92,         // status 0xF66
+    IDS_STOP_QUESTION = 93,   // asked before stopping
+    IDS_STOPPED = 94,         // line after a confirmed stop
+    IDS_CLOSE_QUESTION = 95,  // asked when the window is closed during a download
+};
+
+// What a text is formatted with.
+enum class FormatArg { None, Text, Integer };
+
+struct StringUse {
+    unsigned id;
+    FormatArg arg;
+};
+
+// Every ID the libraries must hold, with its format argument.
+inline constexpr StringUse kStringUses[] = {
+    {IDS_TITLE, FormatArg::Text},
+    {IDS_STOP, FormatArg::None},
+    {IDS_NO_PORT, FormatArg::None},
+    {IDS_PROGRESS, FormatArg::Integer},
+    {IDS_ABOUT, FormatArg::Text},
+    {IDS_PORT_PREFIX, FormatArg::None},
+    {IDS_DIAG_READY, FormatArg::None},
+    {IDS_INSTRUCTION_1, FormatArg::Text},
+    {IDS_INSTRUCTION_2, FormatArg::Text},
+    {IDS_INSTRUCTION_3, FormatArg::Text},
+    {IDS_INSTRUCTION_4, FormatArg::Text},
+    {IDS_INSTRUCTION_6, FormatArg::Text},
+    {IDS_INSTRUCTION_7, FormatArg::Text},
+    {IDS_INSTRUCTION_8, FormatArg::Text},
+    {IDS_INSTRUCTION_9, FormatArg::Text},
+    {IDS_INSTRUCTION_10, FormatArg::Text},
+    {IDS_INSTRUCTION_11, FormatArg::Text},
+    {IDS_INSTRUCTION_12, FormatArg::Text},
+    {IDS_INSTRUCTION_13, FormatArg::Text},
+    {IDS_DONE, FormatArg::None},
+    {IDS_START, FormatArg::None},
+    {IDS_BACKUP, FormatArg::None},
+    {IDS_RESTORE, FormatArg::None},
+    {IDS_INSTRUCTION_5, FormatArg::None},
+    {IDS_CHECK_PROGRESS, FormatArg::Integer},
+    {IDS_CHECK_FAILED, FormatArg::None},
+    {IDS_ERR_VERSION, FormatArg::None},
+    {IDS_ERR_PORT, FormatArg::None},
+    {IDS_ERR_MODE, FormatArg::None},
+    {IDS_ERR_WRITE, FormatArg::None},
+    {IDS_STARTED, FormatArg::None},
+    {IDS_ERR_ACC, FormatArg::None},
+    {IDS_STOP_QUESTION, FormatArg::None},
+    {IDS_STOPPED, FormatArg::None},
+    {IDS_CLOSE_QUESTION, FormatArg::None},
+};
+
+// The instruction lines in the order the window lists them (13 in all).
+inline constexpr unsigned kInstructionLines[] = {
+    IDS_INSTRUCTION_1,  IDS_INSTRUCTION_2,  IDS_INSTRUCTION_3,  IDS_INSTRUCTION_4,
+    IDS_INSTRUCTION_5,  IDS_INSTRUCTION_6,  IDS_INSTRUCTION_7,  IDS_INSTRUCTION_8,
+    IDS_INSTRUCTION_9,  IDS_INSTRUCTION_10, IDS_INSTRUCTION_11, IDS_INSTRUCTION_12,
+    IDS_INSTRUCTION_13,
+};
+
+// The handset model that several texts are formatted with.
+inline constexpr const char* kModelCode = "V26";
+
+// The one function each library exports: the UTF-8 text of a string ID, or null.
+inline constexpr const char* kLookupSymbol = "VexlorResString";
+using LookupFunction = const char* (*)(unsigned id);
+
+}  // namespace lang
