@@ -95,7 +95,9 @@ public:
 
     // Read-only views for owners and tests.
     EPhoneMode Mode() const { return m_eMode.load(); }
-    uint32_t UnreadCount() const { return m_nRxWrite.load() - m_nRxRead.load(); }
+    // Unread bytes in the receive buffer (taken under m_csRx, so never a torn pair of positions).
+    uint32_t UnreadCount() const;
+    uint32_t RxCapacity() const { return m_nRxCapacity.load(); }
     int32_t LastError() const { return m_lLastError.load(); }
     uint32_t Baudrate() const { return m_dwBaudrate.load(); }
     const char* Device() const { return m_szDevice; }
@@ -113,7 +115,7 @@ protected:
     void AppendReceived(const uint8_t* bytes, uint32_t n);
 
     std::recursive_mutex m_csPort;  // opening, closing and writing of the port
-    std::recursive_mutex m_csRx;    // the receive buffer and its two positions
+    mutable std::recursive_mutex m_csRx;  // the receive buffer and its two positions
     char m_szDevice[kSerialDeviceNameSize] = {};
     std::atomic<uint32_t> m_dwBaudrate{0};
     std::atomic<int32_t> m_lLastError{0};

@@ -1,0 +1,158 @@
+#include "serial/serial_io.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "log/log.h"
+#include "platform/sleep.h"
+
+namespace {
+constexpr char kDevicePrefix[] = "\\\\.\\";  // \\.\ before a device name the system would not find bare
+constexpr size_t kDevicePrefixSize = 4;
+constexpr int32_t kCloseStopLimitMs = 180000;
+constexpr int32_t kReadWhenAvailableStepMs = 100;
+}  // namespace
+
+CSerialIO::CSerialIO() : m_pRxBuffer(new uint8_t[kSerialRxInitialCapacity]()) {
+    m_nRxCapacity.store(kSerialRxInitialCapacity);
+}
+
+CSerialIO::~CSerialIO() { DestroyChannel(); }
+
+void CSerialIO::DestroyChannel() {
+    if (m_bDestroying.exchange(1) != 0) return;
+    StopListener(-1);
+    if (m_hStaleThread.joinable()) {  // a listener that outlived an earlier stop limit
+        m_bStop = 1;
+        m_hevtRead.Set();
+        m_hFile.WakeReader();
+        m_hStaleThread.join();
+        m_bStop = 0;
+    }
+    InternalClose();
+}
+
+const char* CSerialIO::PortName() const {
+    return std::strncmp(m_szDevice, kDevicePrefix, kDevicePrefixSize) == 0 ? m_szDevice + kDevicePrefixSize
+                                                                            : m_szDevice;
+}
+
+int32_t CSerialIO::Open(const char* lpszDevice, uint32_t baudrate) {
+    m_lLastError = 0;
+    if (m_hFile.IsOpen()) {
+        m_lLastError = kSerialAlreadyOpen;
+        return kSerialAlreadyOpen;
+    }
+    const char* name = lpszDevice ? lpszDevice : "";
+    size_t length = std::strlen(name);
+    bool prefixed = length > 4 && std::strstr(name, kDevicePrefix) == nullptr;
+    // A name that does not fit is refused whole: a cut-off name could open another port.
+    if (length + (prefixed ? kDevicePrefixSize : 0) >= sizeof m_szDevice) {
+        LogWritePort(LOG_ER, name, "CSerialIO::Open", "Device name %s is too long: at most %d characters.", name,
+                     static_cast<int>(sizeof m_szDevice - 1));
+        m_lLastError = ENAMETOOLONG;
+        return ENAMETOOLONG;
+    }
+    std::memset(m_szDevice, 0, sizeof m_szDevice);
+    if (prefixed) std::memcpy(m_szDevice, kDevicePrefix, kDevicePrefixSize);
+    std::memcpy(m_szDevice + (prefixed ? kDevicePrefixSize : 0), name, length);
+    m_dwBaudrate = baudrate;
+    StartListener();
+    return m_lLastError;
+}
+
+int32_t CSerialIO::Close() {
+    LogWritePort(LOG_WRN, PortName(), "CSerialIO::Close", "Try to close com port %s", PortName());
+    m_lLastError = 0;
+    StopListener(kCloseStopLimitMs);
+    if (!m_hFile.IsOpen()) return m_lLastError;
+    if (m_bListenerAlive.load()) {
+        // A listener that outlived the stop limit still reads this port; it closes it on its way out.
+        LogWritePort(LOG_ER, PortName(), "CSerialIO::Close", "Listener still ending; it closes the port.");
+        return m_lLastError;
+    }
+    if (InternalClose() == 0) {
+        LogWritePort(LOG_WRN, PortName(), "CSerialIO::Close", "Close com port %s successfully", PortName());
+        return 1;
+    }
+    LogWritePort(LOG_ER, PortName(), "CSerialIO::Close", "internal close failed.");
+    LogWritePort(LOG_ER, PortName(), "CSerialIO::Close", "Close com port %s failed", PortName());
+    return m_lLastError;
+}
+
+int32_t CSerialIO::Write(const void* data, int32_t length, uint32_t* written) {
+    if (m_bBlockWrites.load()) return kSerialRefused;
+    ++m_lPendingWrites;
+    int32_t result = InternalWrite(data, length, written);
+    --m_lPendingWrites;
+    return result;
+}
+
+int32_t CSerialIO::Read(void* dest, int32_t capacity, int32_t* taken) {
+    m_lLastError = 0;
+    if (taken) *taken = 0;
+    if (!m_hFile.IsOpen()) {
+        m_lLastError = kSerialNotOpen;
+        return kSerialNotOpen;
+    }
+    std::lock_guard<std::recursive_mutex> lock(m_csRx);
+    uint32_t readPos = m_nRxRead.load();
+    uint32_t unread = m_nRxWrite.load() - readPos;
+    uint32_t count = std::min<uint32_t>(capacity > 0 && dest ? static_cast<uint32_t>(capacity) : 0, unread);
+    if (count > 0) std::memcpy(dest, m_pRxBuffer.get() + readPos, count);
+    m_nRxRead = readPos + count;
+    if (taken) *taken = static_cast<int32_t>(count);
+    return 0;
+}
+
+uint32_t CSerialIO::UnreadCount() const {
+    std::lock_guard<std::recursive_mutex> lock(m_csRx);
+    return m_nRxWrite.load() - m_nRxRead.load();
+}
+
+int32_t CSerialIO::ReadWhenAvailable(void* dest, int32_t capacity, int32_t* taken) {
+    if (taken) *taken = 0;
+    // A handset that never answers must not hold the caller forever.
+    int looks = kReadWhenAvailableLimitMs / kReadWhenAvailableStepMs;
+    while (UnreadCount() == 0) {
+        if (looks-- <= 0) {
+            m_lLastError = ETIMEDOUT;
+            return ETIMEDOUT;
+        }
+        platform::Sleep(kReadWhenAvailableStepMs);
+    }
+    platform::Sleep(kReadWhenAvailableStepMs);  // the rest of the reply
+    return Read(dest, capacity, taken);
+}
+
+int32_t CSerialIO::BaudIndexOf(uint32_t baudrate) const {
+    for (int32_t i = 0; i < 3; ++i) {
+        if (m_aBaudrates[i] == baudrate) return i;
+    }
+    return -1;
+}
+
+void CSerialIO::AppendReceived(const uint8_t* bytes, uint32_t n) {
+    std::lock_guard<std::recursive_mutex> lock(m_csRx);
+    uint32_t readPos = m_nRxRead.load();
+    uint32_t writePos = m_nRxWrite.load();
+    uint32_t capacity = m_nRxCapacity.load();
+    uint32_t unread = writePos - readPos;
+    if (unread + n > capacity) {
+        uint32_t grown = capacity + (n / kSerialRxInitialCapacity + 1) * kSerialRxInitialCapacity;
+        std::unique_ptr<uint8_t[]> buffer(new uint8_t[grown]());
+        std::memcpy(buffer.get(), m_pRxBuffer.get() + readPos, unread);
+        m_pRxBuffer = std::move(buffer);
+        m_nRxCapacity = grown;
+        readPos = 0;
+        writePos = unread;
+    } else if (writePos + n >= capacity) {
+        std::memmove(m_pRxBuffer.get(), m_pRxBuffer.get() + readPos, unread);
+        readPos = 0;
+        writePos = unread;
+    }
+    std::memcpy(m_pRxBuffer.get() + writePos, bytes, n);
+    m_nRxRead = readPos;
+    m_nRxWrite = writePos + n;
+}

@@ -1,0 +1,184 @@
+#include <cerrno>
+#include <chrono>
+#include <system_error>
+
+#include "log/log.h"
+#include "platform/sleep.h"
+#include "serial/serial_io.h"
+
+namespace {
+constexpr const char* kStartSource = "CSerialIO::StartListener";
+constexpr const char* kStopSource = "CSerialIO::StopListener";
+constexpr const char* kThreadSource = "CSerialIO::ThreadProc";
+constexpr int kReopenPauseMs = 100;
+constexpr int kProbePauseMs = 100;
+constexpr int kRetryPauseMs = 500;
+
+EChannelEvent FoundEvent(EPhoneMode mode) {
+    switch (mode) {
+        case PHONE_MODE_DS: return EVENT_DS_FOUND;
+        case PHONE_MODE_DIAG: return EVENT_DIAG_FOUND;
+        default: return EVENT_DL_FOUND;
+    }
+}
+}  // namespace
+
+int32_t CSerialIO::StartListener() {
+    const char* port = PortName();
+    LogWritePort(LOG_WRN, port, kStartSource, "Start listener.");
+    if (m_hThread.joinable()) {
+        LogWritePort(LOG_WRN, port, kStartSource, "Thread has already existed.");
+    } else {
+        if (!ReapStaleListener()) {
+            // Two listeners must never read one port: the old one is still on its way out.
+            m_lLastError = EBUSY;
+            LogWritePort(LOG_ER, port, kStartSource, "Previous listener is still ending; no new listener started.");
+            return EBUSY;
+        }
+        m_bListenerAlive = true;
+        try {
+            m_hThread = std::thread([this] { ThreadProc(); });
+        } catch (const std::system_error& failure) {
+            m_bListenerAlive = false;
+            int error = failure.code().value();
+            m_lLastError = error;
+            LogWritePort(LOG_ER, port, kStartSource, "Start listener failed.");
+            LogSysErrorPort(port, kStartSource, error);
+            return error;
+        }
+    }
+    LogWritePort(LOG_WRN, port, kStartSource, "Start listener completed.");
+    m_lLastError = 0;
+    return 0;
+}
+
+int32_t CSerialIO::StopListener(int32_t timeoutMs) {
+    const char* port = PortName();
+    if (!m_hThread.joinable()) {
+        LogWritePort(LOG_ER, port, kStopSource, "Listen thread is null, so no stop operation.");
+        m_lLastError = 0;
+        return 0;
+    }
+    m_bStop = 1;
+    LogWritePort(LOG_WRN, port, kStopSource, "Start stop listen thread.");
+    m_hevtRead.Set();
+    m_hFile.WakeReader();
+    if (m_hThread.get_id() == std::this_thread::get_id()) {
+        // Asked from OnEvent: the loop ends after this pass; whoever stops it next joins it.
+        m_lLastError = 0;
+        return 0;
+    }
+    bool ended = WaitListenerEnded(timeoutMs);
+    LogWritePort(LOG_WRN, port, kStopSource, "Complete stop listen thread.");
+    if (ended) {
+        m_hThread.join();
+        m_bStop = 0;
+    } else {
+        // m_bStop stays set so the listener still ends; StartListener refuses until it has.
+        LogWritePort(LOG_ER, port, kStopSource, "Listener did not end within %d ms.", timeoutMs);
+        m_hStaleThread = std::move(m_hThread);
+    }
+    m_eMode = PHONE_MODE_UNKNOWN;
+    m_lLastError = 0;
+    return 0;
+}
+
+bool CSerialIO::WaitListenerEnded(int32_t timeoutMs) {
+    std::unique_lock<std::mutex> lock(m_endMutex);
+    auto ended = [this] { return !m_bListenerAlive.load(); };
+    if (timeoutMs < 0) {
+        m_endCond.wait(lock, ended);
+        return true;
+    }
+    return m_endCond.wait_for(lock, std::chrono::milliseconds(platform::ScaledMs(timeoutMs)), ended);
+}
+
+bool CSerialIO::ReapStaleListener() {
+    if (!m_hStaleThread.joinable()) return true;
+    if (m_bListenerAlive.load()) return false;
+    m_hStaleThread.join();
+    m_bStop = 0;
+    return true;
+}
+
+void CSerialIO::ListenerPause(int ms) {
+    if (m_bStop.load()) return;
+    m_hevtRead.Wait(platform::ScaledMs(ms));
+}
+
+uint32_t CSerialIO::ThreadProc() {
+    uint8_t buffer[kSerialListenerReadSize];
+    bool probeOnly = false;  // the port stays open at this rate while the mode is unknown
+    m_eMode = PHONE_MODE_UNKNOWN;
+    if (!m_bDestroying.load()) OnEvent(EVENT_DETECTING);
+
+    while (!m_bStop.load()) {
+        const char* port = PortName();
+        if (m_eMode.load() == PHONE_MODE_UNKNOWN) {
+            if (!probeOnly) {
+                LogWritePort(LOG_WRN, port, kThreadSource, "Start InternalClose().");
+                InternalClose();
+                ListenerPause(kReopenPauseMs);
+                if (m_bStop.load()) break;
+                LogWritePort(LOG_WRN, port, kThreadSource, "Start InternalOpen().");
+                if (InternalOpen() != 0) {
+                    LogWritePort(LOG_ER, port, kThreadSource, "InternalOpen() failed.");
+                    ListenerPause(kRetryPauseMs);
+                    continue;
+                }
+            }
+            ListenerPause(kProbePauseMs);
+            SendProbe();
+        }
+
+        size_t received = 0;
+        int settleMs = m_eMode.load() == PHONE_MODE_UNKNOWN ? kDetectionSettleMs : 0;
+        int error = m_hFile.Read(buffer, sizeof buffer, &received, platform::SerialPort::kReadTimeoutMs, settleMs);
+        if (error != 0) {
+            if (m_eMode.load() != PHONE_MODE_UNKNOWN && !m_bDestroying.load()) {
+                m_eMode = PHONE_MODE_UNKNOWN;
+                OnEvent(EVENT_DETECTING);
+            }
+            m_lLastError = error;
+            m_eMode = PHONE_MODE_UNKNOWN;
+            probeOnly = false;
+            LogWritePort(LOG_ER, port, kThreadSource, "Read com port data error.");
+            LogSysErrorPort(port, kThreadSource, error);
+            ListenerPause(kRetryPauseMs);
+            continue;
+        }
+        if (received == 0) continue;
+
+        LogWritePort(LOG_DBG, port, kThreadSource, "Read COM port buffer");
+        LogDumpPort(LOG_DBG, port, kThreadSource, buffer, static_cast<int32_t>(received));
+        if (m_eMode.load() == PHONE_MODE_UNKNOWN) {
+            LogWritePort(LOG_WRN, port, kThreadSource, "Mobile mode detection.");
+            EPhoneMode mode = ClassifyReply(buffer, received);
+            if (mode != PHONE_MODE_UNKNOWN) {
+                m_eMode = mode;
+                if (!m_bDestroying.load()) OnEvent(FoundEvent(mode));
+            } else {
+                LogWritePort(LOG_ER, port, kThreadSource, "Can not determine phone mode by return buffer.");
+                probeOnly = true;
+            }
+        } else {
+            {
+                std::lock_guard<std::recursive_mutex> lock(m_csRx);
+                LogWritePort(LOG_DBG, port, kThreadSource, "Transfer content to CSIOChannel with current mode %d",
+                             static_cast<int>(m_eMode.load()));
+                AppendReceived(buffer, static_cast<uint32_t>(received));
+            }
+            if (!m_bDestroying.load() && !m_bHoldEvents.load()) OnEvent(EVENT_DATA);
+        }
+    }
+
+    InternalClose();
+    m_eMode = PHONE_MODE_NONE;
+    if (!m_bDestroying.load()) OnEvent(EVENT_LISTENER_ENDED);
+    {
+        std::lock_guard<std::mutex> lock(m_endMutex);
+        m_bListenerAlive = false;
+        m_endCond.notify_all();
+    }
+    return 0;
+}
