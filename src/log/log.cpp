@@ -39,12 +39,11 @@ std::mutex g_openCloseMutex;  // LogOpen and LogClose only; writers never take i
 
 enum class Layout { Plain, Source, Port };
 
-int32_t WriteLineV(int32_t level, Layout layout, const char* port, const char* source, const char* format,
-                   va_list args) __attribute__((format(printf, 5, 0)));
+void BuildLine(LogLine& line, int32_t level, Layout layout, const char* port, const char* source, const char* format,
+               va_list args) __attribute__((format(printf, 6, 0)));
 
-int32_t WriteLineV(int32_t level, Layout layout, const char* port, const char* source, const char* format,
-                   va_list args) {
-    LogLine line;
+void BuildLine(LogLine& line, int32_t level, Layout layout, const char* port, const char* source, const char* format,
+               va_list args) {
     line.AppendPrefix(level, platform::Now());
     if (layout == Layout::Port) {
         line.Append(port ? port : "");
@@ -56,8 +55,31 @@ int32_t WriteLineV(int32_t level, Layout layout, const char* port, const char* s
     }
     line.AppendFormatted(layout == Layout::Plain ? kPlainMessageMax : kColumnMessageMax, format ? format : "", args);
     line.End();
-    bool flush = level == LOG_NML || level == LOG_ER;
-    return g_file.Write(line.Data(), line.Size(), flush) ? 1 : 0;
+}
+
+// Only LOG_NML and LOG_ER lines are forced to disk at once.
+bool FlushesAtOnce(int32_t level) { return level == LOG_NML || level == LOG_ER; }
+
+int32_t WriteLineV(int32_t level, Layout layout, const char* port, const char* source, const char* format,
+                   va_list args) __attribute__((format(printf, 5, 0)));
+
+int32_t WriteLineV(int32_t level, Layout layout, const char* port, const char* source, const char* format,
+                   va_list args) {
+    LogLine line;
+    BuildLine(line, level, layout, port, source, format, args);
+    return g_file.Write(line.Data(), line.Size(), FlushesAtOnce(level)) ? 1 : 0;
+}
+
+// A header or footer line of an open log whose writers are sealed off.
+void WriteSealedLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+void WriteSealedLine(const char* format, ...) {
+    LogLine line;
+    va_list args;
+    va_start(args, format);
+    BuildLine(line, LOG_NML, Layout::Plain, nullptr, nullptr, format, args);
+    va_end(args);
+    g_file.WriteSealed(line.Data(), line.Size(), FlushesAtOnce(LOG_NML));
 }
 
 int32_t WritePlain(int32_t level, const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -76,11 +98,15 @@ int32_t DumpCount(const void* bytes, int32_t count) {
     return std::min(count, kDumpBytesMax);
 }
 
+// The footer is written after every other thread's write has finished, so it ends the file.
 void CloseLocked() {
     if (!g_file.IsOpen()) return;
-    LogWrite(LOG_NML, "*...End....");
-    LogWrite(LOG_NML, "%s", kStars);
-    g_gate.store(kClosedGate);
+    int64_t level = g_gate.exchange(kClosedGate);
+    g_file.Seal();
+    if (LOG_NML <= level) {
+        WriteSealedLine("*...End....");
+        WriteSealedLine("%s", kStars);
+    }
     g_file.Close();
 }
 

@@ -29,27 +29,30 @@ bool LogFile::Open(const char* path, bool append) {
     return true;
 }
 
-bool LogFile::Write(const char* data, size_t size, bool flush) {
-    // Announce first, then look at the descriptor: Close does the opposite, so one of us sees
-    // the other (both sequentially consistent).
-    m_inFlight.fetch_add(1);
-    int fd = m_fd.load();
-    if (fd < 0) {
-        m_inFlight.fetch_sub(1);
-        return false;
-    }
+namespace {
+void WriteWhole(int fd, const char* data, size_t size, bool flush) {
     ssize_t n;
     do {
         n = ::write(fd, data, size);
     } while (n < 0 && errno == EINTR);
     if (flush) ::fdatasync(fd);
+}
+}  // namespace
+
+bool LogFile::Write(const char* data, size_t size, bool flush) {
+    // Announce first, then look at the descriptor: Seal does the opposite, so one of us sees
+    // the other (both sequentially consistent).
+    m_inFlight.fetch_add(1);
+    int fd = m_fd.load();
+    if (fd >= 0) WriteWhole(fd, data, size, flush);
     m_inFlight.fetch_sub(1);
-    return true;
+    return fd >= 0;
 }
 
-void LogFile::Close() {
+void LogFile::Seal() {
     int fd = m_fd.exchange(-1);
     if (fd < 0) return;
+    m_sealedFd = fd;
     // Writers hold the count only for one write (and a flush); closing is rare.
     for (int spins = 0; m_inFlight.load() != 0; ++spins) {
         if (spins < 64) {
@@ -58,7 +61,16 @@ void LogFile::Close() {
             std::this_thread::sleep_for(std::chrono::microseconds(100));
         }
     }
-    ::close(fd);
+}
+
+void LogFile::WriteSealed(const char* data, size_t size, bool flush) {
+    if (m_sealedFd >= 0) WriteWhole(m_sealedFd, data, size, flush);
+}
+
+void LogFile::Close() {
+    Seal();
+    if (m_sealedFd >= 0) ::close(m_sealedFd);
+    m_sealedFd = -1;
 }
 
 }  // namespace diaglog

@@ -7,10 +7,11 @@ namespace diaglog {
 // The open log file: one POSIX descriptor opened with O_APPEND, so that each line handed over in
 // a single write lands whole at the end of the file, whichever thread writes it.
 //
-// Close may run while other threads write: a writer announces itself in an in-flight count
-// before it reads the descriptor, and Close takes the descriptor away first and then waits for
-// that count to drop to zero. So no write ever reaches a closed (or meanwhile reused) descriptor;
-// a write that comes too late is dropped. Writes take no lock.
+// Closing may run while other threads write: a writer announces itself in an in-flight count
+// before it reads the descriptor, and Seal takes the descriptor away from writers first and then
+// waits for that count to drop to zero. So no write ever reaches a closed (or meanwhile reused)
+// descriptor, a write that comes too late is dropped, and the closing lines written between Seal
+// and Close are the last in the file. Writes take no lock.
 class LogFile {
 public:
     LogFile() = default;
@@ -27,13 +28,20 @@ public:
     // Hands the line to the file in one write; flush also forces it to disk. A failed write or
     // flush is ignored. False only when no file is open (nothing was written).
     bool Write(const char* data, size_t size, bool flush);
-    // Waits for writes in flight, then closes. Safe to call when not open.
+    // Refuses further writes and waits for those in flight; the file stays open for WriteSealed.
+    void Seal();
+    // Writes after Seal, by the one thread that sealed (the others are refused by then).
+    void WriteSealed(const char* data, size_t size, bool flush);
+    // Seals if not sealed yet, then closes. Safe to call when not open. Seal, WriteSealed and
+    // Close are called by one thread at a time (the log's open/close lock).
     void Close();
+    // Open and not sealed.
     bool IsOpen() const { return m_fd.load(std::memory_order_relaxed) >= 0; }
 
 private:
-    std::atomic<int> m_fd{-1};
-    std::atomic<int> m_inFlight{0};
+    std::atomic<int> m_fd{-1};       // what writers use; -1 once sealed
+    std::atomic<int> m_inFlight{0};  // writers between announcing themselves and finishing
+    int m_sealedFd = -1;             // the descriptor kept for the closing lines
 };
 
 }  // namespace diaglog
