@@ -51,7 +51,7 @@ std::vector<uint8_t> FrameStream(int frames) {
 void BM_Unpack_PutByte(benchmark::State& state) {
     const std::vector<uint8_t> stream = FrameStream(256);
     CPacketUnpacker unpacker;
-    unpacker.SetMode(CPacketUnpacker::MODE_DL);
+    unpacker.SetMode(PHONE_MODE_DL);
     for (auto _ : state) {
         int frames = 0;
         for (uint8_t b : stream) {
@@ -69,7 +69,7 @@ BENCHMARK(BM_Unpack_PutByte);
 void BM_Unpack_PutBytes(benchmark::State& state) {
     const std::vector<uint8_t> stream = FrameStream(256);
     CPacketUnpacker unpacker;
-    unpacker.SetMode(CPacketUnpacker::MODE_DL);
+    unpacker.SetMode(PHONE_MODE_DL);
     for (auto _ : state) {
         int frames = 0;
         size_t at = 0;

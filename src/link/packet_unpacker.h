@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "serial/phone_mode.h"
+
 // Frame decoder: rebuilds one response from received bytes, one byte at a time, and checks its
 // CRC-16. In DL mode a frame starts with an opening flag; in every other mode it does not.
 // Fed on one thread; SetMode may come from another.
@@ -11,8 +13,8 @@ class CPacketUnpacker {
 public:
     static constexpr int32_t BUFFER_SIZE = 16384;
 
-    // The mode value (PHONE_MODE_DL of the handset modes) that makes frames open with a flag.
-    static constexpr int32_t MODE_DL = 6;
+    // The only mode whose frames open with a flag; every other mode decodes the DIAG form.
+    static constexpr int32_t MODE_DL = PHONE_MODE_DL;
 
     // PutByte results besides a payload length greater than 0.
     static constexpr int32_t RESULT_TAKEN = 0;          // byte taken, frame not complete

@@ -15,8 +15,8 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-constexpr int32_t MODE_DIAG = 5;
-constexpr int32_t MODE_DL = CPacketUnpacker::MODE_DL;
+constexpr int32_t MODE_DIAG = PHONE_MODE_DIAG;
+constexpr int32_t MODE_DL = PHONE_MODE_DL;
 
 // The result of every byte, in order.
 std::vector<int32_t> Feed(CPacketUnpacker& unpacker, const Bytes& bytes) {
@@ -79,7 +79,7 @@ TEST(CPacketUnpacker, DiagFrameCompletesAtItsClosingFlag) {
 }
 
 TEST(CPacketUnpacker, WorkedDiagFramesDecodeInEveryNonDlMode) {
-    for (int32_t mode : {0, 3, 4, 5}) {
+    for (int32_t mode : {PHONE_MODE_NONE, PHONE_MODE_UNKNOWN, PHONE_MODE_DS, PHONE_MODE_DIAG}) {
         for (const WorkedFrame& f : WorkedFrames()) {
             CPacketUnpacker unpacker;
             unpacker.SetMode(mode);
