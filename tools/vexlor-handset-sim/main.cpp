@@ -1,0 +1,104 @@
+// vexlor-handset-sim: an emulated handset on a pseudo-terminal. See SimHelpText() for the
+// command line; the protocol lives in HandsetModel, the line in PtyPort, the loop in SimRunner.
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "handset_model.h"
+#include "pty_port.h"
+#include "serialcomm_entry.h"
+#include "sim_options.h"
+#include "sim_runner.h"
+#include "trace_log.h"
+
+namespace {
+
+// Written by the signal handler; the main loop polls its read end.
+int g_wakeWrite = -1;
+
+void OnStopSignal(int) {
+    const char byte = 1;
+    const ssize_t ignored = write(g_wakeWrite, &byte, 1);
+    (void)ignored;
+}
+
+bool InstallStopSignals(int& wakeRead) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return false;
+    wakeRead = fds[0];
+    g_wakeWrite = fds[1];
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        if (sigaction(sig, &action, nullptr) != 0) return false;
+    }
+    // The terminal is written with write(): a closed reader must not kill the simulator.
+    std::signal(SIGPIPE, SIG_IGN);
+    return true;
+}
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "vexlor-handset-sim: %s\n", message.c_str());
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    SimOptions options;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (const std::string error = ParseSimOptions(args, options); !error.empty()) {
+        std::fprintf(stderr, "vexlor-handset-sim: %s\nTry 'vexlor-handset-sim --help'.\n", error.c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(SimHelpText().c_str(), stdout);
+        return 0;
+    }
+
+    int wakeRead = -1;
+    if (!InstallStopSignals(wakeRead)) return Fail(std::string("signal set-up: ") + std::strerror(errno));
+
+    TraceLog trace;
+    if (!options.logFile.empty()) {
+        if (const std::string error = trace.Open(options.logFile); !error.empty()) return Fail(error);
+    }
+
+    PtyPort port;
+    if (const std::string error = port.Open(); !error.empty()) return Fail(error);
+    const std::string path = port.SlavePath();
+
+    // Registered before the path is printed: whoever reads the path can use the COM name at once.
+    if (!options.registerFile.empty()) {
+        if (const std::string error = RegisterSerialPort(options.registerFile, path, options.comName); !error.empty()) {
+            return Fail(error);
+        }
+    }
+
+    std::printf("%s\n", path.c_str());
+    std::fflush(stdout);
+
+    HandsetModel model(options.handset);
+    trace.Line("terminal " + path + ", start mode " + HandsetModeName(options.handset.startMode));
+    SimRunner runner(options, port, model, trace);
+    const SimRunner::Outcome outcome = runner.Run(wakeRead);
+
+    static const char* const OUTCOMES[] = {"stopped by a signal", "line dropped", "reset done", "line failed"};
+    trace.Line(std::string("end: ") + OUTCOMES[static_cast<int>(outcome)]);
+    port.Close();
+    runner.SaveImage();
+    if (!options.registerFile.empty()) {
+        if (const std::string error = UnregisterSerialPort(options.registerFile, path, options.comName);
+            !error.empty()) {
+            std::fprintf(stderr, "vexlor-handset-sim: %s\n", error.c_str());
+        }
+    }
+    return outcome == SimRunner::Outcome::LineError ? 1 : 0;
+}

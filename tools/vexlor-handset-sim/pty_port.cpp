@@ -1,0 +1,138 @@
+#include "pty_port.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+std::string ErrorText(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+
+struct RateEntry {
+    speed_t speed;
+    uint32_t baud;
+};
+
+constexpr RateEntry RATES[] = {
+    {B50, 50},         {B75, 75},         {B110, 110},       {B134, 134},       {B150, 150},
+    {B200, 200},       {B300, 300},       {B600, 600},       {B1200, 1200},     {B1800, 1800},
+    {B2400, 2400},     {B4800, 4800},     {B9600, 9600},     {B19200, 19200},   {B38400, 38400},
+    {B57600, 57600},   {B115200, 115200}, {B230400, 230400}, {B460800, 460800}, {B500000, 500000},
+    {B576000, 576000}, {B921600, 921600}, {B1000000, 1000000}, {B1152000, 1152000}, {B1500000, 1500000},
+    {B2000000, 2000000}, {B2500000, 2500000}, {B3000000, 3000000}, {B3500000, 3500000}, {B4000000, 4000000},
+};
+
+bool MakeRaw(int fd) {
+    termios settings{};
+    if (tcgetattr(fd, &settings) != 0) return false;
+    cfmakeraw(&settings);
+    settings.c_cflag |= CLOCAL | CREAD;
+    settings.c_cflag &= ~HUPCL;
+    cfsetspeed(&settings, B115200);
+    return tcsetattr(fd, TCSANOW, &settings) == 0;
+}
+
+}  // namespace
+
+PtyPort::~PtyPort() { Close(); }
+
+std::string PtyPort::Open() {
+    Close();
+    m_master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_master < 0) return ErrorText("posix_openpt");
+    char name[128] = {};
+    if (grantpt(m_master) != 0 || unlockpt(m_master) != 0 || ptsname_r(m_master, name, sizeof name) != 0) {
+        const std::string error = ErrorText("pseudo-terminal set-up");
+        Close();
+        return error;
+    }
+    m_slavePath = name;
+    m_slaveKeeper = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    // Raw from the start: with echo on, the terminal would send every answer straight back.
+    if (m_slaveKeeper < 0 || !MakeRaw(m_slaveKeeper)) {
+        const std::string error = ErrorText(name);
+        Close();
+        return error;
+    }
+    const int flags = fcntl(m_master, F_GETFL);
+    if (flags < 0 || fcntl(m_master, F_SETFL, flags | O_NONBLOCK) != 0) {
+        const std::string error = ErrorText("fcntl");
+        Close();
+        return error;
+    }
+    return {};
+}
+
+void PtyPort::Close() {
+    if (m_slaveKeeper >= 0) close(m_slaveKeeper);
+    if (m_master >= 0) close(m_master);
+    m_slaveKeeper = -1;
+    m_master = -1;
+}
+
+PtyPort::ReadResult PtyPort::Read(std::span<uint8_t> buffer, size_t& count, int wakeFd, int timeoutMs) {
+    count = 0;
+    pollfd fds[2] = {{m_master, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+    const int ready = poll(fds, wakeFd >= 0 ? 2 : 1, timeoutMs);
+    if (ready < 0) {
+        if (errno == EINTR) return ReadResult::Timeout;
+        m_lastError = ErrorText("poll");
+        return ReadResult::Error;
+    }
+    if (wakeFd >= 0 && (fds[1].revents & POLLIN)) return ReadResult::Woken;
+    if (ready == 0) return ReadResult::Timeout;
+    const ssize_t n = read(m_master, buffer.data(), buffer.size());
+    if (n > 0) {
+        count = static_cast<size_t>(n);
+        return ReadResult::Data;
+    }
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) return ReadResult::Timeout;
+    if (n < 0 && errno == EIO) {
+        // No slave descriptor open at all (cannot happen while ours is): nobody on the line.
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return ReadResult::Timeout;
+    }
+    m_lastError = n == 0 ? std::string("pseudo-terminal closed") : ErrorText("read");
+    return ReadResult::Error;
+}
+
+bool PtyPort::Write(std::span<const uint8_t> bytes, int maxWaitMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(maxWaitMs);
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(m_master, bytes.data() + done, bytes.size() - done);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            m_lastError = ErrorText("write");
+            return false;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                                 std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            m_lastError = "no room in the terminal: nobody reads the port";
+            return false;
+        }
+        pollfd fd = {m_master, POLLOUT, 0};
+        poll(&fd, 1, static_cast<int>(left.count()));
+    }
+    return true;
+}
+
+std::optional<uint32_t> PtyPort::LineRate() const {
+    termios settings{};
+    if (tcgetattr(m_master, &settings) != 0) return std::nullopt;
+    const speed_t speed = cfgetospeed(&settings);
+    for (const RateEntry& entry : RATES) {
+        if (entry.speed == speed) return entry.baud;
+    }
+    return std::nullopt;
+}

@@ -1,0 +1,46 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+// The simulator's end of a pseudo-terminal. The master side is the handset's line; the tool
+// opens the slave side (SlavePath) as its serial port. A descriptor of the slave side stays open
+// here for the whole run, so the master never reads end-of-file or EIO while the tool has the
+// port closed between openings.
+class PtyPort {
+public:
+    enum class ReadResult { Data, Timeout, Woken, Error };
+
+    PtyPort() = default;
+    ~PtyPort();
+    PtyPort(const PtyPort&) = delete;
+    PtyPort& operator=(const PtyPort&) = delete;
+
+    // Creates the terminal in raw mode. Empty on success, else the error text.
+    std::string Open();
+    void Close();
+
+    const std::string& SlavePath() const { return m_slavePath; }
+
+    // Waits up to timeoutMs for bytes from the tool (or for wakeFd to become readable, which
+    // gives Woken without reading) and reads at most buffer.size() of them into buffer.
+    ReadResult Read(std::span<uint8_t> buffer, size_t& count, int wakeFd, int timeoutMs);
+
+    // Writes every byte, waiting at most maxWaitMs in all for room in the terminal; false when
+    // the rest had to be dropped (nobody reads the port) or the write failed.
+    bool Write(std::span<const uint8_t> bytes, int maxWaitMs);
+
+    // The line rate the tool set on its side, in bits per second; nullopt when unknown.
+    std::optional<uint32_t> LineRate() const;
+
+    // The last system error text, for messages.
+    const std::string& LastError() const { return m_lastError; }
+
+private:
+    int m_master = -1;
+    int m_slaveKeeper = -1;
+    std::string m_slavePath;
+    std::string m_lastError;
+};

@@ -1,0 +1,304 @@
+#include "sim_options.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <functional>
+#include <map>
+
+namespace {
+
+// Whole-string unsigned number; base 0 takes 0x for hex.
+bool ParseNumber(const std::string& text, uint64_t min, uint64_t max, int base, uint64_t& value) {
+    if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ') return false;
+    errno = 0;
+    char* end = nullptr;
+    const unsigned long long parsed = std::strtoull(text.c_str(), &end, base);
+    if (errno != 0 || end == text.c_str() || *end != '\0') return false;
+    if (parsed < min || parsed > max) return false;
+    value = parsed;
+    return true;
+}
+
+bool IsComName(const std::string& name) {
+    if (name.size() < 4 || name.size() > 6 || name.compare(0, 3, "COM") != 0 || name[3] == '0') return false;
+    for (size_t i = 3; i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9') return false;
+    }
+    return true;
+}
+
+// A platform text byte must stand unchanged on the line: printable, not a frame byte.
+bool IsPlatformText(const std::string& text) {
+    if (text.size() > 8) return false;
+    for (char c : text) {
+        if (c < 0x20 || c > 0x7C) return false;  // 0x7D and 0x7E would be escaped
+    }
+    return true;
+}
+
+using Setter = std::function<std::string(const std::string&, SimOptions&)>;
+
+struct Option {
+    bool takesValue;
+    Setter set;
+};
+
+std::string Number(const std::string& name, const std::string& text, uint64_t min, uint64_t max, uint64_t& value,
+                   int base = 10) {
+    if (ParseNumber(text, min, max, base, value)) return {};
+    return name + " needs a number from " + std::to_string(min) + " to " + std::to_string(max) + ", not \"" +
+           text + "\"";
+}
+
+// A block number option: 1 or more.
+Setter BlockSetter(const std::string& name, int HandsetConfig::*field) {
+    return [name, field](const std::string& v, SimOptions& o) {
+        uint64_t k = 0;
+        std::string error = Number(name, v, 1, 0x7FFFFFFF, k);
+        if (error.empty()) o.handset.*field = static_cast<int>(k);
+        return error;
+    };
+}
+
+Setter FlagSetter(bool HandsetConfig::*field, bool value) {
+    return [field, value](const std::string&, SimOptions& o) {
+        o.handset.*field = value;
+        return std::string();
+    };
+}
+
+const std::map<std::string, Option>& Options() {
+    static const std::map<std::string, Option> options = {
+        {"--mode", {true, [](const std::string& v, SimOptions& o) {
+             if (v == "ds") o.handset.startMode = HandsetMode::DS;
+             else if (v == "diag") o.handset.startMode = HandsetMode::DIAG;
+             else if (v == "dl") o.handset.startMode = HandsetMode::DL;
+             else return "--mode needs ds, diag or dl, not \"" + v + "\"";
+             return std::string();
+         }}},
+        {"--reply-pattern", {true, [](const std::string& v, SimOptions& o) {
+             uint64_t n = 0;
+             std::string error = Number("--reply-pattern", v, 1, 2, n);
+             if (error.empty()) o.handset.replyPattern = static_cast<int>(n);
+             return error;
+         }}},
+        {"--register", {true, [](const std::string& v, SimOptions& o) {
+             if (v.empty()) return std::string("--register needs a file name");
+             o.registerFile = v;
+             return std::string();
+         }}},
+        {"--com", {true, [](const std::string& v, SimOptions& o) {
+             if (!IsComName(v)) return "--com needs a name COM1 to COM999999, not \"" + v + "\"";
+             o.comName = v;
+             return std::string();
+         }}},
+        {"--image-out", {true, [](const std::string& v, SimOptions& o) {
+             if (v.empty()) return std::string("--image-out needs a file name");
+             o.imageOut = v;
+             return std::string();
+         }}},
+        {"--log", {true, [](const std::string& v, SimOptions& o) {
+             if (v.empty()) return std::string("--log needs a file name");
+             o.logFile = v;
+             return std::string();
+         }}},
+        {"--only-baud", {true, [](const std::string& v, SimOptions& o) {
+             uint64_t n = 0;
+             std::string error = Number("--only-baud", v, 50, 4000000, n);
+             if (error.empty()) o.onlyBaud = static_cast<uint32_t>(n);
+             return error;
+         }}},
+        {"--throttle", {true, [](const std::string& v, SimOptions& o) {
+             uint64_t n = 0;
+             std::string error = Number("--throttle", v, 300, 4000000, n);
+             if (error.empty()) o.throttleBaud = static_cast<uint32_t>(n);
+             return error;
+         }}},
+        {"--version-numbers", {true, [](const std::string& v, SimOptions& o) {
+             const size_t comma = v.find(',');
+             uint64_t a = 0, b = 0;
+             if (comma == std::string::npos || !ParseNumber(v.substr(0, comma), 0, 255, 10, a) ||
+                 !ParseNumber(v.substr(comma + 1), 0, 255, 10, b)) {
+                 return "--version-numbers needs two numbers 0 to 255 as A,B, not \"" + v + "\"";
+             }
+             o.handset.versionNumbers[0] = static_cast<uint8_t>(a);
+             o.handset.versionNumbers[1] = static_cast<uint8_t>(b);
+             return std::string();
+         }}},
+        {"--platform", {true, [](const std::string& v, SimOptions& o) {
+             if (!IsPlatformText(v)) {
+                 return "--platform needs up to 8 printable characters other than } and ~, not \"" + v + "\"";
+             }
+             o.handset.platform = v;
+             return std::string();
+         }}},
+        {"--offline-after", {true, [](const std::string& v, SimOptions& o) {
+             if (v == "never") {
+                 o.handset.offlineAfterPolls.reset();
+                 return std::string();
+             }
+             uint64_t n = 0;
+             std::string error = Number("--offline-after", v, 0, 1000000, n);
+             if (!error.empty()) return error + " or never";
+             o.handset.offlineAfterPolls = static_cast<int>(n);
+             return error;
+         }}},
+        {"--no-status-reply", {false, FlagSetter(&HandsetConfig::statusReply, false)}},
+        {"--rf-mode", {true, [](const std::string& v, SimOptions& o) {
+             uint64_t n = 0;
+             std::string error = Number("--rf-mode", v, 0, 1, n);
+             if (error.empty()) o.handset.rfMode = static_cast<uint16_t>(n);
+             return error;
+         }}},
+        {"--status-escapes", {true, [](const std::string& v, SimOptions& o) {
+             uint64_t n = 0;
+             std::string error = Number("--status-escapes", v, 0, 7, n);
+             if (error.empty()) o.handset.statusEscapes = static_cast<int>(n);
+             return error;
+         }}},
+        {"--refuse-start", {true, [](const std::string& v, SimOptions& o) {
+             uint64_t n = 0;
+             std::string error = Number("--refuse-start", v, 1, 0xFFFF, n, 0);
+             if (error.empty()) o.handset.startStatus = static_cast<uint16_t>(n);
+             return error;
+         }}},
+        {"--bad-block-status", {true, BlockSetter("--bad-block-status", &HandsetConfig::badBlockStatus)}},
+        {"--bad-check-after-block", {true, BlockSetter("--bad-check-after-block", &HandsetConfig::badCheckAfterBlock)}},
+        {"--unasked-response-in-block",
+         {true, BlockSetter("--unasked-response-in-block", &HandsetConfig::unaskedResponseInBlock)}},
+        {"--fail-final", {false, FlagSetter(&HandsetConfig::failFinal, true)}},
+        {"--fail-nand", {false, FlagSetter(&HandsetConfig::failNand, true)}},
+        {"--disconnect-after", {true, [](const std::string& v, SimOptions& o) {
+             uint64_t n = 0;
+             std::string error = Number("--disconnect-after", v, 1, UINT64_MAX, n);
+             if (error.empty()) o.handset.disconnectAfterBytes = n;
+             return error;
+         }}},
+        {"--silent", {false, [](const std::string&, SimOptions& o) {
+             o.silent = true;
+             return std::string();
+         }}},
+        {"--exit-after-reset", {false, [](const std::string&, SimOptions& o) {
+             o.exitAfterReset = true;
+             return std::string();
+         }}},
+        {"--help", {false, [](const std::string&, SimOptions& o) {
+             o.help = true;
+             return std::string();
+         }}},
+    };
+    return options;
+}
+
+}  // namespace
+
+std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& options) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i] == "-h" ? "--help" : args[i];
+        std::string value;
+        bool inlineValue = false;
+        if (const size_t eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
+            value = name.substr(eq + 1);
+            name.resize(eq);
+            inlineValue = true;
+        }
+        const auto found = Options().find(name);
+        if (found == Options().end()) return "unknown argument \"" + args[i] + "\"";
+        const Option& option = found->second;
+        if (option.takesValue && !inlineValue) {
+            if (i + 1 >= args.size()) return name + " needs a value";
+            value = args[++i];
+        } else if (!option.takesValue && inlineValue) {
+            return name + " takes no value";
+        }
+        if (std::string error = option.set(value, options); !error.empty()) return error;
+    }
+    if (options.help) return {};
+    if (options.registerFile.empty() != options.comName.empty()) return "--register and --com go together";
+    return {};
+}
+
+std::string SimHelpText() {
+    return R"(Usage: vexlor-handset-sim [OPTION]...
+An emulated CDMA handset on a pseudo-terminal, for tests, demonstrations and training.
+
+It opens a pseudo-terminal, prints the path of its terminal (e.g. /dev/pts/7) as the first line
+on standard output, and answers on it as a handset does, in AT command mode (DS), diagnostic mode
+(DIAG) or download mode (DL). It runs until SIGTERM or SIGINT (exit status 0). Diagnostics go to
+standard error. Everything it does follows from its input and options: no randomness.
+
+Modes and replies:
+  DS    echoes every byte; a line ending in a carriage return that holds "at" is answered
+        with "\r\nOK\r\n" ("at", "at$qcdmg") or "\r\nERROR\r\n"; "at$qcdmg" switches to DIAG.
+  DIAG  frames end with 0x7E and carry no opening flag, in both directions. Known requests:
+        version request 00 (platform text at reply bytes 39..46), version query 4B 00 01 00
+        (version numbers at reply bytes 6 and 7), phone status 0C (RF mode word at bytes 8-9,
+        status word at bytes 32-33), quiet requests 1F FF 00, 60 00, 73 00.. (echoed), offline
+        command 29 01 00 (echoed), change to DL 3A (echoed, then DL mode). Anything else,
+        the detection packet among it, gets the bad-command reply of --reply-pattern.
+  DL    frames open and close with 0x7E. No-operation 06 -> ACK 02; reset 0A -> ACK, then the
+        start mode again; 70 00 start, 70 02 end, 70 04 write to NAND -> 70 + status word;
+        70 01 write packets (520 bytes) are stored in the image and answered only at address 0
+        and when they complete a 0x20000-byte block counted from 0x200. Unknown requests are
+        ignored (so the detection packet gets only the ACK of its no-operation).
+  Frames with a bad CRC are never answered.
+
+Options:
+  --mode ds|diag|dl          start mode, also the mode after a reset (default diag)
+  --reply-pattern 1|2        DIAG answer to unknown requests and the detection packet:
+                             1: 14, then the request frame as received (default);
+                             2: 13, then the request payload
+  --version-numbers A,B      reply bytes 6 and 7 of the version query, 0..255 each
+                             (default 1,2: the tool reads version "12")
+  --platform TEXT            platform text of the version request reply, up to 8 printable
+                             characters, no } or ~ (default MSM5105; CORVANE1 for a Corvane)
+  --offline-after K|never    after the offline command, status replies report online K times,
+                             then offline; never: always online (default 1)
+  --no-status-reply          answer the phone status request as an unknown request
+  --rf-mode 0|1              RF mode word of status replies; offline is reported as
+                             RF 0 + status 6 or RF 1 + status 2 (default 1)
+  --status-escapes N         make status reply bytes 1..N equal 0x7E, sent as 7D 5E, which
+                             shifts the status words on the line (0..7, default 0)
+  --refuse-start STATUS      answer start of download with this status, e.g. 0x1002 (the ACC
+                             refusal) or 0x0001 (decimal or 0x hex, 1..0xFFFF)
+  --bad-block-status K       answer the packet completing block K with status 0x0001; block 1
+                             is the 0x20000 bytes from 0x200, block 2 the next, ...
+                             (a last, shorter block is never answered: no effect there)
+  --bad-check-after-block K  answer the no-operation that follows block K with NAK 03 00 01
+  --unasked-response-in-block K
+                             after the first packet of block K, send an answer (70 00 00)
+                             nobody asked for
+  --fail-final               answer end of download with status 0x0001
+  --fail-nand                answer write to NAND with status 0x0001
+  --disconnect-after N       once N load bytes (write packet data, repeats included) have
+                             come in, close the terminal and exit: the tool's port then reads
+                             end-of-file and fails writes; the last packet is not answered
+  --silent                   read everything, never answer
+  --only-baud N              answer only while the line rate the tool set is N (read from the
+                             terminal at each read); at any other rate the bytes are noise and
+                             are dropped, with any half-received frame
+  --throttle BAUD            model a real line of BAUD bits/s, 10 bits a byte: after each read
+                             the simulator waits the bytes' line time before answering, and
+                             each answer waits its own line time before it is written whole
+  --register FILE --com COMn add "<terminal path>"="COMn" to FILE (a .reg settings file) under
+                             [HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM], creating the
+                             file (with its header) or the key if missing; other lines stay,
+                             older entries of this path or of COMn are replaced; the entry is
+                             removed again at exit
+  --image-out FILE           write the received load (image bytes in address order, 0 where no
+                             packet wrote; the first packet always carries 512 bytes) to FILE
+                             at each write to NAND, at each reset and at exit; written whole
+                             through FILE.part and a rename; a start of download empties it
+  --exit-after-reset         exit (status 0) after acknowledging a reset
+  --log FILE                 trace every byte received and sent and each step, with times
+  -h, --help                 show this help
+
+The line:
+  The simulator keeps a descriptor of the terminal's own slave side open, so the tool may close
+  and reopen the port (it does at each rate change and mode switch) without the simulator
+  seeing end-of-file. Like a handset on a cable whose PC end was closed, it cannot tell that the
+  port closed: it keeps its mode and state and answers whatever comes next. An answer nobody
+  reads waits at most 2 s for room in the terminal, then is dropped (noted in the trace).
+  Rates are read from the terminal with tcgetattr: the master side sees the rate the tool set.
+)";
+}

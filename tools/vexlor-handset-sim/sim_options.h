@@ -1,0 +1,29 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "handset_config.h"
+
+// The simulator's command line.
+struct SimOptions {
+    HandsetConfig handset;
+
+    std::string registerFile;  // .reg file to map the terminal to comName in (empty: none)
+    std::string comName;
+    std::string imageOut;      // where the received load is written (empty: nowhere)
+    std::string logFile;       // trace of every byte received and sent (empty: none)
+
+    std::optional<uint32_t> onlyBaud;  // answer only while the tool's line rate is this
+    uint32_t throttleBaud = 0;         // pace the line at this rate (0: as fast as possible)
+    bool silent = false;               // never answer
+    bool exitAfterReset = false;       // end after acknowledging a reset
+    bool help = false;
+};
+
+// Parses the arguments after the program name. Empty on success, else a one-line error.
+std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& options);
+
+// The --help text.
+std::string SimHelpText();
