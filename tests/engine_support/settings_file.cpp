@@ -1,0 +1,50 @@
+#include "settings_file.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+#include "temp_folder.h"
+
+namespace {
+std::string Quoted(const std::string& text) {
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '\\' || c == '"') quoted += '\\';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+}  // namespace
+
+std::string SettingsFileText(const TestSettings& settings) {
+    char level[32];
+    std::snprintf(level, sizeof level, "dword:%08x", static_cast<unsigned>(settings.logLevel));
+    std::string text = "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vexlor]\n";
+    text += "\"Level\"=" + std::string(level) + "\n";
+    text += "\"AppendOption\"=dword:00000001\n";
+    text += "\"App\"=" + Quoted(settings.logPrefix) + "\n\n";
+    text += "[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\n";
+    for (const auto& [device, port] : settings.ports) text += Quoted(device) + "=" + Quoted(port) + "\n";
+    return text;
+}
+
+std::string ReadLogFolder(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        if (entry.path().extension() == ".log") names.push_back(entry.path().string());
+    }
+    std::sort(names.begin(), names.end());
+    std::string text;
+    for (const auto& name : names) text += ReadWholeFile(name);
+    return text;
+}
+
+int CountOccurrences(const std::string& text, const std::string& needle) {
+    if (needle.empty()) return 0;
+    int count = 0;
+    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + needle.size())) ++count;
+    return count;
+}

@@ -1,0 +1,19 @@
+#pragma once
+#include <map>
+#include <string>
+
+// A throw-away settings file (.reg) for one test: the log's settings and the port map.
+struct TestSettings {
+    int logLevel = 5;
+    std::string logPrefix;                    // "App": folder and prefix of the daily log file
+    std::map<std::string, std::string> ports; // device path -> COMn
+};
+
+// The .reg text of settings.
+std::string SettingsFileText(const TestSettings& settings);
+
+// The text of every log file (*.log) in folder, in name order.
+std::string ReadLogFolder(const std::string& folder);
+
+// How often needle occurs in text.
+int CountOccurrences(const std::string& text, const std::string& needle);

@@ -1,0 +1,56 @@
+// Bringing the handset into DIAG or DL mode on top of the listener's detection.
+#include "sercom_fixture.h"
+
+#include "platform/sleep.h"
+
+namespace {
+
+TEST_F(SerComTest, DiagFoundAtOnce) {
+    StartHandset(PtyHandset::Answer::Diag);
+    OpenAndDetect(PHONE_MODE_DIAG);
+    EXPECT_EQ(link->IsDIAGConnected(), SERCOM_OK);
+    const std::string log = LogText();
+    EXPECT_EQ(CountOccurrences(log, "CSerCOMLibrary::IsDIAGConnected\tStart phone mode detection."), 1);
+    EXPECT_EQ(CountOccurrences(log, "CSerCOMLibrary::IsDIAGConnected\tDIAG detected."), 1);
+}
+
+TEST_F(SerComTest, DlModeCannotGoBackToDiagButCountsAsDl) {
+    StartHandset(PtyHandset::Answer::Dl);
+    OpenAndDetect(PHONE_MODE_DL);
+    EXPECT_EQ(link->IsDIAGConnected(), SERCOM_ERR_DL_NOT_DIAG);
+    EXPECT_EQ(link->IsDLConnected(), SERCOM_OK);
+    const std::string log = LogText();
+    EXPECT_EQ(CountOccurrences(log, "Mobile current mode is DL, can not change to DIAG."), 1);
+    EXPECT_EQ(CountOccurrences(log, "CSerCOMLibrary::IsDLConnected\tDL detected."), 1);
+}
+
+TEST_F(SerComTest, SilentHandsetEndsDetectionAfterThirtyTries) {
+    StartHandset(PtyHandset::Answer::Silent);
+    ASSERT_EQ(link->OpenComport("Target download", kPort), SERCOM_OK);
+    EXPECT_EQ(link->IsDIAGConnected(), SERCOM_ERR_NO_MODE);
+    const std::string log = LogText();
+    EXPECT_EQ(CountOccurrences(log, "Start phone mode detection."), 1);
+    EXPECT_EQ(CountOccurrences(log, "CSerCOMLibrary::IsDIAGConnected\tCan not determine phone mode, so wait a moment."),
+              30);
+    EXPECT_EQ(CountOccurrences(log, "CSerCOMLibrary::IsDIAGConnected\tPhone mode detection failed."), 1);
+    EXPECT_GT(handset->ProbeCount(), 0);
+}
+
+TEST_F(SerComTest, StopRequestEndsDetectionEarly) {
+    StartHandset(PtyHandset::Answer::Silent);
+    std::atomic<int32_t> stop{0};
+    link->SetStopRequest(&stop);
+    ASSERT_EQ(link->OpenComport("Target download", kPort), SERCOM_OK);
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        stop.store(1);
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(link->IsDLConnected(), SERCOM_ERR_NO_MODE);
+    stopper.join();
+    // 30 tries would take 30 pauses of 1000 ms (scaled); the stop ends it within one pause.
+    EXPECT_LT(MillisecondsSince(start), 150 + 2 * platform::ScaledMs(CSerCOMLibrary::DL_DETECTION_PAUSE_MS) + 100);
+    EXPECT_LT(CountOccurrences(LogText(), "Can not determine phone mode, so wait a moment."), 30);
+}
+
+}  // namespace
