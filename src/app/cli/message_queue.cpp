@@ -1,0 +1,26 @@
+#include "app/cli/message_queue.h"
+
+void MessageQueue::Post(uint32_t message, uintptr_t wParam) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_messages.push_back({message, wParam});
+    }
+    m_posted.notify_one();
+}
+
+bool MessageQueue::Wait(Message& next) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_posted.wait(lock, [this] { return !m_messages.empty() || m_closed; });
+    if (m_messages.empty()) return false;
+    next = m_messages.front();
+    m_messages.pop_front();
+    return true;
+}
+
+void MessageQueue::Close() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_closed = true;
+    }
+    m_posted.notify_all();
+}

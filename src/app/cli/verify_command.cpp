@@ -1,0 +1,66 @@
+#include "app/cli/verify_command.h"
+
+#include <cerrno>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
+
+#include "app/cli/message_queue.h"
+#include "app/cli/progress_printer.h"
+#include "package/dl_parameter.h"
+#include "package/package_checks.h"
+#include "platform/program_path.h"
+#include "platform/read_only_file.h"
+#include "platform/sys_error.h"
+#include "platform/window_messages.h"
+
+namespace {
+
+struct CheckOutcome {
+    int32_t result = 0;
+    int failedStep = 0;
+};
+
+}  // namespace
+
+int RunVerifyCommand(std::FILE* out, std::FILE* err) {
+    const std::string path = platform::ProgramPath();
+    platform::ReadOnlyFile file;
+    if (path.empty() || !file.Open(path)) {
+        std::fprintf(err, "vexlor: cannot open the program file %s: %s\n", path.c_str(),
+                     platform::SysErrorText(errno).c_str());
+        return 1;
+    }
+
+    MessageQueue queue;
+    CDLParameter parameters;
+    CheckOutcome outcome;
+    auto check = [&] {
+        outcome.result = RunPackageChecks(file, parameters, &queue, &outcome.failedStep);
+        queue.Close();
+    };
+    std::thread checker;
+    try {
+        checker = std::thread(check);
+    } catch (const std::system_error&) {
+        check();  // no thread to spare: check first, show the progress afterwards
+    }
+
+    ProgressPrinter progress(out, isatty(fileno(out)) == 1, "Checking the package");
+    MessageQueue::Message message;
+    while (queue.Wait(message)) {
+        if (message.message == WM_DL_PROGRESS) progress.Show(message.wParam);
+    }
+    if (checker.joinable()) checker.join();
+    progress.End();
+
+    if (outcome.result != 1) {
+        std::fprintf(err, "%s (error code %X)\n", PackageCheckStepMessage(outcome.failedStep),
+                     static_cast<unsigned>(outcome.result));
+        return 1;
+    }
+    std::fprintf(out, "The package is sound: load version \"%s\", %u bytes.\n", parameters.GetVersion().c_str(),
+                 parameters.GetLoadSize());
+    return 0;
+}

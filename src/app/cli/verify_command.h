@@ -1,0 +1,7 @@
+#pragma once
+#include <cstdio>
+
+// vexlor --cli --verify: opens the program's own file, runs the start-up package check on a
+// background thread while this thread shows its progress, and reports the outcome.
+// Returns the exit status: 0 when every check passes, 1 otherwise.
+int RunVerifyCommand(std::FILE* out, std::FILE* err);

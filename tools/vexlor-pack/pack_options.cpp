@@ -1,0 +1,131 @@
+#include "pack_options.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <limits>
+
+namespace {
+
+enum class Kind { kText, kNumber16, kNumber32 };
+
+struct OptionSpec {
+    const char* name;
+    Kind kind;
+};
+
+constexpr OptionSpec kOptions[] = {
+    {"--program", Kind::kText},     {"--load", Kind::kText},        {"--version", Kind::kText},
+    {"--out", Kind::kText},         {"--value16", Kind::kNumber16}, {"--value32a", Kind::kNumber32},
+    {"--value32b", Kind::kNumber32}, {"--value32c", Kind::kNumber32},
+};
+
+bool ParseNumber(const std::string& text, uint64_t max, uint64_t& value) {
+    if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ') return false;
+    errno = 0;
+    char* end = nullptr;
+    const unsigned long long parsed = std::strtoull(text.c_str(), &end, 0);
+    if (errno != 0 || end == text.c_str() || *end != '\0' || parsed > max) return false;
+    value = parsed;
+    return true;
+}
+
+bool Store(const OptionSpec& spec, const std::string& value, PackOptions& options, std::string& error) {
+    const std::string name = spec.name;
+    if (spec.kind == Kind::kText) {
+        if (value.empty() && name != "--version") {
+            error = name + " needs a non-empty value";
+            return false;
+        }
+        if (name == "--program") options.programPath = value;
+        else if (name == "--load") options.loadPath = value;
+        else if (name == "--version") options.version = value;
+        else options.outPath = value;
+        return true;
+    }
+    const uint64_t max = spec.kind == Kind::kNumber16 ? std::numeric_limits<uint16_t>::max()
+                                                      : std::numeric_limits<uint32_t>::max();
+    uint64_t number = 0;
+    if (!ParseNumber(value, max, number)) {
+        error = name + " needs a number from 0 to " + std::to_string(max) + ", not \"" + value + "\"";
+        return false;
+    }
+    if (name == "--value16") options.value16 = static_cast<uint16_t>(number);
+    else if (name == "--value32a") options.value32a = static_cast<uint32_t>(number);
+    else if (name == "--value32b") options.value32b = static_cast<uint32_t>(number);
+    else options.value32c = static_cast<uint32_t>(number);
+    return true;
+}
+
+}  // namespace
+
+bool ParsePackOptions(const std::vector<std::string>& args, PackOptions& options, std::string& error) {
+    std::vector<std::string> seen;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            options.showHelp = true;
+            return true;
+        }
+        const size_t equals = arg.find('=');
+        const std::string name = arg.substr(0, equals);
+        const OptionSpec* spec = nullptr;
+        for (const auto& candidate : kOptions)
+            if (name == candidate.name) spec = &candidate;
+        if (!spec) {
+            error = "unknown argument \"" + arg + "\"";
+            return false;
+        }
+        for (const auto& earlier : seen) {
+            if (earlier == name) {
+                error = name + " is given twice";
+                return false;
+            }
+        }
+        seen.push_back(name);
+        std::string value;
+        if (equals != std::string::npos) {
+            value = arg.substr(equals + 1);
+        } else if (i + 1 < args.size()) {
+            value = args[++i];
+        } else {
+            error = name + " needs a value";
+            return false;
+        }
+        if (!Store(*spec, value, options, error)) return false;
+    }
+    const char* missing = options.programPath.empty() ? "--program"
+                          : options.loadPath.empty()  ? "--load"
+                          : options.outPath.empty()   ? "--out"
+                                                      : nullptr;
+    bool versionGiven = false;
+    for (const auto& name : seen) versionGiven = versionGiven || name == "--version";
+    if (!missing && !versionGiven) missing = "--version";
+    if (missing) {
+        error = std::string(missing) + " is required";
+        return false;
+    }
+    return true;
+}
+
+const char* PackUsage() {
+    return "Usage: vexlor-pack --program EXE --load FILE --version TEXT --out OUT [options]\n"
+           "\n"
+           "Writes OUT, an executable copy of EXE with FILE appended as its firmware package:\n"
+           "the program image's integrity record, the enciphered load and the enciphered\n"
+           "parameter block. OUT is replaced only when the whole package was written.\n"
+           "\n"
+           "  --program EXE     the program to carry the load (must not carry a package yet)\n"
+           "  --load FILE       the firmware load (1 byte up to 4294963196 bytes; a size whose\n"
+           "                    remainder modulo 4096 is 4093, 4094 or 4095 cannot be stored)\n"
+           "  --version TEXT    the load's version text, at most 47 characters\n"
+           "  --out OUT         the file to write\n"
+           "  --value16 N       16-bit value of the parameter block (default 0)\n"
+           "  --value32a N      first 32-bit value of the parameter block (default 0)\n"
+           "  --value32b N      second 32-bit value of the parameter block (default 0)\n"
+           "  --value32c N      third 32-bit value of the parameter block (default 0)\n"
+           "  -h, --help        show this text\n"
+           "\n"
+           "Numbers are decimal or hexadecimal with a 0x prefix. Exit status: 0 when OUT was\n"
+           "written, 1 when the input was refused or a file could not be read or written,\n"
+           "2 for a bad command line.\n";
+}
