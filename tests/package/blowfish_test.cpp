@@ -166,21 +166,21 @@ TEST(BlowfishVectors, PublishedVariableKeyLengths) {
 // two big-endian halves, i.e. chain words 0xFEDCBA98 and 0x76543210. Our IV is read as two
 // machine-order words, so the same chain is passed as those two words in memory (on x86 the bytes
 // 98 BA DC FE 10 32 54 76), not as the byte string FE DC BA ...
-class PublishedChainingExample : public ::testing::Test {
+class BlowfishPublishedChaining : public ::testing::Test {
 protected:
     const Bytes key = FromHex("0123456789ABCDEFF0E1D2C3B4A59687");
     const Bytes iv = IvFromWords(0xFEDCBA98, 0x76543210);
     const Bytes text = FromHex("37363534333231204E6F77206973207468652074696D6520666F722000000000");  // zero-padded to 32
 };
 
-TEST_F(PublishedChainingExample, Cbc) {
+TEST_F(BlowfishPublishedChaining, Cbc) {
     CBlowfish cipher = MakeCipher(key, iv);
     const Bytes expected = FromHex("6B77B4D63006DEE605B156E27403979358DEB9E7154616D959F1652BD5FF92CC");
     EXPECT_EQ(Encrypt(cipher, text, CBlowfish::CBC), expected);
     EXPECT_EQ(Decrypt(cipher, expected, CBlowfish::CBC), text);
 }
 
-TEST_F(PublishedChainingExample, Cfb64) {
+TEST_F(BlowfishPublishedChaining, Cfb64) {
     // Published for the 29 bytes only; our unit is whole blocks, so the last three padding bytes
     // are left out of the comparison.
     CBlowfish cipher = MakeCipher(key, iv);
@@ -190,7 +190,7 @@ TEST_F(PublishedChainingExample, Cfb64) {
     EXPECT_EQ(Decrypt(cipher, enciphered, CBlowfish::CFB), text);
 }
 
-TEST_F(PublishedChainingExample, IvBytesTakenAsBigEndianHalvesGiveAnotherChain) {
+TEST_F(BlowfishPublishedChaining, IvBytesTakenAsBigEndianHalvesGiveAnotherChain) {
     if (IvFromWords(0xFEDCBA98, 0x76543210) == FromHex("FEDCBA9876543210")) GTEST_SKIP() << "big-endian host";
     CBlowfish cipher = MakeCipher(key, FromHex("FEDCBA9876543210"));
     EXPECT_NE(Encrypt(cipher, text, CBlowfish::CBC),
