@@ -11,3 +11,7 @@ constexpr int32_t DLERR_ACC = static_cast<int32_t>(0xF0010105);       // start r
 
 // The status the handset answers a refused start of download with.
 constexpr uint16_t DL_STATUS_ACC_REFUSED = 0x1002;
+
+// A block handed to WriteBlockPacket that does not start on a packet boundary (never from the
+// download sequence, whose blocks start at 0x200 + k * 0x20000).
+constexpr int32_t DLERR_BLOCK_START = static_cast<int32_t>(0xF0010106);

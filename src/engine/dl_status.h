@@ -1,10 +1,9 @@
 #pragma once
 #include <cstdint>
 
-// The two messages the download engine posts to its notification target.
-constexpr uint32_t WM_USER_BASE = 0x400;                // the platform's first user message
-constexpr uint32_t WM_DL_STATUS = WM_USER_BASE + 0x201;   // 0x601, wParam: a status code
-constexpr uint32_t WM_DL_PROGRESS = WM_USER_BASE + 0x202; // 0x602, wParam: a percentage 0..100
+// The two messages the download engine posts: WM_DL_STATUS (0x601, wParam a status code below)
+// and WM_DL_PROGRESS (0x602, wParam a percentage 0..100).
+#include "platform/window_messages.h"
 
 // Status codes of a run. Every run posts STATUS_STARTED and then at most one more: the done
 // status, one of the errors, or none at all when the run was stopped.

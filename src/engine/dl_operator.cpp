@@ -1,0 +1,100 @@
+#include "engine/dl_operator.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "log/log.h"
+#include "package/package_checks.h"
+#include "package/package_errors.h"
+#include "platform/sleep.h"
+
+namespace {
+const char kSrcSetLoad[] = "CDLOperator::SetLoad";
+const char kSrcStart[] = "CDLOperator::Start";
+const char kStillRunning[] = "Opeator Thread is still running so that we can not create a new thread.";
+const char kNoExitCode[] = "Can not get thread exit code.";
+const char kCannotStop[] = "Can not stop operator thread.";
+const char kCannotCreate[] = "Can not create operator thread.";
+}  // namespace
+
+CDLOperator::CDLOperator() {
+    m_link.SetStopRequest(&m_lStop);
+}
+
+CDLOperator::~CDLOperator() {
+    if (m_thread) {
+        // The worker uses this object to its last line: it must end before the object goes.
+        RequestStop();
+        m_thread->WaitForEnd(CWorkerThread::INFINITE_WAIT);
+        m_thread.reset();
+    }
+    m_strPort.clear();
+}
+
+int32_t CDLOperator::SetComPort(const std::string& portName) {
+    m_strPort = portName;
+    return 1;
+}
+
+const char* CDLOperator::LogPort() const {
+    const char* port = m_strPort.c_str();
+    if (std::strncmp(port, "\\\\.\\", 4) == 0) port += 4;
+    return port;
+}
+
+void CDLOperator::ShowMessage(const char* text) {
+    if (m_pMessageSink) m_pMessageSink->Show(text);
+}
+
+int32_t CDLOperator::SetLoad(platform::ReadOnlyFile* file) {
+    if (file == nullptr) {
+        LogWriteSrc(LOG_ER, kSrcSetLoad, "%s", PackageCheckStepMessage(1));
+        return PKGERR_PARAM_READ;
+    }
+    return RunPackageChecks(*file, m_parameters, m_pWnd);
+}
+
+void CDLOperator::Start() {
+    if (m_thread) {
+        m_thread->WaitForEnd(platform::ScaledMs(THREAD_WAIT_MS));
+        uint32_t exitCode = 0;
+        if (!m_thread->GetExitCode(exitCode)) {
+            LogSysError(errno);
+            ShowMessage(kNoExitCode);
+            return;
+        }
+        if (exitCode == CWorkerThread::STILL_ACTIVE) {
+            LogWritePort(LOG_DBG, LogPort(), kSrcStart, "%s", kStillRunning);
+            ShowMessage(kStillRunning);
+            return;
+        }
+        m_thread.reset();
+    }
+    // A stop belongs to the run it was meant for: cleared here, before the worker exists, so a
+    // Stop pressed right after Start is never lost to the worker's own start.
+    m_lStop.store(0);
+    auto thread = std::make_unique<CWorkerThread>();
+    if (!thread->Start([this] { DownloadFunc(); }, 0)) {
+        LogSysError(errno);
+        ShowMessage(kCannotCreate);
+        return;
+    }
+    m_thread = std::move(thread);
+}
+
+void CDLOperator::Stop() {
+    RequestStop();
+    if (!m_thread) return;
+    m_thread->WaitForEnd(platform::ScaledMs(THREAD_WAIT_MS));
+    uint32_t exitCode = 0;
+    if (m_thread->GetExitCode(exitCode) && exitCode == CWorkerThread::STILL_ACTIVE) {
+        ShowMessage(kCannotStop);
+        return;
+    }
+    m_thread.reset();
+}
+
+bool CDLOperator::IsRunning() const {
+    uint32_t exitCode = 0;
+    return m_thread && m_thread->GetExitCode(exitCode) && exitCode == CWorkerThread::STILL_ACTIVE;
+}

@@ -1,0 +1,102 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "engine/dl_packets.h"
+#include "engine/message_sink.h"
+#include "engine/worker_thread.h"
+#include "link/ser_com_library.h"
+#include "package/dl_parameter.h"
+#include "platform/notify_target.h"
+#include "platform/read_only_file.h"
+
+// The download engine as the front ends see it: checks the package embedded in the program file
+// (SetLoad), and starts and stops downloads, each on a worker thread of its own that runs
+// DownloadFunc and reports by posting WM_DL_STATUS and WM_DL_PROGRESS to the notification target.
+//
+// Threads: SetComPort, Start, Stop and IsRunning belong to the front end's thread; SetLoad runs
+// once on a background thread before any download; the command set and DownloadFunc run on the
+// worker. The stop counter is the only member both sides touch during a run.
+class CDLOperator {
+public:
+    static constexpr int32_t THREAD_WAIT_MS = 120000;
+    static constexpr int32_t CHUNK_SIZE = 4096;
+    static constexpr uint32_t BLOCK_SIZE = 0x20000;
+
+    CDLOperator();
+    // Asks a running worker to stop and waits for it: the worker must never outlive the object.
+    virtual ~CDLOperator();
+    CDLOperator(const CDLOperator&) = delete;
+    CDLOperator& operator=(const CDLOperator&) = delete;
+
+    // Where status and progress go (null: dropped), where Start and Stop show their messages
+    // (null: only logged), and the open program file the load is read from.
+    void SetNotifyTarget(platform::NotifyTarget* target) { m_pWnd = target; }
+    void SetMessageSink(IMessageSink* sink) { m_pMessageSink = sink; }
+    void SetProgramFile(platform::ReadOnlyFile* file) { m_pProgramFile = file; }
+
+    // Stores the port of the next run ("COM3"). 1.
+    int32_t SetComPort(const std::string& portName);
+    // Reads and checks the package through file: 1 or the failing step's negative code.
+    int32_t SetLoad(platform::ReadOnlyFile* file);
+    // Starts a run on a new worker thread; a worker still running blocks it (with a message).
+    void Start();
+    // Raises the stop counter and waits for the worker to end (up to THREAD_WAIT_MS).
+    void Stop();
+    // True while a worker runs.
+    bool IsRunning() const;
+    // The first half of Stop: raises the stop counter without waiting.
+    void RequestStop() { m_lStop.fetch_add(1); }
+
+    const CDLParameter& Parameters() const { return m_parameters; }
+    CSerCOMLibrary& Link() { return m_link; }
+    const std::string& PortName() const { return m_strPort; }
+
+    // The download command set (worker thread): 1, or a negative code (transaction layer codes
+    // pass through unchanged). SendNop gives -1 for failure; SendReset always 1.
+    int32_t CheckVersion();
+    int32_t InitDownload();
+    int32_t WriteFirstPacket(const uint8_t* chunk);
+    int32_t WriteBlockPacket(uint8_t* chunk, uint32_t blockStart, uint32_t blockSize);
+    int32_t CheckWriteBlockPacketError();
+    int32_t FinalDownload();
+    int32_t WriteToNand();
+    int32_t SendNop(int32_t timeoutMs);
+    int32_t SendReset();
+    void FlushResponses();
+
+    // One whole download; the body of the worker thread.
+    void DownloadFunc();
+
+private:
+    // The port column of the log: the port name without a leading "\\.\".
+    const char* LogPort() const;
+    void Post(uint32_t message, uintptr_t value) { platform::PostTo(m_pWnd, message, value); }
+    void ShowMessage(const char* text);
+    // Sends a 0x70 command and applies the common response check.
+    int32_t DownloadCommand(const char* source, const uint8_t* request, int32_t length,
+                            int32_t timeoutMs, bool startOfDownload);
+    // True (with the stop line written and the port closed if open) when a stop was requested.
+    bool StopCheck(bool portOpen);
+    // Ends a failed run: closes the port, writes the error line and posts status; a stop
+    // requested meanwhile ends it as a stop instead (no status).
+    void Fail(uint32_t status, const char* format, int32_t code);
+    // The block loop of the sequence. False when the run has ended inside it.
+    bool WriteBlocks(uint32_t loadSize);
+
+    platform::NotifyTarget* m_pWnd = nullptr;
+    std::string m_strPort;
+    CDLParameter m_parameters;
+    CSerCOMLibrary m_link;
+    std::unique_ptr<CWorkerThread> m_thread;
+    platform::ReadOnlyFile* m_pProgramFile = nullptr;
+    std::atomic<int32_t> m_lStop{0};
+    IMessageSink* m_pMessageSink = nullptr;
+
+    // Buffers of a run, kept here so the packet loop never allocates.
+    uint8_t m_chunk[CHUNK_SIZE] = {};
+    uint8_t m_packet[dlpacket::WRITE_PACKET_SIZE] = {};
+    uint8_t m_blockResponse[dlpacket::RESPONSE_BLOCK] = {};
+};

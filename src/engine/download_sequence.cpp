@@ -1,0 +1,167 @@
+#include <thread>
+
+#include "engine/dl_errors.h"
+#include "engine/dl_operator.h"
+#include "engine/dl_status.h"
+#include "log/log.h"
+#include "package/load_merger.h"
+#include "package/package_errors.h"
+#include "platform/sleep.h"
+
+namespace {
+const char kSrc[] = "CDLOperator::DownloadFunc";
+const char kTargetLabel[] = "Target download";
+const char kStopLine[] = "Use call to stop download thread.";
+const char kWriteFailed[] = "write packet failed with error code %X.";
+
+constexpr int kVersionAttempts = 3;
+constexpr int kVersionRetryPauseMs = 500;
+constexpr int kNopTimeoutMs = 1000;
+constexpr int kDonePauseMs = 5000;
+constexpr uint32_t kFirstPacketSize = 0x200;
+
+unsigned Hex(int32_t code) { return static_cast<unsigned>(code); }
+}  // namespace
+
+bool CDLOperator::StopCheck(bool portOpen) {
+    if (m_lStop.load() == 0) return false;
+    LogWritePort(LOG_DBG, LogPort(), kSrc, kStopLine);
+    if (portOpen) m_link.CloseCOMPort();
+    return true;
+}
+
+void CDLOperator::Fail(uint32_t status, const char* format, int32_t code) {
+    // A step that failed because the run was being stopped reports nothing: a stopped run
+    // posts no status.
+    if (StopCheck(true)) return;
+    m_link.CloseCOMPort();
+    LogWritePort(LOG_ER, LogPort(), kSrc, format, Hex(code));
+    Post(WM_DL_STATUS, status);
+}
+
+void CDLOperator::DownloadFunc() {
+    const char* port = LogPort();
+    // Step 1. The stop counter was cleared by Start, before this thread existed.
+    LogWritePort(LOG_DBG, port, kSrc, "Start target download process");
+    Post(WM_DL_STATUS, STATUS_STARTED);
+    std::this_thread::yield();
+    if (StopCheck(false)) return;
+
+    int32_t result = m_link.OpenComport(kTargetLabel, m_strPort.c_str());
+    if (result < 0) {
+        if (StopCheck(true)) return;
+        LogWritePort(LOG_ER, port, kSrc, "Open COM %s failed with error code %X, the reason is open com port failed.",
+                     m_strPort.c_str(), Hex(result));
+        m_link.CloseCOMPort();
+        Post(WM_DL_STATUS, STATUS_ERR_PORT);
+        return;
+    }
+    if (StopCheck(true)) return;
+
+    result = m_link.IsDIAGConnected();
+    if (result < 0) {
+        if (StopCheck(true)) return;
+        LogWritePort(LOG_ER, port, kSrc, "COM port is not in DIAG mode.");
+        m_link.CloseCOMPort();
+        const bool portProblem = result == SERCOM_ERR_NO_MODE || result == SERCOM_ERR_CHANGE;
+        Post(WM_DL_STATUS, portProblem ? STATUS_ERR_PORT : STATUS_ERR_NOT_DIAG);
+        return;
+    }
+    if (StopCheck(true)) return;
+
+    Post(WM_DL_STATUS, STATUS_DIAG_READY);
+    FlushResponses();
+    for (int attempt = 1;; ++attempt) {
+        result = CheckVersion();
+        if (result >= 0) break;
+        if (attempt == kVersionAttempts) return Fail(STATUS_ERR_VERSION, "Check version failed with error code %X.", result);
+        platform::Sleep(kVersionRetryPauseMs);
+    }
+    if (StopCheck(true)) return;
+
+    Post(WM_DL_PROGRESS, 0);
+    result = m_link.IsDLConnected();
+    if (result < 0) return Fail(STATUS_ERR_MODE, "Change to download mode failed with error code %X.", result);
+    if (StopCheck(true)) return;
+
+    FlushResponses();
+    if (SendNop(kNopTimeoutMs) < 0) {
+        if (StopCheck(true)) return;
+        m_link.CloseCOMPort();
+        LogWritePort(LOG_ER, port, kSrc, "Nope command failed.");
+        Post(WM_DL_STATUS, STATUS_ERR_MODE);
+        return;
+    }
+    if (StopCheck(true)) return;
+
+    result = InitDownload();
+    if (result < 0) {
+        if (StopCheck(true)) return;
+        m_link.CloseCOMPort();
+        LogWritePort(LOG_ER, port, kSrc, "Download initialization failed with error code %X.", Hex(result));
+        if (result == DLERR_ACC) {
+            LogWritePort(LOG_ER, port, kSrc, "ACC failed with error code %X.", Hex(DLERR_ACC));
+            Post(WM_DL_STATUS, STATUS_ERR_ACC);
+        } else {
+            Post(WM_DL_STATUS, STATUS_ERR_MODE);
+        }
+        return;
+    }
+    if (StopCheck(true)) return;
+
+    const uint32_t loadSize = m_parameters.GetLoadSize();
+    if (m_pProgramFile == nullptr || loadSize == 0) return Fail(STATUS_ERR_WRITE, kWriteFailed, PKGERR_LOAD_SIZE);
+    result = CLoadMerger::SeekToLoad(*m_pProgramFile, loadSize);
+    if (result >= 0) result = CLoadMerger::ReadLoadChunk(*m_pProgramFile, m_chunk);
+    if (result < 0) return Fail(STATUS_ERR_WRITE, kWriteFailed, result);
+
+    result = WriteFirstPacket(m_chunk);
+    if (result < 0) return Fail(STATUS_ERR_WRITE, kWriteFailed, result);
+    if (StopCheck(true)) return;
+
+    if (!WriteBlocks(loadSize)) return;
+
+    result = FinalDownload();
+    if (result < 0) return Fail(STATUS_ERR_FINAL, "Reset with error code %X.", result);
+    if (StopCheck(true)) return;
+
+    result = WriteToNand();
+    if (result < 0) return Fail(STATUS_ERR_NAND, "Reset with error code %X.", result);
+    if (StopCheck(true)) return;
+
+    SendReset();
+    Post(WM_DL_PROGRESS, 100);
+    m_link.CloseCOMPort();
+    platform::Sleep(kDonePauseMs);
+    Post(WM_DL_STATUS, STATUS_DONE);
+}
+
+bool CDLOperator::WriteBlocks(uint32_t loadSize) {
+    const char* port = LogPort();
+    uint32_t address = kFirstPacketSize;
+    uint32_t lastPercent = 0;
+    while (address < loadSize) {
+        const uint32_t blockSize = loadSize - address < BLOCK_SIZE ? loadSize - address : BLOCK_SIZE;
+        LogWritePort(LOG_DBG, port, kSrc, "Start writing block start at %X, block size %x.", address, blockSize);
+        int32_t result = WriteBlockPacket(m_chunk, address, blockSize);
+        if (result < 0) {
+            Fail(STATUS_ERR_WRITE, kWriteFailed, result);
+            return false;
+        }
+        if (StopCheck(true)) return false;
+        result = CheckWriteBlockPacketError();
+        if (result < 0) {
+            Fail(STATUS_ERR_WRITE, kWriteFailed, result);
+            return false;
+        }
+        if (StopCheck(true)) return false;
+        address += blockSize;
+        // Widened: address * 100 overflows 32 bits for loads over 42,949,672 bytes.
+        const auto percent = static_cast<uint32_t>(static_cast<uint64_t>(address) * 100 / loadSize);
+        if (percent != lastPercent && percent != 100) {
+            Post(WM_DL_PROGRESS, percent);
+            lastPercent = percent;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,87 @@
+#include "download_rig.h"
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+DownloadRig::DownloadRig() {
+    m_settingsPath = m_folder.File("settings.reg");
+    m_imagePath = m_folder.File("image.bin");
+    TestSettings settings;
+    settings.logPrefix = m_folder.File("log-");
+    WriteWholeFile(m_settingsPath, SettingsFileText(settings));
+    std::filesystem::create_directory(m_folder.File("run"));
+}
+
+DownloadRig::~DownloadRig() { StopSimulator(); }
+
+bool DownloadRig::PackLoad(uint32_t size, const std::string& program, const std::string& version) {
+    m_load.resize(size);
+    uint64_t state = 0x9E3779B97F4A7C15ull ^ size;
+    for (auto& byte : m_load) {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        byte = static_cast<uint8_t>(state >> 24);
+    }
+    const std::string loadPath = m_folder.File("load.bin");
+    WriteWholeFile(loadPath, std::string(m_load.begin(), m_load.end()));
+    m_packedPath = m_folder.File("vexlor-packed");
+    ChildProcess pack;
+    if (!pack.Start(PackProgram(), {"--program", program, "--load", loadPath, "--version", version, "--out", m_packedPath},
+                    {}, m_folder.File("pack.err"))) {
+        return false;
+    }
+    const int status = pack.Wait(60000);
+    if (status != 0) {
+        std::fprintf(stderr, "vexlor-pack failed (%d): %s\n", status, ReadWholeFile(m_folder.File("pack.err")).c_str());
+        return false;
+    }
+    return true;
+}
+
+bool DownloadRig::StartSimulator(const std::vector<std::string>& options) {
+    m_simulator = std::make_unique<ChildProcess>();
+    std::vector<std::string> args = options;
+    for (const char* extra : {"--register", m_settingsPath.c_str(), "--com", kPort, "--image-out", m_imagePath.c_str()}) {
+        args.emplace_back(extra);
+    }
+    if (!m_simulator->Start(SimulatorProgram(), args, {}, m_folder.File("sim.err"))) return false;
+    std::string terminal;
+    return m_simulator->ReadLine(terminal, 10000) && terminal.rfind("/dev/", 0) == 0;
+}
+
+int DownloadRig::StopSimulator() {
+    if (!m_simulator) return -1;
+    m_simulator->Signal(SIGTERM);
+    const int status = m_simulator->Wait(10000);
+    m_simulator.reset();
+    return status;
+}
+
+bool DownloadRig::ImageMatchesLoad(std::string* why) const {
+    const std::string image = ReadWholeFile(m_imagePath);
+    auto fail = [&](const std::string& text) {
+        if (why) *why = text;
+        return false;
+    };
+    if (image.size() < m_load.size()) {
+        return fail("image has " + std::to_string(image.size()) + " bytes, load " + std::to_string(m_load.size()));
+    }
+    if (image.size() > std::max<size_t>(m_load.size(), 512)) return fail("image longer than the load");
+    for (size_t i = 0; i < m_load.size(); ++i) {
+        if (static_cast<uint8_t>(image[i]) != m_load[i]) return fail("first difference at byte " + std::to_string(i));
+    }
+    return true;
+}
+
+std::vector<std::string> DownloadRig::ChildEnvironment(const std::string& timeScale) const {
+    return {"VEXLOR_REGISTRY=" + m_settingsPath, "XDG_RUNTIME_DIR=" + m_folder.File("run"),
+            "VEXLOR_TIME_SCALE=" + timeScale};
+}
+
+std::string SimulatorProgram() { return VEXLOR_SIM_PROGRAM; }
+std::string PackProgram() { return VEXLOR_PACK_PROGRAM; }
+std::string VexlorProgram() { return VEXLOR_CLI_PROGRAM; }

@@ -1,0 +1,57 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+#include "settings_file.h"
+#include "temp_folder.h"
+
+// Everything one end-to-end download needs: a folder, a settings file with a level-5 log, a
+// load of chosen size packed into a program file, and the handset simulator registered as a
+// COM port in that settings file, writing the image it receives.
+class DownloadRig {
+public:
+    static constexpr const char* kPort = "COM9";
+    static constexpr const char* kLoadVersion = "VX12.01";  // the simulator's default answer is 12
+
+    DownloadRig();
+    ~DownloadRig();
+
+    // A load of size bytes (deterministic pseudo-random content) packed into a copy of program.
+    // False (with the reason on stderr) when packing fails.
+    bool PackLoad(uint32_t size, const std::string& program, const std::string& version = kLoadVersion);
+    // Starts the simulator with extra options; False when it does not come up.
+    bool StartSimulator(const std::vector<std::string>& options);
+    // Ends the simulator (SIGTERM), so it writes its image and leaves the settings file.
+    int StopSimulator();
+
+    const std::string& SettingsPath() const { return m_settingsPath; }
+    const std::string& PackedPath() const { return m_packedPath; }
+    const std::string& ImagePath() const { return m_imagePath; }
+    const std::vector<uint8_t>& Load() const { return m_load; }
+    const TempFolder& Folder() const { return m_folder; }
+    std::string LogText() const { return ReadLogFolder(m_folder.Path()); }
+    std::string SimulatorErrors() const { return ReadWholeFile(m_folder.File("sim.err")); }
+
+    // True when the image the simulator wrote starts with the load and holds nothing more than
+    // the first packet's 512 bytes beyond it.
+    bool ImageMatchesLoad(std::string* why = nullptr) const;
+
+    // Environment entries for a child vexlor: settings file, own runtime folder, time scale.
+    std::vector<std::string> ChildEnvironment(const std::string& timeScale) const;
+
+private:
+    TempFolder m_folder;
+    std::string m_settingsPath;
+    std::string m_packedPath;
+    std::string m_imagePath;
+    std::vector<uint8_t> m_load;
+    std::unique_ptr<ChildProcess> m_simulator;
+};
+
+// The paths of the programs under test, from the build.
+std::string SimulatorProgram();
+std::string PackProgram();
+std::string VexlorProgram();
