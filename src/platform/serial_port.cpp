@@ -105,6 +105,12 @@ int SerialPort::Purge() {
     return ::tcflush(fd, TCIOFLUSH) == 0 ? 0 : errno;
 }
 
+int SerialPort::PurgeInput() {
+    int fd = m_fd.load();
+    if (fd < 0) return EBADF;
+    return ::tcflush(fd, TCIFLUSH) == 0 ? 0 : errno;
+}
+
 int SerialPort::Close() {
     int fd = m_fd.exchange(-1);
     if (fd < 0) return 0;

@@ -36,6 +36,10 @@ public:
     int ApplySettings(uint32_t baudrate);
     // Discards unsent and unread data (tcflush TCIOFLUSH).
     int Purge();
+    // Discards unread data only (tcflush TCIFLUSH). On a pseudo-terminal "unsent" output is
+    // whatever the other side has not read yet, so a purge at reopening would throw away the
+    // last command written before the close; a real port's close has drained its output.
+    int PurgeInput();
     // Releases exclusive use (TIOCNXCL, flock) and closes; the port is closed afterwards even
     // when close reports an error. 0 when it was not open.
     int Close();

@@ -57,7 +57,9 @@ int32_t CSerialIO::InternalOpen() {
             // Reads wait at most SerialPort::kReadTimeoutMs; writes are bounded by the port itself.
             LogWritePort(LOG_WRN, port, kOpenSource, "GetCommTimeOut.");
             LogWritePort(LOG_WRN, port, kOpenSource, "PurgeComm.");
-            if ((error = m_hFile.Purge()) != 0) failure = "::PurgeComm failed.";
+            // Stale input only: purging output too would drop a command the handset has not
+            // yet read (a pseudo-terminal keeps it there), such as "at$qcdmg" before a restart.
+            if ((error = m_hFile.PurgeInput()) != 0) failure = "::PurgeComm failed.";
         }
     }
     if (failure) {

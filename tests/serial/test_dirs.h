@@ -1,0 +1,6 @@
+#pragma once
+#include <string>
+
+// The test process's scratch directory and the settings file $VEXLOR_REGISTRY names.
+const std::string& TestDir();
+std::string SettingsFile();
