@@ -21,9 +21,11 @@ int CountEntries(const char* dir) {
 }
 
 struct DetectionCase {
+    const char* name;
     std::vector<std::string> options;
     EChannelEvent event;
     EPhoneMode mode;
+    friend void PrintTo(const DetectionCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class DetectionTest : public ChannelTest, public ::testing::WithParamInterface<DetectionCase> {};
@@ -48,12 +50,13 @@ TEST_P(DetectionTest, ListenerFindsTheModeAndCloseEndsIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, DetectionTest,
-                         ::testing::Values(DetectionCase{{"--mode", "ds"}, EVENT_DS_FOUND, PHONE_MODE_DS},
-                                           DetectionCase{{"--mode", "diag", "--reply-pattern", "1"},
+                         ::testing::Values(DetectionCase{"Ds", {"--mode", "ds"}, EVENT_DS_FOUND, PHONE_MODE_DS},
+                                           DetectionCase{"DiagPattern1", {"--mode", "diag", "--reply-pattern", "1"},
                                                          EVENT_DIAG_FOUND, PHONE_MODE_DIAG},
-                                           DetectionCase{{"--mode", "diag", "--reply-pattern", "2"},
+                                           DetectionCase{"DiagPattern2", {"--mode", "diag", "--reply-pattern", "2"},
                                                          EVENT_DIAG_FOUND, PHONE_MODE_DIAG},
-                                           DetectionCase{{"--mode", "dl"}, EVENT_DL_FOUND, PHONE_MODE_DL}));
+                                           DetectionCase{"Dl", {"--mode", "dl"}, EVENT_DL_FOUND, PHONE_MODE_DL}),
+                         [](const ::testing::TestParamInfo<DetectionCase>& info) { return info.param.name; });
 
 TEST_F(ChannelTest, RateRotationFindsAHandsetAnsweringOnlyAt460800OnTheThirdOpening) {
     auto sim = StartSim({"--mode", "diag", "--only-baud", "460800"});

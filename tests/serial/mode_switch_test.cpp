@@ -104,9 +104,11 @@ TEST_F(ModeSwitchTest, GetMobileModeWithoutAVersionReplyIsOther) {
 }
 
 struct OfflineCase {
+    const char* name;
     std::vector<std::string> options;
     int32_t result;
     int statusRequests;
+    friend void PrintTo(const OfflineCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class OfflineTest : public ChannelTest, public ::testing::WithParamInterface<OfflineCase> {};
@@ -128,17 +130,19 @@ INSTANTIATE_TEST_SUITE_P(
     Handsets, OfflineTest,
     ::testing::Values(
         // Offline on the first poll (RF mode 1, word 2), and after three online polls.
-        OfflineCase{{"--offline-after", "0"}, 1, 2}, OfflineCase{{"--offline-after", "3"}, 1, 5},
+        OfflineCase{"FirstPoll", {"--offline-after", "0"}, 1, 2},
+        OfflineCase{"FourthPoll", {"--offline-after", "3"}, 1, 5},
         // RF mode 0 reports offline with word 6.
-        OfflineCase{{"--offline-after", "1", "--rf-mode", "0"}, 1, 3},
+        OfflineCase{"RfMode0", {"--offline-after", "1", "--rf-mode", "0"}, 1, 3},
         // Never offline: 20 polls, then failure.
-        OfflineCase{{"--offline-after", "never"}, 0, 21},
+        OfflineCase{"Never", {"--offline-after", "never"}, 0, 21},
         // No status reply at all: taken to need no offline step.
-        OfflineCase{{"--no-status-reply"}, 1, 1},
+        OfflineCase{"NoStatusReply", {"--no-status-reply"}, 1, 1},
         // Escaped bytes ahead of the words shift both; they are still read right.
-        OfflineCase{{"--offline-after", "0", "--status-escapes", "3"}, 1, 2},
-        OfflineCase{{"--offline-after", "0", "--status-escapes", "7", "--rf-mode", "0"}, 1, 2},
-        OfflineCase{{"--offline-after", "never", "--status-escapes", "5"}, 0, 21}));
+        OfflineCase{"ThreeEscapes", {"--offline-after", "0", "--status-escapes", "3"}, 1, 2},
+        OfflineCase{"SevenEscapesRfMode0", {"--offline-after", "0", "--status-escapes", "7", "--rf-mode", "0"}, 1, 2},
+        OfflineCase{"EscapesNeverOffline", {"--offline-after", "never", "--status-escapes", "5"}, 0, 21}),
+    [](const ::testing::TestParamInfo<OfflineCase>& info) { return info.param.name; });
 
 TEST_F(ModeSwitchTest, SwitchesFailWithoutHangingWhenTheHandsetIsSilent) {
     auto sim = StartSim({"--mode", "diag"});
