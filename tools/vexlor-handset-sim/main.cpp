@@ -92,6 +92,9 @@ int main(int argc, char** argv) {
 
     static const char* const OUTCOMES[] = {"stopped by a signal", "line dropped", "reset done", "line failed"};
     trace.Line(std::string("end: ") + OUTCOMES[static_cast<int>(outcome)]);
+    if (outcome == SimRunner::Outcome::ResetDone && !port.WaitUntilTaken(1000)) {
+        trace.Line("the tool did not read the reset acknowledgement");
+    }
     port.Close();
     runner.SaveImage();
     if (!options.registerFile.empty()) {

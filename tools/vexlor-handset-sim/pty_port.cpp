@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -125,6 +126,25 @@ bool PtyPort::Write(std::span<const uint8_t> bytes, int maxWaitMs) {
         poll(&fd, 1, static_cast<int>(left.count()));
     }
     return true;
+}
+
+bool PtyPort::WaitUntilTaken(int maxWaitMs) {
+    // The slave side's input queue is shared by all its descriptors: ours shows what the tool
+    // has not read yet. Written bytes reach that queue a moment after the write returns, so an
+    // empty queue counts only once bytes were seen in it or after a grace time.
+    constexpr auto GRACE = std::chrono::milliseconds(100);
+    const auto start = std::chrono::steady_clock::now();
+    const auto deadline = start + std::chrono::milliseconds(maxWaitMs);
+    bool seen = false;
+    for (;;) {
+        int waiting = 0;
+        if (ioctl(m_slaveKeeper, FIONREAD, &waiting) != 0) return false;
+        const auto now = std::chrono::steady_clock::now();
+        seen = seen || waiting > 0;
+        if (waiting == 0 && (seen || now - start >= GRACE)) return true;
+        if (now >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 std::optional<uint32_t> PtyPort::LineRate() const {

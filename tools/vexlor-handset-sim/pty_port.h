@@ -32,6 +32,10 @@ public:
     // the rest had to be dropped (nobody reads the port) or the write failed.
     bool Write(std::span<const uint8_t> bytes, int maxWaitMs);
 
+    // Waits at most maxWaitMs until the tool has read everything written to it; false when
+    // bytes are still waiting. Closing the terminal discards unread bytes on the tool's side.
+    bool WaitUntilTaken(int maxWaitMs);
+
     // The line rate the tool set on its side, in bits per second; nullopt when unknown.
     std::optional<uint32_t> LineRate() const;
 

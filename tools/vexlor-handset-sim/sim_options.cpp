@@ -289,7 +289,8 @@ Options:
                              packet wrote; the first packet always carries 512 bytes) to FILE
                              at each write to NAND, at each reset and at exit; written whole
                              through FILE.part and a rename; a start of download empties it
-  --exit-after-reset         exit (status 0) after acknowledging a reset
+  --exit-after-reset         exit (status 0) after acknowledging a reset, once the tool has
+                             read the acknowledgement (waiting at most 1 s)
   --log FILE                 trace every byte received and sent and each step, with times
   -h, --help                 show this help
 
