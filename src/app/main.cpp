@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "app/cli/cli_arguments.h"
+#include "app/cli/download_command.h"
+#include "app/cli/list_ports_command.h"
 #include "app/cli/verify_command.h"
 #include "log/log.h"
 #ifdef VEXLOR_WITH_WINDOW
@@ -31,6 +33,10 @@ int main(int argc, char** argv) {
             LogClose();
             return status;
         }
+        case CliCommand::kListPorts:
+            return RunListPortsCommand(stdout);
+        case CliCommand::kDownload:
+            return RunDownloadCommand(parsed, stdout, stderr);
         case CliCommand::kWindow:
 #ifdef VEXLOR_WITH_WINDOW
             return RunWindowApplication(argc, argv);

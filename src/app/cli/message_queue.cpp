@@ -17,6 +17,20 @@ bool MessageQueue::Wait(Message& next) {
     return true;
 }
 
+bool MessageQueue::WaitFor(Message& next, std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_posted.wait_for(lock, timeout, [this] { return !m_messages.empty() || m_closed; });
+    if (m_messages.empty()) return false;
+    next = m_messages.front();
+    m_messages.pop_front();
+    return true;
+}
+
+bool MessageQueue::Empty() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_messages.empty();
+}
+
 void MessageQueue::Close() {
     {
         std::lock_guard<std::mutex> lock(m_mutex);

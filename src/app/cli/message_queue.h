@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -18,6 +19,10 @@ public:
     void Post(uint32_t message, uintptr_t wParam) override;
     // Waits for the next message. False once the queue is closed and empty.
     bool Wait(Message& next);
+    // The same, waiting at most timeout: false also when none came in time.
+    bool WaitFor(Message& next, std::chrono::milliseconds timeout);
+    // True when no message waits.
+    bool Empty();
     // No more messages will come; wakes the waiter.
     void Close();
 

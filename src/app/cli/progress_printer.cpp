@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "app/common/format_text.h"
+
 namespace {
 
 constexpr int kBarWidth = 40;
@@ -11,18 +13,34 @@ constexpr int kBarWidth = 40;
 ProgressPrinter::ProgressPrinter(std::FILE* out, bool terminal, std::string label)
     : m_out(out), m_terminal(terminal), m_label(std::move(label)) {}
 
+void ProgressPrinter::TrackTransfer(uint64_t totalBytes) {
+    m_tracking = true;
+    m_estimate = TransferEstimate(totalBytes);
+    m_origin = std::chrono::steady_clock::now();
+}
+
 void ProgressPrinter::Show(uintptr_t percent) {
     if (percent > 100) percent = 100;
+    const auto value = static_cast<unsigned>(percent);
     if (!m_terminal) {
-        std::fprintf(m_out, "%s: %u%%\n", m_label.c_str(), static_cast<unsigned>(percent));
+        if (m_lineFormat.empty()) {
+            std::fprintf(m_out, "%s: %u%%\n", m_label.c_str(), value);
+        } else {
+            std::fprintf(m_out, "%s\n", FormatNumber(m_lineFormat, value).c_str());
+        }
         std::fflush(m_out);
         return;
     }
-    char bar[kBarWidth + 1];
-    const int filled = static_cast<int>(percent) * kBarWidth / 100;
-    for (int i = 0; i < kBarWidth; ++i) bar[i] = i < filled ? '#' : '.';
-    bar[kBarWidth] = '\0';
-    std::fprintf(m_out, "\r%s [%s] %3u%%", m_label.c_str(), bar, static_cast<unsigned>(percent));
+    double rate = 0;
+    double left = -1;
+    if (m_tracking) {
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - m_origin;
+        m_estimate.Sample(value, elapsed.count());
+        rate = m_estimate.BytesPerSecond();
+        left = m_estimate.SecondsLeft();
+    }
+    // \r and "erase to the end of the line" redraw the bar in place.
+    std::fprintf(m_out, "\r%s %s\x1b[K", m_label.c_str(), FormatProgressBar(value, rate, left, kBarWidth).c_str());
     std::fflush(m_out);
     m_barOpen = true;
 }

@@ -1,0 +1,41 @@
+#include "app/cli/signal_watch.h"
+
+#include <csignal>
+#include <ctime>
+#include <system_error>
+
+namespace {
+sigset_t WatchedSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    return set;
+}
+}  // namespace
+
+SignalWatch::~SignalWatch() { Stop(); }
+
+bool SignalWatch::Install(platform::NotifyTarget* target) {
+    const sigset_t set = WatchedSignals();
+    if (pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0) return false;
+    try {
+        m_thread = std::thread([this, target, set] {
+            const timespec poll{0, 100 * 1000 * 1000};  // looks at m_stop ten times a second
+            while (!m_stop.load()) {
+                const int signal = sigtimedwait(&set, nullptr, &poll);
+                if (signal <= 0) continue;
+                m_received.store(signal);
+                platform::PostTo(target, MESSAGE, static_cast<uintptr_t>(signal));
+            }
+        });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
+void SignalWatch::Stop() {
+    m_stop.store(true);
+    if (m_thread.joinable()) m_thread.join();
+}

@@ -1,0 +1,54 @@
+#include "app/cli/transfer_estimate.h"
+
+#include <cmath>
+#include <cstdio>
+
+void TransferEstimate::Sample(unsigned percent, double seconds) {
+    if (!m_haveBase) {
+        if (percent == 0) return;
+        m_haveBase = true;
+        m_basePercent = percent;
+        m_baseSeconds = seconds;
+    }
+    m_percent = percent;
+    m_seconds = seconds;
+}
+
+double TransferEstimate::BytesPerSecond() const {
+    if (!m_haveBase || m_percent <= m_basePercent || m_seconds <= m_baseSeconds) return 0;
+    const double bytes = static_cast<double>(m_totalBytes) * (m_percent - m_basePercent) / 100.0;
+    return bytes / (m_seconds - m_baseSeconds);
+}
+
+double TransferEstimate::SecondsLeft() const {
+    const double rate = BytesPerSecond();
+    if (rate <= 0) return -1;
+    const unsigned left = m_percent >= 100 ? 0 : 100 - m_percent;
+    return static_cast<double>(m_totalBytes) * left / 100.0 / rate;
+}
+
+std::string FormatProgressBar(unsigned percent, double bytesPerSecond, double secondsLeft, int width) {
+    if (percent > 100) percent = 100;
+    if (width < 1) width = 1;
+    const int filled = static_cast<int>(static_cast<long long>(width) * percent / 100);
+    std::string line = "[";
+    line.append(static_cast<size_t>(filled), '#');
+    line.append(static_cast<size_t>(width - filled), '.');
+    char tail[64];
+    std::snprintf(tail, sizeof tail, "] %3u%%", percent);
+    line += tail;
+    if (bytesPerSecond > 0 && std::isfinite(bytesPerSecond)) {
+        if (bytesPerSecond >= 1024.0 * 1024.0) {
+            std::snprintf(tail, sizeof tail, "  %.1f MB/s", bytesPerSecond / (1024.0 * 1024.0));
+        } else {
+            std::snprintf(tail, sizeof tail, "  %.1f KB/s", bytesPerSecond / 1024.0);
+        }
+        line += tail;
+    }
+    if (secondsLeft >= 0 && std::isfinite(secondsLeft) && secondsLeft < 1e7) {
+        const long long total = std::llround(secondsLeft);
+        std::snprintf(tail, sizeof tail, "  %lld:%02lld left", total / 60, total % 60);
+        line += tail;
+    }
+    return line;
+}
