@@ -1,0 +1,86 @@
+#include "app/cli/cli_arguments.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Parsed {
+    bool ok;
+    CliArguments args;
+    std::string error;
+};
+
+Parsed Parse(std::vector<std::string> args) {
+    Parsed parsed;
+    parsed.ok = ParseCliArguments(args, parsed.args, parsed.error);
+    return parsed;
+}
+
+TEST(CliArguments, NoArgumentsIsTheWindow) {
+    const Parsed p = Parse({});
+    ASSERT_TRUE(p.ok);
+    EXPECT_EQ(p.args.command, CliCommand::kWindow);
+}
+
+TEST(CliArguments, HelpAndVersionWinWherever) {
+    EXPECT_EQ(Parse({"--cli", "--port", "COM3", "--help"}).args.command, CliCommand::kHelp);
+    EXPECT_EQ(Parse({"-h"}).args.command, CliCommand::kHelp);
+    EXPECT_EQ(Parse({"--bogus", "--version"}).args.command, CliCommand::kVersion);
+}
+
+TEST(CliArguments, DownloadTakesAPortAndALanguage) {
+    Parsed p = Parse({"--cli", "--port", "COM12", "--lang", "1"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(p.args.command, CliCommand::kDownload);
+    EXPECT_EQ(p.args.port, "COM12");
+    EXPECT_EQ(p.args.language, 1);
+
+    p = Parse({"--port=com7", "--cli"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(p.args.port, "COM7");
+    EXPECT_EQ(p.args.language, 0);
+
+    p = Parse({"--cli", "--port", "\\\\.\\COM20"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(p.args.port, "COM20");
+}
+
+TEST(CliArguments, OtherTasks) {
+    EXPECT_EQ(Parse({"--cli", "--list-ports"}).args.command, CliCommand::kListPorts);
+    EXPECT_EQ(Parse({"--cli", "--verify"}).args.command, CliCommand::kVerify);
+}
+
+TEST(CliArguments, BadCommandLinesAreRefusedWithAReason) {
+    const std::vector<std::vector<std::string>> bad = {
+        {"--port", "COM3"},                          // no --cli
+        {"--cli"},                                   // no task
+        {"--cli", "--port"},                         // no value
+        {"--cli", "--port", "COM"},                  // no number
+        {"--cli", "--port", "COM0"},
+        {"--cli", "--port", "COM1234"},
+        {"--cli", "--port", "LPT1"},
+        {"--cli", "--port", "/dev/ttyUSB0"},
+        {"--cli", "--port", "COM3x"},
+        {"--cli", "--port", "COM3", "--lang", "3"},
+        {"--cli", "--port", "COM3", "--lang", "-1"},
+        {"--cli", "--port", "COM3", "--lang", "0", "--lang", "1"},
+        {"--cli", "--port", "COM3", "--verify"},     // two tasks
+        {"--cli", "--verify", "--lang", "1"},        // language without a download
+        {"--cli", "--list-ports=yes"},
+        {"--cli", "--frobnicate"},
+    };
+    for (const auto& args : bad) {
+        const Parsed p = Parse(args);
+        EXPECT_FALSE(p.ok) << args.back();
+        EXPECT_FALSE(p.error.empty()) << args.back();
+    }
+}
+
+TEST(CliArguments, UsageNamesEveryOption) {
+    const std::string usage = CliUsage();
+    for (const char* option : {"--cli", "--port", "--lang", "--list-ports", "--verify", "--help", "--version"}) {
+        EXPECT_NE(usage.find(option), std::string::npos) << option;
+    }
+}
+
+}  // namespace
