@@ -100,21 +100,3 @@ void OperatorDownloadTest::ExpectProgressShape() {
         EXPECT_LT(percentages[i], 100u) << i;
     }
 }
-
-std::vector<long> LogTimesOf(const std::string& log, const std::string& needle) {
-    std::vector<long> times;
-    size_t lineStart = 0;
-    while (lineStart < log.size()) {
-        size_t lineEnd = log.find('\n', lineStart);
-        if (lineEnd == std::string::npos) lineEnd = log.size();
-        const std::string line = log.substr(lineStart, lineEnd - lineStart);
-        int h = 0, m = 0, s = 0, ms = 0;
-        const size_t tab = line.find('\t');
-        if (line.find(needle) != std::string::npos && tab != std::string::npos &&
-            std::sscanf(line.c_str() + tab + 1, "%*d-%*d-%*d %d:%d:%d:%d", &h, &m, &s, &ms) == 4) {
-            times.push_back(((h * 60L + m) * 60L + s) * 1000L + ms);
-        }
-        lineStart = lineEnd + 1;
-    }
-    return times;
-}

@@ -58,6 +58,3 @@ protected:
     platform::ReadOnlyFile file;
     CDLOperator op;
 };
-
-// Milliseconds of the day at which each log line holding needle was written.
-std::vector<long> LogTimesOf(const std::string& log, const std::string& needle);

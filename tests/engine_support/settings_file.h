@@ -1,6 +1,7 @@
 #pragma once
 #include <map>
 #include <string>
+#include <vector>
 
 // A throw-away settings file (.reg) for one test: the log's settings and the port map.
 struct TestSettings {
@@ -17,3 +18,6 @@ std::string ReadLogFolder(const std::string& folder);
 
 // How often needle occurs in text.
 int CountOccurrences(const std::string& text, const std::string& needle);
+
+// Milliseconds of the day at which each log line holding needle was written.
+std::vector<long> LogTimesOf(const std::string& log, const std::string& needle);

@@ -1,0 +1,48 @@
+#include "cli_rig.h"
+
+#include <cstdio>
+#include <filesystem>
+
+void CliDownloadTest::Prepare(uint32_t loadSize, const std::vector<std::string>& simOptions) {
+    ASSERT_TRUE(rig.PackLoad(loadSize, VexlorProgram()));
+    // The language libraries live in the program's folder.
+    const std::filesystem::path built = std::filesystem::path(VexlorProgram()).parent_path();
+    for (const char* library : {"VexlorEngRes.so", "VexlorChsRes.so"}) {
+        std::filesystem::create_symlink(built / library, rig.Folder().File(library));
+    }
+    ASSERT_TRUE(rig.StartSimulator(simOptions)) << rig.SimulatorErrors();
+}
+
+void CliDownloadTest::Launch(const std::vector<std::string>& args, const std::string& timeScale) {
+    const std::vector<std::string> run = args.empty() ? std::vector<std::string>{"--cli", "--port", DownloadRig::kPort} : args;
+    ASSERT_TRUE(vexlor.Start(rig.PackedPath(), run, rig.ChildEnvironment(timeScale), rig.Folder().File("vexlor.err")));
+}
+
+int CliDownloadTest::Finish(int limitMs) { return vexlor.Wait(limitMs); }
+
+int CliDownloadTest::Run(const std::vector<std::string>& args, const std::string& timeScale) {
+    Launch(args, timeScale);
+    return Finish();
+}
+
+std::vector<uint32_t> CliDownloadTest::PrintedStatuses() const {
+    std::vector<uint32_t> statuses;
+    const std::string& out = vexlor.Output();
+    size_t start = 0;
+    while (start < out.size()) {
+        size_t end = out.find('\n', start);
+        if (end == std::string::npos) end = out.size();
+        unsigned code = 0;
+        if (out.compare(start, 3, "[0x") == 0 && std::sscanf(out.c_str() + start, "[0x%X]", &code) == 1) {
+            statuses.push_back(code);
+        }
+        start = end + 1;
+    }
+    return statuses;
+}
+
+void CliDownloadTest::ExpectImageIsLoad() {
+    ASSERT_EQ(rig.StopSimulator(), 0);
+    std::string why;
+    EXPECT_TRUE(rig.ImageMatchesLoad(&why)) << why;
+}
