@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,10 +19,23 @@ namespace logtest {
 inline const char* kKey = "SOFTWARE\\Vexlor";
 inline const std::string kStars(79, '*');
 
-// Replaces the time field of every line with <time>, after checking its shape.
+// True when text at pos holds a time field "YYYY-MM-DD hh:mm:ss:mmm".
+inline bool IsTimeAt(const std::string& text, size_t pos) {
+    static const char kShape[] = "dddd-dd-dd dd:dd:dd:ddd";
+    if (pos + sizeof kShape - 1 > text.size()) return false;
+    for (size_t i = 0; i + 1 < sizeof kShape; ++i) {
+        char c = text[pos + i];
+        if (kShape[i] == 'd' ? (c < '0' || c > '9') : c != kShape[i]) return false;
+    }
+    return true;
+}
+
+// Replaces the first time field of a line with <time>.
 inline std::string MaskTime(const std::string& text) {
-    static const std::regex kTime(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}:\d{3})");
-    return std::regex_replace(text, kTime, "<time>", std::regex_constants::format_first_only);
+    for (size_t pos = 0; pos < text.size(); ++pos) {
+        if (IsTimeAt(text, pos)) return text.substr(0, pos) + "<time>" + text.substr(pos + 23);
+    }
+    return text;
 }
 
 // Splits at CR LF; a last piece without line end (a cut line) is kept as it is.

@@ -3,7 +3,7 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <regex>
+#include <cstdio>
 #include <thread>
 
 #include "log/log_file.h"
@@ -23,22 +23,29 @@ int32_t WriteNumbered(int thread, int index) {
     }
 }
 
+// Reads "t<thread> n<index> " followed by exactly 300 'p' from a line's message; false otherwise.
+bool ParseNumbered(const std::string& message, int& thread, int& index) {
+    int used = 0;
+    if (std::sscanf(message.c_str(), "t%d n%d %n", &thread, &index, &used) != 2 || used == 0) return false;
+    return message.substr(static_cast<size_t>(used)) == std::string(300, 'p');
+}
+
 // Checks every body line is one whole numbered line; returns how many came from each thread.
 std::vector<int> CountWholeLines(const std::vector<std::string>& body, int threads) {
-    static const std::regex kLine(
-        R"(<WRN>\t<time>\t(|Writer::Run\t |COM9\tWriter::Run\t)t(\d+) n(\d+) p{300})");
+    const std::vector<std::string> columns = {"<WRN>\t<time>\t", "<WRN>\t<time>\tWriter::Run\t ",
+                                              "<WRN>\t<time>\tCOM9\tWriter::Run\t"};
     std::vector<int> perThread(threads, 0);
     std::vector<int> lastIndex(threads, -1);
     for (const auto& line : body) {
-        std::smatch match;
-        if (!std::regex_match(line, match, kLine)) {
-            ADD_FAILURE() << "torn or foreign line: " << line.substr(0, 120);
-            continue;
+        int thread = -1, index = -1;
+        bool whole = false;
+        for (size_t layout = 0; layout < columns.size() && !whole; ++layout) {
+            whole = line.rfind(columns[layout], 0) == 0 &&
+                    ParseNumbered(line.substr(columns[layout].size()), thread, index) &&
+                    index % 3 == static_cast<int>(layout);
         }
-        int thread = std::stoi(match[2]);
-        int index = std::stoi(match[3]);
-        if (thread < 0 || thread >= threads) {
-            ADD_FAILURE() << "unknown thread " << thread;
+        if (!whole || thread < 0 || thread >= threads) {
+            ADD_FAILURE() << "torn or foreign line: " << line.substr(0, 120);
             continue;
         }
         // One thread's lines reach the file in the order it wrote them.
