@@ -1,3 +1,13 @@
+// The process-wide diagnostic log.
+//
+// Choices where the log's contract leaves room:
+// - "App" texts too long for the 100-character file name are refused (LOGERR_OPEN_FILE, no log)
+//   rather than cut: a cut folder path would put the file somewhere nobody looks.
+// - Messages are formatted straight into the line buffer; since a line holds at most 4096
+//   characters, the message limits (16384 and 4095) can never show and need no buffer of their own.
+// - LogOpen on an open log closes it properly first (footer included) and starts afresh.
+// - A dump of a missing buffer or of a negative count reports 0 bytes.
+// - The file's share modes are stood in for by flock locks (see LogFile::Open).
 #include "log/log.h"
 
 #include <algorithm>
@@ -34,7 +44,12 @@ static_assert(sizeof kStars - 1 == 79);
 constexpr int64_t kClosedGate = INT64_MIN;
 std::atomic<int64_t> g_gate{kClosedGate};
 
-diaglog::LogFile g_file;
+// Never destroyed: a thread still logging while the process exits finds a closed log, not a
+// destroyed one. Made on first use, so the log also works from other files' static initialisers.
+diaglog::LogFile& File() {
+    static diaglog::LogFile* file = new diaglog::LogFile;
+    return *file;
+}
 std::mutex g_openCloseMutex;  // LogOpen and LogClose only; writers never take it
 
 enum class Layout { Plain, Source, Port };
@@ -67,7 +82,7 @@ int32_t WriteLineV(int32_t level, Layout layout, const char* port, const char* s
                    va_list args) {
     LogLine line;
     BuildLine(line, level, layout, port, source, format, args);
-    return g_file.Write(line.Data(), line.Size(), FlushesAtOnce(level)) ? 1 : 0;
+    return File().Write(line.Data(), line.Size(), FlushesAtOnce(level)) ? 1 : 0;
 }
 
 // A header or footer line of an open log whose writers are sealed off.
@@ -79,7 +94,7 @@ void WriteSealedLine(const char* format, ...) {
     va_start(args, format);
     BuildLine(line, LOG_NML, Layout::Plain, nullptr, nullptr, format, args);
     va_end(args);
-    g_file.WriteSealed(line.Data(), line.Size(), FlushesAtOnce(LOG_NML));
+    File().WriteSealed(line.Data(), line.Size(), FlushesAtOnce(LOG_NML));
 }
 
 int32_t WritePlain(int32_t level, const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -100,14 +115,14 @@ int32_t DumpCount(const void* bytes, int32_t count) {
 
 // The footer is written after every other thread's write has finished, so it ends the file.
 void CloseLocked() {
-    if (!g_file.IsOpen()) return;
+    if (!File().IsOpen()) return;
     int64_t level = g_gate.exchange(kClosedGate);
-    g_file.Seal();
+    File().Seal();
     if (LOG_NML <= level) {
         WriteSealedLine("*...End....");
         WriteSealedLine("%s", kStars);
     }
-    g_file.Close();
+    File().Close();
 }
 
 }  // namespace
@@ -121,7 +136,7 @@ int32_t LogOpen(const char* keyPath) {
     if (!settings) return LOGERR_NO_KEY;
     if (settings->level == -1) return 1;
     auto name = diaglog::LogFileName(settings->app, platform::Now());
-    if (!name || !g_file.Open(name->c_str(), settings->appendOption != 0)) return LOGERR_OPEN_FILE;
+    if (!name || !File().Open(name->c_str(), settings->appendOption != 0)) return LOGERR_OPEN_FILE;
     g_gate.store(settings->level);
     LogWrite(LOG_NML, "%s", kStars);
     LogWrite(LOG_NML, "*... Start ...");
@@ -170,7 +185,7 @@ int32_t LogDump(int32_t level, const void* bytes, int32_t count) {
 }
 
 int32_t LogDumpPort(int32_t level, const char* port, const char* source, const void* bytes, int32_t count) {
-    if (!g_file.IsOpen()) return 0;
+    if (!File().IsOpen()) return 0;
     if (!LogEnabled(level)) return 1;  // the line would be filtered: skip the conversion
     count = DumpCount(bytes, count);
     char hex[kDumpVisibleBytes * 3 + 1];
@@ -181,7 +196,7 @@ int32_t LogDumpPort(int32_t level, const char* port, const char* source, const v
 }
 
 int32_t LogSysError(int32_t errorNumber) {
-    if (!g_file.IsOpen()) return 0;
+    if (!File().IsOpen()) return 0;
     if (!LogEnabled(LOG_ER)) return 1;
     std::string text = platform::SysErrorText(errorNumber);
     if (!text.empty()) WritePlain(LOG_ER, "The system error number [%d] --> %s", errorNumber, text.c_str());
@@ -189,7 +204,7 @@ int32_t LogSysError(int32_t errorNumber) {
 }
 
 int32_t LogSysErrorPort(const char* port, const char* source, int32_t errorNumber) {
-    if (!g_file.IsOpen()) return 0;
+    if (!File().IsOpen()) return 0;
     if (!LogEnabled(LOG_ER)) return 1;
     std::string text = platform::SysErrorText(errorNumber);
     if (!text.empty()) {
