@@ -1,0 +1,157 @@
+// The start-up check of a package of the shipped size (6,171 chunks) against OpenSSL's
+// single-thread Blowfish CBC decipher of the same load area, in the same run.
+#include <benchmark/benchmark.h>
+#include <openssl/blowfish.h>
+
+#include <atomic>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <unistd.h>
+
+#include "package/blowfish.h"
+#include "package/dl_parameter.h"
+#include "package/image_digest.h"
+#include "package/load_merger.h"
+#include "package/package_key.h"
+#include "package/package_layout.h"
+#include "package/siphash.h"
+#include "package_bench_file.h"
+#include "platform/notify_target.h"
+#include "platform/read_only_file.h"
+
+namespace {
+
+constexpr uint32_t kShippedChunks = 6171;
+constexpr int64_t kImageSize = 2 << 20;
+
+const PackageBenchFile& BenchFile() {
+    static const PackageBenchFile file = [] {
+        char dir[] = "/tmp/vexlor-pkg-bench-XXXXXX";
+        if (!mkdtemp(dir)) std::abort();
+        PackageBenchFile made = BuildPackageBenchFile(std::string(dir) + "/program", kShippedChunks, kImageSize);
+        return made;
+    }();
+    return file;
+}
+
+double ProcessCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// Both benchmarks also report the CPU time of all their threads per run ("cpu_all_threads_ms"):
+// on a busy machine the wall-clock figures depend on what else runs, that one much less.
+void ReportProcessCpu(benchmark::State& state, double startSeconds) {
+    state.counters["cpu_all_threads_ms"] =
+        benchmark::Counter((ProcessCpuSeconds() - startSeconds) * 1e3 / static_cast<double>(state.iterations()));
+}
+
+class CountingTarget : public platform::NotifyTarget {
+public:
+    void Post(uint32_t, uintptr_t) override { m_count.fetch_add(1, std::memory_order_relaxed); }
+    int Count() const { return m_count.load(); }
+
+private:
+    std::atomic<int> m_count{0};
+};
+
+// Parameter block, load CRC with progress, image self-check: what the program does at start-up.
+void BM_PackageStartUpCheck(benchmark::State& state) {
+    const auto& made = BenchFile();
+    platform::ReadOnlyFile file;
+    if (!file.Open(made.path)) state.SkipWithError("cannot open the package");
+    const double cpuStart = ProcessCpuSeconds();
+    for (auto _ : state) {
+        CDLParameter parameters;
+        CountingTarget window;
+        if (parameters.ReadParameterFromFile(file) != 1 ||
+            CLoadMerger::CheckLoadFileCRC(file, parameters.GetLoadSize(), &window) != 1 ||
+            CLoadMerger::CheckExeCRC(file, parameters.GetLoadSize()) != 1) {
+            state.SkipWithError("check failed");
+            break;
+        }
+        benchmark::DoNotOptimize(window.Count());
+    }
+    ReportProcessCpu(state, cpuStart);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * made.areaSize);
+}
+BENCHMARK(BM_PackageStartUpCheck)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The reference: OpenSSL deciphering the same area chunk by chunk from the zero vector, on one
+// thread, from memory (no file reads, no CRC).
+void BM_OpenSslCbcDecipherSameArea(benchmark::State& state) {
+    const auto& made = BenchFile();
+    platform::ReadOnlyFile file;
+    if (!file.Open(made.path)) state.SkipWithError("cannot open the package");
+    std::unique_ptr<uint8_t[]> area(new uint8_t[made.areaSize]);
+    if (file.ReadAt(made.areaStart, area.get(), made.areaSize) != made.areaSize) state.SkipWithError("short read");
+    BF_KEY key;
+    {
+        PackageKey packageKey;
+        BF_set_key(&key, PackageKey::kLength, packageKey.Bytes());
+    }
+    uint8_t out[kChunkSize];
+    const double cpuStart = ProcessCpuSeconds();
+    for (auto _ : state) {
+        for (uint32_t at = 0; at < made.areaSize; at += kChunkSize) {
+            uint8_t iv[8] = {};
+            BF_cbc_encrypt(area.get() + at, out, kChunkSize, &key, iv, BF_DECRYPT);
+            benchmark::DoNotOptimize(out);
+        }
+    }
+    ReportProcessCpu(state, cpuStart);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * made.areaSize);
+}
+BENCHMARK(BM_OpenSslCbcDecipherSameArea)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The download's reader: chunk after chunk through ReadLoadChunk (kept key schedule) ...
+void BM_ReadLoadChunk(benchmark::State& state) {
+    const auto& made = BenchFile();
+    platform::ReadOnlyFile file;
+    if (!file.Open(made.path)) state.SkipWithError("cannot open the package");
+    uint8_t chunk[kChunkSize];
+    for (auto _ : state) {
+        CLoadMerger::SeekToLoad(file, made.loadSize);
+        for (int i = 0; i < 256; ++i) CLoadMerger::ReadLoadChunk(file, chunk);
+        benchmark::DoNotOptimize(chunk);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * 256 * kChunkSize);
+}
+BENCHMARK(BM_ReadLoadChunk)->Unit(benchmark::kMicrosecond);
+
+// ... against setting the cipher up afresh for every chunk.
+void BM_ReadChunkWithFreshKeySchedule(benchmark::State& state) {
+    const auto& made = BenchFile();
+    platform::ReadOnlyFile file;
+    if (!file.Open(made.path)) state.SkipWithError("cannot open the package");
+    uint8_t chunk[kChunkSize];
+    const uint8_t zeroVector[8] = {};
+    for (auto _ : state) {
+        CLoadMerger::SeekToLoad(file, made.loadSize);
+        for (int i = 0; i < 256; ++i) {
+            file.Read(chunk, kChunkSize);
+            PackageKey key;
+            CBlowfish cipher;
+            cipher.Initialize(key.Bytes(), PackageKey::kLength, zeroVector);
+            cipher.Decrypt(chunk, chunk, kChunkSize, CBlowfish::CBC);
+        }
+        benchmark::DoNotOptimize(chunk);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * 256 * kChunkSize);
+}
+BENCHMARK(BM_ReadChunkWithFreshKeySchedule)->Unit(benchmark::kMicrosecond);
+
+// The image self-check's hash over 1 MiB in memory.
+void BM_SipHash24(benchmark::State& state) {
+    std::unique_ptr<uint8_t[]> data(new uint8_t[1 << 20]());
+    const uint8_t key[16] = {1, 2, 3};
+    for (auto _ : state) benchmark::DoNotOptimize(SipHash24::Digest(key, data.get(), 1 << 20));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) << 20);
+}
+BENCHMARK(BM_SipHash24)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
