@@ -40,7 +40,9 @@ const char* CSerialIO::PortName() const {
 
 int32_t CSerialIO::Open(const char* lpszDevice, uint32_t baudrate) {
     m_lLastError = 0;
-    if (m_hFile.IsOpen()) {
+    // A listener still at work (retrying a missing port, say) reads m_szDevice: the channel is
+    // in use as much as with the port open.
+    if (m_hFile.IsOpen() || m_hThread.joinable() || m_hStaleThread.joinable()) {
         m_lLastError = kSerialAlreadyOpen;
         return kSerialAlreadyOpen;
     }

@@ -55,7 +55,7 @@ public:
 
     // Stores the device name ("COM3"; a longer name without "\\.\" gets that prefix: "\\.\COM12")
     // and the rate, then starts the listener, which opens the port; does not wait for it.
-    // 0, 1247 when the port is open, ENAMETOOLONG when the stored name would exceed 15
+    // 0, 1247 when the port is open or a listener runs, ENAMETOOLONG when the stored name would exceed 15
     // characters (logged, nothing started), or StartListener's error.
     virtual int32_t Open(const char* lpszDevice, uint32_t baudrate);
     // Stops the listener (up to 180000 ms) and closes the port. 0 when the ending listener has

@@ -185,6 +185,9 @@ TEST_F(ChannelTest, ADeviceNameThatDoesNotFitIsRefused) {
     EXPECT_FALSE(channel.IsListenerRunning());
     EXPECT_EQ(channel.Open("COM12345678", 115200), 0);  // exactly 15 with the prefix
     EXPECT_STREQ(channel.Device(), "\\\\.\\COM12345678");
+    // Its listener keeps retrying the missing port: the name is in use and stays.
+    EXPECT_EQ(channel.Open("COM3", 115200), kSerialAlreadyOpen);
+    EXPECT_STREQ(channel.Device(), "\\\\.\\COM12345678");
     EXPECT_EQ(channel.Close(), 0);
 }
 
