@@ -1,6 +1,7 @@
 #include "cli_rig.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 void CliDownloadTest::Prepare(uint32_t loadSize, const std::vector<std::string>& simOptions) {
@@ -15,7 +16,12 @@ void CliDownloadTest::Prepare(uint32_t loadSize, const std::vector<std::string>&
 
 void CliDownloadTest::Launch(const std::vector<std::string>& args, const std::string& timeScale) {
     const std::vector<std::string> run = args.empty() ? std::vector<std::string>{"--cli", "--port", DownloadRig::kPort} : args;
-    ASSERT_TRUE(vexlor.Start(rig.PackedPath(), run, rig.ChildEnvironment(timeScale), rig.Folder().File("vexlor.err")));
+    std::string scale = timeScale;
+    if (scale.empty()) {
+        const char* configured = std::getenv("VEXLOR_E2E_TIME_SCALE");
+        scale = configured && *configured ? configured : "0.05";
+    }
+    ASSERT_TRUE(vexlor.Start(rig.PackedPath(), run, rig.ChildEnvironment(scale), rig.Folder().File("vexlor.err")));
 }
 
 int CliDownloadTest::Finish(int limitMs) { return vexlor.Wait(limitMs); }

@@ -14,12 +14,13 @@ protected:
     // Packs a load of loadSize bytes into a copy of vexlor (with the language libraries beside
     // it) and starts the simulator with simOptions.
     void Prepare(uint32_t loadSize, const std::vector<std::string>& simOptions);
-    // Starts the packed vexlor with args (default: --cli --port COM9).
-    void Launch(const std::vector<std::string>& args = {}, const std::string& timeScale = "0.05");
+    // Starts the packed vexlor with args (default: --cli --port COM9) at a time scale (default:
+    // $VEXLOR_E2E_TIME_SCALE, else 0.05).
+    void Launch(const std::vector<std::string>& args = {}, const std::string& timeScale = "");
     // Waits for the program to end: its exit status (-1 on time-out).
     int Finish(int limitMs = 60000);
     // Launch and Finish.
-    int Run(const std::vector<std::string>& args = {}, const std::string& timeScale = "0.05");
+    int Run(const std::vector<std::string>& args = {}, const std::string& timeScale = "");
 
     // The status codes printed as "[0xNNN] ..." lines, in order.
     std::vector<uint32_t> PrintedStatuses() const;
