@@ -23,3 +23,6 @@ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build build-tsan
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir build-tsan --output-on-failure -j "$jobs" --timeout 600 -L threaded
+
+echo "=== Debian package: build, unpack into a temporary root, run from there"
+scripts/package-test.sh

@@ -1,0 +1,73 @@
+# Install layout: the program and its language libraries together in one folder (it loads them
+# from its own folder, found through /proc/self/exe, so the symlinks on the PATH still work),
+# desktop integration in the XDG places, man pages, the udev rules and an example settings file.
+set(CMAKE_INSTALL_DOCDIR "share/doc/vexlor")
+include(GNUInstallDirs)
+
+set(VEXLOR_INSTALL_LIBDIR "${CMAKE_INSTALL_LIBDIR}/vexlor")
+if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
+  # Debian's layout: no multiarch triplet for a private program folder.
+  set(VEXLOR_INSTALL_LIBDIR "lib/vexlor")
+endif()
+
+set(_programs vexlor vexlor-pack vexlor-handset-sim)
+foreach(program IN LISTS _programs)
+  if(TARGET ${program})
+    install(TARGETS ${program} RUNTIME DESTINATION ${VEXLOR_INSTALL_LIBDIR})
+    # Relative symlink in bin/, made at install time (works under DESTDIR and in the package).
+    install(CODE "
+      set(_bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+      file(MAKE_DIRECTORY \"\${_bin}\")
+      file(CREATE_LINK \"../${VEXLOR_INSTALL_LIBDIR}/${program}\" \"\${_bin}/${program}\" SYMBOLIC)
+    ")
+  endif()
+endforeach()
+foreach(lang IN ITEMS eng cht chs)
+  if(TARGET vexlor_lang_${lang})
+    install(TARGETS vexlor_lang_${lang} LIBRARY DESTINATION ${VEXLOR_INSTALL_LIBDIR})
+  endif()
+endforeach()
+
+set(_packaging ${PROJECT_SOURCE_DIR}/packaging)
+install(FILES ${_packaging}/vexlor.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+foreach(size 16 24 32 48 64 128 256)
+  install(FILES ${PROJECT_SOURCE_DIR}/src/app/window/icons/vexlor-${size}.png
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME vexlor.png)
+endforeach()
+
+# Man pages, compressed as Debian expects.
+find_program(GZIP_PROGRAM gzip REQUIRED)
+set(_man_pages vexlor vexlor-pack vexlor-handset-sim)
+set(_man_outputs)
+foreach(page IN LISTS _man_pages)
+  set(_out ${CMAKE_BINARY_DIR}/man/${page}.1.gz)
+  add_custom_command(OUTPUT ${_out}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+    COMMAND ${GZIP_PROGRAM} -9 -n -c ${_packaging}/man/${page}.1 > ${_out}
+    DEPENDS ${_packaging}/man/${page}.1 VERBATIM)
+  list(APPEND _man_outputs ${_out})
+endforeach()
+add_custom_target(vexlor_man_pages ALL DEPENDS ${_man_outputs})
+install(FILES ${_man_outputs} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+install(FILES ${_packaging}/60-vexlor-serial.rules DESTINATION lib/udev/rules.d)
+install(FILES ${_packaging}/registry.reg.example DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
+        RENAME registry.reg)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+# Debian package: scripts/package.sh makes build/vexlor_<version>_amd64.deb.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME vexlor)
+set(CPACK_PACKAGE_VENDOR "Vexlor")
+set(CPACK_PACKAGE_CONTACT "Vexlor developers <dev@vexlor.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Firmware upgrade tool for CDMA handsets on a serial port")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The window needs a Qt platform plugin (xcb, wayland), which the Qt libraries only recommend.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "udev")
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/cpack)
+set(CPACK_STRIP_FILES ON)  # the installed program carries no load, so nothing of its image is checked
+include(CPack)

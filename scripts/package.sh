@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds the Debian package: build/vexlor_<version>_amd64.deb.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/build.sh -DCMAKE_INSTALL_PREFIX=/usr
+rm -rf build/cpack
+(cd build && cpack -G DEB >/dev/null)
+deb=$(find build/cpack -maxdepth 1 -name 'vexlor_*_amd64.deb' | head -n 1)
+if [ -z "$deb" ]; then
+  echo "package: cpack made no .deb" >&2
+  exit 1
+fi
+cp "$deb" build/
+echo "build/$(basename "$deb")"
