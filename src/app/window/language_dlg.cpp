@@ -1,0 +1,26 @@
+#include "app/window/language_dlg.h"
+
+#include <QListWidget>
+#include <QPushButton>
+
+#include "app/window/resource_ids.h"
+
+CLanguageDlg::CLanguageDlg(QWidget* parent) : CTemplateDialog(IDD_LANGUAGE, parent) {
+    QListWidget* list = ListBox(IDC_LIST_LANGUAGE);
+    // The program's own texts, in list position order (LanguagePosition).
+    list->addItem(QStringLiteral("English U.S."));
+    list->addItem(QStringLiteral("繁體中文"));
+    list->addItem(QStringLiteral("简体中文"));
+    list->setCurrentRow(0);
+    connect(list, &QListWidget::itemDoubleClicked, this, &CLanguageDlg::accept);
+    connect(Button(IDOK), &QPushButton::clicked, this, &CLanguageDlg::accept);
+    connect(Button(IDCANCEL), &QPushButton::clicked, this, &CLanguageDlg::reject);
+    list->setFocus();
+}
+
+void CLanguageDlg::accept() {
+    m_position = ListBox(IDC_LIST_LANGUAGE)->currentRow();
+    done(IDOK);
+}
+
+void CLanguageDlg::reject() { done(IDCANCEL); }

@@ -1,0 +1,6 @@
+#include "app/window/port_combo_box.h"
+
+void CPortComboBox::showPopup() {
+    emit dropDown();
+    QComboBox::showPopup();
+}

@@ -1,0 +1,5 @@
+#pragma once
+#include <QIcon>
+
+// The program's own icon (resource 128), in every size it is drawn at.
+QIcon ProgramIcon();

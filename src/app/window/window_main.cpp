@@ -1,0 +1,14 @@
+#include "app/window/window_main.h"
+
+#include <QApplication>
+
+#include "app/window/program_icon.h"
+#include "app/window/vexlor_app.h"
+
+int RunWindowApplication(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Vexlor"));
+    QApplication::setWindowIcon(ProgramIcon());
+    CVexlorApp theApp;
+    return theApp.Run();
+}
