@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libssl-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  fonts-wqy-microhei  # Chinese glyphs for the window and its screenshots
   clang libclang-rt-dev
   dpkg-dev file
 )
