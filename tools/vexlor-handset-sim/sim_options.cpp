@@ -287,11 +287,15 @@ Options:
                              removed again at exit
   --image-out FILE           write the received load (image bytes in address order, 0 where no
                              packet wrote; the first packet always carries 512 bytes) to FILE
-                             at each write to NAND, at each reset and at exit; written whole
-                             through FILE.part and a rename; a start of download empties it
+                             at each write to NAND and each reset (before answering them) and
+                             at exit; written whole through FILE.part and a rename; a start of
+                             download begins a new image
   --exit-after-reset         exit (status 0) after acknowledging a reset, once the tool has
                              read the acknowledgement (waiting at most 1 s)
-  --log FILE                 trace every byte received and sent and each step, with times
+  --log FILE                 trace every byte received and sent and each step, one line each,
+                             with the milliseconds since start (FILE is replaced at start):
+                             "<ms> rx <n> bytes: 61 74 ..", "<ms> tx ..", "<ms> line rate <N>",
+                             "<ms> mode DIAG -> DL", ...
   -h, --help                 show this help
 
 The line:

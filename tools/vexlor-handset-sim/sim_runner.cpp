@@ -66,12 +66,13 @@ SimRunner::Outcome SimRunner::Run(int wakeFd) {
 
         reply.clear();
         const HandsetEvents events = m_model.Receive(received, reply);
+        // Saved before the answer goes out: whoever has the answer finds the file complete.
+        if (events.nandWrite || events.reset) SaveImage();
         if (!reply.empty()) {
             m_pacer.Pace(reply.size());
             m_trace.Bytes("tx", reply);
             if (!m_port.Write(reply, WRITE_WAIT_MS)) m_trace.Line("answer dropped: " + m_port.LastError());
         }
-        if (events.nandWrite || events.reset) SaveImage();
         if (events.disconnect) return Outcome::Disconnected;
         if (events.reset && m_options.exitAfterReset) return Outcome::ResetDone;
     }

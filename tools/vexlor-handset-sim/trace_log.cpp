@@ -8,7 +8,7 @@ TraceLog::~TraceLog() {
 }
 
 std::string TraceLog::Open(const std::string& path) {
-    m_file = std::fopen(path.c_str(), "a");
+    m_file = std::fopen(path.c_str(), "w");
     if (!m_file) return "cannot open " + path + ": " + std::strerror(errno);
     return {};
 }

@@ -7,7 +7,7 @@
 
 // The optional --log trace: one line per step, each with the milliseconds since start, every
 // byte received and sent in hex. Written and flushed line by line, so a test can read it while
-// the simulator runs. Does nothing until opened.
+// the simulator runs. Does nothing until opened; opening replaces an older file.
 class TraceLog {
 public:
     TraceLog() = default;
