@@ -224,8 +224,9 @@ An emulated CDMA handset on a pseudo-terminal, for tests, demonstrations and tra
 
 It opens a pseudo-terminal, prints the path of its terminal (e.g. /dev/pts/7) as the first line
 on standard output, and answers on it as a handset does, in AT command mode (DS), diagnostic mode
-(DIAG) or download mode (DL). It runs until SIGTERM or SIGINT (exit status 0). Diagnostics go to
-standard error. Everything it does follows from its input and options: no randomness.
+(DIAG) or download mode (DL). It runs until SIGTERM, SIGINT or SIGHUP (exit status 0; 1 when
+the terminal or the settings file fails, 2 for a bad command line). Diagnostics go to standard
+error. Everything it does follows from its input and options: no randomness.
 
 Modes and replies:
   DS    echoes every byte; a line ending in a carriage return that holds "at" is answered
