@@ -143,7 +143,6 @@ uint32_t CSerialIO::ThreadProc() {
             m_eMode = PHONE_MODE_UNKNOWN;
             probeOnly = false;
             LogWritePort(LOG_ER, port, kThreadSource, "Read com port data error.");
-            LogSysErrorPort(port, kThreadSource, error);
             ListenerPause(kRetryPauseMs);
             continue;
         }
