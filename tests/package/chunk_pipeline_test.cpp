@@ -42,7 +42,7 @@ ChunkFile WriteChunkFile(const pkgtest::TempDir& dir, size_t head, uint32_t chun
 
 TEST(ChunkPipeline, HandsOutEveryChunkDecipheredAndInOrder) {
     pkgtest::TempDir dir;
-    for (uint32_t chunks : {1u, 2u, 7u, 8u, 9u, 17u, 200u}) {
+    for (uint32_t chunks : {1u, 2u, 4u, 5u, 15u, 16u, 17u, 33u, 200u}) {
         SCOPED_TRACE(std::to_string(chunks) + " chunks");
         const ChunkFile made = WriteChunkFile(dir, 123, chunks, chunks);
         platform::ReadOnlyFile file;
@@ -87,16 +87,26 @@ TEST(ChunkPipeline, StopsCleanlyWhenLeftEarly) {
 
 TEST(ChunkPipeline, AChunkPastTheEndOfTheFileFailsWithItsReadCount) {
     pkgtest::TempDir dir;
-    const ChunkFile made = WriteChunkFile(dir, 0, 3, 8);
-    std::filesystem::resize_file(made.path, 2 * kChunkSize + 1000);
-    platform::ReadOnlyFile file;
-    ASSERT_TRUE(file.Open(made.path));
-    ChunkPipeline pipeline(file, 0, 12);
-    ASSERT_NE(pipeline.Next(), nullptr);
-    ASSERT_NE(pipeline.Next(), nullptr);
-    EXPECT_EQ(pipeline.Next(), nullptr);
-    EXPECT_EQ(pipeline.LastFailure().offset, 2 * kChunkSize);
-    EXPECT_EQ(pipeline.LastFailure().bytesRead, 1000);
+    // Cut inside the first chunk, inside a later one, and right at a chunk's start.
+    for (uint32_t wholeChunks : {0u, 2u, 5u}) {
+        for (int64_t partial : {int64_t{1000}, int64_t{0}}) {
+            SCOPED_TRACE(std::to_string(wholeChunks) + " whole chunks and " + std::to_string(partial) + " bytes");
+            const ChunkFile again = WriteChunkFile(dir, 0, 6, 8);
+            std::filesystem::resize_file(again.path, wholeChunks * kChunkSize + partial);
+            platform::ReadOnlyFile file;
+            ASSERT_TRUE(file.Open(again.path));
+            ChunkPipeline pipeline(file, 0, 12);
+            for (uint32_t k = 0; k < wholeChunks; ++k) {
+                const uint8_t* chunk = pipeline.Next();
+                ASSERT_NE(chunk, nullptr) << k;
+                ASSERT_EQ(0, std::memcmp(chunk, again.plain[k].data(), kChunkSize)) << k;
+            }
+            EXPECT_EQ(pipeline.Next(), nullptr);
+            EXPECT_EQ(pipeline.LastFailure().offset, wholeChunks * int64_t{kChunkSize});
+            EXPECT_EQ(pipeline.LastFailure().bytesRead, partial);
+            EXPECT_EQ(pipeline.Next(), nullptr);  // nothing after a failed chunk
+        }
+    }
 }
 
 TEST(DigestImage, MatchesTheHashOfTheBytesAndFailsPastTheEnd) {
