@@ -62,6 +62,7 @@ private slots:
     void startClearsTheInstructionsAndTheFirstRunLineIsStarted();
     void confirmedStopPutsString94OnTopAndEnablesStartAndCombo();
     void closingDuringADownloadAsksAndStopsTheWorkerFirst();
+    void destroyingTheWindowDuringADownloadStopsTheWorkerFirst();
     void aboutIsInTheContextMenuAndOnF1();
     void screenshotsOfTheMainWindow();
 
@@ -351,6 +352,23 @@ void MainWindowTest::closingDuringADownloadAsksAndStopsTheWorkerFirst() {
     idle->close();
     QVERIFY(!idle->isVisible());
     QVERIFY(quiet.questions.isEmpty());
+}
+
+void MainWindowTest::destroyingTheWindowDuringADownloadStopsTheWorkerFirst() {
+    // The worker reads the program file and posts to the window to its last line: going away
+    // with it running must stop it before anything it uses is released.
+    auto library = LoadLanguage(LANGUAGE_ENGLISH);
+    CScriptedPrompter prompter;
+    CSilentPort handset;
+    auto window = OpenWindow(*library, prompter, {{handset.Path(), "COM7"}});
+    QVERIFY(window);
+    window->OnDropdownCmbCom();
+    QTest::mouseClick(window->Button(IDC_BTN_START), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(Lines(*window).value(0), Text(*library, lang::IDS_STARTED), 5000);
+    QVERIFY(window->Operator().IsRunning());
+    window.reset();
+    QVERIFY(prompter.informs.isEmpty());  // stopped within the wait: no "Can not stop" box
+    QCoreApplication::processEvents();     // nothing queued for the gone window is delivered
 }
 
 void MainWindowTest::aboutIsInTheContextMenuAndOnF1() {

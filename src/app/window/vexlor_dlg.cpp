@@ -71,9 +71,9 @@ CVexlorDlg::CVexlorDlg(const CResourceLibrary& library, CPrompter& prompter, Opt
 
 CVexlorDlg::~CVexlorDlg() {
     if (m_checkThread.joinable()) m_checkThread.join();
-    // A worker that is still running reads the program file and posts to this window.
-    while (m_operator.IsRunning()) m_operator.Stop();
-    m_operator.SetNotifyTarget(nullptr);
+    // A worker that is still running reads the program file and posts to this window; the
+    // operator's own destructor waits for it should this bounded stop time out.
+    if (m_operator.IsRunning()) m_operator.Stop();
 }
 
 int CVexlorDlg::RunModal() {
