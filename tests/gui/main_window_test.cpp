@@ -273,7 +273,7 @@ void MainWindowTest::startClearsTheInstructionsAndTheFirstRunLineIsStarted() {
     QCOMPARE(window->State(), CVexlorDlg::ControlState::Running);
     QCOMPARE(EnabledControls(*window), (Controls{false, false, true, true, true}));
     QCOMPARE(window->Operator().PortName(), std::string("COM9"));
-    QTRY_COMPARE_WITH_TIMEOUT(window->State(), CVexlorDlg::ControlState::Idle, 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(window->State(), CVexlorDlg::ControlState::Idle, 120000);
     const QStringList lines = Lines(*window);
     QCOMPARE(lines, (QStringList{Text(*library, lang::IDS_ERR_PORT), Text(*library, lang::IDS_STARTED)}));
     QCOMPARE(EnabledControls(*window), (Controls{true, true, false, true, true}));
