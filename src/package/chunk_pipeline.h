@@ -18,7 +18,7 @@
 class ChunkPipeline {
 public:
     static constexpr uint32_t kChunksPerBatch = 4;
-    static constexpr uint32_t kBatchSlots = 4;
+    static constexpr uint32_t kBatchSlots = 16;  // 256 KiB: slack for a thread the scheduler holds back
 
     // The area starts at areaStart in file and holds chunkCount chunks of 4096 bytes.
     ChunkPipeline(const platform::ReadOnlyFile& file, int64_t areaStart, uint32_t chunkCount);

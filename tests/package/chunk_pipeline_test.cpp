@@ -61,7 +61,7 @@ TEST(ChunkPipeline, ASlowConsumerStillGetsEveryChunkIntact) {
     // The worker runs far ahead and must wait for slots; a chunk may not be overwritten while the
     // consumer still holds it.
     pkgtest::TempDir dir;
-    const uint32_t chunks = 40;
+    const uint32_t chunks = 4 * ChunkPipeline::kChunksPerBatch * ChunkPipeline::kBatchSlots;
     const ChunkFile made = WriteChunkFile(dir, 0, chunks, 77);
     platform::ReadOnlyFile file;
     ASSERT_TRUE(file.Open(made.path));
@@ -69,7 +69,7 @@ TEST(ChunkPipeline, ASlowConsumerStillGetsEveryChunkIntact) {
     for (uint32_t k = 0; k < chunks; ++k) {
         const uint8_t* chunk = pipeline.Next();
         ASSERT_NE(chunk, nullptr);
-        if (k % 5 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        if (k % 16 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
         ASSERT_EQ(0, std::memcmp(chunk, made.plain[k].data(), kChunkSize)) << "chunk " << k;
     }
 }
