@@ -1,5 +1,7 @@
 #include "block_phase.h"
 
+#include "allocation_count.h"
+
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
@@ -27,7 +29,8 @@ BlockPhaseBench::~BlockPhaseBench() {
     LogClose();
 }
 
-std::string BlockPhaseBench::Prepare(uint32_t loadSize, const std::vector<std::string>& simOptions, int logLevel) {
+std::string BlockPhaseBench::Prepare(uint32_t loadSize, const std::vector<std::string>& simOptions, int logLevel,
+                                     bool withLink) {
     m_loadSize = loadSize;
     TestSettings settings;
     settings.logLevel = logLevel;
@@ -39,6 +42,7 @@ std::string BlockPhaseBench::Prepare(uint32_t loadSize, const std::vector<std::s
     std::vector<std::string> options = simOptions;
     options.insert(options.end(), {"--mode", "dl"});
     if (!m_rig.StartSimulator(options)) return "simulator failed: " + m_rig.SimulatorErrors();
+    if (!withLink) return {};
     setenv("VEXLOR_REGISTRY", m_rig.SettingsPath().c_str(), 1);
     LogOpen("SOFTWARE\\Vexlor");
     if (!m_file.Open(m_rig.PackedPath())) return "packed file unreadable";
@@ -68,6 +72,7 @@ BlockPhaseBench::Result BlockPhaseBench::Run() {
 
     const auto start = std::chrono::steady_clock::now();
     const double cpuStart = ProcessCpuSeconds();
+    const uint64_t allocationsStart = AllocationCount();
     for (uint32_t address = 0x200; address < m_loadSize;) {
         const uint32_t size = std::min<uint32_t>(m_loadSize - address, CDLOperator::BLOCK_SIZE);
         if (op.WriteBlockPacket(chunk, address, size) != 1) return result;
@@ -75,24 +80,30 @@ BlockPhaseBench::Result BlockPhaseBench::Run() {
         address += size;
     }
     result.cpuSeconds = ProcessCpuSeconds() - cpuStart;
+    result.allocations = AllocationCount() - allocationsStart;
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     result.payloadBytes = m_loadSize - 0x200;
+    result.packets = (result.payloadBytes + dlpacket::WRITE_DATA_MAX - 1) / dlpacket::WRITE_DATA_MAX;
     result.ok = op.FinalDownload() == 1;
     return result;
 }
 
-uint64_t BlockPhaseBench::LineBytesOfBlockPhase() {
+uint32_t BlockPhaseBench::Blocks() const {
+    return (m_loadSize - 0x200 + CDLOperator::BLOCK_SIZE - 1) / CDLOperator::BLOCK_SIZE;
+}
+
+std::vector<uint8_t> BlockPhaseBench::BlockPhaseLineBytes() const {
     const std::vector<uint8_t>& load = m_rig.Load();
     uint8_t packet[dlpacket::WRITE_PACKET_SIZE];
     uint8_t frame[PackedSizeMax(dlpacket::WRITE_PACKET_SIZE)];
-    uint64_t bytes = 0;
-    uint32_t blocks = 0;
+    const uint8_t nop[1] = {0x06};
+    std::vector<uint8_t> line;
     for (uint32_t address = 0x200; address < m_loadSize; address += dlpacket::WRITE_DATA_MAX) {
         const size_t length = std::min<size_t>(dlpacket::WRITE_DATA_MAX, m_loadSize - address);
         dlpacket::BuildWritePacket(packet, address, load.data() + address, length);
-        bytes += PackPacket(packet, 0x7E, 0x7E, frame);
-        if ((address - 0x200) % CDLOperator::BLOCK_SIZE == 0) ++blocks;
+        line.insert(line.end(), frame, frame + PackPacket(packet, 0x7E, 0x7E, frame));
+        const bool blockEnds = (address + length - 0x200) % CDLOperator::BLOCK_SIZE == 0 || address + length == m_loadSize;
+        if (blockEnds) line.insert(line.end(), frame, frame + PackPacket(nop, 0x7E, 0x7E, frame));
     }
-    const uint8_t nop[1] = {0x06};
-    return bytes + blocks * PackPacket(nop, 0x7E, 0x7E, frame);
+    return line;
 }

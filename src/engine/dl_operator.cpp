@@ -28,6 +28,7 @@ CDLOperator::~CDLOperator() {
         m_thread->WaitForEnd(CWorkerThread::INFINITE_WAIT);
         m_thread.reset();
     }
+    m_link.SetStopRequest(nullptr);  // the counter goes before the link does
     m_strPort.clear();
 }
 

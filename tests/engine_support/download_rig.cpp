@@ -49,8 +49,8 @@ bool DownloadRig::StartSimulator(const std::vector<std::string>& options) {
         args.emplace_back(extra);
     }
     if (!m_simulator->Start(SimulatorProgram(), args, {}, m_folder.File("sim.err"))) return false;
-    std::string terminal;
-    return m_simulator->ReadLine(terminal, 10000) && terminal.rfind("/dev/", 0) == 0;
+    m_terminalPath.clear();
+    return m_simulator->ReadLine(m_terminalPath, 10000) && m_terminalPath.rfind("/dev/", 0) == 0;
 }
 
 int DownloadRig::StopSimulator() {

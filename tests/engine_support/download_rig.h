@@ -28,6 +28,8 @@ public:
     int StopSimulator();
 
     const std::string& SettingsPath() const { return m_settingsPath; }
+    // The simulator's terminal (its first output line).
+    const std::string& TerminalPath() const { return m_terminalPath; }
     const std::string& PackedPath() const { return m_packedPath; }
     const std::string& ImagePath() const { return m_imagePath; }
     const std::vector<uint8_t>& Load() const { return m_load; }
@@ -47,6 +49,7 @@ private:
     std::string m_settingsPath;
     std::string m_packedPath;
     std::string m_imagePath;
+    std::string m_terminalPath;
     std::vector<uint8_t> m_load;
     std::unique_ptr<ChildProcess> m_simulator;
 };

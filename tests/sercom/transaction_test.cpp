@@ -17,7 +17,7 @@ TEST_F(SerComTest, DiagCommandIsFramedWithoutLeadAndAnswerCopiedWithZeroFill) {
 
     uint8_t response[16];
     std::fill(std::begin(response), std::end(response), 0xAA);
-    ASSERT_EQ(link->DIAGTxRx(kVersionQuery.data(), 4, response, sizeof response, 3000), 3);
+    ASSERT_EQ(link->DIAGTxRx(kVersionQuery.data(), 4, response, sizeof response, 10000), 3);
     EXPECT_EQ(response[0], 0x4B);
     EXPECT_EQ(response[1], 0x7E);  // escaped on the line, restored here
     EXPECT_EQ(response[2], 0x7D);
@@ -34,7 +34,7 @@ TEST_F(SerComTest, DlCommandIsFramedBetweenFlags) {
     });
     OpenAndDetect(PHONE_MODE_DL);
     uint8_t response[10] = {};
-    ASSERT_EQ(link->DLTxRx(kNop.data(), 1, response, sizeof response, 3000), 1);
+    ASSERT_EQ(link->DLTxRx(kNop.data(), 1, response, sizeof response, 10000), 1);
     EXPECT_EQ(response[0], 0x02);
     EXPECT_EQ(handset->Received(), (Bytes{0x7E, 0x06, 0x4E, 0x95, 0x7E}));
 }
@@ -43,12 +43,12 @@ TEST_F(SerComTest, WrongModeSendsNothing) {
     StartHandset(PtyHandset::Answer::Dl);
     OpenAndDetect(PHONE_MODE_DL);
     uint8_t response[91] = {};
-    EXPECT_EQ(link->DIAGTxRx(kVersionQuery.data(), 4, response, sizeof response, 3000), SERCOM_ERR_WRONG_MODE);
+    EXPECT_EQ(link->DIAGTxRx(kVersionQuery.data(), 4, response, sizeof response, 10000), SERCOM_ERR_WRONG_MODE);
     link->CloseCOMPort();
 
     StartHandset(PtyHandset::Answer::Diag);
     OpenAndDetect(PHONE_MODE_DIAG);
-    EXPECT_EQ(link->DLTxRx(kNop.data(), 1, response, sizeof response, 3000), SERCOM_ERR_WRONG_MODE);
+    EXPECT_EQ(link->DLTxRx(kNop.data(), 1, response, sizeof response, 10000), SERCOM_ERR_WRONG_MODE);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_TRUE(handset->Received().empty());
 }
@@ -77,14 +77,14 @@ TEST_F(SerComTest, SecondFrameOfABatchWaitsForTheFirstToBeTakenThenGoesToTheNext
     });
     OpenAndDetect(PHONE_MODE_DIAG);
     uint8_t response[91] = {};
-    ASSERT_EQ(link->DIAGTxRx(kVersionQuery.data(), 4, response, sizeof response, 3000), 2);
+    ASSERT_EQ(link->DIAGTxRx(kVersionQuery.data(), 4, response, sizeof response, 10000), 2);
     EXPECT_EQ(response[0], 0x11);
     // The second frame is decoded only now, and waits in the hand-over.
     ASSERT_TRUE(WaitFor([&] { return link->ResponseLength() == 3; }, 2000));
     EXPECT_EQ(link->PendingResponses(), 2);
     const Bytes unanswered = {0x0C};
     const auto start = std::chrono::steady_clock::now();
-    ASSERT_EQ(link->DIAGTxRx(unanswered.data(), 1, response, sizeof response, 3000), 3);
+    ASSERT_EQ(link->DIAGTxRx(unanswered.data(), 1, response, sizeof response, 10000), 3);
     EXPECT_LT(MillisecondsSince(start), 250);
     EXPECT_EQ(response[0], 0x22);
     EXPECT_EQ(response[2], 0x03);
@@ -102,7 +102,7 @@ TEST_F(SerComTest, LateResponseTimesOutThenIsHandedToTheNextCaller) {
     EXPECT_EQ(CountOccurrences(LogText(), "CSerCOMLibrary::TxRx\tTime out in OnRecv."), 1);
     ASSERT_TRUE(WaitFor([&] { return link->ResponseLength() > 0; }, 2000));
     const Bytes unanswered = {0x0C};
-    ASSERT_EQ(link->DIAGTxRx(unanswered.data(), 1, response, sizeof response, 3000), 2);
+    ASSERT_EQ(link->DIAGTxRx(unanswered.data(), 1, response, sizeof response, 10000), 2);
     EXPECT_EQ(response[1], 0x55);
 }
 
@@ -118,7 +118,7 @@ TEST_F(SerComTest, BadFrameIsLoggedAndDroppedAndTheNextAnswerStillArrives) {
     handset->Send(corrupt);
     ASSERT_TRUE(WaitFor([&] { return CountOccurrences(LogText(), "Packet check fails with error code -3") == 1; }, 2000));
     uint8_t response[91] = {};
-    ASSERT_EQ(link->DIAGTxRx(kVersionQuery.data(), 4, response, sizeof response, 3000), 2);
+    ASSERT_EQ(link->DIAGTxRx(kVersionQuery.data(), 4, response, sizeof response, 10000), 2);
     EXPECT_EQ(response[1], 0x01);
 }
 

@@ -1,0 +1,5 @@
+#pragma once
+#include <cstdint>
+
+// Heap allocations made through operator new by every thread of this process so far.
+uint64_t AllocationCount();
