@@ -73,7 +73,7 @@ TEST_F(SerComTest, UnaskedFrameWithTwoPendingIsTakenThenTimesOutAndClearsTheCoun
 TEST_F(SerComTest, OversizedAnswerIsDroppedAndTheListenerGoesOn) {
     StartHandset(PtyHandset::Answer::Dl);
     const Bytes kInit = {0x70, 0x00};
-    handset->SetHandler([&](const Bytes& request) -> std::vector<Reply> {
+    handset->SetHandler([=](const Bytes& request) -> std::vector<Reply> {
         if (request == kInit) return {{PtyHandset::DlFrame({0x70, 0x00, 0x00, 0x00}), 0}};
         return AnswerNops(request);
     });
@@ -103,7 +103,7 @@ TEST_F(SerComTest, OversizedUnaskedFrameInReadReturnPacketIsDroppedAndTheListene
 TEST_F(SerComTest, ClosingWhileAFrameIsInHandOverEndsTheListenerAndForgetsTheFrame) {
     StartHandset(PtyHandset::Answer::Diag);
     const Bytes kStatus = {0x0C};
-    handset->SetHandler([&](const Bytes& request) -> std::vector<Reply> {
+    handset->SetHandler([=](const Bytes& request) -> std::vector<Reply> {
         if (request == kStatus) return {{PtyHandset::DiagFrame({0x0C, 0x42}), 0}};
         return {};
     });

@@ -56,7 +56,7 @@ TEST_F(SerComTest, WrongModeSendsNothing) {
 TEST_F(SerComTest, ResponseSplitOverTwoNotificationsIsOneFrame) {
     StartHandset(PtyHandset::Answer::Diag);
     const Bytes frame = PtyHandset::DiagFrame({0x4B, 1, 2, 3, 4, 5, 6, 7, 8, 9});
-    handset->SetHandler([&](const Bytes&) -> std::vector<Reply> {
+    handset->SetHandler([=](const Bytes&) -> std::vector<Reply> {
         return {{Bytes(frame.begin(), frame.begin() + 5), 0}, {Bytes(frame.begin() + 5, frame.end()), 150}};
     });
     OpenAndDetect(PHONE_MODE_DIAG);
