@@ -26,6 +26,15 @@ struct Outcome {
     bool operator==(const Outcome&) const = default;
 };
 
+// Decoders are kept between inputs (their 16 KiB buffers are costly to make); a reset one
+// behaves as a new one.
+CPacketUnpacker& Fresh(int which, int32_t mode) {
+    static CPacketUnpacker decoders[3];
+    decoders[which].Reset();
+    decoders[which].SetMode(mode);
+    return decoders[which];
+}
+
 std::vector<uint8_t> Payload(const CPacketUnpacker& decoder, int32_t length) {
     return std::vector<uint8_t>(decoder.GetBuffer(), decoder.GetBuffer() + length);
 }
@@ -44,8 +53,7 @@ void CheckDecoderBounds(const CPacketUnpacker& decoder) {
 
 // Decodes a frame in a fresh decoder; the first non-zero result and the payload it names.
 int32_t DecodeWhole(const std::vector<uint8_t>& frame, int32_t mode, std::vector<uint8_t>& payload) {
-    CPacketUnpacker decoder;
-    decoder.SetMode(mode);
+    CPacketUnpacker& decoder = Fresh(2, mode);
     for (size_t i = 0; i < frame.size(); ++i) {
         const int32_t result = decoder.PutByte(frame[i]);
         if (result == 0) continue;
@@ -72,8 +80,7 @@ void CheckAcceptedFrame(const CPacketUnpacker& decoder, int32_t length, int32_t 
 }
 
 std::vector<Outcome> ByteByByte(const uint8_t* data, size_t size, int32_t mode, bool resetAfterBad) {
-    CPacketUnpacker decoder;
-    decoder.SetMode(mode);
+    CPacketUnpacker& decoder = Fresh(0, mode);
     std::vector<Outcome> outcomes;
     for (size_t i = 0; i < size; ++i) {
         const int32_t result = decoder.PutByte(data[i]);
@@ -92,8 +99,7 @@ std::vector<Outcome> ByteByByte(const uint8_t* data, size_t size, int32_t mode, 
 }
 
 std::vector<Outcome> InRuns(const uint8_t* data, size_t size, int32_t mode, bool resetAfterBad) {
-    CPacketUnpacker decoder;
-    decoder.SetMode(mode);
+    CPacketUnpacker& decoder = Fresh(1, mode);
     std::vector<Outcome> outcomes;
     size_t position = 0;
     while (position < size) {
