@@ -26,3 +26,9 @@ TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 
 echo "=== Debian package: build, unpack into a temporary root, run from there"
 scripts/package-test.sh
+
+echo "=== Fuzz targets: seed corpus replay and a few seconds of fuzzing each"
+scripts/fuzz.sh 4
+
+echo "=== Fault soak: 10 downloads over a faulty line (sanitizer build)"
+SOAK_BUILD_DIR=build-asan scripts/soak.sh 10
