@@ -42,7 +42,8 @@ int32_t CSerCOMLibrary::OpenComport(const char* label, const char* portName) {
         LogWriteSrc(LOG_DBG, kSrcOpen, "Function parameters contain null.");
         return SERCOM_ERR_PARAM;
     }
-    m_unpacker.Reset();
+    // The decoder belongs to the listener while one runs (Open then refuses anyway).
+    if (!IsListenerRunning()) m_unpacker.Reset();
     return Open(portName, kOpenBaudrate) == 0 ? SERCOM_OK : SERCOM_ERR_OPEN;
 }
 
