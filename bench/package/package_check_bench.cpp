@@ -7,8 +7,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <memory>
+#include <string>
 #include <unistd.h>
 #include <vector>
 
@@ -28,12 +30,21 @@ namespace {
 constexpr uint32_t kShippedChunks = 6171;
 constexpr int64_t kImageSize = 2 << 20;
 
+std::string g_benchDir;
+
+void RemoveBenchFile() {
+    std::remove((g_benchDir + "/program").c_str());
+    rmdir(g_benchDir.c_str());
+}
+
+// Built once per run (about 27 MB in a temporary folder) and removed at exit.
 const PackageBenchFile& BenchFile() {
     static const PackageBenchFile file = [] {
         char dir[] = "/tmp/vexlor-pkg-bench-XXXXXX";
         if (!mkdtemp(dir)) std::abort();
-        PackageBenchFile made = BuildPackageBenchFile(std::string(dir) + "/program", kShippedChunks, kImageSize);
-        return made;
+        g_benchDir = dir;
+        std::atexit(RemoveBenchFile);
+        return BuildPackageBenchFile(g_benchDir + "/program", kShippedChunks, kImageSize);
     }();
     return file;
 }
