@@ -5,7 +5,11 @@
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <thread>
+#include <unistd.h>
 
 #include "engine/dl_packets.h"
 #include "link/packet_packer.h"
@@ -18,6 +22,25 @@ double ProcessCpuSeconds() {
     timespec now{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// User plus system CPU time of another process, from /proc/<pid>/stat; 0 when unreadable.
+double ChildCpuSeconds(int pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const size_t close = text.rfind(')');
+    if (close == std::string::npos) return 0;
+    std::istringstream fields(text.substr(close + 2));
+    std::string field;
+    unsigned long long utime = 0, stime = 0;
+    for (int index = 3; fields >> field; ++index) {
+        if (index == 14) utime = std::stoull(field);
+        if (index == 15) {
+            stime = std::stoull(field);
+            break;
+        }
+    }
+    return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
 }  // namespace
@@ -72,6 +95,7 @@ BlockPhaseBench::Result BlockPhaseBench::Run() {
 
     const auto start = std::chrono::steady_clock::now();
     const double cpuStart = ProcessCpuSeconds();
+    const double simulatorCpuStart = ChildCpuSeconds(m_rig.SimulatorPid());
     const uint64_t allocationsStart = AllocationCount();
     for (uint32_t address = 0x200; address < m_loadSize;) {
         const uint32_t size = std::min<uint32_t>(m_loadSize - address, CDLOperator::BLOCK_SIZE);
@@ -81,6 +105,7 @@ BlockPhaseBench::Result BlockPhaseBench::Run() {
     }
     result.cpuSeconds = ProcessCpuSeconds() - cpuStart;
     result.allocations = AllocationCount() - allocationsStart;
+    result.simulatorCpuSeconds = ChildCpuSeconds(m_rig.SimulatorPid()) - simulatorCpuStart;
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     result.payloadBytes = m_loadSize - 0x200;
     result.packets = (result.payloadBytes + dlpacket::WRITE_DATA_MAX - 1) / dlpacket::WRITE_DATA_MAX;

@@ -28,6 +28,8 @@ public:
     int StopSimulator();
 
     const std::string& SettingsPath() const { return m_settingsPath; }
+    // The simulator's process id, -1 when none runs.
+    int SimulatorPid() const { return m_simulator ? m_simulator->Pid() : -1; }
     // The simulator's terminal (its first output line).
     const std::string& TerminalPath() const { return m_terminalPath; }
     const std::string& PackedPath() const { return m_packedPath; }
