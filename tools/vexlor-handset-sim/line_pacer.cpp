@@ -10,7 +10,12 @@ std::chrono::microseconds LinePacer::LineTime(size_t bytes) const {
 
 void LinePacer::Pace(size_t bytes) {
     if (m_baud == 0) return;
-    const auto start = std::max(std::chrono::steady_clock::now(), m_lineFree);
+    // A line that was busy until a moment ago is still busy: bytes waiting while the simulator
+    // woke up late have been crossing it all along. Only a real pause restarts the clock, so
+    // scheduler jitter is not counted as idle line time.
+    const auto now = std::chrono::steady_clock::now();
+    const bool continuous = now <= m_lineFree + kContinuousSlack;
+    const auto start = continuous ? m_lineFree : now;
     m_lineFree = start + LineTime(bytes);
     std::this_thread::sleep_until(m_lineFree);
 }

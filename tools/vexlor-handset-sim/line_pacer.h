@@ -24,6 +24,9 @@ public:
     size_t ReadChunk() const;
 
 private:
+    // How late a wake-up may be and still count as the line never having been idle.
+    static constexpr std::chrono::milliseconds kContinuousSlack{5};
+
     uint32_t m_baud;
     std::chrono::steady_clock::time_point m_lineFree{};
 };
