@@ -114,6 +114,7 @@ judge() {
 echo "soak: $runs runs, seeds $seed..$((seed + runs - 1)), $rate% of answers spoilt, time scale $scale, load $load_size bytes"
 outcomes="$work/outcomes"
 : >"$outcomes"
+: >"$work/faults"
 longest=0
 for i in $(seq 0 $((runs - 1))); do
   dir="$work/run-$i"
@@ -159,9 +160,10 @@ EOF
   pids=()
 
   outcome=$(judge "$dir" "$rc")
-  faults=$(grep -c 'chaos:' "$dir/chaos.log" 2>/dev/null || true)
-  printf 'run %3d  seed %s  %-4s  %3ss  %d faults  %s\n' "$i" $((seed + i)) "$mode" "$elapsed" "${faults:-0}" "$outcome"
+  faults=$(sed -n 's/.* chaos: \([a-z]*\).*/\1/p' "$dir/chaos.log" 2>/dev/null | paste -sd, -)
+  printf 'run %3d  seed %s  %-4s  %3ss  %-28s %s\n' "$i" $((seed + i)) "$mode" "$elapsed" "faults: ${faults:-none}" "$outcome"
   echo "$outcome" >>"$outcomes"
+  [ -n "$faults" ] && tr ',' '\n' <<<"$faults" >>"$work/faults"
   if [[ $outcome == BAD* ]]; then
     mkdir -p "$kept"
     mv "$dir" "$kept/"
@@ -171,6 +173,8 @@ EOF
 done
 
 echo
+echo "soak: faults applied:"
+if [ -s "$work/faults" ]; then sort "$work/faults" | uniq -c | sort -rn; else echo "      none"; fi
 echo "soak: outcomes of $runs runs (longest run ${longest} s):"
 sort "$outcomes" | uniq -c | sort -rn
 if grep -q '^BAD' "$outcomes"; then
