@@ -29,9 +29,9 @@ bool ParseNumber(const std::string& text, uint64_t max, uint64_t& value) {
     return true;
 }
 
-bool Store(const OptionSpec& spec, const std::string& value, PackOptions& options, std::string& error) {
-    const std::string name = spec.name;
-    if (spec.kind == Kind::kText) {
+bool Store(const OptionSpec& option, const std::string& value, PackOptions& options, std::string& error) {
+    const std::string name = option.name;
+    if (option.kind == Kind::kText) {
         if (value.empty() && name != "--version") {
             error = name + " needs a non-empty value";
             return false;
@@ -42,7 +42,7 @@ bool Store(const OptionSpec& spec, const std::string& value, PackOptions& option
         else options.outPath = value;
         return true;
     }
-    const uint64_t max = spec.kind == Kind::kNumber16 ? std::numeric_limits<uint16_t>::max()
+    const uint64_t max = option.kind == Kind::kNumber16 ? std::numeric_limits<uint16_t>::max()
                                                       : std::numeric_limits<uint32_t>::max();
     uint64_t number = 0;
     if (!ParseNumber(value, max, number)) {
@@ -68,10 +68,10 @@ bool ParsePackOptions(const std::vector<std::string>& args, PackOptions& options
         }
         const size_t equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
-        const OptionSpec* spec = nullptr;
+        const OptionSpec* option = nullptr;
         for (const auto& candidate : kOptions)
-            if (name == candidate.name) spec = &candidate;
-        if (!spec) {
+            if (name == candidate.name) option = &candidate;
+        if (!option) {
             error = "unknown argument \"" + arg + "\"";
             return false;
         }
@@ -91,7 +91,7 @@ bool ParsePackOptions(const std::vector<std::string>& args, PackOptions& options
             error = name + " needs a value";
             return false;
         }
-        if (!Store(*spec, value, options, error)) return false;
+        if (!Store(*option, value, options, error)) return false;
     }
     const char* missing = options.programPath.empty() ? "--program"
                           : options.loadPath.empty()  ? "--load"
