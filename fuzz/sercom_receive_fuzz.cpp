@@ -18,6 +18,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <mutex>
 #include <string>
@@ -137,6 +138,11 @@ private:
         Bytes response(static_cast<size_t>(m_capacity));
         const int master = SharedTerminal().master;
         while (!m_done.load()) {
+            // An exchange only once a frame is in hand-over: idle exchanges would only time out.
+            if (m_link.ResponseLength() <= 0) {
+                std::this_thread::sleep_for(std::chrono::microseconds(20));
+                continue;
+            }
             int32_t result = 0;
             {
                 std::lock_guard<std::mutex> lock(m_exchange);
