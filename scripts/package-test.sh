@@ -9,8 +9,11 @@ root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 fail() { echo "package-test: $*" >&2; exit 1; }
 
-dpkg-deb --info "$deb" | grep -q 'Package: vexlor' || fail "not a vexlor package"
-dpkg-deb --field "$deb" Depends | grep -q 'libqt6widgets6' || fail "no dependency on the Qt runtime"
+# Read each output whole before matching: with pipefail, grep -q closing the pipe early would
+# fail the writer with SIGPIPE.
+[ "$(dpkg-deb --field "$deb" Package)" = vexlor ] || fail "not a vexlor package"
+depends=$(dpkg-deb --field "$deb" Depends)
+grep -q 'libqt6widgets6' <<<"$depends" || fail "no dependency on the Qt runtime: $depends"
 dpkg-deb -x "$deb" "$root"
 
 for f in usr/bin/vexlor usr/bin/vexlor-pack usr/bin/vexlor-handset-sim \
@@ -24,7 +27,8 @@ done
 
 export XDG_RUNTIME_DIR="$root/run" VEXLOR_REGISTRY="$root/none.reg"
 mkdir -p "$XDG_RUNTIME_DIR"
-"$root/usr/bin/vexlor" --version | grep -q '1\.' || fail "vexlor --version"
+version=$("$root/usr/bin/vexlor" --version)
+grep -q "1\." <<<"$version" || fail "vexlor --version: $version"
 "$root/usr/bin/vexlor" --cli --list-ports >/dev/null || fail "vexlor --cli --list-ports"
 "$root/usr/bin/vexlor-pack" --help >/dev/null || fail "vexlor-pack --help"
 "$root/usr/bin/vexlor-handset-sim" --help >/dev/null || fail "vexlor-handset-sim --help"
@@ -33,5 +37,5 @@ mkdir -p "$XDG_RUNTIME_DIR"
 # (the bare program carries no load, so the start-up check fails with the library's message).
 printf '[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\n"/dev/null"="COM9"\n' > "$root/ports.reg"
 out=$(VEXLOR_REGISTRY="$root/ports.reg" "$root/usr/bin/vexlor" --cli --port COM9 --lang 1 2>&1 || true)
-printf '%s\n' "$out" | grep -q -P '[\x{4e00}-\x{9fff}]' || fail "no Chinese text from the language library: $out"
+grep -q -P '[\x{4e00}-\x{9fff}]' <<<"$out" || fail "no Chinese text from the language library: $out"
 echo "package-test: $(basename "$deb") installs and runs from a temporary root"
