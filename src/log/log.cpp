@@ -68,7 +68,9 @@ void BuildLine(LogLine& line, int32_t level, Layout layout, const char* port, co
         line.Append(source ? source : "");
         line.Append(layout == Layout::Source ? "\t " : "\t");
     }
-    line.AppendFormatted(layout == Layout::Plain ? kPlainMessageMax : kColumnMessageMax, format ? format : "", args);
+    if (format) {  // a null format is an empty message
+        line.AppendFormatted(layout == Layout::Plain ? kPlainMessageMax : kColumnMessageMax, format, args);
+    }
     line.End();
 }
 

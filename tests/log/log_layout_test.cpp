@@ -93,6 +93,13 @@ TEST_F(LogLayoutTest, MissingTextsPrintAsEmptyColumns) {
     EXPECT_EQ(Written(), (Lines{"<!ER>\t<time>\t\t m", "<!ER>\t<time>\t\t\tm"}));
 }
 
+TEST_F(LogLayoutTest, MissingFormatIsAnEmptyMessage) {
+    const char* volatile none = nullptr;  // volatile: the compiler may not see the null
+    EXPECT_EQ(LogWrite(LOG_ER, none), 1);
+    EXPECT_EQ(LogWriteSrc(LOG_ER, "src", none), 1);
+    EXPECT_EQ(Written(), (Lines{"<!ER>\t<time>\t", "<!ER>\t<time>\tsrc\t "}));
+}
+
 TEST_F(LogLayoutTest, LineCutAfterItsFourThousandNinetySixthCharacter) {
     // Message sizes around the limit: the whole line including CR LF is at most 4096 characters.
     const size_t fitting = kLineMax - kPlainPrefix - 2;
