@@ -5,7 +5,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -15,15 +14,6 @@ using Clock = std::chrono::steady_clock;
 constexpr size_t kReadSize = 4096;
 constexpr size_t kHeldMax = 1 << 20;  // answers the tool never takes are not kept for ever
 constexpr int kIdleWaitMs = 1000;
-
-bool MakeRaw(int fd) {
-    termios settings{};
-    if (tcgetattr(fd, &settings) != 0) return false;
-    cfmakeraw(&settings);
-    settings.c_cflag |= CLOCAL | CREAD;
-    settings.c_cflag &= ~HUPCL;
-    return tcsetattr(fd, TCSANOW, &settings) == 0;
-}
 
 bool SetNonBlocking(int fd) {
     const int flags = fcntl(fd, F_GETFL);
@@ -41,27 +31,17 @@ long long MillisecondsSince(Clock::time_point start) {
 ChaosRelay::~ChaosRelay() { Close(); }
 
 void ChaosRelay::Close() {
-    for (int* fd : {&m_handset, &m_toolKeeper, &m_toolMaster}) {
-        if (*fd >= 0) close(*fd);
-        *fd = -1;
-    }
+    if (m_handset >= 0) close(m_handset);
+    m_handset = -1;
+    m_tool.Close();
 }
 
 std::string ChaosRelay::Open(const std::string& handsetDevice) {
     Close();
     m_handset = open(handsetDevice.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (m_handset < 0) return ErrorText(handsetDevice);
-    if (!MakeRaw(m_handset) || !SetNonBlocking(m_handset)) return ErrorText(handsetDevice);
-
-    m_toolMaster = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (m_toolMaster < 0) return ErrorText("posix_openpt");
-    char name[128] = {};
-    if (grantpt(m_toolMaster) != 0 || unlockpt(m_toolMaster) != 0 || ptsname_r(m_toolMaster, name, sizeof name) != 0)
-        return ErrorText("pseudo-terminal set-up");
-    m_toolPath = name;
-    m_toolKeeper = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (m_toolKeeper < 0 || !MakeRaw(m_toolKeeper) || !SetNonBlocking(m_toolMaster)) return ErrorText(name);
-    return {};
+    if (!MakeRawTerminal(m_handset) || !SetNonBlocking(m_handset)) return ErrorText(handsetDevice);
+    return m_tool.Open();
 }
 
 bool ChaosRelay::Forward(int from, int to) {
@@ -85,7 +65,7 @@ bool ChaosRelay::Forward(int from, int to) {
 
 bool ChaosRelay::FlushHeld() {
     while (!m_held.empty()) {
-        const ssize_t w = write(m_toolMaster, m_held.data(), m_held.size());
+        const ssize_t w = write(m_tool.Master(), m_held.data(), m_held.size());
         if (w < 0 && (errno == EAGAIN || errno == EINTR)) return true;
         if (w <= 0) return false;
         m_held.erase(m_held.begin(), m_held.begin() + w);
@@ -104,7 +84,7 @@ ChaosRelay::End ChaosRelay::Run(int wakeFd, ChaosPlan& plan, std::FILE* trace) {
                          ? 20  // the tool's side is full: look again soon
                          : static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(releaseAt - now).count()) + 1;
         }
-        pollfd fds[3] = {{wakeFd, POLLIN, 0}, {m_toolMaster, POLLIN, 0}, {m_handset, POLLIN, 0}};
+        pollfd fds[3] = {{wakeFd, POLLIN, 0}, {m_tool.Master(), POLLIN, 0}, {m_handset, POLLIN, 0}};
         if (poll(fds, 3, waitMs) < 0) {
             if (errno == EINTR) continue;
             m_lastError = ErrorText("poll");
@@ -112,7 +92,7 @@ ChaosRelay::End ChaosRelay::Run(int wakeFd, ChaosPlan& plan, std::FILE* trace) {
         }
         if (fds[0].revents) return End::Stopped;
         if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) {
-            if (!Forward(m_toolMaster, m_handset)) {
+            if (!Forward(m_tool.Master(), m_handset)) {
                 m_lastError = ErrorText("relaying to the handset");
                 return End::HandsetGone;
             }

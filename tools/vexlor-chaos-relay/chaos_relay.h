@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "chaos_plan.h"
+#include "pseudo_terminal.h"
 
 // A pseudo-terminal of its own, relayed to the handset simulator's terminal. What the tool
 // writes reaches the handset untouched; what the handset answers passes through a ChaosPlan
@@ -22,7 +23,7 @@ public:
     // Opens the handset's terminal and creates the tool's. Empty on success, else the error.
     std::string Open(const std::string& handsetDevice);
     // The terminal the tool is to open.
-    const std::string& ToolPath() const { return m_toolPath; }
+    const std::string& ToolPath() const { return m_tool.SlavePath(); }
 
     // Relays until wakeFd becomes readable, the plan drops the line, the handset's terminal
     // goes away, or a terminal fails. trace (may be null) gets one line per fault.
@@ -37,9 +38,7 @@ private:
     bool FlushHeld();                // handset to tool, as far as the tool takes it
 
     int m_handset = -1;
-    int m_toolMaster = -1;
-    int m_toolKeeper = -1;  // keeps the master from reading EIO while the tool has its port closed
-    std::string m_toolPath;
+    PseudoTerminal m_tool;
     std::vector<uint8_t> m_held;  // answers not yet passed on (held back, or no room)
     std::string m_lastError;
 };

@@ -1,27 +1,13 @@
 // vexlor-chaos-relay: a faulty serial line between Vexlor and the handset simulator, for the
 // fault soak (scripts/soak.sh). See RelayHelpText().
-#include <csignal>
 #include <cstdio>
-#include <fcntl.h>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "chaos_plan.h"
 #include "chaos_relay.h"
 #include "relay_options.h"
-
-namespace {
-
-int g_wakeWrite = -1;
-
-void OnStopSignal(int) {
-    const char byte = 1;
-    const ssize_t ignored = write(g_wakeWrite, &byte, 1);
-    (void)ignored;
-}
-
-}  // namespace
+#include "stop_signals.h"
 
 int main(int argc, char** argv) {
     RelayOptions options;
@@ -35,15 +21,11 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    int wake[2];
-    if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) return 1;
-    g_wakeWrite = wake[1];
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
+    int wakeRead = -1;
+    if (!InstallStopSignals(wakeRead)) {
+        std::perror("vexlor-chaos-relay: stop signals");
+        return 1;
+    }
 
     std::FILE* trace = nullptr;
     if (!options.logFile.empty() && !(trace = std::fopen(options.logFile.c_str(), "a"))) {
@@ -60,7 +42,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
     ChaosPlan plan(options.seed, options.percent, options.maxDelayMs);
-    const ChaosRelay::End end = relay.Run(wake[0], plan, trace);
+    const ChaosRelay::End end = relay.Run(wakeRead, plan, trace);
     static const char* const kEnds[] = {"stopped", "line dropped", "handset gone", "failed"};
     if (trace) {
         std::fprintf(trace, "end: %s %s\n", kEnds[static_cast<int>(end)], relay.LastError().c_str());

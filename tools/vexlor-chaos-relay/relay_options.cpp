@@ -1,21 +1,6 @@
 #include "relay_options.h"
 
-#include <cerrno>
-#include <cstdlib>
-
-namespace {
-
-bool ParseNumber(const std::string& text, uint64_t max, uint64_t& value) {
-    if (text.empty() || text[0] < '0' || text[0] > '9') return false;
-    errno = 0;
-    char* end = nullptr;
-    const unsigned long long parsed = std::strtoull(text.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0' || parsed > max) return false;
-    value = parsed;
-    return true;
-}
-
-}  // namespace
+#include "number_text.h"
 
 std::string ParseRelayOptions(const std::vector<std::string>& args, RelayOptions& options) {
     for (size_t i = 0; i < args.size(); ++i) {
@@ -33,13 +18,13 @@ std::string ParseRelayOptions(const std::vector<std::string>& args, RelayOptions
             if (value.empty()) return name + " needs a file name";
             (name == "--device" ? options.device : options.logFile) = value;
         } else if (name == "--seed") {
-            if (!ParseNumber(value, UINT64_MAX, number)) return "--seed needs a number, not \"" + value + "\"";
+            if (!ParseUnsigned(value, 10, 0, UINT64_MAX, number)) return "--seed needs a number, not \"" + value + "\"";
             options.seed = number;
         } else if (name == "--rate") {
-            if (!ParseNumber(value, 100, number)) return "--rate needs a percentage 0 to 100, not \"" + value + "\"";
+            if (!ParseUnsigned(value, 10, 0, 100, number)) return "--rate needs a percentage 0 to 100, not \"" + value + "\"";
             options.percent = static_cast<int>(number);
         } else {
-            if (!ParseNumber(value, 600000, number) || number == 0)
+            if (!ParseUnsigned(value, 10, 1, 600000, number))
                 return "--max-delay needs milliseconds 1 to 600000, not \"" + value + "\"";
             options.maxDelayMs = static_cast<int>(number);
         }

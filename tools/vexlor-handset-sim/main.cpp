@@ -2,12 +2,9 @@
 // command line; the protocol lives in HandsetModel, the line in PtyPort, the loop in SimRunner.
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "handset_model.h"
@@ -15,34 +12,10 @@
 #include "serialcomm_entry.h"
 #include "sim_options.h"
 #include "sim_runner.h"
+#include "stop_signals.h"
 #include "trace_log.h"
 
 namespace {
-
-// Written by the signal handler; the main loop polls its read end.
-int g_wakeWrite = -1;
-
-void OnStopSignal(int) {
-    const char byte = 1;
-    const ssize_t ignored = write(g_wakeWrite, &byte, 1);
-    (void)ignored;
-}
-
-bool InstallStopSignals(int& wakeRead) {
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return false;
-    wakeRead = fds[0];
-    g_wakeWrite = fds[1];
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
-        if (sigaction(sig, &action, nullptr) != 0) return false;
-    }
-    // The terminal is written with write(): a closed reader must not kill the simulator.
-    std::signal(SIGPIPE, SIG_IGN);
-    return true;
-}
 
 int Fail(const std::string& message) {
     std::fprintf(stderr, "vexlor-handset-sim: %s\n", message.c_str());

@@ -2,9 +2,7 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -29,57 +27,15 @@ constexpr RateEntry RATES[] = {
     {B2000000, 2000000}, {B2500000, 2500000}, {B3000000, 3000000}, {B3500000, 3500000}, {B4000000, 4000000},
 };
 
-bool MakeRaw(int fd) {
-    termios settings{};
-    if (tcgetattr(fd, &settings) != 0) return false;
-    cfmakeraw(&settings);
-    settings.c_cflag |= CLOCAL | CREAD;
-    settings.c_cflag &= ~HUPCL;
-    cfsetspeed(&settings, B115200);
-    return tcsetattr(fd, TCSANOW, &settings) == 0;
-}
-
 }  // namespace
 
-PtyPort::~PtyPort() { Close(); }
+std::string PtyPort::Open() { return m_terminal.Open(); }
 
-std::string PtyPort::Open() {
-    Close();
-    m_master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (m_master < 0) return ErrorText("posix_openpt");
-    char name[128] = {};
-    if (grantpt(m_master) != 0 || unlockpt(m_master) != 0 || ptsname_r(m_master, name, sizeof name) != 0) {
-        const std::string error = ErrorText("pseudo-terminal set-up");
-        Close();
-        return error;
-    }
-    m_slavePath = name;
-    m_slaveKeeper = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    // Raw from the start: with echo on, the terminal would send every answer straight back.
-    if (m_slaveKeeper < 0 || !MakeRaw(m_slaveKeeper)) {
-        const std::string error = ErrorText(name);
-        Close();
-        return error;
-    }
-    const int flags = fcntl(m_master, F_GETFL);
-    if (flags < 0 || fcntl(m_master, F_SETFL, flags | O_NONBLOCK) != 0) {
-        const std::string error = ErrorText("fcntl");
-        Close();
-        return error;
-    }
-    return {};
-}
-
-void PtyPort::Close() {
-    if (m_slaveKeeper >= 0) close(m_slaveKeeper);
-    if (m_master >= 0) close(m_master);
-    m_slaveKeeper = -1;
-    m_master = -1;
-}
+void PtyPort::Close() { m_terminal.Close(); }
 
 PtyPort::ReadResult PtyPort::Read(std::span<uint8_t> buffer, size_t& count, int wakeFd, int timeoutMs) {
     count = 0;
-    pollfd fds[2] = {{m_master, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+    pollfd fds[2] = {{m_terminal.Master(), POLLIN, 0}, {wakeFd, POLLIN, 0}};
     const int ready = poll(fds, wakeFd >= 0 ? 2 : 1, timeoutMs);
     if (ready < 0) {
         if (errno == EINTR) return ReadResult::Timeout;
@@ -88,7 +44,7 @@ PtyPort::ReadResult PtyPort::Read(std::span<uint8_t> buffer, size_t& count, int 
     }
     if (wakeFd >= 0 && (fds[1].revents & POLLIN)) return ReadResult::Woken;
     if (ready == 0) return ReadResult::Timeout;
-    const ssize_t n = read(m_master, buffer.data(), buffer.size());
+    const ssize_t n = read(m_terminal.Master(), buffer.data(), buffer.size());
     if (n > 0) {
         count = static_cast<size_t>(n);
         return ReadResult::Data;
@@ -107,7 +63,7 @@ bool PtyPort::Write(std::span<const uint8_t> bytes, int maxWaitMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(maxWaitMs);
     size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = write(m_master, bytes.data() + done, bytes.size() - done);
+        const ssize_t n = write(m_terminal.Master(), bytes.data() + done, bytes.size() - done);
         if (n > 0) {
             done += static_cast<size_t>(n);
             continue;
@@ -122,7 +78,7 @@ bool PtyPort::Write(std::span<const uint8_t> bytes, int maxWaitMs) {
             m_lastError = "no room in the terminal: nobody reads the port";
             return false;
         }
-        pollfd fd = {m_master, POLLOUT, 0};
+        pollfd fd = {m_terminal.Master(), POLLOUT, 0};
         poll(&fd, 1, static_cast<int>(left.count()));
     }
     return true;
@@ -138,7 +94,7 @@ bool PtyPort::WaitUntilTaken(int maxWaitMs) {
     bool seen = false;
     for (;;) {
         int waiting = 0;
-        if (ioctl(m_slaveKeeper, FIONREAD, &waiting) != 0) return false;
+        if (ioctl(m_terminal.Keeper(), FIONREAD, &waiting) != 0) return false;
         const auto now = std::chrono::steady_clock::now();
         seen = seen || waiting > 0;
         if (waiting == 0 && (seen || now - start >= GRACE)) return true;
@@ -149,7 +105,7 @@ bool PtyPort::WaitUntilTaken(int maxWaitMs) {
 
 std::optional<uint32_t> PtyPort::LineRate() const {
     termios settings{};
-    if (tcgetattr(m_master, &settings) != 0) return std::nullopt;
+    if (tcgetattr(m_terminal.Master(), &settings) != 0) return std::nullopt;
     const speed_t speed = cfgetospeed(&settings);
     for (const RateEntry& entry : RATES) {
         if (entry.speed == speed) return entry.baud;

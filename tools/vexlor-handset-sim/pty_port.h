@@ -5,6 +5,8 @@
 #include <span>
 #include <string>
 
+#include "pseudo_terminal.h"
+
 // The simulator's end of a pseudo-terminal. The master side is the handset's line; the tool
 // opens the slave side (SlavePath) as its serial port. A descriptor of the slave side stays open
 // here for the whole run, so the master never reads end-of-file or EIO while the tool has the
@@ -13,16 +15,11 @@ class PtyPort {
 public:
     enum class ReadResult { Data, Timeout, Woken, Error };
 
-    PtyPort() = default;
-    ~PtyPort();
-    PtyPort(const PtyPort&) = delete;
-    PtyPort& operator=(const PtyPort&) = delete;
-
     // Creates the terminal in raw mode. Empty on success, else the error text.
     std::string Open();
     void Close();
 
-    const std::string& SlavePath() const { return m_slavePath; }
+    const std::string& SlavePath() const { return m_terminal.SlavePath(); }
 
     // Waits up to timeoutMs for bytes from the tool (or for wakeFd to become readable, which
     // gives Woken without reading) and reads at most buffer.size() of them into buffer.
@@ -43,8 +40,6 @@ public:
     const std::string& LastError() const { return m_lastError; }
 
 private:
-    int m_master = -1;
-    int m_slaveKeeper = -1;
-    std::string m_slavePath;
+    PseudoTerminal m_terminal;
     std::string m_lastError;
 };

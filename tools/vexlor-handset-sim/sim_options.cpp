@@ -1,23 +1,11 @@
 #include "sim_options.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <functional>
 #include <map>
 
-namespace {
+#include "number_text.h"
 
-// Whole-string unsigned number; base 0 takes 0x for hex.
-bool ParseNumber(const std::string& text, uint64_t min, uint64_t max, int base, uint64_t& value) {
-    if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ') return false;
-    errno = 0;
-    char* end = nullptr;
-    const unsigned long long parsed = std::strtoull(text.c_str(), &end, base);
-    if (errno != 0 || end == text.c_str() || *end != '\0') return false;
-    if (parsed < min || parsed > max) return false;
-    value = parsed;
-    return true;
-}
+namespace {
 
 bool IsComName(const std::string& name) {
     if (name.size() < 4 || name.size() > 6 || name.compare(0, 3, "COM") != 0 || name[3] == '0') return false;
@@ -45,7 +33,7 @@ struct Option {
 
 std::string Number(const std::string& name, const std::string& text, uint64_t min, uint64_t max, uint64_t& value,
                    int base = 10) {
-    if (ParseNumber(text, min, max, base, value)) return {};
+    if (ParseUnsigned(text, base, min, max, value)) return {};
     return name + " needs a number from " + std::to_string(min) + " to " + std::to_string(max) + ", not \"" +
            text + "\"";
 }
@@ -117,8 +105,8 @@ const std::map<std::string, Option>& Options() {
         {"--version-numbers", {true, [](const std::string& v, SimOptions& o) {
              const size_t comma = v.find(',');
              uint64_t a = 0, b = 0;
-             if (comma == std::string::npos || !ParseNumber(v.substr(0, comma), 0, 255, 10, a) ||
-                 !ParseNumber(v.substr(comma + 1), 0, 255, 10, b)) {
+             if (comma == std::string::npos || !ParseUnsigned(v.substr(0, comma), 10, 0, 255, a) ||
+                 !ParseUnsigned(v.substr(comma + 1), 10, 0, 255, b)) {
                  return "--version-numbers needs two numbers 0 to 255 as A,B, not \"" + v + "\"";
              }
              o.handset.versionNumbers[0] = static_cast<uint8_t>(a);

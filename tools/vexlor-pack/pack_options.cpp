@@ -1,8 +1,8 @@
 #include "pack_options.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <limits>
+
+#include "number_text.h"
 
 namespace {
 
@@ -19,16 +19,6 @@ constexpr OptionSpec kOptions[] = {
     {"--value32b", Kind::kNumber32}, {"--value32c", Kind::kNumber32},
 };
 
-bool ParseNumber(const std::string& text, uint64_t max, uint64_t& value) {
-    if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ') return false;
-    errno = 0;
-    char* end = nullptr;
-    const unsigned long long parsed = std::strtoull(text.c_str(), &end, 0);
-    if (errno != 0 || end == text.c_str() || *end != '\0' || parsed > max) return false;
-    value = parsed;
-    return true;
-}
-
 bool Store(const OptionSpec& option, const std::string& value, PackOptions& options, std::string& error) {
     const std::string name = option.name;
     if (option.kind == Kind::kText) {
@@ -43,9 +33,9 @@ bool Store(const OptionSpec& option, const std::string& value, PackOptions& opti
         return true;
     }
     const uint64_t max = option.kind == Kind::kNumber16 ? std::numeric_limits<uint16_t>::max()
-                                                      : std::numeric_limits<uint32_t>::max();
+                                                        : std::numeric_limits<uint32_t>::max();
     uint64_t number = 0;
-    if (!ParseNumber(value, max, number)) {
+    if (!ParseUnsigned(value, 0, 0, max, number)) {
         error = name + " needs a number from 0 to " + std::to_string(max) + ", not \"" + value + "\"";
         return false;
     }
