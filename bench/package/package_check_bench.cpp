@@ -75,21 +75,52 @@ private:
 };
 
 // Parameter block, load CRC with progress, image self-check: what the program does at start-up.
+bool RunStartUpCheck(platform::ReadOnlyFile& file) {
+    CDLParameter parameters;
+    CountingTarget window;
+    const bool passed = parameters.ReadParameterFromFile(file) == 1 &&
+                        CLoadMerger::CheckLoadFileCRC(file, parameters.GetLoadSize(), &window) == 1 &&
+                        CLoadMerger::CheckExeCRC(file, parameters.GetLoadSize()) == 1;
+    benchmark::DoNotOptimize(window.Count());
+    return passed;
+}
+
+// The baseline's input: the enciphered load area in memory and OpenSSL's key schedule.
+struct OpenSslArea {
+    std::unique_ptr<uint8_t[]> bytes;
+    uint32_t size = 0;
+    BF_KEY key{};
+};
+
+bool LoadOpenSslArea(const platform::ReadOnlyFile& file, const PackageBenchFile& made, OpenSslArea& area) {
+    area.size = made.areaSize;
+    area.bytes.reset(new uint8_t[made.areaSize]);
+    PackageKey packageKey;
+    BF_set_key(&area.key, PackageKey::kLength, packageKey.Bytes());
+    return file.ReadAt(made.areaStart, area.bytes.get(), made.areaSize) == made.areaSize;
+}
+
+// Chunk by chunk from the zero vector, on one thread, as the package's chunks are enciphered.
+void OpenSslDecipherArea(const OpenSslArea& area) {
+    uint8_t out[kChunkSize];
+    for (uint32_t at = 0; at < area.size; at += kChunkSize) {
+        uint8_t iv[8] = {};
+        BF_cbc_encrypt(area.bytes.get() + at, out, kChunkSize, &area.key, iv, BF_DECRYPT);
+        benchmark::DoNotOptimize(out);
+    }
+}
+
+// The start-up check as the program runs it.
 void BM_PackageStartUpCheck(benchmark::State& state) {
     const auto& made = BenchFile();
     platform::ReadOnlyFile file;
     if (!file.Open(made.path)) state.SkipWithError("cannot open the package");
     const double cpuStart = ProcessCpuSeconds();
     for (auto _ : state) {
-        CDLParameter parameters;
-        CountingTarget window;
-        if (parameters.ReadParameterFromFile(file) != 1 ||
-            CLoadMerger::CheckLoadFileCRC(file, parameters.GetLoadSize(), &window) != 1 ||
-            CLoadMerger::CheckExeCRC(file, parameters.GetLoadSize()) != 1) {
+        if (!RunStartUpCheck(file)) {
             state.SkipWithError("check failed");
             break;
         }
-        benchmark::DoNotOptimize(window.Count());
     }
     ReportProcessCpu(state, cpuStart);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * made.areaSize);
@@ -101,23 +132,10 @@ BENCHMARK(BM_PackageStartUpCheck)->Unit(benchmark::kMillisecond)->UseRealTime()-
 void BM_OpenSslCbcDecipherSameArea(benchmark::State& state) {
     const auto& made = BenchFile();
     platform::ReadOnlyFile file;
-    if (!file.Open(made.path)) state.SkipWithError("cannot open the package");
-    std::unique_ptr<uint8_t[]> area(new uint8_t[made.areaSize]);
-    if (file.ReadAt(made.areaStart, area.get(), made.areaSize) != made.areaSize) state.SkipWithError("short read");
-    BF_KEY key;
-    {
-        PackageKey packageKey;
-        BF_set_key(&key, PackageKey::kLength, packageKey.Bytes());
-    }
-    uint8_t out[kChunkSize];
+    OpenSslArea area;
+    if (!file.Open(made.path) || !LoadOpenSslArea(file, made, area)) state.SkipWithError("cannot read the package");
     const double cpuStart = ProcessCpuSeconds();
-    for (auto _ : state) {
-        for (uint32_t at = 0; at < made.areaSize; at += kChunkSize) {
-            uint8_t iv[8] = {};
-            BF_cbc_encrypt(area.get() + at, out, kChunkSize, &key, iv, BF_DECRYPT);
-            benchmark::DoNotOptimize(out);
-        }
-    }
+    for (auto _ : state) OpenSslDecipherArea(area);
     ReportProcessCpu(state, cpuStart);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * made.areaSize);
 }
@@ -131,29 +149,14 @@ BENCHMARK(BM_OpenSslCbcDecipherSameArea)
 void BM_CheckSpeedupOverOpenSsl(benchmark::State& state) {
     const auto& made = BenchFile();
     platform::ReadOnlyFile file;
-    if (!file.Open(made.path)) state.SkipWithError("cannot open the package");
-    std::unique_ptr<uint8_t[]> area(new uint8_t[made.areaSize]);
-    if (file.ReadAt(made.areaStart, area.get(), made.areaSize) != made.areaSize) state.SkipWithError("short read");
-    BF_KEY key;
-    {
-        PackageKey packageKey;
-        BF_set_key(&key, PackageKey::kLength, packageKey.Bytes());
-    }
-    uint8_t out[kChunkSize];
+    OpenSslArea area;
+    if (!file.Open(made.path) || !LoadOpenSslArea(file, made, area)) state.SkipWithError("cannot read the package");
     double openSslSeconds = 0, checkSeconds = 0;
     for (auto _ : state) {
         auto start = std::chrono::steady_clock::now();
-        for (uint32_t at = 0; at < made.areaSize; at += kChunkSize) {
-            uint8_t iv[8] = {};
-            BF_cbc_encrypt(area.get() + at, out, kChunkSize, &key, iv, BF_DECRYPT);
-            benchmark::DoNotOptimize(out);
-        }
+        OpenSslDecipherArea(area);
         auto middle = std::chrono::steady_clock::now();
-        CDLParameter parameters;
-        CountingTarget window;
-        if (parameters.ReadParameterFromFile(file) != 1 ||
-            CLoadMerger::CheckLoadFileCRC(file, parameters.GetLoadSize(), &window) != 1 ||
-            CLoadMerger::CheckExeCRC(file, parameters.GetLoadSize()) != 1) {
+        if (!RunStartUpCheck(file)) {
             state.SkipWithError("check failed");
             break;
         }
