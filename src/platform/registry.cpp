@@ -13,6 +13,55 @@ namespace {
 
 constexpr std::string_view kMachineRoot = "HKEY_LOCAL_MACHINE";
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
+// regedit exports UTF-16 little-endian by default, always with a byte order mark.
+constexpr std::string_view kBomUtf16Le = "\xFF\xFE";
+constexpr std::string_view kBomUtf16Be = "\xFE\xFF";
+
+void AppendUtf8(std::string& out, uint32_t code) {
+    if (code < 0x80) {
+        out.push_back(static_cast<char>(code));
+    } else if (code < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (code >> 6)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    } else if (code < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (code >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (code >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    }
+}
+
+// UTF-16 text (without its byte order mark) as UTF-8, in one pass. An unpaired surrogate becomes
+// U+FFFD and a last odd byte is dropped; a NUL unit stays a NUL byte, so its line is skipped as in
+// a UTF-8 file.
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+    auto unitAt = [&](size_t i) {
+        auto hi = static_cast<uint8_t>(bytes[bigEndian ? i : i + 1]);
+        auto lo = static_cast<uint8_t>(bytes[bigEndian ? i + 1 : i]);
+        return static_cast<uint32_t>(hi << 8 | lo);
+    };
+    constexpr uint32_t kReplacement = 0xFFFD;
+    std::string out;
+    out.reserve(bytes.size() / 2 * 3);  // the most a unit takes, so no reallocation
+    const size_t units = bytes.size() / 2;
+    for (size_t u = 0; u < units; ++u) {
+        uint32_t unit = unitAt(2 * u);
+        if (unit >= 0xD800 && unit <= 0xDBFF && u + 1 < units) {
+            uint32_t next = unitAt(2 * (u + 1));
+            if (next >= 0xDC00 && next <= 0xDFFF) {
+                AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00));
+                ++u;
+                continue;
+            }
+        }
+        AppendUtf8(out, (unit >= 0xD800 && unit <= 0xDFFF) ? kReplacement : unit);
+    }
+    return out;
+}
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -125,9 +174,11 @@ void ParseKeyLine(std::string_view line, bool& machineKey, std::string_view& pat
 // Settings files are a few lines; anything larger than this is not one and is refused whole.
 constexpr int64_t kMaxSettingsFileBytes = 16 * 1024 * 1024;
 
-bool Exists(const std::string& path) {
+// True when path names something, or may: only ENOENT and ENOTDIR say for sure that it does not.
+bool MayExist(const std::string& path) {
     struct stat st {};
-    return !path.empty() && ::stat(path.c_str(), &st) == 0;
+    if (path.empty()) return false;
+    return ::stat(path.c_str(), &st) == 0 || (errno != ENOENT && errno != ENOTDIR);
 }
 
 std::string Env(const char* name) {
@@ -141,7 +192,7 @@ std::string Registry::SettingsPath() {
     // An explicit VEXLOR_REGISTRY is the only place looked at, even when the file is missing:
     // that is how a test (or a user) says "no settings at all".
     if (const char* chosen = std::getenv("VEXLOR_REGISTRY"); chosen && *chosen) {
-        return Exists(chosen) ? std::string(chosen) : std::string();
+        return MayExist(chosen) ? std::string(chosen) : std::string();
     }
     std::string configHome = Env("XDG_CONFIG_HOME");
     if (configHome.empty() || configHome.front() != '/') {
@@ -150,10 +201,10 @@ std::string Registry::SettingsPath() {
     }
     if (!configHome.empty()) {
         std::string user = configHome + "/vexlor/registry.reg";
-        if (Exists(user)) return user;
+        if (MayExist(user)) return user;
     }
     std::string system = "/etc/vexlor/registry.reg";
-    return Exists(system) ? system : std::string();
+    return MayExist(system) ? system : std::string();
 }
 
 Registry Registry::Load() {
@@ -161,31 +212,60 @@ Registry Registry::Load() {
     return path.empty() ? Registry() : LoadFile(path);
 }
 
-Registry Registry::LoadFile(const std::string& path) {
+Registry Registry::LoadFile(const std::string& path) { return LoadFile(path, nullptr); }
+
+Registry Registry::LoadFile(const std::string& path, int* error) {
+    int ignored = 0;
+    int& failure = error ? *error : ignored;
+    failure = 0;
     // O_NONBLOCK: a FIFO put in the file's place must not hang the open.
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return Registry();
+    if (fd < 0) {
+        failure = errno;
+        return Registry();
+    }
     std::string text;
     struct stat st {};
-    bool readable = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxSettingsFileBytes;
-    if (readable) {
+    if (::fstat(fd, &st) != 0) {
+        failure = errno;
+    } else if (S_ISDIR(st.st_mode)) {
+        failure = EISDIR;
+    } else if (!S_ISREG(st.st_mode)) {
+        failure = EINVAL;
+    } else if (st.st_size > kMaxSettingsFileBytes) {
+        failure = EFBIG;
+    } else {
         text.resize(static_cast<size_t>(st.st_size));
         size_t done = 0;
         while (done < text.size()) {
             ssize_t n = ::read(fd, text.data() + done, text.size() - done);
             if (n < 0 && errno == EINTR) continue;
+            if (n < 0) failure = errno;
             if (n <= 0) break;  // a file that shrank meanwhile: parse what was read
             done += static_cast<size_t>(n);
         }
         text.resize(done);
     }
     ::close(fd);
-    return readable ? Parse(text) : Registry();
+    return failure == 0 ? Parse(text) : Registry();
+}
+
+Registry::SettingsCheck Registry::CheckSettingsFile() {
+    SettingsCheck check;
+    check.path = SettingsPath();
+    if (!check.path.empty()) LoadFile(check.path, &check.error);
+    return check;
 }
 
 Registry Registry::Parse(std::string_view text) {
     Registry registry;
-    if (text.substr(0, kBom.size()) == kBom) text.remove_prefix(kBom.size());
+    std::string decoded;  // the UTF-8 form of a UTF-16 text
+    if (text.substr(0, kBom.size()) == kBom) {
+        text.remove_prefix(kBom.size());
+    } else if (text.substr(0, 2) == kBomUtf16Le || text.substr(0, 2) == kBomUtf16Be) {
+        decoded = Utf16ToUtf8(text.substr(2), text.substr(0, 2) == kBomUtf16Be);
+        text = decoded;
+    }
 
     // Indexes by lower-case key path and by value name keep large files linear.
     std::unordered_map<std::string, size_t> keyIndex;

@@ -25,16 +25,35 @@ public:
     // (default ~/.config/vexlor/registry.reg), else /etc/vexlor/registry.reg; the first that
     // exists. Empty when none does. A non-empty $VEXLOR_REGISTRY is the only place looked at:
     // when that file is missing the result is empty (no settings), so tests can point it at an
-    // absent file. A relative $XDG_CONFIG_HOME is ignored, as the XDG rules say.
+    // absent file. A relative $XDG_CONFIG_HOME is ignored, as the XDG rules say. A place that
+    // cannot even be looked at (stat fails other than with ENOENT or ENOTDIR, e.g. EACCES) ends
+    // the search there: the file may well exist, and another one must not silently stand in.
     static std::string SettingsPath();
     // Reads the settings file in use; no file gives an empty registry (every key missing).
     static Registry Load();
     // Reads one file; an unreadable file gives an empty registry, and so does anything that is
     // not a regular file or is larger than 16 MiB (no settings file is that large).
     static Registry LoadFile(const std::string& path);
-    // Parses .reg text (LF or CRLF, an optional UTF-8 byte order mark). Malformed lines are
-    // skipped; a malformed or non-machine key line ends the current key, so the values below it
-    // are ignored. Lines holding NUL bytes are skipped. Any input is safe and parsed in linear time.
+    // The same, and *error (when not null) says why nothing was read: 0 when the file was read,
+    // the errno of the failed open or read, EISDIR for a folder, EINVAL for anything else that is
+    // not a regular file, EFBIG for a file over the size limit.
+    static Registry LoadFile(const std::string& path, int* error);
+
+    // Which settings file is in use and whether it can be read, for a start-up check that tells
+    // the user rather than running without the settings they wrote.
+    struct SettingsCheck {
+        std::string path;  // SettingsPath(): empty when no settings file exists
+        int error = 0;     // as LoadFile's; 0 when read, and when there is no file at all
+    };
+    // Reads the file in use once (as Load does) and reports the outcome; SysErrorText(error)
+    // gives the words for a message.
+    static SettingsCheck CheckSettingsFile();
+
+    // Parses .reg text (LF or CRLF; UTF-8 with an optional byte order mark, or UTF-16 of either
+    // byte order after its mark, as regedit exports). Malformed lines are skipped; a malformed or
+    // non-machine key line ends the current key, so the values below it are ignored. Lines holding
+    // NUL bytes (or NUL units) are skipped; an unpaired surrogate reads as U+FFFD and a last odd
+    // byte is dropped. Any input is safe and parsed in linear time.
     static Registry Parse(std::string_view text);
 
     bool HasKey(std::string_view keyPath) const;

@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -146,6 +147,9 @@ TEST_F(RegistryFileTest, HugeFileIsRefusedWhole) {
     }
     ASSERT_GT(fs::file_size(path), 50u << 20);
     EXPECT_FALSE(Registry::LoadFile(path.string()).HasKey("SOFTWARE\\Vexlor"));
+    int error = 0;
+    EXPECT_FALSE(Registry::LoadFile(path.string(), &error).HasKey("SOFTWARE\\Vexlor"));
+    EXPECT_EQ(error, EFBIG);
 }
 
 TEST_F(RegistryFileTest, LargeFileUnderTheCapIsRead) {
@@ -168,6 +172,168 @@ TEST_F(RegistryFileTest, BinaryFileIsHarmless) {
     std::ofstream(path, std::ios::binary) << bytes << "\n[HKEY_LOCAL_MACHINE\\After]\n\"v\"=dword:00000001\n";
     Registry r = Registry::LoadFile(path.string());
     EXPECT_EQ(r.ReadDword("After", "v"), 1u);
+}
+
+// The same settings as regedit writes them by default (UTF-16 little-endian with CRLF), as UTF-16
+// big-endian and as UTF-8. The device name holds a character outside the Basic Multilingual Plane,
+// so it travels as a surrogate pair.
+const char kSettingsUtf8[] =
+    "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vexlor]\n"
+    "\"Level\"=dword:00000005\n\"AppendOption\"=dword:00000001\n\"App\"=\"/home/técnico/logs/\"\n\n"
+    "[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\n"
+    "\"/dev/serial/by-id/usb-Überträger_𝄞-if00\"=\"COM3\"\n\"/dev/pts/7\"=\"COM7\"\n";
+const char16_t kSettingsUtf16[] =
+    u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vexlor]\r\n"
+    u"\"Level\"=dword:00000005\r\n\"AppendOption\"=dword:00000001\r\n\"App\"=\"/home/técnico/logs/\"\r\n\r\n"
+    u"[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\r\n"
+    u"\"/dev/serial/by-id/usb-Überträger_𝄞-if00\"=\"COM3\"\r\n\"/dev/pts/7\"=\"COM7\"\r\n";
+
+// The bytes of a UTF-16 text with its byte order mark.
+std::string Utf16Bytes(std::u16string_view text, bool bigEndian) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t unit : text) {
+        char hi = static_cast<char>(unit >> 8), lo = static_cast<char>(unit & 0xFF);
+        bytes += bigEndian ? std::string{hi, lo} : std::string{lo, hi};
+    }
+    return bytes;
+}
+
+TEST_F(RegistryFileTest, Utf16FilesReadLikeUtf8) {
+    const std::string port = "/dev/serial/by-id/usb-\xC3\x9C" "bertr\xC3\xA4ger_\xF0\x9D\x84\x9E-if00";
+    const std::pair<const char*, std::string> files[] = {
+        {"utf8.reg", kSettingsUtf8},
+        {"le.reg", Utf16Bytes(kSettingsUtf16, false)},
+        {"be.reg", Utf16Bytes(kSettingsUtf16, true)},
+    };
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name);
+        std::ofstream(m_dir / name, std::ios::binary) << bytes;
+        int error = -1;
+        Registry r = Registry::LoadFile((m_dir / name).string(), &error);
+        EXPECT_EQ(error, 0);
+        EXPECT_EQ(r.ReadDword("SOFTWARE\\Vexlor", "Level"), 5u);
+        EXPECT_EQ(r.ReadDword("SOFTWARE\\Vexlor", "AppendOption"), 1u);
+        EXPECT_EQ(r.ReadString("SOFTWARE\\Vexlor", "App"), "/home/t\xC3\xA9" "cnico/logs/");
+        auto ports = r.Values("HARDWARE\\DEVICEMAP\\SERIALCOMM");
+        ASSERT_EQ(ports.size(), 2u);
+        EXPECT_EQ(ports[0].first, port);
+        EXPECT_EQ(ports[0].second.text, "COM3");
+        EXPECT_EQ(r.ReadString("HARDWARE\\DEVICEMAP\\SERIALCOMM", "/dev/pts/7"), "COM7");
+    }
+}
+
+TEST_F(RegistryFileTest, CutUtf16FileKeepsTheWholeLinesBeforeTheCut) {
+    // Every cut, odd ones and those between the halves of the surrogate pair included.
+    const std::string whole = Utf16Bytes(kSettingsUtf16, false);
+    auto endOf = [&](std::u16string_view line) {
+        std::string bytes = Utf16Bytes(line, false).substr(2);
+        size_t at = whole.find(bytes);
+        return at == std::string::npos ? at : at + bytes.size();
+    };
+    const size_t levelEnd = endOf(u"\"Level\"=dword:00000005\r\n");
+    const size_t portEnd = endOf(u"-if00\"=\"COM3\"\r\n");
+    ASSERT_LT(portEnd, whole.size());
+    const std::string port = "/dev/serial/by-id/usb-\xC3\x9C" "bertr\xC3\xA4ger_\xF0\x9D\x84\x9E-if00";
+    for (size_t cut = 0; cut <= whole.size(); ++cut) {
+        std::ofstream(m_dir / "cut.reg", std::ios::binary | std::ios::trunc) << whole.substr(0, cut);
+        int error = -1;
+        Registry r = Registry::LoadFile((m_dir / "cut.reg").string(), &error);
+        EXPECT_EQ(error, 0);
+        auto level = r.ReadDword("SOFTWARE\\Vexlor", "Level");
+        auto app = r.ReadString("SOFTWARE\\Vexlor", "App");
+        auto ports = r.Values("HARDWARE\\DEVICEMAP\\SERIALCOMM");
+        if (cut >= levelEnd) {
+            EXPECT_EQ(level, 5u) << cut;
+        }
+        if (cut >= portEnd) {
+            ASSERT_FALSE(ports.empty()) << cut;
+        }
+        // Whatever was read is whole: a cut value is left out, never read short.
+        EXPECT_TRUE(!level || *level == 5u) << cut;
+        EXPECT_TRUE(!app || *app == "/home/t\xC3\xA9" "cnico/logs/") << cut;
+        if (!ports.empty()) {
+            EXPECT_EQ(ports[0].first, port) << cut;
+            EXPECT_EQ(ports[0].second.text, "COM3") << cut;
+        }
+    }
+}
+
+TEST(RegistryUtf16, DamagedUnitsSpoilNoMoreThanTheirLine) {
+    // Lone surrogates read as U+FFFD, a NUL unit costs its line, a last odd byte is dropped.
+    std::u16string text = u"[HKEY_LOCAL_MACHINE\\K]\r\n\"a\"=\"x?y\"\r\n\"b\"=\"?\"\r\n\"c\"=\"?\"\r\n\"d\"=\"ok\"\r\n\"e\"=\"?";
+    text[text.find(u"x?y") + 1] = 0xD800;
+    text[text.find(u"\"b\"=\"?") + 5] = 0xDC00;
+    text[text.find(u"\"c\"=\"?") + 5] = 0;
+    text[text.find(u"\"e\"=\"?") + 5] = 0xDBFF;  // a high surrogate with nothing after it
+    for (bool bigEndian : {false, true}) {
+        SCOPED_TRACE(bigEndian);
+        Registry r = Registry::Parse(Utf16Bytes(text, bigEndian) + "\x22");
+        EXPECT_EQ(r.ReadString("K", "a"), "x\xEF\xBF\xBDy");
+        EXPECT_EQ(r.ReadString("K", "b"), "\xEF\xBF\xBD");
+        EXPECT_FALSE(r.Read("K", "c").has_value());
+        EXPECT_EQ(r.ReadString("K", "d"), "ok");
+        EXPECT_FALSE(r.Read("K", "e").has_value());
+        EXPECT_EQ(r.Values("K").size(), 3u);
+    }
+    // Without its mark a UTF-16 text is not taken for one.
+    EXPECT_FALSE(Registry::Parse(Utf16Bytes(u"[HKEY_LOCAL_MACHINE\\K]\r\n", false).substr(2)).HasKey("K"));
+}
+
+TEST_F(RegistryFileTest, LoadFileSaysWhyNothingWasRead) {
+    std::string file = WriteSettings(m_dir / "ok.reg", "ok");
+    struct Case {
+        std::string path;
+        int error;
+    };
+    std::string fifo = (m_dir / "fifo.reg").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const Case cases[] = {
+        {file, 0},
+        {(m_dir / "absent.reg").string(), ENOENT},
+        {m_dir.string(), EISDIR},
+        {file + "/registry.reg", ENOTDIR},  // a path under a file
+        {fifo, EINVAL},
+        {"/dev/zero", EINVAL},
+    };
+    for (const Case& c : cases) {
+        int error = -1;
+        Registry r = Registry::LoadFile(c.path, &error);
+        EXPECT_EQ(error, c.error) << c.path;
+        EXPECT_EQ(r.HasKey("SOFTWARE\\Vexlor"), c.error == 0) << c.path;
+    }
+}
+
+TEST_F(RegistryFileTest, CheckSettingsFileNamesTheFileAndItsError) {
+    std::string file = WriteSettings(m_dir / "ok.reg", "ok");
+    std::string folder = (m_dir / "folder.reg").string();
+    fs::create_directory(folder);
+    std::string loop = (m_dir / "loop.reg").string();
+    fs::create_symlink(loop, loop);  // can be neither read nor ruled out
+    struct Case {
+        std::string chosen;
+        std::string path;
+        int error;
+    };
+    const Case cases[] = {
+        {file, file, 0},
+        {folder, folder, EISDIR},
+        {loop, loop, ELOOP},
+        {(m_dir / "absent.reg").string(), "", 0},  // no file at all is no error
+        {file + "/registry.reg", "", 0},
+    };
+    for (const Case& c : cases) {
+        ScopedEnv reg("VEXLOR_REGISTRY", c.chosen);
+        Registry::SettingsCheck check = Registry::CheckSettingsFile();
+        EXPECT_EQ(check.path, c.path) << c.chosen;
+        EXPECT_EQ(check.error, c.error) << c.chosen;
+    }
+    // A folder in the user's place is not passed over for the machine-wide file.
+    ScopedEnv reg("VEXLOR_REGISTRY", std::nullopt);
+    ScopedEnv xdg("XDG_CONFIG_HOME", (m_dir / "config").string());
+    fs::create_directories(m_dir / "config/vexlor/registry.reg");
+    Registry::SettingsCheck check = Registry::CheckSettingsFile();
+    EXPECT_EQ(check.path, (m_dir / "config/vexlor/registry.reg").string());
+    EXPECT_EQ(check.error, EISDIR);
 }
 
 }  // namespace
