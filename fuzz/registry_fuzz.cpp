@@ -2,7 +2,8 @@
 //
 // Checks, for every machine key the text names: a value name appears once whatever its case, a
 // lookup by name finds the value listed, the typed reads agree with the value's type; and the
-// keys written back out in the file's own format parse to the same values again.
+// keys written back out in the file's own format parse to the same values again. An ASCII text
+// also reads the same as UTF-16 of either byte order.
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,6 +63,16 @@ bool SameValue(const platform::RegistryValue& a, const platform::RegistryValue& 
     return a.type == platform::RegistryValue::Type::String ? a.text == b.text : a.dword == b.dword;
 }
 
+void CheckSameValues(const platform::Registry& a, const platform::Registry& b, const std::string& path) {
+    const auto before = a.Values(path);
+    const auto after = b.Values(path);
+    FUZZ_CHECK(before.size() == after.size());
+    for (size_t i = 0; i < before.size(); ++i) {
+        FUZZ_CHECK(before[i].first == after[i].first);
+        FUZZ_CHECK(SameValue(before[i].second, after[i].second));
+    }
+}
+
 void CheckKey(const platform::Registry& registry, const std::string& path) {
     const auto values = registry.Values(path);
     for (size_t i = 0; i < values.size(); ++i) {
@@ -100,13 +111,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (const auto& [name, value] : registry.Values(path)) again += Quoted(name) + "=" + ValueText(value) + "\r\n";
     }
     const platform::Registry reread = platform::Registry::Parse(again);
-    for (const std::string& path : keys) {
-        const auto before = registry.Values(path);
-        const auto after = reread.Values(path);
-        FUZZ_CHECK(before.size() == after.size());
-        for (size_t i = 0; i < before.size(); ++i) {
-            FUZZ_CHECK(before[i].first == after[i].first);
-            FUZZ_CHECK(SameValue(before[i].second, after[i].second));
+    for (const std::string& path : keys) CheckSameValues(registry, reread, path);
+
+    bool ascii = true;
+    for (char c : text) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    if (ascii) {
+        std::string little = "\xFF\xFE", big = "\xFE\xFF";
+        for (char c : text) {
+            little += {c, '\0'};
+            big += {'\0', c};
+        }
+        const platform::Registry fromLittle = platform::Registry::Parse(little);
+        const platform::Registry fromBig = platform::Registry::Parse(big);
+        for (const std::string& path : keys) {
+            CheckSameValues(registry, fromLittle, path);
+            CheckSameValues(registry, fromBig, path);
         }
     }
     return 0;
