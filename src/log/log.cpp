@@ -20,6 +20,7 @@
 #include "log/hex_dump.h"
 #include "log/log_file.h"
 #include "log/log_line.h"
+#include "log/log_overrides.h"
 #include "log/log_settings.h"
 #include "platform/local_time.h"
 #include "platform/sys_error.h"
@@ -131,10 +132,12 @@ void CloseLocked() {
 
 bool LogEnabled(int32_t level) { return level <= g_gate.load(std::memory_order_relaxed); }
 
-int32_t LogOpen(const char* keyPath) {
+int32_t LogOpen(const char* keyPath) { return LogOpenWith(keyPath, LogOverrides{}); }
+
+int32_t LogOpenWith(const char* keyPath, const LogOverrides& overrides) {
     std::lock_guard<std::mutex> lock(g_openCloseMutex);
     CloseLocked();  // opened once per run; a second open starts afresh
-    auto settings = diaglog::ReadLogSettings(keyPath);
+    auto settings = diaglog::ApplyOverrides(diaglog::ReadLogSettings(keyPath), overrides);
     if (!settings) return LOGERR_NO_KEY;
     if (settings->level == -1) return 1;
     auto name = diaglog::LogFileName(settings->app, platform::Now());

@@ -17,7 +17,8 @@ constexpr int32_t LOGERR_OPEN_FILE = static_cast<int32_t>(0xF0000002);  // log f
 #define VEXLOR_PRINTF(fmtIndex, firstArg) __attribute__((format(printf, fmtIndex, firstArg)))
 
 // Reads "Level", "AppendOption" and "App" from keyPath ("SOFTWARE\\Vexlor") in the settings file
-// and opens the day's file. 1, LOGERR_NO_KEY or LOGERR_OPEN_FILE.
+// and opens the day's file. 1, LOGERR_NO_KEY or LOGERR_OPEN_FILE. LogOpenWith (log_overrides.h)
+// does the same with a level or folder given for one run.
 int32_t LogOpen(const char* keyPath);
 int32_t LogClose();
 

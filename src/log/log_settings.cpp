@@ -17,6 +17,21 @@ std::optional<LogSettings> ReadLogSettings(const char* keyPath) {
     return settings;
 }
 
+std::optional<LogSettings> ApplyOverrides(std::optional<LogSettings> settings, const LogOverrides& overrides) {
+    if (overrides.level) {
+        if (!settings) settings = LogSettings{};
+        settings->level = *overrides.level;
+    }
+    if (settings && overrides.folder) {
+        const size_t slash = settings->app.rfind('/');
+        std::string prefix = slash == std::string::npos ? settings->app : settings->app.substr(slash + 1);
+        std::string folder = *overrides.folder;
+        if (!folder.empty() && folder.back() != '/') folder.push_back('/');
+        settings->app = folder + prefix;
+    }
+    return settings;
+}
+
 std::optional<std::string> LogFileName(const std::string& app, const platform::LocalTime& date) {
     char name[kFileNameMax];
     int n = std::snprintf(name, sizeof name, "%s%04d%02d%02d.log", app.c_str(), date.year, date.month, date.day);

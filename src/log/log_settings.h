@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "log/log_overrides.h"
 #include "platform/local_time.h"
 
 namespace diaglog {
@@ -18,6 +19,9 @@ struct LogSettings {
 // Reads "Level", "AppendOption" and "App" from keyPath in the settings file in use.
 // Nothing when the key (or the file) does not exist. A value of the wrong type counts as absent.
 std::optional<LogSettings> ReadLogSettings(const char* keyPath);
+
+// settings (nothing: no key) with the overrides of one run applied, as LogOverrides describes.
+std::optional<LogSettings> ApplyOverrides(std::optional<LogSettings> settings, const LogOverrides& overrides);
 
 // The file name, "App" text included, must fit in this many characters with its terminator.
 constexpr size_t kFileNameMax = 100;
