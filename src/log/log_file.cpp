@@ -10,6 +10,34 @@
 
 namespace diaglog {
 
+namespace {
+
+// A truncating copy holds the exclusive lock for a moment (and flock changes a lock by dropping
+// it first), so a copy that finds the file locked that way looks again a few times before it
+// takes the lock for an appending copy's, which is held for good.
+constexpr int kLockTries = 10;
+constexpr auto kLockRetryWait = std::chrono::milliseconds(2);
+
+// Without append, the day's file is emptied only when no other process has it open for writing:
+// emptying it under a running copy would lose that copy's lines. The lock is then shared.
+bool LockForWriting(int fd, bool append) {
+    if (append) return ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    for (int attempt = 0; attempt < kLockTries; ++attempt) {
+        if (attempt > 0) std::this_thread::sleep_for(kLockRetryWait);
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            if (::ftruncate(fd, 0) != 0) return false;
+            if (::flock(fd, LOCK_SH | LOCK_NB) == 0) return true;
+            continue;  // another copy took the file in between
+        }
+        if (errno != EWOULDBLOCK) return false;
+        if (::flock(fd, LOCK_SH | LOCK_NB) == 0) return true;  // shared with a running copy
+        if (errno != EWOULDBLOCK) return false;
+    }
+    return false;
+}
+
+}  // namespace
+
 bool LogFile::Open(const char* path, bool append) {
     Close();
     if (!path || !*path) return false;
@@ -18,8 +46,7 @@ bool LogFile::Open(const char* path, bool append) {
     if (fd < 0) return false;
     struct stat st {};
     bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    ok = ok && ::flock(fd, (append ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0;
-    ok = ok && (append || ::ftruncate(fd, 0) == 0);
+    ok = ok && LockForWriting(fd, append);
     ok = ok && ::fcntl(fd, F_SETFL, O_APPEND) == 0;
     if (!ok) {
         ::close(fd);

@@ -20,8 +20,9 @@ public:
     LogFile& operator=(const LogFile&) = delete;
 
     // Opens or creates path for reading and writing. append: keep what the file holds; otherwise
-    // empty it. Sharing, with advisory flock locks standing in for the share modes: when appending
-    // other processes may read but not write (exclusive lock); otherwise they may read and write
+    // empty it, unless another process is writing it: then its lines are kept and ours follow.
+    // Sharing, with advisory flock locks standing in for the share modes: when appending other
+    // processes may read but not write (exclusive lock); otherwise they may read and write
     // (shared lock). A lock held against us, or a path that is not a regular file, fails the open.
     // Any file already open is closed first. False when the file cannot be opened.
     bool Open(const char* path, bool append);

@@ -1,6 +1,7 @@
 // Opening and closing the log: the settings, the file name, levels, append and truncate, sharing.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "log/log_file.h"
@@ -255,6 +256,64 @@ TEST_F(LogTest, TruncatingLogsShareTheFile) {
     EXPECT_EQ(LogWrite(LOG_WRN, "still open"), 1);
     LogClose();
     EXPECT_EQ(BodyLines(), std::vector<std::string>{"<WRN>\t<time>\tstill open"});
+}
+
+TEST_F(LogTest, TruncatingOpenEmptiesOnlyAFileNobodyElseHolds) {
+    // flock locks belong to the open file description: two LogFile objects act as two processes.
+    const std::string path = (m_dir / "shared.log").string();
+    std::ofstream(path) << "yesterday\r\n";
+    diaglog::LogFile first, second, third;
+    ASSERT_TRUE(first.Open(path.c_str(), false));
+    EXPECT_EQ(ReadWhole(path), "");  // alone: the day's file starts empty
+    first.Write("one\r\n", 5, false);
+    ASSERT_TRUE(second.Open(path.c_str(), false));
+    second.Write("two\r\n", 5, false);
+    first.Write("three\r\n", 7, false);
+    EXPECT_EQ(ReadWhole(path), "one\r\ntwo\r\nthree\r\n");
+    first.Close();
+    ASSERT_TRUE(third.Open(path.c_str(), false));  // second still writes it
+    EXPECT_EQ(ReadWhole(path), "one\r\ntwo\r\nthree\r\n");
+    second.Close();
+    third.Close();
+    ASSERT_TRUE(first.Open(path.c_str(), false));
+    EXPECT_EQ(ReadWhole(path), "");
+}
+
+TEST_F(LogTest, SecondCopyWithAppendOptionZeroKeepsTheRunningCopysLines) {
+    WriteSettings(5, 0);
+    std::ofstream(*diaglog::LogFileName(App(), platform::Now())) << "yesterday's run\r\n";
+    int ready[2], release[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(release), 0);
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {  // the running copy
+        ::close(ready[0]);
+        ::close(release[1]);
+        char c = LogOpen(kKey) == 1 && LogWrite(LOG_WRN, "first copy") == 1 ? '1' : '0';
+        if (::write(ready[1], &c, 1) != 1) ::_exit(2);
+        if (::read(release[0], &c, 1) < 0) ::_exit(2);  // end of file too: the test is over
+        LogWrite(LOG_WRN, "first copy again");
+        LogClose();
+        ::_exit(0);
+    }
+    ::close(ready[1]);
+    ::close(release[0]);
+    char c = 0;
+    bool childReady = ::read(ready[0], &c, 1) == 1 && c == '1';
+    int32_t opened = childReady ? LogOpen(kKey) : 0;
+    LogWrite(LOG_WRN, "second copy");
+    ::close(release[1]);  // lets the first copy go on and end
+    ::close(ready[0]);
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    LogClose();
+    ASSERT_TRUE(childReady);
+    EXPECT_EQ(opened, 1);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_THAT(BodyLines(), ElementsAre("<WRN>\t<time>\tfirst copy", "<WRN>\t<time>\tsecond copy",
+                                         "<WRN>\t<time>\tfirst copy again"));
+    EXPECT_EQ(LogText().find("yesterday"), std::string::npos);  // the first copy found it alone
 }
 
 }  // namespace
