@@ -13,10 +13,20 @@ import argparse
 import os
 import pathlib
 import random
+import re
 import subprocess
 import tempfile
 
 ROOT = pathlib.Path(__file__).resolve().parent / "corpus"
+MARK_HEADER = pathlib.Path(__file__).resolve().parent.parent / "src" / "app" / "program_mark.h"
+
+
+def program_mark():
+    """The vexlor program mark, unmasked from the header the program is built with."""
+    text = MARK_HEADER.read_text()
+    mask = int(re.search(r"kProgramMarkMask = (0x[0-9A-Fa-f]+);", text).group(1), 16)
+    masked = re.search(r"kProgramMarkMasked = \{([^}]*)\}", text).group(1)
+    return bytes(int(b, 16) ^ mask for b in re.findall(r"0x[0-9A-Fa-f]+", masked))
 
 
 # --- frames -------------------------------------------------------------------------------
@@ -198,7 +208,9 @@ def registry_seeds(settings_texts):
 def package_seeds(pack, scratch):
     rng = random.Random(7)
     program = scratch / "program"
-    program.write_bytes(b"\x7fELF" + bytes(rng.randrange(256) for _ in range(200)))
+    # vexlor-pack takes only a program that holds the vexlor program mark.
+    program.write_bytes(b"\x7fELF" + bytes(rng.randrange(256) for _ in range(100)) + program_mark() +
+                        bytes(rng.randrange(256) for _ in range(100)))
     packages = {}
     for size in (1, 100, 4092, 4096):
         load = scratch / f"load-{size}"
@@ -223,7 +235,7 @@ def pack_seeds(program):
     words = ["--program", "--load", "--version", "--out", "--value16", "--value32a", "--value32b", "--value32c",
              "--help", "-h"]
 
-    def command(args, load_size, version=None):
+    def command(args, load_size, version=None, image=program):
         s = Script().integer(0, 12, len(args), 8)
         for arg in args:
             if arg in words:
@@ -235,7 +247,7 @@ def pack_seeds(program):
                 s.integer(0, len(words) + 1, len(words), 8).string(arg)
         if version is not None:
             s.string(version)
-        s.integer(0, 2048, min(len(program), 2048), 8).raw(program[:2048])
+        s.integer(0, 2048, min(len(image), 2048), 8).raw(image[:2048])
         s.integer(0, 3 * 4096 + 8, load_size, 8).raw(b"load bytes \x00\x7e\x7d")
         return s.bytes()
 
@@ -244,6 +256,10 @@ def pack_seeds(program):
     write("pack_input", "values", command(full[:6] + ["--out=o", "--value16=0x1234", "--value32c=4294967295"], 4096))
     write("pack_input", "crc-straddles", command(full, 4094))
     write("pack_input", "version-too-long", command(full[:5] + ["V" * 48] + full[6:], 100))
+    write("pack_input", "version-47-bytes", command(full[:5] + ["\u00e9" * 23 + "V"] + full[6:], 100))
+    write("pack_input", "version-control", command(full[:5] + ["VX\t12"] + full[6:], 100))
+    mark = program_mark()
+    write("pack_input", "no-mark", command(full, 100, image=program.replace(mark, mark[:-1] + b"?")))
     write("pack_input", "empty-load", command(full, 0))
     write("pack_input", "missing-out", command(full[:6], 10, version="VX"))
     write("pack_input", "twice", command(full + ["--load", "x"], 10, version="VX"))

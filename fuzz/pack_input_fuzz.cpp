@@ -3,10 +3,11 @@
 // and values the arguments gave.
 //
 // Checks: a command line is accepted only with every required option, and a refusal says why;
-// packing succeeds exactly when the version text fits, the load size can be stored and the
-// program does not already carry a package; a refusal leaves no output behind; an output reads
-// back through the program's own package reader (parameter block, load CRC, image self-check,
-// the load chunk by chunk equal to the input) and cannot itself be packed again.
+// packing succeeds exactly when the version text fits and holds no control character, the load
+// size can be stored, and the program holds the vexlor program mark and does not already carry a
+// package; a refusal leaves no output behind; an output reads back through the program's own
+// package reader (parameter block, load CRC, image self-check, the load chunk by chunk equal to
+// the input) and cannot itself be packed again.
 #include <sys/stat.h>
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "app/program_mark.h"
 #include "fuzz_support.h"
 #include "pack_command.h"
 #include "pack_options.h"
@@ -56,6 +58,19 @@ void CheckParsed(const std::vector<std::string>& args, bool parsed, const PackOp
     FUZZ_CHECK(std::any_of(args.begin(), args.end(), [](const std::string& a) { return a.rfind("--version", 0) == 0; }));
 }
 
+bool PlainText(const std::string& text) {
+    return std::none_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F;
+    });
+}
+
+bool HoldsMark(const std::vector<uint8_t>& program) {
+    static const std::string text = ProgramMark();
+    static const std::vector<uint8_t> mark(text.begin(), text.end());
+    return std::search(program.begin(), program.end(), mark.begin(), mark.end()) != program.end();
+}
+
 bool Exists(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0;
@@ -68,7 +83,7 @@ void CheckOutput(const std::string& path, const std::vector<uint8_t>& program, c
     FUZZ_CHECK(out.Open(path));
     CDLParameter parameters;
     FUZZ_CHECK(parameters.ReadParameterFromFile(out) == 1);
-    FUZZ_CHECK(parameters.GetVersion() == options.version.substr(0, options.version.find('\0')));
+    FUZZ_CHECK(parameters.GetVersion() == options.version);
     FUZZ_CHECK(parameters.GetLoadSize() == load.size());
     FUZZ_CHECK(parameters.GetValue16() == options.value16 && parameters.GetValue32A() == options.value32a &&
                parameters.GetValue32B() == options.value32b && parameters.GetValue32C() == options.value32c);
@@ -119,8 +134,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     platform::ReadOnlyFile programReader;
     FUZZ_CHECK(programReader.Open(options.programPath));
-    const bool acceptable = options.version.size() <= kParamVersionMaxText &&
-                            CheckLoadSize(load.size()) == LoadSizeProblem::kNone && !CarriesPackage(programReader);
+    const bool acceptable = options.version.size() <= kParamVersionMaxText && PlainText(options.version) &&
+                            CheckLoadSize(load.size()) == LoadSizeProblem::kNone && !CarriesPackage(programReader) &&
+                            HoldsMark(program);
     error.clear();
     const bool packed = RunPack(options, error);
     FUZZ_CHECK(packed == acceptable);

@@ -11,6 +11,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "app/program_mark.h"
 #include "engine/dl_packets.h"
 #include "link/packet_packer.h"
 #include "log/log.h"
@@ -60,7 +61,7 @@ std::string BlockPhaseBench::Prepare(uint32_t loadSize, const std::vector<std::s
     settings.logPrefix = m_rig.Folder().File("log-");
     WriteWholeFile(m_rig.SettingsPath(), SettingsFileText(settings));
     const std::string program = m_rig.Folder().File("program");
-    WriteWholeFile(program, std::string(8192, '\x5A'));
+    WriteWholeFile(program, std::string(8192, '\x5A') + ProgramMark());  // vexlor-pack wants the mark
     if (!m_rig.PackLoad(loadSize, program)) return "packing failed";
     std::vector<std::string> options = simOptions;
     options.insert(options.end(), {"--mode", "dl"});

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "app/program_mark.h"
+
 void RecordingTarget::Post(uint32_t message, uintptr_t value) {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -54,7 +56,8 @@ void OperatorDownloadTest::TearDown() {
 
 void OperatorDownloadTest::Prepare(uint32_t loadSize, const std::vector<std::string>& simOptions) {
     const std::string program = rig.Folder().File("program");
-    ASSERT_TRUE(WriteWholeFile(program, std::string(8192, '\x5A')));
+    // A stand-in image: vexlor-pack takes it for the program by its mark.
+    ASSERT_TRUE(WriteWholeFile(program, std::string(8192, '\x5A') + ProgramMark()));
     ASSERT_TRUE(rig.PackLoad(loadSize, program));
     ASSERT_TRUE(rig.StartSimulator(simOptions)) << rig.SimulatorErrors();
     setenv("VEXLOR_REGISTRY", rig.SettingsPath().c_str(), 1);

@@ -10,6 +10,7 @@
 
 #include "app/common/format_text.h"
 #include "app/common/language_choice.h"
+#include "app/program_mark.h"
 #include "lang/string_ids.h"
 #include "platform/program_path.h"
 
@@ -43,12 +44,15 @@ QString TextWithNumber(const CResourceLibrary& library, unsigned id, int value) 
 QString BinFolder() { return QString::fromStdString(platform::ProgramFolder()); }
 
 QString MakePackedProgram(const QString& folder, int loadSize, const QString& version, QString* loadPath) {
-    // The "program" is a stand-in image: the package checks only need it unaltered.
+    // The "program" is a stand-in image: the package checks only need it unaltered, and
+    // vexlor-pack takes it for a vexlor program by the mark at its start. It stays 48 KiB long.
     const QString image = folder + "/image.bin";
     const QString load = folder + "/load.bin";
     const QString out = folder + "/vexlor-packed";
     QByteArray imageBytes(48 * 1024, '\0');
     for (int i = 0; i < imageBytes.size(); ++i) imageBytes[i] = static_cast<char>((i * 7 + 3) & 0xFF);
+    const QByteArray mark = QByteArray::fromStdString(ProgramMark());
+    imageBytes.replace(0, mark.size(), mark);
     QByteArray loadBytes(loadSize, '\0');
     for (int i = 0; i < loadBytes.size(); ++i) loadBytes[i] = static_cast<char>((i * 31 + i / 251) & 0xFF);
     QFile imageFile(image), loadFile(load);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <sys/stat.h>
 
+#include "app/program_mark.h"
 #include "package/dl_parameter.h"
 #include "package/load_merger.h"
 #include "package/package_checks.h"
@@ -18,13 +19,21 @@ namespace {
 using pkgtest::Bytes;
 using pkgtest::ProcessResult;
 
+// A stand-in program: random bytes with the vexlor program mark at offset at.
+Bytes MarkedProgram(size_t size, size_t at, uint32_t seed = 1) {
+    Bytes program = pkgtest::RandomBytes(size, seed);
+    const std::string mark = ProgramMark();
+    std::copy(mark.begin(), mark.end(), program.begin() + static_cast<long>(at));
+    return program;
+}
+
 class VexlorPack : public ::testing::Test {
 protected:
     void SetUp() override {
         m_program = m_dir.File("program");
         m_load = m_dir.File("load");
         m_out = m_dir.File("out");
-        pkgtest::WriteFile(m_program, pkgtest::RandomBytes(20000, 1));
+        pkgtest::WriteFile(m_program, MarkedProgram(20000, 5000));
         pkgtest::WriteFile(m_load, pkgtest::RandomBytes(70000, 2));
     }
 
@@ -187,6 +196,81 @@ TEST_F(VexlorPack, HelpDescribesEveryOption) {
     for (const char* option : {"--program", "--load", "--version", "--out", "--value16", "--value32a", "--value32b",
                                "--value32c"})
         EXPECT_NE(result.out.find(option), std::string::npos) << option;
+    for (const char* rule : {"program mark", "at most 47 bytes (UTF-8)", "no control"})
+        EXPECT_NE(result.out.find(rule), std::string::npos) << rule;
+    EXPECT_EQ(result.out.find("47 characters"), std::string::npos);
+}
+
+TEST_F(VexlorPack, RefusesAProgramWithoutTheVexlorProgramMark) {
+    const std::string mark = ProgramMark();
+    Bytes cutShort = MarkedProgram(9000, 9000 - mark.size());
+    cutShort.pop_back();  // the mark's last byte missing, at the end of the file
+    Bytes spoiled = MarkedProgram(9000, 100);
+    spoiled[100 + mark.size() / 2] ^= 0x01;
+    const std::string plain = m_dir.File("plain");
+    pkgtest::WriteFile(plain, pkgtest::RandomBytes(30000, 5));
+    pkgtest::WriteFile(m_dir.File("cut-short"), cutShort);
+    pkgtest::WriteFile(m_dir.File("spoiled"), spoiled);
+    // vexlor-pack itself must not pass for a vexlor program.
+    for (const std::string& program : {plain, m_dir.File("cut-short"), m_dir.File("spoiled"),
+                                       std::string(VEXLOR_PACK_BINARY)}) {
+        m_program = program;
+        ExpectRefused(Pack(), program + " is not a vexlor program (no vexlor program mark found); --program takes "
+                                        "the vexlor program to carry the load");
+    }
+}
+
+TEST_F(VexlorPack, FindsTheMarkAnywhereInTheProgram) {
+    const size_t size = 200000;
+    const size_t markSize = ProgramMark().size();
+    // At the first byte, split by the 64 KiB read blocks after its first, middle and last byte,
+    // just past a block boundary, and as the file's last bytes.
+    for (size_t at : {size_t{0}, size_t{65536} - 1, size_t{65536} - markSize / 2, size_t{65536} - markSize + 1,
+                      size_t{65536}, size_t{131072} - 3, size - markSize}) {
+        pkgtest::WriteFile(m_program, MarkedProgram(size, at, 7));
+        const ProcessResult result = Pack();
+        EXPECT_EQ(result.exitStatus, 0) << at << ": " << result.err;
+    }
+}
+
+TEST_F(VexlorPack, RefusesControlCharactersInTheVersionText) {
+    const struct {
+        std::string version;
+        const char* message;
+    } cases[] = {
+        {"V\t1", "--version: control character 0x09 at byte 2 (counting from 1)"},
+        {"\x01", "--version: control character 0x01 at byte 1"},
+        {"R1.0\n", "--version: control character 0x0A at byte 5"},
+        {"R1.0\x7F", "--version: control character 0x7F at byte 5"},
+        {"R\x1F" + std::string(60, 'v'), "control character 0x1F at byte 2"},
+    };
+    for (const auto& c : cases) ExpectRefused(Pack({}, c.version), c.message);
+    // Bytes from 0x80 up are UTF-8 text, not control characters.
+    EXPECT_EQ(Pack({}, "R1 \xC2\x80 \xE7\x89\x88").exitStatus, 0);
+}
+
+TEST_F(VexlorPack, CountsTheVersionLimitInBytes) {
+    std::string twoByte;
+    for (int i = 0; i < 23; ++i) twoByte += "\xC3\xA9";  // é
+    ExpectRefused(Pack({}, twoByte + "\xC3\xA9"),
+                  "--version: the version text is 48 bytes; at most 47 bytes (UTF-8) fit the parameter block");
+    // 47 characters, but 94 bytes.
+    ExpectRefused(Pack({}, twoByte + twoByte + "\xC3\xA9"), "the version text is 94 bytes; at most 47 bytes (UTF-8)");
+    const ProcessResult ascii = Pack({}, std::string(47, 'v'));
+    EXPECT_EQ(ascii.exitStatus, 0) << ascii.err;
+    const ProcessResult mixed = Pack({}, twoByte + "v");  // 24 characters, 47 bytes
+    EXPECT_EQ(mixed.exitStatus, 0) << mixed.err;
+}
+
+TEST_F(VexlorPack, TheRealProgramPacksAndPassesItsCheck) {
+    m_program = VEXLOR_BINARY;
+    const std::string version = "R1.0 \xC3\xA9" "dition";
+    const ProcessResult packed = Pack({}, version);
+    ASSERT_EQ(packed.exitStatus, 0) << packed.err;
+    const ProcessResult verify = pkgtest::RunProcess(
+        m_out, {"--cli", "--verify"}, {{"VEXLOR_REGISTRY", m_dir.File("no-settings.reg")}, {"XDG_RUNTIME_DIR", m_dir.Path()}});
+    EXPECT_EQ(verify.exitStatus, 0) << verify.out << verify.err;
+    EXPECT_NE(verify.out.find("\"" + version + "\", 70000 bytes"), std::string::npos) << verify.out;
 }
 
 }  // namespace

@@ -1,8 +1,13 @@
 #include "pack_command.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <functional>
+#include <vector>
 #include <sys/stat.h>
 
+#include "app/program_mark.h"
 #include "output_file.h"
 #include "package/load_area.h"
 #include "package/package_layout.h"
@@ -30,12 +35,61 @@ bool OpenInput(const std::string& path, const char* what, platform::ReadOnlyFile
     return true;
 }
 
+// The version text goes into a fixed field and is shown to the technician: it must fit and be
+// plain text. Empty when it is acceptable.
+std::string CheckVersionText(const std::string& version) {
+    for (size_t i = 0; i < version.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(version[i]);
+        if (byte < 0x20 || byte == 0x7F) {
+            char code[8];
+            std::snprintf(code, sizeof code, "0x%02X", byte);
+            return "--version: control character " + std::string(code) + " at byte " + std::to_string(i + 1) +
+                   " (counting from 1); the version text takes no bytes below 0x20 and no 0x7F";
+        }
+    }
+    if (version.size() > kParamVersionMaxText) {
+        return "--version: the version text is " + std::to_string(version.size()) + " bytes; at most " +
+               std::to_string(kParamVersionMaxText) + " bytes (UTF-8) fit the parameter block";
+    }
+    return {};
+}
+
+enum class MarkSearch { kFound, kMissing, kReadError };
+
+// Looks for the program mark in the whole file, a block at a time: programs run to tens of MB.
+// The last mark-length-minus-one bytes of each block are kept in front of the next one, so a mark
+// across a block boundary is found too. readError is the errno of a failed read.
+MarkSearch FindProgramMark(const platform::ReadOnlyFile& file, int& readError) {
+    constexpr size_t kBlockSize = 64 * 1024;
+    const std::string mark = ProgramMark();
+    const std::boyer_moore_horspool_searcher searcher(mark.begin(), mark.end());
+    const size_t keep = mark.size() - 1;
+    std::vector<char> buffer(keep + kBlockSize);
+    size_t held = 0;
+    int64_t offset = 0;
+    for (;;) {
+        const int64_t n = file.ReadAt(offset, buffer.data() + held, kBlockSize);
+        if (n < 0) {
+            readError = errno;
+            return MarkSearch::kReadError;
+        }
+        if (n == 0) return MarkSearch::kMissing;
+        offset += n;
+        held += static_cast<size_t>(n);
+        const auto end = buffer.begin() + static_cast<std::ptrdiff_t>(held);
+        if (std::search(buffer.begin(), end, searcher) != end) return MarkSearch::kFound;
+        const size_t carried = std::min(held, keep);
+        std::copy(end - static_cast<std::ptrdiff_t>(carried), end, buffer.begin());
+        held = carried;
+    }
+}
+
 const char* DescribeFailure(PackResult result) {
     switch (result) {
         case PackResult::kImageUnreadable: return "the program could not be read whole";
         case PackResult::kLoadUnreadable: return "the load could not be read whole (did it change meanwhile?)";
         case PackResult::kLoadSizeRefused: return "the load size cannot be stored";
-        case PackResult::kVersionTooLong: return "the version text is over 47 characters";
+        case PackResult::kVersionTooLong: return "the version text is over 47 bytes (UTF-8)";
         case PackResult::kWriteFailed: return "the output could not be written";
         case PackResult::kOk: break;
     }
@@ -45,11 +99,8 @@ const char* DescribeFailure(PackResult result) {
 }  // namespace
 
 bool RunPack(const PackOptions& options, std::string& error) {
-    if (options.version.size() > kParamVersionMaxText) {
-        error = "the version text has " + std::to_string(options.version.size()) +
-                " characters; at most 47 fit the parameter block";
-        return false;
-    }
+    error = CheckVersionText(options.version);
+    if (!error.empty()) return false;
     platform::ReadOnlyFile program;
     platform::ReadOnlyFile load;
     if (!OpenInput(options.programPath, "program", program, error)) return false;
@@ -68,6 +119,19 @@ bool RunPack(const PackOptions& options, std::string& error) {
     if (CarriesPackage(program)) {
         error = "refused: the program " + options.programPath + " already carries a package";
         return false;
+    }
+    // Last of the checks: it reads the whole program.
+    int readError = 0;
+    switch (FindProgramMark(program, readError)) {
+        case MarkSearch::kFound: break;
+        case MarkSearch::kMissing:
+            error = options.programPath +
+                    " is not a vexlor program (no vexlor program mark found); --program takes the vexlor program "
+                    "to carry the load";
+            return false;
+        case MarkSearch::kReadError:
+            error = "cannot read the program " + options.programPath + ": " + platform::SysErrorText(readError);
+            return false;
     }
 
     OutputFile out;

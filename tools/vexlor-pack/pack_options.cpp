@@ -104,10 +104,12 @@ const char* PackUsage() {
            "the program image's integrity record, the enciphered load and the enciphered\n"
            "parameter block. OUT is replaced only when the whole package was written.\n"
            "\n"
-           "  --program EXE     the program to carry the load (must not carry a package yet)\n"
+           "  --program EXE     the vexlor program to carry the load: it must hold the vexlor\n"
+           "                    program mark, and must not carry a package yet\n"
            "  --load FILE       the firmware load (1 byte up to 4294963196 bytes; a size whose\n"
            "                    remainder modulo 4096 is 4093, 4094 or 4095 cannot be stored)\n"
-           "  --version TEXT    the load's version text, at most 47 characters\n"
+           "  --version TEXT    the load's version text: at most 47 bytes (UTF-8), no control\n"
+           "                    characters (bytes below 0x20, 0x7F)\n"
            "  --out OUT         the file to write\n"
            "  --value16 N       16-bit value of the parameter block (default 0)\n"
            "  --value32a N      first 32-bit value of the parameter block (default 0)\n"
@@ -116,6 +118,7 @@ const char* PackUsage() {
            "  -h, --help        show this text\n"
            "\n"
            "Numbers are decimal or hexadecimal with a 0x prefix. Exit status: 0 when OUT was\n"
-           "written, 1 when the input was refused or a file could not be read or written,\n"
-           "2 for a bad command line.\n";
+           "written; 1 when the input was refused (a program that is not a vexlor program or\n"
+           "already carries a package, an unfit load or version text) or a file could not be\n"
+           "read or written; 2 for a bad command line.\n";
 }
