@@ -33,6 +33,17 @@ CSerCOMLibrary::~CSerCOMLibrary() {
     DestroyChannel();
 }
 
+int32_t CSerCOMLibrary::PortUnusable(const char* source) {
+    LogWritePort(LOG_ER, PortName(), source, "The port cannot be used; no handset can be looked for.");
+    return SERCOM_ERR_OPEN;
+}
+
+bool CSerCOMLibrary::MayLookAgain(int32_t attempt, std::chrono::steady_clock::time_point start) const {
+    if (StopRequested()) return false;
+    if (attempt < DETECTION_TRIES) return true;
+    return std::chrono::steady_clock::now() - start < std::chrono::milliseconds(m_nDetectionPatienceMs.load());
+}
+
 bool CSerCOMLibrary::StopRequested() const {
     return m_pStopRequest != nullptr && m_pStopRequest->load() != 0;
 }
@@ -225,7 +236,9 @@ void CSerCOMLibrary::OnEvent(EChannelEvent event) {
 int32_t CSerCOMLibrary::IsDIAGConnected() {
     const char* port = PortName();
     LogWritePort(LOG_DBG, port, kSrcDiag, "Start phone mode detection.");
-    for (int32_t attempt = 0; attempt < DETECTION_TRIES && !StopRequested(); ++attempt) {
+    const auto start = std::chrono::steady_clock::now();
+    for (int32_t attempt = 0; MayLookAgain(attempt, start); ++attempt) {
+        if (IsPortUnusable()) return PortUnusable(kSrcDiag);
         switch (Mode()) {
         case PHONE_MODE_DS:
             return ChangeDS2DIAG() == 1 ? SERCOM_OK : SERCOM_ERR_CHANGE;
@@ -237,7 +250,7 @@ int32_t CSerCOMLibrary::IsDIAGConnected() {
             return SERCOM_ERR_DL_NOT_DIAG;
         default:
             LogWritePort(LOG_ER, port, kSrcDiag, "Can not determine phone mode, so wait a moment.");
-            platform::Sleep(DIAG_DETECTION_PAUSE_MS);
+            WaitModeDecided(DIAG_DETECTION_PAUSE_MS);
             break;
         }
     }
@@ -248,7 +261,9 @@ int32_t CSerCOMLibrary::IsDIAGConnected() {
 int32_t CSerCOMLibrary::IsDLConnected() {
     const char* port = PortName();
     LogWritePort(LOG_WRN, port, kSrcDl, "Start phone mode detection.");
-    for (int32_t attempt = 0; attempt < DETECTION_TRIES && !StopRequested(); ++attempt) {
+    const auto start = std::chrono::steady_clock::now();
+    for (int32_t attempt = 0; MayLookAgain(attempt, start); ++attempt) {
+        if (IsPortUnusable()) return PortUnusable(kSrcDl);
         switch (Mode()) {
         case PHONE_MODE_DS:
             if (ChangeDS2DL() != 1) return SERCOM_ERR_CHANGE;
@@ -266,7 +281,7 @@ int32_t CSerCOMLibrary::IsDLConnected() {
             return SERCOM_OK;
         default:
             LogWritePort(LOG_ER, port, kSrcDl, "Can not determine phone mode, so wait a moment.");
-            platform::Sleep(DL_DETECTION_PAUSE_MS);
+            WaitModeDecided(DL_DETECTION_PAUSE_MS);
             break;
         }
     }

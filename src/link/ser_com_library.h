@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -49,11 +50,16 @@ public:
     // length of a frame that became ready while it worked (0 if none), or SERCOM_ERR_TIMEOUT.
     int32_t ReadReturnPacket(uint8_t* buffer, int32_t capacity);
 
-    // Bring the handset into DIAG or DL mode: 1, or an error code.
+    // Bring the handset into DIAG or DL mode: 1, or an error code; SERCOM_ERR_OPEN at once when
+    // the port turned out unusable (DetectionFailure says why).
     int32_t IsDIAGConnected();
     int32_t IsDLConnected();
 
     void OnEvent(EChannelEvent event) override;
+
+    // How long, beyond their 30 tries, the detection loops keep looking for a handset that has
+    // not answered yet (a handset switched on after the command); 0: the 30 tries alone.
+    void SetDetectionPatienceMs(int ms) { m_nDetectionPatienceMs.store(ms < 0 ? 0 : ms); }
 
     // A counter whose non-zero value asks the detection loops to give up early (the operator's
     // stop counter); null: never. They then return SERCOM_ERR_NO_MODE.
@@ -78,6 +84,10 @@ private:
     // Listener side: waits until the worker has taken the frame, or the channel is stopping.
     bool WaitFrameTaken();
     bool StopRequested() const;
+    // Logs that the port cannot be used and gives SERCOM_ERR_OPEN.
+    int32_t PortUnusable(const char* source);
+    // True while a detection loop that started at start may try again after attempt tries.
+    bool MayLookAgain(int32_t attempt, std::chrono::steady_clock::time_point start) const;
 
     CPacketUnpacker m_unpacker;
     platform::AutoResetEvent m_hResponseReady;
@@ -88,5 +98,6 @@ private:
 
     std::vector<uint8_t> m_frame;  // the worker's framing buffer, grown once, reused per packet
     const std::atomic<int32_t>* m_pStopRequest = nullptr;
+    std::atomic<int> m_nDetectionPatienceMs{0};
     std::atomic<int> m_nListenerDelayMsForTest{0};
 };

@@ -5,6 +5,7 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -50,11 +51,33 @@ SerialPort::~SerialPort() {
 
 bool SerialPort::IsSupportedBaudrate(uint32_t baudrate) { return SpeedOf(baudrate) != B0; }
 
+SerialPort::Problem SerialPort::ProblemOf(int error) {
+    switch (error) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO: return Problem::kAbsent;
+    case EACCES:
+    case EPERM:
+    case EROFS: return Problem::kNoAccess;
+    case EBUSY: return Problem::kInUse;
+    case ENOTTY:
+    case EISDIR:
+    case ENOTDIR:
+    case ENOTBLK: return Problem::kNotSerial;
+    default: return Problem::kOther;
+    }
+}
+
 int SerialPort::Open(const std::string& path) {
     if (IsOpen()) return EISCONN;
     // O_NONBLOCK: a port without CLOCAL yet must not block the open waiting for carrier.
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return errno;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) {
+        ::close(fd);
+        return ENOTTY;  // a regular file or a FIFO would take the handset's bytes without a word
+    }
     // Exclusive use: TIOCEXCL keeps other opens out (root ignores it), flock keeps out other
     // programs that play by the same rule even where TIOCEXCL cannot be set.
     if (::ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY) {
@@ -68,6 +91,7 @@ int SerialPort::Open(const std::string& path) {
         ::close(fd);
         return error;
     }
+    m_restore = false;
     m_fd.store(fd);
     return 0;
 }
@@ -75,7 +99,10 @@ int SerialPort::Open(const std::string& path) {
 int SerialPort::ReadSettings() {
     int fd = m_fd.load();
     if (fd < 0) return EBADF;
-    return ::tcgetattr(fd, &m_settings) == 0 ? 0 : errno;
+    if (::tcgetattr(fd, &m_settings) != 0) return errno;
+    m_original = m_settings;
+    m_restore = true;
+    return 0;
 }
 
 int SerialPort::ApplySettings(uint32_t baudrate) {
@@ -114,6 +141,14 @@ int SerialPort::PurgeInput() {
 int SerialPort::Close() {
     int fd = m_fd.exchange(-1);
     if (fd < 0) return 0;
+    if (m_restore) {
+        // A port mapped to somebody's terminal must not stay raw. HUPCL stays cleared, so that
+        // closing never drops DTR under a handset.
+        struct termios previous = m_original;
+        previous.c_cflag &= ~HUPCL;
+        ::tcsetattr(fd, TCSANOW, &previous);
+        m_restore = false;
+    }
     // The exclusive flag lives on the tty: left set, a later open by a non-root user fails
     // with EBUSY while the other side of a pseudo-terminal stays open.
     ::ioctl(fd, TIOCNXCL);
@@ -126,6 +161,13 @@ void SerialPort::WakeReader() {
     if (m_wakeFd < 0) return;
     uint64_t one = 1;
     ssize_t ignored = ::write(m_wakeFd, &one, sizeof one);
+    (void)ignored;
+}
+
+void SerialPort::DiscardWake() {
+    if (m_wakeFd < 0) return;
+    uint64_t count = 0;
+    ssize_t ignored = ::read(m_wakeFd, &count, sizeof count);  // non-blocking: nothing pending is fine
     (void)ignored;
 }
 

@@ -25,10 +25,26 @@ public:
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
 
+    // Why a port could not be opened or set up, as far as retrying is concerned.
+    enum class Problem {
+        kAbsent,     // no such device (yet): a USB device re-enumerating comes back, so retry
+        kNoAccess,   // this user may not open it
+        kInUse,      // another program holds it
+        kNotSerial,  // not a terminal (a file, a directory, another kind of device)
+        kOther,      // anything else: worth another try
+    };
+    // The problem an error of Open, ReadSettings or ApplySettings stands for.
+    static Problem ProblemOf(int error);
+    // True for the problems that retrying cannot change.
+    static bool IsLasting(Problem problem) {
+        return problem == Problem::kNoAccess || problem == Problem::kInUse || problem == Problem::kNotSerial;
+    }
+
     // Opens path for reading and writing (O_RDWR | O_NOCTTY | O_CLOEXEC), exclusively: TIOCEXCL
-    // plus flock(LOCK_EX | LOCK_NB) (EBUSY when another program holds it). EISCONN if already open.
+    // plus flock(LOCK_EX | LOCK_NB) (EBUSY when another program holds it). ENOTTY for anything
+    // but a character device. EISCONN if already open.
     int Open(const std::string& path);
-    // Reads the current line settings (tcgetattr).
+    // Reads the current line settings (tcgetattr); Close puts them back.
     int ReadSettings();
     // Raw 8N1 with CLOCAL | CREAD, no flow control, HUPCL cleared, VMIN = VTIME = 0, the given
     // rate (EINVAL for a rate termios lacks); then raises DTR and RTS where the device has modem
@@ -40,8 +56,9 @@ public:
     // whatever the other side has not read yet, so a purge at reopening would throw away the
     // last command written before the close; a real port's close has drained its output.
     int PurgeInput();
-    // Releases exclusive use (TIOCNXCL, flock) and closes; the port is closed afterwards even
-    // when close reports an error. 0 when it was not open.
+    // Puts back the line settings ReadSettings found (HUPCL excepted: a dropped DTR can reset
+    // the handset), releases exclusive use (TIOCNXCL, flock) and closes; the port is closed
+    // afterwards even when close reports an error. 0 when it was not open.
     int Close();
     bool IsOpen() const { return m_fd.load() >= 0; }
 
@@ -58,6 +75,8 @@ public:
 
     // Ends a waiting Read at once (0 bytes); with no Read waiting, the next Read returns at once.
     void WakeReader();
+    // Forgets a wake-up that no Read has taken, so that it cannot cut a later Read short.
+    void DiscardWake();
 
     // True for the rates this port can set (the design's three among them).
     static bool IsSupportedBaudrate(uint32_t baudrate);
@@ -67,6 +86,8 @@ private:
     int m_wakeFd = -1;  // eventfd in every read's poll set; lives as long as the object
     std::atomic<int> m_writeStallMs{kDefaultWriteStallMs};
     struct termios m_settings {};
+    struct termios m_original {};  // the settings found at opening, put back at closing
+    bool m_restore = false;        // m_original holds settings to put back
 };
 
 }  // namespace platform

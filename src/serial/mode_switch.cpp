@@ -47,12 +47,13 @@ int32_t CSerialIO::ChangeDS2DIAG() {
     LogWritePort(LOG_DBG, port, kDs2DiagSource, "Start change mode DS to DIAG");
     if (InternalWrite(kDsToDiagCommand, static_cast<int32_t>(kDsToDiagCommandSize)) != 0) return 0;
     StopListener(kStopLimitMs);
+    m_hModeDecided.Reset();
     if (StartListener() != 0) return 0;
-    for (int look = 0; look < kDiagLooks; ++look) {
+    for (int look = 0; look < kDiagLooks && !m_bPortUnusable.load(); ++look) {
         EPhoneMode mode = m_eMode.load();
         if (mode == PHONE_MODE_DIAG) return 1;
         if (mode == PHONE_MODE_DS || mode == PHONE_MODE_DL) return 0;
-        platform::Sleep(kDiagLookPauseMs);
+        WaitModeDecided(kDiagLookPauseMs);
     }
     return 0;
 }
@@ -187,9 +188,9 @@ int32_t CSerialIO::ChangeDIAG2DL() {
     int32_t index = BaudIndexOf(m_dwBaudrate.load());
     m_nBaudIndex = index < 0 ? 0 : index;  // reopen at the rate in use
     bool opened = false;
-    for (int attempt = 0; attempt < kReopenAttempts && !opened; ++attempt) {
+    for (int attempt = 0; attempt < kReopenAttempts && !opened && !m_bPortUnusable.load(); ++attempt) {
         opened = InternalOpen() == 0;
-        if (!opened) platform::Sleep(kReopenPausesMs[attempt]);
+        if (!opened && !m_bPortUnusable.load()) platform::Sleep(kReopenPausesMs[attempt]);
     }
     if (!opened) return fail();
 
@@ -202,15 +203,16 @@ int32_t CSerialIO::ChangeDIAG2DL() {
         platform::Sleep(kCorvaneClosedPauseMs);
     }
     fail();  // both flags clear again
+    m_hModeDecided.Reset();
     if (StartListener() != 0) return 0;
-    for (int look = 0; look < kDlLooks; ++look) {
+    for (int look = 0; look < kDlLooks && !m_bPortUnusable.load(); ++look) {
         EPhoneMode mode = m_eMode.load();
         if (mode == PHONE_MODE_DL) {
             LogWritePort(LOG_ER, port, kDiag2DlSource, "Change to DL successfully.");
             return 1;
         }
         if (mode == PHONE_MODE_DS || mode == PHONE_MODE_DIAG) return 0;
-        platform::Sleep(kDlLookPauseMs);
+        WaitModeDecided(kDlLookPauseMs);
     }
     return 0;
 }

@@ -28,6 +28,22 @@ constexpr ReplyPattern kPatterns[] = {
 
 }  // namespace
 
+ReplyVerdict ClassifyReplyPrefix(const uint8_t* bytes, size_t count) {
+    const EPhoneMode mode = ClassifyReply(bytes, count);
+    if (mode != PHONE_MODE_UNKNOWN || !bytes || count == 0) return {mode, mode != PHONE_MODE_UNKNOWN};
+    for (const ReplyPattern& pattern : kPatterns) {
+        if (count < pattern.size && std::memcmp(bytes, pattern.bytes, count) == 0) return {PHONE_MODE_UNKNOWN, false};
+    }
+    return {PHONE_MODE_UNKNOWN, true};
+}
+
+bool IsWholeDetectionReply(const uint8_t* bytes, size_t count) {
+    if (!bytes) return false;
+    size_t flags = 0;
+    for (size_t i = 0; i < count && flags < 2; ++i) flags += bytes[i] == 0x7E;
+    return flags >= 2;
+}
+
 EPhoneMode ClassifyReply(const uint8_t* bytes, size_t count) {
     if (!bytes) return PHONE_MODE_UNKNOWN;
     for (const ReplyPattern& pattern : kPatterns) {

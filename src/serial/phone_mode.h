@@ -23,3 +23,15 @@ inline constexpr uint8_t kDetectionPacket[kDetectionPacketSize] = {0x61, 0x74, 0
 // DS (at\r\r\nOK\r\n + 1C D5 7E), DIAG (14 61 74 0D 1C D5 7D 5E), DIAG (13 61 74 0D 62 09 7E),
 // DL (7E 02 6A D3 7E). PHONE_MODE_UNKNOWN when none matches. Bytes after a pattern are ignored.
 EPhoneMode ClassifyReply(const uint8_t* bytes, size_t count);
+
+// How far one collected reply decides the mode, for a reply that may arrive in pieces.
+struct ReplyVerdict {
+    EPhoneMode mode = PHONE_MODE_UNKNOWN;  // the mode ClassifyReply gives
+    bool final = true;  // false while the bytes are the start of a pattern and more may follow
+};
+ReplyVerdict ClassifyReplyPrefix(const uint8_t* bytes, size_t count);
+
+// True once a reply to the detection packet is whole. The packet holds two frames and every
+// mode answers with bytes that end in a flag for each of them (DS echoes both, DIAG answers
+// both, DL frames its one acknowledgement with two flags): two flag bytes end the reply.
+bool IsWholeDetectionReply(const uint8_t* bytes, size_t count);

@@ -5,13 +5,29 @@
 #include <cstring>
 
 #include "log/log.h"
+#include "platform/file_holder.h"
 #include "platform/sleep.h"
+#include "platform/sys_error.h"
 
 namespace {
 constexpr char kDevicePrefix[] = "\\\\.\\";  // \\.\ before a device name the system would not find bare
 constexpr size_t kDevicePrefixSize = 4;
 constexpr int32_t kCloseStopLimitMs = 180000;
 constexpr int32_t kReadWhenAvailableStepMs = 100;
+// A reply that keeps growing past this many steps is taken as it stands.
+constexpr int kReplyRestStepsMax = 20;
+
+PortFailure::Kind KindOf(platform::SerialPort::Problem problem) {
+    using Problem = platform::SerialPort::Problem;
+    switch (problem) {
+    case Problem::kAbsent: return PortFailure::Kind::kAbsent;
+    case Problem::kNoAccess: return PortFailure::Kind::kNoAccess;
+    case Problem::kInUse: return PortFailure::Kind::kInUse;
+    case Problem::kNotSerial: return PortFailure::Kind::kNotSerial;
+    case Problem::kOther: break;
+    }
+    return PortFailure::Kind::kOther;
+}
 }  // namespace
 
 CSerialIO::CSerialIO() : m_pRxBuffer(new uint8_t[kSerialRxInitialCapacity]()) {
@@ -60,9 +76,55 @@ int32_t CSerialIO::Open(const char* lpszDevice, uint32_t baudrate) {
     if (prefixed) std::memcpy(m_szDevice, kDevicePrefix, kDevicePrefixSize);
     std::memcpy(m_szDevice + (prefixed ? kDevicePrefixSize : 0), name, length);
     m_dwBaudrate = baudrate;
+    {
+        std::lock_guard<std::mutex> lock(m_failureMutex);
+        m_openFailure = PortFailure{};
+    }
+    m_bPortUnusable = false;
+    m_bPortOpened = false;
+    m_eFirstMode = PHONE_MODE_UNKNOWN;
+    m_hModeDecided.Reset();
     StartListener();
     return m_lLastError;
 }
+
+void CSerialIO::RecordOpenFailure(int error, const std::string& device) {
+    PortFailure failure;
+    failure.kind = device.empty() ? PortFailure::Kind::kAbsent : KindOf(platform::SerialPort::ProblemOf(error));
+    failure.error = error;
+    failure.device = device;
+    const bool lasting = platform::SerialPort::IsLasting(platform::SerialPort::ProblemOf(error)) && !device.empty();
+    if (lasting && failure.kind == PortFailure::Kind::kInUse) {
+        if (auto holder = platform::FindHolder(device)) {
+            failure.holderPid = holder->pid;
+            failure.holderName = holder->name;
+        }
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_failureMutex);
+        m_openFailure = failure;
+    }
+    if (!lasting) return;
+    LogWritePort(LOG_ER, PortName(), "CSerialIO::InternalOpen", "%s cannot be used: %s", device.c_str(),
+                 platform::SysErrorText(error).c_str());
+    m_bPortUnusable = true;
+    m_hModeDecided.Set();
+}
+
+PortFailure CSerialIO::DetectionFailure() const {
+    std::lock_guard<std::mutex> lock(m_failureMutex);
+    if (m_bPortUnusable.load() || !m_bPortOpened.load()) {
+        PortFailure failure = m_openFailure;
+        if (failure.kind == PortFailure::Kind::kNone) failure.kind = PortFailure::Kind::kAbsent;
+        return failure;
+    }
+    PortFailure failure;
+    failure.kind = PortFailure::Kind::kNoAnswer;
+    failure.device = m_openFailure.device;
+    return failure;
+}
+
+bool CSerialIO::WaitModeDecided(int ms) { return m_hModeDecided.Wait(platform::ScaledMs(ms)); }
 
 int32_t CSerialIO::Close() {
     LogWritePort(LOG_WRN, PortName(), "CSerialIO::Close", "Try to close com port %s", PortName());
@@ -124,7 +186,14 @@ int32_t CSerialIO::ReadWhenAvailable(void* dest, int32_t capacity, int32_t* take
         }
         platform::Sleep(kReadWhenAvailableStepMs);
     }
-    platform::Sleep(kReadWhenAvailableStepMs);  // the rest of the reply
+    // The rest of the reply, which may come in pieces: until it stops growing for a step.
+    uint32_t seen = UnreadCount();
+    for (int step = 0; step < kReplyRestStepsMax; ++step) {
+        platform::Sleep(kReadWhenAvailableStepMs);
+        const uint32_t now = UnreadCount();
+        if (now == seen) break;
+        seen = now;
+    }
     return Read(dest, capacity, taken);
 }
 

@@ -10,6 +10,7 @@
 #include "platform/serial_port.h"
 #include "serial/handset_replies.h"
 #include "serial/phone_mode.h"
+#include "serial/port_failure.h"
 
 // What the listener thread tells the channel's owner through OnEvent.
 enum EChannelEvent : int32_t {
@@ -36,7 +37,8 @@ inline constexpr int32_t kSerialDeviceNameSize = 16;          // m_szDevice, NUL
 inline constexpr int32_t kSerialRxInitialCapacity = 8192;     // receive buffer start and growth step
 inline constexpr int32_t kSerialListenerReadSize = 1024;      // one listener read
 inline constexpr int32_t kReadWhenAvailableLimitMs = 3000;    // ReadWhenAvailable gives up (ETIMEDOUT)
-inline constexpr int32_t kDetectionSettleMs = 20;             // gap that ends a detection reply
+inline constexpr int32_t kDetectionSettleMs = 20;             // gap that ends a piece of a reply
+inline constexpr int32_t kDetectionReplyLimitMs = 1000;       // a reply in pieces is whole by then
 
 // The channel to the handset over one serial port: opens it with fixed line settings, runs one
 // listener thread per open port that detects the handset's mode and then keeps received bytes
@@ -78,8 +80,9 @@ public:
     // Asks the listener to end and waits up to timeoutMs (-1: no limit). 0.
     int32_t StopListener(int32_t timeoutMs);
     uint32_t ThreadProc();
-    // Waits until received bytes are there (at most kReadWhenAvailableLimitMs, scaled), lets
-    // 100 ms pass for the rest of the reply, then Read. ETIMEDOUT when nothing arrives.
+    // Waits until received bytes are there (at most kReadWhenAvailableLimitMs, scaled), then
+    // until no more have come for 100 ms (the rest of a reply that arrives in pieces), then Read.
+    // ETIMEDOUT when nothing arrives.
     int32_t ReadWhenAvailable(void* dest, int32_t capacity, int32_t* taken = nullptr);
     int32_t BaudIndexOf(uint32_t baudrate) const;
     // Writes the detection packet: 1 when written whole, else 0.
@@ -106,6 +109,18 @@ public:
     bool IsPortOpen() const { return m_hFile.IsOpen(); }
     bool IsListenerRunning() const { return m_bListenerAlive.load(); }
 
+    // True once an opening failed for a reason that retrying cannot change (no permission, in
+    // use, not a terminal): the listener has then ended. Cleared by Open.
+    bool IsPortUnusable() const { return m_bPortUnusable.load(); }
+    // Why detection found no mode since Open: the lasting problem, else kNoAnswer when the port
+    // did open, else the latest failed opening (a device that never came).
+    PortFailure DetectionFailure() const;
+    // Waits up to ms (scaled) until the listener has recognised a mode or found the port
+    // unusable. True when it did; false after the time.
+    bool WaitModeDecided(int ms);
+    // The mode the handset answered in first since Open (PHONE_MODE_UNKNOWN while none).
+    EPhoneMode FirstModeFound() const { return m_eFirstMode.load(); }
+
 protected:
     // Sets m_bDestroying, stops the listener without limit and closes the port. Idempotent;
     // the owner's destructor calls it before anything of the owner is torn down.
@@ -113,6 +128,9 @@ protected:
 
     // Appends n received bytes to the receive buffer, growing or compacting it (under m_csRx).
     void AppendReceived(const uint8_t* bytes, uint32_t n);
+    // Notes a failed opening of device (empty: not in the port list) with its error; a lasting
+    // one makes the port unusable and wakes the detection waits.
+    void RecordOpenFailure(int error, const std::string& device);
 
     std::recursive_mutex m_csPort;  // opening, closing and writing of the port
     mutable std::recursive_mutex m_csRx;  // the receive buffer and its two positions
@@ -139,6 +157,13 @@ protected:
 private:
     // Waits up to ms (scaled) unless the listener has been asked to stop.
     void ListenerPause(int ms);
+    // The pause before the detection packet; bytes still coming in then (the tail of an earlier
+    // answer) are discarded until the line is quiet, so the reply is read from its start.
+    void QuietLineBeforeProbe();
+    // One reply to the detection packet, which may come in pieces: collects while the bytes are
+    // the start of a reply pattern, or match one but are not whole, and the next piece follows
+    // within the read window; never longer than kDetectionReplyLimitMs.
+    int ReadDetectionReply(uint8_t* buffer, size_t capacity, size_t* received);
     // Waits up to timeoutMs (-1: no limit) for the running listener to end. True when it has.
     bool WaitListenerEnded(int32_t timeoutMs);
     // Joins a listener that StopListener left ending once it has ended. True when none is left.
@@ -148,4 +173,11 @@ private:
     std::atomic<bool> m_bListenerAlive{false};  // a listener thread has not yet ended
     std::mutex m_endMutex;                      // with m_endCond: the end of the listener
     std::condition_variable m_endCond;
+
+    mutable std::mutex m_failureMutex;            // m_openFailure
+    PortFailure m_openFailure;                    // the latest failed opening since Open
+    std::atomic<bool> m_bPortUnusable{false};
+    std::atomic<bool> m_bPortOpened{false};       // the port opened at least once since Open
+    std::atomic<EPhoneMode> m_eFirstMode{PHONE_MODE_UNKNOWN};
+    platform::AutoResetEvent m_hModeDecided;      // a mode was recognised, or the port is unusable
 };

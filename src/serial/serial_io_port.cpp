@@ -17,6 +17,7 @@ int32_t CSerialIO::InternalOpen() {
     m_lLastError = 0;
     std::string path = DevicePathOf(m_szDevice);
     if (path.empty()) {
+        RecordOpenFailure(ENOENT, path);
         platform::Sleep(kMissingDevicePauseMs);
         m_lLastError = kSerialRefused;
         return kSerialRefused;
@@ -40,6 +41,7 @@ int32_t CSerialIO::InternalOpen() {
         m_lLastError = error;
         LogWritePort(LOG_ER, port, kOpenSource, "Fails in opening %s port in CSerialIO::InternalOpen()", m_szDevice);
         LogSysErrorPort(port, kOpenSource, error);
+        RecordOpenFailure(error, path);
         return error;
     }
 
@@ -73,8 +75,14 @@ int32_t CSerialIO::InternalOpen() {
             LogWrite(LOG_DBG, "Handle is closed in CSerialIO::InternalOpen(LPCTSTR lpszDevice, EBaudrate eBaudrate)");
         }
         m_lLastError = error;
+        RecordOpenFailure(error, path);
         return error;
     }
+    {
+        std::lock_guard<std::mutex> failureLock(m_failureMutex);
+        m_openFailure.device = path;  // kept for telling which device gave no answer
+    }
+    m_bPortOpened = true;
     LogWritePort(LOG_WRN, port, kOpenSource, "Create write event.");
     m_hevtWrite.Reset();
     LogWritePort(LOG_WRN, port, kOpenSource, "Create read event.");

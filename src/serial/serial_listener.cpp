@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <system_error>
@@ -13,6 +14,8 @@ constexpr const char* kThreadSource = "CSerialIO::ThreadProc";
 constexpr int kReopenPauseMs = 100;
 constexpr int kProbePauseMs = 100;
 constexpr int kRetryPauseMs = 500;
+// Rounds of a read window that bytes before the detection packet may hold the line busy.
+constexpr int kQuietRoundsMax = 10;
 
 EChannelEvent FoundEvent(EPhoneMode mode) {
     switch (mode) {
@@ -106,9 +109,47 @@ void CSerialIO::ListenerPause(int ms) {
     m_hevtRead.Wait(platform::ScaledMs(ms));
 }
 
+void CSerialIO::QuietLineBeforeProbe() {
+    ListenerPause(kProbePauseMs);
+    uint8_t scrap[kSerialListenerReadSize];
+    // First only what arrived during the pause; after that, a whole read window must stay empty.
+    int window = 0;
+    for (int round = 0; round < kQuietRoundsMax && !m_bStop.load(); ++round) {
+        size_t count = 0;
+        if (m_hFile.Read(scrap, sizeof scrap, &count, window, 0) != 0 || count == 0) return;
+        LogWritePort(LOG_DBG, PortName(), kThreadSource, "Discard %d bytes before the detection packet.",
+                     static_cast<int>(count));
+        window = platform::SerialPort::kReadTimeoutMs;
+    }
+}
+
+int CSerialIO::ReadDetectionReply(uint8_t* buffer, size_t capacity, size_t* received) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point limit = Clock::now() + std::chrono::milliseconds(kDetectionReplyLimitMs);
+    size_t got = 0;
+    int error = m_hFile.Read(buffer, capacity, &got, platform::SerialPort::kReadTimeoutMs, kDetectionSettleMs);
+    while (error == 0 && got > 0 && got < capacity && !m_bStop.load()) {
+        const ReplyVerdict verdict = ClassifyReplyPrefix(buffer, got);
+        const bool morePromised = !verdict.final ||
+                                  (verdict.mode != PHONE_MODE_UNKNOWN && !IsWholeDetectionReply(buffer, got));
+        if (!morePromised) break;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(limit - Clock::now()).count();
+        if (left <= 0) break;
+        const int window = static_cast<int>(std::min<long long>(left, platform::SerialPort::kReadTimeoutMs));
+        size_t more = 0;
+        error = m_hFile.Read(buffer + got, capacity - got, &more, window, kDetectionSettleMs);
+        if (more == 0) break;  // the window passed in silence: the reply is what came
+        got += more;
+    }
+    *received = got;
+    return got > 0 ? 0 : error;
+}
+
 uint32_t CSerialIO::ThreadProc() {
     uint8_t buffer[kSerialListenerReadSize];
     bool probeOnly = false;  // the port stays open at this rate while the mode is unknown
+    // A wake-up meant for the previous listener must not cut this one's first read short.
+    m_hFile.DiscardWake();
     m_eMode = PHONE_MODE_UNKNOWN;
     if (!m_bDestroying.load()) OnEvent(EVENT_DETECTING);
 
@@ -123,17 +164,19 @@ uint32_t CSerialIO::ThreadProc() {
                 LogWritePort(LOG_WRN, port, kThreadSource, "Start InternalOpen().");
                 if (InternalOpen() != 0) {
                     LogWritePort(LOG_ER, port, kThreadSource, "InternalOpen() failed.");
+                    if (m_bPortUnusable.load()) break;  // retrying cannot change it: the owner is told
                     ListenerPause(kRetryPauseMs);
                     continue;
                 }
             }
-            ListenerPause(kProbePauseMs);
+            QuietLineBeforeProbe();
             SendProbe();
         }
 
         size_t received = 0;
-        int settleMs = m_eMode.load() == PHONE_MODE_UNKNOWN ? kDetectionSettleMs : 0;
-        int error = m_hFile.Read(buffer, sizeof buffer, &received, platform::SerialPort::kReadTimeoutMs, settleMs);
+        int error = m_eMode.load() == PHONE_MODE_UNKNOWN
+                        ? ReadDetectionReply(buffer, sizeof buffer, &received)
+                        : m_hFile.Read(buffer, sizeof buffer, &received, platform::SerialPort::kReadTimeoutMs, 0);
         if (error != 0) {
             if (m_eMode.load() != PHONE_MODE_UNKNOWN && !m_bDestroying.load()) {
                 m_eMode = PHONE_MODE_UNKNOWN;
@@ -155,6 +198,9 @@ uint32_t CSerialIO::ThreadProc() {
             EPhoneMode mode = ClassifyReply(buffer, received);
             if (mode != PHONE_MODE_UNKNOWN) {
                 m_eMode = mode;
+                EPhoneMode none = PHONE_MODE_UNKNOWN;
+                m_eFirstMode.compare_exchange_strong(none, mode);
+                m_hModeDecided.Set();
                 if (!m_bDestroying.load()) OnEvent(FoundEvent(mode));
             } else {
                 LogWritePort(LOG_ER, port, kThreadSource, "Can not determine phone mode by return buffer.");

@@ -1,0 +1,20 @@
+#pragma once
+#include <string>
+
+namespace platform {
+
+// What the system knows of the hardware behind a serial device: a USB adapter or handset
+// names its vendor and product, and often a serial number. Empty fields: not known (a built-in
+// port, a pseudo-terminal).
+struct SerialDeviceInfo {
+    std::string vendorId;   // four hex digits, as the USB descriptor gives them ("0403")
+    std::string productId;  // "6001"
+    std::string serial;     // the device's serial number text
+    std::string product;    // the product text ("FT232R USB UART")
+};
+
+// Looks devicePath's tty up under the tty class folder ($VEXLOR_SYSFS_ROOT if set, else
+// /sys/class/tty) and walks from its device up to the USB device that carries the descriptors.
+SerialDeviceInfo DescribeSerialDevice(const std::string& devicePath);
+
+}  // namespace platform
