@@ -32,6 +32,9 @@ int32_t CDLOperator::CheckVersion() {
     if (!SameVersion(newVersion, oldVersion)) {
         LogWritePort(LOG_ER, LogPort(), kSrc, "SW version version mismatch, new [%s], old [%s]", newVersion.c_str(),
                      oldVersion.c_str());
+        std::lock_guard<std::mutex> lock(m_failureMutex);
+        m_failure.handsetVersion = oldVersion;
+        m_failure.loadVersion = newVersion;
         return DLERR_VERSION;
     }
     return DL_OK;

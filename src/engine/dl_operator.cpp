@@ -74,6 +74,11 @@ void CDLOperator::Start() {
     // A stop belongs to the run it was meant for: cleared here, before the worker exists, so a
     // Stop pressed right after Start is never lost to the worker's own start.
     m_lStop.store(0);
+    {
+        std::lock_guard<std::mutex> lock(m_failureMutex);
+        m_failure = RunFailure{};
+    }
+    m_bytesSent.store(0);
     auto thread = std::make_unique<CWorkerThread>();
     if (!thread->Start([this] { DownloadFunc(); }, 0)) {
         LogSysError(errno);
@@ -93,6 +98,11 @@ void CDLOperator::Stop() {
         return;
     }
     m_thread.reset();
+}
+
+RunFailure CDLOperator::LastFailure() const {
+    std::lock_guard<std::mutex> lock(m_failureMutex);
+    return m_failure;
 }
 
 bool CDLOperator::IsRunning() const {

@@ -2,10 +2,12 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "engine/dl_packets.h"
 #include "engine/message_sink.h"
+#include "engine/run_failure.h"
 #include "engine/worker_thread.h"
 #include "link/ser_com_library.h"
 #include "package/dl_parameter.h"
@@ -50,6 +52,12 @@ public:
     // The first half of Stop: raises the stop counter without waiting.
     void RequestStop() { m_lStop.fetch_add(1); }
 
+    // What the latest run's failure status does not say by itself (read after its final status;
+    // empty while a run goes on and after a run that did not fail).
+    RunFailure LastFailure() const;
+    // Load bytes the handset has confirmed or taken so far in the latest run.
+    uint64_t BytesSent() const { return m_bytesSent.load(); }
+
     const CDLParameter& Parameters() const { return m_parameters; }
     CSerCOMLibrary& Link() { return m_link; }
     const std::string& PortName() const { return m_strPort; }
@@ -85,6 +93,9 @@ private:
     void Fail(uint32_t status, const char* format, int32_t code);
     // The block loop of the sequence. False when the run has ended inside it.
     bool WriteBlocks(uint32_t loadSize);
+    // Keeps what the user should be told of a run ending with status (before it is posted);
+    // noHandsetFound: detection found no handset, so the port's story is the reason.
+    void NoteFailure(uint32_t status, bool noHandsetFound = false);
 
     platform::NotifyTarget* m_pWnd = nullptr;
     std::string m_strPort;
@@ -94,6 +105,9 @@ private:
     platform::ReadOnlyFile* m_pProgramFile = nullptr;
     std::atomic<int32_t> m_lStop{0};
     IMessageSink* m_pMessageSink = nullptr;
+    mutable std::mutex m_failureMutex;  // m_failure: written by the worker, read by the front end
+    RunFailure m_failure;
+    std::atomic<uint64_t> m_bytesSent{0};
 
     // Buffers of a run, kept here so the packet loop never allocates.
     uint8_t m_chunk[CHUNK_SIZE] = {};

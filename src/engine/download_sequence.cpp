@@ -30,12 +30,22 @@ bool CDLOperator::StopCheck(bool portOpen) {
     return true;
 }
 
+void CDLOperator::NoteFailure(uint32_t status, bool noHandsetFound) {
+    std::lock_guard<std::mutex> lock(m_failureMutex);
+    if (noHandsetFound || m_link.IsPortUnusable()) m_failure.port = m_link.DetectionFailure();
+    if (status != STATUS_ERR_VERSION) {
+        m_failure.handsetVersion.clear();
+        m_failure.loadVersion.clear();
+    }
+}
+
 void CDLOperator::Fail(uint32_t status, const char* format, int32_t code) {
     // A step that failed because the run was being stopped reports nothing: a stopped run
     // posts no status.
     if (StopCheck(true)) return;
     m_link.CloseCOMPort();
     LogWritePort(LOG_ER, LogPort(), kSrc, format, Hex(code));
+    NoteFailure(status);
     Post(WM_DL_STATUS, status);
 }
 
@@ -53,6 +63,7 @@ void CDLOperator::DownloadFunc() {
         LogWritePort(LOG_ER, port, kSrc, "Open COM %s failed with error code %X, the reason is open com port failed.",
                      m_strPort.c_str(), Hex(result));
         m_link.CloseCOMPort();
+        NoteFailure(STATUS_ERR_PORT, true);
         Post(WM_DL_STATUS, STATUS_ERR_PORT);
         return;
     }
@@ -63,8 +74,12 @@ void CDLOperator::DownloadFunc() {
         if (StopCheck(true)) return;
         LogWritePort(LOG_ER, port, kSrc, "COM port is not in DIAG mode.");
         m_link.CloseCOMPort();
-        const bool portProblem = result == SERCOM_ERR_NO_MODE || result == SERCOM_ERR_CHANGE;
-        Post(WM_DL_STATUS, portProblem ? STATUS_ERR_PORT : STATUS_ERR_NOT_DIAG);
+        // A port that cannot be opened is a port problem too, not a handset in the wrong mode.
+        const bool portProblem =
+            result == SERCOM_ERR_NO_MODE || result == SERCOM_ERR_CHANGE || result == SERCOM_ERR_OPEN;
+        const uint32_t status = portProblem ? STATUS_ERR_PORT : STATUS_ERR_NOT_DIAG;
+        NoteFailure(status, result == SERCOM_ERR_NO_MODE || result == SERCOM_ERR_OPEN);
+        Post(WM_DL_STATUS, status);
         return;
     }
     if (StopCheck(true)) return;
@@ -89,6 +104,7 @@ void CDLOperator::DownloadFunc() {
         if (StopCheck(true)) return;
         m_link.CloseCOMPort();
         LogWritePort(LOG_ER, port, kSrc, "Nope command failed.");
+        NoteFailure(STATUS_ERR_MODE);
         Post(WM_DL_STATUS, STATUS_ERR_MODE);
         return;
     }
@@ -101,8 +117,10 @@ void CDLOperator::DownloadFunc() {
         LogWritePort(LOG_ER, port, kSrc, "Download initialization failed with error code %X.", Hex(result));
         if (result == DLERR_ACC) {
             LogWritePort(LOG_ER, port, kSrc, "ACC failed with error code %X.", Hex(DLERR_ACC));
+            NoteFailure(STATUS_ERR_ACC);
             Post(WM_DL_STATUS, STATUS_ERR_ACC);
         } else {
+            NoteFailure(STATUS_ERR_MODE);
             Post(WM_DL_STATUS, STATUS_ERR_MODE);
         }
         return;
@@ -117,6 +135,7 @@ void CDLOperator::DownloadFunc() {
 
     result = WriteFirstPacket(m_chunk);
     if (result < 0) return Fail(STATUS_ERR_WRITE, kWriteFailed, result);
+    m_bytesSent.store(loadSize < kFirstPacketSize ? loadSize : kFirstPacketSize);
     if (StopCheck(true)) return;
 
     if (!WriteBlocks(loadSize)) return;
@@ -156,6 +175,7 @@ bool CDLOperator::WriteBlocks(uint32_t loadSize) {
         }
         if (StopCheck(true)) return false;
         address += blockSize;
+        m_bytesSent.store(address);
         // Widened: address * 100 overflows 32 bits for loads over 42,949,672 bytes.
         const auto percent = static_cast<uint32_t>(static_cast<uint64_t>(address) * 100 / loadSize);
         if (percent != lastPercent && percent != 100) {

@@ -1,0 +1,19 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "link/ser_com_library.h"
+
+// What a handset tells about itself without a download.
+struct HandsetInfo {
+    EPhoneMode foundMode = PHONE_MODE_UNKNOWN;  // the mode it answered in first
+    EPhoneMode mode = PHONE_MODE_UNKNOWN;       // the mode it was left in (DIAG after a switch from AT)
+    std::string softwareVersion;  // its two version numbers joined ("%d%d"); empty when not reported
+    std::string platform;         // its platform text, trimmed; empty when not reported
+};
+
+// Finds the handset on portName (COMn), brings it from AT data mode to diagnostic mode if
+// needed, asks its software version and platform, and closes the port. A handset found in
+// download mode cannot answer those questions: only its mode is told. 1, or the link's negative
+// code when no handset could be reached (link.DetectionFailure() says why).
+int32_t ReadHandsetInfo(CSerCOMLibrary& link, const char* portName, HandsetInfo& info);
