@@ -35,19 +35,37 @@ enum StringId : unsigned {
     IDS_INSTRUCTION_5 = 84,   // instruction line 5 (not formatted)
     IDS_CHECK_PROGRESS = 85,  // data checking dialog; %d: percentage
     IDS_CHECK_FAILED = 86,    // the package check failed
-    IDS_ERR_VERSION = 87,     // status 0xF60
+    IDS_ERR_VERSION = 87,     // status 0xF60 when no version could be read
     IDS_ERR_PORT = 88,        // status 0xF01
-    IDS_ERR_MODE = 89,        // status 0xF0C and 0xF15
-    IDS_ERR_WRITE = 90,       // status 0xF62, 0xF63 and 0xF64
+    IDS_ERR_MODE = 89,        // status 0xF0C
+    IDS_ERR_WRITE = 90,       // status 0xF62
     IDS_STARTED = 91,         // status 0x001
     IDS_ERR_ACC = 92,         // status 0xF66
     IDS_STOP_QUESTION = 93,   // asked before stopping
     IDS_STOPPED = 94,         // line after a confirmed stop
     IDS_CLOSE_QUESTION = 95,  // asked when the window is closed during a download
+    IDS_ERR_NOT_DIAG = 96,    // status 0xF15: the handset is already in download mode
+    IDS_ERR_FINAL = 97,       // status 0xF63
+    IDS_ERR_NAND = 98,        // status 0xF64
+    IDS_ERR_VERSION_MISMATCH = 99,  // status 0xF60; %s: the handset's version, %s: the load's
+
+    // The line under a failure status that says why the port could not be used. The first %s
+    // is the port ("COM3 (/dev/ttyUSB0)"); a second %s is the system's error text, or for a
+    // port in use the program that holds it.
+    IDS_PORT_ABSENT = 100,     // the device never appeared
+    IDS_PORT_NO_ACCESS = 101,  // no permission; %s %s
+    IDS_PORT_IN_USE = 102,     // held by another program; %s %s
+    IDS_PORT_IN_USE_UNKNOWN = 103,  // held by a program the system does not name
+    IDS_PORT_NOT_SERIAL = 104,  // not a terminal; %s %s
+    IDS_PORT_NO_ANSWER = 105,  // the port opened, but no handset answered
+    IDS_PORT_FAILED = 106,     // could not be opened for another reason; %s %s
+
+    IDS_NO_LOAD = 107,   // the program carries no firmware package
+    IDS_SUMMARY = 108,   // end of a headless run; %s bytes, %s seconds, %s average rate
 };
 
 // What a text is formatted with.
-enum class FormatArg { None, Text, Integer };
+enum class FormatArg { None, Text, Integer, Texts2, Texts3 };
 
 struct StringUse {
     unsigned id;
@@ -91,6 +109,19 @@ inline constexpr StringUse kStringUses[] = {
     {IDS_STOP_QUESTION, FormatArg::None},
     {IDS_STOPPED, FormatArg::None},
     {IDS_CLOSE_QUESTION, FormatArg::None},
+    {IDS_ERR_NOT_DIAG, FormatArg::None},
+    {IDS_ERR_FINAL, FormatArg::None},
+    {IDS_ERR_NAND, FormatArg::None},
+    {IDS_ERR_VERSION_MISMATCH, FormatArg::Texts2},
+    {IDS_PORT_ABSENT, FormatArg::Text},
+    {IDS_PORT_NO_ACCESS, FormatArg::Texts2},
+    {IDS_PORT_IN_USE, FormatArg::Texts2},
+    {IDS_PORT_IN_USE_UNKNOWN, FormatArg::Text},
+    {IDS_PORT_NOT_SERIAL, FormatArg::Texts2},
+    {IDS_PORT_NO_ANSWER, FormatArg::Text},
+    {IDS_PORT_FAILED, FormatArg::Texts2},
+    {IDS_NO_LOAD, FormatArg::None},
+    {IDS_SUMMARY, FormatArg::Texts3},
 };
 
 // The instruction lines in the order the window lists them (13 in all).

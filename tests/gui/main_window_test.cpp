@@ -11,6 +11,7 @@
 #include <QTreeWidget>
 #include <thread>
 
+#include "app/common/format_text.h"
 #include "app/common/language_choice.h"
 #include "app/window/about_dlg.h"
 #include "app/window/resource_ids.h"
@@ -152,6 +153,19 @@ void MainWindowTest::failedPackageCheckShowsString86AndEndsTheWindow() {
         QCOMPARE(window.RunModal(), CVexlorDlg::RESULT_CHECK_FAILED);
         QCOMPARE(prompter.informs, QStringList{Text(*library, lang::IDS_CHECK_FAILED)});
     }
+    {
+        // A program that never had a load packed into it says so, and names vexlor-pack.
+        const QString bare = m_folder.path() + "/bare";
+        QFile file(bare);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QByteArray(64 * 1024, '\x5A'));
+        file.close();
+        CScriptedPrompter prompter;
+        CVexlorDlg window(*library, prompter, {bare.toStdString(), {}});
+        QCOMPARE(window.RunModal(), CVexlorDlg::RESULT_CHECK_FAILED);
+        QCOMPARE(prompter.informs, QStringList{Text(*library, lang::IDS_NO_LOAD)});
+        QVERIFY(prompter.informs.first().contains("vexlor-pack"));
+    }
 }
 
 void MainWindowTest::portListTextGivesSortedNumbersWithPrefixAndDevice() {
@@ -243,8 +257,8 @@ void MainWindowTest::everyFinalStatusShowsItsLineAndReturnsToIdle() {
     auto library = LoadLanguage(LANGUAGE_TRADITIONAL_CHINESE);
     const std::vector<std::pair<uint32_t, unsigned>> finals = {
         {0x065, lang::IDS_DONE},      {0xF01, lang::IDS_ERR_PORT},    {0xF0C, lang::IDS_ERR_MODE},
-        {0xF15, lang::IDS_ERR_MODE},  {0xF60, lang::IDS_ERR_VERSION}, {0xF62, lang::IDS_ERR_WRITE},
-        {0xF63, lang::IDS_ERR_WRITE}, {0xF64, lang::IDS_ERR_WRITE},   {0xF66, lang::IDS_ERR_ACC},
+        {0xF15, lang::IDS_ERR_NOT_DIAG},  {0xF60, lang::IDS_ERR_VERSION}, {0xF62, lang::IDS_ERR_WRITE},
+        {0xF63, lang::IDS_ERR_FINAL}, {0xF64, lang::IDS_ERR_NAND},   {0xF66, lang::IDS_ERR_ACC},
     };
     CScriptedPrompter prompter;
     auto window = OpenWindow(*library, prompter, {{"/dev/ttyTEST5", "COM5"}});
@@ -275,7 +289,11 @@ void MainWindowTest::startClearsTheInstructionsAndTheFirstRunLineIsStarted() {
     QCOMPARE(window->Operator().PortName(), std::string("COM9"));
     QTRY_COMPARE_WITH_TIMEOUT(window->State(), CVexlorDlg::ControlState::Idle, 120000);
     const QStringList lines = Lines(*window);
-    QCOMPARE(lines, (QStringList{Text(*library, lang::IDS_ERR_PORT), Text(*library, lang::IDS_STARTED)}));
+    // Under the status line, the reason: the device was never there.
+    const QString absent = QString::fromStdString(
+        FormatText(Text(*library, lang::IDS_PORT_ABSENT).toStdString(),
+                   "COM9 (" + (m_folder.path() + "/no-such-tty").toStdString() + ")"));
+    QCOMPARE(lines, (QStringList{Text(*library, lang::IDS_ERR_PORT), absent, Text(*library, lang::IDS_STARTED)}));
     QCOMPARE(EnabledControls(*window), (Controls{true, true, false, true, true}));
     QVERIFY(prompter.informs.isEmpty());
 }
@@ -332,6 +350,12 @@ void MainWindowTest::closingDuringADownloadAsksAndStopsTheWorkerFirst() {
     prompter.answerYes = false;
     QTest::keyClick(window.get(), Qt::Key_Escape);
     QCOMPARE(prompter.questions, QStringList{Text(*library, lang::IDS_CLOSE_QUESTION)});
+    QVERIFY(window->isVisible());
+    QVERIFY(window->Operator().IsRunning());
+    // Enter that no button takes is the close box too: the same question, never a silent end.
+    window->ListView(IDC_LIST_STATUS)->setFocus();
+    QTest::keyClick(window.get(), Qt::Key_Return);
+    QCOMPARE(prompter.questions.size(), 2);
     QVERIFY(window->isVisible());
     QVERIFY(window->Operator().IsRunning());
 

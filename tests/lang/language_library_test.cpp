@@ -18,6 +18,8 @@ std::vector<std::string> ExpectedConversions(lang::FormatArg arg) {
     switch (arg) {
     case lang::FormatArg::Text: return {"%s"};
     case lang::FormatArg::Integer: return {"%d"};
+    case lang::FormatArg::Texts2: return {"%s", "%s"};
+    case lang::FormatArg::Texts3: return {"%s", "%s", "%s"};
     case lang::FormatArg::None: return {};
     }
     return {};
@@ -68,6 +70,11 @@ TEST_P(LanguageLibraryTest, FormattedTextsCarryTheirArgument) {
         if (use.arg == lang::FormatArg::Text) {
             const std::string shown = FormatText(text, lang::kModelCode);
             EXPECT_NE(shown.find(lang::kModelCode), std::string::npos) << shown;
+            EXPECT_EQ(shown.find('%'), std::string::npos) << shown;
+        } else if (use.arg == lang::FormatArg::Texts2 || use.arg == lang::FormatArg::Texts3) {
+            const std::string shown = FormatTexts(text, {"<first>", "<second>", "<third>"});
+            EXPECT_LT(shown.find("<first>"), shown.find("<second>")) << shown;
+            if (use.arg == lang::FormatArg::Texts3) EXPECT_LT(shown.find("<second>"), shown.find("<third>")) << shown;
             EXPECT_EQ(shown.find('%'), std::string::npos) << shown;
         } else if (use.arg == lang::FormatArg::Integer) {
             const std::string shown = FormatNumber(text, 73);

@@ -20,22 +20,21 @@ size_t ConversionLength(std::string_view text, size_t pos) {
     return i - pos;
 }
 
-std::string Fill(std::string_view format, char conversion, std::string_view value) {
+std::string Fill(std::string_view format, char conversion, std::initializer_list<std::string_view> values) {
     std::string out;
-    out.reserve(format.size() + value.size());
-    bool filled = false;
+    out.reserve(format.size() + 64);
+    auto next = values.begin();
     for (size_t i = 0; i < format.size(); ++i) {
         if (format[i] != '%' || i + 1 >= format.size()) {
             out += format[i];
             continue;
         }
-        const char next = format[i + 1];
-        if (next == '%') {
+        const char after = format[i + 1];
+        if (after == '%') {
             out += '%';
             ++i;
-        } else if (next == conversion && !filled) {
-            out += value;
-            filled = true;
+        } else if (after == conversion && next != values.end()) {
+            out += *next++;
             ++i;
         } else {
             out += '%';
@@ -61,8 +60,13 @@ std::vector<std::string> FormatConversions(std::string_view text) {
     return conversions;
 }
 
-std::string FormatText(std::string_view format, std::string_view arg) { return Fill(format, 's', arg); }
+std::string FormatText(std::string_view format, std::string_view arg) { return Fill(format, 's', {arg}); }
+
+std::string FormatTexts(std::string_view format, std::initializer_list<std::string_view> args) {
+    return Fill(format, 's', args);
+}
 
 std::string FormatNumber(std::string_view format, long long value) {
-    return Fill(format, 'd', std::to_string(value));
+    const std::string digits = std::to_string(value);
+    return Fill(format, 'd', {digits});
 }

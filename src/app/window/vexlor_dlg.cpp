@@ -2,12 +2,15 @@
 
 #include <QAction>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMap>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
 
+#include "app/common/package_problem.h"
 #include "app/common/port_numbers.h"
+#include "package/package_errors.h"
 #include "app/common/resource_library.h"
 #include "app/common/status_lines.h"
 #include "app/window/about_dlg.h"
@@ -100,7 +103,10 @@ bool CVexlorDlg::OnInitDialog() {
     m_dataCheckDlg.setWindowIcon(m_icon);
     LogWrite(LOG_ER, "Star CRC Checking.");
     const bool passed = RunDataCheck() == CDataCheckDlg::RESULT_PASSED;
-    if (!passed) m_prompter.Inform(this, LibText(m_library, lang::IDS_CHECK_FAILED));
+    if (!passed) {
+        const bool missing = IsMissingPackage(m_checkResult.load());
+        m_prompter.Inform(this, LibText(m_library, missing ? lang::IDS_NO_LOAD : lang::IDS_CHECK_FAILED));
+    }
 
     m_statusList->setColumnCount(1);
     m_statusList->setHeaderLabels({QString()});
@@ -139,7 +145,8 @@ int CVexlorDlg::RunDataCheck() {
 void CVexlorDlg::RunPackageCheck() {
     m_operator.SetNotifyTarget(m_dataCheckDlg.Target());
     m_operator.SetProgramFile(&m_programFile);
-    const bool passed = m_programFile.IsOpen() && m_operator.SetLoad(&m_programFile) >= 0;
+    m_checkResult = m_programFile.IsOpen() ? m_operator.SetLoad(&m_programFile) : PKGERR_PARAM_READ;
+    const bool passed = m_checkResult.load() >= 0;
     m_dataCheckDlg.EndFromAnyThread(passed ? CDataCheckDlg::RESULT_PASSED : CDataCheckDlg::RESULT_FAILED);
 }
 
@@ -215,9 +222,14 @@ void CVexlorDlg::OnDloadStatus(uint32_t statusCode) {
     const std::string port = SelectedPortName();
     LogWritePort(LOG_DBG, port.c_str(), kSrcStatus, "Current status code is %X", statusCode);
     const StatusLine line = StatusLineFor(statusCode);
-    const QString text = line.stringId ? LibText(m_library, line.stringId) : QString();
+    const RunFailure failure = line.final ? m_operator.LastFailure() : RunFailure{};
+    const TextLookup text = [this](unsigned id) { return LibText(m_library, id).toStdString(); };
     if (line.final) EnableControls(ControlState::Idle);
-    if (m_showStatus == 1) InsertTopLine(text);
+    if (m_showStatus != 1) return;
+    // The reason goes right under its status line, which is the newest and so the top one.
+    const std::string why = PortFailureLine(failure, port, text);
+    if (!why.empty()) InsertTopLine(QString::fromStdString(why));
+    InsertTopLine(QString::fromStdString(StatusLineBody(statusCode, failure, text)));
 }
 
 void CVexlorDlg::OnDloadProgress(uint32_t percentage) {
@@ -236,6 +248,16 @@ void CVexlorDlg::customEvent(QEvent* event) {
     const auto value = static_cast<uint32_t>(notify->WParam());
     if (notify->Message() == WM_DL_STATUS) OnDloadStatus(value);
     else if (notify->Message() == WM_DL_PROGRESS) OnDloadProgress(value);
+}
+
+void CVexlorDlg::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && !qobject_cast<QPushButton*>(focusWidget())) {
+        event->accept();
+        close();
+        return;
+    }
+    CTemplateDialog::keyPressEvent(event);
 }
 
 void CVexlorDlg::EnableControls(ControlState state) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <QIcon>
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -68,6 +69,8 @@ public:
 
 protected:
     void customEvent(QEvent* event) override;
+    // Enter that no button takes acts as the close box: it asks first while a download runs.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     // Shows the operator's own fixed messages (a thread that cannot be started or stopped).
@@ -102,6 +105,7 @@ private:
     ControlState m_state = ControlState::NoPort;
     bool m_statusSinceStart = false;
     bool m_closing = false;
+    std::atomic<int32_t> m_checkResult{0};  // the package check's result, set by its thread
 
     // Declared before the operator: what its threads use must outlive it.
     platform::ReadOnlyFile m_programFile;
