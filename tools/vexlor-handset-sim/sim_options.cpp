@@ -102,6 +102,17 @@ const std::map<std::string, Option>& Options() {
              if (error.empty()) o.throttleBaud = static_cast<uint32_t>(n);
              return error;
          }}},
+        {"--reply-pieces", {true, [](const std::string& v, SimOptions& o) {
+             const size_t comma = v.find(',');
+             uint64_t bytes = 0, pause = 0;
+             if (comma == std::string::npos || !ParseUnsigned(v.substr(0, comma), 10, 1, 4096, bytes) ||
+                 !ParseUnsigned(v.substr(comma + 1), 10, 0, 1000, pause)) {
+                 return "--reply-pieces needs BYTES,MS with BYTES 1 to 4096 and MS 0 to 1000, not \"" + v + "\"";
+             }
+             o.pieceBytes = static_cast<uint32_t>(bytes);
+             o.piecePauseMs = static_cast<uint32_t>(pause);
+             return std::string();
+         }}},
         {"--version-numbers", {true, [](const std::string& v, SimOptions& o) {
              const size_t comma = v.find(',');
              uint64_t a = 0, b = 0;
@@ -269,6 +280,9 @@ Options:
   --throttle BAUD            model a real line of BAUD bits/s, 10 bits a byte: after each read
                              the simulator waits the bytes' line time before answering, and
                              each answer waits its own line time before it is written whole
+  --reply-pieces BYTES,MS    send every answer in pieces of BYTES bytes with MS milliseconds
+                             between them, as a USB adapter's latency timer or a handset that
+                             pauses between echo and answer hands them over (e.g. 4,90)
   --register FILE --com COMn add "<terminal path>"="COMn" to FILE (a .reg settings file) under
                              [HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM], creating the
                              file (with its header) or the key if missing; other lines stay,

@@ -17,6 +17,8 @@ struct SimOptions {
 
     std::optional<uint32_t> onlyBaud;  // answer only while the tool's line rate is this
     uint32_t throttleBaud = 0;         // pace the line at this rate (0: as fast as possible)
+    uint32_t pieceBytes = 0;           // send each answer in pieces of this many bytes (0: whole)
+    uint32_t piecePauseMs = 0;         // with this pause between the pieces
     bool silent = false;               // never answer
     bool exitAfterReset = false;       // end after acknowledging a reset
     bool help = false;

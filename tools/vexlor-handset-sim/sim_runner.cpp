@@ -1,6 +1,9 @@
 #include "sim_runner.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -41,6 +44,19 @@ void SimRunner::SaveImage() {
                  std::to_string(image.HoleBytes()) + " never written");
 }
 
+void SimRunner::SendInPieces(std::span<const uint8_t> reply) {
+    const size_t piece = m_options.pieceBytes == 0 ? reply.size() : m_options.pieceBytes;
+    for (size_t at = 0; at < reply.size(); at += piece) {
+        if (at > 0) std::this_thread::sleep_for(std::chrono::milliseconds(m_options.piecePauseMs));
+        const std::span<const uint8_t> part = reply.subspan(at, std::min(piece, reply.size() - at));
+        m_trace.Bytes("tx", part);
+        if (!m_port.Write(part, WRITE_WAIT_MS)) {
+            m_trace.Line("answer dropped: " + m_port.LastError());
+            return;
+        }
+    }
+}
+
 SimRunner::Outcome SimRunner::Run(int wakeFd) {
     std::vector<uint8_t> input(m_pacer.ReadChunk());
     std::vector<uint8_t> reply;
@@ -70,8 +86,7 @@ SimRunner::Outcome SimRunner::Run(int wakeFd) {
         if (events.nandWrite || events.reset) SaveImage();
         if (!reply.empty()) {
             m_pacer.Pace(reply.size());
-            m_trace.Bytes("tx", reply);
-            if (!m_port.Write(reply, WRITE_WAIT_MS)) m_trace.Line("answer dropped: " + m_port.LastError());
+            SendInPieces(reply);
         }
         if (events.disconnect) return Outcome::Disconnected;
         if (events.reset && m_options.exitAfterReset) return Outcome::ResetDone;

@@ -1,4 +1,6 @@
 #pragma once
+#include <span>
+
 #include "handset_model.h"
 #include "line_pacer.h"
 #include "pty_port.h"
@@ -23,6 +25,8 @@ public:
 
 private:
     bool AnswersAtCurrentRate();
+    // Writes an answer whole, or in the pieces --reply-pieces asks for.
+    void SendInPieces(std::span<const uint8_t> reply);
 
     const SimOptions& m_options;
     PtyPort& m_port;
