@@ -4,13 +4,51 @@
 #include <vector>
 
 #include "app/cli/cli_arguments.h"
+#include "app/cli/cli_session.h"
 #include "app/cli/download_command.h"
+#include "app/cli/exit_status.h"
+#include "app/cli/info_command.h"
 #include "app/cli/list_ports_command.h"
+#include "app/cli/message_queue.h"
+#include "app/cli/signal_watch.h"
 #include "app/cli/verify_command.h"
 #include "log/log.h"
+#include "log/log_overrides.h"
 #ifdef VEXLOR_WITH_WINDOW
 #include "app/window/window_main.h"
 #endif
+
+namespace {
+
+// The headless tasks on a port: signals first (before any other thread exists, so every thread
+// inherits the blocked signals), then the shared start-up, then the task.
+int RunPortTask(const CliArguments& args) {
+    MessageQueue queue;
+    SignalWatch signals;
+    if (!signals.Install(&queue)) {
+        std::fprintf(stderr, "vexlor: cannot watch SIGINT, SIGTERM and SIGHUP.\n");
+        return kExitFailed;
+    }
+    int status = kExitDone;
+    {
+        CliSession session(args, stdout, stderr, queue);
+        status = session.Start();
+        if (status == kExitDone) {
+            status = args.command == CliCommand::kInfo ? RunInfoCommand(session) : RunDownloadCommand(session);
+        }
+    }
+    signals.Stop();
+    return status;
+}
+
+LogOverrides OverridesOf(const CliArguments& args) {
+    LogOverrides overrides;
+    overrides.level = args.logLevel;
+    overrides.folder = args.logFolder;
+    return overrides;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -18,25 +56,26 @@ int main(int argc, char** argv) {
     std::string error;
     if (!ParseCliArguments(args, parsed, error)) {
         std::fprintf(stderr, "vexlor: %s\nTry 'vexlor --help'.\n", error.c_str());
-        return 2;
+        return kExitUsage;
     }
     switch (parsed.command) {
         case CliCommand::kHelp:
             std::fputs(CliUsage(), stdout);
-            return 0;
+            return kExitDone;
         case CliCommand::kVersion:
             std::printf("vexlor %s\n", VEXLOR_VERSION_TEXT);
-            return 0;
+            return kExitDone;
         case CliCommand::kVerify: {
-            LogOpen("SOFTWARE\\Vexlor");
-            const int status = RunVerifyCommand(stdout, stderr);
+            LogOpenWith("SOFTWARE\\Vexlor", OverridesOf(parsed));
+            const int status = RunVerifyCommand(stdout, stderr, parsed.quiet);
             LogClose();
             return status;
         }
         case CliCommand::kListPorts:
             return RunListPortsCommand(stdout);
         case CliCommand::kDownload:
-            return RunDownloadCommand(parsed, stdout, stderr);
+        case CliCommand::kInfo:
+            return RunPortTask(parsed);
         case CliCommand::kWindow:
 #ifdef VEXLOR_WITH_WINDOW
             return RunWindowApplication(argc, argv);
@@ -45,5 +84,5 @@ int main(int argc, char** argv) {
 #endif
     }
     std::fprintf(stderr, "vexlor: this build has no window; see 'vexlor --help' for the headless commands.\n");
-    return 2;
+    return kExitUsage;
 }

@@ -3,8 +3,11 @@
 // plus the start-up checks and the signals.
 #include "cli_rig.h"
 
+#include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "engine/dl_status.h"
 #include "platform/named_mutex.h"
@@ -148,7 +151,7 @@ TEST_F(CliDownloadTest, SigtermDuringDetectionStopsTheRun) {
 TEST_F(CliDownloadTest, SigintDuringThePackageCheckEndsBeforeThePortIsOpened) {
     Prepare(24 * 1024 * 1024, {});
     Launch();
-    ASSERT_TRUE(vexlor.WaitForOutput("Checking firmware data: 1%", 20000)) << Output();
+    ASSERT_TRUE(vexlor.WaitForOutput("Checking firmware data: 10%", 20000)) << Output();
     vexlor.Signal(SIGINT);
     EXPECT_EQ(Finish(20000), 130);
     EXPECT_TRUE(PrintedStatuses().empty()) << Output();
@@ -157,19 +160,32 @@ TEST_F(CliDownloadTest, SigintDuringThePackageCheckEndsBeforeThePortIsOpened) {
 
 // --- Start-up checks -----------------------------------------------------------------------
 
-TEST_F(CliDownloadTest, SecondInstanceEndsSilently) {
+TEST_F(CliDownloadTest, SecondCopyOnTheSamePortIsRefusedNamingTheHolder) {
     Prepare(0x200, {});
     setenv("XDG_RUNTIME_DIR", rig.Folder().File("run").c_str(), 1);
-    platform::NamedMutex first;
-    ASSERT_EQ(first.Create("Vexlor"), platform::NamedMutex::Result::Created);
-    EXPECT_EQ(Run(), 1);
+    // The window's single-instance rule does not hold the headless tool back...
+    platform::NamedMutex window;
+    ASSERT_EQ(window.Create("Vexlor"), platform::NamedMutex::Result::Created);
+    // ...but another run on its port does, and is named.
+    ChildProcess holder;
+    ASSERT_TRUE(holder.Start("/usr/bin/flock", {rig.Folder().File("run/vexlor-port-COM9.lock"), "sleep", "30"}));
+    for (int i = 0; i < 100 && !std::filesystem::exists(rig.Folder().File("run/vexlor-port-COM9.lock")); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Run(), 3);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_EQ(Output(), "");
-    EXPECT_EQ(Errors(), "");
+    EXPECT_NE(Errors().find("COM9 is in use by another vexlor (flock, PID " + std::to_string(holder.Pid()) + ")."),
+              std::string::npos)
+        << Errors();
+    holder.Signal(SIGTERM);
+    holder.Wait(5000);
 }
 
 TEST_F(CliDownloadTest, MissingLanguageLibraryIsNamed) {
     Prepare(0x200, {});
-    EXPECT_EQ(Run({"--cli", "--port", DownloadRig::kPort, "--lang", "1"}), 1);
+    EXPECT_EQ(Run({"--cli", "--port", DownloadRig::kPort, "--lang", "1"}), 6);
     EXPECT_NE(Errors().find("Couldn't load file with path: " + rig.Folder().File("VexlorChtRes.so") + "."),
               std::string::npos)
         << Errors();
@@ -185,7 +201,7 @@ TEST_F(CliDownloadTest, OtherLanguageLibraryGivesItsTexts) {
 
 TEST_F(CliDownloadTest, PortOutsideThePortListIsRefused) {
     Prepare(0x200, {});
-    EXPECT_EQ(Run({"--cli", "--port", "COM250"}), 1);
+    EXPECT_EQ(Run({"--cli", "--port", "COM250"}), 8);
     EXPECT_NE(Errors().find("COM250 is not in the port list"), std::string::npos) << Errors();
     EXPECT_EQ(CountInLog("Start listener."), 0);
 }
@@ -197,7 +213,7 @@ TEST_F(CliDownloadTest, DamagedPackageIsRefusedBeforeAnyDownload) {
         packed.seekp(-600 - 0x10000, std::ios::end);
         packed.put('\x55');
     }
-    EXPECT_EQ(Run(), 1);
+    EXPECT_EQ(Run(), 7);
     EXPECT_NE(Errors().find("The firmware data of this tool is damaged"), std::string::npos) << Errors();
     EXPECT_TRUE(PrintedStatuses().empty());
     EXPECT_EQ(CountInLog("CDLOperator::SetLoad\t Check Load CRC failed."), 1);

@@ -45,6 +45,22 @@ TEST(CliArguments, DownloadTakesAPortAndALanguage) {
     EXPECT_EQ(p.args.port, "COM20");
 }
 
+TEST(CliArguments, PortTasksTakeDevicePathsInfoWaitQuietAndLogOverrides) {
+    Parsed p = Parse({"--cli", "--port", "/dev/serial/by-id/usb-handset", "--info", "--wait=30", "-q",
+                      "--log-level", "-1", "--log-dir", "/tmp/logs"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(p.args.command, CliCommand::kInfo);
+    EXPECT_EQ(p.args.port, "/dev/serial/by-id/usb-handset");
+    EXPECT_EQ(p.args.waitSeconds, 30);
+    EXPECT_TRUE(p.args.quiet);
+    EXPECT_EQ(p.args.logLevel, -1);
+    EXPECT_EQ(p.args.logFolder, "/tmp/logs");
+    p = Parse({"--cli", "--verify", "--log-level", "5"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(p.args.logLevel, 5);
+    EXPECT_FALSE(p.args.waitSeconds.has_value());
+}
+
 TEST(CliArguments, OtherTasks) {
     EXPECT_EQ(Parse({"--cli", "--list-ports"}).args.command, CliCommand::kListPorts);
     EXPECT_EQ(Parse({"--cli", "--verify"}).args.command, CliCommand::kVerify);
@@ -59,7 +75,16 @@ TEST(CliArguments, BadCommandLinesAreRefusedWithAReason) {
         {"--cli", "--port", "COM0"},
         {"--cli", "--port", "COM1234"},
         {"--cli", "--port", "LPT1"},
-        {"--cli", "--port", "/dev/ttyUSB0"},
+        {"--cli", "--port", "ttyUSB0"},                // a device needs its whole path
+        {"--cli", "--port", "COM3", "--port", "COM4"},
+        {"--cli", "--port", "COM3", "--wait", "-1"},
+        {"--cli", "--port", "COM3", "--wait", "1.5"},
+        {"--cli", "--port", "COM3", "--log-level", "6x"},
+        {"--cli", "--port", "COM3", "--log-level", "-2"},
+        {"--cli", "--port", "COM3", "--log-dir", ""},
+        {"--cli", "--verify", "--wait", "5"},         // nothing to wait for
+        {"--cli", "--list-ports", "--info"},          // --info needs a port
+        {"--cli", "--list-ports", "--quiet"},
         {"--cli", "--port", "COM3x"},
         {"--cli", "--port", "COM3", "--lang", "3"},
         {"--cli", "--port", "COM3", "--lang", "-1"},
@@ -78,7 +103,8 @@ TEST(CliArguments, BadCommandLinesAreRefusedWithAReason) {
 
 TEST(CliArguments, UsageNamesEveryOption) {
     const std::string usage = CliUsage();
-    for (const char* option : {"--cli", "--port", "--lang", "--list-ports", "--verify", "--help", "--version"}) {
+    for (const char* option : {"--cli", "--port", "--lang", "--list-ports", "--verify", "--help", "--version", "--info",
+                               "--wait", "--quiet", "--log-level", "--log-dir", "130", "SIGHUP"}) {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
 }

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <functional>
+#include <set>
 #include <string>
 
 #include "app/cli/progress_printer.h"
@@ -10,6 +12,7 @@
 #include "app/cli/transfer_estimate.h"
 #include "engine/dl_status.h"
 #include "lang/string_ids.h"
+#include "platform/sys_error.h"
 
 namespace {
 
@@ -40,9 +43,44 @@ TEST(StatusLine, UpperCaseHexOfAtLeastThreeDigitsThenTheText) {
     EXPECT_EQ(StatusLineText(STATUS_STARTED, text), "[0x001] text " + std::to_string(lang::IDS_STARTED));
     EXPECT_EQ(StatusLineText(STATUS_DIAG_READY, text), "[0x060] text " + std::to_string(lang::IDS_DIAG_READY));
     EXPECT_EQ(StatusLineText(STATUS_ERR_ACC, text), "[0xF66] text " + std::to_string(lang::IDS_ERR_ACC));
-    EXPECT_EQ(StatusLineText(STATUS_ERR_NOT_DIAG, text), "[0xF15] text " + std::to_string(lang::IDS_ERR_MODE));
+    EXPECT_EQ(StatusLineText(STATUS_ERR_NOT_DIAG, text), "[0xF15] text " + std::to_string(lang::IDS_ERR_NOT_DIAG));
     EXPECT_EQ(StatusLineText(0x1234, text), "[0x1234]");
     EXPECT_EQ(StatusLineText(STATUS_DONE, [](unsigned) { return std::string(); }), "[0x065]");
+}
+
+TEST(StatusLine, EveryFailureHasItsOwnTextAndAMismatchNamesBothVersions) {
+    const TextLookup text = [](unsigned id) { return id == lang::IDS_ERR_VERSION_MISMATCH ? "have %s, want %s" : "#" + std::to_string(id); };
+    std::set<std::string> seen;
+    for (uint32_t code : {STATUS_ERR_PORT, STATUS_ERR_MODE, STATUS_ERR_NOT_DIAG, STATUS_ERR_VERSION, STATUS_ERR_WRITE,
+                          STATUS_ERR_FINAL, STATUS_ERR_NAND, STATUS_ERR_ACC}) {
+        EXPECT_TRUE(seen.insert(StatusLineBody(code, {}, text)).second) << std::hex << code;
+    }
+    RunFailure mismatch;
+    mismatch.handsetVersion = "13";
+    mismatch.loadVersion = "%s2";  // an argument is never taken for a format
+    EXPECT_EQ(StatusLineText(STATUS_ERR_VERSION, text, mismatch), "[0xF60] have 13, want %s2");
+}
+
+TEST(StatusLine, PortFailureNamesPortDeviceSystemTextAndHolder) {
+    const TextLookup text = [](unsigned id) {
+        switch (id) {
+        case lang::IDS_PORT_NO_ACCESS: return std::string("A[%s|%s]");
+        case lang::IDS_PORT_IN_USE: return std::string("U[%s|%s]");
+        case lang::IDS_PORT_IN_USE_UNKNOWN: return std::string("U[%s]");
+        case lang::IDS_PORT_ABSENT: return std::string("G[%s]");
+        default: return std::string("?");
+        }
+    };
+    RunFailure failure;
+    EXPECT_EQ(PortFailureLine(failure, "COM3", text), "");
+    failure.port = {PortFailure::Kind::kNoAccess, EACCES, "/dev/ttyUSB0", 0, ""};
+    EXPECT_EQ(PortFailureLine(failure, "COM3", text), "A[COM3 (/dev/ttyUSB0)|" + platform::SysErrorText(EACCES) + "]");
+    failure.port = {PortFailure::Kind::kInUse, EBUSY, "/dev/ttyUSB0", 4242, "minicom"};
+    EXPECT_EQ(PortFailureLine(failure, "COM3", text), "U[COM3 (/dev/ttyUSB0)|minicom (PID 4242)]");
+    failure.port.holderPid = 0;
+    EXPECT_EQ(PortFailureLine(failure, "COM3", text), "U[COM3 (/dev/ttyUSB0)]");
+    failure.port = {PortFailure::Kind::kAbsent, ENOENT, "", 0, ""};
+    EXPECT_EQ(PortFailureLine(failure, "COM3", text), "G[COM3]");
 }
 
 std::string Printed(const std::function<void(ProgressPrinter&)>& use, bool terminal, const std::string& format) {
@@ -61,10 +99,15 @@ std::string Printed(const std::function<void(ProgressPrinter&)>& use, bool termi
     return text;
 }
 
-TEST(ProgressPrinter, PlainLinesUseTheLibraryText) {
-    const std::string text = Printed([](ProgressPrinter& p) { p.Show(0); p.Show(42); p.Show(100); }, false,
-                                     "Downloading: %d%% done");
-    EXPECT_EQ(text, "Downloading: 0% done\nDownloading: 42% done\nDownloading: 100% done\n");
+TEST(ProgressPrinter, PlainLinesUseTheLibraryTextOncePerTenth) {
+    const std::string text = Printed(
+        [](ProgressPrinter& p) {
+            for (unsigned percent : {0u, 1u, 9u, 10u, 11u, 42u, 43u, 99u, 100u, 100u}) p.Show(percent);
+        },
+        false, "Downloading: %d%% done");
+    EXPECT_EQ(text,
+              "Downloading: 0% done\nDownloading: 10% done\nDownloading: 42% done\nDownloading: 99% done\n"
+              "Downloading: 100% done\n");
 }
 
 TEST(ProgressPrinter, TerminalRedrawsOneLineAndEndsIt) {

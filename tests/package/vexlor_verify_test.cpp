@@ -86,6 +86,11 @@ TEST_F(VexlorVerify, ATruncatedCopyAndTheBareProgramFail) {
     const ProcessResult bare = Verify(VEXLOR_BINARY);
     EXPECT_EQ(bare.exitStatus, 1);
     EXPECT_NE(bare.err.find("Load download parameter failed."), std::string::npos) << bare.err;
+    // The bare program is told apart from a damaged one, in words that name the way out.
+    EXPECT_NE(bare.err.find("This program carries no firmware load. Pack one into a copy of it with vexlor-pack"),
+              std::string::npos)
+        << bare.err;
+    EXPECT_EQ(Verify(DamagedCopy(m_imageLength + 8 + 5000)).err.find("carries no firmware load"), std::string::npos);
 }
 
 TEST_F(VexlorVerify, WritesTheFailingStepToTheDiagnosticLog) {

@@ -1,28 +1,47 @@
 #include "app/cli/cli_arguments.h"
 
 #include <cctype>
+#include <climits>
+#include <cstdlib>
 
 namespace {
 
-// COMn with n from 1 to 999, letters in any case, an optional leading "\\.\"; gives "COMn".
-bool NormalisePort(std::string text, std::string& port) {
-    if (text.rfind("\\\\.\\", 0) == 0) text.erase(0, 4);
-    if (text.size() < 4 || text.size() > 6) return false;
-    for (size_t i = 0; i < 3; ++i) text[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
-    if (text.compare(0, 3, "COM") != 0 || text[3] == '0') return false;
-    for (size_t i = 3; i < text.size(); ++i) {
-        if (!std::isdigit(static_cast<unsigned char>(text[i]))) return false;
-    }
-    port = text;
-    return true;
-}
+constexpr int kWaitSecondsMax = 24 * 60 * 60;
 
 bool Refuse(std::string& error, std::string why) {
     error = std::move(why);
     return false;
 }
 
+// A whole decimal number from min to max ("-1" allowed when min is negative).
+std::optional<int> WholeNumber(const std::string& text, int min, int max) {
+    if (text.empty() || text.size() > 9) return std::nullopt;
+    size_t start = text[0] == '-' ? 1 : 0;
+    if (start == text.size()) return std::nullopt;
+    for (size_t i = start; i < text.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(text[i]))) return std::nullopt;
+    }
+    const long value = std::strtol(text.c_str(), nullptr, 10);
+    if (value < min || value > max) return std::nullopt;
+    return static_cast<int>(value);
+}
+
+bool TakesValue(const std::string& name) {
+    return name == "--port" || name == "--lang" || name == "--wait" || name == "--log-level" || name == "--log-dir";
+}
+
 }  // namespace
+
+std::optional<std::string> NormalisePortName(std::string text) {
+    if (text.rfind("\\\\.\\", 0) == 0) text.erase(0, 4);
+    if (text.size() < 4 || text.size() > 6) return std::nullopt;
+    for (size_t i = 0; i < 3; ++i) text[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
+    if (text.compare(0, 3, "COM") != 0 || text[3] == '0') return std::nullopt;
+    for (size_t i = 3; i < text.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(text[i]))) return std::nullopt;
+    }
+    return text;
+}
 
 bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parsed, std::string& error) {
     parsed = CliArguments{};
@@ -42,7 +61,9 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
 
     bool cli = false;
     bool languageGiven = false;
+    bool info = false;
     int tasks = 0;
+    std::vector<std::string> seen;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
         std::string value;
@@ -52,29 +73,54 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
             name.erase(eq);
             hasValue = true;
         }
-        const bool takesValue = name == "--port" || name == "--lang";
+        const bool takesValue = TakesValue(name);
         if (takesValue && !hasValue) {
             if (i + 1 >= args.size()) return Refuse(error, name + " needs a value");
             value = args[++i];
         } else if (!takesValue && hasValue) {
             return Refuse(error, name + " takes no value");
         }
+        if (name != "--cli") {
+            for (const auto& earlier : seen) {
+                if (earlier == name) return Refuse(error, name + " given twice");
+            }
+            seen.push_back(name);
+        }
 
         if (name == "--cli") {
             cli = true;
         } else if (name == "--port") {
-            if (!NormalisePort(value, parsed.port)) {
-                return Refuse(error, "\"" + value + "\" is not a port name; expected COMn (see --cli --list-ports)");
+            if (!value.empty() && value[0] == '/') {
+                parsed.port = value;  // a device path: resolved through the port map later
+            } else if (auto port = NormalisePortName(value)) {
+                parsed.port = *port;
+            } else {
+                return Refuse(error, "\"" + value + "\" is not a port; expected COMn or a device path such as "
+                                     "/dev/ttyUSB0 (see vexlor --cli --list-ports)");
             }
             parsed.command = CliCommand::kDownload;
             ++tasks;
         } else if (name == "--lang") {
-            if (languageGiven) return Refuse(error, "--lang given twice");
             if (value.size() != 1 || value[0] < '0' || value[0] > '2') {
                 return Refuse(error, "--lang takes 0 (English), 1 (Traditional Chinese) or 2 (Simplified Chinese)");
             }
             parsed.language = value[0] - '0';
             languageGiven = true;
+        } else if (name == "--info") {
+            info = true;
+        } else if (name == "--quiet" || name == "-q") {
+            parsed.quiet = true;
+        } else if (name == "--wait") {
+            parsed.waitSeconds = WholeNumber(value, 0, kWaitSecondsMax);
+            if (!parsed.waitSeconds) {
+                return Refuse(error, "--wait takes a number of seconds from 0 to " + std::to_string(kWaitSecondsMax));
+            }
+        } else if (name == "--log-level") {
+            parsed.logLevel = WholeNumber(value, -1, 9);
+            if (!parsed.logLevel) return Refuse(error, "--log-level takes -1 (no log) to 9; 5 writes everything");
+        } else if (name == "--log-dir") {
+            if (value.empty()) return Refuse(error, "--log-dir needs a folder");
+            parsed.logFolder = value;
         } else if (name == "--list-ports") {
             parsed.command = CliCommand::kListPorts;
             ++tasks;
@@ -86,31 +132,67 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
         }
     }
     if (!cli) return Refuse(error, "these options work only with --cli");
-    if (tasks == 0) return Refuse(error, "--cli needs a task: --port COMn, --list-ports or --verify");
+    if (tasks == 0) return Refuse(error, "--cli needs a task: --port PORT, --list-ports or --verify");
     if (tasks > 1) return Refuse(error, "give only one of --port, --list-ports and --verify");
-    if (languageGiven && parsed.command != CliCommand::kDownload) return Refuse(error, "--lang goes with --port");
+    const bool withPort = parsed.command == CliCommand::kDownload;
+    if (info && !withPort) return Refuse(error, "--info goes with --port");
+    if (info) parsed.command = CliCommand::kInfo;
+    if (languageGiven && !withPort) return Refuse(error, "--lang goes with --port");
+    if (parsed.waitSeconds && !withPort) return Refuse(error, "--wait goes with --port");
+    if (parsed.quiet && parsed.command == CliCommand::kListPorts) return Refuse(error, "--quiet does not go with --list-ports");
     return true;
 }
 
 const char* CliUsage() {
-    return "Usage: vexlor [--cli (--port COMn [--lang N] | --list-ports | --verify)] [--help] [--version]\n"
+    return "Usage: vexlor [--cli TASK [OPTIONS]] [--help] [--version]\n"
            "\n"
            "Firmware upgrade tool for CDMA handsets on a serial port. The firmware load travels\n"
            "inside this program file. Without arguments the window opens.\n"
            "\n"
-           "  --cli --port COMn  flash the load to the handset on COMn: the start-up checks, then one\n"
-           "                     download. Each status is printed as a line \"[0xNNN] text\"; progress\n"
-           "                     is a bar on a terminal, plain lines otherwise. Exit status 0 when the\n"
-           "                     download is done, 1 on any failure, 130 when stopped by SIGINT or\n"
-           "                     SIGTERM (the run is stopped as the Stop button stops it)\n"
-           "  --lang N           language of the texts: 0 English (default), 1 Traditional Chinese,\n"
-           "                     2 Simplified Chinese\n"
-           "  --cli --list-ports list the serial ports: COM name and device, one a line\n"
-           "  --cli --verify     check the embedded firmware package (parameter block, load CRC,\n"
-           "                     program image) and exit: 0 when it passes, 1 otherwise\n"
-           "  -h, --help         show this text\n"
-           "  --version          show the program version\n"
+           "Tasks:\n"
+           "  --cli --port PORT     flash the load to the handset on PORT (COMn, or a device path\n"
+           "                        such as /dev/ttyUSB0): the start-up checks, then one download.\n"
+           "                        Each status is printed as a line \"[0xNNN] text\", a failure\n"
+           "                        with a line under it that says why where the tool knows; then\n"
+           "                        a summary line (bytes, time, average rate)\n"
+           "  --cli --port PORT --info\n"
+           "                        find the handset, bring it to diagnostic mode if needed and\n"
+           "                        print its mode, software version and platform; nothing is\n"
+           "                        downloaded\n"
+           "  --cli --list-ports    list the serial ports: COM name, device, USB vendor:product,\n"
+           "                        serial number and product where the device has them, and\n"
+           "                        whether this user cannot open a port or another program holds it\n"
+           "  --cli --verify        check the embedded firmware package (parameter block, load CRC,\n"
+           "                        program image) and exit\n"
            "\n"
+           "Options:\n"
+           "  --lang N              language of the texts: 0 English (default), 1 Traditional\n"
+           "                        Chinese, 2 Simplified Chinese\n"
+           "  --wait SECONDS        wait up to SECONDS for the port to appear and the handset to\n"
+           "                        answer (for a handset switched on after the command)\n"
+           "  -q, --quiet           print only the status lines\n"
+           "  --log-level N         log level for this run: -1 no log, 0, 1 failures, 3 notes,\n"
+           "                        5 everything (overrides the settings file)\n"
+           "  --log-dir DIR         write the day's log file into DIR (overrides the settings file)\n"
+           "  -h, --help            show this text\n"
+           "  --version             show the program version\n"
+           "\n"
+           "Progress is a bar on a terminal, and one line per 10% otherwise.\n"
+           "\n"
+           "Exit status:\n"
+           "  0    the download is done (the task succeeded)\n"
+           "  1    the run ended with a failure status\n"
+           "  2    a bad command line\n"
+           "  3    another vexlor runs on this port\n"
+           "  4    the port's lock file cannot be created\n"
+           "  5    the settings file exists but cannot be read\n"
+           "  6    the language library cannot be loaded\n"
+           "  7    this program carries no firmware load, or it is damaged\n"
+           "  8    the port is not in the port list (or did not appear within --wait)\n"
+           "  130  stopped by SIGINT, SIGTERM or SIGHUP (the run is stopped as the Stop button\n"
+           "       stops it)\n"
+           "\n"
+           "Several vexlor --cli runs work side by side on different ports; the window runs alone.\n"
            "Settings (log, port names) come from $VEXLOR_REGISTRY, else\n"
            "~/.config/vexlor/registry.reg, else /etc/vexlor/registry.reg.\n";
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,19 +10,28 @@ enum class CliCommand {
     kVersion,
     kVerify,     // --cli --verify: only the start-up package check
     kListPorts,  // --cli --list-ports
-    kDownload,   // --cli --port COMn [--lang N]: one download
+    kDownload,   // --cli --port PORT: one download
+    kInfo,       // --cli --port PORT --info: what the handset reports, nothing downloaded
 };
 
 struct CliArguments {
     CliCommand command = CliCommand::kWindow;
-    std::string port;  // kDownload: "COMn"
+    std::string port;  // kDownload, kInfo: "COMn", or a device path ("/dev/ttyUSB0") to resolve
     int language = 0;  // --lang: 0 English, 1 Traditional Chinese, 2 Simplified Chinese
+    bool quiet = false;                     // --quiet: status lines only
+    std::optional<int> waitSeconds;         // --wait: for the port to appear and the handset to answer
+    std::optional<int> logLevel;            // --log-level: overrides the settings file
+    std::optional<std::string> logFolder;   // --log-dir: likewise
 };
 
 // Parses the arguments after the program name. False with error set on a bad command line.
 // --help and --version win wherever they stand; otherwise --cli is needed with exactly one of
-// --port COMn, --list-ports and --verify. "--name value" and "--name=value" are both taken.
+// --port, --list-ports and --verify. "--name value" and "--name=value" are both taken.
 bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parsed, std::string& error);
+
+// "COMn" for a port name the tool accepts (COM1 to COM999, any letter case, an optional leading
+// "\\.\"); nothing for any other text. Every name --port takes and --list-ports shows passes here.
+std::optional<std::string> NormalisePortName(std::string text);
 
 // The --help text.
 const char* CliUsage();

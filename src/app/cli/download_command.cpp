@@ -4,31 +4,27 @@
 #include <string>
 #include <system_error>
 #include <thread>
-#include <unistd.h>
 
-#include "app/cli/message_queue.h"
+#include "app/cli/cli_session.h"
+#include "app/cli/exit_status.h"
 #include "app/cli/progress_printer.h"
 #include "app/cli/signal_watch.h"
 #include "app/cli/status_text.h"
-#include "app/common/instance_mutex.h"
-#include "app/common/language_choice.h"
-#include "app/common/resource_library.h"
-#include "app/common/status_lines.h"
+#include "app/cli/transfer_estimate.h"
+#include "app/common/format_text.h"
+#include "app/common/package_problem.h"
 #include "engine/dl_operator.h"
 #include "engine/dl_status.h"
 #include "lang/string_ids.h"
-#include "log/log.h"
 #include "platform/program_path.h"
 #include "platform/read_only_file.h"
-#include "serial/serial_port_list.h"
 
 namespace {
 
-constexpr int kExitDone = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitSignal = 130;
 constexpr uint32_t kCheckFinished = 0x7F02;  // posted by the package-check thread at its end
 constexpr std::chrono::milliseconds kPoll{100};
+// Under the status line, lined up with its text.
+constexpr const char* kDetailIndent = "        ";
 
 // The operator's two fixed messages (a worker that cannot be started or stopped).
 class PrintedMessages : public IMessageSink {
@@ -43,24 +39,15 @@ private:
     std::FILE* m_err;
 };
 
-struct Session {
-    const CliArguments& args;
-    std::FILE* out;
-    std::FILE* err;
-    bool terminal;
-    MessageQueue& queue;
-    TextLookup text;
-};
-
 // The package check on a thread of its own while this one shows its progress. A signal cannot
 // cut the check short (it reads a local file, so it ends soon); it is remembered instead.
-int32_t CheckPackage(Session& session, CDLOperator& op, platform::ReadOnlyFile& program, bool& interrupted) {
-    ProgressPrinter progress(session.out, session.terminal, "Checking");
-    progress.SetLineFormat(session.text(lang::IDS_CHECK_PROGRESS));
+int32_t CheckPackage(CliSession& session, CDLOperator& op, platform::ReadOnlyFile& program, bool& interrupted) {
+    ProgressPrinter progress(session.Out(), session.Terminal(), "Checking");
+    progress.SetLineFormat(session.Text()(lang::IDS_CHECK_PROGRESS));
     int32_t result = 0;
     auto check = [&] {
         result = op.SetLoad(program.IsOpen() ? &program : nullptr);
-        session.queue.Post(kCheckFinished, 0);
+        session.Queue().Post(kCheckFinished, 0);
     };
     std::thread checker;
     try {
@@ -70,9 +57,9 @@ int32_t CheckPackage(Session& session, CDLOperator& op, platform::ReadOnlyFile& 
     }
     MessageQueue::Message message;
     for (;;) {
-        if (!session.queue.WaitFor(message, kPoll)) continue;
+        if (!session.Queue().WaitFor(message, kPoll)) continue;
         if (message.message == kCheckFinished) break;
-        if (message.message == WM_DL_PROGRESS) progress.Show(message.wParam);
+        if (message.message == WM_DL_PROGRESS && !session.Args().quiet) progress.Show(message.wParam);
         if (message.message == SignalWatch::MESSAGE) interrupted = true;
     }
     if (checker.joinable()) checker.join();
@@ -80,94 +67,77 @@ int32_t CheckPackage(Session& session, CDLOperator& op, platform::ReadOnlyFile& 
     return result;
 }
 
-int Download(Session& session, CDLOperator& op) {
-    PrintedMessages messages(session.err);
+// "<bytes> bytes sent in <s> s, <rate> on average." for the end of every run.
+void PrintSummary(const CliSession& session, const CDLOperator& op, std::chrono::steady_clock::time_point start) {
+    if (session.Args().quiet) return;
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const uint64_t bytes = op.BytesSent();
+    char time[32];
+    std::snprintf(time, sizeof time, "%.1f", seconds);
+    session.Print(FormatTexts(session.Text()(lang::IDS_SUMMARY),
+                              {std::to_string(bytes), time, FormatRate(seconds > 0 ? bytes / seconds : 0)}));
+}
+
+int Download(CliSession& session, CDLOperator& op) {
+    PrintedMessages messages(session.Err());
     op.SetMessageSink(&messages);
-    op.SetComPort(session.args.port);
-    ProgressPrinter progress(session.out, session.terminal, "Downloading");
-    progress.SetLineFormat(session.text(lang::IDS_PROGRESS));
+    op.SetComPort(session.Port());
+    op.Link().SetDetectionPatienceMs(session.ExtraDetectionMs());
+    ProgressPrinter progress(session.Out(), session.Terminal(), "Downloading");
+    progress.SetLineFormat(session.Text()(lang::IDS_PROGRESS));
     progress.TrackTransfer(op.Parameters().GetLoadSize());
+    const auto start = std::chrono::steady_clock::now();
     op.Start();
 
     MessageQueue::Message message;
     for (;;) {
-        if (!session.queue.WaitFor(message, kPoll)) {
+        if (!session.Queue().WaitFor(message, kPoll)) {
             // Looked at in this order, a final status posted just before the worker ended is
             // still in the queue and is taken on the next pass.
-            if (!op.IsRunning() && session.queue.Empty()) {
+            if (!op.IsRunning() && session.Queue().Empty()) {
                 progress.End();
                 return kExitFailed;
             }
             continue;
         }
         if (message.message == WM_DL_PROGRESS) {
-            progress.Show(message.wParam);
+            if (!session.Args().quiet) progress.Show(message.wParam);
         } else if (message.message == WM_DL_STATUS) {
             progress.End();
             const auto code = static_cast<uint32_t>(message.wParam);
-            std::fprintf(session.out, "%s\n", StatusLineText(code, session.text).c_str());
-            std::fflush(session.out);
-            if (StatusLineFor(code).final) return code == STATUS_DONE ? kExitDone : kExitFailed;
+            const bool final = StatusLineFor(code).final;
+            const RunFailure failure = final ? op.LastFailure() : RunFailure{};
+            session.Print(StatusLineText(code, session.Text(), failure));
+            if (!final) continue;
+            const std::string why = PortFailureLine(failure, session.Port(), session.Text());
+            if (!why.empty()) session.Print(kDetailIndent + why);
+            PrintSummary(session, op, start);
+            return code == STATUS_DONE ? kExitDone : kExitFailed;
         } else if (message.message == SignalWatch::MESSAGE) {
             progress.End();
             if (op.IsRunning()) op.Stop();
-            std::fprintf(session.out, "%s\n", session.text(lang::IDS_STOPPED).c_str());
-            std::fflush(session.out);
+            session.Print(session.Text()(lang::IDS_STOPPED));
+            PrintSummary(session, op, start);
             return kExitSignal;
         }
     }
 }
 
-int RunWithLog(Session& session) {
-    CInstanceMutex instance;
-    if (instance.Create("Vexlor") != 1) {
-        instance.Close();
-        return kExitFailed;  // another instance runs: end silently
-    }
+}  // namespace
 
-    CResourceLibrary language;
-    const std::string libraryPath = LanguageLibraryPath(platform::ProgramFolder(), session.args.language);
-    if (!language.Load(libraryPath)) {
-        std::fprintf(session.err, "Couldn't load file with path: %s.\n", libraryPath.c_str());
-        return kExitFailed;
-    }
-    session.text = [&language](unsigned id) { return language.LoadString(id); };
-
-    if (IsPortPresent(session.args.port.c_str()) != 1) {
-        std::fprintf(session.err, "vexlor: %s is not in the port list (see vexlor --cli --list-ports).\n",
-                     session.args.port.c_str());
-        return kExitFailed;
-    }
-
+int RunDownloadCommand(CliSession& session) {
     platform::ReadOnlyFile program;
     program.Open(platform::ProgramPath());  // a failure shows as a failed package check
     CDLOperator op;
-    op.SetNotifyTarget(&session.queue);
+    op.SetNotifyTarget(&session.Queue());
     bool interrupted = false;
     const int32_t loaded = CheckPackage(session, op, program, interrupted);
     if (interrupted) return kExitSignal;
     if (loaded < 0) {
-        std::fprintf(session.err, "%s\n", session.text(lang::IDS_CHECK_FAILED).c_str());
-        return kExitFailed;
+        const unsigned id = IsMissingPackage(loaded) ? lang::IDS_NO_LOAD : lang::IDS_CHECK_FAILED;
+        std::fprintf(session.Err(), "%s\n", session.Text()(id).c_str());
+        return kExitPackage;
     }
     op.SetProgramFile(&program);
     return Download(session, op);
-}
-
-}  // namespace
-
-int RunDownloadCommand(const CliArguments& args, std::FILE* out, std::FILE* err) {
-    MessageQueue queue;
-    SignalWatch signals;
-    // First, before any other thread exists: every thread inherits the blocked signals.
-    if (!signals.Install(&queue)) {
-        std::fprintf(err, "vexlor: cannot watch SIGINT and SIGTERM.\n");
-        return kExitFailed;
-    }
-    LogOpen("SOFTWARE\\Vexlor");
-    Session session{args, out, err, isatty(fileno(out)) == 1, queue, {}};
-    const int status = RunWithLog(session);
-    signals.Stop();
-    LogClose();
-    return status;
 }

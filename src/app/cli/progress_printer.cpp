@@ -23,6 +23,10 @@ void ProgressPrinter::Show(uintptr_t percent) {
     if (percent > 100) percent = 100;
     const auto value = static_cast<unsigned>(percent);
     if (!m_terminal) {
+        // A log or a pipe gets a line per tenth, not a hundred lines per run.
+        const unsigned tenth = value / 10;
+        if (m_lastTenth >= 0 && static_cast<int>(tenth) <= m_lastTenth) return;
+        m_lastTenth = static_cast<int>(tenth);
         if (m_lineFormat.empty()) {
             std::fprintf(m_out, "%s: %u%%\n", m_label.c_str(), value);
         } else {

@@ -7,8 +7,8 @@
 #include "app/cli/transfer_estimate.h"
 
 // Shows a percentage: on a terminal as one bar redrawn in place (with the transfer rate and the
-// time left once a transfer size is given), otherwise as one plain line per percentage, so logs
-// and pipes stay readable.
+// time left once a transfer size is given), otherwise as one plain line per tenth (the first
+// percentage of 0-9, 10-19, ... and 100), so logs and pipes stay readable.
 class ProgressPrinter {
 public:
     // Plain lines read "label: N%" unless a line format is set.
@@ -29,6 +29,7 @@ private:
     std::string m_label;
     std::string m_lineFormat;
     bool m_barOpen = false;
+    int m_lastTenth = -1;  // plain lines: the tenth shown last
     bool m_tracking = false;
     TransferEstimate m_estimate;
     std::chrono::steady_clock::time_point m_origin = std::chrono::steady_clock::now();

@@ -10,6 +10,7 @@ sigset_t WatchedSignals() {
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);  // the terminal closed or the SSH session dropped
     return set;
 }
 }  // namespace

@@ -5,10 +5,10 @@
 
 #include "platform/notify_target.h"
 
-// Turns SIGINT and SIGTERM into a message on a notification target, so that the front end's
+// Turns SIGINT, SIGTERM and SIGHUP into a message on a notification target, so that the front end's
 // own thread handles them like any other event (no work in a signal handler).
 //
-// Install() must run before any other thread starts: it blocks both signals for the whole
+// Install() must run before any other thread starts: it blocks the signals for the whole
 // process (threads inherit the mask), and the watcher takes them with sigtimedwait.
 class SignalWatch {
 public:

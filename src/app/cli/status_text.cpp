@@ -2,12 +2,9 @@
 
 #include <cstdio>
 
-#include "app/common/status_lines.h"
-
-std::string StatusLineText(uint32_t statusCode, const TextLookup& text) {
+std::string StatusLineText(uint32_t statusCode, const TextLookup& text, const RunFailure& failure) {
     char prefix[24];
     std::snprintf(prefix, sizeof prefix, "[0x%03X]", static_cast<unsigned>(statusCode));
-    const unsigned id = StatusLineFor(statusCode).stringId;
-    const std::string body = id != 0 && text ? text(id) : std::string();
+    const std::string body = StatusLineBody(statusCode, failure, text);
     return body.empty() ? std::string(prefix) : std::string(prefix) + " " + body;
 }

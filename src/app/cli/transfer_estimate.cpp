@@ -27,6 +27,17 @@ double TransferEstimate::SecondsLeft() const {
     return static_cast<double>(m_totalBytes) * left / 100.0 / rate;
 }
 
+std::string FormatRate(double bytesPerSecond) {
+    if (!(bytesPerSecond > 0) || !std::isfinite(bytesPerSecond)) return "0.0 KB/s";
+    char text[48];
+    if (bytesPerSecond >= 1024.0 * 1024.0) {
+        std::snprintf(text, sizeof text, "%.1f MB/s", bytesPerSecond / (1024.0 * 1024.0));
+    } else {
+        std::snprintf(text, sizeof text, "%.1f KB/s", bytesPerSecond / 1024.0);
+    }
+    return text;
+}
+
 std::string FormatProgressBar(unsigned percent, double bytesPerSecond, double secondsLeft, int width) {
     if (percent > 100) percent = 100;
     if (width < 1) width = 1;
@@ -37,14 +48,7 @@ std::string FormatProgressBar(unsigned percent, double bytesPerSecond, double se
     char tail[64];
     std::snprintf(tail, sizeof tail, "] %3u%%", percent);
     line += tail;
-    if (bytesPerSecond > 0 && std::isfinite(bytesPerSecond)) {
-        if (bytesPerSecond >= 1024.0 * 1024.0) {
-            std::snprintf(tail, sizeof tail, "  %.1f MB/s", bytesPerSecond / (1024.0 * 1024.0));
-        } else {
-            std::snprintf(tail, sizeof tail, "  %.1f KB/s", bytesPerSecond / 1024.0);
-        }
-        line += tail;
-    }
+    if (bytesPerSecond > 0 && std::isfinite(bytesPerSecond)) line += "  " + FormatRate(bytesPerSecond);
     if (secondsLeft >= 0 && std::isfinite(secondsLeft) && secondsLeft < 1e7) {
         const long long total = std::llround(secondsLeft);
         std::snprintf(tail, sizeof tail, "  %lld:%02lld left", total / 60, total % 60);

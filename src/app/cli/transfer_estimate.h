@@ -23,6 +23,9 @@ private:
     double m_seconds = 0;
 };
 
+// "1.8 MB/s" or "512.0 KB/s"; "0.0 KB/s" for no rate.
+std::string FormatRate(double bytesPerSecond);
+
 // "[#########...............]  42%  1.8 MB/s  0:12 left" with a bar width characters wide;
 // an unknown rate (0) or time left (negative) is left out.
 std::string FormatProgressBar(unsigned percent, double bytesPerSecond, double secondsLeft, int width);

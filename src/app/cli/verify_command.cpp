@@ -8,6 +8,7 @@
 
 #include "app/cli/message_queue.h"
 #include "app/cli/progress_printer.h"
+#include "app/common/package_problem.h"
 #include "package/dl_parameter.h"
 #include "package/package_checks.h"
 #include "platform/program_path.h"
@@ -24,7 +25,7 @@ struct CheckOutcome {
 
 }  // namespace
 
-int RunVerifyCommand(std::FILE* out, std::FILE* err) {
+int RunVerifyCommand(std::FILE* out, std::FILE* err, bool quiet) {
     const std::string path = platform::ProgramPath();
     platform::ReadOnlyFile file;
     if (path.empty() || !file.Open(path)) {
@@ -50,7 +51,7 @@ int RunVerifyCommand(std::FILE* out, std::FILE* err) {
     ProgressPrinter progress(out, isatty(fileno(out)) == 1, "Checking the package");
     MessageQueue::Message message;
     while (queue.Wait(message)) {
-        if (message.message == WM_DL_PROGRESS) progress.Show(message.wParam);
+        if (message.message == WM_DL_PROGRESS && !quiet) progress.Show(message.wParam);
     }
     if (checker.joinable()) checker.join();
     progress.End();
@@ -58,6 +59,10 @@ int RunVerifyCommand(std::FILE* out, std::FILE* err) {
     if (outcome.result != 1) {
         std::fprintf(err, "%s (error code %X)\n", PackageCheckStepMessage(outcome.failedStep),
                      static_cast<unsigned>(outcome.result));
+        if (IsMissingPackage(outcome.result)) {
+            std::fprintf(err, "This program carries no firmware load. Pack one into a copy of it with vexlor-pack "
+                              "(vexlor-pack --program %s --load FILE --version TEXT --out OUT).\n", path.c_str());
+        }
         return 1;
     }
     std::fprintf(out, "The package is sound: load version \"%s\", %u bytes.\n", parameters.GetVersion().c_str(),

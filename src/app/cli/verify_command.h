@@ -4,4 +4,5 @@
 // vexlor --cli --verify: opens the program's own file, runs the start-up package check on a
 // background thread while this thread shows its progress, and reports the outcome.
 // Returns the exit status: 0 when every check passes, 1 otherwise.
-int RunVerifyCommand(std::FILE* out, std::FILE* err);
+// quiet: no progress lines.
+int RunVerifyCommand(std::FILE* out, std::FILE* err, bool quiet = false);
