@@ -55,7 +55,27 @@ INSTANTIATE_TEST_SUITE_P(Modes, DetectionTest,
                                                          EVENT_DIAG_FOUND, PHONE_MODE_DIAG},
                                            DetectionCase{"DiagPattern2", {"--mode", "diag", "--reply-pattern", "2"},
                                                          EVENT_DIAG_FOUND, PHONE_MODE_DIAG},
-                                           DetectionCase{"Dl", {"--mode", "dl"}, EVENT_DL_FOUND, PHONE_MODE_DL}),
+                                           DetectionCase{"Dl", {"--mode", "dl"}, EVENT_DL_FOUND, PHONE_MODE_DL},
+                                           // Replies that come in pieces, as USB adapters and handsets
+                                           // hand them over: recognised whole, nothing left over as data.
+                                           DetectionCase{"DsIn4BytePiecesEvery16ms", {"--mode", "ds", "--reply-pieces", "4,16"},
+                                                         EVENT_DS_FOUND, PHONE_MODE_DS},
+                                           DetectionCase{"DsIn3BytePiecesEvery90ms", {"--mode", "ds", "--reply-pieces", "3,90"},
+                                                         EVENT_DS_FOUND, PHONE_MODE_DS},
+                                           DetectionCase{"Diag1In4BytePiecesEvery40ms",
+                                                         {"--mode", "diag", "--reply-pieces", "4,40"}, EVENT_DIAG_FOUND,
+                                                         PHONE_MODE_DIAG},
+                                           DetectionCase{"Diag1In4BytePiecesEvery90ms",
+                                                         {"--mode", "diag", "--reply-pieces", "4,90"}, EVENT_DIAG_FOUND,
+                                                         PHONE_MODE_DIAG},
+                                           DetectionCase{"Diag2In2BytePiecesEvery90ms",
+                                                         {"--mode", "diag", "--reply-pattern", "2", "--reply-pieces", "2,90"},
+                                                         EVENT_DIAG_FOUND, PHONE_MODE_DIAG},
+                                           DetectionCase{"DlIn2BytePiecesEvery90ms", {"--mode", "dl", "--reply-pieces", "2,90"},
+                                                         EVENT_DL_FOUND, PHONE_MODE_DL},
+                                           DetectionCase{"DiagAt460800In4BytePiecesEvery90ms",
+                                                         {"--mode", "diag", "--only-baud", "460800", "--reply-pieces", "4,90"},
+                                                         EVENT_DIAG_FOUND, PHONE_MODE_DIAG}),
                          [](const ::testing::TestParamInfo<DetectionCase>& info) { return info.param.name; });
 
 TEST_F(ChannelTest, RateRotationFindsAHandsetAnsweringOnlyAt460800OnTheThirdOpening) {

@@ -27,6 +27,37 @@ TEST(ClassifyReply, ShortOrShiftedRepliesMatchNothing) {
     EXPECT_EQ(ClassifyReply(nullptr, 12), PHONE_MODE_UNKNOWN);
 }
 
+TEST(ClassifyReplyPrefix, WaitsOnlyWhileThePiecesSoFarStartAPattern) {
+    auto verdict = [](const std::vector<uint8_t>& bytes) { return ClassifyReplyPrefix(bytes.data(), bytes.size()); };
+    // The echo "at\r" alone, the first half of a DIAG answer, the opening flag of a DL one.
+    for (const auto& start : std::vector<std::vector<uint8_t>>{{0x61, 0x74, 0x0D}, {0x14, 0x61, 0x74, 0x0D}, {0x7E},
+                                                               {0x13}, {}}) {
+        EXPECT_FALSE(verdict(start).final) << start.size();
+        EXPECT_EQ(verdict(start).mode, PHONE_MODE_UNKNOWN);
+    }
+    // A byte no pattern starts with, or a start gone astray, is final at once.
+    EXPECT_TRUE(verdict({0x00}).final);
+    EXPECT_TRUE(verdict({0x61, 0x74, 0x0D, 0x0A}).final);
+    EXPECT_TRUE(verdict({0x7E, 0x7E}).final);
+    const ReplyVerdict dl = verdict({0x7E, 0x02, 0x6A, 0xD3, 0x7E});
+    EXPECT_TRUE(dl.final);
+    EXPECT_EQ(dl.mode, PHONE_MODE_DL);
+}
+
+TEST(IsWholeDetectionReply, EndsAtTheSecondFlag) {
+    const std::vector<uint8_t> ds = {0x61, 0x74, 0x0D, 0x0D, 0x0A, 0x4F, 0x4B, 0x0D, 0x0A, 0x1C, 0xD5, 0x7E};
+    EXPECT_FALSE(IsWholeDetectionReply(ds.data(), ds.size()));  // the echo of the no-operation is still to come
+    std::vector<uint8_t> whole = ds;
+    whole.insert(whole.end(), {0x06, 0x4E, 0x95, 0x7E});
+    EXPECT_TRUE(IsWholeDetectionReply(whole.data(), whole.size()));
+    const std::vector<uint8_t> dl = {0x7E, 0x02, 0x6A, 0xD3, 0x7E};
+    EXPECT_TRUE(IsWholeDetectionReply(dl.data(), dl.size()));
+    // An escaped flag inside a DIAG answer is no flag.
+    const std::vector<uint8_t> diag = {0x14, 0x61, 0x74, 0x0D, 0x1C, 0xD5, 0x7D, 0x5E, 0x12, 0x34, 0x7E};
+    EXPECT_FALSE(IsWholeDetectionReply(diag.data(), diag.size()));
+    EXPECT_FALSE(IsWholeDetectionReply(nullptr, 5));
+}
+
 TEST(ClassifyReply, DetectionPacketIsAtPlusDiagFramePlusNoOperation) {
     ASSERT_EQ(kDetectionPacketSize, 10u);
     EXPECT_EQ(kDetectionPacket[0], 0x61);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/serial_device_info.h"
 #include "serial/serial_port_list.h"
 
 namespace fs = std::filesystem;
@@ -171,6 +172,35 @@ TEST(PortNumberOf, NameWithoutMMatchesNoDevice) {
     sources.settingsFile = "/nonexistent/registry.reg";
     sources.ttyClassDir = "/nonexistent";
     EXPECT_EQ(IsPortPresent("/dev/ttyUSB0", sources), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PortListTest, UsbDevicesTellVendorProductSerialAndProductText) {
+    // /sys/class/tty/ttyUSB0/device leads to the adapter's port, two levels below the USB device.
+    const fs::path usb = fs::path(m_dir) / "devices" / "usb1" / "1-1";
+    fs::create_directories(usb / "1-1:1.0" / "ttyUSB0");
+    std::ofstream(usb / "idVendor") << "0403\n";
+    std::ofstream(usb / "idProduct") << "6001\n";
+    std::ofstream(usb / "serial") << "A12\x01Z\n";  // a device's own bytes: kept to one printable line
+    std::ofstream(usb / "product") << "FT232R USB UART\n";
+    fs::create_directories(fs::path(m_dir) / "tty" / "ttyUSB0");
+    fs::create_directory_symlink(usb / "1-1:1.0" / "ttyUSB0", fs::path(m_dir) / "tty" / "ttyUSB0" / "device");
+    AddTty("ttyS0");
+    setenv("VEXLOR_SYSFS_ROOT", (m_dir + "/tty").c_str(), 1);
+
+    const platform::SerialDeviceInfo adapter = platform::DescribeSerialDevice("/dev/ttyUSB0");
+    EXPECT_EQ(adapter.vendorId, "0403");
+    EXPECT_EQ(adapter.productId, "6001");
+    EXPECT_EQ(adapter.serial, "A12?Z");
+    EXPECT_EQ(adapter.product, "FT232R USB UART");
+    const platform::SerialDeviceInfo builtIn = platform::DescribeSerialDevice("/dev/ttyS0");
+    EXPECT_EQ(builtIn.vendorId + builtIn.product, "");
+    EXPECT_EQ(platform::DescribeSerialDevice("/dev/pts/3").vendorId, "");
+    EXPECT_EQ(platform::DescribeSerialDevice("/dev/..").vendorId, "");
+    unsetenv("VEXLOR_SYSFS_ROOT");
 }
 
 }  // namespace

@@ -212,3 +212,69 @@ TEST_F(SerialPortTest, AVanishedLineIsAnErrorNotAnEndlessEmptyRead) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SerialPortTest, AWakeNoReadTookIsDiscardedSoTheNextReadWaitsForData) {
+    m_port.WakeReader();  // as stopping a listener that was not reading leaves it
+    m_port.DiscardWake();
+    std::thread peer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        ASSERT_EQ(write(m_pty.Master(), "late", 4), 4);
+    });
+    char buffer[16];
+    size_t got = 0;
+    EXPECT_EQ(m_port.Read(buffer, sizeof buffer, &got, 5000), 0);
+    peer.join();
+    EXPECT_EQ(std::string(buffer, got), "late");
+}
+
+TEST_F(SerialPortTest, ClosingPutsBackTheSettingsFoundAtOpeningButKeepsDtrUp) {
+    ASSERT_EQ(m_port.Close(), 0);
+    struct termios cooked {};
+    ASSERT_EQ(tcgetattr(m_pty.Master(), &cooked), 0);
+    cooked.c_lflag |= ICANON | ECHO;
+    cooked.c_cflag |= HUPCL;
+    cfsetspeed(&cooked, B9600);
+    ASSERT_EQ(tcsetattr(m_pty.Master(), TCSANOW, &cooked), 0);  // somebody's terminal
+
+    ASSERT_EQ(m_port.Open(m_pty.Slave()), 0);
+    ASSERT_EQ(m_port.ReadSettings(), 0);
+    ASSERT_EQ(m_port.ApplySettings(460800), 0);
+    EXPECT_EQ(m_pty.Rate(), B460800);
+    ASSERT_EQ(m_port.Close(), 0);
+
+    struct termios after {};
+    ASSERT_EQ(tcgetattr(m_pty.Master(), &after), 0);
+    EXPECT_EQ(after.c_lflag & (ICANON | ECHO), static_cast<tcflag_t>(ICANON | ECHO));
+    EXPECT_EQ(cfgetospeed(&after), static_cast<speed_t>(B9600));
+    EXPECT_EQ(after.c_cflag & HUPCL, 0u);
+}
+
+TEST(SerialPortProblems, AnythingButACharacterDeviceIsNotSerialAndOnlyAbsenceIsWorthRetrying) {
+    char folder[] = "/tmp/vexlor-port-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string file = std::string(folder) + "/plain";
+    { FILE* f = fopen(file.c_str(), "w"); ASSERT_NE(f, nullptr); fclose(f); }
+    SerialPort port;
+    EXPECT_EQ(port.Open(file), ENOTTY);
+    EXPECT_EQ(port.Open(folder), EISDIR);
+    EXPECT_FALSE(port.IsOpen());
+    unlink(file.c_str());
+    rmdir(folder);
+
+    using Problem = SerialPort::Problem;
+    EXPECT_EQ(SerialPort::ProblemOf(ENOENT), Problem::kAbsent);
+    EXPECT_EQ(SerialPort::ProblemOf(EACCES), Problem::kNoAccess);
+    EXPECT_EQ(SerialPort::ProblemOf(EBUSY), Problem::kInUse);
+    EXPECT_EQ(SerialPort::ProblemOf(ENOTTY), Problem::kNotSerial);
+    EXPECT_EQ(SerialPort::ProblemOf(EISDIR), Problem::kNotSerial);
+    EXPECT_EQ(SerialPort::ProblemOf(EIO), Problem::kOther);
+    EXPECT_FALSE(SerialPort::IsLasting(Problem::kAbsent));
+    EXPECT_FALSE(SerialPort::IsLasting(Problem::kOther));
+    EXPECT_TRUE(SerialPort::IsLasting(Problem::kNoAccess));
+    EXPECT_TRUE(SerialPort::IsLasting(Problem::kInUse));
+    EXPECT_TRUE(SerialPort::IsLasting(Problem::kNotSerial));
+}
+
+}  // namespace
