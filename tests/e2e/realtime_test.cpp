@@ -20,6 +20,16 @@ TEST_F(CliDownloadTest, NormalDownloadAtRealTiming) {
     ExpectImageIsLoad();
 }
 
+// A handset whose every answer comes in 4-byte pieces 90 ms apart (an adapter's latency timer
+// set high, a handset pausing between echo and answer): found, switched and flashed.
+TEST_F(CliDownloadTest, HandsetAnsweringInPiecesIsFlashedAtRealTiming) {
+    Prepare(0x200, {"--mode", "ds", "--reply-pieces", "4,90"});
+    EXPECT_EQ(Run({}, "1"), 0) << Output();
+    EXPECT_EQ(PrintedStatuses(), (std::vector<uint32_t>{STATUS_STARTED, STATUS_DIAG_READY, STATUS_DONE}));
+    EXPECT_EQ(CountInLog("Can not determine phone mode by return buffer."), 0);
+    ExpectImageIsLoad();
+}
+
 TEST_F(CliDownloadTest, VersionRetriesPauseHalfASecondAtRealTiming) {
     Prepare(0x200, {"--version-numbers", "7,7"});
     EXPECT_EQ(Run({}, "1"), 1);

@@ -1,0 +1,169 @@
+// The real vexlor --cli against ports as technicians meet them: ports that cannot be opened
+// (no permission, held by another program, not a terminal, a device that never came), a port
+// that appears only after the command, device paths, --info, and the settings file.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "cli_rig.h"
+#include "engine/dl_status.h"
+
+namespace {
+
+using Statuses = std::vector<uint32_t>;
+
+// Adds device -> port to the rig's port map, after what the simulator registered.
+void MapPort(const DownloadRig& rig, const std::string& device, const std::string& port) {
+    std::ofstream(rig.SettingsPath(), std::ios::app)
+        << "\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\n\"" << device << "\"=\"" << port << "\"\n";
+}
+
+// The line printed under the failure status.
+std::string LineUnder(const std::string& output, const std::string& statusPrefix) {
+    const size_t at = output.find(statusPrefix);
+    if (at == std::string::npos) return {};
+    const size_t start = output.find('\n', at) + 1;
+    return output.substr(start, output.find('\n', start) - start);
+}
+
+struct PortErrorCase {
+    const char* name;
+    std::vector<std::string> expected;  // in the line under the status, in order
+};
+
+void PrintTo(const PortErrorCase& c, std::ostream* os) { *os << c.name; }
+
+class CliPortErrorTest : public CliDownloadTest, public ::testing::WithParamInterface<PortErrorCase> {};
+
+// Every port error ends the run with the port status and says why in the line under it; one
+// that retrying cannot change ends it before any look for a handset.
+TEST_P(CliPortErrorTest, EndsWithThePortStatusAndTheReasonUnderIt) {
+    const PortErrorCase& c = GetParam();
+    Prepare(0x200, {});
+    const std::string name = c.name;
+    std::vector<std::string> args = {"--cli", "--port", "COM5"};
+    ChildProcess holder;
+    std::string device;
+    if (name == "NotATerminal") {
+        device = rig.Folder().File("plain-file");
+        std::ofstream(device) << "not a serial port";
+    } else if (name == "Directory") {
+        device = rig.Folder().Path();
+    } else if (name == "NeverThere") {
+        device = rig.Folder().File("ttyUSB-gone");
+    } else if (name == "HeldByAnotherProgram") {
+        device = rig.TerminalPath();
+        ASSERT_TRUE(holder.Start("/usr/bin/flock", {device, "sleep", "30"}));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    MapPort(rig, device, "COM5");
+    EXPECT_EQ(Run(args), 1) << Errors();
+    EXPECT_EQ(PrintedStatuses(), (Statuses{STATUS_STARTED, STATUS_ERR_PORT})) << Output();
+    const std::string why = LineUnder(Output(), "[0xF01]");
+    EXPECT_NE(why.find("COM5 (" + device + ")"), std::string::npos) << why;
+    size_t at = 0;
+    for (std::string expected : c.expected) {
+        if (expected == "<holder>") expected = "flock (PID " + std::to_string(holder.Pid()) + ")";
+        at = why.find(expected, at);
+        EXPECT_NE(at, std::string::npos) << expected << " in: " << why;
+    }
+    const int looks = CountInLog("Can not determine phone mode, so wait a moment.");
+    if (name == "NeverThere") {
+        EXPECT_EQ(looks, 30);  // a device may still come (a USB handset re-enumerates): every try is made
+    } else {
+        EXPECT_LE(looks, 1);
+        EXPECT_EQ(CountInLog("The port cannot be used; no handset can be looked for."), 1);
+    }
+    if (holder.Pid() > 0) holder.Signal(SIGTERM);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ports, CliPortErrorTest,
+    ::testing::Values(PortErrorCase{"NotATerminal", {"is not a serial port: ", "Inappropriate ioctl for device"}},
+                      PortErrorCase{"Directory", {"is not a serial port: ", "Is a directory"}},
+                      PortErrorCase{"NeverThere", {"was not there"}},
+                      PortErrorCase{"HeldByAnotherProgram", {"is in use by another program: ", "<holder>"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CliDownloadTest, NoPermissionIsToldWithTheSystemsWordsAndTheDialoutHint) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to run the tool as an unprivileged user";
+    Prepare(0x200, {});
+    // Everything the tool reads is open to all; the port is not.
+    namespace fs = std::filesystem;
+    fs::permissions(rig.Folder().Path(), fs::perms::all);
+    fs::create_directories(rig.Folder().File("run"));
+    fs::permissions(rig.Folder().File("run"), fs::perms::all);
+    fs::permissions(rig.SettingsPath(), fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
+    ASSERT_EQ(chmod(rig.TerminalPath().c_str(), 0600), 0);
+    ASSERT_TRUE(vexlor.Start("/usr/bin/setpriv",
+                             {"--reuid=nobody", "--regid=nogroup", "--clear-groups", rig.PackedPath(), "--cli", "--port",
+                              DownloadRig::kPort},
+                             rig.ChildEnvironment("0.05"), rig.Folder().File("vexlor.err")));
+    EXPECT_EQ(Finish(), 1) << Errors();
+    EXPECT_EQ(PrintedStatuses(), (Statuses{STATUS_STARTED, STATUS_ERR_PORT})) << Output();
+    const std::string why = LineUnder(Output(), "[0xF01]");
+    EXPECT_NE(why.find("COM9 (" + rig.TerminalPath() + ") cannot be opened: Permission denied"), std::string::npos)
+        << why;
+    EXPECT_NE(why.find("sudo adduser $USER dialout"), std::string::npos) << why;
+}
+
+TEST_F(CliDownloadTest, PortThatAppearsWithinTheWaitIsFlashedThroughItsDevicePath) {
+    Prepare(0x200, {});
+    const std::string settings = ReadWholeFile(rig.SettingsPath());
+    std::ofstream(rig.SettingsPath(), std::ios::trunc) << "Windows Registry Editor Version 5.00\n";  // not yet plugged in
+    Launch({"--cli", "--port", rig.TerminalPath(), "--wait", "20", "--quiet"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    std::ofstream(rig.SettingsPath(), std::ios::trunc) << settings;
+    EXPECT_EQ(Finish(), 0) << Errors();
+    // Quiet: the status lines and nothing else.
+    EXPECT_EQ(Output().find("Waiting"), std::string::npos);
+    for (size_t start = 0; start < Output().size(); start = Output().find('\n', start) + 1) {
+        EXPECT_EQ(Output().compare(start, 3, "[0x"), 0) << Output();
+    }
+    EXPECT_EQ(PrintedStatuses(), (Statuses{STATUS_STARTED, STATUS_DIAG_READY, STATUS_DONE}));
+    ExpectImageIsLoad();
+}
+
+TEST_F(CliDownloadTest, PortThatNeverAppearsEndsTheWaitWithItsOwnStatus) {
+    Prepare(0x200, {});
+    EXPECT_EQ(Run({"--cli", "--port", "COM77", "--wait", "1"}), 8);
+    EXPECT_NE(Output().find("Waiting up to 1 s for COM77 to appear..."), std::string::npos) << Output();
+    EXPECT_NE(Errors().find("vexlor: COM77 did not appear within 1 s."), std::string::npos) << Errors();
+}
+
+TEST_F(CliDownloadTest, InfoTellsModeVersionAndPlatformAndLeavesTheHandsetInDiag) {
+    Prepare(0x200, {"--mode", "ds", "--platform", "CORVANE1", "--version-numbers", "1,3"});
+    EXPECT_EQ(Run({"--cli", "--port", DownloadRig::kPort, "--info"}), 0) << Errors();
+    EXPECT_EQ(Output(),
+              "Port:             COM9\n"
+              "Mode:             AT data mode, switched to diagnostic mode\n"
+              "Software version: 13\n"
+              "Platform:         CORVANE1\n"
+              "Firmware load:    VX12.01 (for version 12: a version mismatch)\n");
+    EXPECT_EQ(CountInLog("Start writing block"), 0);
+}
+
+TEST_F(CliDownloadTest, InfoOnAHandsetInDownloadModeSaysWhatToDo) {
+    Prepare(0x200, {"--mode", "dl"});
+    EXPECT_EQ(Run({"--cli", "--port", DownloadRig::kPort, "--info"}), 0) << Errors();
+    EXPECT_NE(Output().find("Mode:             download mode\n"), std::string::npos) << Output();
+    EXPECT_NE(Output().find("switch the handset off and on"), std::string::npos) << Output();
+}
+
+TEST_F(CliDownloadTest, UnreadableSettingsFileIsToldNotIgnored) {
+    Prepare(0x200, {});
+    std::filesystem::remove(rig.SettingsPath());
+    std::filesystem::create_directory(rig.SettingsPath());  // a folder in the file's place
+    EXPECT_EQ(Run(), 5);
+    EXPECT_NE(Errors().find("vexlor: cannot read the settings file " + rig.SettingsPath() + ": Is a directory"),
+              std::string::npos)
+        << Errors();
+    EXPECT_EQ(Output(), "");
+}
+
+}  // namespace
