@@ -1,6 +1,7 @@
 # Install layout: the program and its language libraries together in one folder (it loads them
 # from its own folder, found through /proc/self/exe, so the symlinks on the PATH still work),
-# desktop integration in the XDG places, man pages, the udev rules and an example settings file.
+# desktop integration in the XDG places, man pages, bash completion, the udev rules and an example
+# settings file.
 set(CMAKE_INSTALL_DOCDIR "share/doc/vexlor")
 include(GNUInstallDirs)
 
@@ -51,6 +52,11 @@ add_custom_target(vexlor_man_pages ALL DEPENDS ${_man_outputs})
 install(FILES ${_man_outputs} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 install(FILES ${_packaging}/60-vexlor-serial.rules DESTINATION lib/udev/rules.d)
+# bash-completion loads a command's completion by the command's name: one file serves both.
+foreach(command vexlor vexlor-pack)
+  install(FILES ${_packaging}/bash-completion/vexlor DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+          RENAME ${command})
+endforeach()
 install(FILES ${_packaging}/registry.reg.example DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
         RENAME registry.reg)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})

@@ -20,7 +20,8 @@ for f in usr/bin/vexlor usr/bin/vexlor-pack usr/bin/vexlor-handset-sim \
          usr/lib/vexlor/VexlorEngRes.so usr/lib/vexlor/VexlorChtRes.so usr/lib/vexlor/VexlorChsRes.so \
          usr/share/applications/vexlor.desktop usr/share/icons/hicolor/48x48/apps/vexlor.png \
          usr/share/man/man1/vexlor.1.gz usr/lib/udev/rules.d/60-vexlor-serial.rules \
-         usr/share/doc/vexlor/examples/registry.reg; do
+         usr/share/doc/vexlor/examples/registry.reg \
+         usr/share/bash-completion/completions/vexlor usr/share/bash-completion/completions/vexlor-pack; do
   [ -e "$root/$f" ] || fail "missing $f"
 done
 [ -L "$root/usr/bin/vexlor" ] || fail "usr/bin/vexlor is not a symlink"
@@ -38,4 +39,15 @@ grep -q "1\." <<<"$version" || fail "vexlor --version: $version"
 printf '[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\n"/dev/null"="COM9"\n' > "$root/ports.reg"
 out=$(VEXLOR_REGISTRY="$root/ports.reg" "$root/usr/bin/vexlor" --cli --port COM9 --lang 1 2>&1 || true)
 grep -q -P '[\x{4e00}-\x{9fff}]' <<<"$out" || fail "no Chinese text from the language library: $out"
+# Bash completes the options and the port names the installed program lists.
+completion="$root/usr/share/bash-completion/completions/vexlor"
+complete_words() {  # the words completed after the given command line (the last word is being typed)
+  VEXLOR_REGISTRY="$root/ports.reg" VEXLOR_SYSFS_ROOT="$root/no-sysfs" bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _vexlor
+                                             echo "${COMPREPLY[*]}"' _ "$completion" "$@"
+}
+words=$(complete_words "$root/usr/bin/vexlor" --cli --po)
+[ "$words" = "--port" ] || fail "completion of --po: $words"
+words=$(complete_words "$root/usr/bin/vexlor" --cli --port "")
+[ "$words" = "COM9" ] || fail "completion of the port names: $words"
+
 echo "package-test: $(basename "$deb") installs and runs from a temporary root"
