@@ -10,6 +10,7 @@ packages=(
   fonts-wqy-microhei  # Chinese glyphs for the window and its screenshots
   clang libclang-rt-dev
   dpkg-dev file
+  python3-minimal  # the bench tests read the tool's JSON output with a real JSON parser
 )
 
 missing=()

@@ -29,6 +29,10 @@ int32_t CDLOperator::CheckVersion() {
     const std::string newVersion = NewVersionOf(m_parameters.GetVersion());
     const std::string oldVersion =
         OldVersionOf(response[dlpacket::VERSION_BYTE_MAJOR], response[dlpacket::VERSION_BYTE_MINOR]);
+    {
+        std::lock_guard<std::mutex> lock(m_failureMutex);
+        m_handsetVersion = oldVersion;
+    }
     if (!SameVersion(newVersion, oldVersion)) {
         LogWritePort(LOG_ER, LogPort(), kSrc, "SW version version mismatch, new [%s], old [%s]", newVersion.c_str(),
                      oldVersion.c_str());

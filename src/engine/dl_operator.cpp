@@ -77,6 +77,7 @@ void CDLOperator::Start() {
     {
         std::lock_guard<std::mutex> lock(m_failureMutex);
         m_failure = RunFailure{};
+        m_handsetVersion.clear();
     }
     m_bytesSent.store(0);
     auto thread = std::make_unique<CWorkerThread>();
@@ -98,6 +99,11 @@ void CDLOperator::Stop() {
         return;
     }
     m_thread.reset();
+}
+
+std::string CDLOperator::HandsetVersion() const {
+    std::lock_guard<std::mutex> lock(m_failureMutex);
+    return m_handsetVersion;
 }
 
 RunFailure CDLOperator::LastFailure() const {

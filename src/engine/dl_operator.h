@@ -43,6 +43,9 @@ public:
     int32_t SetComPort(const std::string& portName);
     // Reads and checks the package through file: 1 or the failing step's negative code.
     int32_t SetLoad(platform::ReadOnlyFile* file);
+    // Takes the parameters of a package another operator has checked (several ports, one
+    // check); the load is then read through this operator's own program file.
+    void UsePackage(const CDLParameter& parameters) { m_parameters = parameters; }
     // Starts a run on a new worker thread; a worker still running blocks it (with a message).
     void Start();
     // Raises the stop counter and waits for the worker to end (up to THREAD_WAIT_MS).
@@ -57,6 +60,8 @@ public:
     RunFailure LastFailure() const;
     // Load bytes the handset has confirmed or taken so far in the latest run.
     uint64_t BytesSent() const { return m_bytesSent.load(); }
+    // The software version the handset reported in the latest run ("%d%d"); empty until it did.
+    std::string HandsetVersion() const;
 
     const CDLParameter& Parameters() const { return m_parameters; }
     CSerCOMLibrary& Link() { return m_link; }
@@ -107,6 +112,7 @@ private:
     IMessageSink* m_pMessageSink = nullptr;
     mutable std::mutex m_failureMutex;  // m_failure: written by the worker, read by the front end
     RunFailure m_failure;
+    std::string m_handsetVersion;  // guarded by m_failureMutex too
     std::atomic<uint64_t> m_bytesSent{0};
 
     // Buffers of a run, kept here so the packet loop never allocates.

@@ -1,4 +1,5 @@
 #pragma once
+#include <string>
 
 namespace platform {
 
@@ -11,8 +12,12 @@ struct LocalTime {
     int minute = 0;
     int second = 0;
     int millisecond = 0;
+    int utcOffsetMinutes = 0;  // local time minus UTC
 };
 
 LocalTime Now();
+
+// "2026-12-09T14:05:09.042+01:00": the time as ISO 8601 with milliseconds and its offset.
+std::string IsoText(const LocalTime& time);
 
 }  // namespace platform

@@ -15,7 +15,40 @@ DownloadRig::DownloadRig() {
     std::filesystem::create_directory(m_folder.File("run"));
 }
 
-DownloadRig::~DownloadRig() { StopSimulator(); }
+DownloadRig::~DownloadRig() {
+    StopSimulator();
+    while (!m_extra.empty()) StopSimulatorOn(m_extra.begin()->first);
+}
+
+bool DownloadRig::StartSimulatorOn(const std::string& port, const std::vector<std::string>& options) {
+    ExtraSimulator& sim = m_extra[port];
+    sim.process = std::make_unique<ChildProcess>();
+    std::vector<std::string> args = options;
+    for (const std::string& extra : {std::string("--register"), m_settingsPath, std::string("--com"), port,
+                                     std::string("--image-out"), ImagePathOf(port)}) {
+        args.push_back(extra);
+    }
+    if (!sim.process->Start(SimulatorProgram(), args, {}, m_folder.File("sim-" + port + ".err"))) return false;
+    return sim.process->ReadLine(sim.terminal, 10000) && sim.terminal.rfind("/dev/", 0) == 0;
+}
+
+int DownloadRig::StopSimulatorOn(const std::string& port) {
+    const auto found = m_extra.find(port);
+    if (found == m_extra.end()) return -1;
+    found->second.process->Signal(SIGTERM);
+    const int status = found->second.process->Wait(10000);
+    m_extra.erase(found);
+    return status;
+}
+
+std::string DownloadRig::TerminalOf(const std::string& port) const {
+    const auto found = m_extra.find(port);
+    return found == m_extra.end() ? std::string() : found->second.terminal;
+}
+
+bool DownloadRig::ImageOfMatchesLoad(const std::string& port, std::string* why) const {
+    return ImageFileMatchesLoad(ImagePathOf(port), why);
+}
 
 bool DownloadRig::PackLoad(uint32_t size, const std::string& program, const std::string& version) {
     m_load.resize(size);
@@ -61,8 +94,10 @@ int DownloadRig::StopSimulator() {
     return status;
 }
 
-bool DownloadRig::ImageMatchesLoad(std::string* why) const {
-    const std::string image = ReadWholeFile(m_imagePath);
+bool DownloadRig::ImageMatchesLoad(std::string* why) const { return ImageFileMatchesLoad(m_imagePath, why); }
+
+bool DownloadRig::ImageFileMatchesLoad(const std::string& path, std::string* why) const {
+    const std::string image = ReadWholeFile(path);
     auto fail = [&](const std::string& text) {
         if (why) *why = text;
         return false;

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +27,15 @@ public:
     bool StartSimulator(const std::vector<std::string>& options);
     // Ends the simulator (SIGTERM), so it writes its image and leaves the settings file.
     int StopSimulator();
+    // Another simulator, registered as port in the same settings file, writing the image it
+    // receives to ImagePathOf(port): several handsets on one bench. False when it does not come up.
+    bool StartSimulatorOn(const std::string& port, const std::vector<std::string>& options);
+    // Ends that simulator (SIGTERM); its exit status.
+    int StopSimulatorOn(const std::string& port);
+    std::string ImagePathOf(const std::string& port) const { return m_folder.File("image-" + port + ".bin"); }
+    std::string TerminalOf(const std::string& port) const;
+    // As ImageMatchesLoad, for the image of the simulator on port.
+    bool ImageOfMatchesLoad(const std::string& port, std::string* why = nullptr) const;
 
     const std::string& SettingsPath() const { return m_settingsPath; }
     // The simulator's process id, -1 when none runs.
@@ -54,6 +64,12 @@ private:
     std::string m_terminalPath;
     std::vector<uint8_t> m_load;
     std::unique_ptr<ChildProcess> m_simulator;
+    struct ExtraSimulator {
+        std::unique_ptr<ChildProcess> process;
+        std::string terminal;
+    };
+    std::map<std::string, ExtraSimulator> m_extra;  // by port
+    bool ImageFileMatchesLoad(const std::string& path, std::string* why) const;
 };
 
 // The paths of the programs under test, from the build.

@@ -32,17 +32,17 @@ TEST(CliArguments, DownloadTakesAPortAndALanguage) {
     Parsed p = Parse({"--cli", "--port", "COM12", "--lang", "1"});
     ASSERT_TRUE(p.ok) << p.error;
     EXPECT_EQ(p.args.command, CliCommand::kDownload);
-    EXPECT_EQ(p.args.port, "COM12");
+    EXPECT_EQ(p.args.ports, std::vector<std::string>{"COM12"});
     EXPECT_EQ(p.args.language, 1);
 
     p = Parse({"--port=com7", "--cli"});
     ASSERT_TRUE(p.ok) << p.error;
-    EXPECT_EQ(p.args.port, "COM7");
+    EXPECT_EQ(p.args.ports, std::vector<std::string>{"COM7"});
     EXPECT_EQ(p.args.language, 0);
 
     p = Parse({"--cli", "--port", "\\\\.\\COM20"});
     ASSERT_TRUE(p.ok) << p.error;
-    EXPECT_EQ(p.args.port, "COM20");
+    EXPECT_EQ(p.args.ports, std::vector<std::string>{"COM20"});
 }
 
 TEST(CliArguments, PortTasksTakeDevicePathsInfoWaitQuietAndLogOverrides) {
@@ -50,7 +50,7 @@ TEST(CliArguments, PortTasksTakeDevicePathsInfoWaitQuietAndLogOverrides) {
                       "--log-level", "-1", "--log-dir", "/tmp/logs"});
     ASSERT_TRUE(p.ok) << p.error;
     EXPECT_EQ(p.args.command, CliCommand::kInfo);
-    EXPECT_EQ(p.args.port, "/dev/serial/by-id/usb-handset");
+    EXPECT_EQ(p.args.ports, std::vector<std::string>{"/dev/serial/by-id/usb-handset"});
     EXPECT_EQ(p.args.waitSeconds, 30);
     EXPECT_TRUE(p.args.quiet);
     EXPECT_EQ(p.args.logLevel, -1);
@@ -59,6 +59,20 @@ TEST(CliArguments, PortTasksTakeDevicePathsInfoWaitQuietAndLogOverrides) {
     ASSERT_TRUE(p.ok) << p.error;
     EXPECT_EQ(p.args.logLevel, 5);
     EXPECT_FALSE(p.args.waitSeconds.has_value());
+}
+
+TEST(CliArguments, SeveralPortsRepeatedOrCommaSeparatedKeepTheirOrderAndDuplicates) {
+    Parsed p = Parse({"--cli", "--port", "COM3,com4", "--port=/dev/ttyUSB0", "--port", "COM3", "--json", "--report",
+                      "runs.csv"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(p.args.command, CliCommand::kDownload);
+    EXPECT_EQ(p.args.ports, (std::vector<std::string>{"COM3", "COM4", "/dev/ttyUSB0", "COM3"}));
+    EXPECT_TRUE(p.args.json);
+    EXPECT_EQ(p.args.reportFile, "runs.csv");
+    p = Parse({"--cli", "--all-ports", "--quiet"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_TRUE(p.args.allPorts);
+    EXPECT_TRUE(p.args.ports.empty());
 }
 
 TEST(CliArguments, OtherTasks) {
@@ -76,7 +90,11 @@ TEST(CliArguments, BadCommandLinesAreRefusedWithAReason) {
         {"--cli", "--port", "COM1234"},
         {"--cli", "--port", "LPT1"},
         {"--cli", "--port", "ttyUSB0"},                // a device needs its whole path
-        {"--cli", "--port", "COM3", "--port", "COM4"},
+        {"--cli", "--port", "COM3,", "--port", "COM4"},  // an empty item
+        {"--cli", "--port", "COM3", "--all-ports"},
+        {"--cli", "--port", "COM3,COM4", "--info"},    // --info asks one handset
+        {"--cli", "--verify", "--json"},
+        {"--cli", "--port", "COM3", "--report", ""},
         {"--cli", "--port", "COM3", "--wait", "-1"},
         {"--cli", "--port", "COM3", "--wait", "1.5"},
         {"--cli", "--port", "COM3", "--log-level", "6x"},
@@ -104,7 +122,8 @@ TEST(CliArguments, BadCommandLinesAreRefusedWithAReason) {
 TEST(CliArguments, UsageNamesEveryOption) {
     const std::string usage = CliUsage();
     for (const char* option : {"--cli", "--port", "--lang", "--list-ports", "--verify", "--help", "--version", "--info",
-                               "--wait", "--quiet", "--log-level", "--log-dir", "130", "SIGHUP"}) {
+                               "--wait", "--quiet", "--log-level", "--log-dir", "130", "SIGHUP", "--all-ports",
+                               "--json", "--report"}) {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
 }

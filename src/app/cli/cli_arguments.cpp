@@ -27,7 +27,14 @@ std::optional<int> WholeNumber(const std::string& text, int min, int max) {
 }
 
 bool TakesValue(const std::string& name) {
-    return name == "--port" || name == "--lang" || name == "--wait" || name == "--log-level" || name == "--log-dir";
+    return name == "--port" || name == "--lang" || name == "--wait" || name == "--log-level" || name == "--log-dir" ||
+           name == "--report";
+}
+
+// One port of --port: "COMn" as normalised, or a device path as given.
+std::optional<std::string> PortArgument(const std::string& text) {
+    if (!text.empty() && text[0] == '/') return text;  // resolved through the port map later
+    return NormalisePortName(text);
 }
 
 }  // namespace
@@ -62,6 +69,7 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
     bool cli = false;
     bool languageGiven = false;
     bool info = false;
+    bool portsGiven = false;
     int tasks = 0;
     std::vector<std::string> seen;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -80,7 +88,7 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
         } else if (!takesValue && hasValue) {
             return Refuse(error, name + " takes no value");
         }
-        if (name != "--cli") {
+        if (name != "--cli" && name != "--port") {
             for (const auto& earlier : seen) {
                 if (earlier == name) return Refuse(error, name + " given twice");
             }
@@ -90,16 +98,30 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
         if (name == "--cli") {
             cli = true;
         } else if (name == "--port") {
-            if (!value.empty() && value[0] == '/') {
-                parsed.port = value;  // a device path: resolved through the port map later
-            } else if (auto port = NormalisePortName(value)) {
-                parsed.port = *port;
-            } else {
-                return Refuse(error, "\"" + value + "\" is not a port; expected COMn or a device path such as "
-                                     "/dev/ttyUSB0 (see vexlor --cli --list-ports)");
-            }
+            size_t start = 0;
+            do {
+                const size_t comma = value.find(',', start);
+                const std::string item = value.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+                const auto port = PortArgument(item);
+                if (!port) {
+                    return Refuse(error, "\"" + item + "\" is not a port; expected COMn or a device path such as "
+                                         "/dev/ttyUSB0 (see vexlor --cli --list-ports)");
+                }
+                parsed.ports.push_back(*port);
+                start = comma == std::string::npos ? std::string::npos : comma + 1;
+            } while (start != std::string::npos);
+            parsed.command = CliCommand::kDownload;
+            if (!portsGiven) ++tasks;
+            portsGiven = true;
+        } else if (name == "--all-ports") {
+            parsed.allPorts = true;
             parsed.command = CliCommand::kDownload;
             ++tasks;
+        } else if (name == "--json") {
+            parsed.json = true;
+        } else if (name == "--report") {
+            if (value.empty()) return Refuse(error, "--report needs a file name");
+            parsed.reportFile = value;
         } else if (name == "--lang") {
             if (value.size() != 1 || value[0] < '0' || value[0] > '2') {
                 return Refuse(error, "--lang takes 0 (English), 1 (Traditional Chinese) or 2 (Simplified Chinese)");
@@ -132,11 +154,14 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
         }
     }
     if (!cli) return Refuse(error, "these options work only with --cli");
-    if (tasks == 0) return Refuse(error, "--cli needs a task: --port PORT, --list-ports or --verify");
-    if (tasks > 1) return Refuse(error, "give only one of --port, --list-ports and --verify");
+    if (tasks == 0) return Refuse(error, "--cli needs a task: --port PORT, --all-ports, --list-ports or --verify");
+    if (tasks > 1) return Refuse(error, "give only one of --port, --all-ports, --list-ports and --verify");
     const bool withPort = parsed.command == CliCommand::kDownload;
-    if (info && !withPort) return Refuse(error, "--info goes with --port");
+    if (info && (!withPort || parsed.allPorts || parsed.ports.size() != 1)) return Refuse(error, "--info goes with one --port");
     if (info) parsed.command = CliCommand::kInfo;
+    if ((parsed.json || parsed.reportFile) && parsed.command != CliCommand::kDownload) {
+        return Refuse(error, "--json and --report go with a download (--port or --all-ports)");
+    }
     if (languageGiven && !withPort) return Refuse(error, "--lang goes with --port");
     if (parsed.waitSeconds && !withPort) return Refuse(error, "--wait goes with --port");
     if (parsed.quiet && parsed.command == CliCommand::kListPorts) return Refuse(error, "--quiet does not go with --list-ports");
@@ -155,6 +180,13 @@ const char* CliUsage() {
            "                        Each status is printed as a line \"[0xNNN] text\", a failure\n"
            "                        with a line under it that says why where the tool knows; then\n"
            "                        a summary line (bytes, time, average rate)\n"
+           "  --cli --port PORT --port PORT...   (or --port PORT,PORT,...)\n"
+           "  --cli --all-ports     flash every port at once (every port of the list, Bluetooth and\n"
+           "                        infrared left out): one start-up and package check, then a run\n"
+           "                        on each port; one port's failure never disturbs the others. A\n"
+           "                        port named twice, or held by another program, is refused and\n"
+           "                        the others go on. On a terminal one live row per port, else one\n"
+           "                        line per event prefixed with its port; a summary table at the end\n"
            "  --cli --port PORT --info\n"
            "                        find the handset, bring it to diagnostic mode if needed and\n"
            "                        print its mode, software version and platform; nothing is\n"
@@ -174,14 +206,16 @@ const char* CliUsage() {
            "  --log-level N         log level for this run: -1 no log, 0, 1 failures, 3 notes,\n"
            "                        5 everything (overrides the settings file)\n"
            "  --log-dir DIR         write the day's log file into DIR (overrides the settings file)\n"
+           "  --json                one JSON object per line for each event (see the README)\n"
+           "  --report FILE         append one CSV row per handset run to FILE (a header when new)\n"
            "  -h, --help            show this text\n"
            "  --version             show the program version\n"
            "\n"
            "Progress is a bar on a terminal, and one line per 10% otherwise.\n"
            "\n"
            "Exit status:\n"
-           "  0    the download is done (the task succeeded)\n"
-           "  1    the run ended with a failure status\n"
+           "  0    the download is done on every port (the task succeeded)\n"
+           "  1    a run ended with a failure status, or a port was refused\n"
            "  2    a bad command line\n"
            "  3    another vexlor runs on this port\n"
            "  4    the port's lock file cannot be created\n"
@@ -189,8 +223,10 @@ const char* CliUsage() {
            "  6    the language library cannot be loaded\n"
            "  7    this program carries no firmware load, or it is damaged\n"
            "  8    the port is not in the port list (or did not appear within --wait)\n"
-           "  130  stopped by SIGINT, SIGTERM or SIGHUP (the run is stopped as the Stop button\n"
+           "  9    the report file cannot be written\n"
+           "  130  stopped by SIGINT, SIGTERM or SIGHUP (every run is stopped as the Stop button\n"
            "       stops it)\n"
+           "With several ports, 3 and 8 are a port's refusal and count as 1.\n"
            "\n"
            "Several vexlor --cli runs work side by side on different ports; the window runs alone.\n"
            "Settings (log, port names) come from $VEXLOR_REGISTRY, else\n"

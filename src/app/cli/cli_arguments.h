@@ -10,13 +10,18 @@ enum class CliCommand {
     kVersion,
     kVerify,     // --cli --verify: only the start-up package check
     kListPorts,  // --cli --list-ports
-    kDownload,   // --cli --port PORT: one download
+    kDownload,   // --cli --port PORT... or --all-ports: a download on each port, all at once
     kInfo,       // --cli --port PORT --info: what the handset reports, nothing downloaded
 };
 
 struct CliArguments {
     CliCommand command = CliCommand::kWindow;
-    std::string port;  // kDownload, kInfo: "COMn", or a device path ("/dev/ttyUSB0") to resolve
+    // kDownload, kInfo: each "COMn", or a device path ("/dev/ttyUSB0") to resolve, in the order
+    // given; a port named twice stays twice (its second run is refused, the others go on).
+    std::vector<std::string> ports;
+    bool allPorts = false;  // --all-ports: every port of the port list
+    bool json = false;      // --json: one JSON object per event
+    std::optional<std::string> reportFile;  // --report: a CSV row per handset run, appended
     int language = 0;  // --lang: 0 English, 1 Traditional Chinese, 2 Simplified Chinese
     bool quiet = false;                     // --quiet: status lines only
     std::optional<int> waitSeconds;         // --wait: for the port to appear and the handset to answer
@@ -25,8 +30,9 @@ struct CliArguments {
 };
 
 // Parses the arguments after the program name. False with error set on a bad command line.
-// --help and --version win wherever they stand; otherwise --cli is needed with exactly one of
-// --port, --list-ports and --verify. "--name value" and "--name=value" are both taken.
+// --help and --version win wherever they stand; otherwise --cli is needed with exactly one task:
+// --port (repeated, or with comma-separated ports) or --all-ports, --list-ports, --verify.
+// "--name value" and "--name=value" are both taken.
 bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parsed, std::string& error);
 
 // "COMn" for a port name the tool accepts (COM1 to COM999, any letter case, an optional leading

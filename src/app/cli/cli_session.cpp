@@ -1,18 +1,16 @@
 #include "app/cli/cli_session.h"
 
 #include <chrono>
-#include <filesystem>
-#include <unistd.h>
 
 #include "app/cli/exit_status.h"
 #include "app/cli/signal_watch.h"
 #include "app/common/language_choice.h"
 #include "log/log.h"
 #include "log/log_overrides.h"
-#include "platform/file_holder.h"
 #include "platform/program_path.h"
 #include "platform/registry.h"
 #include "platform/sys_error.h"
+#include "platform/terminal.h"
 #include "serial/serial_port_list.h"
 
 namespace {
@@ -20,19 +18,23 @@ namespace {
 constexpr const char* kLogKey = "SOFTWARE\\Vexlor";
 constexpr std::chrono::milliseconds kPortLookPause{250};
 
-std::string SameFile(const std::string& path) {
-    std::error_code error;
-    const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
-    return error ? path : canonical.string();
+// Every port of the list (Bluetooth and infrared left out), as --all-ports asks.
+std::vector<std::string> AllPorts() {
+    std::vector<std::string> ports;
+    for (const SerialCommValue& value : ReadSerialCommKey()) {
+        if (IsExcludedSerialDevice(value.device)) continue;
+        if (auto name = NormalisePortName(value.port)) ports.push_back(*name);
+    }
+    return ports;
 }
 
 }  // namespace
 
 CliSession::CliSession(const CliArguments& args, std::FILE* out, std::FILE* err, MessageQueue& queue)
-    : m_args(args), m_out(out), m_err(err), m_terminal(isatty(fileno(out)) == 1), m_queue(queue) {}
+    : m_args(args), m_out(out), m_err(err), m_terminal(platform::IsTerminal(out)), m_queue(queue) {}
 
 CliSession::~CliSession() {
-    m_guard.Close();
+    m_claims.clear();  // the guards go before the log closes
     if (m_logOpen) LogClose();
 }
 
@@ -49,8 +51,20 @@ int CliSession::Start() {
     LogOpenWith(kLogKey, overrides);
     m_logOpen = true;
     if (const int status = LoadLanguage(); status != kExitDone) return status;
-    if (const int status = WaitForPort(); status != kExitDone) return status;
-    return GuardPort();
+    if (const int status = ClaimPorts(); status != kExitDone) return status;
+    if (m_claims.empty()) {
+        std::fprintf(m_err, "vexlor: the port list is empty (see vexlor --cli --list-ports).\n");
+        return kExitNoSuchPort;
+    }
+    if (!SinglePort()) return kExitDone;
+    const PortClaim& claim = *m_claims.front();
+    if (claim.Claimed()) return kExitDone;
+    std::fprintf(m_err, "vexlor: %s\n", claim.Why().c_str());
+    switch (claim.Result()) {
+    case PortClaim::Outcome::kHeld: return kExitPortHeld;
+    case PortClaim::Outcome::kLockFailed: return kExitLock;
+    default: return kExitNoSuchPort;
+    }
 }
 
 int CliSession::CheckSettings() {
@@ -71,46 +85,42 @@ int CliSession::LoadLanguage() {
     return kExitDone;
 }
 
-int CliSession::ResolvePort() {
-    if (m_args.port.empty() || m_args.port[0] != '/') {
-        m_port = m_args.port;
-        return IsPortPresent(m_port.c_str()) == 1 ? kExitDone : kExitNoSuchPort;
+int CliSession::ClaimPorts() {
+    for (const std::string& port : m_args.allPorts ? AllPorts() : m_args.ports) {
+        m_claims.push_back(std::make_unique<PortClaim>(port));
     }
-    // A device path names its port through the map; /dev/serial/by-id links lead there too.
-    const std::string wanted = SameFile(m_args.port);
-    for (const SerialCommValue& value : ReadSerialCommKey()) {
-        if (value.device != m_args.port && SameFile(value.device) != wanted) continue;
-        if (const auto name = NormalisePortName(value.port)) {
-            m_port = *name;
-            return kExitDone;
-        }
-    }
-    return kExitNoSuchPort;
-}
-
-int CliSession::WaitForPort() {
     using Clock = std::chrono::steady_clock;
-    const Clock::time_point start = Clock::now();
-    const Clock::time_point deadline = start + std::chrono::seconds(m_args.waitSeconds.value_or(0));
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(m_args.waitSeconds.value_or(0));
+    std::vector<PortClaim*> waiting;
+    for (auto& claim : m_claims) waiting.push_back(claim.get());
     bool told = false;
-    while (ResolvePort() != kExitDone) {
-        if (Clock::now() >= deadline) {
-            if (m_args.waitSeconds) {
-                std::fprintf(m_err, "vexlor: %s did not appear within %d s.\n", m_args.port.c_str(), *m_args.waitSeconds);
-            } else {
-                std::fprintf(m_err, "vexlor: %s is not in the port list (see vexlor --cli --list-ports).\n",
-                             m_args.port.c_str());
-            }
-            return kExitNoSuchPort;
-        }
-        if (!told && !m_args.quiet) {
-            Print("Waiting up to " + std::to_string(*m_args.waitSeconds) + " s for " + m_args.port + " to appear...");
+    for (;;) {
+        std::erase_if(waiting, [](PortClaim* claim) { return claim->Resolve(); });
+        if (waiting.empty() || Clock::now() >= deadline) break;
+        if (!told && !m_args.quiet && !m_args.json) {
+            std::string names;
+            for (const PortClaim* claim : waiting) names += (names.empty() ? "" : ", ") + claim->Requested();
+            Print("Waiting up to " + std::to_string(*m_args.waitSeconds) + " s for " + names + " to appear...");
             told = true;
         }
         MessageQueue::Message message;
-        if (m_queue.WaitFor(message, kPortLookPause) && message.message == SignalWatch::MESSAGE) {
-            m_interrupted = true;
-            return kExitSignal;
+        if (m_queue.WaitFor(message, kPortLookPause) && message.message == SignalWatch::MESSAGE) return kExitSignal;
+    }
+    for (PortClaim* claim : waiting) {
+        claim->RefuseAsAbsent(m_args.waitSeconds
+                                  ? claim->Requested() + " did not appear within " + std::to_string(*m_args.waitSeconds) + " s."
+                                  : claim->Requested() + " is not in the port list (see vexlor --cli --list-ports).");
+    }
+    // The same port twice, under one name or two, runs once.
+    for (size_t i = 0; i < m_claims.size(); ++i) {
+        PortClaim& claim = *m_claims[i];
+        if (!claim.Resolved()) continue;
+        bool twice = false;
+        for (size_t k = 0; k < i && !twice; ++k) twice = m_claims[k]->Claimed() && m_claims[k]->Port() == claim.Port();
+        if (twice) {
+            claim.RefuseAsTwice();
+        } else {
+            claim.Guard();
         }
     }
     if (m_args.waitSeconds) {
@@ -118,27 +128,4 @@ int CliSession::WaitForPort() {
         m_extraDetectionMs = left > 0 ? static_cast<int>(left) : 0;
     }
     return kExitDone;
-}
-
-int CliSession::GuardPort() {
-    const std::string name = "vexlor-port-" + m_port;
-    switch (m_guard.Create(name)) {
-    case platform::NamedMutex::Result::Created: return kExitDone;
-    case platform::NamedMutex::Result::AlreadyExists: {
-        const std::string lockPath = platform::NamedMutex::LockPath(name);
-        const auto holder = platform::FindHolder(lockPath);
-        if (holder) {
-            std::fprintf(m_err, "vexlor: %s is in use by another vexlor (%s, PID %d).\n", m_port.c_str(),
-                         holder->name.c_str(), holder->pid);
-        } else {
-            std::fprintf(m_err, "vexlor: %s is in use by another vexlor.\n", m_port.c_str());
-        }
-        return kExitPortHeld;
-    }
-    case platform::NamedMutex::Result::Failed: break;
-    }
-    const int error = errno;
-    std::fprintf(m_err, "vexlor: cannot create the lock file %s: %s\n", platform::NamedMutex::LockPath(name).c_str(),
-                 platform::SysErrorText(error).c_str());
-    return kExitLock;
 }

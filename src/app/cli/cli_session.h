@@ -2,18 +2,19 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/cli/cli_arguments.h"
 #include "app/cli/message_queue.h"
+#include "app/cli/port_claim.h"
 #include "app/common/resource_library.h"
 #include "app/common/status_lines.h"
-#include "platform/named_mutex.h"
 
-// The start-up that every headless task on a port shares, in order: the settings file must be
-// readable, the log opens (with the command line's overrides), the port is resolved through the
-// port map, this process takes the port's guard (several runs on different ports side by side,
-// the same port twice refused), the language library loads, and the port is in the port list
-// (waited for with --wait). Each step that fails says why on the error stream.
+// The start-up that every headless task on ports shares, in order: the settings file must be
+// readable, the log opens (with the command line's overrides), the language library loads, and
+// each port asked for is claimed: resolved through the port map (waited for with --wait), and
+// guarded against other runs. Each step that fails says why on the error stream; a port that
+// cannot be claimed is refused on its own and the others go on.
 class CliSession {
 public:
     CliSession(const CliArguments& args, std::FILE* out, std::FILE* err, MessageQueue& queue);
@@ -21,7 +22,9 @@ public:
     CliSession(const CliSession&) = delete;
     CliSession& operator=(const CliSession&) = delete;
 
-    // The steps above: kExitDone when all passed, else the exit status (the reason printed).
+    // The steps above: kExitDone when they passed, else the exit status (the reason printed).
+    // With one port asked for, its refusal ends the start with its own status (3, 4 or 8); with
+    // several, refused ports are only marked, and the start fails only when a shared step does.
     int Start();
 
     const CliArguments& Args() const { return m_args; }
@@ -29,14 +32,16 @@ public:
     std::FILE* Err() const { return m_err; }
     bool Terminal() const { return m_terminal; }
     MessageQueue& Queue() { return m_queue; }
-    // The port as COMn (Start resolves a device path).
-    const std::string& Port() const { return m_port; }
+    // The ports asked for, in order, claimed or refused.
+    const std::vector<std::unique_ptr<PortClaim>>& Claims() const { return m_claims; }
+    // True for one port asked by one --port: the output is that of a single run.
+    bool SinglePort() const { return !m_args.allPorts && m_args.ports.size() == 1; }
+    // The port of a single run as COMn.
+    const std::string& Port() const { return m_claims.front()->Port(); }
     // Library texts by string ID.
     const TextLookup& Text() const { return m_text; }
-    // True once a stop signal came while Start waited; Start then returns kExitSignal.
-    bool Interrupted() const { return m_interrupted; }
-    // Milliseconds the run may wait for the handset to answer beyond the usual detection
-    // (what --wait leaves after the port appeared); 0 without --wait.
+    // Milliseconds a run may wait for the handset to answer beyond the usual detection (what
+    // --wait leaves after the ports appeared); 0 without --wait.
     int ExtraDetectionMs() const { return m_extraDetectionMs; }
 
     // Prints a line on the output stream (and flushes, so a pipe sees it at once).
@@ -44,21 +49,18 @@ public:
 
 private:
     int CheckSettings();
-    int ResolvePort();
-    int GuardPort();
     int LoadLanguage();
-    int WaitForPort();
+    // Claims every port asked for; kExitSignal when a stop signal came while waiting.
+    int ClaimPorts();
 
     const CliArguments& m_args;
     std::FILE* m_out;
     std::FILE* m_err;
     bool m_terminal;
     MessageQueue& m_queue;
-    std::string m_port;
+    std::vector<std::unique_ptr<PortClaim>> m_claims;
     CResourceLibrary m_language;
     TextLookup m_text;
-    platform::NamedMutex m_guard;
     bool m_logOpen = false;
-    bool m_interrupted = false;
     int m_extraDetectionMs = 0;
 };

@@ -1,9 +1,11 @@
 #include "app/cli/message_queue.h"
 
-void MessageQueue::Post(uint32_t message, uintptr_t wParam) {
+void MessageQueue::Post(uint32_t message, uintptr_t wParam) { PostFrom(0, message, wParam); }
+
+void MessageQueue::PostFrom(uint32_t source, uint32_t message, uintptr_t wParam) {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_messages.push_back({message, wParam});
+        m_messages.push_back({message, wParam, source});
     }
     m_posted.notify_one();
 }

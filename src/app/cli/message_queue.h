@@ -14,9 +14,11 @@ public:
     struct Message {
         uint32_t message = 0;
         uintptr_t wParam = 0;
+        uint32_t source = 0;  // who posted it, where several post to one queue (0: Post)
     };
 
     void Post(uint32_t message, uintptr_t wParam) override;
+    void PostFrom(uint32_t source, uint32_t message, uintptr_t wParam);
     // Waits for the next message. False once the queue is closed and empty.
     bool Wait(Message& next);
     // The same, waiting at most timeout: false also when none came in time.
@@ -31,4 +33,16 @@ private:
     std::condition_variable m_posted;
     std::deque<Message> m_messages;
     bool m_closed = false;
+};
+
+// A notification target that posts to a shared queue under its own source number, so that
+// several senders (one download operator per port) each keep their own stream of messages.
+class TaggedTarget : public platform::NotifyTarget {
+public:
+    TaggedTarget(MessageQueue& queue, uint32_t source) : m_queue(queue), m_source(source) {}
+    void Post(uint32_t message, uintptr_t wParam) override { m_queue.PostFrom(m_source, message, wParam); }
+
+private:
+    MessageQueue& m_queue;
+    uint32_t m_source;
 };

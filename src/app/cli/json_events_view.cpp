@@ -1,0 +1,86 @@
+#include "app/cli/json_events_view.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "app/cli/status_text.h"
+#include "platform/local_time.h"
+
+namespace {
+
+std::string Number(double value) {
+    if (!std::isfinite(value)) return "0";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", value);
+    return text;
+}
+
+std::string Code(uint32_t code) {
+    char text[16];
+    std::snprintf(text, sizeof text, "\"0x%03X\"", static_cast<unsigned>(code));
+    return text;
+}
+
+}  // namespace
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20 || byte == 0x7F) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+            out += escape;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+void JsonEventsView::Emit(const char* event, const PortRun* run, const std::string& fields) const {
+    std::string line = "{\"time\":" + JsonString(platform::IsoText(platform::Now())) + ",\"event\":\"" + event + "\"";
+    if (run) line += ",\"port\":" + JsonString(run->Port()) + ",\"device\":" + JsonString(run->Device());
+    m_session.Print(line + fields + "}");
+}
+
+void JsonEventsView::CheckProgress(unsigned percent) {
+    // The check's progress is the same for every port: a tenth at a time is plenty.
+    if (m_session.Args().quiet || (m_checkTenth >= 0 && static_cast<int>(percent / 10) <= m_checkTenth)) return;
+    m_checkTenth = static_cast<int>(percent / 10);
+    Emit("check", nullptr, ",\"percent\":" + std::to_string(percent));
+}
+
+void JsonEventsView::Refused(const PortRun& run) { Emit("refused", &run, ",\"reason\":" + JsonString(run.claim.Why())); }
+
+void JsonEventsView::Status(const PortRun& run, uint32_t code) {
+    std::string fields = ",\"code\":" + Code(code) +
+                         ",\"text\":" + JsonString(StatusLineBody(code, run.failure, m_session.Text())) +
+                         ",\"final\":" + (run.Ended() ? "true" : "false");
+    const std::string why = run.Ended() ? PortFailureLine(run.failure, run.Port(), m_session.Text()) : std::string();
+    if (!why.empty()) fields += ",\"reason\":" + JsonString(why);
+    Emit("status", &run, fields);
+}
+
+void JsonEventsView::Progress(const PortRun& run, unsigned percent) {
+    if (m_session.Args().quiet) return;
+    Emit("progress", &run,
+         ",\"percent\":" + std::to_string(percent) + ",\"bytes\":" + std::to_string(run.Bytes()) +
+             ",\"rate\":" + Number(run.estimate.BytesPerSecond()));
+}
+
+void JsonEventsView::Stopped(const PortRun& run) { Emit("stopped", &run, ",\"bytes\":" + std::to_string(run.Bytes())); }
+
+void JsonEventsView::Finish(const std::vector<std::unique_ptr<PortRun>>& runs) {
+    for (const auto& run : runs) {
+        const bool ran = run->result != PortRun::Result::kRefused;
+        Emit("summary", run.get(),
+             std::string(",\"result\":\"") + ResultWord(run->result) + "\",\"code\":" +
+                 (run->lastStatus ? Code(run->lastStatus) : std::string("null")) +
+                 ",\"seconds\":" + Number(ran ? run->Seconds() : 0) + ",\"bytes\":" + std::to_string(run->Bytes()) +
+                 ",\"rate\":" + Number(ran ? run->AverageRate() : 0));
+    }
+}

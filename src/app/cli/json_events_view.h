@@ -1,0 +1,38 @@
+#pragma once
+#include <string>
+
+#include "app/cli/cli_session.h"
+#include "app/cli/run_view.h"
+
+// --json: one JSON object per line for each event, for a factory system to read. Every object
+// has "time" (ISO 8601, local, with its offset) and "event"; a run's events also "port" and
+// "device". The events and their further fields:
+//   check     "percent"                                   the start-up package check, per tenth
+//   refused   "reason"                                    a port that was not run
+//   status    "code" ("0x065"), "text", "final", "reason" (final, when the tool knows why)
+//   progress  "percent", "bytes", "rate" (bytes a second)
+//   stopped   "bytes"                                     a run stopped by a signal
+//   summary   "result" (done, failed, stopped, refused), "code" (null when none), "seconds",
+//             "bytes", "rate"; one per port, after every run has ended
+class JsonEventsView : public RunView {
+public:
+    explicit JsonEventsView(const CliSession& session) : m_session(session) {}
+
+    void CheckProgress(unsigned percent) override;
+    void Begin(const std::vector<std::unique_ptr<PortRun>>&) override {}
+    void Refused(const PortRun& run) override;
+    void Status(const PortRun& run, uint32_t code) override;
+    void Progress(const PortRun& run, unsigned percent) override;
+    void Stopped(const PortRun& run) override;
+    void Finish(const std::vector<std::unique_ptr<PortRun>>& runs) override;
+
+private:
+    // {"time":...,"event":...[,"port":...,"device":...] followed by fields (each ",\"name\":value").
+    void Emit(const char* event, const PortRun* run, const std::string& fields) const;
+
+    const CliSession& m_session;
+    int m_checkTenth = -1;
+};
+
+// text as a JSON string, quotes included (control characters as \u escapes; UTF-8 kept).
+std::string JsonString(const std::string& text);

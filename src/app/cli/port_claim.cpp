@@ -1,0 +1,68 @@
+#include "app/cli/port_claim.h"
+
+#include <cerrno>
+#include <filesystem>
+
+#include "app/cli/cli_arguments.h"
+#include "platform/file_holder.h"
+#include "platform/sys_error.h"
+#include "serial/serial_port_list.h"
+
+namespace {
+
+std::string SameFile(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
+    return error ? path : canonical.string();
+}
+
+}  // namespace
+
+bool PortClaim::Resolve() {
+    const bool devicePath = !m_requested.empty() && m_requested[0] == '/';
+    const std::string wanted = devicePath ? SameFile(m_requested) : std::string();
+    for (const SerialCommValue& value : ReadSerialCommKey()) {
+        const auto name = NormalisePortName(value.port);
+        if (!name) continue;
+        // A device path names its port through the map; /dev/serial/by-id links lead there too.
+        const bool match = devicePath ? value.device == m_requested || SameFile(value.device) == wanted
+                                      : PortNumberOf(name->c_str()) == PortNumberOf(m_requested.c_str());
+        if (!match) continue;
+        m_port = *name;
+        m_device = value.device;
+        return true;
+    }
+    return false;
+}
+
+PortClaim::Outcome PortClaim::Guard() {
+    const std::string name = "vexlor-port-" + m_port;
+    switch (m_guard.Create(name)) {
+    case platform::NamedMutex::Result::Created:
+        m_outcome = Outcome::kClaimed;
+        m_why.clear();
+        return m_outcome;
+    case platform::NamedMutex::Result::AlreadyExists: {
+        m_outcome = Outcome::kHeld;
+        const auto holder = platform::FindHolder(platform::NamedMutex::LockPath(name));
+        m_why = m_port + " is in use by another vexlor" +
+                (holder ? " (" + holder->name + ", PID " + std::to_string(holder->pid) + ")." : std::string("."));
+        return m_outcome;
+    }
+    case platform::NamedMutex::Result::Failed: break;
+    }
+    const int error = errno;
+    m_outcome = Outcome::kLockFailed;
+    m_why = "cannot create the lock file " + platform::NamedMutex::LockPath(name) + ": " + platform::SysErrorText(error);
+    return m_outcome;
+}
+
+void PortClaim::RefuseAsTwice() {
+    m_outcome = Outcome::kTwice;
+    m_why = Port() + " is named twice; its second run is refused.";
+}
+
+void PortClaim::RefuseAsAbsent(std::string why) {
+    m_outcome = Outcome::kAbsent;
+    m_why = std::move(why);
+}

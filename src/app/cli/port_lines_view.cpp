@@ -1,0 +1,41 @@
+#include "app/cli/port_lines_view.h"
+
+#include "app/cli/status_text.h"
+#include "app/cli/summary_table.h"
+#include "app/common/format_text.h"
+#include "lang/string_ids.h"
+
+PortLinesView::PortLinesView(const CliSession& session) : m_session(session), m_check(session.Out(), false, "Checking") {
+    m_check.SetLineFormat(session.Text()(lang::IDS_CHECK_PROGRESS));
+}
+
+void PortLinesView::Line(const PortRun& run, const std::string& text) const { m_session.Print(run.Port() + ": " + text); }
+
+void PortLinesView::CheckProgress(unsigned percent) {
+    if (!m_session.Args().quiet) m_check.Show(percent);
+}
+
+void PortLinesView::Refused(const PortRun& run) { Line(run, "refused: " + run.claim.Why()); }
+
+void PortLinesView::Status(const PortRun& run, uint32_t code) {
+    Line(run, StatusLineText(code, m_session.Text(), run.failure));
+    if (!run.Ended()) return;
+    const std::string why = PortFailureLine(run.failure, run.Port(), m_session.Text());
+    if (!why.empty()) Line(run, "        " + why);
+}
+
+void PortLinesView::Progress(const PortRun& run, unsigned percent) {
+    if (m_session.Args().quiet) return;
+    const unsigned tenth = percent / 10;
+    const auto shown = m_tenthShown.find(&run);
+    if (shown != m_tenthShown.end() && shown->second >= tenth) return;
+    m_tenthShown[&run] = tenth;
+    Line(run, FormatNumber(m_session.Text()(lang::IDS_PROGRESS), percent));
+}
+
+void PortLinesView::Stopped(const PortRun& run) { Line(run, m_session.Text()(lang::IDS_STOPPED)); }
+
+void PortLinesView::Finish(const std::vector<std::unique_ptr<PortRun>>& runs) {
+    std::fputs(("\n" + SummaryTable(runs)).c_str(), m_session.Out());
+    std::fflush(m_session.Out());
+}

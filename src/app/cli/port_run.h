@@ -1,0 +1,51 @@
+#pragma once
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "app/cli/message_queue.h"
+#include "app/cli/port_claim.h"
+#include "app/cli/transfer_estimate.h"
+#include "engine/dl_operator.h"
+#include "platform/local_time.h"
+#include "platform/read_only_file.h"
+
+// One port's run as the headless front end follows it: its operator (with its own reading of
+// the program file and its own stream of messages), where it stands, and how it ended.
+struct PortRun {
+    enum class Result { kRunning, kDone, kFailed, kStopped, kRefused };
+
+    PortRun(const PortClaim& claim, MessageQueue& queue, uint32_t source)
+        : claim(claim), target(queue, source) {}
+    PortRun(const PortRun&) = delete;
+    PortRun& operator=(const PortRun&) = delete;
+
+    const std::string& Port() const { return claim.Port(); }
+    const std::string& Device() const { return claim.Device(); }
+    bool Ended() const { return result != Result::kRunning; }
+    // Load bytes sent so far (0 for a refused port).
+    uint64_t Bytes() const { return op ? op->BytesSent() : 0; }
+    // Seconds from the start to the end (or to now while running).
+    double Seconds() const;
+    // Average payload rate over the whole run, bytes a second.
+    double AverageRate() const;
+
+    const PortClaim& claim;
+    TaggedTarget target;
+    platform::ReadOnlyFile program;
+    std::unique_ptr<CDLOperator> op;  // null for a refused port
+    Result result = Result::kRunning;
+    uint32_t lastStatus = 0;          // the latest status code, 0 before the first
+    bool hasProgress = false;
+    unsigned percent = 0;
+    RunFailure failure;               // taken at the final status
+    TransferEstimate estimate;
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point end = start;
+    platform::LocalTime startedAt = platform::Now();
+    platform::LocalTime endedAt = startedAt;
+};
+
+// The word a result goes by in summaries and records.
+const char* ResultWord(PortRun::Result result);

@@ -1,0 +1,28 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "app/cli/port_run.h"
+
+// How the headless front end shows what its runs do. The runner calls these on its own thread,
+// in the order things happen; a view writes to the output stream and nothing else.
+class RunView {
+public:
+    virtual ~RunView() = default;
+    // The start-up package check's percentage.
+    virtual void CheckProgress(unsigned percent) = 0;
+    // The check is over; the runs begin.
+    virtual void Begin(const std::vector<std::unique_ptr<PortRun>>& runs) = 0;
+    // A port that was not run (named twice, held, not in the list).
+    virtual void Refused(const PortRun& run) = 0;
+    // A status code of a run; at a final one the run's result and failure are already set.
+    virtual void Status(const PortRun& run, uint32_t code) = 0;
+    virtual void Progress(const PortRun& run, unsigned percent) = 0;
+    // A run stopped by a signal.
+    virtual void Stopped(const PortRun& run) = 0;
+    // Time passes (about ten times a second): a live view may redraw.
+    virtual void Tick() {}
+    // Every run has ended.
+    virtual void Finish(const std::vector<std::unique_ptr<PortRun>>& runs) = 0;
+};

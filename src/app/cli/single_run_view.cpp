@@ -1,0 +1,58 @@
+#include "app/cli/single_run_view.h"
+
+#include <cstdio>
+
+#include "app/cli/status_text.h"
+#include "app/common/format_text.h"
+#include "lang/string_ids.h"
+
+namespace {
+// Under the status line, lined up with its text.
+constexpr const char* kDetailIndent = "        ";
+}  // namespace
+
+std::string SummaryLine(const CliSession& session, const PortRun& run) {
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f", run.Seconds());
+    return FormatTexts(session.Text()(lang::IDS_SUMMARY),
+                       {std::to_string(run.Bytes()), seconds, FormatRate(run.AverageRate())});
+}
+
+SingleRunView::SingleRunView(const CliSession& session)
+    : m_session(session), m_check(session.Out(), session.Terminal(), "Checking") {
+    m_check.SetLineFormat(session.Text()(lang::IDS_CHECK_PROGRESS));
+}
+
+void SingleRunView::CheckProgress(unsigned percent) {
+    if (!m_session.Args().quiet) m_check.Show(percent);
+}
+
+void SingleRunView::Begin(const std::vector<std::unique_ptr<PortRun>>& runs) {
+    m_check.End();
+    m_download = std::make_unique<ProgressPrinter>(m_session.Out(), m_session.Terminal(), "Downloading");
+    m_download->SetLineFormat(m_session.Text()(lang::IDS_PROGRESS));
+    if (!runs.empty() && runs.front()->op) m_download->TrackTransfer(runs.front()->op->Parameters().GetLoadSize());
+}
+
+void SingleRunView::Status(const PortRun& run, uint32_t code) {
+    m_download->End();
+    m_session.Print(StatusLineText(code, m_session.Text(), run.failure));
+    if (!run.Ended()) return;
+    const std::string why = PortFailureLine(run.failure, run.Port(), m_session.Text());
+    if (!why.empty()) m_session.Print(kDetailIndent + why);
+    PrintSummary(run);
+}
+
+void SingleRunView::Progress(const PortRun&, unsigned percent) {
+    if (!m_session.Args().quiet) m_download->Show(percent);
+}
+
+void SingleRunView::Stopped(const PortRun& run) {
+    m_download->End();
+    m_session.Print(m_session.Text()(lang::IDS_STOPPED));
+    PrintSummary(run);
+}
+
+void SingleRunView::PrintSummary(const PortRun& run) const {
+    if (!m_session.Args().quiet) m_session.Print(SummaryLine(m_session, run));
+}

@@ -1,0 +1,153 @@
+// Bench use through the real program: several handsets flashed at once from one command, with
+// mixed outcomes, every output form, the report file, and a stop that reaches every run.
+#include <csignal>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <thread>
+
+#include "cli_rig.h"
+
+namespace {
+
+// The lines of text that start with prefix.
+std::vector<std::string> LinesStartingWith(const std::string& text, const std::string& prefix) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind(prefix, 0) == 0) lines.push_back(line);
+    }
+    return lines;
+}
+
+// The report's rows as port -> "status_code,bytes_sent" (the file's fields 3, 7 and 9, counted
+// from 1; the texts before them hold no comma here).
+std::multimap<std::string, std::string> ReportRows(const std::string& csv) {
+    std::multimap<std::string, std::string> rows;
+    std::istringstream in(csv);
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, "start,end,port,device,load_version,handset_version,status_code,status_text,bytes_sent,seconds");
+    while (std::getline(in, line)) {
+        std::vector<std::string> fields;
+        bool quoted = false;
+        std::string field;
+        for (const char c : line) {
+            if (c == '"') quoted = !quoted;
+            if (c == ',' && !quoted) {
+                fields.push_back(field);
+                field.clear();
+            } else {
+                field += c;
+            }
+        }
+        fields.push_back(field);
+        EXPECT_EQ(fields.size(), 10u) << line;
+        if (fields.size() == 10) rows.emplace(fields[2], fields[6] + "," + fields[8]);
+    }
+    return rows;
+}
+
+class CliBenchTest : public CliDownloadTest {
+protected:
+    // Two handsets that take the load, one that refuses the NAND write, one that vanishes in the
+    // second block, and one whose port another program holds; COM9 is named twice.
+    void PrepareBench(uint32_t loadSize, const std::vector<std::string>& extra = {}) {
+        Prepare(loadSize, extra);
+        ASSERT_TRUE(rig.StartSimulatorOn("COM10", extra));
+        ASSERT_TRUE(rig.StartSimulatorOn("COM11", {"--fail-nand"}));
+        ASSERT_TRUE(rig.StartSimulatorOn("COM12", {"--disconnect-after", "140000"}));
+        ASSERT_TRUE(rig.StartSimulatorOn("COM13", {}));
+        ASSERT_TRUE(holder.Start("/usr/bin/flock", {rig.TerminalOf("COM13"), "sleep", "60"}));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    void TearDown() override {
+        if (holder.Pid() > 0) holder.Signal(SIGTERM);
+    }
+    ChildProcess holder;
+};
+
+TEST_F(CliBenchTest, MixedOutcomesEachKeepTheirOwnAndTheReportRecordsEveryRun) {
+    PrepareBench(0x40300);
+    const std::string report = rig.Folder().File("report.csv");
+    EXPECT_EQ(Run({"--cli", "--port", "COM9,COM10", "--port", "COM11", "--port", "COM12,COM13", "--port", "COM9",
+                   "--report", report}),
+              1)
+        << Errors();
+    const std::string out = Output();
+    // Without a terminal: one line per event with its port, then the summary table.
+    EXPECT_EQ(LinesStartingWith(out, "COM9: [0x065] ").size(), 1u) << out;
+    EXPECT_EQ(LinesStartingWith(out, "COM10: [0x065] ").size(), 1u) << out;
+    EXPECT_EQ(LinesStartingWith(out, "COM11: [0xF64] ").size(), 1u) << out;
+    EXPECT_EQ(LinesStartingWith(out, "COM12: [0xF62] ").size(), 1u) << out;
+    EXPECT_EQ(LinesStartingWith(out, "COM13: [0xF01] ").size(), 1u) << out;
+    EXPECT_EQ(LinesStartingWith(out, "COM13:         COM13 (" + rig.TerminalOf("COM13") + ") is in use").size(), 1u);
+    EXPECT_EQ(LinesStartingWith(out, "COM9: refused: COM9 is named twice").size(), 1u) << out;
+    EXPECT_EQ(LinesStartingWith(out, "COM10: Downloading: 50% done").size(), 1u) << out;
+    EXPECT_EQ(LinesStartingWith(out, "COM11  failed    0xF64").size(), 1u) << out;
+    EXPECT_EQ(LinesStartingWith(out, "COM10  done      0x065").size(), 1u) << out;
+
+    std::string why;
+    EXPECT_TRUE(rig.ImageOfMatchesLoad("COM10", &why)) << why;
+    ExpectImageIsLoad();
+
+    const auto rows = ReportRows(ReadWholeFile(report));
+    EXPECT_EQ(rows.size(), 6u);
+    const std::string all = std::to_string(0x40300);
+    EXPECT_EQ(rows.find("COM10")->second, "0x065," + all);
+    EXPECT_EQ(rows.find("COM11")->second, "0xF64," + all);
+    EXPECT_EQ(rows.find("COM13")->second, "0xF01,0");
+    EXPECT_EQ(rows.count("COM9"), 2u);  // the run and the refusal
+    EXPECT_EQ(rows.find("COM12")->second.rfind("0xF62,", 0), 0u);
+}
+
+TEST_F(CliBenchTest, JsonEventsParseAndTellWhatHappened) {
+    PrepareBench(0x20300);
+    EXPECT_EQ(Run({"--cli", "--port", "COM10,COM11,COM13", "--json"}), 1) << Errors();
+    // Every line is one JSON object; a reader takes each port's final status and summary.
+    const std::string script =
+        "import json, sys\n"
+        "for line in sys.stdin:\n"
+        "    e = json.loads(line)\n"
+        "    if e['event'] == 'status' and e['final']: print(e['port'], 'status', e['code'], 'reason' in e)\n"
+        "    if e['event'] == 'summary': print(e['port'], 'summary', e['result'], e['code'], e['bytes'])\n"
+        "    if e['event'] == 'progress' and e['percent'] == 50: print(e['port'], 'half', e['bytes'] > 0)\n";
+    std::ofstream(rig.Folder().File("events.json")) << Output();
+    ChildProcess reader;
+    ASSERT_TRUE(reader.Start("/bin/sh", {"-c", "/usr/bin/python3 -c \"$0\" < \"$1\"", script,
+                                         rig.Folder().File("events.json")}));
+    EXPECT_EQ(reader.Wait(20000), 0);
+    const std::string all = std::to_string(0x20300);
+    EXPECT_EQ(reader.Output(), "COM13 status 0xF01 True\n"
+                               "COM11 status 0xF64 False\n"
+                               "COM10 status 0x065 False\n"
+                               "COM10 summary done 0x065 " + all + "\n"
+                               "COM11 summary failed 0xF64 " + all + "\n"
+                               "COM13 summary failed 0xF01 0\n")
+        << Output();
+}
+
+TEST_F(CliBenchTest, StopSignalDuringTheBlocksStopsEveryRun) {
+    Prepare(2 * 1024 * 1024, {"--throttle", "2000000"});
+    ASSERT_TRUE(rig.StartSimulatorOn("COM10", {"--throttle", "2000000"}));
+    Launch({"--cli", "--port", "COM9,COM10"});
+    // Both ports well into the blocks: a progress line of 10 % or more each.
+    auto inTheBlocks = [&](const std::string& port) {
+        for (const std::string& line : LinesStartingWith(Output(), port + ": Downloading: ")) {
+            if (std::atoi(line.c_str() + port.size() + 15) >= 10) return true;
+        }
+        return false;
+    };
+    for (int i = 0; i < 600 && !(inTheBlocks("COM9") && inTheBlocks("COM10")); ++i) vexlor.WaitForOutput("\x01", 100);
+    ASSERT_TRUE(inTheBlocks("COM9") && inTheBlocks("COM10")) << Output();
+    vexlor.Signal(SIGINT);
+    EXPECT_EQ(Finish(30000), 130);
+    const std::string out = Output();
+    EXPECT_EQ(LinesStartingWith(out, "COM9: The download was stopped.").size(), 1u) << out;
+    EXPECT_EQ(LinesStartingWith(out, "COM10: The download was stopped.").size(), 1u) << out;
+    EXPECT_EQ(LinesStartingWith(out, "COM9   stopped").size(), 1u) << out;
+    EXPECT_EQ(LinesStartingWith(out, "COM10  stopped").size(), 1u) << out;
+    EXPECT_EQ(CountInLog("CDLOperator::DownloadFunc\tUse call to stop download thread."), 2);
+}
+
+}  // namespace
