@@ -33,7 +33,7 @@ chmod 644 "$VEXLOR_REGISTRY"
 
 # Milliseconds from the [0x001] line to the [0xF01] line of one run.
 time_to_port_status() {
-  "$@" 2>/dev/null | while IFS= read -r line; do
+  { "$@" 2>/dev/null || true; } | while IFS= read -r line; do
     case $line in
       "[0x001]"*) start=$(date +%s%N) ;;
       "[0xF01]"*) echo $(( ($(date +%s%N) - start) / 1000000 )); break ;;
