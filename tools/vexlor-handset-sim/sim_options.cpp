@@ -38,6 +38,13 @@ std::string Number(const std::string& name, const std::string& text, uint64_t mi
            text + "\"";
 }
 
+// "A,B": two numbers, each within its range. False when the text is not so.
+bool Pair(const std::string& text, uint64_t minA, uint64_t maxA, uint64_t minB, uint64_t maxB, uint64_t& a, uint64_t& b) {
+    const size_t comma = text.find(',');
+    return comma != std::string::npos && ParseUnsigned(text.substr(0, comma), 10, minA, maxA, a) &&
+           ParseUnsigned(text.substr(comma + 1), 10, minB, maxB, b);
+}
+
 // A block number option: 1 or more.
 Setter BlockSetter(const std::string& name, int HandsetConfig::*field) {
     return [name, field](const std::string& v, SimOptions& o) {
@@ -103,10 +110,8 @@ const std::map<std::string, Option>& Options() {
              return error;
          }}},
         {"--reply-pieces", {true, [](const std::string& v, SimOptions& o) {
-             const size_t comma = v.find(',');
              uint64_t bytes = 0, pause = 0;
-             if (comma == std::string::npos || !ParseUnsigned(v.substr(0, comma), 10, 1, 4096, bytes) ||
-                 !ParseUnsigned(v.substr(comma + 1), 10, 0, 1000, pause)) {
+             if (!Pair(v, 1, 4096, 0, 1000, bytes, pause)) {
                  return "--reply-pieces needs BYTES,MS with BYTES 1 to 4096 and MS 0 to 1000, not \"" + v + "\"";
              }
              o.pieceBytes = static_cast<uint32_t>(bytes);
@@ -114,10 +119,8 @@ const std::map<std::string, Option>& Options() {
              return std::string();
          }}},
         {"--version-numbers", {true, [](const std::string& v, SimOptions& o) {
-             const size_t comma = v.find(',');
              uint64_t a = 0, b = 0;
-             if (comma == std::string::npos || !ParseUnsigned(v.substr(0, comma), 10, 0, 255, a) ||
-                 !ParseUnsigned(v.substr(comma + 1), 10, 0, 255, b)) {
+             if (!Pair(v, 0, 255, 0, 255, a, b)) {
                  return "--version-numbers needs two numbers 0 to 255 as A,B, not \"" + v + "\"";
              }
              o.handset.versionNumbers[0] = static_cast<uint8_t>(a);

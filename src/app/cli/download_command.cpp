@@ -2,7 +2,6 @@
 
 #include <memory>
 #include <string>
-#include <system_error>
 #include <thread>
 
 #include "app/cli/cli_session.h"
@@ -12,6 +11,7 @@
 #include "app/cli/port_lines_view.h"
 #include "app/cli/port_rows_view.h"
 #include "app/cli/run_report.h"
+#include "app/cli/side_thread.h"
 #include "app/cli/signal_watch.h"
 #include "app/cli/single_run_view.h"
 #include "app/common/package_problem.h"
@@ -47,12 +47,7 @@ int32_t CheckPackage(CliSession& session, CDLParameter& parameters, RunView& vie
         result = checker.SetLoad(program.IsOpen() ? &program : nullptr);
         session.Queue().Post(kCheckFinished, 0);
     };
-    std::thread thread;
-    try {
-        thread = std::thread(check);
-    } catch (const std::system_error&) {
-        check();
-    }
+    std::thread thread = StartBeside(check);
     MessageQueue::Message message;
     for (;;) {
         if (!session.Queue().WaitFor(message, kPoll)) continue;

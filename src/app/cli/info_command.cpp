@@ -2,11 +2,11 @@
 
 #include <atomic>
 #include <string>
-#include <system_error>
 #include <thread>
 
 #include "app/cli/cli_session.h"
 #include "app/cli/exit_status.h"
+#include "app/cli/side_thread.h"
 #include "app/cli/signal_watch.h"
 #include "app/cli/status_text.h"
 #include "engine/dl_status.h"
@@ -69,12 +69,7 @@ int RunInfoCommand(CliSession& session) {
         result = ReadHandsetInfo(link, session.Port().c_str(), info);
         session.Queue().Post(kInfoFinished, 0);
     };
-    std::thread asker;
-    try {
-        asker = std::thread(ask);
-    } catch (const std::system_error&) {
-        ask();
-    }
+    std::thread asker = StartBeside(ask);
     bool interrupted = false;
     MessageQueue::Message message;
     while (session.Queue().Wait(message) && message.message != kInfoFinished) {

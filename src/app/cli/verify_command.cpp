@@ -2,12 +2,12 @@
 
 #include <cerrno>
 #include <string>
-#include <system_error>
 #include <thread>
 #include <unistd.h>
 
 #include "app/cli/message_queue.h"
 #include "app/cli/progress_printer.h"
+#include "app/cli/side_thread.h"
 #include "app/common/package_problem.h"
 #include "package/dl_parameter.h"
 #include "package/package_checks.h"
@@ -41,12 +41,7 @@ int RunVerifyCommand(std::FILE* out, std::FILE* err, bool quiet) {
         outcome.result = RunPackageChecks(file, parameters, &queue, &outcome.failedStep);
         queue.Close();
     };
-    std::thread checker;
-    try {
-        checker = std::thread(check);
-    } catch (const std::system_error&) {
-        check();  // no thread to spare: check first, show the progress afterwards
-    }
+    std::thread checker = StartBeside(check);
 
     ProgressPrinter progress(out, isatty(fileno(out)) == 1, "Checking the package");
     MessageQueue::Message message;
