@@ -15,7 +15,7 @@
 #include <chrono>
 
 #include "block_phase.h"
-#include "platform/serial_port.h"
+#include "platform/serial_line.h"
 
 namespace {
 
@@ -62,7 +62,8 @@ void BM_SimulatorLineCeiling(benchmark::State& state) {
         return;
     }
     const std::vector<uint8_t> line = bench.BlockPhaseLineBytes();
-    platform::SerialPort port;
+    const std::unique_ptr<platform::SerialLine> system = platform::MakeSystemSerialLine();
+    platform::SerialLine& port = *system;
     if (port.Open(bench.Rig().TerminalPath()) != 0 || port.ReadSettings() != 0 || port.ApplySettings(kBaud) != 0) {
         state.SkipWithError("cannot open the simulator's terminal");
         return;

@@ -17,7 +17,7 @@ const char kCannotStop[] = "Can not stop operator thread.";
 const char kCannotCreate[] = "Can not create operator thread.";
 }  // namespace
 
-CDLOperator::CDLOperator() {
+CDLOperator::CDLOperator(std::unique_ptr<platform::SerialLine> line) : m_link(std::move(line)) {
     m_link.SetStopRequest(&m_lStop);
 }
 

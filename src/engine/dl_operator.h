@@ -27,7 +27,9 @@ public:
     static constexpr int32_t CHUNK_SIZE = 4096;
     static constexpr uint32_t BLOCK_SIZE = 0x20000;
 
-    CDLOperator();
+    // line: the serial line of the downloads; the system's serial device unless a test plugs in
+    // another one.
+    explicit CDLOperator(std::unique_ptr<platform::SerialLine> line = platform::MakeSystemSerialLine());
     // Asks a running worker to stop and waits for it: the worker must never outlive the object.
     virtual ~CDLOperator();
     CDLOperator(const CDLOperator&) = delete;

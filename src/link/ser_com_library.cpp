@@ -24,7 +24,8 @@ constexpr int kHandOverPollMs = 20;
 constexpr uint32_t kOpenBaudrate = 115200;
 }  // namespace
 
-CSerCOMLibrary::CSerCOMLibrary() : m_pRecvBuffer(std::make_unique<uint8_t[]>(RECV_BUFFER_SIZE)) {
+CSerCOMLibrary::CSerCOMLibrary(std::unique_ptr<platform::SerialLine> line)
+    : CSerialIO(std::move(line)), m_pRecvBuffer(std::make_unique<uint8_t[]>(RECV_BUFFER_SIZE)) {
     std::memset(m_pRecvBuffer.get(), 0, RECV_BUFFER_SIZE);
 }
 

@@ -28,7 +28,7 @@ public:
     static constexpr int32_t DIAG_DETECTION_PAUSE_MS = 700;
     static constexpr int32_t DL_DETECTION_PAUSE_MS = 1000;
 
-    CSerCOMLibrary();
+    explicit CSerCOMLibrary(std::unique_ptr<platform::SerialLine> line = platform::MakeSystemSerialLine());
     ~CSerCOMLibrary() override;
 
     // Starts the channel on portName (COM3, ...) at 115200 baud; the listener opens the port and

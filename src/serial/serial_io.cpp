@@ -17,8 +17,8 @@ constexpr int32_t kReadWhenAvailableStepMs = 100;
 // A reply that keeps growing past this many steps is taken as it stands.
 constexpr int kReplyRestStepsMax = 20;
 
-PortFailure::Kind KindOf(platform::SerialPort::Problem problem) {
-    using Problem = platform::SerialPort::Problem;
+PortFailure::Kind KindOf(platform::SerialLine::Problem problem) {
+    using Problem = platform::SerialLine::Problem;
     switch (problem) {
     case Problem::kAbsent: return PortFailure::Kind::kAbsent;
     case Problem::kNoAccess: return PortFailure::Kind::kNoAccess;
@@ -30,7 +30,8 @@ PortFailure::Kind KindOf(platform::SerialPort::Problem problem) {
 }
 }  // namespace
 
-CSerialIO::CSerialIO() : m_pRxBuffer(new uint8_t[kSerialRxInitialCapacity]()) {
+CSerialIO::CSerialIO(std::unique_ptr<platform::SerialLine> line)
+    : m_hFile(std::move(line)), m_pRxBuffer(new uint8_t[kSerialRxInitialCapacity]()) {
     m_nRxCapacity.store(kSerialRxInitialCapacity);
 }
 
@@ -42,7 +43,7 @@ void CSerialIO::DestroyChannel() {
     if (m_hStaleThread.joinable()) {  // a listener that outlived an earlier stop limit
         m_bStop = 1;
         m_hevtRead.Set();
-        m_hFile.WakeReader();
+        m_hFile->WakeReader();
         m_hStaleThread.join();
         m_bStop = 0;
     }
@@ -58,7 +59,7 @@ int32_t CSerialIO::Open(const char* lpszDevice, uint32_t baudrate) {
     m_lLastError = 0;
     // A listener still at work (retrying a missing port, say) reads m_szDevice: the channel is
     // in use as much as with the port open.
-    if (m_hFile.IsOpen() || m_hThread.joinable() || m_hStaleThread.joinable()) {
+    if (m_hFile->IsOpen() || m_hThread.joinable() || m_hStaleThread.joinable()) {
         m_lLastError = kSerialAlreadyOpen;
         return kSerialAlreadyOpen;
     }
@@ -90,10 +91,11 @@ int32_t CSerialIO::Open(const char* lpszDevice, uint32_t baudrate) {
 
 void CSerialIO::RecordOpenFailure(int error, const std::string& device) {
     PortFailure failure;
-    failure.kind = device.empty() ? PortFailure::Kind::kAbsent : KindOf(platform::SerialPort::ProblemOf(error));
+    const platform::SerialLine::Problem problem = m_hFile->ProblemOf(error);
+    failure.kind = device.empty() ? PortFailure::Kind::kAbsent : KindOf(problem);
     failure.error = error;
     failure.device = device;
-    const bool lasting = platform::SerialPort::IsLasting(platform::SerialPort::ProblemOf(error)) && !device.empty();
+    const bool lasting = platform::SerialLine::IsLasting(problem) && !device.empty();
     if (lasting && failure.kind == PortFailure::Kind::kInUse) {
         if (auto holder = platform::FindHolder(device)) {
             failure.holderPid = holder->pid;
@@ -130,7 +132,7 @@ int32_t CSerialIO::Close() {
     LogWritePort(LOG_WRN, PortName(), "CSerialIO::Close", "Try to close com port %s", PortName());
     m_lLastError = 0;
     StopListener(kCloseStopLimitMs);
-    if (!m_hFile.IsOpen()) return m_lLastError;
+    if (!m_hFile->IsOpen()) return m_lLastError;
     if (m_bListenerAlive.load()) {
         // A listener that outlived the stop limit still reads this port; it closes it on its way out.
         LogWritePort(LOG_ER, PortName(), "CSerialIO::Close", "Listener still ending; it closes the port.");
@@ -156,7 +158,7 @@ int32_t CSerialIO::Write(const void* data, int32_t length, uint32_t* written) {
 int32_t CSerialIO::Read(void* dest, int32_t capacity, int32_t* taken) {
     m_lLastError = 0;
     if (taken) *taken = 0;
-    if (!m_hFile.IsOpen()) {
+    if (!m_hFile->IsOpen()) {
         m_lLastError = kSerialNotOpen;
         return kSerialNotOpen;
     }

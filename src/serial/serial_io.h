@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "platform/auto_reset_event.h"
-#include "platform/serial_port.h"
+#include "platform/serial_line.h"
 #include "serial/handset_replies.h"
 #include "serial/phone_mode.h"
 #include "serial/port_failure.h"
@@ -50,7 +50,9 @@ inline constexpr int32_t kDetectionReplyLimitMs = 1000;       // a reply in piec
 // OnEvent, which must not run while the derived part is being torn down.
 class CSerialIO {
 public:
-    CSerialIO();
+    // line: what the channel reads and writes through; the system's serial device unless a test
+    // plugs in another one.
+    explicit CSerialIO(std::unique_ptr<platform::SerialLine> line = platform::MakeSystemSerialLine());
     virtual ~CSerialIO();
     CSerialIO(const CSerialIO&) = delete;
     CSerialIO& operator=(const CSerialIO&) = delete;
@@ -106,7 +108,7 @@ public:
     const char* Device() const { return m_szDevice; }
     // The device name as the log's port column shows it: without a leading "\\.\".
     const char* PortName() const;
-    bool IsPortOpen() const { return m_hFile.IsOpen(); }
+    bool IsPortOpen() const { return m_hFile->IsOpen(); }
     bool IsListenerRunning() const { return m_bListenerAlive.load(); }
 
     // True once an opening failed for a reason that retrying cannot change (no permission, in
@@ -137,7 +139,7 @@ protected:
     char m_szDevice[kSerialDeviceNameSize] = {};
     std::atomic<uint32_t> m_dwBaudrate{0};
     std::atomic<int32_t> m_lLastError{0};
-    platform::SerialPort m_hFile;           // closed while the port is closed
+    std::unique_ptr<platform::SerialLine> m_hFile;  // the line; closed while the port is closed
     platform::AutoResetEvent m_hevtWrite;   // signalled when a write has completed
     platform::AutoResetEvent m_hevtRead;    // wakes the listener's pauses when it is asked to stop
     std::atomic<int32_t> m_bStop{0};

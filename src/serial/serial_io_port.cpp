@@ -30,13 +30,13 @@ int32_t CSerialIO::InternalOpen() {
     std::lock_guard<std::recursive_mutex> lock(m_csPort);
     const char* port = PortName();
     LogWritePort(LOG_WRN, port, kOpenSource, "Start InternalOpen.");
-    if (m_hFile.IsOpen()) {
+    if (m_hFile->IsOpen()) {
         m_lLastError = kSerialAlreadyOpen;
         LogWritePort(LOG_ER, port, kOpenSource, "COM port has been opened.");
         return kSerialAlreadyOpen;
     }
     LogWritePort(LOG_WRN, port, kOpenSource, "Start create file.");
-    int error = m_hFile.Open(path);
+    int error = m_hFile->Open(path);
     if (error != 0) {
         m_lLastError = error;
         LogWritePort(LOG_ER, port, kOpenSource, "Fails in opening %s port in CSerialIO::InternalOpen()", m_szDevice);
@@ -48,27 +48,27 @@ int32_t CSerialIO::InternalOpen() {
     const char* failure = nullptr;
     bool settingsUnread = false;
     LogWritePort(LOG_WRN, port, kOpenSource, "GetCommState.");
-    if ((error = m_hFile.ReadSettings()) != 0) {
+    if ((error = m_hFile->ReadSettings()) != 0) {
         failure = "::GetCommState failed.";
         settingsUnread = true;
     } else {
         LogWritePort(LOG_WRN, port, kOpenSource, "SetCommState.");
-        if ((error = m_hFile.ApplySettings(m_dwBaudrate.load())) != 0) {
+        if ((error = m_hFile->ApplySettings(m_dwBaudrate.load())) != 0) {
             failure = "::SetCommState failed.";
         } else {
-            // Reads wait at most SerialPort::kReadTimeoutMs; writes are bounded by the port itself.
+            // Reads wait at most SerialLine::kReadTimeoutMs; writes are bounded by the port itself.
             LogWritePort(LOG_WRN, port, kOpenSource, "GetCommTimeOut.");
             LogWritePort(LOG_WRN, port, kOpenSource, "PurgeComm.");
             // Stale input only: purging output too would drop a command the handset has not
             // yet read (a pseudo-terminal keeps it there), such as "at$qcdmg" before a restart.
-            if ((error = m_hFile.PurgeInput()) != 0) failure = "::PurgeComm failed.";
+            if ((error = m_hFile->PurgeInput()) != 0) failure = "::PurgeComm failed.";
         }
     }
     if (failure) {
         LogWritePort(LOG_ER, port, kOpenSource, "%s", failure);
         LogSysErrorPort(port, kOpenSource, error);
         LogWritePort(LOG_ER, port, kOpenSource, "Try to close COM port %s.", port);
-        int closeError = m_hFile.Close();
+        int closeError = m_hFile->Close();
         if (closeError != 0) LogSysErrorPort(port, kOpenSource, closeError);
         LogWritePort(LOG_ER, port, kOpenSource, "Close COM port %s successfully.", port);
         if (settingsUnread) {
@@ -96,12 +96,12 @@ int32_t CSerialIO::InternalClose() {
     const char* port = PortName();
     LogWritePort(LOG_WRN, port, kCloseSource, "InternalClose start.");
     m_lLastError = 0;
-    if (!m_hFile.IsOpen()) {
+    if (!m_hFile->IsOpen()) {
         LogWritePort(LOG_ER, port, kCloseSource, "COM port handle is null.");
         return 0;
     }
     LogWritePort(LOG_WRN, port, kCloseSource, "Try to close COM port %s.", port);
-    int error = m_hFile.Close();
+    int error = m_hFile->Close();
     if (error != 0) {
         m_lLastError = error;
         LogWritePort(LOG_ER, port, kCloseSource, "Close COM port failed.");
@@ -119,7 +119,7 @@ int32_t CSerialIO::InternalWrite(const void* data, int32_t length, uint32_t* wri
     uint32_t* count = written ? written : &ownCount;
     m_lLastError = 0;
     *count = 0;
-    if (!m_hFile.IsOpen()) {
+    if (!m_hFile->IsOpen()) {
         m_lLastError = kSerialNotOpen;
         LogWritePort(LOG_ER, PortName(), kWriteSource, "COM port handle is null");
         return kSerialNotOpen;
@@ -131,7 +131,7 @@ int32_t CSerialIO::InternalWrite(const void* data, int32_t length, uint32_t* wri
     LogDumpPort(LOG_DBG, port, kWriteSource, data, static_cast<int32_t>(size));
     size_t done = 0;
     // The listener may have closed the port since the look above.
-    int error = m_hFile.IsOpen() ? m_hFile.Write(data, size, &done) : kSerialNotOpen;
+    int error = m_hFile->IsOpen() ? m_hFile->Write(data, size, &done) : kSerialNotOpen;
     *count = static_cast<uint32_t>(done);
     m_lLastError = error;
     m_hevtWrite.Set();

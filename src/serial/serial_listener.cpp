@@ -65,7 +65,7 @@ int32_t CSerialIO::StopListener(int32_t timeoutMs) {
     m_bStop = 1;
     LogWritePort(LOG_WRN, port, kStopSource, "Start stop listen thread.");
     m_hevtRead.Set();
-    m_hFile.WakeReader();
+    m_hFile->WakeReader();
     if (m_hThread.get_id() == std::this_thread::get_id()) {
         // Asked from OnEvent: the loop ends after this pass; whoever stops it next joins it.
         m_lLastError = 0;
@@ -116,10 +116,10 @@ void CSerialIO::QuietLineBeforeProbe() {
     int window = 0;
     for (int round = 0; round < kQuietRoundsMax && !m_bStop.load(); ++round) {
         size_t count = 0;
-        if (m_hFile.Read(scrap, sizeof scrap, &count, window, 0) != 0 || count == 0) return;
+        if (m_hFile->Read(scrap, sizeof scrap, &count, window, 0) != 0 || count == 0) return;
         LogWritePort(LOG_DBG, PortName(), kThreadSource, "Discard %d bytes before the detection packet.",
                      static_cast<int>(count));
-        window = platform::SerialPort::kReadTimeoutMs;
+        window = platform::SerialLine::kReadTimeoutMs;
     }
 }
 
@@ -127,7 +127,7 @@ int CSerialIO::ReadDetectionReply(uint8_t* buffer, size_t capacity, size_t* rece
     using Clock = std::chrono::steady_clock;
     const Clock::time_point limit = Clock::now() + std::chrono::milliseconds(kDetectionReplyLimitMs);
     size_t got = 0;
-    int error = m_hFile.Read(buffer, capacity, &got, platform::SerialPort::kReadTimeoutMs, kDetectionSettleMs);
+    int error = m_hFile->Read(buffer, capacity, &got, platform::SerialLine::kReadTimeoutMs, kDetectionSettleMs);
     while (error == 0 && got > 0 && got < capacity && !m_bStop.load()) {
         const ReplyVerdict verdict = ClassifyReplyPrefix(buffer, got);
         const bool morePromised = !verdict.final ||
@@ -135,9 +135,9 @@ int CSerialIO::ReadDetectionReply(uint8_t* buffer, size_t capacity, size_t* rece
         if (!morePromised) break;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(limit - Clock::now()).count();
         if (left <= 0) break;
-        const int window = static_cast<int>(std::min<long long>(left, platform::SerialPort::kReadTimeoutMs));
+        const int window = static_cast<int>(std::min<long long>(left, platform::SerialLine::kReadTimeoutMs));
         size_t more = 0;
-        error = m_hFile.Read(buffer + got, capacity - got, &more, window, kDetectionSettleMs);
+        error = m_hFile->Read(buffer + got, capacity - got, &more, window, kDetectionSettleMs);
         if (more == 0) break;  // the window passed in silence: the reply is what came
         got += more;
     }
@@ -149,7 +149,7 @@ uint32_t CSerialIO::ThreadProc() {
     uint8_t buffer[kSerialListenerReadSize];
     bool probeOnly = false;  // the port stays open at this rate while the mode is unknown
     // A wake-up meant for the previous listener must not cut this one's first read short.
-    m_hFile.DiscardWake();
+    m_hFile->DiscardWake();
     m_eMode = PHONE_MODE_UNKNOWN;
     if (!m_bDestroying.load()) OnEvent(EVENT_DETECTING);
 
@@ -176,7 +176,7 @@ uint32_t CSerialIO::ThreadProc() {
         size_t received = 0;
         int error = m_eMode.load() == PHONE_MODE_UNKNOWN
                         ? ReadDetectionReply(buffer, sizeof buffer, &received)
-                        : m_hFile.Read(buffer, sizeof buffer, &received, platform::SerialPort::kReadTimeoutMs, 0);
+                        : m_hFile->Read(buffer, sizeof buffer, &received, platform::SerialLine::kReadTimeoutMs, 0);
         if (error != 0) {
             if (m_eMode.load() != PHONE_MODE_UNKNOWN && !m_bDestroying.load()) {
                 m_eMode = PHONE_MODE_UNKNOWN;

@@ -8,13 +8,13 @@
 #include <thread>
 #include <vector>
 
-#include "platform/serial_port.h"
+#include "platform/posix/posix_serial_line.h"
 #include "pty_pair.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using platform::SerialPort;
+using SerialPort = platform::PosixSerialLine;
 
 int ElapsedMs(Clock::time_point start) {
     return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
@@ -66,8 +66,8 @@ TEST_F(SerialPortTest, LineSettingsAreRaw8N1AtTheRateWithoutHangUpOnClose) {
     ASSERT_EQ(m_port.ApplySettings(230400), 0);
     EXPECT_EQ(m_pty.Rate(), B230400);
     EXPECT_EQ(m_port.ApplySettings(123456), EINVAL);
-    EXPECT_TRUE(SerialPort::IsSupportedBaudrate(115200));
-    EXPECT_FALSE(SerialPort::IsSupportedBaudrate(0));
+    EXPECT_TRUE(platform::IsSupportedBaudrate(115200));
+    EXPECT_FALSE(platform::IsSupportedBaudrate(0));
 }
 
 TEST_F(SerialPortTest, ASecondOpenIsRefusedWhileTheFirstHoldsThePort) {
@@ -263,18 +263,18 @@ TEST(SerialPortProblems, AnythingButACharacterDeviceIsNotSerialAndOnlyAbsenceIsW
     unlink(file.c_str());
     rmdir(folder);
 
-    using Problem = SerialPort::Problem;
-    EXPECT_EQ(SerialPort::ProblemOf(ENOENT), Problem::kAbsent);
-    EXPECT_EQ(SerialPort::ProblemOf(EACCES), Problem::kNoAccess);
-    EXPECT_EQ(SerialPort::ProblemOf(EBUSY), Problem::kInUse);
-    EXPECT_EQ(SerialPort::ProblemOf(ENOTTY), Problem::kNotSerial);
-    EXPECT_EQ(SerialPort::ProblemOf(EISDIR), Problem::kNotSerial);
-    EXPECT_EQ(SerialPort::ProblemOf(EIO), Problem::kOther);
-    EXPECT_FALSE(SerialPort::IsLasting(Problem::kAbsent));
-    EXPECT_FALSE(SerialPort::IsLasting(Problem::kOther));
-    EXPECT_TRUE(SerialPort::IsLasting(Problem::kNoAccess));
-    EXPECT_TRUE(SerialPort::IsLasting(Problem::kInUse));
-    EXPECT_TRUE(SerialPort::IsLasting(Problem::kNotSerial));
+    using Problem = platform::SerialLine::Problem;
+    EXPECT_EQ(port.ProblemOf(ENOENT), Problem::kAbsent);
+    EXPECT_EQ(port.ProblemOf(EACCES), Problem::kNoAccess);
+    EXPECT_EQ(port.ProblemOf(EBUSY), Problem::kInUse);
+    EXPECT_EQ(port.ProblemOf(ENOTTY), Problem::kNotSerial);
+    EXPECT_EQ(port.ProblemOf(EISDIR), Problem::kNotSerial);
+    EXPECT_EQ(port.ProblemOf(EIO), Problem::kOther);
+    EXPECT_FALSE(platform::SerialLine::IsLasting(Problem::kAbsent));
+    EXPECT_FALSE(platform::SerialLine::IsLasting(Problem::kOther));
+    EXPECT_TRUE(platform::SerialLine::IsLasting(Problem::kNoAccess));
+    EXPECT_TRUE(platform::SerialLine::IsLasting(Problem::kInUse));
+    EXPECT_TRUE(platform::SerialLine::IsLasting(Problem::kNotSerial));
 }
 
 }  // namespace

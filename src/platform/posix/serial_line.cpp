@@ -1,4 +1,4 @@
-#include "platform/serial_port.h"
+#include "platform/posix/posix_serial_line.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -42,16 +42,18 @@ bool NoModemLines(int error) { return error == ENOTTY || error == EINVAL; }
 
 }  // namespace
 
-SerialPort::SerialPort() { m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK); }
+PosixSerialLine::PosixSerialLine() { m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK); }
 
-SerialPort::~SerialPort() {
+PosixSerialLine::~PosixSerialLine() {
     Close();
     if (m_wakeFd >= 0) ::close(m_wakeFd);
 }
 
-bool SerialPort::IsSupportedBaudrate(uint32_t baudrate) { return SpeedOf(baudrate) != B0; }
+bool IsSupportedBaudrate(uint32_t baudrate) { return SpeedOf(baudrate) != B0; }
 
-SerialPort::Problem SerialPort::ProblemOf(int error) {
+std::unique_ptr<SerialLine> MakeSystemSerialLine() { return std::make_unique<PosixSerialLine>(); }
+
+SerialLine::Problem PosixSerialLine::ProblemOf(int error) const {
     switch (error) {
     case ENOENT:
     case ENODEV:
@@ -68,7 +70,7 @@ SerialPort::Problem SerialPort::ProblemOf(int error) {
     }
 }
 
-int SerialPort::Open(const std::string& path) {
+int PosixSerialLine::Open(const std::string& path) {
     if (IsOpen()) return EISCONN;
     // O_NONBLOCK: a port without CLOCAL yet must not block the open waiting for carrier.
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
@@ -96,7 +98,7 @@ int SerialPort::Open(const std::string& path) {
     return 0;
 }
 
-int SerialPort::ReadSettings() {
+int PosixSerialLine::ReadSettings() {
     int fd = m_fd.load();
     if (fd < 0) return EBADF;
     if (::tcgetattr(fd, &m_settings) != 0) return errno;
@@ -105,7 +107,7 @@ int SerialPort::ReadSettings() {
     return 0;
 }
 
-int SerialPort::ApplySettings(uint32_t baudrate) {
+int PosixSerialLine::ApplySettings(uint32_t baudrate) {
     int fd = m_fd.load();
     if (fd < 0) return EBADF;
     speed_t speed = SpeedOf(baudrate);
@@ -126,19 +128,19 @@ int SerialPort::ApplySettings(uint32_t baudrate) {
     return 0;
 }
 
-int SerialPort::Purge() {
+int PosixSerialLine::Purge() {
     int fd = m_fd.load();
     if (fd < 0) return EBADF;
     return ::tcflush(fd, TCIOFLUSH) == 0 ? 0 : errno;
 }
 
-int SerialPort::PurgeInput() {
+int PosixSerialLine::PurgeInput() {
     int fd = m_fd.load();
     if (fd < 0) return EBADF;
     return ::tcflush(fd, TCIFLUSH) == 0 ? 0 : errno;
 }
 
-int SerialPort::Close() {
+int PosixSerialLine::Close() {
     int fd = m_fd.exchange(-1);
     if (fd < 0) return 0;
     if (m_restore) {
@@ -157,21 +159,21 @@ int SerialPort::Close() {
     return 0;
 }
 
-void SerialPort::WakeReader() {
+void PosixSerialLine::WakeReader() {
     if (m_wakeFd < 0) return;
     uint64_t one = 1;
     ssize_t ignored = ::write(m_wakeFd, &one, sizeof one);
     (void)ignored;
 }
 
-void SerialPort::DiscardWake() {
+void PosixSerialLine::DiscardWake() {
     if (m_wakeFd < 0) return;
     uint64_t count = 0;
     ssize_t ignored = ::read(m_wakeFd, &count, sizeof count);  // non-blocking: nothing pending is fine
     (void)ignored;
 }
 
-int SerialPort::Read(void* buffer, size_t capacity, size_t* received, int timeoutMs, int settleMs) {
+int PosixSerialLine::Read(void* buffer, size_t capacity, size_t* received, int timeoutMs, int settleMs) {
     size_t got = 0;
     if (received) *received = 0;
     int fd = m_fd.load();
@@ -221,7 +223,7 @@ int SerialPort::Read(void* buffer, size_t capacity, size_t* received, int timeou
     return got > 0 ? 0 : result;
 }
 
-int SerialPort::Write(const void* data, size_t length, size_t* written) {
+int PosixSerialLine::Write(const void* data, size_t length, size_t* written) {
     size_t done = 0;
     if (written) *written = 0;
     int fd = m_fd.load();
