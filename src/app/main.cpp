@@ -10,7 +10,7 @@
 #include "app/cli/info_command.h"
 #include "app/cli/list_ports_command.h"
 #include "app/cli/message_queue.h"
-#include "app/cli/signal_watch.h"
+#include "platform/stop_signals.h"
 #include "app/cli/verify_command.h"
 #include "log/log.h"
 #include "log/log_overrides.h"
@@ -24,7 +24,7 @@ namespace {
 // inherits the blocked signals), then the shared start-up, then the task.
 int RunPortTask(const CliArguments& args) {
     MessageQueue queue;
-    SignalWatch signals;
+    platform::StopSignalWatch signals;
     if (!signals.Install(&queue)) {
         std::fprintf(stderr, "vexlor: cannot watch SIGINT, SIGTERM and SIGHUP.\n");
         return kExitFailed;

@@ -20,4 +20,7 @@ std::optional<Holder> FindHolder(const std::string& path);
 // /run/lock) of a process that still runs, as minicom, picocom and cu leave one.
 std::optional<Holder> FindLockHolder(const std::string& path);
 
+// True when this user may open path for reading and writing (a look that does not open it).
+bool MayReadAndWrite(const std::string& path);
+
 }  // namespace platform

@@ -1,10 +1,11 @@
 #include "platform/registry.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <filesystem>
+#include <memory>
+#include <system_error>
 #include <unordered_map>
 
 namespace platform {
@@ -174,11 +175,13 @@ void ParseKeyLine(std::string_view line, bool& machineKey, std::string_view& pat
 // Settings files are a few lines; anything larger than this is not one and is refused whole.
 constexpr int64_t kMaxSettingsFileBytes = 16 * 1024 * 1024;
 
-// True when path names something, or may: only ENOENT and ENOTDIR say for sure that it does not.
+// True when path names something, or may: only "no such file" and "not a folder" say for sure
+// that it does not.
 bool MayExist(const std::string& path) {
-    struct stat st {};
     if (path.empty()) return false;
-    return ::stat(path.c_str(), &st) == 0 || (errno != ENOENT && errno != ENOTDIR);
+    std::error_code error;
+    (void)std::filesystem::status(path, error);
+    return !error || (error != std::errc::no_such_file_or_directory && error != std::errc::not_a_directory);
 }
 
 std::string Env(const char* name) {
@@ -207,47 +210,48 @@ std::string Registry::SettingsPath() {
     return MayExist(system) ? system : std::string();
 }
 
-Registry Registry::Load() {
-    std::string path = SettingsPath();
-    return path.empty() ? Registry() : LoadFile(path);
-}
-
 Registry Registry::LoadFile(const std::string& path) { return LoadFile(path, nullptr); }
 
 Registry Registry::LoadFile(const std::string& path, int* error) {
     int ignored = 0;
     int& failure = error ? *error : ignored;
     failure = 0;
-    // O_NONBLOCK: a FIFO put in the file's place must not hang the open.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        failure = errno;
+    // Looked at before it is opened: a FIFO put in the file's place must not hang the open.
+    std::error_code statusError;
+    const std::filesystem::file_status status = std::filesystem::status(path, statusError);
+    if (statusError) {
+        failure = statusError.value();
+        return Registry();
+    }
+    if (std::filesystem::is_directory(status)) {
+        failure = EISDIR;
+        return Registry();
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        failure = EINVAL;
+        return Registry();
+    }
+    errno = 0;
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+    if (!file) {
+        failure = errno ? errno : EACCES;
         return Registry();
     }
     std::string text;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        failure = errno;
-    } else if (S_ISDIR(st.st_mode)) {
-        failure = EISDIR;
-    } else if (!S_ISREG(st.st_mode)) {
-        failure = EINVAL;
-    } else if (st.st_size > kMaxSettingsFileBytes) {
-        failure = EFBIG;
-    } else {
-        text.resize(static_cast<size_t>(st.st_size));
-        size_t done = 0;
-        while (done < text.size()) {
-            ssize_t n = ::read(fd, text.data() + done, text.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) failure = errno;
-            if (n <= 0) break;  // a file that shrank meanwhile: parse what was read
-            done += static_cast<size_t>(n);
+    char buffer[64 * 1024];
+    size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
+        if (static_cast<int64_t>(text.size() + got) > kMaxSettingsFileBytes) {
+            failure = EFBIG;
+            return Registry();
         }
-        text.resize(done);
+        text.append(buffer, got);
     }
-    ::close(fd);
-    return failure == 0 ? Parse(text) : Registry();
+    if (std::ferror(file.get())) {
+        failure = errno ? errno : EIO;
+        return Registry();
+    }
+    return Parse(text);
 }
 
 Registry::SettingsCheck Registry::CheckSettingsFile() {
@@ -309,6 +313,22 @@ Registry Registry::Parse(std::string_view text) {
         }
     }
     return registry;
+}
+
+void Registry::Add(std::string_view keyPath, const std::string& valueName, const RegistryValue& value) {
+    keyPath = NormalizeKeyPath(keyPath);
+    Key* key = const_cast<Key*>(FindKey(keyPath));
+    if (!key) {
+        m_keys.push_back(Key{std::string(keyPath), {}});
+        key = &m_keys.back();
+    }
+    for (auto& [name, existing] : key->values) {
+        if (EqualsNoCase(name, valueName)) {
+            existing = value;
+            return;
+        }
+    }
+    key->values.emplace_back(valueName, value);
 }
 
 const Registry::Key* Registry::FindKey(std::string_view keyPath) const {

@@ -29,7 +29,9 @@ public:
     // cannot even be looked at (stat fails other than with ENOENT or ENOTDIR, e.g. EACCES) ends
     // the search there: the file may well exist, and another one must not silently stand in.
     static std::string SettingsPath();
-    // Reads the settings file in use; no file gives an empty registry (every key missing).
+    // The settings in use: on Linux the settings file (none gives an empty registry, every key
+    // missing); on Windows the machine's own registry, its keys SOFTWARE\Vexlor and
+    // HARDWARE\DEVICEMAP\SERIALCOMM.
     static Registry Load();
     // Reads one file; an unreadable file gives an empty registry, and so does anything that is
     // not a regular file or is larger than 16 MiB (no settings file is that large).
@@ -55,6 +57,10 @@ public:
     // NUL bytes (or NUL units) are skipped; an unpaired surrogate reads as U+FFFD and a last odd
     // byte is dropped. Any input is safe and parsed in linear time.
     static Registry Parse(std::string_view text);
+
+    // Sets a value of a machine key (creating the key): how a snapshot of the system's own
+    // registry is built where there is one.
+    void Add(std::string_view keyPath, const std::string& valueName, const RegistryValue& value);
 
     bool HasKey(std::string_view keyPath) const;
     std::optional<RegistryValue> Read(std::string_view keyPath, std::string_view valueName) const;

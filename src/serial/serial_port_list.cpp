@@ -5,11 +5,11 @@
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <tuple>
 
 #include "platform/registry.h"
+#include "platform/serial_devices.h"
 
 namespace {
 
@@ -56,34 +56,11 @@ std::string TtyClassDir(const SerialCommSources& sources) {
     return "/sys/class/tty";
 }
 
-// A ttyS line with no UART behind it reports type 0 (the 8250 driver registers every slot).
-bool HasNoUart(const std::filesystem::path& ttyDir) {
-    std::ifstream type(ttyDir / "type");
-    int value = -1;
-    if (!(type >> value)) return false;
-    return value == 0;
-}
-
-std::vector<std::string> ListTtyDevices(const std::string& classDir) {
-    std::vector<std::string> names;
-    std::error_code error;
-    std::filesystem::directory_iterator it(classDir, error);
-    if (error) return names;
-    for (const auto& entry : it) {
-        std::string name = entry.path().filename().string();
-        std::error_code linkError;
-        if (!std::filesystem::exists(entry.path() / "device" / "driver", linkError)) continue;
-        if (name.rfind("ttyS", 0) == 0 && SplitKindIndex(name).first == "ttyS" && HasNoUart(entry.path())) continue;
-        names.push_back(name);
-    }
-    return names;
-}
-
 std::vector<SerialCommValue> ReadFileEntries(const SerialCommSources& sources) {
-    std::string path = sources.settingsFile.empty() ? platform::Registry::SettingsPath() : sources.settingsFile;
     std::vector<SerialCommValue> entries;
-    if (path.empty()) return entries;
-    platform::Registry registry = platform::Registry::LoadFile(path);
+    // The settings in use (on Windows the machine's own registry), unless a file is named.
+    const platform::Registry registry = sources.settingsFile.empty() ? platform::Registry::Load()
+                                                                      : platform::Registry::LoadFile(sources.settingsFile);
     for (const auto& [name, value] : registry.Values(kSerialCommKey)) {
         if (value.type != platform::RegistryValue::Type::String || name.empty() || value.text.empty()) continue;
         entries.push_back({name, value.text});
@@ -154,7 +131,7 @@ std::vector<SerialCommValue> SynthesiseSerialCommKey(const std::vector<SerialCom
 
 std::vector<SerialCommValue> ReadSerialCommKey(const SerialCommSources& sources) {
     std::string devDir = sources.devDir.empty() ? "/dev" : sources.devDir;
-    return SynthesiseSerialCommKey(ReadFileEntries(sources), ListTtyDevices(TtyClassDir(sources)), devDir);
+    return SynthesiseSerialCommKey(ReadFileEntries(sources), platform::ListSerialDevices(TtyClassDir(sources)), devDir);
 }
 
 bool IsExcludedSerialDevice(const std::string& valueName) {
@@ -196,7 +173,7 @@ std::string DevicePathOf(const char* device, const SerialCommSources& sources) {
     int32_t number = PortNumberOf(device);
     if (number < 0) return {};
     for (const SerialCommValue& value : ReadSerialCommKey(sources)) {
-        if (PortNumberOf(value.port.c_str()) == number) return value.device;
+        if (PortNumberOf(value.port.c_str()) == number) return platform::SerialOpenPath(value.device, value.port);
     }
     return {};
 }

@@ -68,8 +68,8 @@ int32_t PortNumberOf(const char* name);
 // infrared included), else 0. A device without a port number is never present.
 int32_t IsPortPresent(const char* device, const SerialCommSources& sources = {});
 
-// The device path for a channel device name such as COM7 or \\.\COM12 (found by port number);
-// empty when the port is not in the key.
+// What the serial line opens for a channel device name such as COM7 or \\.\COM12, found by port
+// number (platform::SerialOpenPath: the device path on Linux); empty when the port is not in the key.
 std::string DevicePathOf(const char* device, const SerialCommSources& sources = {});
 
 // The port numbers of ReadSerialCommList in ascending order, as the window's port combo lists them.

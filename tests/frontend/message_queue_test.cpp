@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "app/cli/message_queue.h"
-#include "app/cli/signal_watch.h"
+#include "platform/stop_signals.h"
 
 namespace {
 
@@ -31,12 +31,12 @@ TEST(MessageQueue, KeepsOrderAcrossThreadsAndTimesOut) {
 
 TEST(SignalWatch, TurnsSigtermIntoAMessage) {
     MessageQueue queue;
-    SignalWatch watch;
+    platform::StopSignalWatch watch;
     ASSERT_TRUE(watch.Install(&queue));
     ASSERT_EQ(::kill(::getpid(), SIGTERM), 0);
     MessageQueue::Message message;
     ASSERT_TRUE(queue.WaitFor(message, 3000ms));
-    EXPECT_EQ(message.message, SignalWatch::MESSAGE);
+    EXPECT_EQ(message.message, platform::StopSignalWatch::MESSAGE);
     EXPECT_EQ(message.wParam, static_cast<uintptr_t>(SIGTERM));
     EXPECT_EQ(watch.Received(), SIGTERM);
     watch.Stop();

@@ -74,7 +74,9 @@ TEST_P(LanguageLibraryTest, FormattedTextsCarryTheirArgument) {
         } else if (use.arg == lang::FormatArg::Texts2 || use.arg == lang::FormatArg::Texts3) {
             const std::string shown = FormatTexts(text, {"<first>", "<second>", "<third>"});
             EXPECT_LT(shown.find("<first>"), shown.find("<second>")) << shown;
-            if (use.arg == lang::FormatArg::Texts3) EXPECT_LT(shown.find("<second>"), shown.find("<third>")) << shown;
+            if (use.arg == lang::FormatArg::Texts3) {
+                EXPECT_LT(shown.find("<second>"), shown.find("<third>")) << shown;
+            }
             EXPECT_EQ(shown.find('%'), std::string::npos) << shown;
         } else if (use.arg == lang::FormatArg::Integer) {
             const std::string shown = FormatNumber(text, 73);

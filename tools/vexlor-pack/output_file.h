@@ -3,13 +3,14 @@
 #include <vector>
 
 #include "package/package_writer.h"
+#include "platform/replacing_file.h"
 
-// The package's destination: a temporary file beside the final path, renamed over it only when
-// everything was written, so a failure never leaves a partial file under the final name.
+// The package's destination: a temporary file beside the final path, put in its place only when
+// everything was written, so a failure never leaves a partial file under the final name. Writes
+// are gathered into large pieces.
 class OutputFile : public PackageSink {
 public:
     OutputFile() = default;
-    ~OutputFile() override;  // removes the temporary file unless committed
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
@@ -20,11 +21,9 @@ public:
 
 private:
     bool Flush();
-    void Discard();
 
-    std::string m_finalPath;
-    std::string m_tempPath;
-    int m_fd = -1;
+    platform::ReplacingFile m_file;
+    bool m_open = false;
     int m_writeError = 0;
     std::vector<uint8_t> m_buffer;
 };

@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <functional>
 #include <vector>
-#include <sys/stat.h>
+#include <filesystem>
+#include <system_error>
 
 #include "app/program_mark.h"
 #include "output_file.h"
@@ -19,12 +20,13 @@ namespace {
 
 // Opens a regular file for reading; false with error set otherwise.
 bool OpenInput(const std::string& path, const char* what, platform::ReadOnlyFile& file, std::string& error) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        error = std::string("cannot open the ") + what + " " + path + ": " + platform::SysErrorText(errno);
+    std::error_code statusError;
+    const std::filesystem::file_status status = std::filesystem::status(path, statusError);
+    if (statusError) {
+        error = std::string("cannot open the ") + what + " " + path + ": " + statusError.message();
         return false;
     }
-    if (!S_ISREG(st.st_mode)) {
+    if (!std::filesystem::is_regular_file(status)) {
         error = std::string("the ") + what + " " + path + " is not a regular file";
         return false;
     }

@@ -3,7 +3,7 @@
 #include <chrono>
 
 #include "app/cli/exit_status.h"
-#include "app/cli/signal_watch.h"
+#include "platform/stop_signals.h"
 #include "app/common/language_choice.h"
 #include "log/log.h"
 #include "log/log_overrides.h"
@@ -104,7 +104,7 @@ int CliSession::ClaimPorts() {
             told = true;
         }
         MessageQueue::Message message;
-        if (m_queue.WaitFor(message, kPortLookPause) && message.message == SignalWatch::MESSAGE) return kExitSignal;
+        if (m_queue.WaitFor(message, kPortLookPause) && message.message == platform::StopSignalWatch::MESSAGE) return kExitSignal;
     }
     for (PortClaim* claim : waiting) {
         claim->RefuseAsAbsent(m_args.waitSeconds

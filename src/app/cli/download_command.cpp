@@ -12,7 +12,7 @@
 #include "app/cli/port_rows_view.h"
 #include "app/cli/run_report.h"
 #include "app/cli/side_thread.h"
-#include "app/cli/signal_watch.h"
+#include "platform/stop_signals.h"
 #include "app/cli/single_run_view.h"
 #include "app/common/package_problem.h"
 #include "engine/dl_operator.h"
@@ -53,7 +53,7 @@ int32_t CheckPackage(CliSession& session, CDLParameter& parameters, RunView& vie
         if (!session.Queue().WaitFor(message, kPoll)) continue;
         if (message.message == kCheckFinished) break;
         if (message.message == WM_DL_PROGRESS) view.CheckProgress(static_cast<unsigned>(message.wParam));
-        if (message.message == SignalWatch::MESSAGE) interrupted = true;
+        if (message.message == platform::StopSignalWatch::MESSAGE) interrupted = true;
     }
     if (thread.joinable()) thread.join();
     parameters = checker.Parameters();

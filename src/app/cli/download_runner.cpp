@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "app/cli/exit_status.h"
-#include "app/cli/signal_watch.h"
+#include "platform/stop_signals.h"
 #include "engine/dl_status.h"
 #include "platform/program_path.h"
 
@@ -157,7 +157,7 @@ int Runner::Run(const CDLParameter& package) {
             m_view.Tick();
             continue;
         }
-        if (message.message == SignalWatch::MESSAGE) {
+        if (message.message == platform::StopSignalWatch::MESSAGE) {
             StopAll();
             interrupted = true;
             break;

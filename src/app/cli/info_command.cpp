@@ -7,7 +7,7 @@
 #include "app/cli/cli_session.h"
 #include "app/cli/exit_status.h"
 #include "app/cli/side_thread.h"
-#include "app/cli/signal_watch.h"
+#include "platform/stop_signals.h"
 #include "app/cli/status_text.h"
 #include "engine/dl_status.h"
 #include "engine/handset_info.h"
@@ -73,7 +73,7 @@ int RunInfoCommand(CliSession& session) {
     bool interrupted = false;
     MessageQueue::Message message;
     while (session.Queue().Wait(message) && message.message != kInfoFinished) {
-        if (message.message == SignalWatch::MESSAGE) {
+        if (message.message == platform::StopSignalWatch::MESSAGE) {
             interrupted = true;
             stop.store(1);  // the detection loops end at their next look
         }

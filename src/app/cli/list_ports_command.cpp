@@ -1,7 +1,6 @@
 #include "app/cli/list_ports_command.h"
 
 #include <string>
-#include <unistd.h>
 
 #include "app/cli/cli_arguments.h"
 #include "platform/file_holder.h"
@@ -14,7 +13,7 @@ std::string OrDash(const std::string& text) { return text.empty() ? "-" : text; 
 
 // Whether this user could use the port, without opening it (an opening can reset a device).
 std::string PortState(const std::string& device) {
-    if (access(device.c_str(), R_OK | W_OK) != 0) return "no access";
+    if (!platform::MayReadAndWrite(device)) return "no access";
     if (const auto holder = platform::FindLockHolder(device)) {
         return "in use by " + holder->name + " (PID " + std::to_string(holder->pid) + ")";
     }

@@ -36,6 +36,7 @@ void PortLinesView::Progress(const PortRun& run, unsigned percent) {
 void PortLinesView::Stopped(const PortRun& run) { Line(run, m_session.Text()(lang::IDS_STOPPED)); }
 
 void PortLinesView::Finish(const std::vector<std::unique_ptr<PortRun>>& runs) {
-    std::fputs(("\n" + SummaryTable(runs)).c_str(), m_session.Out());
+    std::fputc('\n', m_session.Out());
+    std::fputs(SummaryTable(runs).c_str(), m_session.Out());
     std::fflush(m_session.Out());
 }

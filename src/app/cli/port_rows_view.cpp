@@ -88,10 +88,18 @@ void PortRowsView::Redraw() {
     if (!m_runs || !m_dirty) return;
     std::string frame;
     // Back to the first row, then every row rewritten and cleared to its end: one write.
-    if (m_drawn) frame += "\x1b[" + std::to_string(m_runs->size()) + "A";
+    if (m_drawn) {
+        frame += "\x1b[";
+        frame += std::to_string(m_runs->size());
+        frame += 'A';
+    }
     // One column spare: a row that fills the last one makes some terminals wrap.
     const int columns = platform::TerminalColumns(m_session.Out());
-    for (const auto& run : *m_runs) frame += "\r" + FitColumns(Row(*run), columns > 1 ? columns - 1 : 0) + "\x1b[K\n";
+    for (const auto& run : *m_runs) {
+        frame += '\r';
+        frame += FitColumns(Row(*run), columns > 1 ? columns - 1 : 0);
+        frame += "\x1b[K\n";
+    }
     std::fwrite(frame.data(), 1, frame.size(), m_session.Out());
     std::fflush(m_session.Out());
     m_drawn = true;
@@ -106,6 +114,7 @@ void PortRowsView::Tick() {
 void PortRowsView::Finish(const std::vector<std::unique_ptr<PortRun>>& runs) {
     m_dirty = true;
     Redraw();
-    std::fputs(("\n" + SummaryTable(runs)).c_str(), m_session.Out());
+    std::fputc('\n', m_session.Out());
+    std::fputs(SummaryTable(runs).c_str(), m_session.Out());
     std::fflush(m_session.Out());
 }

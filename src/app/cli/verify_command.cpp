@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <string>
 #include <thread>
-#include <unistd.h>
 
 #include "app/cli/message_queue.h"
 #include "app/cli/progress_printer.h"
@@ -14,6 +13,7 @@
 #include "platform/program_path.h"
 #include "platform/read_only_file.h"
 #include "platform/sys_error.h"
+#include "platform/terminal.h"
 #include "platform/window_messages.h"
 
 namespace {
@@ -43,7 +43,7 @@ int RunVerifyCommand(std::FILE* out, std::FILE* err, bool quiet) {
     };
     std::thread checker = StartBeside(check);
 
-    ProgressPrinter progress(out, isatty(fileno(out)) == 1, "Checking the package");
+    ProgressPrinter progress(out, platform::IsTerminal(out), "Checking the package");
     MessageQueue::Message message;
     while (queue.Wait(message)) {
         if (message.message == WM_DL_PROGRESS && !quiet) progress.Show(message.wParam);

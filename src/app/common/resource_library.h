@@ -2,10 +2,11 @@
 #include <string>
 
 #include "lang/string_ids.h"
+#include "platform/text_library.h"
 
 // Holds the one language resource library chosen at start-up and hands out its texts by
-// string ID. The library is a shared module exporting lang::kLookupSymbol; dialog templates
-// and icons never come from it.
+// string ID (platform::TextLibrary: a shared module on Linux, a DLL on Windows); dialog
+// templates and icons never come from it.
 class CResourceLibrary {
 public:
     CResourceLibrary() = default;
@@ -21,11 +22,10 @@ public:
     // Unloads the library, if one is held.
     void Free();
 
-    bool IsLoaded() const { return m_hLibrary != nullptr; }
+    bool IsLoaded() const { return m_library.IsLoaded(); }
     const std::string& LoadError() const { return m_loadError; }
 
 private:
-    void* m_hLibrary = nullptr;
-    lang::LookupFunction m_lookup = nullptr;
+    platform::TextLibrary m_library;
     std::string m_loadError;
 };

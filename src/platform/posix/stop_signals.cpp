@@ -1,8 +1,10 @@
-#include "app/cli/signal_watch.h"
+#include "platform/stop_signals.h"
 
 #include <csignal>
 #include <ctime>
 #include <system_error>
+
+namespace platform {
 
 namespace {
 sigset_t WatchedSignals() {
@@ -15,9 +17,9 @@ sigset_t WatchedSignals() {
 }
 }  // namespace
 
-SignalWatch::~SignalWatch() { Stop(); }
+StopSignalWatch::~StopSignalWatch() { Stop(); }
 
-bool SignalWatch::Install(platform::NotifyTarget* target) {
+bool StopSignalWatch::Install(NotifyTarget* target) {
     const sigset_t set = WatchedSignals();
     if (pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0) return false;
     try {
@@ -27,7 +29,7 @@ bool SignalWatch::Install(platform::NotifyTarget* target) {
                 const int signal = sigtimedwait(&set, nullptr, &poll);
                 if (signal <= 0) continue;
                 m_received.store(signal);
-                platform::PostTo(target, MESSAGE, static_cast<uintptr_t>(signal));
+                PostTo(target, MESSAGE, static_cast<uintptr_t>(signal));
             }
         });
     } catch (const std::system_error&) {
@@ -36,7 +38,9 @@ bool SignalWatch::Install(platform::NotifyTarget* target) {
     return true;
 }
 
-void SignalWatch::Stop() {
+void StopSignalWatch::Stop() {
     m_stop.store(true);
     if (m_thread.joinable()) m_thread.join();
 }
+
+}  // namespace platform

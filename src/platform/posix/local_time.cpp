@@ -1,6 +1,5 @@
 #include "platform/local_time.h"
 
-#include <cstdio>
 #include <ctime>
 #include <sys/time.h>
 
@@ -21,14 +20,6 @@ LocalTime Now() {
     t.millisecond = static_cast<int>(ts.tv_nsec / 1000000);
     t.utcOffsetMinutes = static_cast<int>(parts.tm_gmtoff / 60);
     return t;
-}
-
-std::string IsoText(const LocalTime& t) {
-    const int offset = t.utcOffsetMinutes < 0 ? -t.utcOffsetMinutes : t.utcOffsetMinutes;
-    char text[40];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02d:%02d", t.year, t.month, t.day, t.hour,
-                  t.minute, t.second, t.millisecond, t.utcOffsetMinutes < 0 ? '-' : '+', offset / 60, offset % 60);
-    return text;
 }
 
 }  // namespace platform

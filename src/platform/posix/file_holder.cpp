@@ -127,4 +127,6 @@ std::optional<Holder> FindHolder(const std::string& path) {
     return Named(OpenFileHolder(st));
 }
 
+bool MayReadAndWrite(const std::string& path) { return access(path.c_str(), R_OK | W_OK) == 0; }
+
 }  // namespace platform
