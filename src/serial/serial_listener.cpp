@@ -200,8 +200,8 @@ uint32_t CSerialIO::ThreadProc() {
                 m_eMode = mode;
                 EPhoneMode none = PHONE_MODE_UNKNOWN;
                 m_eFirstMode.compare_exchange_strong(none, mode);
-                m_hModeDecided.Set();
                 if (!m_bDestroying.load()) OnEvent(FoundEvent(mode));
+                m_hModeDecided.Set();  // after the owner has heard of it, as it would by polling
             } else {
                 LogWritePort(LOG_ER, port, kThreadSource, "Can not determine phone mode by return buffer.");
                 probeOnly = true;
