@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/common/main_window_presenter.h"
 #include "app/window/data_check_dlg.h"
 #include "app/window/notify_event.h"
 #include "app/window/template_dialog.h"
@@ -22,10 +23,11 @@ class QTreeWidget;
 
 // The tool's working window: checks the embedded package when it opens, lists the serial
 // ports, starts and stops downloads and lists their status and progress, newest line on top.
-class CVexlorDlg : public CTemplateDialog {
+// What it shows and allows is decided by its CMainWindowPresenter; this class draws with Qt.
+class CVexlorDlg : public CTemplateDialog, private MainWindowView {
     Q_OBJECT
 public:
-    enum class ControlState { NoPort, Idle, Running };
+    using ControlState = CMainWindowPresenter::ControlState;
 
     // The window's result when the package check failed.
     static constexpr int RESULT_CHECK_FAILED = 3;
@@ -52,7 +54,7 @@ public:
     // The port numbers of the system's port list, in ascending order.
     std::vector<uint32_t> EnumerateSerialPorts() const;
 
-    ControlState State() const { return m_state; }
+    ControlState State() const { return m_presenter.State(); }
     CDataCheckDlg& DataCheckDialog() { return m_dataCheckDlg; }
     CDLOperator& Operator() { return m_operator; }
     // Where the download engine posts to this window.
@@ -86,24 +88,29 @@ private:
 
     int RunDataCheck();
     void RunPackageCheck();
-    void EnableControls(ControlState state);
-    void InsertTopLine(const QString& text);
-    std::string SelectedPortName() const;
     // The device behind the chosen port, as the combo's tooltip.
     void ShowPortDevice();
-    void SettleRefusedStart();
-    bool StopBeforeClosing();
+
+    // MainWindowView: drawing with Qt.
+    void SetTitle(const std::string& text) override;
+    void SetCaptions(const std::string& start, const std::string& stop, const std::string& backup,
+                     const std::string& restore) override;
+    void ClearLines() override;
+    void AppendLine(const std::string& text) override;
+    void InsertTopLine(const std::string& text) override;
+    void ShowPorts(const std::vector<PortItem>& ports) override;
+    void ShowNoPort(const std::string& text) override;
+    uint32_t SelectedPort() const override;
+    void EnableControls(const ControlStates& states) override;
+    bool AskYesNo(const std::string& text) override;
+    void Later(std::function<void()> work) override;
 
     const CResourceLibrary& m_library;
     CPrompter& m_prompter;
-    SerialCommSources m_portSources;
     QTreeWidget* m_statusList;
     CPortComboBox* m_portCombo;
     QAction* m_aboutAction = nullptr;
     QIcon m_icon;
-    int m_showStatus = 1;
-    ControlState m_state = ControlState::NoPort;
-    bool m_statusSinceStart = false;
     bool m_closing = false;
     std::atomic<int32_t> m_checkResult{0};  // the package check's result, set by its thread
 
@@ -114,4 +121,5 @@ private:
     COperatorMessages m_operatorMessages;
     std::thread m_checkThread;
     CDLOperator m_operator;
+    CMainWindowPresenter m_presenter;  // after the operator it drives
 };
