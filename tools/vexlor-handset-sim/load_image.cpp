@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
+#include <filesystem>
+#include <fstream>
 
 bool LoadImage::Write(uint32_t address, std::span<const uint8_t> data) {
     const uint64_t end = static_cast<uint64_t>(address) + data.size();
@@ -31,29 +30,23 @@ uint64_t LoadImage::HoleBytes() const {
 
 std::string LoadImage::SaveTo(const std::string& path) const {
     const std::string temp = path + ".part";
-    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return "cannot create " + temp + ": " + std::strerror(errno);
-    size_t done = 0;
-    while (done < m_bytes.size()) {
-        const ssize_t n = write(fd, m_bytes.data() + done, m_bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
+    std::error_code ignored;
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        if (!out) return "cannot create " + temp + ": " + std::strerror(errno);
+        out.write(reinterpret_cast<const char*>(m_bytes.data()), static_cast<std::streamsize>(m_bytes.size()));
+        out.close();
+        if (!out) {
             const std::string error = "cannot write " + temp + ": " + std::strerror(errno);
-            close(fd);
-            unlink(temp.c_str());
+            std::filesystem::remove(temp, ignored);
             return error;
         }
-        done += static_cast<size_t>(n);
     }
-    if (close(fd) != 0) {
-        const std::string error = "cannot write " + temp + ": " + std::strerror(errno);
-        unlink(temp.c_str());
-        return error;
-    }
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-        const std::string error = "cannot rename " + temp + " to " + path + ": " + std::strerror(errno);
-        unlink(temp.c_str());
-        return error;
+    std::error_code error;
+    std::filesystem::rename(temp, path, error);
+    if (error) {
+        std::filesystem::remove(temp, ignored);
+        return "cannot rename " + temp + " to " + path + ": " + error.message();
     }
     return {};
 }

@@ -1,0 +1,224 @@
+#include "in_process_line.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <thread>
+
+InProcessLine::InProcessLine(uint32_t pacedBaud) : m_pacedBaud(pacedBaud) {}
+
+InProcessLine::Clock::duration InProcessLine::LineTime(size_t bytes) const {
+    if (m_pacedBaud == 0) return Clock::duration::zero();
+    // 10 bits a byte: start, eight data bits, stop.
+    return std::chrono::duration_cast<Clock::duration>(
+        std::chrono::microseconds(static_cast<int64_t>(bytes) * 10 * 1000000 / m_pacedBaud));
+}
+
+void InProcessLine::DropArrivedLocked(Clock::time_point now) {
+    while (!m_chunks.empty() && m_chunks.front().due <= now) m_chunks.pop_front();
+}
+
+void InProcessLine::DropPendingLocked(Clock::time_point now) {
+    m_chunks.erase(std::find_if(m_chunks.begin(), m_chunks.end(), [&](const Chunk& c) { return c.due > now; }),
+                   m_chunks.end());
+}
+
+void InProcessLine::QueueLocked(std::vector<uint8_t> bytes, int pauseMs, Clock::time_point start) {
+    if (bytes.empty()) return;
+    // Never ahead of what was sent before: the far end sends in order, however it pauses.
+    Clock::time_point due = std::max(start, m_lastDue) + std::chrono::milliseconds(std::max(pauseMs, 0));
+    if (m_pacedBaud != 0) {
+        due = std::max(due, m_lineFree) + LineTime(bytes.size());
+        m_lineFree = due;
+    }
+    m_lastDue = due;
+    m_chunks.push_back(Chunk{due, std::move(bytes)});
+}
+
+int InProcessLine::Open(const std::string&) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_open) return EBUSY;
+    if (m_unplugged) return ENOENT;
+    DropArrivedLocked(Clock::now());  // they came while nobody listened
+    m_open = true;
+    ++m_opens;
+    return 0;
+}
+
+int InProcessLine::ReadSettings() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_open ? 0 : EBADF;
+}
+
+int InProcessLine::ApplySettings(uint32_t baudrate) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_open) return EBADF;
+    if (baudrate == 0) return EINVAL;
+    m_rate = baudrate;
+    m_rates.push_back(baudrate);
+    return 0;
+}
+
+int InProcessLine::PurgeInput() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_open) return EBADF;
+    DropArrivedLocked(Clock::now());
+    return 0;
+}
+
+int InProcessLine::Close() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_open) return 0;
+    m_open = false;
+    DropArrivedLocked(Clock::now());
+    m_changed.notify_all();
+    return 0;
+}
+
+bool InProcessLine::IsOpen() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_open;
+}
+
+int InProcessLine::Read(void* buffer, size_t capacity, size_t* received, int timeoutMs, int settleMs) {
+    if (received) *received = 0;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (!m_open) return EBADF;
+    if (capacity == 0 || !buffer) return 0;
+    auto* out = static_cast<uint8_t*>(buffer);
+    Clock::time_point now = Clock::now();
+    const Clock::time_point deadline = now + std::chrono::milliseconds(std::max(timeoutMs, 0));
+    Clock::time_point settled = Clock::time_point::max();
+    size_t got = 0;
+    int result = 0;
+    for (;;) {
+        if (m_wake) {
+            m_wake = false;
+            break;
+        }
+        if (!m_open) {
+            if (got == 0) result = EBADF;  // closed under a waiting read
+            break;
+        }
+        const size_t before = got;
+        while (got < capacity && !m_chunks.empty() && m_chunks.front().due <= now) {
+            Chunk& chunk = m_chunks.front();
+            const size_t n = std::min(capacity - got, chunk.bytes.size() - chunk.taken);
+            std::memcpy(out + got, chunk.bytes.data() + chunk.taken, n);
+            got += n;
+            chunk.taken += n;
+            if (chunk.taken == chunk.bytes.size()) m_chunks.pop_front();
+        }
+        if (got > before) settled = now + std::chrono::milliseconds(std::max(settleMs, 0));
+        if (got == capacity) break;
+        if (m_unplugged) {
+            // Bytes that came first are handed over; the error shows on the next read.
+            if (got == 0) result = EIO;
+            break;
+        }
+        const Clock::time_point until = got > 0 ? std::min(deadline, settled) : deadline;
+        if (now >= until) break;
+        const Clock::time_point wakeAt = m_chunks.empty() ? until : std::min(until, m_chunks.front().due);
+        m_changed.wait_until(lock, wakeAt);
+        now = Clock::now();
+    }
+    if (received) *received = got;
+    return result;
+}
+
+int InProcessLine::Write(const void* data, size_t length, size_t* written) {
+    if (written) *written = 0;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (!m_open) return EBADF;
+    if (m_unplugged) return EIO;
+    if (length == 0) return 0;
+    if (!data) return EINVAL;
+    const auto* in = static_cast<const uint8_t*>(data);
+    const std::span<const uint8_t> bytes(in, length);
+    m_writes.emplace_back(bytes.begin(), bytes.end());
+
+    Clock::time_point arrival = Clock::now();
+    if (m_pacedBaud != 0) {
+        // Half duplex, as the program's pacer: the answer starts once the request is through.
+        arrival = std::max(arrival, m_lineFree) + LineTime(length);
+        m_lineFree = arrival;
+    }
+    std::vector<Answer> answers;
+    if (Hear(bytes, m_rate, answers)) {
+        for (Answer& answer : answers) QueueLocked(std::move(answer.bytes), answer.pauseMs, arrival);
+    } else {
+        m_unplugged = true;
+        DropPendingLocked(Clock::now());
+    }
+    m_changed.notify_all();
+    lock.unlock();
+    if (written) *written = length;
+    if (m_pacedBaud != 0) std::this_thread::sleep_until(arrival);
+    return 0;
+}
+
+void InProcessLine::WakeReader() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_wake = true;
+    m_changed.notify_all();
+}
+
+void InProcessLine::DiscardWake() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_wake = false;
+}
+
+platform::SerialLine::Problem InProcessLine::ProblemOf(int error) const {
+    switch (error) {
+    case ENOENT: return Problem::kAbsent;
+    case EBUSY: return Problem::kInUse;
+    default: return Problem::kOther;
+    }
+}
+
+void InProcessLine::Send(std::span<const uint8_t> bytes, int pauseMs) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_unplugged) return;
+    QueueLocked(std::vector<uint8_t>(bytes.begin(), bytes.end()), pauseMs, Clock::now());
+    m_changed.notify_all();
+}
+
+void InProcessLine::Unplug() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_unplugged = true;
+    // What is still on its way never comes; what has arrived stays readable.
+    DropPendingLocked(Clock::now());
+    m_changed.notify_all();
+}
+
+bool InProcessLine::Unplugged() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_unplugged;
+}
+
+void InProcessLine::Restart(uint32_t pacedBaud) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    DropPendingLocked(Clock::now());
+    m_unplugged = false;
+    m_lastDue = {};
+    m_lineFree = {};
+    m_pacedBaud = pacedBaud;
+}
+
+std::vector<uint32_t> InProcessLine::RatesSet() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_rates;
+}
+
+int InProcessLine::OpenCount() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_opens;
+}
+
+int InProcessLine::CountWritesHolding(std::span<const uint8_t> bytes) const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (bytes.empty()) return 0;
+    return static_cast<int>(std::count_if(m_writes.begin(), m_writes.end(), [&](const std::vector<uint8_t>& w) {
+        return std::search(w.begin(), w.end(), bytes.begin(), bytes.end()) != w.end();
+    }));
+}

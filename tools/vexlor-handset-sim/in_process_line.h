@@ -1,0 +1,109 @@
+#pragma once
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/serial_line.h"
+
+// A serial line whose far end plays in the same process: what the tool writes is handed to
+// Hear, which answers at once; the answers reach Read after the pauses the far end asks for,
+// so nobody's thread ever sleeps on the far end's behalf. Portable C++ (no terminal, no
+// descriptors): the protocol tests run the same on every system the tool is built for.
+//
+// It behaves as a port: errors when closed, bytes that arrive while it is closed are lost,
+// PurgeInput drops what has arrived and not been read; a time-out, settle window and wake-up as
+// SerialLine describes. A far end that has gone (Unplug) fails reads and writes with EIO and
+// openings with ENOENT, as a vanished device does. Every error number it gives means the same
+// on Linux and on Windows (<cerrno>: ENOENT 2, EIO 5, EBADF 9, EBUSY 16, EINVAL 22).
+//
+// Threads: as SerialLine says; besides, Send, Unplug and the inspection calls may come from any
+// thread at any time.
+class InProcessLine : public platform::SerialLine {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // pacedBaud: bytes take 10 bits each at this rate in both directions (0: no line time).
+    explicit InProcessLine(uint32_t pacedBaud = 0);
+    ~InProcessLine() override = default;
+    InProcessLine(const InProcessLine&) = delete;
+    InProcessLine& operator=(const InProcessLine&) = delete;
+
+    // The device text is not used: whatever the port map gives opens this line.
+    int Open(const std::string& device) override;
+    int ReadSettings() override;
+    // Any rate but 0 (EINVAL); the far end is told the rate of every write.
+    int ApplySettings(uint32_t baudrate) override;
+    int PurgeInput() override;
+    int Close() override;
+    bool IsOpen() const override;
+    int Read(void* buffer, size_t capacity, size_t* received, int timeoutMs = kReadTimeoutMs,
+             int settleMs = 0) override;
+    // Takes every byte at once; with a paced line the writer is held while its bytes cross it.
+    int Write(const void* data, size_t length, size_t* written) override;
+    void SetWriteStallLimit(int) override {}  // the far end never stops taking bytes
+    void WakeReader() override;
+    void DiscardWake() override;
+    // ENOENT: absent; EBUSY: in use; anything else: other.
+    Problem ProblemOf(int error) const override;
+
+    // The far end sends bytes unasked: they arrive pauseMs after whatever it sent before.
+    void Send(std::span<const uint8_t> bytes, int pauseMs = 0);
+    // The device goes away: what has arrived can still be read, nothing more comes.
+    void Unplug();
+    bool Unplugged() const;
+
+    // What the tool did, for tests: the rate of every ApplySettings, how often it opened the
+    // line, and how many of its writes held bytes (anywhere within one write).
+    std::vector<uint32_t> RatesSet() const;
+    int OpenCount() const;
+    int CountWritesHolding(std::span<const uint8_t> bytes) const;
+
+protected:
+    struct Answer {
+        std::vector<uint8_t> bytes;
+        int pauseMs = 0;  // after the bytes before it (or after the write they answer)
+    };
+    // The far end hears one write, taken at rate; appends its answers. False when it drops the
+    // line: the answers are not sent and the line is unplugged. Called with the line's lock held,
+    // one write at a time, never after Unplug.
+    virtual bool Hear(std::span<const uint8_t> bytes, uint32_t rate, std::vector<Answer>& answers) = 0;
+
+    // Another far end takes the line (plugged in again if it was gone), at a new pace: whatever
+    // the old one had still on its way never arrives.
+    void Restart(uint32_t pacedBaud);
+
+private:
+    struct Chunk {
+        Clock::time_point due;
+        std::vector<uint8_t> bytes;
+        size_t taken = 0;
+    };
+
+    // Queues bytes after pauseMs from the later of start and the last queued chunk.
+    void QueueLocked(std::vector<uint8_t> bytes, int pauseMs, Clock::time_point start);
+    // Drops the chunks that have arrived by now (nobody read them).
+    void DropArrivedLocked(Clock::time_point now);
+    // Drops the chunks still on their way.
+    void DropPendingLocked(Clock::time_point now);
+    Clock::duration LineTime(size_t bytes) const;
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;  // bytes queued, wake-up, unplugged or closed
+    std::deque<Chunk> m_chunks;          // in arrival order
+    Clock::time_point m_lastDue{};
+    Clock::time_point m_lineFree{};      // a paced line is busy until then
+    uint32_t m_pacedBaud;
+    bool m_open = false;
+    bool m_wake = false;
+    bool m_unplugged = false;
+    uint32_t m_rate = 0;
+    int m_opens = 0;
+    std::vector<uint32_t> m_rates;
+    std::vector<std::vector<uint8_t>> m_writes;
+};
