@@ -1,10 +1,10 @@
 #include "download_rig.h"
 
-#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
+
+#include "packed_load.h"
 
 DownloadRig::DownloadRig() {
     m_settingsPath = m_folder.File("settings.reg");
@@ -51,14 +51,7 @@ bool DownloadRig::ImageOfMatchesLoad(const std::string& port, std::string* why) 
 }
 
 bool DownloadRig::PackLoad(uint32_t size, const std::string& program, const std::string& version) {
-    m_load.resize(size);
-    uint64_t state = 0x9E3779B97F4A7C15ull ^ size;
-    for (auto& byte : m_load) {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        byte = static_cast<uint8_t>(state >> 24);
-    }
+    m_load = TestLoad(size);
     const std::string loadPath = m_folder.File("load.bin");
     WriteWholeFile(loadPath, std::string(m_load.begin(), m_load.end()));
     m_packedPath = m_folder.File("vexlor-packed");
@@ -98,18 +91,7 @@ bool DownloadRig::ImageMatchesLoad(std::string* why) const { return ImageFileMat
 
 bool DownloadRig::ImageFileMatchesLoad(const std::string& path, std::string* why) const {
     const std::string image = ReadWholeFile(path);
-    auto fail = [&](const std::string& text) {
-        if (why) *why = text;
-        return false;
-    };
-    if (image.size() < m_load.size()) {
-        return fail("image has " + std::to_string(image.size()) + " bytes, load " + std::to_string(m_load.size()));
-    }
-    if (image.size() > std::max<size_t>(m_load.size(), 512)) return fail("image longer than the load");
-    for (size_t i = 0; i < m_load.size(); ++i) {
-        if (static_cast<uint8_t>(image[i]) != m_load[i]) return fail("first difference at byte " + std::to_string(i));
-    }
-    return true;
+    return ImageMatchesLoad(std::vector<uint8_t>(image.begin(), image.end()), m_load, why);
 }
 
 std::vector<std::string> DownloadRig::ChildEnvironment(const std::string& timeScale) const {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <vector>
 
@@ -28,6 +29,15 @@ std::string SettingsFileText(const TestSettings& settings) {
     text += "[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\n";
     for (const auto& [device, port] : settings.ports) text += Quoted(device) + "=" + Quoted(port) + "\n";
     return text;
+}
+
+bool UseSettings(const std::string& path, const TestSettings& settings) {
+    if (!WriteWholeFile(path, SettingsFileText(settings))) return false;
+#ifdef _WIN32
+    return _putenv_s("VEXLOR_REGISTRY", path.c_str()) == 0;
+#else
+    return setenv("VEXLOR_REGISTRY", path.c_str(), 1) == 0;
+#endif
 }
 
 std::string ReadLogFolder(const std::string& folder) {

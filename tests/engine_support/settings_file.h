@@ -13,6 +13,10 @@ struct TestSettings {
 // The .reg text of settings.
 std::string SettingsFileText(const TestSettings& settings);
 
+// Writes settings to path and makes it the settings file this process reads from now on
+// ($VEXLOR_REGISTRY). False when the file cannot be written.
+bool UseSettings(const std::string& path, const TestSettings& settings);
+
 // The text of every log file (*.log) in folder, in name order.
 std::string ReadLogFolder(const std::string& folder);
 

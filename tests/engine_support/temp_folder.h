@@ -1,8 +1,9 @@
 #pragma once
 #include <string>
 
-// A fresh folder under /tmp, removed with everything in it when the object goes. Paths stay
-// short: the log's file name (prefix included) must fit in 100 characters.
+// A fresh folder in the system's temporary folder, removed with everything in it when the
+// object goes. Paths stay short: the log's file name (prefix included) must fit in 100
+// characters.
 class TempFolder {
 public:
     TempFolder();

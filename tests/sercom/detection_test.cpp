@@ -6,7 +6,7 @@
 namespace {
 
 TEST_F(SerComTest, DiagFoundAtOnce) {
-    StartHandset(PtyHandset::Answer::Diag);
+    StartHandset(ScriptedHandset::Answer::Diag);
     OpenAndDetect(PHONE_MODE_DIAG);
     EXPECT_EQ(link->IsDIAGConnected(), SERCOM_OK);
     const std::string log = LogText();
@@ -15,7 +15,7 @@ TEST_F(SerComTest, DiagFoundAtOnce) {
 }
 
 TEST_F(SerComTest, DlModeCannotGoBackToDiagButCountsAsDl) {
-    StartHandset(PtyHandset::Answer::Dl);
+    StartHandset(ScriptedHandset::Answer::Dl);
     OpenAndDetect(PHONE_MODE_DL);
     EXPECT_EQ(link->IsDIAGConnected(), SERCOM_ERR_DL_NOT_DIAG);
     EXPECT_EQ(link->IsDLConnected(), SERCOM_OK);
@@ -25,7 +25,7 @@ TEST_F(SerComTest, DlModeCannotGoBackToDiagButCountsAsDl) {
 }
 
 TEST_F(SerComTest, SilentHandsetEndsDetectionAfterThirtyTries) {
-    StartHandset(PtyHandset::Answer::Silent);
+    StartHandset(ScriptedHandset::Answer::Silent);
     ASSERT_EQ(link->OpenComport("Target download", kPort), SERCOM_OK);
     EXPECT_EQ(link->IsDIAGConnected(), SERCOM_ERR_NO_MODE);
     const std::string log = LogText();
@@ -37,7 +37,7 @@ TEST_F(SerComTest, SilentHandsetEndsDetectionAfterThirtyTries) {
 }
 
 TEST_F(SerComTest, StopRequestEndsDetectionEarly) {
-    StartHandset(PtyHandset::Answer::Silent);
+    StartHandset(ScriptedHandset::Answer::Silent);
     std::atomic<int32_t> stop{0};
     link->SetStopRequest(&stop);
     ASSERT_EQ(link->OpenComport("Target download", kPort), SERCOM_OK);

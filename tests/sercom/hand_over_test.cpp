@@ -9,12 +9,12 @@ namespace {
 const Bytes kNop = {0x06};
 
 std::vector<Reply> AnswerNops(const Bytes& request) {
-    if (request == kNop) return {{PtyHandset::DlFrame({0x02}), 0}};
+    if (request == kNop) return {{ScriptedHandset::DlFrame({0x02}), 0}};
     return {};
 }
 
 TEST_F(SerComTest, StreamingRightAfterAnAnswerNeverSeesTheTakenFrameWithASlowListener) {
-    StartHandset(PtyHandset::Answer::Dl);
+    StartHandset(ScriptedHandset::Answer::Dl);
     handset->SetHandler(AnswerNops);
     OpenAndDetect(PHONE_MODE_DL);
     // The listener lingers after each hand-over, as on a loaded machine.
@@ -38,7 +38,7 @@ TEST_F(SerComTest, StreamingRightAfterAnAnswerNeverSeesTheTakenFrameWithASlowLis
 }
 
 TEST_F(SerComTest, ReadReturnPacketWithNothingReadyReturnsAtOnce) {
-    StartHandset(PtyHandset::Answer::Dl);
+    StartHandset(ScriptedHandset::Answer::Dl);
     handset->SetHandler(AnswerNops);
     OpenAndDetect(PHONE_MODE_DL);
     uint8_t response[10] = {};
@@ -52,12 +52,12 @@ TEST_F(SerComTest, ReadReturnPacketWithNothingReadyReturnsAtOnce) {
 }
 
 TEST_F(SerComTest, UnaskedFrameWithTwoPendingIsTakenThenTimesOutAndClearsTheCount) {
-    StartHandset(PtyHandset::Answer::Dl);
+    StartHandset(ScriptedHandset::Answer::Dl);
     handset->SetHandler(AnswerNops);
     OpenAndDetect(PHONE_MODE_DL);
     uint8_t response[10] = {};
     ASSERT_EQ(link->DLTxRx(kNop.data(), 1, response, sizeof response, 10000), 1);
-    handset->Send(PtyHandset::DlFrame({0x70, 0x00, 0x00}));
+    handset->Send(ScriptedHandset::DlFrame({0x70, 0x00, 0x00}));
     ASSERT_TRUE(WaitFor([&] { return link->ResponseLength() == 3; }, 2000));
     EXPECT_EQ(link->PendingResponses(), 2);
 
@@ -71,10 +71,10 @@ TEST_F(SerComTest, UnaskedFrameWithTwoPendingIsTakenThenTimesOutAndClearsTheCoun
 }
 
 TEST_F(SerComTest, OversizedAnswerIsDroppedAndTheListenerGoesOn) {
-    StartHandset(PtyHandset::Answer::Dl);
+    StartHandset(ScriptedHandset::Answer::Dl);
     const Bytes kInit = {0x70, 0x00};
     handset->SetHandler([=](const Bytes& request) -> std::vector<Reply> {
-        if (request == kInit) return {{PtyHandset::DlFrame({0x70, 0x00, 0x00, 0x00}), 0}};
+        if (request == kInit) return {{ScriptedHandset::DlFrame({0x70, 0x00, 0x00, 0x00}), 0}};
         return AnswerNops(request);
     });
     OpenAndDetect(PHONE_MODE_DL);
@@ -87,10 +87,10 @@ TEST_F(SerComTest, OversizedAnswerIsDroppedAndTheListenerGoesOn) {
 }
 
 TEST_F(SerComTest, OversizedUnaskedFrameInReadReturnPacketIsDroppedAndTheListenerGoesOn) {
-    StartHandset(PtyHandset::Answer::Dl);
+    StartHandset(ScriptedHandset::Answer::Dl);
     handset->SetHandler(AnswerNops);
     OpenAndDetect(PHONE_MODE_DL);
-    handset->Send(PtyHandset::DlFrame(Bytes(40, 0x33)));
+    handset->Send(ScriptedHandset::DlFrame(Bytes(40, 0x33)));
     ASSERT_TRUE(WaitFor([&] { return link->ResponseLength() == 40; }, 2000));
     uint8_t small[16];
     EXPECT_EQ(link->ReadReturnPacket(small, sizeof small), SERCOM_ERR_TIMEOUT);
@@ -101,14 +101,14 @@ TEST_F(SerComTest, OversizedUnaskedFrameInReadReturnPacketIsDroppedAndTheListene
 }
 
 TEST_F(SerComTest, ClosingWhileAFrameIsInHandOverEndsTheListenerAndForgetsTheFrame) {
-    StartHandset(PtyHandset::Answer::Diag);
+    StartHandset(ScriptedHandset::Answer::Diag);
     const Bytes kStatus = {0x0C};
     handset->SetHandler([=](const Bytes& request) -> std::vector<Reply> {
-        if (request == kStatus) return {{PtyHandset::DiagFrame({0x0C, 0x42}), 0}};
+        if (request == kStatus) return {{ScriptedHandset::DiagFrame({0x0C, 0x42}), 0}};
         return {};
     });
     OpenAndDetect(PHONE_MODE_DIAG);
-    handset->Send(PtyHandset::DiagFrame({0x99, 0x98, 0x97}));
+    handset->Send(ScriptedHandset::DiagFrame({0x99, 0x98, 0x97}));
     ASSERT_TRUE(WaitFor([&] { return link->ResponseLength() == 3; }, 2000));
 
     const auto start = std::chrono::steady_clock::now();
@@ -126,9 +126,9 @@ TEST_F(SerComTest, ClosingWhileAFrameIsInHandOverEndsTheListenerAndForgetsTheFra
 }
 
 TEST_F(SerComTest, DestroyingWhileAFrameIsInHandOverEndsTheListener) {
-    StartHandset(PtyHandset::Answer::Diag);
+    StartHandset(ScriptedHandset::Answer::Diag);
     OpenAndDetect(PHONE_MODE_DIAG);
-    handset->Send(PtyHandset::DiagFrame({0x99, 0x98}));
+    handset->Send(ScriptedHandset::DiagFrame({0x99, 0x98}));
     ASSERT_TRUE(WaitFor([&] { return link->ResponseLength() == 2; }, 2000));
     const auto start = std::chrono::steady_clock::now();
     link.reset();

@@ -2,18 +2,18 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <thread>
 
 #include "link/ser_com_library.h"
 #include "log/log.h"
-#include "pty_handset.h"
+#include "scripted_handset.h"
 #include "settings_file.h"
 #include "temp_folder.h"
 
-// A transaction layer on COM7, a scripted handset behind it, and a level-5 log to look into.
+// A transaction layer on COM7, a scripted handset behind it on an in-process line, and a level-5
+// log to look into.
 class SerComTest : public ::testing::Test {
 protected:
     static constexpr const char* kPort = "COM7";
@@ -21,21 +21,23 @@ protected:
     void TearDown() override {
         if (link) link->CloseCOMPort();
         link.reset();
-        handset.reset();
+        handset = nullptr;
         LogClose();
     }
 
-    void StartHandset(PtyHandset::Answer answer) {
+    // The line goes to the transaction layer; handset stays valid while link lives.
+    void StartHandset(ScriptedHandset::Answer answer) {
         link.reset();
+        handset = nullptr;
         LogClose();
-        handset = std::make_unique<PtyHandset>(answer);
+        auto line = std::make_unique<ScriptedHandset>(answer);
         TestSettings settings;
         settings.logPrefix = folder.File("log-");
-        settings.ports[handset->SlavePath()] = kPort;
-        ASSERT_TRUE(WriteWholeFile(folder.File("settings.reg"), SettingsFileText(settings)));
-        setenv("VEXLOR_REGISTRY", folder.File("settings.reg").c_str(), 1);
+        settings.ports["scripted-handset"] = kPort;  // the line opens whatever the map names
+        ASSERT_TRUE(UseSettings(folder.File("settings.reg"), settings));
         ASSERT_EQ(LogOpen("SOFTWARE\\Vexlor"), 1);
-        link = std::make_unique<CSerCOMLibrary>();
+        handset = line.get();
+        link = std::make_unique<CSerCOMLibrary>(std::move(line));
     }
 
     // Opens the port and waits for the listener to recognise the handset's mode.
@@ -60,9 +62,9 @@ protected:
     std::string LogText() const { return ReadLogFolder(folder.Path()); }
 
     TempFolder folder;
-    std::unique_ptr<PtyHandset> handset;
+    ScriptedHandset* handset = nullptr;  // owned by link
     std::unique_ptr<CSerCOMLibrary> link;
 };
 
 using Bytes = std::vector<uint8_t>;
-using Reply = PtyHandset::Reply;
+using Reply = ScriptedHandset::Reply;

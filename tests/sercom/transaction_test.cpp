@@ -8,9 +8,9 @@ const Bytes kVersionQuery = {0x4B, 0x00, 0x01, 0x00};
 const Bytes kNop = {0x06};
 
 TEST_F(SerComTest, DiagCommandIsFramedWithoutLeadAndAnswerCopiedWithZeroFill) {
-    StartHandset(PtyHandset::Answer::Diag);
+    StartHandset(ScriptedHandset::Answer::Diag);
     handset->SetHandler([](const Bytes& request) -> std::vector<Reply> {
-        if (request == kVersionQuery) return {{PtyHandset::DiagFrame({0x4B, 0x7E, 0x7D}), 0}};
+        if (request == kVersionQuery) return {{ScriptedHandset::DiagFrame({0x4B, 0x7E, 0x7D}), 0}};
         return {};
     });
     OpenAndDetect(PHONE_MODE_DIAG);
@@ -27,9 +27,9 @@ TEST_F(SerComTest, DiagCommandIsFramedWithoutLeadAndAnswerCopiedWithZeroFill) {
 }
 
 TEST_F(SerComTest, DlCommandIsFramedBetweenFlags) {
-    StartHandset(PtyHandset::Answer::Dl);
+    StartHandset(ScriptedHandset::Answer::Dl);
     handset->SetHandler([](const Bytes& request) -> std::vector<Reply> {
-        if (request == kNop) return {{PtyHandset::DlFrame({0x02}), 0}};
+        if (request == kNop) return {{ScriptedHandset::DlFrame({0x02}), 0}};
         return {};
     });
     OpenAndDetect(PHONE_MODE_DL);
@@ -40,13 +40,13 @@ TEST_F(SerComTest, DlCommandIsFramedBetweenFlags) {
 }
 
 TEST_F(SerComTest, WrongModeSendsNothing) {
-    StartHandset(PtyHandset::Answer::Dl);
+    StartHandset(ScriptedHandset::Answer::Dl);
     OpenAndDetect(PHONE_MODE_DL);
     uint8_t response[91] = {};
     EXPECT_EQ(link->DIAGTxRx(kVersionQuery.data(), 4, response, sizeof response, 10000), SERCOM_ERR_WRONG_MODE);
     link->CloseCOMPort();
 
-    StartHandset(PtyHandset::Answer::Diag);
+    StartHandset(ScriptedHandset::Answer::Diag);
     OpenAndDetect(PHONE_MODE_DIAG);
     EXPECT_EQ(link->DLTxRx(kNop.data(), 1, response, sizeof response, 10000), SERCOM_ERR_WRONG_MODE);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -54,8 +54,8 @@ TEST_F(SerComTest, WrongModeSendsNothing) {
 }
 
 TEST_F(SerComTest, ResponseSplitOverTwoNotificationsIsOneFrame) {
-    StartHandset(PtyHandset::Answer::Diag);
-    const Bytes frame = PtyHandset::DiagFrame({0x4B, 1, 2, 3, 4, 5, 6, 7, 8, 9});
+    StartHandset(ScriptedHandset::Answer::Diag);
+    const Bytes frame = ScriptedHandset::DiagFrame({0x4B, 1, 2, 3, 4, 5, 6, 7, 8, 9});
     handset->SetHandler([=](const Bytes&) -> std::vector<Reply> {
         return {{Bytes(frame.begin(), frame.begin() + 5), 0}, {Bytes(frame.begin() + 5, frame.end()), 150}};
     });
@@ -67,11 +67,11 @@ TEST_F(SerComTest, ResponseSplitOverTwoNotificationsIsOneFrame) {
 }
 
 TEST_F(SerComTest, SecondFrameOfABatchWaitsForTheFirstToBeTakenThenGoesToTheNextCaller) {
-    StartHandset(PtyHandset::Answer::Diag);
+    StartHandset(ScriptedHandset::Answer::Diag);
     handset->SetHandler([](const Bytes& request) -> std::vector<Reply> {
         if (request != kVersionQuery) return {};
-        Bytes both = PtyHandset::DiagFrame({0x11, 0x01});
-        const Bytes second = PtyHandset::DiagFrame({0x22, 0x02, 0x03});
+        Bytes both = ScriptedHandset::DiagFrame({0x11, 0x01});
+        const Bytes second = ScriptedHandset::DiagFrame({0x22, 0x02, 0x03});
         both.insert(both.end(), second.begin(), second.end());
         return {{both, 0}};
     });
@@ -91,9 +91,9 @@ TEST_F(SerComTest, SecondFrameOfABatchWaitsForTheFirstToBeTakenThenGoesToTheNext
 }
 
 TEST_F(SerComTest, LateResponseTimesOutThenIsHandedToTheNextCaller) {
-    StartHandset(PtyHandset::Answer::Diag);
+    StartHandset(ScriptedHandset::Answer::Diag);
     handset->SetHandler([](const Bytes& request) -> std::vector<Reply> {
-        if (request == kVersionQuery) return {{PtyHandset::DiagFrame({0x4B, 0x55}), 400}};
+        if (request == kVersionQuery) return {{ScriptedHandset::DiagFrame({0x4B, 0x55}), 400}};
         return {};
     });
     OpenAndDetect(PHONE_MODE_DIAG);
@@ -107,13 +107,13 @@ TEST_F(SerComTest, LateResponseTimesOutThenIsHandedToTheNextCaller) {
 }
 
 TEST_F(SerComTest, BadFrameIsLoggedAndDroppedAndTheNextAnswerStillArrives) {
-    StartHandset(PtyHandset::Answer::Diag);
+    StartHandset(ScriptedHandset::Answer::Diag);
     handset->SetHandler([](const Bytes& request) -> std::vector<Reply> {
-        if (request == kVersionQuery) return {{PtyHandset::DiagFrame({0x4B, 0x01}), 0}};
+        if (request == kVersionQuery) return {{ScriptedHandset::DiagFrame({0x4B, 0x01}), 0}};
         return {};
     });
     OpenAndDetect(PHONE_MODE_DIAG);
-    Bytes corrupt = PtyHandset::DiagFrame({0x4B, 0x02});
+    Bytes corrupt = ScriptedHandset::DiagFrame({0x4B, 0x02});
     corrupt[1] ^= 0x01;
     handset->Send(corrupt);
     ASSERT_TRUE(WaitFor([&] { return CountOccurrences(LogText(), "Packet check fails with error code -3") == 1; }, 2000));
@@ -123,7 +123,7 @@ TEST_F(SerComTest, BadFrameIsLoggedAndDroppedAndTheNextAnswerStillArrives) {
 }
 
 TEST_F(SerComTest, OpenWithoutLabelOrPortTouchesNothing) {
-    StartHandset(PtyHandset::Answer::Diag);
+    StartHandset(ScriptedHandset::Answer::Diag);
     EXPECT_EQ(link->OpenComport(nullptr, kPort), SERCOM_ERR_PARAM);
     EXPECT_EQ(link->OpenComport("Target download", nullptr), SERCOM_ERR_PARAM);
     EXPECT_FALSE(link->IsListenerRunning());
@@ -131,7 +131,7 @@ TEST_F(SerComTest, OpenWithoutLabelOrPortTouchesNothing) {
 }
 
 TEST_F(SerComTest, OpenOnAnOpenChannelFails) {
-    StartHandset(PtyHandset::Answer::Diag);
+    StartHandset(ScriptedHandset::Answer::Diag);
     OpenAndDetect(PHONE_MODE_DIAG);
     EXPECT_EQ(link->OpenComport("Target download", kPort), SERCOM_ERR_OPEN);
 }
