@@ -1,7 +1,8 @@
+// The channel's mode switches against the handset model on an in-process line.
 #include <chrono>
 #include <string>
 
-#include "channel_fixture.h"
+#include "model_channel_fixture.h"
 #include "platform/sleep.h"
 
 namespace {
@@ -10,15 +11,15 @@ constexpr const char* kOfflineCommandHex = "29 01 00 31 40 7E";
 constexpr const char* kStatusRequestHex = "0C 14 3A 7E";
 constexpr const char* kChangeModeHex = "3A A1 6E 7E";
 
-using ModeSwitchTest = ChannelTest;
+using ModeSwitchTest = ModelChannelTest;
 
 TEST_F(ModeSwitchTest, DsToDiagRestartsTheListenerWhichFindsDiag) {
-    auto sim = StartSim({"--mode", "ds"});
-    TestChannel channel;
+    ModelLine& sim = StartSim({"--mode", "ds"});
+    TestChannel& channel = Channel();
     OpenAndDetect(channel, EVENT_DS_FOUND);
-    EXPECT_EQ(channel.ChangeDS2DIAG(), 1) << sim->TraceText();
+    EXPECT_EQ(channel.ChangeDS2DIAG(), 1) << sim.NotesText();
     EXPECT_EQ(channel.Mode(), PHONE_MODE_DIAG);
-    EXPECT_EQ(sim->CountTraced("rx", "61 74 24 71 63 64 6D 67 0D"), 1);  // at$qcdmg\r
+    EXPECT_EQ(Heard(sim, "61 74 24 71 63 64 6D 67 0D"), 1);  // at$qcdmg\r
     EXPECT_EQ(channel.EventCount(EVENT_LISTENER_ENDED), 1);
     EXPECT_EQ(channel.EventCount(EVENT_DIAG_FOUND), 1);
     EXPECT_EQ(channel.Close(), 0);
@@ -26,8 +27,8 @@ TEST_F(ModeSwitchTest, DsToDiagRestartsTheListenerWhichFindsDiag) {
 
 TEST_F(ModeSwitchTest, DsToDiagFailsWhenTheListenerFindsAnotherMode) {
     // A DL handset ignores "at$qcdmg" and is found in DL again: that is a failure.
-    auto sim = StartSim({"--mode", "dl"});
-    TestChannel channel;
+    StartSim({"--mode", "dl"});
+    TestChannel& channel = Channel();
     OpenAndDetect(channel, EVENT_DL_FOUND);
     EXPECT_EQ(channel.ChangeDS2DIAG(), 0);
     EXPECT_EQ(channel.Mode(), PHONE_MODE_DL);
@@ -35,20 +36,20 @@ TEST_F(ModeSwitchTest, DsToDiagFailsWhenTheListenerFindsAnotherMode) {
 }
 
 TEST_F(ModeSwitchTest, DiagToDlGoesOfflineSwitchesAndFindsDl) {
-    auto sim = StartSim({"--mode", "diag", "--offline-after", "2"});
-    TestChannel channel;
+    ModelLine& sim = StartSim({"--mode", "diag", "--offline-after", "2"});
+    TestChannel& channel = Channel();
     OpenAndDetect(channel, EVENT_DIAG_FOUND);
     EXPECT_EQ(channel.ChangeDIAG2DL(), 1);
     EXPECT_EQ(channel.Mode(), PHONE_MODE_DL);
     EXPECT_EQ(channel.m_bBlockWrites.load(), 0);
     EXPECT_EQ(channel.m_bHoldEvents.load(), 0);
-    EXPECT_EQ(sim->CountTraced("rx", "1F FF 00 5E F6 7E"), 1);
-    EXPECT_EQ(sim->CountTraced("rx", "60 00 12 6A 7E"), 1);
-    EXPECT_EQ(sim->CountTraced("rx", "73 00 00 00 00 00 00 00 DA 81 7E"), 1);
-    EXPECT_EQ(sim->CountTraced("rx", "00 78 F0 7E"), 1);
-    EXPECT_EQ(sim->CountTraced("rx", kOfflineCommandHex), 1);
-    EXPECT_EQ(sim->CountTraced("rx", kStatusRequestHex), 1 + 3);  // first look, 2 online polls, 1 offline
-    EXPECT_EQ(sim->CountTraced("rx", kChangeModeHex), 1);
+    EXPECT_EQ(Heard(sim, "1F FF 00 5E F6 7E"), 1);
+    EXPECT_EQ(Heard(sim, "60 00 12 6A 7E"), 1);
+    EXPECT_EQ(Heard(sim, "73 00 00 00 00 00 00 00 DA 81 7E"), 1);
+    EXPECT_EQ(Heard(sim, "00 78 F0 7E"), 1);
+    EXPECT_EQ(Heard(sim, kOfflineCommandHex), 1);
+    EXPECT_EQ(Heard(sim, kStatusRequestHex), 1 + 3);  // first look, 2 online polls, 1 offline
+    EXPECT_EQ(Heard(sim, kChangeModeHex), 1);
     EXPECT_EQ(channel.EventCount(EVENT_DL_FOUND), 1);
     // The held replies of the switch never reached the owner as data events.
     EXPECT_EQ(channel.EventCount(EVENT_DATA), 0);
@@ -56,8 +57,8 @@ TEST_F(ModeSwitchTest, DiagToDlGoesOfflineSwitchesAndFindsDl) {
 }
 
 TEST_F(ModeSwitchTest, DsToDlRunsBothSwitches) {
-    auto sim = StartSim({"--mode", "ds"});
-    TestChannel channel;
+    StartSim({"--mode", "ds"});
+    TestChannel& channel = Channel();
     OpenAndDetect(channel, EVENT_DS_FOUND);
     EXPECT_EQ(channel.ChangeDS2DL(), 1);
     EXPECT_EQ(channel.Mode(), PHONE_MODE_DL);
@@ -65,15 +66,15 @@ TEST_F(ModeSwitchTest, DsToDlRunsBothSwitches) {
 }
 
 TEST_F(ModeSwitchTest, CorvaneSkipsTheOfflineStepAndPausesWithThePortClosed) {
-    auto sim = StartSim({"--mode", "diag", "--platform", "CORVANE1", "--no-status-reply"});
-    TestChannel channel;
+    ModelLine& sim = StartSim({"--mode", "diag", "--platform", "CORVANE1", "--no-status-reply"});
+    TestChannel& channel = Channel();
     OpenAndDetect(channel, EVENT_DIAG_FOUND);
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(channel.ChangeDIAG2DL(), 1);
     auto elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(channel.Mode(), PHONE_MODE_DL);
-    EXPECT_EQ(sim->CountTraced("rx", kOfflineCommandHex), 0);
-    EXPECT_EQ(sim->CountTraced("rx", kStatusRequestHex), 1);
+    EXPECT_EQ(Heard(sim, kOfflineCommandHex), 0);
+    EXPECT_EQ(Heard(sim, kStatusRequestHex), 1);
     // The 10 s pause (scaled) after the change mode command happened.
     EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), platform::ScaledMs(10000));
     EXPECT_EQ(channel.Close(), 0);
@@ -86,8 +87,8 @@ TEST_F(ModeSwitchTest, GetMobileModeReadsThePlatformText) {
     };
     for (Case c : {Case{"CORVANE1", PLATFORM_CORVANE}, Case{"marlet", PLATFORM_MARLET},
                    Case{"MSM5105", PLATFORM_MSM5105}, Case{"QSC60", PLATFORM_OTHER}}) {
-        auto sim = StartSim({"--mode", "diag", "--platform", c.text});
-        TestChannel channel;
+        StartSim({"--mode", "diag", "--platform", c.text});
+        TestChannel& channel = Channel();
         OpenAndDetect(channel, EVENT_DIAG_FOUND);
         EXPECT_EQ(channel.GetMobileMode(), c.platform) << c.text;
         EXPECT_EQ(channel.Close(), 0);
@@ -96,8 +97,8 @@ TEST_F(ModeSwitchTest, GetMobileModeReadsThePlatformText) {
 
 TEST_F(ModeSwitchTest, GetMobileModeWithoutAVersionReplyIsOther) {
     // A handset in DL mode has no version reply.
-    auto sim = StartSim({"--mode", "dl"});
-    TestChannel channel;
+    StartSim({"--mode", "dl"});
+    TestChannel& channel = Channel();
     OpenAndDetect(channel, EVENT_DL_FOUND);
     EXPECT_EQ(channel.GetMobileMode(), PLATFORM_OTHER);
     EXPECT_EQ(channel.Close(), 0);
@@ -111,18 +112,18 @@ struct OfflineCase {
     friend void PrintTo(const OfflineCase& c, std::ostream* os) { *os << c.name; }
 };
 
-class OfflineTest : public ChannelTest, public ::testing::WithParamInterface<OfflineCase> {};
+class OfflineTest : public ModelChannelTest, public ::testing::WithParamInterface<OfflineCase> {};
 
 TEST_P(OfflineTest, PollsTheStatusUntilOfflineOrTheBudgetEnds) {
     std::vector<std::string> options = {"--mode", "diag"};
     options.insert(options.end(), GetParam().options.begin(), GetParam().options.end());
-    auto sim = StartSim(options);
-    TestChannel channel;
+    ModelLine& sim = StartSim(options);
+    TestChannel& channel = Channel();
     OpenAndDetect(channel, EVENT_DIAG_FOUND);
     channel.m_bHoldEvents = 1;
     EXPECT_EQ(channel.ChangeToOffline(), GetParam().result);
-    EXPECT_EQ(sim->CountTraced("rx", kStatusRequestHex), GetParam().statusRequests);
-    EXPECT_EQ(sim->CountTraced("rx", kOfflineCommandHex), GetParam().statusRequests > 1 ? 1 : 0);
+    EXPECT_EQ(Heard(sim, kStatusRequestHex), GetParam().statusRequests);
+    EXPECT_EQ(Heard(sim, kOfflineCommandHex), GetParam().statusRequests > 1 ? 1 : 0);
     EXPECT_EQ(channel.Close(), 0);
 }
 
@@ -145,11 +146,10 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<OfflineCase>& info) { return info.param.name; });
 
 TEST_F(ModeSwitchTest, SwitchesFailWithoutHangingWhenTheHandsetIsSilent) {
-    auto sim = StartSim({"--mode", "diag"});
-    TestChannel channel;
+    ModelLine& sim = StartSim({"--mode", "diag"});
+    TestChannel& channel = Channel();
     OpenAndDetect(channel, EVENT_DIAG_FOUND);
-    sim.reset();  // the handset goes away with its terminal
-    RegisterOnly("/dev/nonexistent-vexlor-tty", "COM9");
+    sim.Unplug();  // the handset goes away
     EXPECT_EQ(channel.ChangeToOffline(), 0);
     EXPECT_EQ(channel.GetMobileMode(), PLATFORM_OTHER);
     EXPECT_EQ(channel.ChangeDIAG2DL(), 0);

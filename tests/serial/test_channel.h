@@ -1,6 +1,7 @@
 #pragma once
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -9,6 +10,8 @@
 // A channel owner for tests: records every event and can hold the listener inside OnEvent.
 class TestChannel : public CSerialIO {
 public:
+    explicit TestChannel(std::unique_ptr<platform::SerialLine> line = platform::MakeSystemSerialLine())
+        : CSerialIO(std::move(line)) {}
     ~TestChannel() override { DestroyChannel(); }
 
     void OnEvent(EChannelEvent event) override {
