@@ -1,5 +1,6 @@
-// Whole downloads through CDLOperator in this process, against the handset simulator: start
-// modes, load sizes, every failure the handset can show, and Stop at each stage.
+// Whole downloads through CDLOperator in this process, against the handset model on an
+// in-process line: start modes, load sizes, every failure the handset can show, and Stop at
+// each stage.
 #include "operator_rig.h"
 
 #include "engine/dl_errors.h"
@@ -22,7 +23,7 @@ TEST_F(OperatorDownloadTest, DiagStartTwoBlocksArrivesWhole) {
     EXPECT_EQ(CountOccurrences(log, "CDLOperator::DownloadFunc\tStart writing block start at 20200, block size 1."), 1);
     EXPECT_EQ(CountOccurrences(log, "DIAG to DL change completed."), 1);
     EXPECT_EQ(CountOccurrences(log, "CDLOperator::DownloadFunc\tStart target download process"), 1);
-    EXPECT_FALSE(op.Link().IsPortOpen());
+    EXPECT_FALSE(op->Link().IsPortOpen());
     ExpectImageIsLoad();
 }
 
@@ -43,7 +44,7 @@ TEST_F(OperatorDownloadTest, DlStartIsRefusedAsNotDiag) {
     EXPECT_EQ(CountOccurrences(log, "Mobile current mode is DL, can not change to DIAG."), 1);
     EXPECT_EQ(CountOccurrences(log, "CDLOperator::DownloadFunc\tCOM port is not in DIAG mode."), 1);
     EXPECT_TRUE(WaitWorkerEnded(5000));
-    EXPECT_FALSE(op.Link().IsPortOpen());
+    EXPECT_FALSE(op->Link().IsPortOpen());
 }
 
 // --- Load sizes ----------------------------------------------------------------------------
@@ -84,7 +85,7 @@ TEST_F(OperatorDownloadTest, AccRefusalOfTheStart) {
     EXPECT_EQ(CountOccurrences(log, "Return response error code is 70 - 1002."), 1);
     EXPECT_EQ(CountOccurrences(log, "Download initialization failed with error code F0010105."), 1);
     EXPECT_EQ(CountOccurrences(log, "ACC failed with error code F0010105."), 1);
-    EXPECT_FALSE(op.Link().IsPortOpen());
+    EXPECT_FALSE(op->Link().IsPortOpen());
 }
 
 TEST_F(OperatorDownloadTest, OtherRefusalOfTheStart) {
@@ -103,7 +104,7 @@ TEST_F(OperatorDownloadTest, BadStatusOnABlock) {
     EXPECT_EQ(CountOccurrences(log, "CDLOperator::WriteBlockPacket\tReturn response error code is 70 - 1."), 1);
     EXPECT_EQ(CountOccurrences(log, "write packet failed with error code F0010101."), 1);
     EXPECT_EQ(CountOccurrences(log, "Start writing block"), 2);
-    EXPECT_FALSE(op.Link().IsPortOpen());
+    EXPECT_FALSE(op->Link().IsPortOpen());
 }
 
 TEST_F(OperatorDownloadTest, BadAnswerToTheCheckAfterABlock) {
@@ -168,7 +169,7 @@ TEST_F(OperatorDownloadTest, SilentHandsetIsAPortFailure) {
     EXPECT_EQ(CountOccurrences(log, "Can not determine phone mode, so wait a moment."), 30);
     EXPECT_EQ(CountOccurrences(log, "CDLOperator::DownloadFunc\tCOM port is not in DIAG mode."), 1);
     EXPECT_TRUE(WaitWorkerEnded(5000));
-    EXPECT_FALSE(op.Link().IsListenerRunning());
+    EXPECT_FALSE(op->Link().IsListenerRunning());
 }
 
 TEST_F(OperatorDownloadTest, DisconnectInTheMiddleFailsInBoundedTime) {
@@ -179,7 +180,7 @@ TEST_F(OperatorDownloadTest, DisconnectInTheMiddleFailsInBoundedTime) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
     EXPECT_EQ(CountInLog("write packet failed with error code"), 1);
     EXPECT_TRUE(WaitWorkerEnded(5000));
-    EXPECT_FALSE(op.Link().IsListenerRunning());
+    EXPECT_FALSE(op->Link().IsListenerRunning());
 }
 
 // --- Stop ----------------------------------------------------------------------------------
@@ -199,52 +200,52 @@ private:
 
 TEST_F(OperatorDownloadTest, StopBeforeThePortOpens) {
     Prepare(0x1000, {});
-    StopOnStart stopper(op);
-    op.SetNotifyTarget(&stopper);
-    op.Start();
+    StopOnStart stopper(*op);
+    op->SetNotifyTarget(&stopper);
+    op->Start();
     ASSERT_TRUE(WaitWorkerEnded(5000));
-    op.Stop();
+    op->Stop();
     EXPECT_EQ(stopper.Statuses(), (Statuses{STATUS_STARTED}));
     const std::string log = Log();
     EXPECT_EQ(CountOccurrences(log, "CDLOperator::DownloadFunc\tUse call to stop download thread."), 1);
     EXPECT_EQ(CountOccurrences(log, "Start listener."), 0);
-    EXPECT_FALSE(op.Link().IsPortOpen());
+    EXPECT_FALSE(op->Link().IsPortOpen());
 }
 
 TEST_F(OperatorDownloadTest, StopDuringDetection) {
     Prepare(0x1000, {"--silent"});
-    op.Start();
+    op->Start();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (CountInLog("Can not determine phone mode, so wait a moment.") < 3 &&
            std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     const auto start = std::chrono::steady_clock::now();
-    op.Stop();
+    op->Stop();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
-    EXPECT_FALSE(op.IsRunning());
+    EXPECT_FALSE(op->IsRunning());
     EXPECT_EQ(target.Statuses(), (Statuses{STATUS_STARTED}));
     EXPECT_LT(CountInLog("Can not determine phone mode, so wait a moment."), 30);
     EXPECT_EQ(CountInLog("Use call to stop download thread."), 1);
-    EXPECT_FALSE(op.Link().IsPortOpen());
-    EXPECT_FALSE(op.Link().IsListenerRunning());
+    EXPECT_FALSE(op->Link().IsPortOpen());
+    EXPECT_FALSE(op->Link().IsListenerRunning());
 }
 
 TEST_F(OperatorDownloadTest, StopDuringTheBlocks) {
     Prepare(4 * 1024 * 1024, {"--throttle", "4000000"});
-    op.Start();
+    op->Start();
     ASSERT_TRUE(target.WaitForStatus([](uint32_t s) { return s == STATUS_DIAG_READY; }, 20000));
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (CountInLog("Start writing block") < 2 && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    op.Stop();
-    EXPECT_FALSE(op.IsRunning());
+    op->Stop();
+    EXPECT_FALSE(op->IsRunning());
     EXPECT_EQ(target.Statuses(), (Statuses{STATUS_STARTED, STATUS_DIAG_READY}));
     EXPECT_EQ(CountInLog("Use call to stop download thread."), 1);
     EXPECT_EQ(CountInLog("FinalDownload"), 0);
-    EXPECT_FALSE(op.Link().IsPortOpen());
-    EXPECT_FALSE(op.Link().IsListenerRunning());
+    EXPECT_FALSE(op->Link().IsPortOpen());
+    EXPECT_FALSE(op->Link().IsListenerRunning());
     // Nothing comes after the stop.
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(target.Statuses().size(), 2u);

@@ -1,8 +1,6 @@
 #include "operator_rig.h"
 
-#include <cstdio>
-
-#include "app/program_mark.h"
+#include "packed_load.h"
 
 void RecordingTarget::Post(uint32_t message, uintptr_t value) {
     {
@@ -49,30 +47,40 @@ bool RecordingTarget::WaitForStatus(bool (*predicate)(uint32_t), int limitMs) {
 }
 
 void OperatorDownloadTest::TearDown() {
-    if (op.IsRunning()) op.Stop();
-    rig.StopSimulator();
+    if (op && op->IsRunning()) op->Stop();
     LogClose();
 }
 
+SimOptions OperatorDownloadTest::SimOptionsOf(const std::vector<std::string>& args) {
+    SimOptions options;
+    EXPECT_EQ(ParseSimOptions(args, options), "");
+    return options;
+}
+
 void OperatorDownloadTest::Prepare(uint32_t loadSize, const std::vector<std::string>& simOptions) {
-    const std::string program = rig.Folder().File("program");
-    // A stand-in image: vexlor-pack takes it for the program by its mark.
-    ASSERT_TRUE(WriteWholeFile(program, std::string(8192, '\x5A') + ProgramMark()));
-    ASSERT_TRUE(rig.PackLoad(loadSize, program));
-    ASSERT_TRUE(rig.StartSimulator(simOptions)) << rig.SimulatorErrors();
-    setenv("VEXLOR_REGISTRY", rig.SettingsPath().c_str(), 1);
+    load = TestLoad(loadSize);
+    const std::string packed = folder.File("vexlor-packed");
+    ASSERT_EQ(PackLoadIntoProgram(folder.Path(), load, kLoadVersion, packed), "");
+    TestSettings settings;
+    settings.logPrefix = folder.File("log-");
+    settings.ports["handset-model"] = kPort;  // the line opens whatever the map names
+    ASSERT_TRUE(UseSettings(folder.File("settings.reg"), settings));
     ASSERT_EQ(LogOpen("SOFTWARE\\Vexlor"), 1);
-    ASSERT_TRUE(file.Open(rig.PackedPath()));
-    op.SetNotifyTarget(&target);
-    ASSERT_EQ(op.SetLoad(&file), 1);
-    ASSERT_EQ(op.Parameters().GetLoadSize(), loadSize);
-    op.SetProgramFile(&file);
-    op.SetComPort(DownloadRig::kPort);
+
+    auto line = std::make_unique<ModelLine>(SimOptionsOf(simOptions));
+    handset = line.get();
+    op = std::make_unique<CDLOperator>(std::move(line));
+    ASSERT_TRUE(file.Open(packed));
+    op->SetNotifyTarget(&target);
+    ASSERT_EQ(op->SetLoad(&file), 1);
+    ASSERT_EQ(op->Parameters().GetLoadSize(), loadSize);
+    op->SetProgramFile(&file);
+    op->SetComPort(kPort);
     target.Clear();
 }
 
 uint32_t OperatorDownloadTest::RunToEnd(int limitMs) {
-    op.Start();
+    op->Start();
     if (!target.WaitForStatus(IsFinalStatus, limitMs)) return 0;
     const auto statuses = target.Statuses();
     return statuses.empty() ? 0 : statuses.back();
@@ -80,7 +88,7 @@ uint32_t OperatorDownloadTest::RunToEnd(int limitMs) {
 
 bool OperatorDownloadTest::WaitWorkerEnded(int limitMs) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-    while (op.IsRunning()) {
+    while (op->IsRunning()) {
         if (std::chrono::steady_clock::now() > end) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
@@ -88,9 +96,9 @@ bool OperatorDownloadTest::WaitWorkerEnded(int limitMs) {
 }
 
 void OperatorDownloadTest::ExpectImageIsLoad() {
-    ASSERT_EQ(rig.StopSimulator(), 0);
+    ASSERT_FALSE(handset->Unplugged()) << handset->NotesText();  // the handset never dropped the line
     std::string why;
-    EXPECT_TRUE(rig.ImageMatchesLoad(&why)) << why;
+    EXPECT_TRUE(ImageMatchesLoad(handset->Image(), load, &why)) << why;
 }
 
 void OperatorDownloadTest::ExpectProgressShape() {

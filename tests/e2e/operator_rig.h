@@ -3,15 +3,19 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <cstdlib>
+#include <memory>
 #include <mutex>
+#include <string>
+#include <thread>
 #include <vector>
 
-#include "download_rig.h"
 #include "engine/dl_operator.h"
 #include "engine/dl_status.h"
 #include "log/log.h"
+#include "model_line.h"
 #include "platform/read_only_file.h"
+#include "settings_file.h"
+#include "temp_folder.h"
 
 // Collects what the operator posts, in order, and lets the test wait for a run's end.
 class RecordingTarget : public platform::NotifyTarget {
@@ -34,27 +38,37 @@ private:
     std::vector<Message> m_messages;
 };
 
-// An operator downloading a packed load to the simulator, in this process.
+// An operator downloading a packed load, in this process, to the handset model on an in-process
+// line (portable: no terminal, no child program).
 class OperatorDownloadTest : public ::testing::Test {
 protected:
+    static constexpr const char* kPort = "COM9";
+    static constexpr const char* kLoadVersion = "VX12.01";  // the handset's default answer is 12
+
     void TearDown() override;
 
-    // Packs a load of loadSize bytes, starts the simulator with simOptions, opens the log, and
-    // runs the package check. Fatal failures on any problem.
+    // Packs a load of loadSize bytes, puts the handset model set up with simOptions (the
+    // simulator's options) behind the operator's line, opens the log, and runs the package check.
+    // Fatal failures on any problem.
     void Prepare(uint32_t loadSize, const std::vector<std::string>& simOptions);
     // Starts a run and waits for its final status (0 if none within limitMs).
     uint32_t RunToEnd(int limitMs = 60000);
     // Waits for the worker to end after a Stop or a final status.
     bool WaitWorkerEnded(int limitMs);
 
-    std::string Log() const { return rig.LogText(); }
+    // The simulator's options as the model line takes them; a test failure when they do not parse.
+    static SimOptions SimOptionsOf(const std::vector<std::string>& args);
+
+    std::string Log() const { return ReadLogFolder(folder.Path()); }
     int CountInLog(const std::string& needle) const { return CountOccurrences(Log(), needle); }
     void ExpectImageIsLoad();
     // Percentages of a successful run: 0 first, 100 last, rising, 100 nowhere else.
     void ExpectProgressShape();
 
-    DownloadRig rig;
+    TempFolder folder;
+    std::vector<uint8_t> load;
     RecordingTarget target;
     platform::ReadOnlyFile file;
-    CDLOperator op;
+    std::unique_ptr<CDLOperator> op;
+    ModelLine* handset = nullptr;  // owned by op's channel
 };

@@ -13,6 +13,9 @@ void ModelLine::StartModel(const SimOptions& options) {
     // Runs inside Receive, with m_mutex already held.
     m_model->SetNoteSink([this](const std::string& note) { m_notes.push_back(note); });
     m_ignoredRate.reset();
+    m_fedMode = options.handset.startMode;
+    m_decoderEmpty = true;
+    m_escaped = false;
     m_notes.push_back(std::string("start mode ") + HandsetModeName(options.handset.startMode));
 }
 
@@ -21,6 +24,41 @@ void ModelLine::PowerCycle(const SimOptions& options) {
     Restart(options.throttleBaud);
     std::lock_guard<std::mutex> lock(m_mutex);
     StartModel(options);
+}
+
+bool ModelLine::Feed(std::span<const uint8_t> bytes, std::vector<uint8_t>& reply) {
+    // The handset decodes frames with the tool's own decoder, which writes every frame it drops
+    // into the diagnostic log: in this process, the tool's log. A flag that finds the decoder
+    // empty (the opening flag of a DL frame right after the closing one) is such an empty frame;
+    // it is not fed, which leaves the decoder just as the dropped frame would. Bytes go in one
+    // at a time, so the mode is known for each.
+    for (const uint8_t byte : bytes) {
+        const HandsetMode mode = m_model->Mode();
+        if (mode != m_fedMode || mode == HandsetMode::DS) {
+            m_decoderEmpty = true;  // a mode change drops any partial frame
+            m_escaped = false;
+            m_fedMode = mode;
+        }
+        if (mode != HandsetMode::DS) {
+            if (m_escaped) {
+                m_escaped = false;
+                m_decoderEmpty = false;
+            } else if (byte == 0x7D) {
+                m_escaped = true;
+                m_decoderEmpty = false;
+            } else if (byte == 0x7E) {
+                const bool empty = m_decoderEmpty;
+                m_decoderEmpty = true;
+                if (empty) continue;
+            } else {
+                m_decoderEmpty = false;
+            }
+        }
+        const HandsetEvents events = m_model->Receive({&byte, 1}, reply);
+        if (events.disconnect) return false;
+        if (events.reset) m_decoderEmpty = true;
+    }
+    return true;
 }
 
 bool ModelLine::Hear(std::span<const uint8_t> bytes, uint32_t rate, std::vector<Answer>& answers) {
@@ -33,13 +71,14 @@ bool ModelLine::Hear(std::span<const uint8_t> bytes, uint32_t rate, std::vector<
         }
         m_ignoredRate = rate;
         m_model->DropPartialInput();
+        m_decoderEmpty = true;
+        m_escaped = false;
         return true;
     }
     m_ignoredRate.reset();
 
     std::vector<uint8_t> reply;
-    const HandsetEvents events = m_model->Receive(bytes, reply);
-    if (events.disconnect) return false;  // the answer to the packet that reached the count is not sent
+    if (!Feed(bytes, reply)) return false;  // the answer to the packet that reached the count is not sent
     const size_t piece = m_options.pieceBytes == 0 ? reply.size() : m_options.pieceBytes;
     for (size_t at = 0; at < reply.size(); at += piece) {
         const auto end = reply.begin() + static_cast<std::ptrdiff_t>(std::min(reply.size(), at + piece));

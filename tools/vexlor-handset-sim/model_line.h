@@ -41,10 +41,16 @@ protected:
 
 private:
     void StartModel(const SimOptions& options);  // with m_mutex held
+    // Hands bytes to the model (m_mutex held); false when it drops the line.
+    bool Feed(std::span<const uint8_t> bytes, std::vector<uint8_t>& reply);
 
     mutable std::mutex m_mutex;  // the model and the notes; taken inside the line's own lock
     SimOptions m_options;
     std::unique_ptr<HandsetModel> m_model;
     std::vector<std::string> m_notes;
     std::optional<uint32_t> m_ignoredRate;  // the rate of the latest write ignored for it
+    // The model's frame decoder as Feed follows it.
+    HandsetMode m_fedMode = HandsetMode::DIAG;
+    bool m_decoderEmpty = true;
+    bool m_escaped = false;
 };
