@@ -91,7 +91,7 @@ bool DownloadRig::ImageMatchesLoad(std::string* why) const { return ImageFileMat
 
 bool DownloadRig::ImageFileMatchesLoad(const std::string& path, std::string* why) const {
     const std::string image = ReadWholeFile(path);
-    return ImageMatchesLoad(std::vector<uint8_t>(image.begin(), image.end()), m_load, why);
+    return ::ImageMatchesLoad(std::vector<uint8_t>(image.begin(), image.end()), m_load, why);
 }
 
 std::vector<std::string> DownloadRig::ChildEnvironment(const std::string& timeScale) const {
