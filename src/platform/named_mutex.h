@@ -1,17 +1,18 @@
 #pragma once
+#include <cstdint>
 #include <string>
 
 namespace platform {
 
-// A machine-wide named mutex: a lock file "<name>.lock" held with flock in $XDG_RUNTIME_DIR
-// (else /tmp). The lock is released when the holder closes it or the process ends, so a crashed
-// instance never blocks the next one.
+// A machine-wide named mutex: on Linux a lock file "<name>.lock" held with flock in
+// $XDG_RUNTIME_DIR (else /tmp), on Windows a mutex object of the session. The lock is released
+// when the holder closes it or the process ends, so a crashed instance never blocks the next one.
 class NamedMutex {
 public:
     enum class Result {
         Created,        // this object holds the lock now
         AlreadyExists,  // another holder has it
-        Failed,         // the lock file could not be opened or locked (errno set)
+        Failed,         // the lock file (or mutex) could not be opened or locked (errno set)
     };
 
     NamedMutex() = default;
@@ -23,13 +24,13 @@ public:
     Result Create(const std::string& name);
     // Releases the lock if held. False (errno set) when closing the file failed.
     bool Close();
-    bool IsHeld() const { return m_fd >= 0; }
+    bool IsHeld() const { return m_handle != -1; }
 
-    // The lock file's path for name.
+    // The lock file's path for name (on Windows, the mutex's name).
     static std::string LockPath(const std::string& name);
 
 private:
-    int m_fd = -1;
+    intptr_t m_handle = -1;  // the lock file's descriptor, or the Windows mutex handle
 };
 
 }  // namespace platform

@@ -6,7 +6,8 @@
 namespace platform {
 
 // A file opened read-only, with its own position: seek from the start or the end, read, length.
-// Reads go through pread at the kept position, so a short read never moves past the file's end.
+// Reads go to the kept position (pread, or a read at an offset on Windows), so a short read never
+// moves past the file's end.
 class ReadOnlyFile {
 public:
     ReadOnlyFile() = default;
@@ -14,10 +15,10 @@ public:
     ReadOnlyFile(const ReadOnlyFile&) = delete;
     ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
 
-    // False (with errno set) when the file cannot be opened.
+    // False (with errno set to the system's error number) when the file cannot be opened.
     bool Open(const std::string& path);
     void Close();
-    bool IsOpen() const { return m_fd >= 0; }
+    bool IsOpen() const { return m_handle != -1; }
     const std::string& Path() const { return m_path; }
 
     // Length in bytes, or -1 when not open or the size cannot be read.
@@ -34,7 +35,7 @@ public:
     int64_t ReadAt(int64_t offset, void* buffer, size_t count) const;
 
 private:
-    int m_fd = -1;
+    intptr_t m_handle = -1;  // the file descriptor, or the Windows file handle
     int64_t m_position = 0;
     std::string m_path;
 };

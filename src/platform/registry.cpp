@@ -315,13 +315,14 @@ Registry Registry::Parse(std::string_view text) {
     return registry;
 }
 
-void Registry::Add(std::string_view keyPath, const std::string& valueName, const RegistryValue& value) {
+void Registry::AddKey(std::string_view keyPath) {
     keyPath = NormalizeKeyPath(keyPath);
+    if (!FindKey(keyPath)) m_keys.push_back(Key{std::string(keyPath), {}});
+}
+
+void Registry::Add(std::string_view keyPath, const std::string& valueName, const RegistryValue& value) {
+    AddKey(keyPath);
     Key* key = const_cast<Key*>(FindKey(keyPath));
-    if (!key) {
-        m_keys.push_back(Key{std::string(keyPath), {}});
-        key = &m_keys.back();
-    }
     for (auto& [name, existing] : key->values) {
         if (EqualsNoCase(name, valueName)) {
             existing = value;

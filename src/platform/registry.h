@@ -61,6 +61,8 @@ public:
     // Sets a value of a machine key (creating the key): how a snapshot of the system's own
     // registry is built where there is one.
     void Add(std::string_view keyPath, const std::string& valueName, const RegistryValue& value);
+    // Makes a machine key known even while it holds no value, as a key line alone does.
+    void AddKey(std::string_view keyPath);
 
     bool HasKey(std::string_view keyPath) const;
     std::optional<RegistryValue> Read(std::string_view keyPath, std::string_view valueName) const;

@@ -34,14 +34,14 @@ NamedMutex::Result NamedMutex::Create(const std::string& name) {
         errno = error;
         return error == EWOULDBLOCK ? Result::AlreadyExists : Result::Failed;
     }
-    m_fd = fd;
+    m_handle = fd;
     return Result::Created;
 }
 
 bool NamedMutex::Close() {
-    if (m_fd < 0) return true;
-    const int fd = m_fd;
-    m_fd = -1;
+    if (m_handle < 0) return true;
+    const int fd = static_cast<int>(m_handle);
+    m_handle = -1;
     return ::close(fd) == 0;
 }
 

@@ -13,28 +13,28 @@ bool ReadOnlyFile::Open(const std::string& path) {
     Close();
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
-    m_fd = fd;
+    m_handle = fd;
     m_position = 0;
     m_path = path;
     return true;
 }
 
 void ReadOnlyFile::Close() {
-    if (m_fd >= 0) ::close(m_fd);
-    m_fd = -1;
+    if (m_handle >= 0) ::close(static_cast<int>(m_handle));
+    m_handle = -1;
     m_position = 0;
     m_path.clear();
 }
 
 int64_t ReadOnlyFile::Length() const {
-    if (m_fd < 0) return -1;
+    if (m_handle < 0) return -1;
     struct stat st {};
-    if (fstat(m_fd, &st) != 0) return -1;
+    if (fstat(static_cast<int>(m_handle), &st) != 0) return -1;
     return static_cast<int64_t>(st.st_size);
 }
 
 bool ReadOnlyFile::SeekFromStart(int64_t offset) {
-    if (m_fd < 0 || offset < 0) return false;
+    if (m_handle < 0 || offset < 0) return false;
     m_position = offset;
     return true;
 }
@@ -52,14 +52,14 @@ int64_t ReadOnlyFile::Read(void* buffer, size_t count) {
 }
 
 int64_t ReadOnlyFile::ReadAt(int64_t offset, void* buffer, size_t count) const {
-    if (m_fd < 0 || offset < 0) {
+    if (m_handle < 0 || offset < 0) {
         errno = EBADF;
         return -1;
     }
     size_t done = 0;
     auto* out = static_cast<unsigned char*>(buffer);
     while (done < count) {
-        ssize_t n = ::pread(m_fd, out + done, count - done, static_cast<off_t>(offset + static_cast<int64_t>(done)));
+        ssize_t n = ::pread(static_cast<int>(m_handle), out + done, count - done, static_cast<off_t>(offset + static_cast<int64_t>(done)));
         if (n < 0) {
             if (errno == EINTR) continue;
             return done > 0 ? static_cast<int64_t>(done) : -1;
