@@ -1,0 +1,65 @@
+#include "platform/record_file.h"
+
+#include "platform/win32/wide_text.h"
+
+namespace platform {
+
+namespace {
+
+// Other runs hold the lock only for one write; a lock that does not come within this time
+// belongs to somebody who will not let go (a program that opened the file and hangs).
+constexpr int kLockWaitMs = 10000;
+constexpr int kLockRetryMs = 5;
+
+int WriteAll(HANDLE file, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        DWORD written = 0;
+        const DWORD want = static_cast<DWORD>(text.size() - done < (1u << 30) ? text.size() - done : (1u << 30));
+        if (!WriteFile(file, text.data() + done, want, &written, nullptr)) return static_cast<int>(GetLastError());
+        if (written == 0) return ERROR_WRITE_FAULT;
+        done += written;
+    }
+    return 0;
+}
+
+// The whole file's range, locked exclusively, waiting a bounded time for other runs.
+int LockWhole(HANDLE file, OVERLAPPED& range) {
+    for (int waited = 0;; waited += kLockRetryMs) {
+        if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &range)) {
+            return 0;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_LOCK_VIOLATION || waited >= kLockWaitMs) return static_cast<int>(error);
+        ::Sleep(kLockRetryMs);
+    }
+}
+
+}  // namespace
+
+int AppendRecord(const std::string& path, const std::string& header, const std::string& record) {
+    std::wstring wide;
+    if (!win32::WidenPath(path, wide)) return ERROR_INVALID_NAME;
+    // FILE_APPEND_DATA without FILE_WRITE_DATA: every write lands at the end, whoever wrote last.
+    HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ | FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return static_cast<int>(GetLastError());
+    int error = 0;
+    OVERLAPPED range{};
+    LARGE_INTEGER size{};
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        error = ERROR_INVALID_FUNCTION;
+    } else if ((error = LockWhole(file, range)) == 0) {
+        if (!GetFileSizeEx(file, &size)) {
+            error = static_cast<int>(GetLastError());
+        } else {
+            // Header and record in one write: a reader never sees a header without its first row.
+            error = WriteAll(file, size.QuadPart == 0 ? header + record : record);
+        }
+        UnlockFileEx(file, 0, MAXDWORD, MAXDWORD, &range);
+    }
+    CloseHandle(file);
+    return error;
+}
+
+}  // namespace platform

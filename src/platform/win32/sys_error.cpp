@@ -1,0 +1,25 @@
+#include "platform/sys_error.h"
+
+#include "platform/win32/wide_text.h"
+
+namespace platform {
+
+// The system's own words in the system's default language, as FormatMessage gives them: the
+// line end that closes them stays, the log shows the text unchanged.
+std::string SysErrorText(int errorNumber) {
+    if (errorNumber < 0) return std::string();
+    wchar_t buffer[1024];
+    const DWORD flags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+    const DWORD code = static_cast<DWORD>(errorNumber);
+    DWORD length = FormatMessageW(flags, nullptr, code,
+                                  MAKELANGID(LANG_NEUTRAL, SUBLANG_SYS_DEFAULT), buffer, ARRAYSIZE(buffer), nullptr);
+    // A system without messages in its own language still has the neutral ones.
+    if (length == 0 && GetLastError() == ERROR_RESOURCE_LANG_NOT_FOUND) {
+        length = FormatMessageW(flags, nullptr, code, 0, buffer, ARRAYSIZE(buffer),
+                                nullptr);
+    }
+    if (length == 0) return std::string();
+    return win32::Narrow(std::wstring_view(buffer, length));
+}
+
+}  // namespace platform

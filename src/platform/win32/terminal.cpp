@@ -1,0 +1,34 @@
+#include "platform/terminal.h"
+
+#include <io.h>
+
+#include "platform/win32/wide_text.h"
+
+namespace platform {
+
+namespace {
+
+// The console behind stream, if any. _isatty alone also says yes for NUL and serial devices.
+HANDLE ConsoleOf(std::FILE* stream) {
+    if (!stream) return INVALID_HANDLE_VALUE;
+    const int fd = _fileno(stream);
+    if (fd < 0 || !_isatty(fd)) return INVALID_HANDLE_VALUE;
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    DWORD mode = 0;
+    if (handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode)) return INVALID_HANDLE_VALUE;
+    return handle;
+}
+
+}  // namespace
+
+bool IsTerminal(std::FILE* stream) { return ConsoleOf(stream) != INVALID_HANDLE_VALUE; }
+
+int TerminalColumns(std::FILE* stream) {
+    HANDLE console = ConsoleOf(stream);
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (console == INVALID_HANDLE_VALUE || !GetConsoleScreenBufferInfo(console, &info)) return 0;
+    const int columns = info.srWindow.Right - info.srWindow.Left + 1;
+    return columns > 0 ? columns : 0;
+}
+
+}  // namespace platform
