@@ -1,17 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
-#include <unistd.h>
 
 #include "load_image.h"
 #include "sim_test_bytes.h"
 
 namespace {
 
+// Unique per run: the same test may run at once in another build's suite.
 std::string TempPath(const std::string& name) {
-    return ::testing::TempDir() + "sim_image_" + std::to_string(getpid()) + "_" + name;
+    static const std::string run = std::to_string(std::random_device{}());
+    return ::testing::TempDir() + "sim_image_" + run + "_" + name;
 }
 
 Bytes ReadFile(const std::string& path) {
@@ -32,15 +35,15 @@ TEST(LoadImage, SaveWritesTheImageWholeAndReplacesAnOlderFile) {
     ASSERT_TRUE(image.Write(0, second));
     EXPECT_EQ(image.SaveTo(path), "");
     EXPECT_TRUE(ReadFile(path) == second);
-    EXPECT_NE(access((path + ".part").c_str(), F_OK), 0);  // no temporary left behind
-    unlink(path.c_str());
+    EXPECT_FALSE(std::filesystem::exists(path + ".part"));  // no temporary left behind
+    std::filesystem::remove(path);
 }
 
 TEST(LoadImage, AnEmptyImageSavesAnEmptyFile) {
     const std::string path = TempPath("empty.bin");
     EXPECT_EQ(LoadImage().SaveTo(path), "");
     EXPECT_EQ(ReadFile(path).size(), 0u);
-    unlink(path.c_str());
+    std::filesystem::remove(path);
 }
 
 TEST(LoadImage, SaveIntoAMissingFolderReportsTheError) {
