@@ -23,4 +23,8 @@ constexpr const char* FindText(const StringEntry (&table)[N], unsigned id) {
 
 }  // namespace lang
 
+#ifdef _WIN32
+#define VEXLOR_RES_EXPORT extern "C" __declspec(dllexport)
+#else
 #define VEXLOR_RES_EXPORT extern "C" __attribute__((visibility("default")))
+#endif

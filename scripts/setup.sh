@@ -11,6 +11,10 @@ packages=(
   clang libclang-rt-dev
   dpkg-dev file
   python3-minimal  # the bench tests read the tool's JSON output with a real JSON parser
+  # The Windows build (scripts/build-windows.sh): mingw-w64 with POSIX threads, GoogleTest's
+  # sources to build for it, Wine to run the programs and tests, the installer maker and a
+  # display for the dialogs.
+  g++-mingw-w64-x86-64-posix googletest wine64 nsis xvfb
 )
 
 missing=()

@@ -3,6 +3,13 @@
 
 namespace platform {
 
+// How a language library's file name ends on this system.
+#ifdef _WIN32
+inline constexpr const char* kLibrarySuffix = ".dll";
+#else
+inline constexpr const char* kLibrarySuffix = ".so";
+#endif
+
 // A language library: the texts of one language, found by numeric string ID. On Linux a shared
 // module exporting the lookup of lang/string_ids.h; on Windows a DLL with a string table.
 class TextLibrary {

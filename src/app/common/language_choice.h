@@ -10,5 +10,6 @@ enum LanguagePosition : int {
 
 // File name of the language library for a list position; any unknown position gives English.
 const char* LanguageLibraryFile(int position);
-// Full path of that library in folder (which ends with '/', as platform::ProgramFolder does).
+// Full path of that library in folder (which ends with a separator, as platform::ProgramFolder
+// does; one is added otherwise).
 std::string LanguageLibraryPath(const std::string& folder, int position);
