@@ -1,0 +1,429 @@
+// What only the Windows platform layer has: the machine's registry, mutex objects, the log file's
+// share modes, language DLLs and COM ports.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "lang/string_ids.h"
+#include "platform/log_file_io.h"
+#include "platform/named_mutex.h"
+#include "platform/program_path.h"
+#include "platform/registry.h"
+#include "platform/serial_line.h"
+#include "platform/text_library.h"
+#include "platform/win32/registry_snapshot.h"
+#include "platform/win32/wide_text.h"
+#include "test_support.h"
+
+namespace platform {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+long long MsSince(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+std::string UniqueName(const char* prefix) {
+    return prefix + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount64());
+}
+
+// A key of the test's own under HKEY_CURRENT_USER, standing in for HKEY_LOCAL_MACHINE.
+class RegistrySnapshotTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_path = win32::Widen("Software\\VexlorTest\\" + UniqueName("snapshot-"));
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_key,
+                                  nullptr),
+                  ERROR_SUCCESS);
+    }
+    void TearDown() override {
+        if (m_key) RegCloseKey(m_key);
+        RegDeleteTreeW(HKEY_CURRENT_USER, m_path.c_str());
+    }
+    void Set(const wchar_t* key, const wchar_t* name, DWORD type, const void* data, size_t size) {
+        ASSERT_EQ(RegSetKeyValueW(m_key, key, name, type, data, static_cast<DWORD>(size)), ERROR_SUCCESS);
+    }
+    void SetText(const wchar_t* key, const wchar_t* name, const std::wstring& text) {
+        Set(key, name, REG_SZ, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+    }
+    std::wstring m_path;
+    HKEY m_key = nullptr;
+};
+
+TEST_F(RegistrySnapshotTest, ReadsTheDwordsAndTextsOfTheKeysAsked) {
+    const DWORD level = 5;
+    Set(L"SOFTWARE\\Vexlor", L"Level", REG_DWORD, &level, sizeof level);
+    SetText(L"SOFTWARE\\Vexlor", L"App", L"C:\\Protokolle\\t\u00E9cnico\\\U0001D11E-");
+    // Written without its terminating NUL, as some programs do; and one with a NUL inside.
+    Set(L"HARDWARE\\DEVICEMAP\\SERIALCOMM", L"\\Device\\Serial7", REG_SZ, L"COM7", 4 * sizeof(wchar_t));
+    Set(L"HARDWARE\\DEVICEMAP\\SERIALCOMM", L"\\Device\\Cut", REG_SZ, L"COM8\0junk", 10 * sizeof(wchar_t));
+    Set(L"SOFTWARE\\Vexlor", L"Folder", REG_EXPAND_SZ, L"%TEMP%\\x", 9 * sizeof(wchar_t));
+    const BYTE blob[] = {1, 2, 3, 4};
+    Set(L"SOFTWARE\\Vexlor", L"Blob", REG_BINARY, blob, sizeof blob);
+    Set(L"SOFTWARE\\Vexlor", L"Short", REG_DWORD, blob, 2);  // not a whole DWORD
+
+    Registry registry;
+    win32::AddRegistryKeys(m_key, {"SOFTWARE\\Vexlor", "HARDWARE\\DEVICEMAP\\SERIALCOMM", "SOFTWARE\\Absent"},
+                           registry);
+    EXPECT_EQ(registry.ReadDword("software\\vexlor", "LEVEL"), 5u);  // names regardless of case
+    EXPECT_EQ(registry.ReadString("SOFTWARE\\Vexlor", "App"),
+              "C:\\Protokolle\\t\xC3\xA9" "cnico\\\xF0\x9D\x84\x9E-");
+    EXPECT_EQ(registry.ReadString("SOFTWARE\\Vexlor", "Folder"), "%TEMP%\\x");  // as written
+    EXPECT_EQ(registry.ReadString("HARDWARE\\DEVICEMAP\\SERIALCOMM", "\\Device\\Serial7"), "COM7");
+    EXPECT_EQ(registry.ReadString("HARDWARE\\DEVICEMAP\\SERIALCOMM", "\\Device\\Cut"), "COM8");
+    EXPECT_FALSE(registry.Read("SOFTWARE\\Vexlor", "Blob").has_value());
+    EXPECT_FALSE(registry.Read("SOFTWARE\\Vexlor", "Short").has_value());
+    EXPECT_EQ(registry.Values("SOFTWARE\\Vexlor").size(), 3u);
+    EXPECT_FALSE(registry.HasKey("SOFTWARE\\Absent"));
+}
+
+TEST_F(RegistrySnapshotTest, AnEmptyKeyIsThereAndOversizedValuesAreLeftOut) {
+    HKEY empty = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(m_key, L"SOFTWARE\\Vexlor", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &empty, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(empty);
+    SetText(L"SOFTWARE\\Big", L"Huge", std::wstring(100000, L'x'));
+    SetText(L"SOFTWARE\\Big", L"Small", L"ok");
+
+    Registry registry;
+    win32::AddRegistryKeys(m_key, {"SOFTWARE\\Vexlor", "SOFTWARE\\Big"}, registry);
+    EXPECT_TRUE(registry.HasKey("SOFTWARE\\Vexlor"));
+    EXPECT_TRUE(registry.Values("SOFTWARE\\Vexlor").empty());
+    ASSERT_EQ(registry.Values("SOFTWARE\\Big").size(), 1u);
+    EXPECT_EQ(registry.ReadString("SOFTWARE\\Big", "Small"), "ok");
+}
+
+TEST(RegistryLoad, HoldsTheMachinesPortMapAsWindowsReportsIt) {
+    const wchar_t* keyPath = L"HARDWARE\\DEVICEMAP\\SERIALCOMM";
+    HKEY key = nullptr;
+    const bool present = RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS;
+    const Registry registry = Registry::Load();
+    ASSERT_EQ(registry.HasKey("HARDWARE\\DEVICEMAP\\SERIALCOMM"), present);
+    if (!present) return;
+    DWORD count = 0;
+    ASSERT_EQ(RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr, nullptr,
+                               nullptr, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    const auto values = registry.Values("HARDWARE\\DEVICEMAP\\SERIALCOMM");
+    EXPECT_EQ(values.size(), count);
+    for (const auto& [name, value] : values) {
+        wchar_t data[256] = {};
+        DWORD size = sizeof data;
+        ASSERT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, keyPath, win32::Widen(name).c_str(), RRF_RT_REG_SZ, nullptr, data,
+                               &size),
+                  ERROR_SUCCESS)
+            << name;
+        EXPECT_EQ(value.text, win32::Narrow(data)) << name;
+    }
+}
+
+TEST(NamedMutexWin32, OneHolderPerNameUntilItLetsGo) {
+    const std::string name = UniqueName("vexlor-test-");
+    NamedMutex first;
+    NamedMutex second;
+    ASSERT_EQ(first.Create(name), NamedMutex::Result::Created);
+    EXPECT_TRUE(first.IsHeld());
+    EXPECT_EQ(second.Create(name), NamedMutex::Result::AlreadyExists);
+    EXPECT_FALSE(second.IsHeld());
+    // A named object of the session: any process finds it by the name.
+    HANDLE seen = OpenMutexW(SYNCHRONIZE, FALSE, win32::Widen(name).c_str());
+    EXPECT_NE(seen, nullptr);
+    if (seen) CloseHandle(seen);
+    EXPECT_TRUE(first.Close());
+    EXPECT_FALSE(first.IsHeld());
+    EXPECT_EQ(second.Create(name), NamedMutex::Result::Created);
+    EXPECT_EQ(NamedMutex::LockPath(name), name);
+}
+
+TEST(NamedMutexWin32, NamesOutsideTheSessionAreRefused) {
+    NamedMutex mutex;
+    errno = 0;
+    EXPECT_EQ(mutex.Create("Global\\vexlor-test"), NamedMutex::Result::Failed);
+    EXPECT_EQ(errno, ERROR_INVALID_NAME);
+    EXPECT_EQ(mutex.Create(""), NamedMutex::Result::Failed);
+    EXPECT_FALSE(mutex.IsHeld());
+}
+
+class ScratchTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = test::MakeScratchFolder("vexlor-win32-");
+        ASSERT_FALSE(m_dir.empty());
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(m_dir, ignored);
+    }
+    std::string Content(const std::string& path) {
+        // Opened as another program would while the log is written: sharing reading and writing.
+        HANDLE file = CreateFileW(win32::Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_NE(file, INVALID_HANDLE_VALUE) << path;
+        char buffer[256];
+        DWORD got = 0;
+        ReadFile(file, buffer, sizeof buffer, &got, nullptr);
+        CloseHandle(file);
+        return std::string(buffer, got);
+    }
+    void Write(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+    fs::path m_dir;
+};
+
+using LogFileShareTest = ScratchTest;
+
+TEST_F(LogFileShareTest, AnAppendingCopyKeepsOthersFromWritingButNotFromReading) {
+    const std::string path = (m_dir / "20261209.log").string();
+    Write(path, "old\r\n");
+    const LogFileHandle holder = OpenLogFile(path.c_str(), true);
+    ASSERT_NE(holder, kNoLogFile);
+    WriteLogFile(holder, "one\r\n", 5, true);
+    EXPECT_EQ(OpenLogFile(path.c_str(), true), kNoLogFile);
+    EXPECT_EQ(OpenLogFile(path.c_str(), false), kNoLogFile);  // nor empties it
+    EXPECT_EQ(Content(path), "old\r\none\r\n");
+    CloseLogFile(holder);
+    const LogFileHandle next = OpenLogFile(path.c_str(), true);
+    EXPECT_NE(next, kNoLogFile);
+    CloseLogFile(next);
+}
+
+TEST_F(LogFileShareTest, AFreshCopyEmptiesTheFileUnlessAnotherCopyWritesIt) {
+    const std::string path = (m_dir / "20261209.log").string();
+    Write(path, "yesterday's run\r\n");
+    const LogFileHandle first = OpenLogFile(path.c_str(), false);
+    ASSERT_NE(first, kNoLogFile);
+    EXPECT_EQ(Content(path), "");
+    WriteLogFile(first, "first\r\n", 7, false);
+    const LogFileHandle second = OpenLogFile(path.c_str(), false);
+    ASSERT_NE(second, kNoLogFile);
+    WriteLogFile(second, "second\r\n", 8, true);
+    WriteLogFile(first, "first again\r\n", 13, true);
+    EXPECT_EQ(Content(path), "first\r\nsecond\r\nfirst again\r\n");  // each write at the end
+    CloseLogFile(first);
+    CloseLogFile(second);
+}
+
+TEST_F(LogFileShareTest, OnlyARegularFileIsTaken) {
+    EXPECT_EQ(OpenLogFile(m_dir.string().c_str(), true), kNoLogFile);
+    EXPECT_EQ(OpenLogFile(m_dir.string().c_str(), false), kNoLogFile);
+    EXPECT_EQ(OpenLogFile("NUL", true), kNoLogFile);
+    EXPECT_EQ(OpenLogFile("NUL", false), kNoLogFile);
+    EXPECT_EQ(OpenLogFile("", true), kNoLogFile);
+    EXPECT_EQ(OpenLogFile(nullptr, true), kNoLogFile);
+    const std::string damaged = m_dir.string() + "\\bad\xC3(.log";  // not UTF-8
+    EXPECT_EQ(OpenLogFile(damaged.c_str(), true), kNoLogFile);
+}
+
+using TextLibraryWin32Test = ScratchTest;
+
+TEST_F(TextLibraryWin32Test, LoadsALanguageDllAndItsTexts) {
+    const std::string folder = ProgramFolder();
+    std::string error;
+    TextLibrary english;
+    ASSERT_TRUE(english.Load(folder + "VexlorEngRes.dll", error)) << error;
+    EXPECT_EQ(english.Text(lang::IDS_START), "Start");
+    EXPECT_EQ(english.Text(999999), "");
+    TextLibrary chinese;
+    std::string slashes = folder + "VexlorChsRes.dll";  // forward slashes are taken too
+    for (char& c : slashes) c = c == '\\' ? '/' : c;
+    ASSERT_TRUE(chinese.Load(slashes, error)) << error;
+    EXPECT_EQ(chinese.Text(lang::IDS_START), "\xE5\xBC\x80\xE5\xA7\x8B");
+    chinese.Free();
+    EXPECT_FALSE(chinese.IsLoaded());
+    EXPECT_EQ(chinese.Text(lang::IDS_START), "");
+}
+
+TEST_F(TextLibraryWin32Test, OnlyTheExactPathIsLoaded) {
+    std::string error;
+    TextLibrary library;
+    // A bare name is the current folder's file, never one the system's search finds (the
+    // program's folder holds a VexlorEngRes.dll).
+    wchar_t previous[MAX_PATH] = {};
+    ASSERT_NE(GetCurrentDirectoryW(MAX_PATH, previous), 0u);
+    ASSERT_TRUE(SetCurrentDirectoryW(win32::Widen(m_dir.string()).c_str()));
+    EXPECT_FALSE(library.Load("VexlorEngRes.dll", error));
+    SetCurrentDirectoryW(previous);
+    EXPECT_FALSE(error.empty());
+    // A DLL without the lookup, and a file that is no DLL.
+    wchar_t system[MAX_PATH] = {};
+    ASSERT_NE(GetSystemDirectoryW(system, MAX_PATH), 0u);
+    EXPECT_FALSE(library.Load(win32::Narrow(system) + "\\kernel32.dll", error));
+    EXPECT_FALSE(error.empty());
+    const std::string fake = (m_dir / "VexlorFakeRes.dll").string();
+    Write(fake, "not a library");
+    EXPECT_FALSE(library.Load(fake, error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(library.IsLoaded());
+    EXPECT_EQ(library.Text(lang::IDS_START), "");
+}
+
+using SerialLineWin32Test = ScratchTest;
+
+TEST_F(SerialLineWin32Test, PortsThatCannotBeUsedSayWhy) {
+    auto line = MakeSystemSerialLine();
+    const std::string file = (m_dir / "not-a-port").string();
+    Write(file, "x");
+    struct Case {
+        std::string path;
+        SerialLine::Problem problem;
+    };
+    const Case cases[] = {
+        {"\\\\.\\COM219", SerialLine::Problem::kAbsent},
+        {"", SerialLine::Problem::kAbsent},
+        {m_dir.string(), SerialLine::Problem::kNotSerial},
+        {file, SerialLine::Problem::kNotSerial},
+    };
+    for (const Case& c : cases) {
+        const int error = line->Open(c.path);
+        EXPECT_NE(error, 0) << c.path;
+        EXPECT_EQ(line->ProblemOf(error), c.problem) << c.path << ": " << error;
+        EXPECT_FALSE(line->IsOpen());
+    }
+    // A COM port another program holds answers "access denied".
+    EXPECT_EQ(line->ProblemOf(ERROR_ACCESS_DENIED), SerialLine::Problem::kInUse);
+    EXPECT_EQ(line->ProblemOf(ERROR_SHARING_VIOLATION), SerialLine::Problem::kInUse);
+    EXPECT_TRUE(SerialLine::IsLasting(line->ProblemOf(ERROR_ACCESS_DENIED)));
+}
+
+TEST(SerialLineWin32, AClosedLineRefusesEverything) {
+    auto line = MakeSystemSerialLine();
+    char buffer[8];
+    size_t count = 1;
+    EXPECT_EQ(line->Read(buffer, sizeof buffer, &count, 10, 0), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(line->Write("x", 1, &count), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(line->ReadSettings(), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(line->ApplySettings(115200), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(line->PurgeInput(), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(line->Close(), 0);
+    EXPECT_TRUE(IsSupportedBaudrate(115200) && IsSupportedBaudrate(230400) && IsSupportedBaudrate(460800));
+    EXPECT_FALSE(IsSupportedBaudrate(12345));
+}
+
+// A COM port of the Wine prefix whose far end is a pseudo-terminal that echoes what it gets
+// (tests/platform/wine_com_echo.py, which ctest runs these under). A 0xFF byte pauses the echo
+// for three seconds; a 0xFE byte hangs the terminal up.
+class SerialLineEchoTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* port = std::getenv("VEXLOR_TEST_COM");
+        if (!port || !*port) GTEST_SKIP() << "needs VEXLOR_TEST_COM, a COM port with an echo behind it";
+        m_device = std::string("\\\\.\\") + port;
+        m_line = MakeSystemSerialLine();
+        ASSERT_EQ(m_line->Open(m_device), 0);
+        ASSERT_EQ(m_line->ReadSettings(), 0);
+        ASSERT_EQ(m_line->ApplySettings(460800), 0);
+        ASSERT_EQ(m_line->PurgeInput(), 0);
+    }
+    // Reads until count bytes came or limitMs passed.
+    std::string ReadAtLeast(size_t count, int limitMs) {
+        std::string got;
+        const auto start = Clock::now();
+        while (got.size() < count && MsSince(start) < limitMs) {
+            char buffer[512];
+            size_t n = 0;
+            EXPECT_EQ(m_line->Read(buffer, sizeof buffer, &n, 200, 20), 0);
+            got.append(buffer, n);
+        }
+        return got;
+    }
+    std::string m_device;
+    std::unique_ptr<SerialLine> m_line;
+};
+
+TEST_F(SerialLineEchoTest, WhatIsWrittenComesBackAndReadsWaitOnlyTheirTime) {
+    char buffer[64];
+    size_t count = 1;
+    auto start = Clock::now();
+    EXPECT_EQ(m_line->Read(buffer, sizeof buffer, &count, 150, 0), 0);
+    EXPECT_EQ(count, 0u);
+    EXPECT_GE(MsSince(start), 120);
+    EXPECT_LT(MsSince(start), 1000);
+
+    std::string sent;
+    for (int i = 0; i < 3000; ++i) sent.push_back(static_cast<char>(i % 251));  // no 0xFE, 0xFF
+    size_t written = 0;
+    EXPECT_EQ(m_line->Write(sent.data(), sent.size(), &written), 0);
+    EXPECT_EQ(written, sent.size());
+    EXPECT_EQ(ReadAtLeast(sent.size(), 5000), sent);
+
+    // Bytes that follow each other closely are gathered into one read; a read with no settle
+    // time hands over what is there at once.
+    EXPECT_EQ(m_line->Write("abcdef", 6, &written), 0);
+    start = Clock::now();
+    std::string got;
+    while (got.size() < 6 && MsSince(start) < 2000) {
+        EXPECT_EQ(m_line->Read(buffer, sizeof buffer, &count, 500, 50), 0);
+        got.append(buffer, count);
+    }
+    EXPECT_EQ(got, "abcdef");
+    EXPECT_EQ(m_line->Close(), 0);
+    EXPECT_FALSE(m_line->IsOpen());
+}
+
+TEST_F(SerialLineEchoTest, AWakeUpEndsAWaitingReadAndAPendingOneIsForgotten) {
+    char buffer[64];
+    size_t count = 1;
+    std::thread waker([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        m_line->WakeReader();
+    });
+    auto start = Clock::now();
+    EXPECT_EQ(m_line->Read(buffer, sizeof buffer, &count, 5000, 0), 0);
+    waker.join();
+    EXPECT_EQ(count, 0u);
+    EXPECT_LT(MsSince(start), 2000);
+
+    m_line->WakeReader();  // with no read waiting: the next one returns at once
+    start = Clock::now();
+    EXPECT_EQ(m_line->Read(buffer, sizeof buffer, &count, 3000, 0), 0);
+    EXPECT_LT(MsSince(start), 1000);
+    m_line->WakeReader();
+    m_line->DiscardWake();
+    start = Clock::now();
+    EXPECT_EQ(m_line->Read(buffer, sizeof buffer, &count, 300, 0), 0);
+    EXPECT_GE(MsSince(start), 250);
+
+    // The line is held: a second open of the port is refused as in use.
+    auto other = MakeSystemSerialLine();
+    const int error = other->Open(m_device);
+    EXPECT_EQ(other->ProblemOf(error), SerialLine::Problem::kInUse) << error;
+}
+
+TEST_F(SerialLineEchoTest, AWriteNobodyTakesEndsAtTheStallLimit) {
+    size_t written = 0;
+    ASSERT_EQ(m_line->Write("\xFF", 1, &written), 0);  // the far end stops reading
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    m_line->SetWriteStallLimit(300);
+    const std::string flood(1 << 20, 'x');
+    const auto start = Clock::now();
+    EXPECT_NE(m_line->Write(flood.data(), flood.size(), &written), 0);
+    EXPECT_LT(written, flood.size());
+    EXPECT_LT(MsSince(start), 2800);  // long before the far end reads again
+}
+
+TEST_F(SerialLineEchoTest, AHungUpLineIsAnErrorNotEndlessSilence) {
+    size_t written = 0;
+    ASSERT_EQ(m_line->Write("\xFE", 1, &written), 0);
+    char buffer[64];
+    int error = 0;
+    const auto start = Clock::now();
+    while (error == 0 && MsSince(start) < 3000) {
+        size_t count = 0;
+        error = m_line->Read(buffer, sizeof buffer, &count, 100, 0);
+    }
+    EXPECT_NE(error, 0);
+}
+
+}  // namespace
+}  // namespace platform
