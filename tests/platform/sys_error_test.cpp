@@ -35,6 +35,21 @@ TEST(SysErrorText, KnownNumbersHaveTheSystemsText) {
 #endif
 }
 
+TEST(SysErrorText, ThePhraseFitsInsideASentence) {
+    for (int error : {ENOENT, EACCES, 5, 32}) {
+        const std::string text = SysErrorText(error);
+        const std::string phrase = SysErrorPhrase(error);
+        ASSERT_FALSE(phrase.empty()) << error;
+        EXPECT_EQ(text.rfind(phrase, 0), 0u) << error;  // the same words
+        EXPECT_EQ(phrase.find_first_of("\r\n"), std::string::npos) << error;
+        EXPECT_NE(phrase.back(), '.') << error;
+    }
+#ifndef _WIN32
+    EXPECT_EQ(SysErrorPhrase(EACCES), "Permission denied");  // nothing to take away here
+#endif
+    EXPECT_EQ(SysErrorPhrase(987654), "");
+}
+
 TEST(SysErrorText, UnknownNumbersHaveNone) {
     EXPECT_EQ(SysErrorText(987654), "");
     EXPECT_EQ(SysErrorText(-1), "");

@@ -40,7 +40,7 @@ bool OutputFile::Commit(std::string& error) {
         return false;
     }
     if (!Flush()) {
-        error = "cannot write " + m_file.TempPath() + ": " + platform::SysErrorText(m_writeError);
+        error = "cannot write " + m_file.TempPath() + ": " + platform::SysErrorPhrase(m_writeError);
         m_file.Discard();
         return false;
     }

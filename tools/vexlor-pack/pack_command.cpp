@@ -31,7 +31,7 @@ bool OpenInput(const std::string& path, const char* what, platform::ReadOnlyFile
         return false;
     }
     if (!file.Open(path)) {
-        error = std::string("cannot open the ") + what + " " + path + ": " + platform::SysErrorText(errno);
+        error = std::string("cannot open the ") + what + " " + path + ": " + platform::SysErrorPhrase(errno);
         return false;
     }
     return true;
@@ -132,7 +132,7 @@ bool RunPack(const PackOptions& options, std::string& error) {
                     "to carry the load";
             return false;
         case MarkSearch::kReadError:
-            error = "cannot read the program " + options.programPath + ": " + platform::SysErrorText(readError);
+            error = "cannot read the program " + options.programPath + ": " + platform::SysErrorPhrase(readError);
             return false;
     }
 

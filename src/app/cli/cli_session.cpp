@@ -71,7 +71,7 @@ int CliSession::CheckSettings() {
     const platform::Registry::SettingsCheck check = platform::Registry::CheckSettingsFile();
     if (check.error == 0) return kExitDone;
     std::fprintf(m_err, "vexlor: cannot read the settings file %s: %s\n", check.path.c_str(),
-                 platform::SysErrorText(check.error).c_str());
+                 platform::SysErrorPhrase(check.error).c_str());
     return kExitSettings;
 }
 

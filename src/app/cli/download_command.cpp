@@ -78,7 +78,7 @@ int RunDownloadCommand(CliSession& session) {
         report = std::make_unique<RunReport>(*session.Args().reportFile, package.GetVersion(), session.Text());
         if (const int error = report->Check(); error != 0) {
             std::fprintf(session.Err(), "vexlor: cannot write the report file %s: %s\n",
-                         session.Args().reportFile->c_str(), platform::SysErrorText(error).c_str());
+                         session.Args().reportFile->c_str(), platform::SysErrorPhrase(error).c_str());
             return kExitReport;
         }
     }

@@ -30,7 +30,7 @@ int RunVerifyCommand(std::FILE* out, std::FILE* err, bool quiet) {
     platform::ReadOnlyFile file;
     if (path.empty() || !file.Open(path)) {
         std::fprintf(err, "vexlor: cannot open the program file %s: %s\n", path.c_str(),
-                     platform::SysErrorText(errno).c_str());
+                     platform::SysErrorPhrase(errno).c_str());
         return 1;
     }
 

@@ -35,7 +35,7 @@ std::string PortFailureLine(const RunFailure& failure, const std::string& portNa
     const PortFailure& port = failure.port;
     if (port.kind == PortFailure::Kind::kNone || !text) return {};
     const std::string where = port.device.empty() ? portName : portName + " (" + port.device + ")";
-    const std::string system = platform::SysErrorText(port.error);
+    const std::string system = platform::SysErrorPhrase(port.error);
     using Kind = PortFailure::Kind;
     switch (port.kind) {
     case Kind::kAbsent: return FormatText(text(lang::IDS_PORT_ABSENT), where);

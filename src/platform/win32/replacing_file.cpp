@@ -10,12 +10,7 @@ namespace platform {
 
 namespace {
 
-// The system's words for an error, without the line end that closes them.
-std::string ErrorText(DWORD error) {
-    std::string text = SysErrorText(static_cast<int>(error));
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
-    return text;
-}
+std::string ErrorText(DWORD error) { return SysErrorPhrase(static_cast<int>(error)); }
 
 // A name beside finalPath that no other run picks: the process, the time and a counter.
 std::string TempName(const std::string& finalPath, unsigned attempt) {

@@ -8,13 +8,8 @@ namespace platform {
 
 namespace {
 
-std::string Trimmed(std::string text) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
-    return text;
-}
-
 std::string ErrorWords(DWORD error, const char* fallback) {
-    std::string words = Trimmed(SysErrorText(static_cast<int>(error)));
+    std::string words = SysErrorPhrase(static_cast<int>(error));
     return words.empty() ? fallback : words + " (" + std::to_string(error) + ")";
 }
 
