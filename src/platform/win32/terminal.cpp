@@ -8,7 +8,13 @@ namespace platform {
 
 namespace {
 
-// The console behind stream, if any. _isatty alone also says yes for NUL and serial devices.
+#ifndef ENABLE_VIRTUAL_TERMINAL_PROCESSING
+#define ENABLE_VIRTUAL_TERMINAL_PROCESSING 0x0004
+#endif
+
+// The console behind stream, if any. _isatty alone also says yes for NUL and serial devices. The
+// live views redraw with escape sequences ("\r" and erase to the end of the line): a console
+// that cannot be switched to take them (before Windows 10) counts as none, and gets plain lines.
 HANDLE ConsoleOf(std::FILE* stream) {
     if (!stream) return INVALID_HANDLE_VALUE;
     const int fd = _fileno(stream);
@@ -16,6 +22,10 @@ HANDLE ConsoleOf(std::FILE* stream) {
     HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
     DWORD mode = 0;
     if (handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode)) return INVALID_HANDLE_VALUE;
+    if (!(mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) &&
+        !SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING)) {
+        return INVALID_HANDLE_VALUE;
+    }
     return handle;
 }
 
