@@ -11,6 +11,7 @@
 #include "app/cli/list_ports_command.h"
 #include "app/cli/message_queue.h"
 #include "platform/stop_signals.h"
+#include "platform/terminal.h"
 #include "app/cli/verify_command.h"
 #include "log/log.h"
 #include "log/log_overrides.h"
@@ -51,6 +52,7 @@ LogOverrides OverridesOf(const CliArguments& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::UseUtf8Console();
     std::vector<std::string> args(argv + 1, argv + argc);
     CliArguments parsed;
     std::string error;

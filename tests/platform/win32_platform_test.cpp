@@ -16,6 +16,7 @@
 #include "platform/log_file_io.h"
 #include "platform/named_mutex.h"
 #include "platform/program_path.h"
+#include "platform/read_only_file.h"
 #include "platform/registry.h"
 #include "platform/serial_line.h"
 #include "platform/text_library.h"
@@ -179,6 +180,21 @@ protected:
     void Write(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
     fs::path m_dir;
 };
+
+using Utf8ProgramTest = ScratchTest;
+
+TEST_F(Utf8ProgramTest, NarrowNamesAreUtf8ThroughTheManifest) {
+    // The program's manifest makes UTF-8 the process's code page: the C library's file names
+    // reach the system as the UTF-8 text they are.
+    EXPECT_EQ(GetACP(), static_cast<UINT>(CP_UTF8));
+    const std::string name = m_dir.string() + "\\t\xC3\xA9" "cnico-\xF0\x9D\x84\x9E.bin";
+    std::ofstream(name, std::ios::binary) << "x";
+    const std::wstring wide = win32::Widen(m_dir.string()) + L"\\t\u00E9cnico-\U0001D11E.bin";
+    EXPECT_NE(GetFileAttributesW(wide.c_str()), INVALID_FILE_ATTRIBUTES);
+    ReadOnlyFile file;
+    ASSERT_TRUE(file.Open(name));
+    EXPECT_EQ(file.Length(), 1);
+}
 
 using LogFileShareTest = ScratchTest;
 

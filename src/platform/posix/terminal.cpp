@@ -14,4 +14,6 @@ int TerminalColumns(std::FILE* stream) {
     return size.ws_col;
 }
 
+void UseUtf8Console() {}
+
 }  // namespace platform

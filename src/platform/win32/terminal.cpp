@@ -2,6 +2,8 @@
 
 #include <io.h>
 
+#include <cstdlib>
+
 #include "platform/win32/wide_text.h"
 
 namespace platform {
@@ -29,6 +31,10 @@ HANDLE ConsoleOf(std::FILE* stream) {
     return handle;
 }
 
+UINT g_previousOutputPage = 0;
+
+void RestoreOutputPage() { SetConsoleOutputCP(g_previousOutputPage); }
+
 }  // namespace
 
 bool IsTerminal(std::FILE* stream) { return ConsoleOf(stream) != INVALID_HANDLE_VALUE; }
@@ -39,6 +45,16 @@ int TerminalColumns(std::FILE* stream) {
     if (console == INVALID_HANDLE_VALUE || !GetConsoleScreenBufferInfo(console, &info)) return 0;
     const int columns = info.srWindow.Right - info.srWindow.Left + 1;
     return columns > 0 ? columns : 0;
+}
+
+// The console's code page is the console's, not the program's: it is put back at exit so that the
+// window the program ran in shows its other programs' text as before.
+void UseUtf8Console() {
+    const UINT page = GetConsoleOutputCP();
+    if (page == 0 || page == CP_UTF8 || g_previousOutputPage != 0) return;  // no console, or done
+    if (!SetConsoleOutputCP(CP_UTF8)) return;
+    g_previousOutputPage = page;
+    std::atexit(RestoreOutputPage);
 }
 
 }  // namespace platform
