@@ -20,5 +20,8 @@ wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 export WINEPREFIX="$PWD/$build/wine" WINEDEBUG=-all
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "build-windows: making the Wine prefix $WINEPREFIX"
+  # The wine server outlives wineboot: started here, its output cannot land in this script's.
+  mkdir -p "$WINEPREFIX"
+  "$(dirname "$wine")/wineserver" -p5 </dev/null >/dev/null 2>&1 || true
   "$wine" wineboot -i
 fi
