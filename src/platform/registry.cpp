@@ -197,6 +197,9 @@ std::string Registry::SettingsPath() {
     if (const char* chosen = std::getenv("VEXLOR_REGISTRY"); chosen && *chosen) {
         return MayExist(chosen) ? std::string(chosen) : std::string();
     }
+#ifdef _WIN32
+    return {};  // Windows keeps its settings in the machine's own registry
+#endif
     std::string configHome = Env("XDG_CONFIG_HOME");
     if (configHome.empty() || configHome.front() != '/') {
         std::string home = Env("HOME");

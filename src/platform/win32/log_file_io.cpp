@@ -1,5 +1,7 @@
 #include "platform/log_file_io.h"
 
+#include <mutex>
+
 #include "platform/win32/wide_text.h"
 
 namespace platform {
@@ -42,6 +44,10 @@ LogFileHandle OpenLogFile(const char* path, bool append) {
 void WriteLogFile(LogFileHandle file, const char* data, size_t size, bool flush) {
     if (file == kNoLogFile || size > 0xFFFFFFFFu) return;
     HANDLE handle = win32::AsHandle(file);
+    // Appending writes of two threads can lose a line under Wine: one write at a time in this
+    // process (other processes are kept apart by the file's share modes and the lines' size).
+    static std::mutex writeMutex;
+    std::lock_guard<std::mutex> lock(writeMutex);
     DWORD written = 0;
     WriteFile(handle, data, static_cast<DWORD>(size), &written, nullptr);
     if (flush) FlushFileBuffers(handle);

@@ -1,5 +1,6 @@
 #include "platform/registry.h"
 
+#include <cstdlib>
 #include <vector>
 
 #include "platform/win32/registry_snapshot.h"
@@ -68,8 +69,13 @@ void AddRegistryKeys(HKEY root, std::initializer_list<const char*> keyPaths, Reg
 }  // namespace win32
 
 // Windows has a registry: a snapshot of the machine's own keys that the tool reads, its settings
-// and the system's port map.
+// and the system's port map. A settings file named by $VEXLOR_REGISTRY stands in for it, so that
+// tests running side by side need not share the machine's keys.
 Registry Registry::Load() {
+    if (const char* chosen = std::getenv("VEXLOR_REGISTRY"); chosen && *chosen) {
+        const std::string file = SettingsPath();  // empty when the file named is missing: no settings
+        return file.empty() ? Registry() : LoadFile(file);
+    }
     Registry registry;
     win32::AddRegistryKeys(HKEY_LOCAL_MACHINE, {"SOFTWARE\\Vexlor", "HARDWARE\\DEVICEMAP\\SERIALCOMM"}, registry);
     return registry;
