@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The test command: setup, build, and run every test three ways: a normal Release build,
 # an AddressSanitizer + UndefinedBehaviorSanitizer build, and a ThreadSanitizer build of the
-# threaded tests (ctest label "threaded").
+# threaded tests (ctest label "threaded"); then the Windows build's tests and end-to-end
+# downloads under Wine, the Debian package, the fuzz corpora and a short fault soak.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build.sh
@@ -26,6 +27,11 @@ cmake -S . -B build-tsan -G Ninja "${sanitizer_flags[@]}" \
 cmake --build build-tsan
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir build-tsan --output-on-failure -j "$jobs" --timeout 600 -L threaded
+
+echo "=== Windows build (mingw-w64): its tests and end-to-end downloads under Wine"
+scripts/build-windows.sh
+ctest --test-dir build-win --output-on-failure -j "$jobs" --timeout 600
+tests/wine/e2e.sh
 
 echo "=== Debian package: build, unpack into a temporary root, run from there"
 scripts/package-test.sh
