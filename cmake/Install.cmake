@@ -7,8 +7,9 @@ include(GNUInstallDirs)
 
 set(VEXLOR_INSTALL_LIBDIR "${CMAKE_INSTALL_LIBDIR}/vexlor")
 if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
-  # Debian's layout: no multiarch triplet for a private program folder.
-  set(VEXLOR_INSTALL_LIBDIR "lib/vexlor")
+  # Debian's layout: a private program folder under libexec. (Under /usr/lib the language modules
+  # would be taken for system libraries and the package would call ldconfig for them.)
+  set(VEXLOR_INSTALL_LIBDIR "libexec/vexlor")
 endif()
 
 set(_programs vexlor vexlor-pack vexlor-handset-sim)
@@ -30,7 +31,28 @@ foreach(lang IN ITEMS eng cht chs)
 endforeach()
 
 set(_packaging ${PROJECT_SOURCE_DIR}/packaging)
-install(FILES ${_packaging}/vexlor.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The desktop entry and the software centre's entry share the component's reverse-DNS id.
+install(FILES ${_packaging}/org.vexlor.Vexlor.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(_metainfo ${CMAKE_BINARY_DIR}/packaging/org.vexlor.Vexlor.metainfo.xml)
+set(_changelog ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
+add_custom_command(OUTPUT ${_metainfo}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
+  COMMAND ${Python3_EXECUTABLE} ${_packaging}/release_notes.py metainfo ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+          ${_packaging}/org.vexlor.Vexlor.metainfo.xml.in ${_metainfo}
+  DEPENDS ${_packaging}/release_notes.py ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${_packaging}/org.vexlor.Vexlor.metainfo.xml.in
+  VERBATIM)
+# The Debian changelog of this very version, compressed as Debian expects.
+add_custom_command(OUTPUT ${_changelog}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
+  COMMAND ${Python3_EXECUTABLE} ${_packaging}/release_notes.py debian ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+          ${VEXLOR_VERSION_TEXT} ${CMAKE_BINARY_DIR}/packaging/changelog ${VEXLOR_COMMIT_TIME}
+  COMMAND gzip -9 -n -f ${CMAKE_BINARY_DIR}/packaging/changelog
+  DEPENDS ${_packaging}/release_notes.py ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+  VERBATIM)
+add_custom_target(vexlor_release_notes ALL DEPENDS ${_metainfo} ${_changelog})
+install(FILES ${_metainfo} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${_changelog} ${_packaging}/debian/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 foreach(size 16 24 32 48 64 128 256)
   install(FILES ${PROJECT_SOURCE_DIR}/src/app/window/icons/vexlor-${size}.png
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME vexlor.png)
@@ -67,7 +89,22 @@ set(CPACK_PACKAGE_NAME vexlor)
 set(CPACK_PACKAGE_VENDOR "Vexlor")
 set(CPACK_PACKAGE_CONTACT "Vexlor developers <dev@vexlor.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Firmware upgrade tool for CDMA handsets on a serial port")
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+# The long description (CPack puts the summary above it as the synopsis).
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Vexlor writes a firmware load to a CDMA handset connected through a serial
+port. It finds the handset in AT data mode, diagnostic mode or download
+mode, brings it to download mode, checks versions, streams the load in
+framed packets and has the handset commit it to its NAND flash.
+.
+The load travels enciphered inside the tool's own program file (packed with
+vexlor-pack) and is verified at every start. A Qt window and a command line
+that flashes one handset or a whole bench of them at once, with JSON output
+and a CSV record per run. The handset simulator vexlor-handset-sim serves
+tests, demonstrations and training.")
+set(CPACK_PACKAGE_VERSION ${VEXLOR_VERSION_TEXT})
+set(CPACK_DEBIAN_PACKAGE_VERSION ${VEXLOR_VERSION_TEXT})
+# The language libraries are private modules in the program's folder, loaded by path: no shared
+# library of the system, so no ldconfig call and no shlibs file.
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -17,8 +17,10 @@ grep -q 'libqt6widgets6' <<<"$depends" || fail "no dependency on the Qt runtime:
 dpkg-deb -x "$deb" "$root"
 
 for f in usr/bin/vexlor usr/bin/vexlor-pack usr/bin/vexlor-handset-sim \
-         usr/lib/vexlor/VexlorEngRes.so usr/lib/vexlor/VexlorChtRes.so usr/lib/vexlor/VexlorChsRes.so \
-         usr/share/applications/vexlor.desktop usr/share/icons/hicolor/48x48/apps/vexlor.png \
+         usr/libexec/vexlor/VexlorEngRes.so usr/libexec/vexlor/VexlorChtRes.so usr/libexec/vexlor/VexlorChsRes.so \
+         usr/share/applications/org.vexlor.Vexlor.desktop usr/share/icons/hicolor/48x48/apps/vexlor.png \
+         usr/share/metainfo/org.vexlor.Vexlor.metainfo.xml \
+         usr/share/doc/vexlor/copyright usr/share/doc/vexlor/changelog.gz \
          usr/share/man/man1/vexlor.1.gz usr/lib/udev/rules.d/60-vexlor-serial.rules \
          usr/share/doc/vexlor/examples/registry.reg \
          usr/share/bash-completion/completions/vexlor usr/share/bash-completion/completions/vexlor-pack; do
@@ -28,8 +30,27 @@ done
 
 export XDG_RUNTIME_DIR="$root/run" VEXLOR_REGISTRY="$root/none.reg"
 mkdir -p "$XDG_RUNTIME_DIR"
-version=$("$root/usr/bin/vexlor" --version)
-grep -q "1\." <<<"$version" || fail "vexlor --version: $version"
+# One version everywhere: the package, and each program's --version.
+package_version=$(dpkg-deb --field "$deb" Version)
+for program in vexlor vexlor-pack vexlor-handset-sim; do
+  shown=$("$root/usr/bin/$program" --version)
+  [ "$shown" = "$program $package_version" ] || fail "$program --version says \"$shown\", the package $package_version"
+done
+grep -q "$package_version" <(zcat "$root/usr/share/doc/vexlor/changelog.gz" | head -n 1) ||
+  fail "the changelog's first entry is not $package_version"
+
+# The licence: Apache-2.0, in a machine-readable copyright file.
+copyright="$root/usr/share/doc/vexlor/copyright"
+head -n 1 "$copyright" | grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+  fail "the copyright file is not in the machine-readable format"
+grep -q '^License: Apache-2.0$' "$copyright" || fail "the copyright file names no Apache-2.0 licence"
+
+# Debian's own checks, the software centre's entry and the desktop entry.
+lint=$(lintian --fail-on error,warning "$deb" 2>&1) || fail "lintian: $lint"
+appstreamcli validate --no-net "$root/usr/share/metainfo/org.vexlor.Vexlor.metainfo.xml" >/dev/null ||
+  fail "appstreamcli: $(appstreamcli validate --no-net "$root/usr/share/metainfo/org.vexlor.Vexlor.metainfo.xml")"
+desktop-file-validate "$root/usr/share/applications/org.vexlor.Vexlor.desktop" ||
+  fail "desktop-file-validate found faults"
 "$root/usr/bin/vexlor" --cli --list-ports >/dev/null || fail "vexlor --cli --list-ports"
 "$root/usr/bin/vexlor-pack" --help >/dev/null || fail "vexlor-pack --help"
 "$root/usr/bin/vexlor-handset-sim" --help >/dev/null || fail "vexlor-handset-sim --help"

@@ -10,6 +10,7 @@ packages=(
   fonts-wqy-microhei  # Chinese glyphs for the window and its screenshots
   clang libclang-rt-dev
   dpkg-dev file
+  lintian appstream desktop-file-utils  # the package test checks the package, its metainfo and desktop entry
   python3-minimal  # the bench tests read the tool's JSON output with a real JSON parser
   # The Windows build (scripts/build-windows.sh): mingw-w64 with POSIX threads, GoogleTest's
   # sources to build for it, Wine to run the programs and tests, the installer maker and a

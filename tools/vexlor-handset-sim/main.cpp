@@ -31,6 +31,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vexlor-handset-sim: %s\nTry 'vexlor-handset-sim --help'.\n", error.c_str());
         return 2;
     }
+    if (options.version) {
+        std::printf("vexlor-handset-sim %s\n", VEXLOR_VERSION_TEXT);
+        return 0;
+    }
     if (options.help) {
         std::fputs(SimHelpText().c_str(), stdout);
         return 0;

@@ -184,6 +184,10 @@ const std::map<std::string, Option>& Options() {
              o.exitAfterReset = true;
              return std::string();
          }}},
+        {"--version", {false, [](const std::string&, SimOptions& o) {
+             o.version = true;
+             return std::string();
+         }}},
         {"--help", {false, [](const std::string&, SimOptions& o) {
              o.help = true;
              return std::string();
@@ -215,7 +219,7 @@ std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& op
         }
         if (std::string error = option.set(value, options); !error.empty()) return error;
     }
-    if (options.help) return {};
+    if (options.help || options.version) return {};
     if (options.registerFile.empty() != options.comName.empty()) return "--register and --com go together";
     return {};
 }
@@ -303,6 +307,7 @@ Options:
                              "<ms> rx <n> bytes: 61 74 ..", "<ms> tx ..", "<ms> line rate <N>",
                              "<ms> mode DIAG -> DL", ...
   -h, --help                 show this help
+  --version                  show the program's version
 
 The line:
   The simulator keeps a descriptor of the terminal's own slave side open, so the tool may close

@@ -22,6 +22,7 @@ struct SimOptions {
     bool silent = false;               // never answer
     bool exitAfterReset = false;       // end after acknowledging a reset
     bool help = false;
+    bool version = false;  // --version: the program's version
 };
 
 // Parses the arguments after the program name. Empty on success, else a one-line error.

@@ -14,6 +14,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vexlor-pack: %s\nTry 'vexlor-pack --help'.\n", error.c_str());
         return 2;
     }
+    if (options.showVersion) {
+        std::printf("vexlor-pack %s\n", VEXLOR_VERSION_TEXT);
+        return 0;
+    }
     if (options.showHelp) {
         std::fputs(PackUsage(), stdout);
         return 0;

@@ -56,6 +56,11 @@ bool ParsePackOptions(const std::vector<std::string>& args, PackOptions& options
             options.showHelp = true;
             return true;
         }
+        // Alone, --version asks for the program's own version; with a value it is the load's.
+        if (arg == "--version" && args.size() == 1) {
+            options.showVersion = true;
+            return true;
+        }
         const size_t equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
         const OptionSpec* option = nullptr;
@@ -116,6 +121,7 @@ const char* PackUsage() {
            "  --value32b N      second 32-bit value of the parameter block (default 0)\n"
            "  --value32c N      third 32-bit value of the parameter block (default 0)\n"
            "  -h, --help        show this text\n"
+           "  --version         alone: show the program's version\n"
            "\n"
            "Numbers are decimal or hexadecimal with a 0x prefix. Exit status: 0 when OUT was\n"
            "written; 1 when the input was refused (a program that is not a vexlor program or\n"

@@ -14,6 +14,7 @@ struct PackOptions {
     uint32_t value32b = 0;
     uint32_t value32c = 0;
     bool showHelp = false;
+    bool showVersion = false;  // "--version" alone: the program's version
 };
 
 // Parses the arguments after the program name. False with error set on a bad command line.
