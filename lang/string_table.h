@@ -23,8 +23,11 @@ constexpr const char* FindText(const StringEntry (&table)[N], unsigned id) {
 
 }  // namespace lang
 
+// A test that compiles the tables themselves defines it first, to keep the lookup its own.
+#ifndef VEXLOR_RES_EXPORT
 #ifdef _WIN32
 #define VEXLOR_RES_EXPORT extern "C" __declspec(dllexport)
 #else
 #define VEXLOR_RES_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 #endif

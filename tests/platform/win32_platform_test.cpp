@@ -5,9 +5,12 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstddef>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -249,6 +252,7 @@ TEST_F(TextLibraryWin32Test, LoadsALanguageDllAndItsTexts) {
     ASSERT_TRUE(english.Load(folder + "VexlorEngRes.dll", error)) << error;
     EXPECT_EQ(english.Text(lang::IDS_START), "Start");
     EXPECT_EQ(english.Text(999999), "");
+    EXPECT_EQ(english.Text(0x10000 + lang::IDS_START), "");  // not string 57 by its low 16 bits
     TextLibrary chinese;
     std::string slashes = folder + "VexlorChsRes.dll";  // forward slashes are taken too
     for (char& c : slashes) c = c == '\\' ? '/' : c;
@@ -270,17 +274,92 @@ TEST_F(TextLibraryWin32Test, OnlyTheExactPathIsLoaded) {
     EXPECT_FALSE(library.Load("VexlorEngRes.dll", error));
     SetCurrentDirectoryW(previous);
     EXPECT_FALSE(error.empty());
-    // A DLL without the lookup, and a file that is no DLL.
+    // A DLL without a string table, a file that is no DLL, a folder and a file that is not there.
     wchar_t system[MAX_PATH] = {};
     ASSERT_NE(GetSystemDirectoryW(system, MAX_PATH), 0u);
     EXPECT_FALSE(library.Load(win32::Narrow(system) + "\\kernel32.dll", error));
-    EXPECT_FALSE(error.empty());
+    EXPECT_NE(error.find("no string table"), std::string::npos) << error;
     const std::string fake = (m_dir / "VexlorFakeRes.dll").string();
     Write(fake, "not a library");
     EXPECT_FALSE(library.Load(fake, error));
     EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(library.Load(m_dir.string(), error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(library.Load((m_dir / "VexlorNoneRes.dll").string(), error));
+    EXPECT_FALSE(error.empty());
     EXPECT_FALSE(library.IsLoaded());
     EXPECT_EQ(library.Text(lang::IDS_START), "");
+}
+
+std::string FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST_F(TextLibraryWin32Test, ALanguageDllIsResourcesOnly) {
+    for (const char* name : {"VexlorEngRes.dll", "VexlorChtRes.dll", "VexlorChsRes.dll"}) {
+        SCOPED_TRACE(name);
+        const std::string image = FileBytes(ProgramFolder() + name);
+        IMAGE_DOS_HEADER dos;
+        ASSERT_GT(image.size(), sizeof dos);
+        memcpy(&dos, image.data(), sizeof dos);
+        ASSERT_EQ(dos.e_magic, IMAGE_DOS_SIGNATURE);
+        IMAGE_NT_HEADERS64 nt;
+        ASSERT_LE(static_cast<size_t>(dos.e_lfanew) + sizeof nt, image.size());
+        memcpy(&nt, image.data() + dos.e_lfanew, sizeof nt);
+        ASSERT_EQ(nt.Signature, static_cast<DWORD>(IMAGE_NT_SIGNATURE));
+        ASSERT_EQ(nt.OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR64_MAGIC);
+        EXPECT_TRUE(nt.FileHeader.Characteristics & IMAGE_FILE_DLL);
+        // Nothing runs when it is loaded, and there is no lookup function to call.
+        EXPECT_EQ(nt.OptionalHeader.AddressOfEntryPoint, 0u);
+        EXPECT_EQ(nt.OptionalHeader.SizeOfCode, 0u);
+        const IMAGE_DATA_DIRECTORY* directories = nt.OptionalHeader.DataDirectory;
+        EXPECT_EQ(directories[IMAGE_DIRECTORY_ENTRY_EXPORT].Size, 0u);
+        EXPECT_EQ(directories[IMAGE_DIRECTORY_ENTRY_IMPORT].Size, 0u);
+        EXPECT_EQ(directories[IMAGE_DIRECTORY_ENTRY_TLS].Size, 0u);
+        EXPECT_GT(directories[IMAGE_DIRECTORY_ENTRY_RESOURCE].Size, 0u);
+        // One section, the resources: neither code nor executable.
+        const size_t first = static_cast<size_t>(dos.e_lfanew) + offsetof(IMAGE_NT_HEADERS64, OptionalHeader) +
+                             nt.FileHeader.SizeOfOptionalHeader;
+        ASSERT_EQ(nt.FileHeader.NumberOfSections, 1);
+        IMAGE_SECTION_HEADER section;
+        ASSERT_LE(first + sizeof section, image.size());
+        memcpy(&section, image.data() + first, sizeof section);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(section.Name), 5), ".rsrc");
+        EXPECT_EQ(section.Characteristics & (IMAGE_SCN_CNT_CODE | IMAGE_SCN_MEM_EXECUTE), 0u);
+    }
+}
+
+TEST_F(TextLibraryWin32Test, ADamagedStringTableIsRefused) {
+    const std::string original = FileBytes(ProgramFolder() + "VexlorEngRes.dll");
+    // The text of IDS_START as the table stores it: its length, then its UTF-16 characters.
+    const wchar_t counted[] = L"\x0005Start";
+    const std::string start(reinterpret_cast<const char*>(counted), 12);
+    const size_t at = original.find(start);
+    ASSERT_NE(at, std::string::npos);
+    std::string image = original;
+    image[at] = '\xFF';  // a length that runs far past the end of its block
+    image[at + 1] = '\x7F';
+    const std::string damaged = (m_dir / "VexlorDamagedRes.dll").string();
+    Write(damaged, image);
+    TextLibrary library;
+    std::string error;
+    EXPECT_FALSE(library.Load(damaged, error));
+    EXPECT_NE(error.find("damaged"), std::string::npos) << error;
+    EXPECT_FALSE(library.IsLoaded());
+    // Cut short in the middle of its table: refused (Windows), or mapped with the missing part
+    // as zeros (Wine), where a text is whole or empty, never garbage.
+    const std::string cut = (m_dir / "VexlorCutRes.dll").string();
+    Write(cut, original.substr(0, at));
+    TextLibrary whole;
+    ASSERT_TRUE(whole.Load(ProgramFolder() + "VexlorEngRes.dll", error)) << error;
+    if (library.Load(cut, error)) {
+        for (const lang::StringUse& use : lang::kStringUses) {
+            const std::string text = library.Text(use.id);
+            EXPECT_TRUE(text.empty() || text == whole.Text(use.id)) << use.id << ": " << text;
+        }
+        EXPECT_EQ(library.Text(lang::IDS_START), "");
+    }
 }
 
 using SerialLineWin32Test = ScratchTest;
