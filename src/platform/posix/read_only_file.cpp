@@ -33,24 +33,6 @@ int64_t ReadOnlyFile::Length() const {
     return static_cast<int64_t>(st.st_size);
 }
 
-bool ReadOnlyFile::SeekFromStart(int64_t offset) {
-    if (m_handle < 0 || offset < 0) return false;
-    m_position = offset;
-    return true;
-}
-
-bool ReadOnlyFile::SeekFromEnd(int64_t offset) {
-    int64_t length = Length();
-    if (length < 0) return false;
-    return SeekFromStart(length + offset);
-}
-
-int64_t ReadOnlyFile::Read(void* buffer, size_t count) {
-    int64_t n = ReadAt(m_position, buffer, count);
-    if (n > 0) m_position += n;
-    return n;
-}
-
 int64_t ReadOnlyFile::ReadAt(int64_t offset, void* buffer, size_t count) const {
     if (m_handle < 0 || offset < 0) {
         errno = EBADF;
