@@ -2,11 +2,12 @@
 # Setup, then cross-build the Windows programs into build-win/ with Debian's mingw-w64: vexlor.exe
 # (headless), vexlor-pack.exe, the three language DLLs and the Windows tests, and make the Wine
 # prefix the tests run in (build-win/wine). Run the tests with: ctest --test-dir build-win
+# VEXLOR_WIN_BUILD names another build folder, so two Windows builds can stand side by side.
 # Extra arguments go to the CMake configure step.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-build=build-win
+build=${VEXLOR_WIN_BUILD:-build-win}
 cmake -S . -B "$build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
   -DCMAKE_BUILD_TYPE=Release \
