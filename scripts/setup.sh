@@ -14,8 +14,8 @@ packages=(
   python3-minimal  # the bench tests read the tool's JSON output with a real JSON parser
   # The Windows build (scripts/build-windows.sh): mingw-w64 with POSIX threads, GoogleTest's
   # sources to build for it, Wine to run the programs and tests, the installer maker and a
-  # display for the dialogs.
-  g++-mingw-w64-x86-64-posix googletest wine64 nsis xvfb
+  # display for the dialogs; zip and unzip for the portable zip and its test.
+  g++-mingw-w64-x86-64-posix googletest wine64 nsis xvfb zip unzip
 )
 
 missing=()
