@@ -22,7 +22,8 @@ git archive --format=tar --prefix="vexlor-$version/" HEAD | gzip -9 -n > "dist/v
 
 if command -v x86_64-w64-mingw32-g++-posix >/dev/null && command -v makensis >/dev/null; then
   scripts/build-windows.sh >/dev/null
-  for file in "build-win/vexlor-$version-setup.exe" "build-win/vexlor-$version-windows.zip"; do
+  win_build=${VEXLOR_WIN_BUILD:-build-win}  # where build-windows.sh built
+  for file in "$win_build/vexlor-$version-setup.exe" "$win_build/vexlor-$version-windows.zip"; do
     [ -f "$file" ] || { echo "release: the Windows build made no $file" >&2; exit 1; }
     cp "$file" dist/
   done
