@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 ; The Windows installer: the programs, the language DLLs and the documents in one folder under
 ; Program Files, a Start-menu shortcut, and an uninstaller listed in Programs and Features.
 ; Made by the build (packaging/windows/CMakeLists.txt), which defines:

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The Windows installer and portable zip under Wine, in a fresh prefix of their own (removed at
 # the end): a silent install puts exactly the zip's files in Program Files with the Start-menu
 # shortcut and the Programs and Features entry; the installed vexlor.exe shows the built
