@@ -16,7 +16,11 @@
 #include "log/log.h"
 #include "log/log_overrides.h"
 #ifdef VEXLOR_WITH_WINDOW
+#ifdef _WIN32
+#include "app/win32/window_main.h"
+#else
 #include "app/window/window_main.h"
+#endif
 #endif
 
 namespace {

@@ -1,0 +1,29 @@
+#pragma once
+// Numeric IDs of the program's own resources for the Win32 window: dialog templates, their
+// controls, the icon and the About command. Plain macros, so that the resource compiler reads
+// the same file. Library texts have their IDs in lang/string_ids.h.
+
+// Dialog templates.
+#define IDD_ABOUTBOX 100
+#define IDD_VEXLOR_DIALOG 102
+#define IDD_LANGUAGE 137
+#define IDD_DATA_CHECK 141
+
+// The program's icon.
+#define IDR_MAINFRAME 128
+
+// Controls of the main window.
+#define IDC_BTN_START 1000
+#define IDC_BTN_STOP 1001
+#define IDC_CMB_COM 1002
+#define IDC_BTN_BACKUP 1003
+#define IDC_BTN_RESTORE 1004
+#define IDC_LIST_STATUS 1012
+
+// Controls of the secondary dialogs.
+#define IDC_LIST_LANGUAGE 1011
+#define IDC_STATIC_VERSION 1013
+#define IDC_STATIC_CHECK 1019
+
+// The About command of the main window's system menu.
+#define IDM_ABOUTBOX 0x0010

@@ -1,0 +1,196 @@
+#include "app/win32/vexlor_dlg.h"
+
+#include "app/common/resource_library.h"
+#include "app/win32/about_dlg.h"
+#include "app/win32/dialog_text.h"
+#include "app/win32/prompter.h"
+#include "app/win32/resource.h"
+#include "platform/win32/wide_text.h"
+#include "log/log.h"
+#include "package/package_errors.h"
+#include "platform/program_path.h"
+#include "platform/window_messages.h"
+
+namespace {
+
+HICON LoadProgramIcon(int metricX, int metricY) {
+    return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
+                                         GetSystemMetrics(metricX), GetSystemMetrics(metricY), LR_DEFAULTCOLOR));
+}
+
+}  // namespace
+
+void CVexlorDlg::COperatorMessages::Show(const char* text) { InformBox(m_owner.Handle(), text); }
+
+CVexlorDlg::CVexlorDlg(const CResourceLibrary& library, Options options)
+    : CDialog(IDD_VEXLOR_DIALOG),
+      m_library(library),
+      m_operatorMessages(*this),
+      m_operator(options.line ? std::move(options.line) : platform::MakeSystemSerialLine()),
+      m_presenter(*this, [&library](unsigned id) { return library.LoadString(id); }, m_operator, &m_target,
+                  std::move(options.portSources)) {
+    m_bigIcon = LoadProgramIcon(SM_CXICON, SM_CYICON);
+    m_smallIcon = LoadProgramIcon(SM_CXSMICON, SM_CYSMICON);
+    const std::string path = options.programPath.empty() ? platform::ProgramPath() : options.programPath;
+    // A file that will not open is not reported here: the package check then fails.
+    m_programFile.Open(path);
+    m_operator.SetMessageSink(&m_operatorMessages);
+}
+
+CVexlorDlg::~CVexlorDlg() {
+    // A worker that is still running reads the program file and posts to this window; the
+    // operator's own destructor waits for it should this bounded stop time out.
+    if (m_operator.IsRunning()) m_operator.Stop();
+    if (m_bigIcon) DestroyIcon(m_bigIcon);
+    if (m_smallIcon) DestroyIcon(m_smallIcon);
+}
+
+INT_PTR CVexlorDlg::OnMessage(UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+        case WM_INITDIALOG:
+            OnInitDialog();
+            return TRUE;
+        case WM_COMMAND:
+            OnCommand(LOWORD(wParam), HIWORD(wParam));
+            return TRUE;
+        case WM_SYSCOMMAND:
+            if ((wParam & 0xFFF0) != IDM_ABOUTBOX) return FALSE;
+            CAboutDlg(m_library).RunModal(Handle());
+            return TRUE;
+        case WM_PAINT:
+            return PaintMinimized();
+        case WM_QUERYDRAGICON:
+            return reinterpret_cast<INT_PTR>(m_bigIcon);
+        case WM_DL_STATUS:
+            m_presenter.Status(static_cast<uint32_t>(wParam));
+            SetMessageResult(0);
+            return TRUE;
+        case WM_DL_PROGRESS:
+            m_presenter.Progress(static_cast<uint32_t>(wParam));
+            SetMessageResult(0);
+            return TRUE;
+        case CLaterQueue::kMessage:
+            m_later.RunOne();
+            return TRUE;
+        case WM_DESTROY:
+            // Whatever a worker posts from now on finds no window.
+            m_target.Attach(nullptr);
+            return FALSE;
+        default:
+            return FALSE;
+    }
+}
+
+void CVexlorDlg::OnInitDialog() {
+    const HWND window = Handle();
+    m_target.Attach(window);
+    m_later.Attach(window);
+    m_statusList.Bind(GetDlgItem(window, IDC_LIST_STATUS));
+    m_portCombo.Bind(GetDlgItem(window, IDC_CMB_COM));
+
+    if (const HMENU menu = GetSystemMenu(window, FALSE)) {
+        const std::string about = m_presenter.AboutText();
+        if (!about.empty()) {
+            AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+            AppendMenuW(menu, MF_STRING, IDM_ABOUTBOX, platform::win32::Widen(about).c_str());
+        }
+    }
+    SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_bigIcon));
+    SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon));
+
+    m_dataCheckDlg.SetProgressFormat(m_presenter.CheckProgressFormat());
+    LogWrite(LOG_ER, "Star CRC Checking.");
+    const INT_PTR checked =
+        m_dataCheckDlg.Run(window, [this](platform::NotifyTarget* target) { return CheckPackage(target); });
+    if (checked != CDataCheckDlg::RESULT_PASSED) {
+        InformBox(window, m_presenter.CheckFailedText(m_checkResult.load()));
+        // The window still fills itself; it ends before it takes any input.
+        EndDialog(window, RESULT_CHECK_FAILED);
+    }
+    m_presenter.Open();
+}
+
+bool CVexlorDlg::CheckPackage(platform::NotifyTarget* progressTarget) {
+    m_operator.SetNotifyTarget(progressTarget);
+    m_operator.SetProgramFile(&m_programFile);
+    m_checkResult = m_programFile.IsOpen() ? m_operator.SetLoad(&m_programFile) : PKGERR_PARAM_READ;
+    return m_checkResult.load() >= 0;
+}
+
+void CVexlorDlg::OnCommand(int controlId, int notification) {
+    switch (controlId) {
+        case IDC_BTN_START:
+            if (notification == BN_CLICKED) m_presenter.Start();
+            break;
+        case IDC_BTN_STOP:
+            if (notification == BN_CLICKED) m_presenter.Stop();
+            break;
+        case IDC_CMB_COM:
+            if (notification == CBN_DROPDOWN) m_presenter.DropDown();
+            break;
+        case IDOK:      // Enter that no button takes
+        case IDCANCEL:  // Esc and the close box
+            // Closing asks first while a download runs and stops it before the window ends.
+            if (m_closing) break;
+            m_closing = true;
+            if (m_presenter.MayClose()) EndDialog(Handle(), controlId);
+            m_closing = false;
+            break;
+        default:
+            break;
+    }
+}
+
+bool CVexlorDlg::PaintMinimized() {
+    const HWND window = Handle();
+    if (!IsIconic(window)) return false;
+    PAINTSTRUCT paint;
+    const HDC dc = BeginPaint(window, &paint);
+    SendMessageW(window, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    RECT client;
+    GetClientRect(window, &client);
+    const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    DrawIcon(dc, x, y, m_bigIcon);
+    EndPaint(window, &paint);
+    return true;
+}
+
+// MainWindowView.
+
+void CVexlorDlg::SetTitle(const std::string& text) { SetWindowTextUtf8(Handle(), text); }
+
+void CVexlorDlg::SetCaptions(const std::string& start, const std::string& stop, const std::string& backup,
+                             const std::string& restore) {
+    SetItemTextUtf8(Handle(), IDC_BTN_START, start);
+    SetItemTextUtf8(Handle(), IDC_BTN_STOP, stop);
+    SetItemTextUtf8(Handle(), IDC_BTN_BACKUP, backup);
+    SetItemTextUtf8(Handle(), IDC_BTN_RESTORE, restore);
+}
+
+void CVexlorDlg::ClearLines() { m_statusList.Clear(); }
+
+void CVexlorDlg::AppendLine(const std::string& text) { m_statusList.Append(text); }
+
+void CVexlorDlg::InsertTopLine(const std::string& text) { m_statusList.InsertTop(text); }
+
+void CVexlorDlg::ShowPorts(const std::vector<PortItem>& ports) { m_portCombo.ShowPorts(ports); }
+
+void CVexlorDlg::ShowNoPort(const std::string& text) { m_portCombo.ShowNoPort(text); }
+
+uint32_t CVexlorDlg::SelectedPort() const { return m_portCombo.Selected(); }
+
+void CVexlorDlg::EnableControls(const ControlStates& states) {
+    const HWND window = Handle();
+    EnableWindow(GetDlgItem(window, IDC_CMB_COM), states.portList);
+    EnableWindow(GetDlgItem(window, IDC_BTN_START), states.start);
+    EnableWindow(GetDlgItem(window, IDC_BTN_STOP), states.stop);
+    if (states.changeSpareButtons) {
+        EnableWindow(GetDlgItem(window, IDC_BTN_BACKUP), states.spareButtons);
+        EnableWindow(GetDlgItem(window, IDC_BTN_RESTORE), states.spareButtons);
+    }
+}
+
+bool CVexlorDlg::AskYesNo(const std::string& text) { return AskYesNoBox(Handle(), text); }
+
+void CVexlorDlg::Later(std::function<void()> work) { m_later.Add(std::move(work)); }

@@ -1,0 +1,6 @@
+#include "app/win32/window_notify_target.h"
+
+void CWindowNotifyTarget::Post(uint32_t message, uintptr_t wParam) {
+    const HWND window = m_window.load();
+    if (window) PostMessageW(window, message, static_cast<WPARAM>(wParam), 0);
+}
