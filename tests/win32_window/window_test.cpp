@@ -1,0 +1,344 @@
+// The Win32 window driven as a user drives it, with window messages from the test's thread while
+// the dialogs run their modal loops on a thread of their own: the texts of every dialog in the
+// three languages, a whole download against the handset model, Stop and closing with their
+// questions, and a package check that fails.
+#include <gtest/gtest.h>
+
+// First: the engine's and the handset's headers before <windows.h>, whose macros
+// (LoadImage, STILL_ACTIVE) would rewrite their names.
+#include "model_line.h"
+#include "app/win32/vexlor_dlg.h"
+
+#include <commctrl.h>
+
+#include <memory>
+
+#include "app/common/format_text.h"
+#include "app/common/language_choice.h"
+#include "app/common/resource_library.h"
+#include "app/win32/data_check_dlg.h"
+#include "app/win32/language_dlg.h"
+#include "app/win32/resource.h"
+#include "lang/string_ids.h"
+#include "log/log.h"
+#include "packed_load.h"
+#include "platform/program_path.h"
+#include "platform/window_messages.h"
+#include "platform/win32/wide_text.h"
+#include "png_file.h"
+#include "settings_file.h"
+#include "temp_folder.h"
+#include "window_rig.h"
+
+namespace {
+
+constexpr int kLanguages[] = {LANGUAGE_ENGLISH, LANGUAGE_TRADITIONAL_CHINESE, LANGUAGE_SIMPLIFIED_CHINESE};
+constexpr const char* kTags[] = {"eng", "cht", "chs"};
+constexpr int kOpenMs = 20000;
+
+std::unique_ptr<CResourceLibrary> LoadLanguage(int position) {
+    auto library = std::make_unique<CResourceLibrary>();
+    EXPECT_TRUE(library->Load(LanguageLibraryPath(platform::ProgramFolder(), position))) << library->LoadError();
+    return library;
+}
+
+std::string Text(const CResourceLibrary& library, unsigned id) { return library.LoadString(id); }
+std::string WithModel(const CResourceLibrary& library, unsigned id) {
+    return FormatText(library.LoadString(id), lang::kModelCode);
+}
+std::string WithNumber(const CResourceLibrary& library, unsigned id, int value) {
+    return FormatNumber(library.LoadString(id), value);
+}
+
+class WindowTest : public ::testing::Test {
+protected:
+    static constexpr const char* kPort = "COM9";
+
+    void SetUp() override {
+        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+        InitCommonControlsEx(&controls);
+    }
+    void TearDown() override {
+        // A test that failed half-way may leave its window open, perhaps with a question.
+        if (ui) CloseEverything(ui->Id(), 10000);
+        ui.reset();
+        LogClose();
+    }
+
+    // The settings file in use: the log in the test's folder and, with a handset, the port map
+    // naming it (the model line opens whatever the map names).
+    void UsePorts(bool withHandset) {
+        TestSettings settings;
+        settings.logPrefix = folder.File("log-");
+        if (withHandset) settings.ports["handset-model"] = kPort;
+        ASSERT_TRUE(UseSettings(folder.File("settings.reg"), settings));
+        ASSERT_EQ(LogOpen("SOFTWARE\\Vexlor"), 1);
+    }
+
+    // A program file with a load of loadSize bytes packed into it.
+    std::string PackedProgram(uint32_t loadSize) {
+        load = TestLoad(loadSize);
+        const std::string packed = folder.File("vexlor-packed");
+        EXPECT_EQ(PackLoadIntoProgram(folder.Path(), load, "VX12.01", packed), "");
+        return packed;
+    }
+
+    // Opens the main window on its own thread; its handle once it shows, after the package check.
+    HWND Open(const CResourceLibrary& library, const std::string& program, const std::vector<std::string>& simOptions) {
+        Launch(library, program, simOptions);
+        return WaitForDialog(ui->Id(), WithModel(library, lang::IDS_TITLE), kOpenMs);
+    }
+    void Launch(const CResourceLibrary& library, const std::string& program, const std::vector<std::string>& simOptions) {
+        auto options = std::make_shared<CVexlorDlg::Options>();
+        options->programPath = program;
+        SimOptions sim;
+        EXPECT_EQ(ParseSimOptions(simOptions, sim), "");
+        auto line = std::make_unique<ModelLine>(sim);
+        handset = line.get();
+        options->line = std::move(line);
+        ui = std::make_unique<UiThread>([&library, options] {
+            CVexlorDlg window(library, std::move(*options));
+            return window.RunModal(nullptr);
+        });
+    }
+
+    // Opens the port list as the user does; the window reads the port map afresh.
+    static void DropDown(HWND window) {
+        const HWND combo = GetDlgItem(window, IDC_CMB_COM);
+        SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
+        SendMessageW(combo, CB_SHOWDROPDOWN, FALSE, 0);
+    }
+
+    static bool Running(HWND window) {
+        return ItemEnabled(window, IDC_BTN_STOP) && !ItemEnabled(window, IDC_BTN_START) &&
+               !ItemEnabled(window, IDC_CMB_COM);
+    }
+    static bool Idle(HWND window) {
+        return !ItemEnabled(window, IDC_BTN_STOP) && ItemEnabled(window, IDC_BTN_START) &&
+               ItemEnabled(window, IDC_CMB_COM);
+    }
+    static std::vector<std::string> Lines(HWND window) { return ListViewLines(GetDlgItem(window, IDC_LIST_STATUS)); }
+
+    // Starts a download on the handset port; true once the window shows it running and the
+    // first percentage has arrived.
+    bool StartDownload(HWND window, const CResourceLibrary& library) {
+        DropDown(window);
+        Click(window, IDC_BTN_START);
+        const std::string first = WithNumber(library, lang::IDS_PROGRESS, 0);
+        return WaitUntil([&] {
+            const auto lines = Lines(window);
+            return Running(window) && !lines.empty() && lines.front() == first;
+        }, kOpenMs);
+    }
+
+    TempFolder folder;
+    std::vector<uint8_t> load;
+    ModelLine* handset = nullptr;  // owned by the window's operator
+    std::unique_ptr<UiThread> ui;
+};
+
+TEST(PngFile, ChecksumsAreThoseOfPngAndZlib) {
+    const std::string digits = "123456789";
+    EXPECT_EQ(Crc32(reinterpret_cast<const uint8_t*>(digits.data()), digits.size()), 0xCBF43926u);
+    const std::string word = "Wikipedia";
+    EXPECT_EQ(Adler32(reinterpret_cast<const uint8_t*>(word.data()), word.size()), 0x11E60398u);
+}
+
+TEST_F(WindowTest, LanguageDialogOffersThreeLanguagesAndReturnsTheChoice) {
+    CLanguageDlg language;
+    ui = std::make_unique<UiThread>([&language] { return language.RunModal(nullptr); });
+    HWND dialog = WaitForDialog(ui->Id(), "Language Setting", kOpenMs);
+    ASSERT_NE(dialog, nullptr);
+    const HWND list = GetDlgItem(dialog, IDC_LIST_LANGUAGE);
+    EXPECT_EQ(ListBoxEntries(list), (std::vector<std::string>{"English U.S.", "繁體中文", "简体中文"}));
+    EXPECT_EQ(SendMessageW(list, LB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(ItemText(dialog, IDOK), "OK");
+    EXPECT_TRUE(SaveScreenshot(dialog, "language-dialog"));
+    SendMessageW(list, LB_SETCURSEL, 2, 0);
+    Click(dialog, IDOK);
+    ASSERT_TRUE(ui->Join(kOpenMs));
+    EXPECT_EQ(ui->Result(), IDOK);
+    EXPECT_EQ(language.Position(), LANGUAGE_SIMPLIFIED_CHINESE);
+
+    // Esc (IDCANCEL) ends it as Cancel.
+    ui = std::make_unique<UiThread>([&language] { return language.RunModal(nullptr); });
+    dialog = WaitForDialog(ui->Id(), "Language Setting", kOpenMs);
+    ASSERT_NE(dialog, nullptr);
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(ui->Join(kOpenMs));
+    EXPECT_EQ(ui->Result(), IDCANCEL);
+}
+
+TEST_F(WindowTest, DataCheckShowsEachPercentageAndOnlyTheCheckEndsIt) {
+    for (size_t i = 0; i < std::size(kLanguages); ++i) {
+        SCOPED_TRACE(kTags[i]);
+        const auto library = LoadLanguage(kLanguages[i]);
+        CDataCheckDlg check;
+        check.SetProgressFormat(Text(*library, lang::IDS_CHECK_PROGRESS));
+        HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        const bool passes = i != 1;  // one language sees a failed check
+        ui = std::make_unique<UiThread>([&check, release, passes] {
+            return check.Run(nullptr, [release, passes](platform::NotifyTarget* target) {
+                target->Post(WM_DL_PROGRESS, 0);
+                target->Post(WM_DL_PROGRESS, 40);
+                WaitForSingleObject(release, 30000);
+                return passes;
+            });
+        });
+        const HWND dialog = WaitForDialog(ui->Id(), "Data Checking", kOpenMs);
+        ASSERT_NE(dialog, nullptr);
+        const std::string forty = WithNumber(*library, lang::IDS_CHECK_PROGRESS, 40);
+        EXPECT_TRUE(WaitUntil([&] { return ItemText(dialog, IDC_STATIC_CHECK) == forty; }, 5000))
+            << ItemText(dialog, IDC_STATIC_CHECK);
+        // Enter and Esc do not end it while the check runs.
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        EXPECT_FALSE(ui->Join(300));
+        EXPECT_TRUE(SaveScreenshot(dialog, std::string("data-check-") + kTags[i]));
+        SetEvent(release);
+        ASSERT_TRUE(ui->Join(kOpenMs));
+        EXPECT_EQ(ui->Result(), passes ? CDataCheckDlg::RESULT_PASSED : CDataCheckDlg::RESULT_FAILED);
+        CloseHandle(release);
+    }
+}
+
+TEST_F(WindowTest, MainWindowOpensInEachLanguageWithItsAboutBox) {
+    UsePorts(false);
+    const std::string program = PackedProgram(3000);
+    for (size_t i = 0; i < std::size(kLanguages); ++i) {
+        SCOPED_TRACE(kTags[i]);
+        const auto library = LoadLanguage(kLanguages[i]);
+        const HWND window = Open(*library, program, {});
+        ASSERT_NE(window, nullptr);
+
+        std::vector<std::string> instructions;
+        for (unsigned id : lang::kInstructionLines) {
+            instructions.push_back(id == lang::IDS_INSTRUCTION_5 ? Text(*library, id) : WithModel(*library, id));
+        }
+        EXPECT_EQ(Lines(window), instructions);
+        EXPECT_EQ(ItemText(window, IDC_CMB_COM), Text(*library, lang::IDS_NO_PORT));
+        EXPECT_EQ(ItemText(window, IDC_BTN_START), Text(*library, lang::IDS_START));
+        EXPECT_EQ(ItemText(window, IDC_BTN_STOP), Text(*library, lang::IDS_STOP));
+        EXPECT_EQ(ItemText(window, IDC_BTN_BACKUP), Text(*library, lang::IDS_BACKUP));
+        // Only the port list takes input; the two spare buttons are never shown.
+        EXPECT_TRUE(ItemEnabled(window, IDC_CMB_COM));
+        EXPECT_FALSE(ItemEnabled(window, IDC_BTN_START));
+        EXPECT_FALSE(ItemEnabled(window, IDC_BTN_STOP));
+        EXPECT_FALSE(ItemVisible(window, IDC_BTN_BACKUP));
+        EXPECT_FALSE(ItemVisible(window, IDC_BTN_RESTORE));
+        // No port in the map: the list stays as it was.
+        DropDown(window);
+        EXPECT_EQ(ItemText(window, IDC_CMB_COM), Text(*library, lang::IDS_NO_PORT));
+        EXPECT_FALSE(ItemEnabled(window, IDC_BTN_START));
+        EXPECT_TRUE(SaveScreenshot(window, std::string("main-window-") + kTags[i]));
+
+        // The About item at the end of the system menu opens the About box in the same language.
+        wchar_t item[256] = {};
+        GetMenuStringW(GetSystemMenu(window, FALSE), IDM_ABOUTBOX, item, 256, MF_BYCOMMAND);
+        EXPECT_EQ(platform::win32::Narrow(item), WithModel(*library, lang::IDS_ABOUT));
+        PostMessageW(window, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+        const HWND about = WaitForDialog(ui->Id(), WithModel(*library, lang::IDS_ABOUT), kOpenMs);
+        ASSERT_NE(about, nullptr);
+        EXPECT_EQ(ItemText(about, IDC_STATIC_VERSION), WithModel(*library, lang::IDS_TITLE));
+        EXPECT_EQ(ItemText(about, IDOK), "OK");
+        EXPECT_TRUE(SaveScreenshot(about, std::string("about-") + kTags[i]));
+        Click(about, IDOK);
+        EXPECT_TRUE(WaitUntil([about] { return !IsWindow(about); }, 5000));
+
+        // The close box ends an idle window without a question.
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        ASSERT_TRUE(ui->Join(kOpenMs));
+        EXPECT_EQ(ui->Result(), IDCANCEL);
+    }
+}
+
+TEST_F(WindowTest, FailedPackageCheckIsToldAndEndsTheWindow) {
+    UsePorts(false);
+    const auto library = LoadLanguage(LANGUAGE_ENGLISH);
+    // A program file without any package.
+    ASSERT_TRUE(WriteWholeFile(folder.File("plain.exe"), std::string(4096, 'x')));
+    Launch(*library, folder.File("plain.exe"), {});
+    EXPECT_EQ(AnswerMessageBox(ui->Id(), IDOK, kOpenMs), Text(*library, lang::IDS_NO_LOAD));
+    ASSERT_TRUE(ui->Join(kOpenMs));
+    EXPECT_EQ(ui->Result(), CVexlorDlg::RESULT_CHECK_FAILED);
+}
+
+TEST_F(WindowTest, DownloadRunsToDoneWithItsProgressLines) {
+    UsePorts(true);
+    const auto library = LoadLanguage(LANGUAGE_ENGLISH);
+    const HWND window = Open(*library, PackedProgram(3 * 0x20000 + 3000), {"--mode", "diag"});
+    ASSERT_NE(window, nullptr);
+    DropDown(window);
+    EXPECT_EQ(ItemText(window, IDC_CMB_COM), Text(*library, lang::IDS_PORT_PREFIX) + "9");
+    EXPECT_TRUE(Idle(window));
+
+    Click(window, IDC_BTN_START);
+    EXPECT_TRUE(WaitUntil([&] { return Running(window); }, 5000));
+    const std::string done = Text(*library, lang::IDS_DONE);
+    ASSERT_TRUE(WaitUntil([&] {
+        const auto lines = Lines(window);
+        return Idle(window) && !lines.empty() && lines.front() == done;
+    }, 60000)) << (Lines(window).empty() ? "" : Lines(window).front());
+
+    // Newest on top: done, 100 %, the block percentages falling, 0 %, DIAG ready, started.
+    const auto lines = Lines(window);
+    ASSERT_GE(lines.size(), 6u);
+    EXPECT_EQ(lines[1], WithNumber(*library, lang::IDS_PROGRESS, 100));
+    EXPECT_EQ(lines[lines.size() - 3], WithNumber(*library, lang::IDS_PROGRESS, 0));
+    EXPECT_EQ(lines[lines.size() - 2], Text(*library, lang::IDS_DIAG_READY));
+    EXPECT_EQ(lines.back(), Text(*library, lang::IDS_STARTED));
+    EXPECT_EQ(lines.size(), 3u + 2u + 3u);  // three full blocks, then the short one at 100
+    std::string why;
+    EXPECT_TRUE(ImageMatchesLoad(handset->Image(), load, &why)) << why;
+    EXPECT_TRUE(SaveScreenshot(window, "main-window-after-download-eng"));
+
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(ui->Join(kOpenMs));
+}
+
+TEST_F(WindowTest, StopAsksFirstAndStopsOnlyOnYes) {
+    UsePorts(true);
+    const auto library = LoadLanguage(LANGUAGE_TRADITIONAL_CHINESE);
+    // A paced line (about 1.3 s a block): the run is still in its blocks when the answers come.
+    const HWND window = Open(*library, PackedProgram(8 * 0x20000), {"--mode", "diag", "--throttle", "1000000"});
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(StartDownload(window, *library));
+
+    Click(window, IDC_BTN_STOP);
+    EXPECT_EQ(AnswerMessageBox(ui->Id(), IDNO, kOpenMs), Text(*library, lang::IDS_STOP_QUESTION));
+    Sleep(200);
+    EXPECT_TRUE(Running(window));
+
+    Click(window, IDC_BTN_STOP);
+    EXPECT_EQ(AnswerMessageBox(ui->Id(), IDYES, kOpenMs), Text(*library, lang::IDS_STOP_QUESTION));
+    EXPECT_TRUE(WaitUntil([&] { return Idle(window); }, 30000));
+    EXPECT_EQ(Lines(window).front(), Text(*library, lang::IDS_STOPPED));
+    EXPECT_LT(handset->Image().size(), load.size());
+
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(ui->Join(kOpenMs));
+}
+
+TEST_F(WindowTest, ClosingDuringADownloadAsksAndStopsTheRunFirst) {
+    UsePorts(true);
+    const auto library = LoadLanguage(LANGUAGE_SIMPLIFIED_CHINESE);
+    const HWND window = Open(*library, PackedProgram(8 * 0x20000), {"--mode", "diag", "--throttle", "1000000"});
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(StartDownload(window, *library));
+
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(AnswerMessageBox(ui->Id(), IDNO, kOpenMs), Text(*library, lang::IDS_CLOSE_QUESTION));
+    EXPECT_FALSE(ui->Join(300));
+    EXPECT_TRUE(Running(window));
+
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(AnswerMessageBox(ui->Id(), IDYES, kOpenMs), Text(*library, lang::IDS_CLOSE_QUESTION));
+    ASSERT_TRUE(ui->Join(30000));
+    EXPECT_EQ(ui->Result(), IDCANCEL);
+    // The run was stopped on its way (the window, its operator and the line are gone now).
+    const std::string log = ReadLogFolder(folder.Path());
+    EXPECT_EQ(CountOccurrences(log, "Use call to stop download thread."), 1);
+    EXPECT_EQ(CountOccurrences(log, "Current status code is 65"), 0);
+}
+
+}  // namespace
