@@ -342,3 +342,51 @@ TEST_F(WindowTest, ClosingDuringADownloadAsksAndStopsTheRunFirst) {
 }
 
 }  // namespace
+
+namespace {
+
+// vexlor.exe beside the test program, started with no arguments; null when it did not start.
+HANDLE StartProgram() {
+    std::wstring command = L"\"" + platform::win32::Widen(platform::ProgramFolder() + "vexlor.exe") + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        return nullptr;
+    }
+    CloseHandle(process.hThread);
+    return process.hProcess;
+}
+
+DWORD ExitCodeOf(HANDLE process) {
+    DWORD code = 0;
+    GetExitCodeProcess(process, &code);
+    return code;
+}
+
+TEST_F(WindowTest, ProgramWithoutArgumentsAsksForTheLanguageOnceAtATime) {
+    UsePorts(false);
+    const HANDLE first = StartProgram();
+    ASSERT_NE(first, nullptr);
+    HWND language = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        language = FindWindowW(L"#32770", L"Language Setting");
+        return language && IsWindowVisible(language);
+    }, kOpenMs));
+
+    // A second copy ends at once, without a window of its own.
+    const HANDLE second = StartProgram();
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(WaitForSingleObject(second, kOpenMs), WAIT_OBJECT_0);
+    EXPECT_EQ(ExitCodeOf(second), 0u);
+    EXPECT_EQ(WaitForSingleObject(first, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    CloseHandle(second);
+
+    // Cancel ends the first before any port is touched.
+    PostMessageW(language, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(WaitForSingleObject(first, kOpenMs), WAIT_OBJECT_0);
+    EXPECT_EQ(ExitCodeOf(first), 0u);
+    CloseHandle(first);
+}
+
+}  // namespace
