@@ -189,6 +189,13 @@ void CVexlorDlg::EnableControls(const ControlStates& states) {
         EnableWindow(GetDlgItem(window, IDC_BTN_BACKUP), states.spareButtons);
         EnableWindow(GetDlgItem(window, IDC_BTN_RESTORE), states.spareButtons);
     }
+    // A button that was just pressed and is now disabled would keep the keyboard focus where no
+    // key reaches anything: hand it to the button that now takes input.
+    const HWND focus = GetFocus();
+    if (!focus || !IsWindowEnabled(focus)) {
+        const HWND next = GetDlgItem(window, states.stop ? IDC_BTN_STOP : states.start ? IDC_BTN_START : IDC_CMB_COM);
+        SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(next), TRUE);
+    }
 }
 
 bool CVexlorDlg::AskYesNo(const std::string& text) { return AskYesNoBox(Handle(), text); }
