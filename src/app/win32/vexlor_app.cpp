@@ -2,6 +2,8 @@
 
 #include "app/win32/vexlor_dlg.h"  // first: see there
 
+#include <cstdio>
+
 #include "app/common/instance_mutex.h"
 #include "app/common/language_choice.h"
 #include "app/win32/language_dlg.h"
@@ -24,7 +26,17 @@ bool CVexlorApp::InitInstance() {
     }
 
     CLanguageDlg language;
-    if (language.RunModal(nullptr) != IDOK) return false;
+    const INT_PTR chosen = language.RunModal(nullptr);
+    if (chosen == -1) {
+        // No desktop to show it on (a service, a session without display): say so where a
+        // console that started us can still read it.
+        const unsigned long error = GetLastError();
+        LogWrite(LOG_ER, "The language dialog could not be shown, error %lu.", error);
+        std::fprintf(stderr, "vexlor: the window cannot be shown (system error %lu); see 'vexlor --help' for the "
+                             "headless commands.\n", error);
+        m_status = 1;
+    }
+    if (chosen != IDOK) return false;
 
     const std::string path = LanguageLibraryPath(platform::ProgramFolder(), language.Position());
     if (!m_library.Load(path)) {
@@ -40,5 +52,5 @@ bool CVexlorApp::InitInstance() {
 
 int CVexlorApp::ExitInstance() {
     LogClose();
-    return 0;
+    return m_status;
 }

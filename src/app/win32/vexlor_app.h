@@ -10,11 +10,12 @@ class CVexlorApp {
 public:
     // The whole start-up; returns false, so that the program ends when it returns.
     bool InitInstance();
-    // Closes the log. The program's exit status.
+    // Closes the log. The program's exit status: 1 when the window could not be shown.
     int ExitInstance();
     // InitInstance, then ExitInstance.
     int Run();
 
 private:
     CResourceLibrary m_library;
+    int m_status = 0;
 };
