@@ -91,7 +91,6 @@ protected:
     void Launch(const CResourceLibrary& library, const std::string& program, const std::vector<std::string>& simOptions) {
         auto options = std::make_shared<CVexlorDlg::Options>();
         options->programPath = program;
-        SimOptions sim;
         EXPECT_EQ(ParseSimOptions(simOptions, sim), "");
         auto line = std::make_unique<ModelLine>(sim);
         handset = line.get();
@@ -133,6 +132,7 @@ protected:
 
     TempFolder folder;
     std::vector<uint8_t> load;
+    SimOptions sim;                // the handset's, as it was last switched on
     ModelLine* handset = nullptr;  // owned by the window's operator
     std::unique_ptr<UiThread> ui;
 };
@@ -296,7 +296,7 @@ TEST_F(WindowTest, DownloadRunsToDoneWithItsProgressLines) {
     ASSERT_TRUE(ui->Join(kOpenMs));
 }
 
-TEST_F(WindowTest, StopAsksFirstAndStopsOnlyOnYes) {
+TEST_F(WindowTest, StopAndCloseAskFirstAndStopTheRunOnlyOnYes) {
     UsePorts(true);
     const auto library = LoadLanguage(LANGUAGE_TRADITIONAL_CHINESE);
     // A paced line (about 1.3 s a block): the run is still in its blocks when the answers come.
@@ -308,36 +308,27 @@ TEST_F(WindowTest, StopAsksFirstAndStopsOnlyOnYes) {
     EXPECT_EQ(AnswerMessageBox(ui->Id(), IDNO, kOpenMs), Text(*library, lang::IDS_STOP_QUESTION));
     Sleep(200);
     EXPECT_TRUE(Running(window));
-
     Click(window, IDC_BTN_STOP);
     EXPECT_EQ(AnswerMessageBox(ui->Id(), IDYES, kOpenMs), Text(*library, lang::IDS_STOP_QUESTION));
     EXPECT_TRUE(WaitUntil([&] { return Idle(window); }, 30000));
     EXPECT_EQ(Lines(window).front(), Text(*library, lang::IDS_STOPPED));
     EXPECT_LT(handset->Image().size(), load.size());
 
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(ui->Join(kOpenMs));
-}
-
-TEST_F(WindowTest, ClosingDuringADownloadAsksAndStopsTheRunFirst) {
-    UsePorts(true);
-    const auto library = LoadLanguage(LANGUAGE_SIMPLIFIED_CHINESE);
-    const HWND window = Open(*library, PackedProgram(8 * 0x20000), {"--mode", "diag", "--throttle", "1000000"});
-    ASSERT_NE(window, nullptr);
+    // A stopped window starts again (the handset, left in download mode, switched off and on);
+    // closing it during that run asks too.
+    handset->PowerCycle(sim);
     ASSERT_TRUE(StartDownload(window, *library));
-
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(AnswerMessageBox(ui->Id(), IDNO, kOpenMs), Text(*library, lang::IDS_CLOSE_QUESTION));
     EXPECT_FALSE(ui->Join(300));
     EXPECT_TRUE(Running(window));
-
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(AnswerMessageBox(ui->Id(), IDYES, kOpenMs), Text(*library, lang::IDS_CLOSE_QUESTION));
     ASSERT_TRUE(ui->Join(30000));
     EXPECT_EQ(ui->Result(), IDCANCEL);
-    // The run was stopped on its way (the window, its operator and the line are gone now).
+    // Both runs were stopped on their way (the window, its operator and the line are gone now).
     const std::string log = ReadLogFolder(folder.Path());
-    EXPECT_EQ(CountOccurrences(log, "Use call to stop download thread."), 1);
+    EXPECT_EQ(CountOccurrences(log, "Use call to stop download thread."), 2);
     EXPECT_EQ(CountOccurrences(log, "Current status code is 65"), 0);
 }
 
