@@ -336,9 +336,10 @@ TEST_F(WindowTest, StopAndCloseAskFirstAndStopTheRunOnlyOnYes) {
 
 namespace {
 
-// vexlor.exe beside the test program, started with no arguments; null when it did not start.
-HANDLE StartProgram() {
-    std::wstring command = L"\"" + platform::win32::Widen(platform::ProgramFolder() + "vexlor.exe") + L"\"";
+// A program (vexlor.exe beside the test program unless named), started with no arguments; null
+// when it did not start.
+HANDLE StartProgram(const std::string& path = platform::ProgramFolder() + "vexlor.exe") {
+    std::wstring command = L"\"" + platform::win32::Widen(path) + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
@@ -378,6 +379,30 @@ TEST_F(WindowTest, ProgramWithoutArgumentsAsksForTheLanguageOnceAtATime) {
     EXPECT_EQ(WaitForSingleObject(first, kOpenMs), WAIT_OBJECT_0);
     EXPECT_EQ(ExitCodeOf(first), 0u);
     CloseHandle(first);
+}
+
+TEST_F(WindowTest, MissingLanguageLibraryIsNamedInAnErrorBox) {
+    UsePorts(false);
+    // A copy of the program in a folder without the language libraries.
+    const std::string program = folder.File("vexlor.exe");
+    ASSERT_TRUE(CopyFileW(platform::win32::Widen(platform::ProgramFolder() + "vexlor.exe").c_str(),
+                          platform::win32::Widen(program).c_str(), FALSE));
+    const HANDLE process = StartProgram(program);
+    ASSERT_NE(process, nullptr);
+    HWND language = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (language = FindWindowW(L"#32770", L"Language Setting")) != nullptr; }, kOpenMs));
+    SendMessageW(GetDlgItem(language, IDC_LIST_LANGUAGE), LB_SETCURSEL, LANGUAGE_TRADITIONAL_CHINESE, 0);
+    Click(language, IDOK);
+
+    HWND error = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (error = FindWindowW(L"#32770", L"Error")) != nullptr; }, kOpenMs));
+    // The full path in the program's folder, with the separators Windows gives.
+    std::string expected = folder.File("VexlorChtRes.dll");
+    for (char& c : expected) c = c == '/' ? '\\' : c;
+    EXPECT_EQ(ItemText(error, 0xFFFF), "Couldn't load file with path: " + expected + ".");
+    Click(error, IDOK);
+    EXPECT_EQ(WaitForSingleObject(process, kOpenMs), WAIT_OBJECT_0);
+    CloseHandle(process);
 }
 
 }  // namespace
