@@ -390,12 +390,19 @@ TEST_F(WindowTest, MissingLanguageLibraryIsNamedInAnErrorBox) {
     const HANDLE process = StartProgram(program);
     ASSERT_NE(process, nullptr);
     HWND language = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (language = FindWindowW(L"#32770", L"Language Setting")) != nullptr; }, kOpenMs));
+    // Visible: it has filled its list.
+    ASSERT_TRUE(WaitUntil([&] {
+        language = FindWindowW(L"#32770", L"Language Setting");
+        return language && IsWindowVisible(language);
+    }, kOpenMs));
     SendMessageW(GetDlgItem(language, IDC_LIST_LANGUAGE), LB_SETCURSEL, LANGUAGE_TRADITIONAL_CHINESE, 0);
     Click(language, IDOK);
 
     HWND error = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (error = FindWindowW(L"#32770", L"Error")) != nullptr; }, kOpenMs));
+    ASSERT_TRUE(WaitUntil([&] {
+        error = FindWindowW(L"#32770", L"Error");
+        return error && IsWindowVisible(error);
+    }, kOpenMs));
     // The full path in the program's folder, with the separators Windows gives.
     std::string expected = folder.File("VexlorChtRes.dll");
     for (char& c : expected) c = c == '/' ? '\\' : c;
