@@ -118,6 +118,30 @@ void Click(HWND dialog, int controlId) {
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(controlId, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, controlId)));
 }
 
+std::string TooltipText(HWND owner, int controlId) {
+    struct Search {
+        HWND owner;
+        HWND tooltip = nullptr;
+    } search{owner};
+    EnumThreadWindows(GetWindowThreadProcessId(owner, nullptr), [](HWND window, LPARAM lParam) {
+        auto* found = reinterpret_cast<Search*>(lParam);
+        wchar_t className[32] = {};
+        GetClassNameW(window, className, 32);
+        if (std::wstring(className) != TOOLTIPS_CLASSW || GetWindow(window, GW_OWNER) != found->owner) return TRUE;
+        found->tooltip = window;
+        return FALSE;
+    }, reinterpret_cast<LPARAM>(&search));
+    if (!search.tooltip) return "(no tooltip)";
+    wchar_t buffer[256] = {};
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.hwnd = owner;
+    tool.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(owner, controlId));
+    tool.lpszText = buffer;
+    SendMessageW(search.tooltip, TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(&tool));
+    return Narrow(buffer);
+}
+
 std::vector<std::string> ListViewLines(HWND list) {
     std::vector<std::string> lines;
     const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));

@@ -46,6 +46,8 @@ bool ItemEnabled(HWND dialog, int controlId);
 bool ItemVisible(HWND dialog, int controlId);
 // A click as the user makes it, queued: the handler runs on the window's own thread.
 void Click(HWND dialog, int controlId);
+// The text of the tooltip window's owner shows for its control controlId.
+std::string TooltipText(HWND owner, int controlId);
 // The lines of a list view, top to bottom.
 std::vector<std::string> ListViewLines(HWND list);
 // The entries of a list box, top to bottom.

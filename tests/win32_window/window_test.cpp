@@ -270,6 +270,7 @@ TEST_F(WindowTest, DownloadRunsToDoneWithItsProgressLines) {
     ASSERT_NE(window, nullptr);
     DropDown(window);
     EXPECT_EQ(ItemText(window, IDC_CMB_COM), Text(*library, lang::IDS_PORT_PREFIX) + "9");
+    EXPECT_EQ(TooltipText(window, IDC_CMB_COM), "handset-model");  // the device behind the port
     EXPECT_TRUE(Idle(window));
 
     Click(window, IDC_BTN_START);

@@ -127,6 +127,7 @@ void CVexlorDlg::OnCommand(int controlId, int notification) {
             break;
         case IDC_CMB_COM:
             if (notification == CBN_DROPDOWN) m_presenter.DropDown();
+            if (notification == CBN_SELCHANGE) m_portCombo.ShowSelectedDevice();
             break;
         case IDOK:      // Enter that no button takes
         case IDCANCEL:  // Esc and the close box
