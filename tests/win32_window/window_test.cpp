@@ -216,6 +216,8 @@ TEST_F(WindowTest, MainWindowOpensInEachLanguageWithItsAboutBox) {
             instructions.push_back(id == lang::IDS_INSTRUCTION_5 ? Text(*library, id) : WithModel(*library, id));
         }
         EXPECT_EQ(Lines(window), instructions);
+        // One column wider than the list, so a long line scrolls rather than being cut.
+        EXPECT_EQ(SendMessageW(GetDlgItem(window, IDC_LIST_STATUS), LVM_GETCOLUMNWIDTH, 0, 0), 1500);
         EXPECT_EQ(ItemText(window, IDC_CMB_COM), Text(*library, lang::IDS_NO_PORT));
         EXPECT_EQ(ItemText(window, IDC_BTN_START), Text(*library, lang::IDS_START));
         EXPECT_EQ(ItemText(window, IDC_BTN_STOP), Text(*library, lang::IDS_STOP));

@@ -7,14 +7,13 @@
 void CStatusList::Bind(HWND list) {
     m_list = list;
     SendMessageW(m_list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-    // As wide as the list, less a vertical scroll bar: long lines end at the edge instead of
-    // bringing up a horizontal scroll bar.
-    RECT client{};
-    GetClientRect(m_list, &client);
+    // One column far wider than the list: a long line (a path, both versions of a mismatch) is
+    // read by scrolling sideways instead of being cut at the edge.
+    constexpr int kColumnWidth = 1500;
     LVCOLUMNW column{};
     column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
     column.fmt = LVCFMT_LEFT;
-    column.cx = client.right - client.left - GetSystemMetrics(SM_CXVSCROLL);
+    column.cx = kColumnWidth;
     wchar_t empty[] = L"";
     column.pszText = empty;
     SendMessageW(m_list, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
