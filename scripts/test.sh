@@ -2,7 +2,8 @@
 # The test command: setup, build, and run every test three ways: a normal Release build,
 # an AddressSanitizer + UndefinedBehaviorSanitizer build, and a ThreadSanitizer build of the
 # threaded tests (ctest label "threaded"); then the Windows build's tests and end-to-end
-# downloads under Wine, the Debian package, the fuzz corpora and a short fault soak.
+# downloads and a silent install and uninstall under Wine, the Debian package, the fuzz corpora
+# and a short fault soak.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build.sh
