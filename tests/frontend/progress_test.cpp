@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -49,7 +50,11 @@ TEST(StatusLine, UpperCaseHexOfAtLeastThreeDigitsThenTheText) {
 }
 
 TEST(StatusLine, EveryFailureHasItsOwnTextAndAMismatchNamesBothVersions) {
-    const TextLookup text = [](unsigned id) { return id == lang::IDS_ERR_VERSION_MISMATCH ? "have %s, want %s" : "#" + std::to_string(id); };
+    const TextLookup text = [](unsigned id) {
+        if (id == lang::IDS_ERR_VERSION_MISMATCH) return std::string("have %s, want %s");
+        std::string name = "#";
+        return name.append(std::to_string(id));
+    };
     std::set<std::string> seen;
     for (uint32_t code : {STATUS_ERR_PORT, STATUS_ERR_MODE, STATUS_ERR_NOT_DIAG, STATUS_ERR_VERSION, STATUS_ERR_WRITE,
                           STATUS_ERR_FINAL, STATUS_ERR_NAND, STATUS_ERR_ACC}) {
