@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Adds every sub-folder of the current source folder that has a CMakeLists.txt, in name order:
 # each area (tests/link, bench/package, tools/vexlor-pack, ...) keeps its own build file.
 function(vexlor_add_areas)

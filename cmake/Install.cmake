@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Install layout: the program and its language libraries together in one folder (it loads them
 # from its own folder, found through /proc/self/exe, so the symlinks on the PATH still work),
 # desktop integration in the XDG places, man pages, bash completion, the udev rules and an example

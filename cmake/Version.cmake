@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # The project's version text, from the one version in project() (CMakeLists.txt): exactly that
 # for the release itself (a git tree whose HEAD is tagged v<version>), else with the commit it was
 # built from, "1.0.0+g1a2b3c4". A source tarball made by git archive carries its commit in

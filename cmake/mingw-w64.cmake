@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Cross build for 64-bit Windows with Debian's mingw-w64 (package g++-mingw-w64-x86-64-posix).
 # The -posix compilers use the POSIX thread model, which std::thread and std::mutex need.
 # The runtime is linked in statically, so the programs and DLLs need nothing beside them.

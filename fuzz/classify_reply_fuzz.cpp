@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Mode recognition over the bytes of one arbitrary read.
 //
 // Checks: the result is one of the four modes it can name; a read that is recognised keeps its

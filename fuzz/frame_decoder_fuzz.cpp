@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The frame decoder over arbitrary line bytes, in DIAG and in DL mode.
 //
 // Checks, for each mode and for both ways an owner may treat a bad frame (reset at once, or let

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // Helpers shared by the fuzz targets: a hard check that stops the run with a message (the fuzzer
 // then keeps the input), and files that live in memory so that readers which take a path can be

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Writes the seed corpus of the fuzz targets into fuzz/corpus/<target>/.
 
     fuzz/make_corpus.py --bin BUILD/bin --trace SIM_TRACE [--trace SIM_TRACE ...]

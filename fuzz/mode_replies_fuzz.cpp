@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The two replies the mode switches look into, over arbitrary bytes: the version reply (its
 // platform text) and the phone status reply (RF mode and the second status word).
 //

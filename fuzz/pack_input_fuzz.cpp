@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // vexlor-pack's argument and input checks, run in-process: the command line parser over
 // arbitrary arguments, then the packing of an arbitrary program and load with the version text
 // and values the arguments gave.

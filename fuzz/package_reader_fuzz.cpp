@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The package reader over an arbitrary program file: the parameter block, the load CRC check,
 // the image self-check and the chunk reader of the download.
 //

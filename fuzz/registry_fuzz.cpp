@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The settings-file reader (platform::Registry::Parse) over arbitrary text.
 //
 // Checks, for every machine key the text names: a value name appears once whatever its case, a

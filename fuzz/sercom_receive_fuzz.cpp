@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The transaction layer's receive path: CSerCOMLibrary::OnEvent over arbitrary batches of
 // received bytes, as the listener thread delivers them, with a worker thread taking the frames
 // through DIAGTxRx / DLTxRx as the download does.

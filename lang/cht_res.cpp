@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Traditional Chinese texts.
 #include "lang/string_table.h"
 

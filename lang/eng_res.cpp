@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // English (U.S.) texts.
 #include "lang/string_table.h"
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Writes the resource script (.rc) of a Windows language DLL from the same source as the Linux
 libraries: the IDs of lang/string_ids.h and the table of one lang/*_res.cpp.
 

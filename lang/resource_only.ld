@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* Links a language DLL that is resources only: the .rsrc section and nothing else. The default
    script of mingw's ld would add a .text section (the constructor lists) and an empty import
    table even with no code at all; the program only ever maps these DLLs as data. */

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // The numeric string IDs of the language resource libraries, and how each text is used.
 // Every library holds one text per ID below; the window, the dialogs and the headless front

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // The form every language library shares: a table of (ID, UTF-8 text) pairs and the one
 // exported lookup over it.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Makes the release notes that packages carry from CHANGELOG.md (Keep a Changelog form):
 
     release_notes.py debian CHANGELOG.md VERSION OUT [TIME]  the Debian changelog of a package

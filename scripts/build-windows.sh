@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Setup, then cross-build the Windows programs into build-win/ with Debian's mingw-w64: vexlor.exe
 # (headless), vexlor-pack.exe, the three language DLLs and the Windows tests, and make the Wine
 # prefix the tests run in (build-win/wine). Run the tests with: ctest --test-dir build-win

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Setup, then configure and build Release into build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."

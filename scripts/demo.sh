@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The first thing to run: setup, build, make a sample firmware load, pack it into a copy of the
 # tool, start the handset simulator as COM9 in a throw-away settings file, flash the load
 # headless, and check that the image the simulator received equals the load. Idempotent; the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds the libFuzzer targets (clang, AddressSanitizer + UndefinedBehaviorSanitizer) into
 # build-fuzz/ and runs them one after the other: first a replay of the seed corpus
 # fuzz/corpus/<target>, then SECONDS of fuzzing each.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds the Debian package, unpacks it into a temporary root and runs the program from there:
 # through the symlink on the PATH, so the language libraries must still be found beside the
 # real program file.

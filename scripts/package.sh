@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds the Debian package: build/vexlor_<version>_amd64.deb.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Makes a release's files in dist/ from a tree with nothing uncommitted: the Debian package, the
 # source tarball (git archive), the Windows installer and portable zip (where the Windows build
 # can be made here), and SHA256SUMS over them all. The version is the project's (CMakeLists.txt),

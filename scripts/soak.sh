@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Fault soak: RUNS downloads through the real headless front end (vexlor --cli, packed with
 # vexlor-pack) to the handset simulator, each over a faulty line (vexlor-chaos-relay) that
 # spoils the handset's answers at random: garbage bytes, dropped bytes, altered bytes,

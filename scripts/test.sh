@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The test command: setup, build, and run every test three ways: a normal Release build,
 # an AddressSanitizer + UndefinedBehaviorSanitizer build, and a ThreadSanitizer build of the
 # threaded tests (ctest label "threaded"); then the Windows build's tests and end-to-end
@@ -34,6 +35,9 @@ scripts/build-windows.sh
 ctest --test-dir build-win --output-on-failure -j "$jobs" --timeout 600
 tests/wine/e2e.sh
 tests/wine/installer.sh build-win
+
+echo "=== Every source file names its licence"
+scripts/licence_headers.py
 
 echo "=== Debian package: build, unpack into a temporary root, run from there"
 scripts/package-test.sh

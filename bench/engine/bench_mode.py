@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Bench mode at scale: N simulated handsets, each behind a line throttled to 460800 baud, flashed
 at once by one `vexlor --cli --port ... --json`, for N = 1, 4 and 16 (or as given).
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Speed of a download's block phase against the handset simulator over a pseudo-terminal.
 //
 // BM_BlockPhaseAtLineRate: the simulator models a 460800 baud line (10 bits a byte). The ideal

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """The block phase on a throttled line, Linux and Windows builds in one go: one simulated handset
 behind a line of 460800 baud (10 bits a byte), flashed by `vexlor --cli --port COMn --json`, first
 by the Linux program and then by the Windows program under Wine (its COM port a link in the

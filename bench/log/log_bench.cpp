@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a log line costs: filtered out (the level test only: no formatting, no allocation)
 // against one that is formatted and written to the day's file.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The start-up check of a package of the shipped size (6,171 chunks) against OpenSSL's
 // single-thread Blowfish CBC decipher of the same load area, in the same run.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Peak memory of the start-up check above the process's baseline, for several load sizes:
 // each size is built by one child process and checked by a fresh one, which compares its peak
 // resident set (ru_maxrss) before and after the check. The load is never held whole, so the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How long the listener takes to find the handset's mode once the port is opened, for replies
 // that come whole and for replies in 4-byte pieces 16, 40 and 90 ms apart (a USB adapter's latency
 // timer at its default, raised, and near the read window). Manual time: only the detection.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Time from the start status ([0x001]) to the port status ([0xF01]) for each way a port can fail,
 # through the real vexlor --cli at the design's own timing, against the baseline of a port where
 # no handset answers (which is how every port error ended before they were told apart).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // vexlor: the firmware upgrade tool. Dispatches between the window and the headless commands.
 #include <cstdio>
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The program mark, whole, in the vexlor program's image (see program_mark.h).
 #include "app/program_mark.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "engine/handset_info.h"
 
 #include "engine/dl_packets.h"

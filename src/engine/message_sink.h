@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Where the operator shows its few fixed messages (a thread that cannot be started or stopped).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "link/crc_reference.h"
 
 #include "link/crc_tables.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "link/ser_com_library.h"
 
 #include <chrono>

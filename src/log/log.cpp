@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The process-wide diagnostic log.
 //
 // Choices where the log's contract leaves room:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "package/blowfish_constants.h"
 
 // The fractional hexadecimal digits of pi, eight to a word: the first 18 words seed the P-array,

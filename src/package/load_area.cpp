@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "package/load_area.h"
 
 #include "log/log.h"

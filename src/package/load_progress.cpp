@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "package/load_progress.h"
 
 #include "package/package_layout.h"

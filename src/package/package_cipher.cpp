@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "package/package_cipher.h"
 
 #include "package/package_key.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "platform/read_only_file.h"
 
 // The position is the program's own (reads go through ReadAt): the same on every system.

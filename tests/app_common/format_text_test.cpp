@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Library texts as formats: which conversions a text carries, and filling exactly one argument.
 #include <gtest/gtest.h>
 

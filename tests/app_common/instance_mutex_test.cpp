@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The single-instance guard: the first holder wins, a second is told so and keeps nothing,
 // and closing hands the mutex on.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The port numbers the window lists for a port list text.
 #include <gtest/gtest.h>
 

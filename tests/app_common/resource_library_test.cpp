@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Loading, looking up and freeing a language library, and the ways a load can fail.
 #include <gtest/gtest.h>
 

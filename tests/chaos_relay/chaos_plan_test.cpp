@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The fault decisions of the chaos relay: how often, which faults, what each does to a piece,
 // and that a seed replays the same decisions.
 #include <gtest/gtest.h>

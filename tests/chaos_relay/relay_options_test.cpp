@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The relay's command line.
 #include <gtest/gtest.h>
 

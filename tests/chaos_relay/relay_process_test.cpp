@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The relay program between a terminal that plays the handset and one that plays the tool.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Bench use through the real program: several handsets flashed at once from one command, with
 // mixed outcomes, every output form, the report file, and a stop that reaches every run.
 #include <csignal>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Whole downloads through the real vexlor --cli program (a packed copy) against the simulator:
 // status lines, exit status, log lines and the image, for the whole matrix of handset behaviour,
 // plus the start-up checks and the signals.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The real vexlor --cli against ports as technicians meet them: ports that cannot be opened
 // (no permission, held by another program, not a terminal, a device that never came), a port
 // that appears only after the command, device paths, --info, and the settings file.

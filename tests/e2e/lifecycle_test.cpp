@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Start and Stop against a run that outlasts their waits (120 s at the design's timing, scaled
 // here to 2.4 s) while one 128 KiB block crawls over a modelled 230400 baud line (about 6 s).
 #include "operator_rig.h"

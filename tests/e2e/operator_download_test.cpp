@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Whole downloads through CDLOperator in this process, against the handset model on an
 // in-process line: start modes, load sizes, every failure the handset can show, and Stop at
 // each stage.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "operator_rig.h"
 
 #include "packed_load.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The normal case and the version retries at the design's own timing (no time scale).
 #include "cli_rig.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "packed_load.h"
 
 #include <algorithm>

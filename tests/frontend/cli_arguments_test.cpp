@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/cli/cli_arguments.h"
 
 #include <gtest/gtest.h>

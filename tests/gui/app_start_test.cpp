@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The start-up: one instance at a time, the language chosen at every start, the library from
 // the program's folder (or the "Error" box naming its full path), then the main window.
 #include <QFile>

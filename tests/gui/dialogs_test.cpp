@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The dialogs as their templates describe them, and the three secondary dialogs' behaviour:
 // the language dialog's choices, the data checking dialog that only its check can end, and
 // the About box's texts from the language library. Saves a screenshot of each in each language.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // What the window tests share: scripted message boxes, the language libraries, packed program
 // files made with vexlor-pack, port maps, pseudo-terminals and screenshots.

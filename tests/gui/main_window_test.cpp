@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The main window: its opening behind the package check, the port list, Start and Stop, the
 // status list with the newest run line on top, the three control states, About, and closing
 // while a download runs. Status and progress reach the window as the engine sends them: posted

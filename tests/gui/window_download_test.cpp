@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A whole download driven through the main window against the handset simulator: pick the
 // port, press Start, and follow the run in the status list to its done line, with the load
 // arriving byte for byte in the handset.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The three language libraries as the program loads them from its folder (shared modules on
 // Linux, resource-only DLLs on Windows): every string ID has a text in every language, each text
 // carries exactly the conversions its use formats it with, and each library gives back exactly

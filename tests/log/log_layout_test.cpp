@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The text of log lines: layouts, tags, the time field, size limits, hex dumps, system errors.
 #include <cerrno>
 

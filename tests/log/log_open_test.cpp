@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Opening and closing the log: the settings, the file name, levels, append and truncate, sharing.
 #include <fcntl.h>
 #include <sys/file.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A level or folder given for one run over the settings file's, seen through the files written.
 #include "log/log_overrides.h"
 #include "log/log_settings.h"

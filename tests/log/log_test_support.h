@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // Shared helpers for the log tests: a private folder with its own settings file, and readers
 // for the day's log file. The log is process-wide, so every test opens and closes it itself.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Many threads writing at once, and closing the log while they write.
 #include <fcntl.h>
 #include <unistd.h>

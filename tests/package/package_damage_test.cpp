@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A damaged or altered program file fails its own check with its own code, logs what is wrong,
 // and never reads past the file or divides by zero.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "package/package_key.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // vexlor-pack, run as the real program: what it writes reads back, and what it refuses leaves
 // no output behind.
 #include <gtest/gtest.h>

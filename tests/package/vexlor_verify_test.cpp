@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // vexlor --cli --verify end to end: the real vexlor binary, packed by the real vexlor-pack.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // AutoResetEvent: one waiter released per Set, the event resets itself, time-outs end waits.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // ReadOnlyFile: open, length, seeks from either end, reads that stop at the end of the file.
 #include <gtest/gtest.h>
 

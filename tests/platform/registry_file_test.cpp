@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Finding and reading the settings file: the search order and files that are not settings files.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The .reg text grammar: keys, values, escapes, comments, line ends and malformed input.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // System error texts and the platform's own small helpers.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // What the platform tests need on every system: a scratch folder and environment changes.
 #include <cstdlib>

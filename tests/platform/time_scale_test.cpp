@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // VEXLOR_TIME_SCALE: read once per process, so each case runs as its own test process with its
 // own environment (see CMakeLists.txt) and picks its cases by --gtest_filter.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What only the Windows platform layer has: the machine's registry, mutex objects, the log file's
 // share modes, language DLLs and COM ports.
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Runs a Windows test program under Wine with a COM port of the prefix whose far end echoes.
 
 Usage: wine_com_echo.py --com N -- COMMAND...

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One command and its response over a real serial channel: framing on the line, response
 // assembly, zero fill, mode guards, stale and doubled frames.
 #include "sercom_fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The listener's detection of each mode against the handset model on an in-process line.
 // Replies in pieces and the rate rotation over a real terminal stay in channel_test.cpp.
 #include <string>

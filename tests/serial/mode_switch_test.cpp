@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The channel's mode switches against the handset model on an in-process line.
 #include <chrono>
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Each test process gets its own settings file (the port map the simulators register in), an
 // empty stand-in for /sys/class/tty, and shortened design pauses, before any thread starts.
 #include <gtest/gtest.h>

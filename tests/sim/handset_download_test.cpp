@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The load transfer in DL mode: which write packets the handset answers, the fault knobs of
 // the transfer, and the image it assembles.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The simulated handset's answers in each mode, byte for byte, against the frames the tool sends.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The handset model on an in-process serial line: a port's behaviour, the read's time-out,
 // settle window and wake-up, and the simulator's options as the line plays them.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The simulator binary over a real pseudo-terminal: start-up line, the line as the tool sees it
 // (reopening, rates, silence, pacing, a dropped line), the settings file and the image file.
 #include <gtest/gtest.h>

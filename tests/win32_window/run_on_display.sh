@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # Runs a Windows test program under Wine on a virtual X display of its own (xvfb-run).
 #   run_on_display.sh WINE WINESERVER PROGRAM [ARGS...]     (WINEPREFIX set by the caller)
 # The prefix is this test's alone: the shared one's wine server keeps a desktop made without a

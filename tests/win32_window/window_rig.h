@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // What the window tests share: a user-interface thread that runs a dialog's modal loop while
 // the test drives it with window messages, finding the dialogs and message boxes of that

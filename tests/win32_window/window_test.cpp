@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Win32 window driven as a user drives it, with window messages from the test's thread while
 // the dialogs run their modal loops on a thread of their own: the texts of every dialog in the
 // three languages, a whole download against the handset model, Stop and closing with their

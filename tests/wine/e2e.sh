@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # End-to-end downloads of the Windows program under Wine against the Linux handset simulator:
 # the simulator's pseudo-terminal made a Wine COM port (a link in the prefix's dosdevices) and
 # named in the port map, the packed vexlor.exe --cli --port COMn flashing it. Three runs: a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Makes SIGTERM, SIGINT and SIGHUP stop a tool's main loop cleanly: each writes a byte to a

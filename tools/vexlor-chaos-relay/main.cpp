@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // vexlor-chaos-relay: a faulty serial line between Vexlor and the handset simulator, for the
 // fault soak (scripts/soak.sh). See RelayHelpText().
 #include <cstdio>

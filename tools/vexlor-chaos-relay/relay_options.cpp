@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "relay_options.h"
 
 #include "number_text.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "in_process_line.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // vexlor-handset-sim: an emulated handset on a pseudo-terminal. See SimHelpText() for the
 // command line; the protocol lives in HandsetModel, the line in PtyPort, the loop in SimRunner.
 

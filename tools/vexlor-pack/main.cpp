@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // vexlor-pack: appends a firmware package to a copy of the Vexlor program.
 #include <cstdio>
 #include <string>

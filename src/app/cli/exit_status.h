@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The headless tool's exit statuses: each cause has its own, so scripts can tell them apart.

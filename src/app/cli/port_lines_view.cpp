@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/cli/port_lines_view.h"
 
 #include "app/cli/status_text.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/common/language_choice.h"
 
 #include "platform/program_path.h"

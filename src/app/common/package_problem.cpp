@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/common/package_problem.h"
 
 #include "package/package_errors.h"

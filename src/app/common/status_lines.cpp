@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/common/status_lines.h"
 
 #include "app/common/format_text.h"

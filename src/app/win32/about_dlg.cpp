@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/win32/about_dlg.h"
 
 #include "app/common/format_text.h"

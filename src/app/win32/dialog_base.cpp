@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/win32/dialog_base.h"
 
 INT_PTR CDialog::RunModal(HWND owner) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 #include <windows.h>
 // CResourceLibrary::LoadString must keep its name in the files that include this one.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/win32/dialog_text.h"
 
 #include <vector>

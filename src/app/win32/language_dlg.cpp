@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/win32/language_dlg.h"
 
 #include "app/win32/resource.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/win32/later_queue.h"
 
 void CLaterQueue::Add(std::function<void()> work) {

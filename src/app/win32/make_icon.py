@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Builds the program's .ico from the window's PNG icons (8-bit RGBA, not interlaced).
 
 Usage: make_icon.py OUT.ico ICON.png...

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/win32/port_combo.h"
 
 #include <commctrl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // Numeric IDs of the program's own resources for the Win32 window: dialog templates, their
 // controls, the icon and the About command. Plain macros, so that the resource compiler reads

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/win32/status_list.h"
 
 #include <commctrl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/win32/vexlor_app.h"
 
 #include "app/win32/vexlor_dlg.h"  // first: see there

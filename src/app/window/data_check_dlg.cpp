@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/window/data_check_dlg.h"
 
 #include <QCloseEvent>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/window/dialog_template.h"
 
 #include "app/window/resource_ids.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/window/dialog_units.h"
 
 #include <QApplication>

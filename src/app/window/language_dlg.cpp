@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/window/language_dlg.h"
 
 #include <QListWidget>

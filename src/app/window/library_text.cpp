@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/window/library_text.h"
 
 #include "app/common/format_text.h"

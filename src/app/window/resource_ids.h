@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // Numeric IDs of the program's own resources: dialog templates, their controls, the icon and
 // the About command. Library texts have their IDs in lang/string_ids.h.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Runs the tool with its window: the whole start-up, the language dialog and the main window.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "platform/posix/posix_serial_line.h"
 
 #include <fcntl.h>

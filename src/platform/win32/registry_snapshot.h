@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 // The registry snapshot's reader, for Registry::Load and for tests that give it a key of their own.
 #include <windows.h>

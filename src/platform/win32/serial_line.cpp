@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The serial line over a Win32 COM port: overlapped reads and writes, each wait bounded.
 #include "platform/serial_line.h"
 

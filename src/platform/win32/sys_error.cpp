@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "platform/sys_error.h"
 
 #include "platform/win32/wide_text.h"
