@@ -65,7 +65,7 @@ void BM_SimulatorLineCeiling(benchmark::State& state) {
     const std::vector<uint8_t> line = bench.BlockPhaseLineBytes();
     const std::unique_ptr<platform::SerialLine> system = platform::MakeSystemSerialLine();
     platform::SerialLine& port = *system;
-    if (port.Open(bench.Rig().TerminalPath()) != 0 || port.ReadSettings() != 0 || port.ApplySettings(kBaud) != 0) {
+    if (!port.Open(bench.Rig().TerminalPath(), kBaud).Ok()) {
         state.SkipWithError("cannot open the simulator's terminal");
         return;
     }
@@ -84,7 +84,7 @@ void BM_SimulatorLineCeiling(benchmark::State& state) {
         while (acks < bench.Blocks()) {
             uint8_t buffer[256];
             size_t n = 0;
-            if (port.Read(buffer, sizeof buffer, &n, 2000) != 0 || n == 0) break;
+            if (port.Read(buffer, sizeof buffer, &n, 2000, 0) != 0 || n == 0) break;
             received.insert(received.end(), buffer, buffer + n);
             acks = 0;
             for (size_t i = 0; i + sizeof ack <= received.size(); ++i) {
@@ -94,7 +94,7 @@ void BM_SimulatorLineCeiling(benchmark::State& state) {
         seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         state.SetIterationTime(seconds);
     }
-    port.Close();
+    port.Close(platform::SerialLine::CloseMode::kRestoreSettings);
     const double ideal = static_cast<double>(line.size()) / (kBaud / 10.0);
     state.counters["simulator_efficiency"] = ideal / seconds;
     state.counters["line_B"] = static_cast<double>(line.size());

@@ -6,6 +6,7 @@
 
 #include "log/log.h"
 #include "package/package_checks.h"
+#include "engine/dl_status.h"
 #include "package/package_errors.h"
 #include "platform/sleep.h"
 
@@ -20,6 +21,14 @@ const char kCannotCreate[] = "Can not create operator thread.";
 
 CDLOperator::CDLOperator(std::unique_ptr<platform::SerialLine> line) : m_link(std::move(line)) {
     m_link.SetStopRequest(&m_lStop);
+    // On the listener thread: the front end hears of a busy port while the run waits for it.
+    m_link.SetPortNotice([this](const PortFailure& holder) {
+        {
+            std::lock_guard<std::mutex> lock(m_failureMutex);
+            m_notice = holder;
+        }
+        Post(WM_DL_NOTICE, NOTICE_PORT_BUSY);
+    });
 }
 
 CDLOperator::~CDLOperator() {
@@ -29,7 +38,9 @@ CDLOperator::~CDLOperator() {
         m_thread->WaitForEnd(CWorkerThread::INFINITE_WAIT);
         m_thread.reset();
     }
-    m_link.SetStopRequest(nullptr);  // the counter goes before the link does
+    // The counter and the notice's members go before the link does.
+    m_link.SetStopRequest(nullptr);
+    m_link.SetPortNotice(nullptr);
     m_strPort.clear();
 }
 
@@ -79,6 +90,7 @@ void CDLOperator::Start() {
         std::lock_guard<std::mutex> lock(m_failureMutex);
         m_failure = RunFailure{};
         m_handsetVersion.clear();
+        m_notice = PortFailure{};
     }
     m_bytesSent.store(0);
     auto thread = std::make_unique<CWorkerThread>();
@@ -105,6 +117,11 @@ void CDLOperator::Stop() {
 std::string CDLOperator::HandsetVersion() const {
     std::lock_guard<std::mutex> lock(m_failureMutex);
     return m_handsetVersion;
+}
+
+PortFailure CDLOperator::LastNotice() const {
+    std::lock_guard<std::mutex> lock(m_failureMutex);
+    return m_notice;
 }
 
 RunFailure CDLOperator::LastFailure() const {

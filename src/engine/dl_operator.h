@@ -61,6 +61,9 @@ public:
     // What the latest run's failure status does not say by itself (read after its final status;
     // empty while a run goes on and after a run that did not fail).
     RunFailure LastFailure() const;
+    // The details of the latest WM_DL_NOTICE of the latest run (NOTICE_PORT_BUSY: who holds the
+    // port); empty before any.
+    PortFailure LastNotice() const;
     // Load bytes the handset has confirmed or taken so far in the latest run.
     uint64_t BytesSent() const { return m_bytesSent.load(); }
     // The software version the handset reported in the latest run ("%d%d"); empty until it did.
@@ -116,6 +119,7 @@ private:
     mutable std::mutex m_failureMutex;  // m_failure: written by the worker, read by the front end
     RunFailure m_failure;
     std::string m_handsetVersion;  // guarded by m_failureMutex too
+    PortFailure m_notice;          // guarded by m_failureMutex too
     std::atomic<uint64_t> m_bytesSent{0};
 
     // Buffers of a run, kept here so the packet loop never allocates.

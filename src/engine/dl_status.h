@@ -22,6 +22,12 @@ enum DownloadStatus : uint32_t {
     STATUS_ERR_ACC = 0xF66,
 };
 
+// What a run tells while it goes on, beside its status (WM_DL_NOTICE): the front end asks the
+// operator for the details (CDLOperator::LastNotice).
+enum DownloadNotice : uint32_t {
+    NOTICE_PORT_BUSY = 1,  // another program holds the port; the run waits for it to let go
+};
+
 // True for the codes that end a run (done or an error); the other two only mark progress.
 constexpr bool IsFinalStatus(uint32_t status) {
     return status != STATUS_STARTED && status != STATUS_DIAG_READY;

@@ -33,7 +33,11 @@ bool CDLOperator::StopCheck(bool portOpen) {
 
 void CDLOperator::NoteFailure(uint32_t status, bool noHandsetFound) {
     std::lock_guard<std::mutex> lock(m_failureMutex);
-    if (noHandsetFound || m_link.IsPortUnusable()) m_failure.port = m_link.DetectionFailure();
+    if (noHandsetFound || m_link.IsPortUnusable()) {
+        m_failure.port = m_link.DetectionFailure();
+    } else if (PortFailure gone = m_link.GoneFailure(); gone.kind != PortFailure::Kind::kNone) {
+        m_failure.port = gone;  // not a block the handset refused: the device itself went
+    }
     if (status != STATUS_ERR_VERSION) {
         m_failure.handsetVersion.clear();
         m_failure.loadVersion.clear();

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <system_error>
 
+#include "platform/sys_error.h"
+
 CWorkerThread::~CWorkerThread() {
     if (m_thread.joinable()) m_thread.join();
 }
@@ -12,7 +14,7 @@ CWorkerThread::~CWorkerThread() {
 bool CWorkerThread::Start(std::function<void()> body, uint32_t exitCode) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_started) {
-        errno = EBUSY;
+        errno = platform::kErrorBusy;
         return false;
     }
     try {
@@ -24,7 +26,7 @@ bool CWorkerThread::Start(std::function<void()> body, uint32_t exitCode) {
             m_ended.notify_all();
         });
     } catch (const std::system_error& error) {
-        errno = error.code().value();
+        errno = platform::SystemErrorOf(error.code());
         return false;
     }
     m_started = true;

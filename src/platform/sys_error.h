@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 #include <string>
+#include <system_error>
 
 namespace platform {
 
@@ -10,6 +11,21 @@ constexpr int kErrorAccessDenied = 5;
 constexpr int kErrorInvalidHandle = 6;        // port not open
 constexpr int kErrorGenFailure = 31;
 constexpr int kErrorAlreadyInitialized = 1247;  // port already open
+
+// The few errors the layers above must name themselves, in this system's own numbering (errno
+// values on Linux, Windows error codes on Windows), so that every text shown for them is the
+// text of that very error. Defined with each system's error texts.
+extern const int kErrorNotFound;     // no such device
+extern const int kErrorBusy;         // in use, or still ending
+extern const int kErrorTimedOut;     // nothing came in time
+extern const int kErrorNameTooLong;  // a device name that does not fit
+extern const int kErrorGone;         // the device went away while open
+extern const int kErrorNotOpen;      // an operation on a line that is not open
+extern const int kErrorBadArgument;  // a value the call cannot take
+
+// An error the C++ library reports (a thread that could not be started, say) in this system's
+// own numbering, so that SysErrorText tells the right words.
+int SystemErrorOf(const std::error_code& code);
 
 // The system's message text for an error number (strerror_r; FormatMessage on Windows, with
 // the line end it closes with); empty when there is none.

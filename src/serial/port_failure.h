@@ -13,9 +13,10 @@ struct PortFailure {
         kNotSerial, // not a terminal
         kOther,     // it could not be opened for another reason, every time
         kNoAnswer,  // it opened, but no handset answered
+        kGone,      // it went away in the middle of the run (unplugged, switched off)
     };
     Kind kind = Kind::kNone;
-    int error = 0;           // the system's error number of the failed opening (0 for kNoAnswer)
+    int error = 0;           // the system's error number (0 for kNoAnswer)
     std::string device;      // the device tried; empty when the port name is not in the port list
     int holderPid = 0;       // kInUse: the holder, where the system can tell
     std::string holderName;

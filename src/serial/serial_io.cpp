@@ -2,7 +2,6 @@
 #include "serial/serial_io.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
 #include "log/log.h"
@@ -25,6 +24,8 @@ PortFailure::Kind KindOf(platform::SerialLine::Problem problem) {
     case Problem::kNoAccess: return PortFailure::Kind::kNoAccess;
     case Problem::kInUse: return PortFailure::Kind::kInUse;
     case Problem::kNotSerial: return PortFailure::Kind::kNotSerial;
+    case Problem::kNone:
+    case Problem::kRateRefused:
     case Problem::kOther: break;
     }
     return PortFailure::Kind::kOther;
@@ -40,6 +41,7 @@ CSerialIO::~CSerialIO() { DestroyChannel(); }
 
 void CSerialIO::DestroyChannel() {
     if (m_bDestroying.exchange(1) != 0) return;
+    m_bReleasing = true;
     StopListener(-1);
     if (m_hStaleThread.joinable()) {  // a listener that outlived an earlier stop limit
         m_bStop = 1;
@@ -71,8 +73,8 @@ int32_t CSerialIO::Open(const char* lpszDevice, uint32_t baudrate) {
     if (length + (prefixed ? kDevicePrefixSize : 0) >= sizeof m_szDevice) {
         LogWritePort(LOG_ER, name, "CSerialIO::Open", "Device name %s is too long: at most %d characters.", name,
                      static_cast<int>(sizeof m_szDevice - 1));
-        m_lLastError = ENAMETOOLONG;
-        return ENAMETOOLONG;
+        m_lLastError = platform::kErrorNameTooLong;
+        return platform::kErrorNameTooLong;
     }
     std::memset(m_szDevice, 0, sizeof m_szDevice);
     if (prefixed) std::memcpy(m_szDevice, kDevicePrefix, kDevicePrefixSize);
@@ -81,7 +83,10 @@ int32_t CSerialIO::Open(const char* lpszDevice, uint32_t baudrate) {
     {
         std::lock_guard<std::mutex> lock(m_failureMutex);
         m_openFailure = PortFailure{};
+        m_gone = PortFailure{};
+        m_toldHolder.clear();
     }
+    m_bReleasing = false;
     m_bPortUnusable = false;
     m_bPortOpened = false;
     m_eFirstMode = PHONE_MODE_UNKNOWN;
@@ -90,28 +95,59 @@ int32_t CSerialIO::Open(const char* lpszDevice, uint32_t baudrate) {
     return m_lLastError;
 }
 
-void CSerialIO::RecordOpenFailure(int error, const std::string& device) {
+void CSerialIO::RecordOpenFailure(int error, platform::SerialLine::Problem problem, const std::string& device) {
     PortFailure failure;
-    const platform::SerialLine::Problem problem = m_hFile->ProblemOf(error);
     failure.kind = device.empty() ? PortFailure::Kind::kAbsent : KindOf(problem);
     failure.error = error;
     failure.device = device;
-    const bool lasting = platform::SerialLine::IsLasting(problem) && !device.empty();
-    if (lasting && failure.kind == PortFailure::Kind::kInUse) {
+    if (failure.kind == PortFailure::Kind::kInUse) {
         if (auto holder = platform::FindHolder(device)) {
             failure.holderPid = holder->pid;
             failure.holderName = holder->name;
         }
     }
+    bool tell = false;
     {
         std::lock_guard<std::mutex> lock(m_failureMutex);
         m_openFailure = failure;
+        if (failure.kind == PortFailure::Kind::kInUse) {
+            // Told once per holder: the retries go on quietly while the same program holds it.
+            const std::string holder = std::to_string(failure.holderPid) + " " + failure.holderName;
+            tell = holder != m_toldHolder;
+            m_toldHolder = holder;
+        }
     }
-    if (!lasting) return;
+    if (tell) {
+        LogWritePort(LOG_ER, PortName(), "CSerialIO::InternalOpen", "%s is in use; waiting for it to let go.",
+                     device.c_str());
+        std::lock_guard<std::mutex> lock(m_noticeMutex);
+        if (m_portNotice && !m_bDestroying.load()) m_portNotice(failure);
+    }
+    if (!platform::SerialLine::IsLasting(problem) || device.empty()) return;
     LogWritePort(LOG_ER, PortName(), "CSerialIO::InternalOpen", "%s cannot be used: %s", device.c_str(),
                  platform::SysErrorText(error).c_str());
     m_bPortUnusable = true;
     m_hModeDecided.Set();
+}
+
+void CSerialIO::SetPortNotice(PortNotice notice) {
+    std::lock_guard<std::mutex> lock(m_noticeMutex);
+    m_portNotice = std::move(notice);
+}
+
+void CSerialIO::NoteLineError(int error) {
+    // Only a device that had answered can have gone away "in the middle" of anything.
+    if (!platform::IsDeviceGone(error) || m_eFirstMode.load() == PHONE_MODE_UNKNOWN) return;
+    std::lock_guard<std::mutex> lock(m_failureMutex);
+    if (m_gone.kind != PortFailure::Kind::kNone) return;  // the first error tells it
+    m_gone.kind = PortFailure::Kind::kGone;
+    m_gone.error = error;
+    m_gone.device = m_openFailure.device;
+}
+
+PortFailure CSerialIO::GoneFailure() const {
+    std::lock_guard<std::mutex> lock(m_failureMutex);
+    return m_gone;
 }
 
 PortFailure CSerialIO::DetectionFailure() const {
@@ -132,6 +168,7 @@ bool CSerialIO::WaitModeDecided(int ms) { return m_hModeDecided.Wait(platform::S
 int32_t CSerialIO::Close() {
     LogWritePort(LOG_WRN, PortName(), "CSerialIO::Close", "Try to close com port %s", PortName());
     m_lLastError = 0;
+    m_bReleasing = true;
     StopListener(kCloseStopLimitMs);
     if (!m_hFile->IsOpen()) return m_lLastError;
     if (m_bListenerAlive.load()) {
@@ -184,8 +221,8 @@ int32_t CSerialIO::ReadWhenAvailable(void* dest, int32_t capacity, int32_t* take
     int looks = kReadWhenAvailableLimitMs / kReadWhenAvailableStepMs;
     while (UnreadCount() == 0) {
         if (looks-- <= 0) {
-            m_lLastError = ETIMEDOUT;
-            return ETIMEDOUT;
+            m_lLastError = platform::kErrorTimedOut;
+            return platform::kErrorTimedOut;
         }
         platform::Sleep(kReadWhenAvailableStepMs);
     }

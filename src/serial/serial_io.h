@@ -3,6 +3,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -37,7 +38,7 @@ inline constexpr int32_t kSerialAlreadyOpen = 1247;           // platform::kErro
 inline constexpr int32_t kSerialDeviceNameSize = 16;          // m_szDevice, NUL included
 inline constexpr int32_t kSerialRxInitialCapacity = 8192;     // receive buffer start and growth step
 inline constexpr int32_t kSerialListenerReadSize = 1024;      // one listener read
-inline constexpr int32_t kReadWhenAvailableLimitMs = 3000;    // ReadWhenAvailable gives up (ETIMEDOUT)
+inline constexpr int32_t kReadWhenAvailableLimitMs = 3000;    // ReadWhenAvailable gives up (timed out)
 inline constexpr int32_t kDetectionSettleMs = 20;             // gap that ends a piece of a reply
 inline constexpr int32_t kDetectionReplyLimitMs = 1000;       // a reply in pieces is whole by then
 
@@ -60,11 +61,12 @@ public:
 
     // Stores the device name ("COM3"; a longer name without "\\.\" gets that prefix: "\\.\COM12")
     // and the rate, then starts the listener, which opens the port; does not wait for it.
-    // 0, 1247 when the port is open or a listener runs, ENAMETOOLONG when the stored name would exceed 15
-    // characters (logged, nothing started), or StartListener's error.
+    // 0, 1247 when the port is open or a listener runs, platform::kErrorNameTooLong when the
+    // stored name would exceed 15 characters (logged, nothing started), or StartListener's error.
     virtual int32_t Open(const char* lpszDevice, uint32_t baudrate);
-    // Stops the listener (up to 180000 ms) and closes the port. 0 when the ending listener has
-    // closed the port, 1 when Close itself closed it, else the error.
+    // Stops the listener (up to 180000 ms) and closes the port for good: once the last bytes
+    // written have left, the port gets back the settings it had before the run. 0 when the
+    // ending listener has closed the port, 1 when Close itself closed it, else the error.
     virtual int32_t Close();
     // Write gate, then InternalWrite. -1 (nothing sent) while m_bBlockWrites is set.
     virtual int32_t Write(const void* data, int32_t length, uint32_t* written = nullptr);
@@ -77,15 +79,15 @@ public:
     int32_t InternalOpen();
     int32_t InternalClose();
     int32_t InternalWrite(const void* data, int32_t length, uint32_t* written = nullptr);
-    // 0, or an error: the thread cannot be created, or EBUSY while a listener that outlived
-    // StopListener's time limit is still ending (never two listeners on one port).
+    // 0, or an error: the thread cannot be created, or platform::kErrorBusy while a listener that
+    // outlived StopListener's time limit is still ending (never two listeners on one port).
     int32_t StartListener();
     // Asks the listener to end and waits up to timeoutMs (-1: no limit). 0.
     int32_t StopListener(int32_t timeoutMs);
     uint32_t ThreadProc();
     // Waits until received bytes are there (at most kReadWhenAvailableLimitMs, scaled), then
     // until no more have come for 100 ms (the rest of a reply that arrives in pieces), then Read.
-    // ETIMEDOUT when nothing arrives.
+    // platform::kErrorTimedOut when nothing arrives.
     int32_t ReadWhenAvailable(void* dest, int32_t capacity, int32_t* taken = nullptr);
     int32_t BaudIndexOf(uint32_t baudrate) const;
     // Writes the detection packet: 1 when written whole, else 0.
@@ -112,9 +114,17 @@ public:
     bool IsPortOpen() const { return m_hFile->IsOpen(); }
     bool IsListenerRunning() const { return m_bListenerAlive.load(); }
 
-    // True once an opening failed for a reason that retrying cannot change (no permission, in
-    // use, not a terminal): the listener has then ended. Cleared by Open.
+    // True once an opening failed for a reason that retrying cannot change (no permission, not a
+    // terminal): the listener has then ended. Cleared by Open.
     bool IsPortUnusable() const { return m_bPortUnusable.load(); }
+    // The device went away (a read or a write failed so) after the handset had answered since
+    // Open: kGone with the system's error, else kNone.
+    PortFailure GoneFailure() const;
+    // Told on the listener thread, at once, when the port turns out to be held by another
+    // program (and again when the holder changes); the listener keeps trying meanwhile. Once
+    // SetPortNotice has returned, the notice it replaced is never called again.
+    using PortNotice = std::function<void(const PortFailure&)>;
+    void SetPortNotice(PortNotice notice);
     // Why detection found no mode since Open: the lasting problem, else kNoAnswer when the port
     // did open, else the latest failed opening (a device that never came).
     PortFailure DetectionFailure() const;
@@ -132,8 +142,10 @@ protected:
     // Appends n received bytes to the receive buffer, growing or compacting it (under m_csRx).
     void AppendReceived(const uint8_t* bytes, uint32_t n);
     // Notes a failed opening of device (empty: not in the port list) with its error; a lasting
-    // one makes the port unusable and wakes the detection waits.
-    void RecordOpenFailure(int error, const std::string& device);
+    // one makes the port unusable and wakes the detection waits, a port in use is told.
+    void RecordOpenFailure(int error, platform::SerialLine::Problem problem, const std::string& device);
+    // Notes a failed read or write: a device that went away in the middle of a run.
+    void NoteLineError(int error);
 
     std::recursive_mutex m_csPort;  // opening, closing and writing of the port
     mutable std::recursive_mutex m_csRx;  // the receive buffer and its two positions
@@ -154,6 +166,8 @@ protected:
     std::atomic<int32_t> m_lPendingWrites{0};
     std::atomic<int32_t> m_bHoldEvents{0};
     std::atomic<int32_t> m_bBlockWrites{0};
+    // Set while Close or the destructor ends the run: the closing of the port then restores it.
+    std::atomic<bool> m_bReleasing{false};
     const uint32_t m_aBaudrates[3] = {BAUD_115200, BAUD_230400, BAUD_460800};
     std::atomic<int32_t> m_nBaudIndex{0};
 
@@ -183,4 +197,8 @@ private:
     std::atomic<bool> m_bPortOpened{false};       // the port opened at least once since Open
     std::atomic<EPhoneMode> m_eFirstMode{PHONE_MODE_UNKNOWN};
     platform::AutoResetEvent m_hModeDecided;      // a mode was recognised, or the port is unusable
+    PortFailure m_gone;                           // under m_failureMutex: the device went away
+    std::mutex m_noticeMutex;                     // held while m_portNotice runs
+    PortNotice m_portNotice;
+    std::string m_toldHolder;                     // under m_failureMutex: the holder last told
 };

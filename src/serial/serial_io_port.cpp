@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
-#include <cerrno>
 #include <string>
 
 #include "log/log.h"
 #include "platform/sleep.h"
+#include "platform/sys_error.h"
 #include "serial/serial_io.h"
 #include "serial/serial_port_list.h"
 
@@ -15,10 +15,11 @@ constexpr int kMissingDevicePauseMs = 1000;
 }  // namespace
 
 int32_t CSerialIO::InternalOpen() {
+    using platform::SerialLine;
     m_lLastError = 0;
     std::string path = DevicePathOf(m_szDevice);
     if (path.empty()) {
-        RecordOpenFailure(ENOENT, path);
+        RecordOpenFailure(platform::kErrorNotFound, SerialLine::Problem::kAbsent, path);
         platform::Sleep(kMissingDevicePauseMs);
         m_lLastError = kSerialRefused;
         return kSerialRefused;
@@ -37,47 +38,36 @@ int32_t CSerialIO::InternalOpen() {
         return kSerialAlreadyOpen;
     }
     LogWritePort(LOG_WRN, port, kOpenSource, "Start create file.");
-    int error = m_hFile->Open(path);
-    if (error != 0) {
-        m_lLastError = error;
+    const SerialLine::OpenResult opened = m_hFile->Open(path, m_dwBaudrate.load());
+    const SerialLine::OpenStep step = opened.step;
+    using Step = SerialLine::OpenStep;
+    if (!opened.Ok() && step == Step::kCreate) {
+        m_lLastError = opened.error;
         LogWritePort(LOG_ER, port, kOpenSource, "Fails in opening %s port in CSerialIO::InternalOpen()", m_szDevice);
-        LogSysErrorPort(port, kOpenSource, error);
-        RecordOpenFailure(error, path);
-        return error;
+        LogSysErrorPort(port, kOpenSource, opened.error);
+        RecordOpenFailure(opened.error, opened.problem, path);
+        return opened.error;
     }
-
-    const char* failure = nullptr;
-    bool settingsUnread = false;
+    // The line opens and sets up in one call; the log still tells the steps it got through.
     LogWritePort(LOG_WRN, port, kOpenSource, "GetCommState.");
-    if ((error = m_hFile->ReadSettings()) != 0) {
-        failure = "::GetCommState failed.";
-        settingsUnread = true;
-    } else {
-        LogWritePort(LOG_WRN, port, kOpenSource, "SetCommState.");
-        if ((error = m_hFile->ApplySettings(m_dwBaudrate.load())) != 0) {
-            failure = "::SetCommState failed.";
-        } else {
-            // Reads wait at most SerialLine::kReadTimeoutMs; writes are bounded by the port itself.
-            LogWritePort(LOG_WRN, port, kOpenSource, "GetCommTimeOut.");
-            LogWritePort(LOG_WRN, port, kOpenSource, "PurgeComm.");
-            // Stale input only: purging output too would drop a command the handset has not
-            // yet read (a pseudo-terminal keeps it there), such as "at$qcdmg" before a restart.
-            if ((error = m_hFile->PurgeInput()) != 0) failure = "::PurgeComm failed.";
-        }
-    }
-    if (failure) {
-        LogWritePort(LOG_ER, port, kOpenSource, "%s", failure);
-        LogSysErrorPort(port, kOpenSource, error);
+    if (step > Step::kReadSettings) LogWritePort(LOG_WRN, port, kOpenSource, "SetCommState.");
+    // Reads wait at most SerialLine::kReadTimeoutMs; writes are bounded by the line itself.
+    if (step > Step::kApplySettings) LogWritePort(LOG_WRN, port, kOpenSource, "GetCommTimeOut.");
+    if (step > Step::kSetTimeouts) LogWritePort(LOG_WRN, port, kOpenSource, "PurgeComm.");
+    if (!opened.Ok()) {
+        static const char* const kStepFailures[] = {"", "::GetCommState failed.", "::SetCommState failed.",
+                                                    "::SetCommTimeouts failed.", "::PurgeComm failed."};
+        LogWritePort(LOG_ER, port, kOpenSource, "%s", kStepFailures[static_cast<int>(step)]);
+        LogSysErrorPort(port, kOpenSource, opened.error);
+        // The line has closed the port already.
         LogWritePort(LOG_ER, port, kOpenSource, "Try to close COM port %s.", port);
-        int closeError = m_hFile->Close();
-        if (closeError != 0) LogSysErrorPort(port, kOpenSource, closeError);
         LogWritePort(LOG_ER, port, kOpenSource, "Close COM port %s successfully.", port);
-        if (settingsUnread) {
+        if (step == Step::kReadSettings) {
             LogWrite(LOG_DBG, "Handle is closed in CSerialIO::InternalOpen(LPCTSTR lpszDevice, EBaudrate eBaudrate)");
         }
-        m_lLastError = error;
-        RecordOpenFailure(error, path);
-        return error;
+        m_lLastError = opened.error;
+        RecordOpenFailure(opened.error, opened.problem, path);
+        return opened.error;
     }
     {
         std::lock_guard<std::mutex> failureLock(m_failureMutex);
@@ -102,7 +92,11 @@ int32_t CSerialIO::InternalClose() {
         return 0;
     }
     LogWritePort(LOG_WRN, port, kCloseSource, "Try to close COM port %s.", port);
-    int error = m_hFile->Close();
+    // Inside a run the port keeps the tool's settings: the bytes just written are still on their
+    // way at that rate. Only the run's end gives the port back as it was found.
+    const auto mode = m_bReleasing.load() ? platform::SerialLine::CloseMode::kRestoreSettings
+                                          : platform::SerialLine::CloseMode::kKeepSettings;
+    int error = m_hFile->Close(mode);
     if (error != 0) {
         m_lLastError = error;
         LogWritePort(LOG_ER, port, kCloseSource, "Close COM port failed.");
@@ -135,6 +129,7 @@ int32_t CSerialIO::InternalWrite(const void* data, int32_t length, uint32_t* wri
     int error = m_hFile->IsOpen() ? m_hFile->Write(data, size, &done) : kSerialNotOpen;
     *count = static_cast<uint32_t>(done);
     m_lLastError = error;
+    if (error != 0 && error != kSerialNotOpen) NoteLineError(error);
     m_hevtWrite.Set();
     return error;
 }

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <system_error>
 
 #include "log/log.h"
 #include "platform/sleep.h"
+#include "platform/sys_error.h"
 #include "serial/serial_io.h"
 
 namespace {
@@ -35,16 +35,16 @@ int32_t CSerialIO::StartListener() {
     } else {
         if (!ReapStaleListener()) {
             // Two listeners must never read one port: the old one is still on its way out.
-            m_lLastError = EBUSY;
+            m_lLastError = platform::kErrorBusy;
             LogWritePort(LOG_ER, port, kStartSource, "Previous listener is still ending; no new listener started.");
-            return EBUSY;
+            return platform::kErrorBusy;
         }
         m_bListenerAlive = true;
         try {
             m_hThread = std::thread([this] { ThreadProc(); });
         } catch (const std::system_error& failure) {
             m_bListenerAlive = false;
-            int error = failure.code().value();
+            int error = platform::SystemErrorOf(failure.code());
             m_lLastError = error;
             LogWritePort(LOG_ER, port, kStartSource, "Start listener failed.");
             LogSysErrorPort(port, kStartSource, error);
@@ -177,8 +177,9 @@ uint32_t CSerialIO::ThreadProc() {
         size_t received = 0;
         int error = m_eMode.load() == PHONE_MODE_UNKNOWN
                         ? ReadDetectionReply(buffer, sizeof buffer, &received)
-                        : m_hFile->Read(buffer, sizeof buffer, &received, platform::SerialLine::kReadTimeoutMs, 0);
+                        : m_hFile->ReadWindow(buffer, sizeof buffer, &received);
         if (error != 0) {
+            NoteLineError(error);
             if (m_eMode.load() != PHONE_MODE_UNKNOWN && !m_bDestroying.load()) {
                 m_eMode = PHONE_MODE_UNKNOWN;
                 OnEvent(EVENT_DETECTING);

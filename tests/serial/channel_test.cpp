@@ -83,7 +83,7 @@ TEST_F(ChannelTest, RateRotationFindsAHandsetAnsweringOnlyAt460800OnTheThirdOpen
     std::vector<std::string> rates;
     for (const std::string& line : sim->TraceLines()) {
         size_t at = line.find(" line rate ");
-        if (at != std::string::npos && line.find("ignored") == std::string::npos) rates.push_back(line.substr(at + 11));
+        if (at != std::string::npos && line.find("garbled") == std::string::npos) rates.push_back(line.substr(at + 11));
     }
     EXPECT_EQ(rates, (std::vector<std::string>{"115200", "230400", "460800"}));
     EXPECT_EQ(sim->CountTraced("rx", "61 74 0D 1C D5 7E 06 4E 95 7E"), 3);

@@ -16,6 +16,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using SerialPort = platform::PosixSerialLine;
+using CloseMode = platform::SerialLine::CloseMode;
+using Problem = platform::SerialLine::Problem;
+using Step = platform::SerialLine::OpenStep;
 
 int ElapsedMs(Clock::time_point start) {
     return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
@@ -39,16 +42,19 @@ class SerialPortTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_pty.Ok());
-        ASSERT_EQ(m_port.Open(m_pty.Slave()), 0);
-        ASSERT_EQ(m_port.ReadSettings(), 0);
-        ASSERT_EQ(m_port.ApplySettings(115200), 0);
+        ASSERT_EQ(m_port.Open(m_pty.Slave(), 115200).error, 0);
+    }
+    // Reopens at rate (the channel's way of changing it).
+    int Reopen(uint32_t rate, CloseMode mode = CloseMode::kKeepSettings) {
+        m_port.Close(mode);
+        return m_port.Open(m_pty.Slave(), rate).error;
     }
     PtyPair m_pty;
     SerialPort m_port;
 };
 
 TEST_F(SerialPortTest, LineSettingsAreRaw8N1AtTheRateWithoutHangUpOnClose) {
-    ASSERT_EQ(m_port.ApplySettings(460800), 0);
+    ASSERT_EQ(Reopen(460800), 0);
     EXPECT_EQ(m_pty.Rate(), B460800);
     struct termios tio {};
     int fd = open(m_pty.Slave().c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
@@ -64,54 +70,63 @@ TEST_F(SerialPortTest, LineSettingsAreRaw8N1AtTheRateWithoutHangUpOnClose) {
         EXPECT_EQ(tio.c_cc[VMIN], 0);
         EXPECT_EQ(tio.c_cc[VTIME], 0);
     }
-    ASSERT_EQ(m_port.ApplySettings(230400), 0);
+    ASSERT_EQ(Reopen(230400), 0);
     EXPECT_EQ(m_pty.Rate(), B230400);
-    EXPECT_EQ(m_port.ApplySettings(123456), EINVAL);
+    // A rate the line cannot take leaves the port closed and is worth the next rate.
+    m_port.Close(CloseMode::kKeepSettings);
+    const platform::SerialLine::OpenResult refused = m_port.Open(m_pty.Slave(), 123456);
+    EXPECT_EQ(refused.error, EINVAL);
+    EXPECT_EQ(refused.step, Step::kApplySettings);
+    EXPECT_EQ(refused.problem, Problem::kRateRefused);
+    EXPECT_FALSE(m_port.IsOpen());
     EXPECT_TRUE(platform::IsSupportedBaudrate(115200));
     EXPECT_FALSE(platform::IsSupportedBaudrate(0));
 }
 
 TEST_F(SerialPortTest, ASecondOpenIsRefusedWhileTheFirstHoldsThePort) {
     SerialPort other;
-    int error = other.Open(m_pty.Slave());
-    EXPECT_EQ(error, EBUSY);
+    const platform::SerialLine::OpenResult busy = other.Open(m_pty.Slave(), 115200);
+    EXPECT_EQ(busy.error, EBUSY);
+    EXPECT_EQ(busy.problem, Problem::kInUse);
     EXPECT_FALSE(other.IsOpen());
-    EXPECT_EQ(m_port.Open(m_pty.Slave()), EISCONN);
+    EXPECT_EQ(m_port.Open(m_pty.Slave(), 115200).error, EISCONN);
     // Released on close: the next opening works (also for a user the exclusive flag would stop).
-    EXPECT_EQ(m_port.Close(), 0);
-    EXPECT_EQ(other.Open(m_pty.Slave()), 0);
+    EXPECT_EQ(m_port.Close(CloseMode::kKeepSettings), 0);
+    EXPECT_EQ(other.Open(m_pty.Slave(), 115200).error, 0);
 }
 
 TEST_F(SerialPortTest, MissingDeviceAndClosedPortReportErrors) {
     SerialPort port;
-    EXPECT_EQ(port.Open("/dev/nonexistent-vexlor-tty"), ENOENT);
+    const platform::SerialLine::OpenResult missing = port.Open("/dev/nonexistent-vexlor-tty", 115200);
+    EXPECT_EQ(missing.error, ENOENT);
+    EXPECT_EQ(missing.problem, Problem::kAbsent);
     char buffer[8];
     size_t got = 99;
-    EXPECT_EQ(port.Read(buffer, sizeof buffer, &got), EBADF);
+    EXPECT_EQ(port.ReadWindow(buffer, sizeof buffer, &got), EBADF);
     EXPECT_EQ(got, 0u);
     size_t written = 99;
     EXPECT_EQ(port.Write("x", 1, &written), EBADF);
     EXPECT_EQ(written, 0u);
     EXPECT_EQ(port.Purge(), EBADF);
-    EXPECT_EQ(port.Close(), 0);
+    EXPECT_EQ(port.Close(CloseMode::kRestoreSettings), 0);
 }
 
 TEST_F(SerialPortTest, ReadReturnsNothingAfterTheTimeOutAndWhatArrivedOtherwise) {
     char buffer[64];
     size_t got = 99;
-    EXPECT_EQ(m_port.Read(buffer, sizeof buffer, &got, 50), 0);
+    EXPECT_EQ(m_port.Read(buffer, sizeof buffer, &got, 50, 0), 0);
     EXPECT_EQ(got, 0u);
 
     ASSERT_EQ(write(m_pty.Master(), "hello", 5), 5);
-    EXPECT_EQ(m_port.Read(buffer, sizeof buffer, &got, 1000), 0);
+    EXPECT_EQ(m_port.Read(buffer, sizeof buffer, &got, 1000, 0), 0);
     EXPECT_EQ(std::string(buffer, got), "hello");
 
     // Capacity bounds a read; the rest stays for the next one.
     ASSERT_EQ(write(m_pty.Master(), "abcdef", 6), 6);
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_EQ(m_port.Read(buffer, 4, &got, 1000), 0);
+    EXPECT_EQ(m_port.Read(buffer, 4, &got, 1000, 0), 0);
     EXPECT_EQ(std::string(buffer, got), "abcd");
-    EXPECT_EQ(m_port.Read(buffer, sizeof buffer, &got, 1000), 0);
+    EXPECT_EQ(m_port.Read(buffer, sizeof buffer, &got, 1000, 0), 0);
     EXPECT_EQ(std::string(buffer, got), "ef");
 }
 
@@ -136,17 +151,17 @@ TEST_F(SerialPortTest, WakeReaderEndsAWaitingReadAtOnce) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         m_port.WakeReader();
     });
-    EXPECT_EQ(m_port.Read(buffer, sizeof buffer, &got, 30000), 0);
+    EXPECT_EQ(m_port.Read(buffer, sizeof buffer, &got, 30000, 0), 0);
     waker.join();
     EXPECT_EQ(got, 0u);
     EXPECT_LT(ElapsedMs(start), 10000);
     // A wake with no read waiting ends the next read's wait, and only that one.
     m_port.WakeReader();
     start = Clock::now();
-    EXPECT_EQ(m_port.Read(buffer, sizeof buffer, &got, 30000), 0);
+    EXPECT_EQ(m_port.Read(buffer, sizeof buffer, &got, 30000, 0), 0);
     EXPECT_LT(ElapsedMs(start), 10000);
     ASSERT_EQ(write(m_pty.Master(), "z", 1), 1);
-    EXPECT_EQ(m_port.Read(buffer, sizeof buffer, &got, 2000), 0);
+    EXPECT_EQ(m_port.Read(buffer, sizeof buffer, &got, 2000, 0), 0);
     EXPECT_EQ(got, 1u);
 }
 
@@ -163,11 +178,13 @@ TEST_F(SerialPortTest, WriteSendsEveryByte) {
 }
 
 TEST_F(SerialPortTest, AWriteNobodyTakesFailsAfterTheStallLimit) {
-    m_port.SetWriteStallLimit(200);
+    SerialPort port(200);
+    m_port.Close(CloseMode::kKeepSettings);
+    ASSERT_EQ(port.Open(m_pty.Slave(), 115200).error, 0);
     std::vector<char> data(1 << 20, 'x');
     size_t written = 0;
     auto start = Clock::now();
-    EXPECT_EQ(m_port.Write(data.data(), data.size(), &written), ETIMEDOUT);
+    EXPECT_EQ(port.Write(data.data(), data.size(), &written), ETIMEDOUT);
     EXPECT_LT(written, data.size());
     EXPECT_LT(ElapsedMs(start), 10000);
 }
@@ -178,19 +195,19 @@ TEST_F(SerialPortTest, PurgeDiscardsUnreadInput) {
     EXPECT_EQ(m_port.Purge(), 0);
     char buffer[16];
     size_t got = 99;
-    EXPECT_EQ(m_port.Read(buffer, sizeof buffer, &got, 50), 0);
+    EXPECT_EQ(m_port.Read(buffer, sizeof buffer, &got, 50, 0), 0);
     EXPECT_EQ(got, 0u);
 }
 
-TEST_F(SerialPortTest, PurgeInputKeepsWhatThePeerHasNotYetRead) {
+TEST_F(SerialPortTest, ReopeningDropsStaleInputButKeepsWhatThePeerHasNotYetRead) {
     ASSERT_EQ(write(m_pty.Master(), "stale", 5), 5);
     size_t written = 0;
     ASSERT_EQ(m_port.Write("at$qcdmg\r", 9, &written), 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_EQ(m_port.PurgeInput(), 0);
+    ASSERT_EQ(Reopen(115200), 0);
     char buffer[16];
     size_t got = 99;
-    EXPECT_EQ(m_port.Read(buffer, sizeof buffer, &got, 50), 0);
+    EXPECT_EQ(m_port.Read(buffer, sizeof buffer, &got, 50, 0), 0);
     EXPECT_EQ(got, 0u);
     EXPECT_EQ(ReadMaster(m_pty.Master(), 9), "at$qcdmg\r");
 }
@@ -201,14 +218,15 @@ TEST_F(SerialPortTest, AVanishedLineIsAnErrorNotAnEndlessEmptyRead) {
     m_pty.CloseMaster();
     char buffer[16];
     size_t got = 0;
-    int error = m_port.Read(buffer, sizeof buffer, &got, 1000);
+    int error = m_port.Read(buffer, sizeof buffer, &got, 1000, 0);
     // Bytes that came before the hang-up may still be handed over once.
-    if (error == 0 && got > 0) error = m_port.Read(buffer, sizeof buffer, &got, 1000);
+    if (error == 0 && got > 0) error = m_port.Read(buffer, sizeof buffer, &got, 1000, 0);
     EXPECT_EQ(error, EIO);
+    EXPECT_TRUE(platform::IsDeviceGone(error));
     EXPECT_EQ(got, 0u);
     size_t written = 0;
-    EXPECT_NE(m_port.Write("ping", 4, &written), 0);
-    EXPECT_EQ(m_port.Close(), 0);
+    EXPECT_TRUE(platform::IsDeviceGone(m_port.Write("ping", 4, &written)));
+    EXPECT_EQ(m_port.Close(CloseMode::kRestoreSettings), 0);
     EXPECT_FALSE(m_port.IsOpen());
 }
 
@@ -225,13 +243,21 @@ TEST_F(SerialPortTest, AWakeNoReadTookIsDiscardedSoTheNextReadWaitsForData) {
     });
     char buffer[16];
     size_t got = 0;
-    EXPECT_EQ(m_port.Read(buffer, sizeof buffer, &got, 5000), 0);
+    EXPECT_EQ(m_port.Read(buffer, sizeof buffer, &got, 5000, 0), 0);
     peer.join();
     EXPECT_EQ(std::string(buffer, got), "late");
 }
 
-TEST_F(SerialPortTest, ClosingPutsBackTheSettingsFoundAtOpeningButKeepsDtrUp) {
-    ASSERT_EQ(m_port.Close(), 0);
+// The rate the far end sees while it takes bytes off the line, as a USB adapter does a moment
+// after they were written: whatever the tool does to the port meanwhile must not change it.
+speed_t RateWhenTaken(const PtyPair& pty, int latencyMs, std::string& bytes) {
+    bytes = ReadMaster(pty.Master(), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(latencyMs));
+    return pty.Rate();
+}
+
+TEST_F(SerialPortTest, ThePortKeepsTheToolsSettingsForTheRunAndGetsItsOwnBackOnlyAfterTheLastBytes) {
+    ASSERT_EQ(m_port.Close(CloseMode::kRestoreSettings), 0);
     struct termios cooked {};
     ASSERT_EQ(tcgetattr(m_pty.Master(), &cooked), 0);
     cooked.c_lflag |= ICANON | ECHO;
@@ -239,42 +265,74 @@ TEST_F(SerialPortTest, ClosingPutsBackTheSettingsFoundAtOpeningButKeepsDtrUp) {
     cfsetspeed(&cooked, B9600);
     ASSERT_EQ(tcsetattr(m_pty.Master(), TCSANOW, &cooked), 0);  // somebody's terminal
 
-    ASSERT_EQ(m_port.Open(m_pty.Slave()), 0);
-    ASSERT_EQ(m_port.ReadSettings(), 0);
-    ASSERT_EQ(m_port.ApplySettings(460800), 0);
+    // Closes between the openings of a run leave the line as the tool set it.
+    ASSERT_EQ(m_port.Open(m_pty.Slave(), 460800).error, 0);
+    ASSERT_EQ(m_port.Close(CloseMode::kKeepSettings), 0);
     EXPECT_EQ(m_pty.Rate(), B460800);
-    ASSERT_EQ(m_port.Close(), 0);
+    ASSERT_EQ(m_port.Open(m_pty.Slave(), 115200).error, 0);
+
+    // The run's last command is still on its way when the port is let go.
+    size_t written = 0;
+    ASSERT_EQ(m_port.Write("\x7E\x0A\x4B\xB8\x7E", 5, &written), 0);
+    std::string taken;
+    speed_t rate = B0;
+    std::thread adapter([&] { rate = RateWhenTaken(m_pty, 20, taken); });
+    const auto start = Clock::now();
+    ASSERT_EQ(m_port.Close(CloseMode::kRestoreSettings), 0);
+    adapter.join();
+    EXPECT_EQ(taken.size(), 5u);
+    EXPECT_EQ(rate, static_cast<speed_t>(B115200));
+    EXPECT_GE(ElapsedMs(start), platform::OutputClock::kSettleMs);
 
     struct termios after {};
     ASSERT_EQ(tcgetattr(m_pty.Master(), &after), 0);
     EXPECT_EQ(after.c_lflag & (ICANON | ECHO), static_cast<tcflag_t>(ICANON | ECHO));
     EXPECT_EQ(cfgetospeed(&after), static_cast<speed_t>(B9600));
-    EXPECT_EQ(after.c_cflag & HUPCL, 0u);
+    EXPECT_EQ(after.c_cflag & HUPCL, 0u);  // closing never drops DTR under a handset
+
+    // The next run finds the port as it was and gives it back so again.
+    ASSERT_EQ(m_port.Open(m_pty.Slave(), 230400).error, 0);
+    ASSERT_EQ(m_port.Close(CloseMode::kRestoreSettings), 0);
+    EXPECT_EQ(m_pty.Rate(), B9600);
 }
 
-TEST(SerialPortProblems, AnythingButACharacterDeviceIsNotSerialAndOnlyAbsenceIsWorthRetrying) {
+TEST_F(SerialPortTest, ARateChangeWaitsForTheBytesWrittenAtTheOldRate) {
+    size_t written = 0;
+    ASSERT_EQ(m_port.Write("at$qcdmg\r", 9, &written), 0);
+    std::string taken;
+    speed_t rate = B0;
+    std::thread adapter([&] { rate = RateWhenTaken(m_pty, 20, taken); });
+    EXPECT_EQ(Reopen(230400), 0);
+    adapter.join();
+    EXPECT_EQ(taken, "at$qcdmg\r");
+    EXPECT_EQ(rate, static_cast<speed_t>(B115200));
+    EXPECT_EQ(m_pty.Rate(), B230400);
+}
+
+TEST(SerialPortProblems, AnythingButACharacterDeviceIsNotSerialAndOnlyLastingProblemsEndTheRetries) {
     char folder[] = "/tmp/vexlor-port-XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
     const std::string file = std::string(folder) + "/plain";
     { FILE* f = fopen(file.c_str(), "w"); ASSERT_NE(f, nullptr); fclose(f); }
     SerialPort port;
-    EXPECT_EQ(port.Open(file), ENOTTY);
-    EXPECT_EQ(port.Open(folder), EISDIR);
+    const platform::SerialLine::OpenResult plain = port.Open(file, 115200);
+    EXPECT_EQ(plain.error, ENOTTY);
+    EXPECT_EQ(plain.problem, Problem::kNotSerial);
+    EXPECT_EQ(port.Open(folder, 115200).error, EISDIR);
     EXPECT_FALSE(port.IsOpen());
     unlink(file.c_str());
     rmdir(folder);
 
-    using Problem = platform::SerialLine::Problem;
-    EXPECT_EQ(port.ProblemOf(ENOENT), Problem::kAbsent);
-    EXPECT_EQ(port.ProblemOf(EACCES), Problem::kNoAccess);
-    EXPECT_EQ(port.ProblemOf(EBUSY), Problem::kInUse);
-    EXPECT_EQ(port.ProblemOf(ENOTTY), Problem::kNotSerial);
-    EXPECT_EQ(port.ProblemOf(EISDIR), Problem::kNotSerial);
-    EXPECT_EQ(port.ProblemOf(EIO), Problem::kOther);
+    EXPECT_EQ(platform::ProblemOfError(ENOENT), Problem::kAbsent);
+    EXPECT_EQ(platform::ProblemOfError(EACCES), Problem::kNoAccess);
+    EXPECT_EQ(platform::ProblemOfError(EBUSY), Problem::kInUse);
+    EXPECT_EQ(platform::ProblemOfError(EISDIR), Problem::kNotSerial);
+    EXPECT_EQ(platform::ProblemOfError(EIO), Problem::kOther);
+    // A port held a moment by a modem manager and a rate a cheap adapter lacks are waited out.
     EXPECT_FALSE(platform::SerialLine::IsLasting(Problem::kAbsent));
-    EXPECT_FALSE(platform::SerialLine::IsLasting(Problem::kOther));
+    EXPECT_FALSE(platform::SerialLine::IsLasting(Problem::kInUse));
+    EXPECT_FALSE(platform::SerialLine::IsLasting(Problem::kRateRefused));
     EXPECT_TRUE(platform::SerialLine::IsLasting(Problem::kNoAccess));
-    EXPECT_TRUE(platform::SerialLine::IsLasting(Problem::kInUse));
     EXPECT_TRUE(platform::SerialLine::IsLasting(Problem::kNotSerial));
 }
 

@@ -9,6 +9,7 @@
 
 #include "log/log.h"
 #include "model_line.h"
+#include "platform/sys_error.h"
 #include "settings_file.h"
 #include "sim_test_bytes.h"
 #include "temp_folder.h"
@@ -16,6 +17,8 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using CloseMode = platform::SerialLine::CloseMode;
+using Problem = platform::SerialLine::Problem;
 
 const Bytes kVersionRequest = DiagFrame(Hex("00"));
 const Bytes kStart = DlFrame(Hex("70 00"));
@@ -24,8 +27,7 @@ std::unique_ptr<ModelLine> OpenLine(const std::vector<std::string>& args, uint32
     SimOptions options;
     EXPECT_EQ(ParseSimOptions(args, options), "");
     auto line = std::make_unique<ModelLine>(options);
-    EXPECT_EQ(line->Open("ignored"), 0);
-    EXPECT_EQ(line->ApplySettings(rate), 0);
+    EXPECT_EQ(line->Open("ignored", rate).error, 0);
     return line;
 }
 
@@ -50,18 +52,15 @@ TEST(ModelLine, BehavesAsAPortClosedOpenAndReopened) {
     ModelLine line(options);
     uint8_t byte = 0;
     size_t count = 0;
-    EXPECT_EQ(line.Read(&byte, 1, &count, 10, 0), EBADF);
-    EXPECT_EQ(line.Write(&byte, 1, &count), EBADF);
-    EXPECT_EQ(line.ApplySettings(115200), EBADF);
-    EXPECT_EQ(line.PurgeInput(), EBADF);
-    EXPECT_EQ(line.ReadSettings(), EBADF);
-    EXPECT_EQ(line.Close(), 0);
+    EXPECT_EQ(line.Read(&byte, 1, &count, 10, 0), platform::kErrorNotOpen);
+    EXPECT_EQ(line.Write(&byte, 1, &count), platform::kErrorNotOpen);
+    EXPECT_EQ(line.Close(CloseMode::kKeepSettings), 0);
 
-    ASSERT_EQ(line.Open("COM7"), 0);
-    EXPECT_EQ(line.Open("COM7"), EBUSY);
-    EXPECT_EQ(line.ProblemOf(EBUSY), platform::SerialLine::Problem::kInUse);
-    EXPECT_EQ(line.ApplySettings(0), EINVAL);
-    ASSERT_EQ(line.ApplySettings(230400), 0);
+    const platform::SerialLine::OpenResult refused = line.Open("COM7", 0);
+    EXPECT_EQ(refused.problem, Problem::kRateRefused);
+    EXPECT_FALSE(line.IsOpen());
+    ASSERT_TRUE(line.Open("COM7", 230400).Ok());
+    EXPECT_EQ(line.Open("COM7", 230400).problem, Problem::kInUse);
     EXPECT_EQ(line.RatesSet(), (std::vector<uint32_t>{230400}));
 
     // The answer is exactly the model's.
@@ -69,16 +68,20 @@ TEST(ModelLine, BehavesAsAPortClosedOpenAndReopened) {
     ASSERT_EQ(Write(line, kVersionRequest), 0);
     EXPECT_EQ(ToHex(ReadSome(line)), ToHex(Feed(model, kVersionRequest)));
 
-    // An answer nobody read is gone after a purge, and after closing and reopening.
+    // An answer nobody read is gone after closing and reopening.
     ASSERT_EQ(Write(line, kVersionRequest), 0);
-    EXPECT_EQ(line.PurgeInput(), 0);
+    EXPECT_EQ(line.Close(CloseMode::kKeepSettings), 0);
+    ASSERT_TRUE(line.Open("COM7", 115200).Ok());
     EXPECT_TRUE(ReadSome(line, 50).empty());
-    ASSERT_EQ(Write(line, kVersionRequest), 0);
-    EXPECT_EQ(line.Close(), 0);
-    ASSERT_EQ(line.Open("COM7"), 0);
-    EXPECT_TRUE(ReadSome(line, 50).empty());
+    EXPECT_EQ(line.Close(CloseMode::kRestoreSettings), 0);
     EXPECT_EQ(line.OpenCount(), 2);
-    EXPECT_EQ(line.CountWritesHolding(kVersionRequest), 3);
+    EXPECT_EQ(line.RatesOfWritesHolding(kVersionRequest), (std::vector<uint32_t>{230400, 230400}));
+    // Every step is kept, closes with whether they gave the port its settings back.
+    using Kind = InProcessLine::Event::Kind;
+    std::vector<Kind> kinds;
+    for (const InProcessLine::Event& event : line.Events()) kinds.push_back(event.kind);
+    EXPECT_EQ(kinds, (std::vector<Kind>{Kind::kOpen, Kind::kWrite, Kind::kWrite, Kind::kClose, Kind::kOpen,
+                                        Kind::kRestore}));
 }
 
 TEST(ModelLine, PiecesArriveAfterTheirPausesAndAReadSettlesOrTimesOut) {
@@ -132,18 +135,26 @@ TEST(ModelLine, WakeEndsAWaitingReadOrTheNextOneUnlessDiscarded) {
     EXPECT_GE(MsSince(start), 95);
 }
 
-TEST(ModelLine, OnlyBaudAndSilentKeepTheHandsetQuiet) {
+TEST(ModelLine, TheHandsetHearsOnlyItsRatesAndSilentKeepsItQuiet) {
     auto line = OpenLine({"--mode", "diag", "--only-baud", "460800"});
     ASSERT_EQ(Write(*line, kVersionRequest), 0);
     EXPECT_TRUE(ReadSome(*line, 50).empty());
     // A frame begun at the wrong rate is noise: its end alone is a bad frame, not answered.
     ASSERT_EQ(Write(*line, Bytes(kVersionRequest.begin(), kVersionRequest.begin() + 2)), 0);
-    ASSERT_EQ(line->ApplySettings(460800), 0);
+    line->Close(CloseMode::kKeepSettings);
+    ASSERT_TRUE(line->Open("COM7", 460800).Ok());
     ASSERT_EQ(Write(*line, Bytes(kVersionRequest.begin() + 2, kVersionRequest.end())), 0);
     EXPECT_TRUE(ReadSome(*line, 50).empty());
     ASSERT_EQ(Write(*line, kVersionRequest), 0);
     EXPECT_FALSE(ReadSome(*line).empty());
-    EXPECT_NE(line->NotesText().find("ignored: line rate 115200 is not 460800"), std::string::npos) << line->NotesText();
+    EXPECT_NE(line->NotesText().find("garbled: line rate 115200"), std::string::npos) << line->NotesText();
+
+    // Without --only-baud the handset hears the three rates of a handset's line, and no other.
+    for (const uint32_t rate : {115200u, 230400u, 460800u, 38400u}) {
+        auto plain = OpenLine({"--mode", "diag"}, rate);
+        ASSERT_EQ(Write(*plain, kVersionRequest), 0);
+        EXPECT_EQ(ReadSome(*plain).empty(), rate == 38400u) << rate;
+    }
 
     auto silent = OpenLine({"--silent"});
     size_t written = 0;
@@ -164,15 +175,16 @@ TEST(ModelLine, DisconnectFailsTheLineAsAVanishedDeviceAndKeepsTheImage) {
     EXPECT_EQ(DecodeFrames(ReadSome(*line, 100, 20, &error), true).size(), 2u);  // start, first packet
     EXPECT_EQ(error, 0);
     EXPECT_TRUE(ReadSome(*line, 100, 0, &error).empty());
-    EXPECT_EQ(error, EIO);
-    EXPECT_EQ(Write(*line, kStart), EIO);
-    EXPECT_EQ(line->Close(), 0);
-    EXPECT_EQ(line->Open("COM7"), ENOENT);
-    EXPECT_EQ(line->ProblemOf(ENOENT), platform::SerialLine::Problem::kAbsent);
+    EXPECT_EQ(error, platform::kErrorGone);
+    EXPECT_TRUE(platform::IsDeviceGone(Write(*line, kStart)));
+    EXPECT_EQ(line->Close(CloseMode::kKeepSettings), 0);
+    const platform::SerialLine::OpenResult absent = line->Open("COM7", 115200);
+    EXPECT_EQ(absent.error, platform::kErrorNotFound);
+    EXPECT_EQ(absent.problem, Problem::kAbsent);
     EXPECT_EQ(line->Image(), load);
 
     line->PowerCycle(SimOptions{});
-    EXPECT_EQ(line->Open("COM7"), 0);
+    EXPECT_TRUE(line->Open("COM7", 115200).Ok());
     EXPECT_EQ(line->Mode(), HandsetMode::DIAG);
     EXPECT_TRUE(line->Image().empty());
 }

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/sys_error.h"
+
 InProcessLine::InProcessLine(uint32_t pacedBaud) : m_pacedBaud(pacedBaud) {}
 
 InProcessLine::Clock::duration InProcessLine::LineTime(size_t bytes) const {
@@ -36,42 +38,34 @@ void InProcessLine::QueueLocked(std::vector<uint8_t> bytes, int pauseMs, Clock::
     m_chunks.push_back(Chunk{due, std::move(bytes)});
 }
 
-int InProcessLine::Open(const std::string&) {
+platform::SerialLine::OpenResult InProcessLine::Open(const std::string&, uint32_t baudrate) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_open) return EBUSY;
-    if (m_unplugged) return ENOENT;
+    OpenResult result;
+    auto failed = [&](int error, Problem problem) {
+        result.error = error;
+        result.problem = problem;
+        return result;
+    };
+    if (m_open) return failed(platform::kErrorBusy, Problem::kInUse);
+    if (m_unplugged) return failed(platform::kErrorNotFound, Problem::kAbsent);
+    if (baudrate == 0) {
+        result.step = OpenStep::kApplySettings;
+        return failed(platform::kErrorBadArgument, Problem::kRateRefused);
+    }
     DropArrivedLocked(Clock::now());  // they came while nobody listened
     m_open = true;
-    ++m_opens;
-    return 0;
-}
-
-int InProcessLine::ReadSettings() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_open ? 0 : EBADF;
-}
-
-int InProcessLine::ApplySettings(uint32_t baudrate) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (!m_open) return EBADF;
-    if (baudrate == 0) return EINVAL;
     m_rate = baudrate;
-    m_rates.push_back(baudrate);
-    return 0;
+    result.step = OpenStep::kPurge;
+    m_events.push_back(Event{Event::Kind::kOpen, baudrate, {}});
+    return result;
 }
 
-int InProcessLine::PurgeInput() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (!m_open) return EBADF;
-    DropArrivedLocked(Clock::now());
-    return 0;
-}
-
-int InProcessLine::Close() {
+int InProcessLine::Close(CloseMode mode) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_open) return 0;
     m_open = false;
     DropArrivedLocked(Clock::now());
+    m_events.push_back(Event{mode == CloseMode::kRestoreSettings ? Event::Kind::kRestore : Event::Kind::kClose, 0, {}});
     m_changed.notify_all();
     return 0;
 }
@@ -84,7 +78,7 @@ bool InProcessLine::IsOpen() const {
 int InProcessLine::Read(void* buffer, size_t capacity, size_t* received, int timeoutMs, int settleMs) {
     if (received) *received = 0;
     std::unique_lock<std::mutex> lock(m_mutex);
-    if (!m_open) return EBADF;
+    if (!m_open) return platform::kErrorNotOpen;
     if (capacity == 0 || !buffer) return 0;
     auto* out = static_cast<uint8_t*>(buffer);
     Clock::time_point now = Clock::now();
@@ -98,7 +92,7 @@ int InProcessLine::Read(void* buffer, size_t capacity, size_t* received, int tim
             break;
         }
         if (!m_open) {
-            if (got == 0) result = EBADF;  // closed under a waiting read
+            if (got == 0) result = platform::kErrorNotOpen;  // closed under a waiting read
             break;
         }
         const size_t before = got;
@@ -114,7 +108,7 @@ int InProcessLine::Read(void* buffer, size_t capacity, size_t* received, int tim
         if (got == capacity) break;
         if (m_unplugged) {
             // Bytes that came first are handed over; the error shows on the next read.
-            if (got == 0) result = EIO;
+            if (got == 0) result = platform::kErrorGone;
             break;
         }
         const Clock::time_point until = got > 0 ? std::min(deadline, settled) : deadline;
@@ -130,13 +124,13 @@ int InProcessLine::Read(void* buffer, size_t capacity, size_t* received, int tim
 int InProcessLine::Write(const void* data, size_t length, size_t* written) {
     if (written) *written = 0;
     std::unique_lock<std::mutex> lock(m_mutex);
-    if (!m_open) return EBADF;
-    if (m_unplugged) return EIO;
+    if (!m_open) return platform::kErrorNotOpen;
+    if (m_unplugged) return platform::kErrorGone;
     if (length == 0) return 0;
-    if (!data) return EINVAL;
+    if (!data) return platform::kErrorBadArgument;
     const auto* in = static_cast<const uint8_t*>(data);
     const std::span<const uint8_t> bytes(in, length);
-    m_writes.emplace_back(bytes.begin(), bytes.end());
+    m_events.push_back(Event{Event::Kind::kWrite, m_rate, std::vector<uint8_t>(bytes.begin(), bytes.end())});
 
     Clock::time_point arrival = Clock::now();
     if (m_pacedBaud != 0) {
@@ -169,14 +163,6 @@ void InProcessLine::DiscardWake() {
     m_wake = false;
 }
 
-platform::SerialLine::Problem InProcessLine::ProblemOf(int error) const {
-    switch (error) {
-    case ENOENT: return Problem::kAbsent;
-    case EBUSY: return Problem::kInUse;
-    default: return Problem::kOther;
-    }
-}
-
 void InProcessLine::Send(std::span<const uint8_t> bytes, int pauseMs) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_unplugged) return;
@@ -206,20 +192,33 @@ void InProcessLine::Restart(uint32_t pacedBaud) {
     m_pacedBaud = pacedBaud;
 }
 
-std::vector<uint32_t> InProcessLine::RatesSet() const {
+std::vector<InProcessLine::Event> InProcessLine::Events() const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_rates;
+    return m_events;
 }
 
-int InProcessLine::OpenCount() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_opens;
+std::vector<uint32_t> InProcessLine::RatesSet() const {
+    std::vector<uint32_t> rates;
+    for (const Event& event : Events()) {
+        if (event.kind == Event::Kind::kOpen) rates.push_back(event.rate);
+    }
+    return rates;
+}
+
+int InProcessLine::OpenCount() const { return static_cast<int>(RatesSet().size()); }
+
+std::vector<uint32_t> InProcessLine::RatesOfWritesHolding(std::span<const uint8_t> bytes) const {
+    std::vector<uint32_t> rates;
+    if (bytes.empty()) return rates;
+    for (const Event& event : Events()) {
+        if (event.kind == Event::Kind::kWrite &&
+            std::search(event.bytes.begin(), event.bytes.end(), bytes.begin(), bytes.end()) != event.bytes.end()) {
+            rates.push_back(event.rate);
+        }
+    }
+    return rates;
 }
 
 int InProcessLine::CountWritesHolding(std::span<const uint8_t> bytes) const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (bytes.empty()) return 0;
-    return static_cast<int>(std::count_if(m_writes.begin(), m_writes.end(), [&](const std::vector<uint8_t>& w) {
-        return std::search(w.begin(), w.end(), bytes.begin(), bytes.end()) != w.end();
-    }));
+    return static_cast<int>(RatesOfWritesHolding(bytes).size());
 }

@@ -17,11 +17,13 @@
 // so nobody's thread ever sleeps on the far end's behalf. Portable C++ (no terminal, no
 // descriptors): the protocol tests run the same on every system the tool is built for.
 //
-// It behaves as a port: errors when closed, bytes that arrive while it is closed are lost,
-// PurgeInput drops what has arrived and not been read; a time-out, settle window and wake-up as
-// SerialLine describes. A far end that has gone (Unplug) fails reads and writes with EIO and
-// openings with ENOENT, as a vanished device does. Every error number it gives means the same
-// on Linux and on Windows (<cerrno>: ENOENT 2, EIO 5, EBADF 9, EBUSY 16, EINVAL 22).
+// It behaves as a port: errors when closed, bytes that arrive while it is closed are lost, an
+// opening drops what has arrived and not been read; a time-out, settle window and wake-up as
+// SerialLine describes. A far end that has gone (Unplug) fails reads and writes with the
+// platform's "gone" error and openings with its "not found", as a vanished device does: its
+// error numbers are the system's own (platform/sys_error.h), so their texts are right anywhere.
+// It keeps a record of what the tool did to it (openings with their rates, writes with the rate
+// in force, closes and whether they put the port's earlier settings back).
 //
 // Threads: as SerialLine says; besides, Send, Unplug and the inspection calls may come from any
 // thread at any time.
@@ -35,23 +37,25 @@ public:
     InProcessLine(const InProcessLine&) = delete;
     InProcessLine& operator=(const InProcessLine&) = delete;
 
-    // The device text is not used: whatever the port map gives opens this line.
-    int Open(const std::string& device) override;
-    int ReadSettings() override;
-    // Any rate but 0 (EINVAL); the far end is told the rate of every write.
-    int ApplySettings(uint32_t baudrate) override;
-    int PurgeInput() override;
-    int Close() override;
+    // What the tool did to the line, in order.
+    struct Event {
+        enum class Kind { kOpen, kWrite, kClose, kRestore };
+        Kind kind;
+        uint32_t rate = 0;           // kOpen: the rate set; kWrite: the rate in force
+        std::vector<uint8_t> bytes;  // kWrite: what was written
+    };
+
+    // The device text is not used: whatever the port map gives opens this line. Any rate but 0;
+    // the far end is told the rate of every write.
+    OpenResult Open(const std::string& device, uint32_t baudrate) override;
+    int Close(CloseMode mode) override;
     bool IsOpen() const override;
-    int Read(void* buffer, size_t capacity, size_t* received, int timeoutMs = kReadTimeoutMs,
-             int settleMs = 0) override;
-    // Takes every byte at once; with a paced line the writer is held while its bytes cross it.
+    int Read(void* buffer, size_t capacity, size_t* received, int timeoutMs, int settleMs) override;
+    // Takes every byte at once; with a paced line the writer is held while its bytes cross it,
+    // so nothing is on its way any more when a close comes.
     int Write(const void* data, size_t length, size_t* written) override;
-    void SetWriteStallLimit(int) override {}  // the far end never stops taking bytes
     void WakeReader() override;
     void DiscardWake() override;
-    // ENOENT: absent; EBUSY: in use; anything else: other.
-    Problem ProblemOf(int error) const override;
 
     // The far end sends bytes unasked: they arrive pauseMs after whatever it sent before.
     void Send(std::span<const uint8_t> bytes, int pauseMs = 0);
@@ -59,11 +63,14 @@ public:
     void Unplug();
     bool Unplugged() const;
 
-    // What the tool did, for tests: the rate of every ApplySettings, how often it opened the
-    // line, and how many of its writes held bytes (anywhere within one write).
+    // What the tool did, for tests: every step, the rate of every opening, how often it opened
+    // the line, how many of its writes held bytes (anywhere within one write) and the rates in
+    // force for those writes.
+    std::vector<Event> Events() const;
     std::vector<uint32_t> RatesSet() const;
     int OpenCount() const;
     int CountWritesHolding(std::span<const uint8_t> bytes) const;
+    std::vector<uint32_t> RatesOfWritesHolding(std::span<const uint8_t> bytes) const;
 
 protected:
     struct Answer {
@@ -104,7 +111,5 @@ private:
     bool m_wake = false;
     bool m_unplugged = false;
     uint32_t m_rate = 0;
-    int m_opens = 0;
-    std::vector<uint32_t> m_rates;
-    std::vector<std::vector<uint8_t>> m_writes;
+    std::vector<Event> m_events;
 };

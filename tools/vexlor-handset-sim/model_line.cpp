@@ -65,11 +65,8 @@ bool ModelLine::Feed(std::span<const uint8_t> bytes, std::vector<uint8_t>& reply
 bool ModelLine::Hear(std::span<const uint8_t> bytes, uint32_t rate, std::vector<Answer>& answers) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_options.silent) return true;
-    if (m_options.onlyBaud && rate != *m_options.onlyBaud) {
-        if (m_ignoredRate != rate) {
-            m_notes.push_back("ignored: line rate " + std::to_string(rate) + " is not " +
-                              std::to_string(*m_options.onlyBaud));
-        }
+    if (!m_options.HearsAt(rate)) {
+        if (m_ignoredRate != rate) m_notes.push_back("garbled: line rate " + std::to_string(rate));
         m_ignoredRate = rate;
         m_model->DropPartialInput();
         m_decoderEmpty = true;

@@ -15,8 +15,9 @@
 // The simulated handset on an in-process line: the tool's channel talks to HandsetModel exactly
 // as it would through the program on a pseudo-terminal, without a terminal, a second process or
 // any system call. Of the simulator's options it takes the handset (start mode and every fault
-// knob, --disconnect-after among them), --only-baud (bytes at another rate are noise: no answer,
-// and the handset forgets a half-received frame), --silent, --reply-pieces (each piece arrives
+// knob, --disconnect-after among them), the rates it hears (--only-baud, else the three of a
+// handset's line: bytes at another rate are noise, no answer, and the handset forgets a
+// half-received frame), --silent, --reply-pieces (each piece arrives
 // after its pause, without holding the writer) and --throttle (line time in both directions);
 // the options about files, terminals and the process do not apply here.
 class ModelLine final : public InProcessLine {

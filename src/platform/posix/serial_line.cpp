@@ -43,19 +43,25 @@ bool NoModemLines(int error) { return error == ENOTTY || error == EINVAL; }
 
 }  // namespace
 
-PosixSerialLine::PosixSerialLine() { m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK); }
+PosixSerialLine::PosixSerialLine(int writeStallMs) : m_writeStallMs(writeStallMs) {
+    m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+}
 
 PosixSerialLine::~PosixSerialLine() {
-    Close();
+    Close(CloseMode::kRestoreSettings);
     if (m_wakeFd >= 0) ::close(m_wakeFd);
 }
 
 bool IsSupportedBaudrate(uint32_t baudrate) { return SpeedOf(baudrate) != B0; }
 
-std::unique_ptr<SerialLine> MakeSystemSerialLine() { return std::make_unique<PosixSerialLine>(); }
+std::unique_ptr<SerialLine> MakeSystemSerialLine(int writeStallMs) {
+    return std::make_unique<PosixSerialLine>(writeStallMs);
+}
 
-SerialLine::Problem PosixSerialLine::ProblemOf(int error) const {
+SerialLine::Problem ProblemOfError(int error) {
+    using Problem = SerialLine::Problem;
     switch (error) {
+    case 0: return Problem::kNone;
     case ENOENT:
     case ENODEV:
     case ENXIO: return Problem::kAbsent;
@@ -71,49 +77,64 @@ SerialLine::Problem PosixSerialLine::ProblemOf(int error) const {
     }
 }
 
-int PosixSerialLine::Open(const std::string& path) {
-    if (IsOpen()) return EISCONN;
+bool IsDeviceGone(int error) {
+    return error == EIO || error == ENXIO || error == ENODEV || error == EPIPE || error == ESHUTDOWN;
+}
+
+SerialLine::OpenResult PosixSerialLine::Open(const std::string& path, uint32_t baudrate) {
+    OpenResult result;
+    auto failed = [&](int error) {
+        result.error = error;
+        result.problem = ProblemOfError(error);
+        // A driver that cannot set the rate may well set the next one.
+        if (result.step == OpenStep::kApplySettings && error == EINVAL) result.problem = Problem::kRateRefused;
+        return result;
+    };
+    if (IsOpen()) return failed(EISCONN);
     // O_NONBLOCK: a port without CLOCAL yet must not block the open waiting for carrier.
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return errno;
+    if (fd < 0) return failed(errno);
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) {
         ::close(fd);
-        return ENOTTY;  // a regular file or a FIFO would take the handset's bytes without a word
+        return failed(ENOTTY);  // a regular file or a FIFO would take the handset's bytes without a word
     }
     // Exclusive use: TIOCEXCL keeps other opens out (root ignores it), flock keeps out other
     // programs that play by the same rule even where TIOCEXCL cannot be set.
     if (::ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY) {
         int error = errno;
         ::close(fd);
-        return error;
+        return failed(error);
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         int error = errno == EWOULDBLOCK ? EBUSY : errno;
         ::ioctl(fd, TIOCNXCL);
         ::close(fd);
-        return error;
+        return failed(error);
     }
-    m_restore = false;
+    if (int error = SetUp(fd, path, baudrate, result.step); error != 0) {
+        ::ioctl(fd, TIOCNXCL);
+        ::flock(fd, LOCK_UN);
+        ::close(fd);
+        return failed(error);
+    }
     m_fd.store(fd);
-    return 0;
+    return result;
 }
 
-int PosixSerialLine::ReadSettings() {
-    int fd = m_fd.load();
-    if (fd < 0) return EBADF;
-    if (::tcgetattr(fd, &m_settings) != 0) return errno;
-    m_original = m_settings;
-    m_restore = true;
-    return 0;
-}
+int PosixSerialLine::SetUp(int fd, const std::string& path, uint32_t baudrate, OpenStep& step) {
+    step = OpenStep::kReadSettings;
+    struct termios tio {};
+    if (::tcgetattr(fd, &tio) != 0) return errno;
+    // Later openings of the run find the tool's own settings: the port's own are those found first.
+    if (m_originalPath != path) {
+        m_original = tio;
+        m_originalPath = path;
+    }
 
-int PosixSerialLine::ApplySettings(uint32_t baudrate) {
-    int fd = m_fd.load();
-    if (fd < 0) return EBADF;
-    speed_t speed = SpeedOf(baudrate);
+    step = OpenStep::kApplySettings;
+    const speed_t speed = SpeedOf(baudrate);
     if (speed == B0) return EINVAL;
-    struct termios tio = m_settings;
     cfmakeraw(&tio);
     tio.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS | HUPCL);
     tio.c_cflag |= CS8 | CLOCAL | CREAD;
@@ -121,12 +142,30 @@ int PosixSerialLine::ApplySettings(uint32_t baudrate) {
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
     if (cfsetispeed(&tio, speed) != 0 || cfsetospeed(&tio, speed) != 0) return errno;
+    // Bytes written at the old rate before the last close must not go out at the new one.
+    if (baudrate != m_baudrate.load()) WaitUntilSent(fd);
     if (::tcsetattr(fd, TCSANOW, &tio) != 0) return errno;
-    m_settings = tio;
+    // tcsetattr succeeds when any one change took: a rate the driver could not set shows only here.
+    struct termios set {};
+    if (::tcgetattr(fd, &set) != 0) return errno;
+    if (cfgetospeed(&set) != speed) return EINVAL;
+    m_baudrate.store(baudrate);
     // Hold DTR and RTS on, as the handset expects; a pseudo-terminal has no modem lines.
     int lines = TIOCM_DTR | TIOCM_RTS;
     if (::ioctl(fd, TIOCMBIS, &lines) != 0 && !NoModemLines(errno)) return errno;
+
+    // Stale input only: output may still hold a command the handset has yet to read (such as
+    // "at$qcdmg" just before the listener reopens the port).
+    step = OpenStep::kPurge;
+    if (::tcflush(fd, TCIFLUSH) != 0) return errno;
     return 0;
+}
+
+void PosixSerialLine::WaitUntilSent(int fd) const {
+    m_output.WaitUntilSent([fd]() -> long {
+        int queued = 0;
+        return ::ioctl(fd, TIOCOUTQ, &queued) == 0 ? queued : -1;
+    });
 }
 
 int PosixSerialLine::Purge() {
@@ -135,22 +174,19 @@ int PosixSerialLine::Purge() {
     return ::tcflush(fd, TCIOFLUSH) == 0 ? 0 : errno;
 }
 
-int PosixSerialLine::PurgeInput() {
-    int fd = m_fd.load();
-    if (fd < 0) return EBADF;
-    return ::tcflush(fd, TCIFLUSH) == 0 ? 0 : errno;
-}
-
-int PosixSerialLine::Close() {
+int PosixSerialLine::Close(CloseMode mode) {
     int fd = m_fd.exchange(-1);
     if (fd < 0) return 0;
-    if (m_restore) {
-        // A port mapped to somebody's terminal must not stay raw. HUPCL stays cleared, so that
-        // closing never drops DTR under a handset.
+    if (mode == CloseMode::kRestoreSettings && !m_originalPath.empty()) {
+        // A port mapped to somebody's terminal must not stay raw, but its new settings must not
+        // reach the last bytes the handset is still to get. HUPCL stays cleared, so that closing
+        // never drops DTR under a handset.
+        WaitUntilSent(fd);
         struct termios previous = m_original;
         previous.c_cflag &= ~HUPCL;
         ::tcsetattr(fd, TCSANOW, &previous);
-        m_restore = false;
+        m_originalPath.clear();
+        m_baudrate.store(0);
     }
     // The exclusive flag lives on the tty: left set, a later open by a non-root user fails
     // with EBUSY while the other side of a pseudo-terminal stays open.
@@ -230,13 +266,14 @@ int PosixSerialLine::Write(const void* data, size_t length, size_t* written) {
     int fd = m_fd.load();
     if (fd < 0) return EBADF;
     const auto* in = static_cast<const unsigned char*>(data);
-    const int stallMs = m_writeStallMs.load();
+    const int stallMs = m_writeStallMs;
     Clock::time_point stallDeadline = Clock::now() + std::chrono::milliseconds(stallMs);
     int result = 0;
     while (done < length) {
         ssize_t n = ::write(fd, in + done, length - done);
         if (n > 0) {
             done += static_cast<size_t>(n);
+            m_output.Wrote(static_cast<size_t>(n), m_baudrate.load());
             stallDeadline = Clock::now() + std::chrono::milliseconds(stallMs);
             continue;
         }

@@ -1,9 +1,33 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "platform/sys_error.h"
 
+#include <cerrno>
+
 #include "platform/win32/wide_text.h"
 
 namespace platform {
+
+const int kErrorNotFound = ERROR_FILE_NOT_FOUND;
+const int kErrorBusy = ERROR_BUSY;
+const int kErrorTimedOut = ERROR_TIMEOUT;
+const int kErrorNameTooLong = ERROR_FILENAME_EXCED_RANGE;
+const int kErrorGone = ERROR_DEVICE_REMOVED;
+const int kErrorNotOpen = ERROR_INVALID_HANDLE;
+const int kErrorBadArgument = ERROR_INVALID_PARAMETER;
+
+int SystemErrorOf(const std::error_code& code) {
+    if (code.category() == std::system_category()) return code.value();
+    // The generic category carries C runtime numbers, which mean other things as Windows errors.
+    switch (code.value()) {
+    case EAGAIN:
+    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+    case EBUSY: return ERROR_BUSY;
+    case EINVAL: return ERROR_INVALID_PARAMETER;
+    case EPERM:
+    case EACCES: return ERROR_ACCESS_DENIED;
+    default: return ERROR_GEN_FAILURE;
+    }
+}
 
 // The system's own words in the system's default language, as FormatMessage gives them: the
 // line end that closes them stays, the log shows the text unchanged.
