@@ -12,13 +12,6 @@ namespace {
 
 std::string ErrorText(const std::string& what) { return what + ": " + std::strerror(errno); }
 
-// A new line runs at 115200 baud, the rate a handset starts at, until the tool sets its own.
-bool SetStartRate(int fd) {
-    termios settings{};
-    return tcgetattr(fd, &settings) == 0 && cfsetspeed(&settings, B115200) == 0 &&
-           tcsetattr(fd, TCSANOW, &settings) == 0;
-}
-
 }  // namespace
 
 bool MakeRawTerminal(int fd) {
@@ -42,7 +35,7 @@ std::string PseudoTerminal::Open() {
     } else if (grantpt(m_master) != 0 || unlockpt(m_master) != 0 || ptsname_r(m_master, name, sizeof name) != 0) {
         error = ErrorText("pseudo-terminal set-up");
     } else if ((m_keeper = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC)) < 0 ||
-               !MakeRawTerminal(m_keeper) || !SetStartRate(m_keeper)) {
+               !MakeRawTerminal(m_keeper)) {
         error = ErrorText(name);
     } else {
         const int flags = fcntl(m_master, F_GETFL);

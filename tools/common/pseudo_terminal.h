@@ -9,8 +9,9 @@ bool MakeRawTerminal(int fd);
 // A pseudo-terminal made by a tool that plays the far end of a serial line. The master side
 // does not block; a descriptor of the slave side (SlavePath, the port the tool under test
 // opens) stays open here, so the master never reads end-of-file or EIO while that port is
-// closed between openings. The slave side is raw, at 115200 baud, from the start: with echo on, the terminal
-// would send every answer straight back.
+// closed between openings. The slave side is raw from the start (with echo on, the terminal
+// would send every answer straight back), at the system's default rate, as a port nobody has
+// set up yet: a rate the handset does not hear until the tool sets its own.
 class PseudoTerminal {
 public:
     PseudoTerminal() = default;

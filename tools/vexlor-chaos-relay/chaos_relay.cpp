@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -50,6 +51,8 @@ bool ChaosRelay::Forward(int from, int to) {
     const ssize_t n = read(from, buffer, sizeof buffer);
     if (n < 0 && (errno == EAGAIN || errno == EINTR)) return true;
     if (n <= 0) return false;
+    // A wire carries the rate too: the handset sees the bytes at the rate the tool sent them.
+    CarryRate(from, to);
     size_t done = 0;
     while (done < static_cast<size_t>(n)) {
         const ssize_t w = write(to, buffer + done, static_cast<size_t>(n) - done);
@@ -62,6 +65,15 @@ bool ChaosRelay::Forward(int from, int to) {
         done += static_cast<size_t>(w);
     }
     return true;
+}
+
+void ChaosRelay::CarryRate(int from, int to) {
+    termios tool{};
+    termios handset{};
+    if (tcgetattr(from, &tool) != 0 || tcgetattr(to, &handset) != 0) return;
+    const speed_t rate = cfgetospeed(&tool);
+    if (cfgetospeed(&handset) == rate) return;
+    if (cfsetspeed(&handset, rate) == 0) tcsetattr(to, TCSANOW, &handset);
 }
 
 bool ChaosRelay::FlushHeld() {

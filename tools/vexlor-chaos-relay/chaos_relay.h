@@ -36,6 +36,7 @@ public:
 
 private:
     bool Forward(int from, int to);  // tool to handset, whole
+    void CarryRate(int from, int to);  // the tool's line rate onto the handset's terminal
     bool FlushHeld();                // handset to tool, as far as the tool takes it
 
     int m_handset = -1;

@@ -34,9 +34,8 @@ std::string PtyPort::Open() { return m_terminal.Open(); }
 
 void PtyPort::Close() { m_terminal.Close(); }
 
-PtyPort::ReadResult PtyPort::Read(std::span<uint8_t> buffer, size_t& count, int wakeFd, int timeoutMs) {
-    count = 0;
-    pollfd fds[2] = {{m_terminal.Master(), POLLIN, 0}, {wakeFd, POLLIN, 0}};
+PtyPort::ReadResult PtyPort::WaitForBytes(int wakeFd, int timeoutMs, bool lookAtTerminal) {
+    pollfd fds[2] = {{lookAtTerminal ? m_terminal.Master() : -1, POLLIN, 0}, {wakeFd, POLLIN, 0}};
     const int ready = poll(fds, wakeFd >= 0 ? 2 : 1, timeoutMs);
     if (ready < 0) {
         if (errno == EINTR) return ReadResult::Timeout;
@@ -45,19 +44,29 @@ PtyPort::ReadResult PtyPort::Read(std::span<uint8_t> buffer, size_t& count, int 
     }
     if (wakeFd >= 0 && (fds[1].revents & POLLIN)) return ReadResult::Woken;
     if (ready == 0) return ReadResult::Timeout;
-    const ssize_t n = read(m_terminal.Master(), buffer.data(), buffer.size());
-    if (n > 0) {
-        count = static_cast<size_t>(n);
-        return ReadResult::Data;
+    return ReadResult::Data;
+}
+
+PtyPort::ReadResult PtyPort::ReadArrived(std::span<uint8_t> buffer, size_t& count) {
+    count = 0;
+    while (count < buffer.size()) {
+        const ssize_t n = read(m_terminal.Master(), buffer.data() + count, buffer.size() - count);
+        if (n > 0) {
+            count += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EAGAIN) return ReadResult::Data;
+        if (n < 0 && errno == EIO) {
+            // No slave descriptor open at all (cannot happen while ours is): nobody on the line.
+            if (count == 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            return ReadResult::Data;
+        }
+        if (count > 0) return ReadResult::Data;  // the error shows on the next read
+        m_lastError = n == 0 ? std::string("pseudo-terminal closed") : ErrorText("read");
+        return ReadResult::Error;
     }
-    if (n < 0 && (errno == EAGAIN || errno == EINTR)) return ReadResult::Timeout;
-    if (n < 0 && errno == EIO) {
-        // No slave descriptor open at all (cannot happen while ours is): nobody on the line.
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        return ReadResult::Timeout;
-    }
-    m_lastError = n == 0 ? std::string("pseudo-terminal closed") : ErrorText("read");
-    return ReadResult::Error;
+    return ReadResult::Data;
 }
 
 bool PtyPort::Write(std::span<const uint8_t> bytes, int maxWaitMs) {

@@ -23,8 +23,11 @@ public:
     const std::string& SlavePath() const { return m_terminal.SlavePath(); }
 
     // Waits up to timeoutMs for bytes from the tool (or for wakeFd to become readable, which
-    // gives Woken without reading) and reads at most buffer.size() of them into buffer.
-    ReadResult Read(std::span<uint8_t> buffer, size_t& count, int wakeFd, int timeoutMs);
+    // gives Woken): Data when there are bytes to read. Without lookAtTerminal only the wake-up
+    // or the time-out end the wait (nothing is read meanwhile).
+    ReadResult WaitForBytes(int wakeFd, int timeoutMs, bool lookAtTerminal = true);
+    // Reads what has arrived, at most buffer.size() bytes: Data (count may be 0) or Error.
+    ReadResult ReadArrived(std::span<uint8_t> buffer, size_t& count);
 
     // Writes every byte, waiting at most maxWaitMs in all for room in the terminal; false when
     // the rest had to be dropped (nobody reads the port) or the write failed.

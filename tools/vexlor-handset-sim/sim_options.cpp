@@ -104,6 +104,12 @@ const std::map<std::string, Option>& Options() {
              if (error.empty()) o.onlyBaud = static_cast<uint32_t>(n);
              return error;
          }}},
+        {"--line-latency", {true, [](const std::string& v, SimOptions& o) {
+             uint64_t n = 0;
+             std::string error = Number("--line-latency", v, 0, 1000, n);
+             if (error.empty()) o.lineLatencyMs = static_cast<uint32_t>(n);
+             return error;
+         }}},
         {"--throttle", {true, [](const std::string& v, SimOptions& o) {
              uint64_t n = 0;
              std::string error = Number("--throttle", v, 300, 4000000, n);
@@ -199,6 +205,12 @@ const std::map<std::string, Option>& Options() {
 
 }  // namespace
 
+bool SimOptions::HearsAt(std::optional<uint32_t> rate) const {
+    if (!rate) return false;
+    if (onlyBaud) return *rate == *onlyBaud;
+    return *rate == 115200 || *rate == 230400 || *rate == 460800;
+}
+
 std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& options) {
     for (size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i] == "-h" ? "--help" : args[i];
@@ -284,7 +296,13 @@ Options:
   --silent                   read everything, never answer
   --only-baud N              answer only while the line rate the tool set is N (read from the
                              terminal at each read); at any other rate the bytes are noise and
-                             are dropped, with any half-received frame
+                             are dropped, with any half-received frame. Without it the
+                             handset hears the rates 115200, 230400 and 460800 only
+  --line-latency MS          model a USB adapter's buffer: bytes are taken MS milliseconds after
+                             they arrive, and count only if the line rate was one the handset
+                             hears both when they arrived and when they were taken (a rate
+                             changed under bytes still on their way garbles them; 0..1000,
+                             default 20)
   --throttle BAUD            model a real line of BAUD bits/s, 10 bits a byte: after each read
                              the simulator waits the bytes' line time before answering, and
                              each answer waits its own line time before it is written whole
@@ -306,7 +324,8 @@ Options:
   --log FILE                 trace every byte received and sent and each step, one line each,
                              with the milliseconds since start (FILE is replaced at start):
                              "<ms> rx <n> bytes: 61 74 ..", "<ms> tx ..", "<ms> line rate <N>",
-                             "<ms> mode DIAG -> DL", ...
+                             "<ms> garbled: <n> bytes at line rate <N>", "<ms> mode DIAG -> DL",
+                             ...
   -h, --help                 show this help
   --version                  show the program's version
 

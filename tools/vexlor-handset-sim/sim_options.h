@@ -17,6 +17,7 @@ struct SimOptions {
     std::string logFile;       // trace of every byte received and sent (empty: none)
 
     std::optional<uint32_t> onlyBaud;  // answer only while the tool's line rate is this
+    uint32_t lineLatencyMs = 20;       // bytes are judged this long after they arrive
     uint32_t throttleBaud = 0;         // pace the line at this rate (0: as fast as possible)
     uint32_t pieceBytes = 0;           // send each answer in pieces of this many bytes (0: whole)
     uint32_t piecePauseMs = 0;         // with this pause between the pieces
@@ -24,6 +25,10 @@ struct SimOptions {
     bool exitAfterReset = false;       // end after acknowledging a reset
     bool help = false;
     bool version = false;  // --version: the program's version
+
+    // True when bytes that crossed the line at rate reach the handset as bytes, not noise: the
+    // --only-baud rate, else one of the three rates a handset's line runs at.
+    bool HearsAt(std::optional<uint32_t> rate) const;
 };
 
 // Parses the arguments after the program name. Empty on success, else a one-line error.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <deque>
 #include <thread>
 #include <vector>
 
@@ -22,14 +23,13 @@ SimRunner::SimRunner(const SimOptions& options, PtyPort& port, HandsetModel& mod
     m_model.SetNoteSink([this](const std::string& note) { m_trace.Line(note); });
 }
 
-bool SimRunner::AnswersAtCurrentRate() {
-    if (!m_options.onlyBaud) return true;
+std::optional<uint32_t> SimRunner::LookAtRate() {
     const std::optional<uint32_t> rate = m_port.LineRate();
     if (rate != m_lastRate) {
         m_trace.Line("line rate " + RateText(rate));
         m_lastRate = rate;
     }
-    return rate == m_options.onlyBaud;
+    return rate;
 }
 
 void SimRunner::SaveImage() {
@@ -58,38 +58,84 @@ void SimRunner::SendInPieces(std::span<const uint8_t> reply) {
     }
 }
 
-SimRunner::Outcome SimRunner::Run(int wakeFd) {
-    std::vector<uint8_t> input(m_pacer.ReadChunk());
+std::optional<SimRunner::Outcome> SimRunner::Take(const Arrival& arrival) {
+    const std::span<const uint8_t> received(arrival.bytes);
+    m_pacer.Pace(received.size());
+    if (m_options.silent) return std::nullopt;
+    // The rate the bytes met when they came, and the rate still in force once an adapter would
+    // have sent them on: a change in between garbles them, as on a real line.
+    const std::optional<uint32_t> rate = LookAtRate();
+    if (rate != arrival.rate || !m_options.HearsAt(rate)) {
+        m_trace.Line("garbled: " + std::to_string(received.size()) + " bytes at line rate " + RateText(rate) +
+                     (rate != arrival.rate ? " (was " + RateText(arrival.rate) + " when they came)" : std::string()));
+        m_model.DropPartialInput();
+        return std::nullopt;
+    }
     std::vector<uint8_t> reply;
+    const HandsetEvents events = m_model.Receive(received, reply);
+    // Saved before the answer goes out: whoever has the answer finds the file complete.
+    if (events.nandWrite || events.reset) SaveImage();
+    if (!reply.empty()) {
+        m_pacer.Pace(reply.size());
+        SendInPieces(reply);
+    }
+    if (events.disconnect) return Outcome::Disconnected;
+    if (events.reset && m_options.exitAfterReset) return Outcome::ResetDone;
+    return std::nullopt;
+}
+
+size_t SimRunner::AdapterBufferBytes() const {
+    // Unpaced, a generous buffer keeps the line fast; paced, it holds what the line carries
+    // during the latency, so the tool's writes stay as far ahead of the handset as on a real line.
+    if (!m_pacer.Enabled()) return 65536;
+    const uint64_t carried = uint64_t{m_options.throttleBaud} * m_options.lineLatencyMs / 10000;
+    return std::max<size_t>(m_pacer.ReadChunk(), static_cast<size_t>(carried));
+}
+
+SimRunner::Outcome SimRunner::Run(int wakeFd) {
+    using Clock = std::chrono::steady_clock;
+    std::vector<uint8_t> input(m_pacer.ReadChunk());
+    // Bytes read but not yet taken, as an adapter holds them: each is judged --line-latency after
+    // it came, while reading goes on up to the adapter's buffer, so the latency delays the
+    // handset without slowing the line.
+    std::deque<Arrival> pending;
+    size_t pendingBytes = 0;
+    const size_t bufferBytes = AdapterBufferBytes();
     for (;;) {
-        size_t count = 0;
-        switch (m_port.Read(input, count, wakeFd, READ_WAIT_MS)) {
+        int waitMs = READ_WAIT_MS;
+        if (!pending.empty()) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(pending.front().due - Clock::now());
+            waitMs = static_cast<int>(std::clamp<int64_t>(left.count() + 1, 0, READ_WAIT_MS));
+        }
+        const bool room = pendingBytes < bufferBytes;
+        switch (m_port.WaitForBytes(wakeFd, waitMs, room)) {
         case PtyPort::ReadResult::Woken: return Outcome::Stopped;
-        case PtyPort::ReadResult::Timeout: continue;
+        case PtyPort::ReadResult::Timeout: break;
         case PtyPort::ReadResult::Error:
             std::fprintf(stderr, "vexlor-handset-sim: %s\n", m_port.LastError().c_str());
             return Outcome::LineError;
-        case PtyPort::ReadResult::Data: break;
+        case PtyPort::ReadResult::Data: {
+            const std::optional<uint32_t> rate = LookAtRate();
+            size_t count = 0;
+            const std::span<uint8_t> space(input.data(), std::min(input.size(), bufferBytes - pendingBytes));
+            if (m_port.ReadArrived(space, count) == PtyPort::ReadResult::Error) {
+                std::fprintf(stderr, "vexlor-handset-sim: %s\n", m_port.LastError().c_str());
+                return Outcome::LineError;
+            }
+            if (count == 0) break;
+            const std::span<const uint8_t> received(input.data(), count);
+            m_trace.Bytes("rx", received);
+            pending.push_back(Arrival{std::vector<uint8_t>(received.begin(), received.end()), rate,
+                                      Clock::now() + std::chrono::milliseconds(m_options.lineLatencyMs)});
+            pendingBytes += count;
+            break;
         }
-        const std::span<const uint8_t> received(input.data(), count);
-        m_trace.Bytes("rx", received);
-        m_pacer.Pace(count);
-        if (m_options.silent) continue;
-        if (!AnswersAtCurrentRate()) {
-            m_trace.Line("ignored: line rate is not " + std::to_string(*m_options.onlyBaud));
-            m_model.DropPartialInput();
-            continue;
         }
-
-        reply.clear();
-        const HandsetEvents events = m_model.Receive(received, reply);
-        // Saved before the answer goes out: whoever has the answer finds the file complete.
-        if (events.nandWrite || events.reset) SaveImage();
-        if (!reply.empty()) {
-            m_pacer.Pace(reply.size());
-            SendInPieces(reply);
+        while (!pending.empty() && pending.front().due <= Clock::now()) {
+            const Arrival arrival = std::move(pending.front());
+            pending.pop_front();
+            pendingBytes -= arrival.bytes.size();
+            if (const std::optional<Outcome> outcome = Take(arrival)) return *outcome;
         }
-        if (events.disconnect) return Outcome::Disconnected;
-        if (events.reset && m_options.exitAfterReset) return Outcome::ResetDone;
     }
 }

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
+#include <chrono>
+#include <optional>
 #include <span>
+#include <vector>
 
 #include "handset_model.h"
 #include "line_pacer.h"
@@ -9,8 +12,9 @@
 #include "trace_log.h"
 
 // Moves bytes between the pseudo-terminal and the handset model: reads what the tool sent,
-// drops it when the simulator is silent or the line rate is not the one it answers at, hands
-// the rest to the model, writes the answers, and saves the image when the model says so.
+// drops it when the simulator is silent or the bytes crossed the line at a rate the handset does
+// not hear (looked at when they arrive and again when they are taken, --line-latency later),
+// hands the rest to the model, writes the answers, and saves the image when the model says so.
 class SimRunner {
 public:
     enum class Outcome { Stopped, Disconnected, ResetDone, LineError };
@@ -25,7 +29,18 @@ public:
     void SaveImage();
 
 private:
-    bool AnswersAtCurrentRate();
+    struct Arrival {
+        std::vector<uint8_t> bytes;
+        std::optional<uint32_t> rate;                 // the tool's line rate when they came
+        std::chrono::steady_clock::time_point due;  // when the handset takes them
+    };
+    // Hands arrived bytes to the handset, unless the line garbled them; an outcome that ends
+    // the run.
+    std::optional<Outcome> Take(const Arrival& arrival);
+    // How many bytes may wait for their latency at once.
+    size_t AdapterBufferBytes() const;
+    // Notes a change of the tool's line rate in the trace; the rate now.
+    std::optional<uint32_t> LookAtRate();
     // Writes an answer whole, or in the pieces --reply-pieces asks for.
     void SendInPieces(std::span<const uint8_t> reply);
 
