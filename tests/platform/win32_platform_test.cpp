@@ -19,10 +19,12 @@
 #include "lang/string_ids.h"
 #include "platform/log_file_io.h"
 #include "platform/named_mutex.h"
+#include "platform/output_clock.h"
 #include "platform/program_path.h"
 #include "platform/read_only_file.h"
 #include "platform/registry.h"
 #include "platform/serial_line.h"
+#include "platform/sys_error.h"
 #include "platform/text_library.h"
 #include "platform/win32/registry_snapshot.h"
 #include "platform/win32/wide_text.h"
@@ -380,13 +382,18 @@ TEST_F(SerialLineWin32Test, PortsThatCannotBeUsedSayWhy) {
         {file, SerialLine::Problem::kNotSerial},
     };
     for (const Case& c : cases) {
-        const int error = line->Open(c.path);
-        EXPECT_NE(error, 0) << c.path;
-        EXPECT_EQ(line->ProblemOf(error), c.problem) << c.path << ": " << error;
+        const SerialLine::OpenResult opened = line->Open(c.path, 115200);
+        EXPECT_NE(opened.error, 0) << c.path;
+        EXPECT_EQ(opened.problem, c.problem) << c.path << ": " << opened.error;
         EXPECT_FALSE(line->IsOpen());
     }
-    // A COM port another program holds answers "access denied": lasting, not worth a retry.
-    EXPECT_EQ(line->ProblemOf(ERROR_ACCESS_DENIED), SerialLine::Problem::kInUse);
+    // A COM port another program holds answers "access denied": often for a moment only, so the
+    // channel waits for it; a port pulled out under a read is gone.
+    EXPECT_EQ(ProblemOfError(ERROR_ACCESS_DENIED), SerialLine::Problem::kInUse);
+    EXPECT_FALSE(SerialLine::IsLasting(SerialLine::Problem::kInUse));
+    EXPECT_TRUE(IsDeviceGone(ERROR_BAD_COMMAND));
+    EXPECT_TRUE(IsDeviceGone(kErrorGone));
+    EXPECT_FALSE(IsDeviceGone(ERROR_OPERATION_ABORTED));
     char buffer[8];
     size_t count = 1;
     EXPECT_EQ(line->Read(buffer, sizeof buffer, &count, 10, 0), ERROR_INVALID_HANDLE);  // never opened
@@ -402,11 +409,21 @@ protected:
         const char* port = std::getenv("VEXLOR_TEST_COM");
         if (!port || !*port) GTEST_SKIP() << "needs VEXLOR_TEST_COM, a COM port with an echo behind it";
         m_device = std::string("\\\\.\\") + port;
-        m_line = MakeSystemSerialLine();
-        ASSERT_EQ(m_line->Open(m_device), 0);
-        ASSERT_EQ(m_line->ReadSettings(), 0);
-        ASSERT_EQ(m_line->ApplySettings(460800), 0);
-        ASSERT_EQ(m_line->PurgeInput(), 0);
+        m_found = SettingsLeft();
+        m_line = MakeSystemSerialLine(300);
+        ASSERT_EQ(m_line->Open(m_device, 460800).error, 0);
+    }
+    // The port's settings as a program that opens it next finds them.
+    DCB SettingsLeft() {
+        DCB dcb{};
+        dcb.DCBlength = sizeof dcb;
+        const std::wstring wide(m_device.begin(), m_device.end());
+        HANDLE port = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_NE(port, INVALID_HANDLE_VALUE) << GetLastError();
+        if (port == INVALID_HANDLE_VALUE) return dcb;
+        EXPECT_TRUE(GetCommState(port, &dcb)) << GetLastError();
+        CloseHandle(port);
+        return dcb;
     }
     // Reads until count bytes came or limitMs passed.
     std::string ReadAtLeast(size_t count, int limitMs) {
@@ -421,6 +438,7 @@ protected:
         return got;
     }
     std::string m_device;
+    DCB m_found{};  // the port's settings before the test's run
     std::unique_ptr<SerialLine> m_line;
 };
 
@@ -450,7 +468,19 @@ TEST_F(SerialLineEchoTest, WhatIsWrittenComesBackAndReadsWaitOnlyTheirTime) {
         got.append(buffer, count);
     }
     EXPECT_EQ(got, "abcdef");
-    EXPECT_EQ(m_line->Close(), 0);
+
+    // A read takes what has come whole; what does not fit a small buffer waits for the next one.
+    EXPECT_EQ(m_line->Write("0123456789", 10, &written), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    got.clear();
+    start = Clock::now();
+    while (got.size() < 10 && MsSince(start) < 2000) {
+        EXPECT_EQ(m_line->Read(buffer, 3, &count, 500, 50), 0);
+        EXPECT_LE(count, 3u);
+        got.append(buffer, count);
+    }
+    EXPECT_EQ(got, "0123456789");
+    EXPECT_EQ(m_line->Close(SerialLine::CloseMode::kKeepSettings), 0);
     EXPECT_FALSE(m_line->IsOpen());
 }
 
@@ -479,20 +509,45 @@ TEST_F(SerialLineEchoTest, AWakeUpEndsAWaitingReadAndAPendingOneIsForgotten) {
 
     // The line is held: a second open of the port is refused as in use.
     auto other = MakeSystemSerialLine();
-    const int error = other->Open(m_device);
-    EXPECT_EQ(other->ProblemOf(error), SerialLine::Problem::kInUse) << error;
+    const SerialLine::OpenResult busy = other->Open(m_device, 115200);
+    EXPECT_EQ(busy.problem, SerialLine::Problem::kInUse) << busy.error;
 }
 
 TEST_F(SerialLineEchoTest, AWriteNobodyTakesEndsAtTheStallLimit) {
     size_t written = 0;
     ASSERT_EQ(m_line->Write("\xFF", 1, &written), 0);  // the far end stops reading
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    m_line->SetWriteStallLimit(300);
     const std::string flood(1 << 20, 'x');
     const auto start = Clock::now();
     EXPECT_NE(m_line->Write(flood.data(), flood.size(), &written), 0);
     EXPECT_LT(written, flood.size());
     EXPECT_LT(MsSince(start), 2800);  // long before the far end reads again
+}
+
+TEST_F(SerialLineEchoTest, TheSettingsThatBindAreTheChannelsForTheRunAndThePortsOwnAfterIt) {
+    // What the line set, read back as the next opening finds it (a close inside a run keeps it).
+    ASSERT_EQ(m_line->Close(SerialLine::CloseMode::kKeepSettings), 0);
+    const DCB set = SettingsLeft();
+    EXPECT_EQ(set.BaudRate, 460800u);
+    EXPECT_EQ(set.ByteSize, 8);
+    EXPECT_EQ(set.Parity, NOPARITY);
+    EXPECT_EQ(set.StopBits, ONESTOPBIT);
+    EXPECT_FALSE(set.fOutxCtsFlow);
+    EXPECT_FALSE(set.fOutX);
+    EXPECT_FALSE(set.fInX);
+    EXPECT_NE(set.fRtsControl, static_cast<DWORD>(RTS_CONTROL_HANDSHAKE));
+    // Wine keeps no flag word, no special characters and no time-outs of a closed handle: what it
+    // keeps is the line itself (rate, framing, flow control) on the terminal behind the port.
+
+    // The run's end gives the port back as it was found, once the last bytes have gone.
+    ASSERT_NE(m_found.BaudRate, 230400u);
+    ASSERT_EQ(m_line->Open(m_device, 230400).error, 0);
+    size_t written = 0;
+    ASSERT_EQ(m_line->Write("\x7E\x0A\x4B\xB8\x7E", 5, &written), 0);
+    const auto start = Clock::now();
+    ASSERT_EQ(m_line->Close(SerialLine::CloseMode::kRestoreSettings), 0);
+    EXPECT_GE(MsSince(start), OutputClock::kSettleMs - 5);
+    EXPECT_EQ(SettingsLeft().BaudRate, m_found.BaudRate);
 }
 
 TEST_F(SerialLineEchoTest, AHungUpLineIsAnErrorNotEndlessSilence) {

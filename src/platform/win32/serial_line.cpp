@@ -463,7 +463,7 @@ bool IsDeviceGone(int error) {
     case ERROR_DEVICE_REMOVED:
     case ERROR_DEVICE_NOT_CONNECTED:
     case ERROR_GEN_FAILURE:
-    case ERROR_NO_SUCH_DEVICE:
+    case ERROR_DEV_NOT_EXIST:
     case ERROR_ACCESS_DENIED:
     case ERROR_FILE_NOT_FOUND: return true;
     default: return false;
