@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "operator_rig.h"
 
+#include <algorithm>
+
 #include "packed_load.h"
 
 void RecordingTarget::Post(uint32_t message, uintptr_t value) {
@@ -100,6 +102,24 @@ void OperatorDownloadTest::ExpectImageIsLoad() {
     ASSERT_FALSE(handset->Unplugged()) << handset->NotesText();  // the handset never dropped the line
     std::string why;
     EXPECT_TRUE(ImageMatchesLoad(handset->Image(), load, &why)) << why;
+    ExpectPortKeptTheToolsSettings();
+}
+
+void OperatorDownloadTest::ExpectPortKeptTheToolsSettings() {
+    using Kind = InProcessLine::Event::Kind;
+    const std::vector<InProcessLine::Event> events = handset->Events();
+    ASSERT_FALSE(events.empty());
+    // Closes inside the run leave the port as the tool set it; only the run's end gives it back.
+    EXPECT_EQ(std::count_if(events.begin(), events.end(), [](const auto& e) { return e.kind == Kind::kRestore; }), 1);
+    EXPECT_EQ(events.back().kind, Kind::kRestore);
+    // The switch to download mode goes out at the rate the handset was found and asked at.
+    const std::vector<uint8_t> versionQuery = {0x4B, 0x00, 0x01, 0x00, 0xA4, 0x33, 0x7E};
+    const std::vector<uint8_t> changeMode = {0x3A, 0xA1, 0x6E, 0x7E};
+    const std::vector<uint32_t> asked = handset->RatesOfWritesHolding(versionQuery);
+    const std::vector<uint32_t> switched = handset->RatesOfWritesHolding(changeMode);
+    ASSERT_FALSE(asked.empty());
+    ASSERT_EQ(switched.size(), 1u);
+    EXPECT_EQ(switched.front(), asked.back());
 }
 
 void OperatorDownloadTest::ExpectProgressShape() {

@@ -62,7 +62,9 @@ protected:
 
     std::string Log() const { return ReadLogFolder(folder.Path()); }
     int CountInLog(const std::string& needle) const { return CountOccurrences(Log(), needle); }
+    // The load arrived whole, and the port kept the tool's settings until the run's end.
     void ExpectImageIsLoad();
+    void ExpectPortKeptTheToolsSettings();
     // Percentages of a successful run: 0 first, 100 last, rising, 100 nowhere else.
     void ExpectProgressShape();
 
