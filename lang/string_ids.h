@@ -36,19 +36,22 @@ enum StringId : unsigned {
     IDS_INSTRUCTION_5 = 84,   // instruction line 5 (not formatted)
     IDS_CHECK_PROGRESS = 85,  // data checking dialog; %d: percentage
     IDS_CHECK_FAILED = 86,    // the package check failed
-    IDS_ERR_VERSION = 87,     // status 0xF60 when no version could be read
+    IDS_ERR_VERSION = 87,     // status 0xF60
     IDS_ERR_PORT = 88,        // status 0xF01
-    IDS_ERR_MODE = 89,        // status 0xF0C
-    IDS_ERR_WRITE = 90,       // status 0xF62
+    IDS_ERR_MODE = 89,        // status 0xF0C and 0xF15
+    IDS_ERR_WRITE = 90,       // status 0xF62, 0xF63 and 0xF64
     IDS_STARTED = 91,         // status 0x001
     IDS_ERR_ACC = 92,         // status 0xF66
     IDS_STOP_QUESTION = 93,   // asked before stopping
     IDS_STOPPED = 94,         // line after a confirmed stop
     IDS_CLOSE_QUESTION = 95,  // asked when the window is closed during a download
-    IDS_ERR_NOT_DIAG = 96,    // status 0xF15: the handset is already in download mode
-    IDS_ERR_FINAL = 97,       // status 0xF63
-    IDS_ERR_NAND = 98,        // status 0xF64
-    IDS_ERR_VERSION_MISMATCH = 99,  // status 0xF60; %s: the handset's version, %s: the load's
+
+    // The line under a status line that says what the status line's text does not: a library
+    // without these texts leaves the line out.
+    IDS_ERR_NOT_DIAG = 96,    // under 0xF15: the handset is already in download mode
+    IDS_ERR_FINAL = 97,       // under 0xF63: the end of the download was refused
+    IDS_ERR_NAND = 98,        // under 0xF64: the write to NAND failed
+    IDS_ERR_VERSION_MISMATCH = 99,  // under 0xF60; %s: the handset's version, %s: the load's
 
     // The line under a failure status that says why the port could not be used. The first %s
     // is the port ("COM3 (/dev/ttyUSB0)"); a second %s is the system's error text, or for a
@@ -61,8 +64,13 @@ enum StringId : unsigned {
     IDS_PORT_NO_ANSWER = 105,  // the port opened, but no handset answered
     IDS_PORT_FAILED = 106,     // could not be opened for another reason; %s %s
 
-    IDS_NO_LOAD = 107,   // the program carries no firmware package
+    IDS_NO_LOAD = 107,   // under IDS_CHECK_FAILED: the program carries no firmware package
     IDS_SUMMARY = 108,   // end of a headless run; %s bytes, %s seconds, %s average rate
+
+    // While a run waits for a port another program holds; %s: the port, %s: the holder.
+    IDS_PORT_BUSY_WAITING = 109,
+    IDS_PORT_BUSY_WAITING_UNKNOWN = 110,  // the system does not name the holder; %s: the port
+    IDS_PORT_GONE = 111,  // the line under a failure: the port went away during the run; %s: the port
 };
 
 // What a text is formatted with.
@@ -123,6 +131,9 @@ inline constexpr StringUse kStringUses[] = {
     {IDS_PORT_FAILED, FormatArg::Texts2},
     {IDS_NO_LOAD, FormatArg::None},
     {IDS_SUMMARY, FormatArg::Texts3},
+    {IDS_PORT_BUSY_WAITING, FormatArg::Texts2},
+    {IDS_PORT_BUSY_WAITING_UNKNOWN, FormatArg::Text},
+    {IDS_PORT_GONE, FormatArg::Text},
 };
 
 // The instruction lines in the order the window lists them (13 in all).

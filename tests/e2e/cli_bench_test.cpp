@@ -126,7 +126,7 @@ TEST_F(CliBenchTest, JsonEventsParseAndTellWhatHappened) {
     for (std::string line; std::getline(output, line);) lines.push_back(line);
     ASSERT_EQ(lines.size(), 6u) << reader.Output();
     std::sort(lines.begin(), lines.begin() + 3);
-    EXPECT_EQ(lines, (std::vector<std::string>{"COM10 status 0x065 False", "COM11 status 0xF64 False",
+    EXPECT_EQ(lines, (std::vector<std::string>{"COM10 status 0x065 False", "COM11 status 0xF64 True",
                                                "COM13 status 0xF01 True", "COM10 summary done 0x065 " + all,
                                                "COM11 summary failed 0xF64 " + all, "COM13 summary failed 0xF01 0"}))
         << Output();

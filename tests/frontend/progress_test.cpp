@@ -13,6 +13,7 @@
 #include "app/cli/transfer_estimate.h"
 #include "engine/dl_status.h"
 #include "lang/string_ids.h"
+#include "package/package_errors.h"
 #include "platform/sys_error.h"
 
 namespace {
@@ -44,26 +45,41 @@ TEST(StatusLine, UpperCaseHexOfAtLeastThreeDigitsThenTheText) {
     EXPECT_EQ(StatusLineText(STATUS_STARTED, text), "[0x001] text " + std::to_string(lang::IDS_STARTED));
     EXPECT_EQ(StatusLineText(STATUS_DIAG_READY, text), "[0x060] text " + std::to_string(lang::IDS_DIAG_READY));
     EXPECT_EQ(StatusLineText(STATUS_ERR_ACC, text), "[0xF66] text " + std::to_string(lang::IDS_ERR_ACC));
-    EXPECT_EQ(StatusLineText(STATUS_ERR_NOT_DIAG, text), "[0xF15] text " + std::to_string(lang::IDS_ERR_NOT_DIAG));
     EXPECT_EQ(StatusLineText(0x1234, text), "[0x1234]");
     EXPECT_EQ(StatusLineText(STATUS_DONE, [](unsigned) { return std::string(); }), "[0x065]");
 }
 
-TEST(StatusLine, EveryFailureHasItsOwnTextAndAMismatchNamesBothVersions) {
+TEST(StatusLine, EachStatusKeepsItsFixedStringAndTheLineUnderItTellsTheRest) {
     const TextLookup text = [](unsigned id) {
         if (id == lang::IDS_ERR_VERSION_MISMATCH) return std::string("have %s, want %s");
-        std::string name = "#";
-        return name.append(std::to_string(id));
+        return "#" + std::to_string(id);
     };
-    std::set<std::string> seen;
-    for (uint32_t code : {STATUS_ERR_PORT, STATUS_ERR_MODE, STATUS_ERR_NOT_DIAG, STATUS_ERR_VERSION, STATUS_ERR_WRITE,
-                          STATUS_ERR_FINAL, STATUS_ERR_NAND, STATUS_ERR_ACC}) {
-        EXPECT_TRUE(seen.insert(StatusLineBody(code, {}, text)).second) << std::hex << code;
-    }
+    // The string IDs every language library is built to.
+    const std::pair<uint32_t, unsigned> fixed[] = {{STATUS_ERR_MODE, 89}, {STATUS_ERR_NOT_DIAG, 89},
+                                                   {STATUS_ERR_VERSION, 87}, {STATUS_ERR_WRITE, 90},
+                                                   {STATUS_ERR_FINAL, 90}, {STATUS_ERR_NAND, 90},
+                                                   {STATUS_ERR_PORT, 88}, {STATUS_ERR_ACC, 92}};
+    for (const auto& [code, id] : fixed) EXPECT_EQ(StatusLineBody(code, text), "#" + std::to_string(id)) << std::hex << code;
+
+    const RunFailure none;
+    EXPECT_EQ(FailureDetailLine(STATUS_ERR_NOT_DIAG, none, "COM3", text), "#96");
+    EXPECT_EQ(FailureDetailLine(STATUS_ERR_FINAL, none, "COM3", text), "#97");
+    EXPECT_EQ(FailureDetailLine(STATUS_ERR_NAND, none, "COM3", text), "#98");
+    EXPECT_EQ(FailureDetailLine(STATUS_ERR_MODE, none, "COM3", text), "");
+    EXPECT_EQ(FailureDetailLine(STATUS_ERR_VERSION, none, "COM3", text), "");
     RunFailure mismatch;
     mismatch.handsetVersion = "13";
     mismatch.loadVersion = "%s2";  // an argument is never taken for a format
-    EXPECT_EQ(StatusLineText(STATUS_ERR_VERSION, text, mismatch), "[0xF60] have 13, want %s2");
+    EXPECT_EQ(FailureDetailLine(STATUS_ERR_VERSION, mismatch, "COM3", text), "have 13, want %s2");
+
+    // A library built to the fixed table alone has no text for the new IDs: no second line.
+    const TextLookup fixedOnly = [](unsigned id) { return id < 96 ? "#" + std::to_string(id) : std::string(); };
+    EXPECT_EQ(StatusLineBody(STATUS_ERR_NAND, fixedOnly), "#90");
+    EXPECT_EQ(FailureDetailLine(STATUS_ERR_NAND, none, "COM3", fixedOnly), "");
+    EXPECT_EQ(FailureDetailLine(STATUS_ERR_VERSION, mismatch, "COM3", fixedOnly), "");
+    EXPECT_EQ(PackageCheckMessage(PKGERR_MARKER, fixedOnly), "#86");
+    EXPECT_EQ(PackageCheckMessage(PKGERR_MARKER, text), "#86\n#107");
+    EXPECT_EQ(PackageCheckMessage(PKGERR_CRC, text), "#86");
 }
 
 TEST(StatusLine, PortFailureNamesPortDeviceSystemTextAndHolder) {
@@ -76,16 +92,27 @@ TEST(StatusLine, PortFailureNamesPortDeviceSystemTextAndHolder) {
         default: return std::string("?");
         }
     };
+    const auto line = [&](const RunFailure& failure) { return FailureDetailLine(STATUS_ERR_PORT, failure, "COM3", text); };
     RunFailure failure;
-    EXPECT_EQ(PortFailureLine(failure, "COM3", text), "");
+    EXPECT_EQ(line(failure), "");
     failure.port = {PortFailure::Kind::kNoAccess, EACCES, "/dev/ttyUSB0", 0, ""};
-    EXPECT_EQ(PortFailureLine(failure, "COM3", text), "A[COM3 (/dev/ttyUSB0)|" + platform::SysErrorText(EACCES) + "]");
+    EXPECT_EQ(line(failure), "A[COM3 (/dev/ttyUSB0)|" + platform::SysErrorText(EACCES) + "]");
     failure.port = {PortFailure::Kind::kInUse, EBUSY, "/dev/ttyUSB0", 4242, "minicom"};
-    EXPECT_EQ(PortFailureLine(failure, "COM3", text), "U[COM3 (/dev/ttyUSB0)|minicom (PID 4242)]");
+    EXPECT_EQ(line(failure), "U[COM3 (/dev/ttyUSB0)|minicom (PID 4242)]");
     failure.port.holderPid = 0;
-    EXPECT_EQ(PortFailureLine(failure, "COM3", text), "U[COM3 (/dev/ttyUSB0)]");
+    EXPECT_EQ(line(failure), "U[COM3 (/dev/ttyUSB0)]");
     failure.port = {PortFailure::Kind::kAbsent, ENOENT, "", 0, ""};
-    EXPECT_EQ(PortFailureLine(failure, "COM3", text), "G[COM3]");
+    EXPECT_EQ(line(failure), "G[COM3]");
+    // A port that went away in the middle of the run is told so, whatever the status.
+    failure.port = {PortFailure::Kind::kGone, EIO, "/dev/ttyUSB0", 0, ""};
+    EXPECT_EQ(FailureDetailLine(STATUS_ERR_WRITE, failure, "COM3", text), "?");
+    // While a run waits for the port, the holder is named as the system tells it.
+    const TextLookup busy = [](unsigned id) {
+        return id == lang::IDS_PORT_BUSY_WAITING ? std::string("B[%s|%s]") : std::string("b[%s]");
+    };
+    EXPECT_EQ(PortBusyLine({PortFailure::Kind::kInUse, EBUSY, "/dev/ttyUSB0", 812, "ModemManager"}, "COM21", busy),
+              "B[COM21|ModemManager (PID 812)]");
+    EXPECT_EQ(PortBusyLine({PortFailure::Kind::kInUse, EBUSY, "/dev/ttyUSB0", 0, ""}, "COM21", busy), "b[COM21]");
 }
 
 std::string Printed(const std::function<void(ProgressPrinter&)>& use, bool terminal, const std::string& format) {

@@ -164,7 +164,9 @@ void MainWindowTest::failedPackageCheckShowsString86AndEndsTheWindow() {
         CScriptedPrompter prompter;
         CVexlorDlg window(*library, prompter, {bare.toStdString(), {}});
         QCOMPARE(window.RunModal(), CVexlorDlg::RESULT_CHECK_FAILED);
-        QCOMPARE(prompter.informs, QStringList{Text(*library, lang::IDS_NO_LOAD)});
+        // The fixed failure text, and the reason on a line of its own.
+        QCOMPARE(prompter.informs,
+                 QStringList{Text(*library, lang::IDS_CHECK_FAILED) + "\n" + Text(*library, lang::IDS_NO_LOAD)});
         QVERIFY(prompter.informs.first().contains("vexlor-pack"));
     }
 }
@@ -258,8 +260,8 @@ void MainWindowTest::everyFinalStatusShowsItsLineAndReturnsToIdle() {
     auto library = LoadLanguage(LANGUAGE_TRADITIONAL_CHINESE);
     const std::vector<std::pair<uint32_t, unsigned>> finals = {
         {0x065, lang::IDS_DONE},      {0xF01, lang::IDS_ERR_PORT},    {0xF0C, lang::IDS_ERR_MODE},
-        {0xF15, lang::IDS_ERR_NOT_DIAG},  {0xF60, lang::IDS_ERR_VERSION}, {0xF62, lang::IDS_ERR_WRITE},
-        {0xF63, lang::IDS_ERR_FINAL}, {0xF64, lang::IDS_ERR_NAND},   {0xF66, lang::IDS_ERR_ACC},
+        {0xF15, lang::IDS_ERR_MODE},  {0xF60, lang::IDS_ERR_VERSION}, {0xF62, lang::IDS_ERR_WRITE},
+        {0xF63, lang::IDS_ERR_WRITE}, {0xF64, lang::IDS_ERR_WRITE},   {0xF66, lang::IDS_ERR_ACC},
     };
     CScriptedPrompter prompter;
     auto window = OpenWindow(*library, prompter, {{"/dev/ttyTEST5", "COM5"}});

@@ -261,7 +261,8 @@ TEST_F(WindowTest, FailedPackageCheckIsToldAndEndsTheWindow) {
     // A program file without any package.
     ASSERT_TRUE(WriteWholeFile(folder.File("plain.exe"), std::string(4096, 'x')));
     Launch(*library, folder.File("plain.exe"), {});
-    EXPECT_EQ(AnswerMessageBox(ui->Id(), IDOK, kOpenMs), Text(*library, lang::IDS_NO_LOAD));
+    EXPECT_EQ(AnswerMessageBox(ui->Id(), IDOK, kOpenMs),
+              Text(*library, lang::IDS_CHECK_FAILED) + "\n" + Text(*library, lang::IDS_NO_LOAD));
     ASSERT_TRUE(ui->Join(kOpenMs));
     EXPECT_EQ(ui->Result(), CVexlorDlg::RESULT_CHECK_FAILED);
 }

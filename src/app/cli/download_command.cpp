@@ -70,8 +70,7 @@ int RunDownloadCommand(CliSession& session) {
     const int32_t loaded = CheckPackage(session, package, *view, interrupted);
     if (interrupted) return kExitSignal;
     if (loaded < 0) {
-        const unsigned id = IsMissingPackage(loaded) ? lang::IDS_NO_LOAD : lang::IDS_CHECK_FAILED;
-        std::fprintf(session.Err(), "%s\n", session.Text()(id).c_str());
+        std::fprintf(session.Err(), "%s\n", PackageCheckMessage(loaded, session.Text()).c_str());
         return kExitPackage;
     }
     std::unique_ptr<RunReport> report;

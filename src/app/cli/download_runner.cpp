@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/cli/exit_status.h"
+#include "app/common/status_lines.h"
 #include "platform/stop_signals.h"
 #include "engine/dl_status.h"
 #include "platform/program_path.h"
@@ -130,6 +131,10 @@ void Runner::Dispatch(const MessageQueue::Message& message) {
     if (run.Ended()) return;
     if (message.message == WM_DL_STATUS) OnStatus(run, static_cast<uint32_t>(message.wParam));
     if (message.message == WM_DL_PROGRESS) OnProgress(run, static_cast<unsigned>(message.wParam));
+    if (message.message == WM_DL_NOTICE && message.wParam == NOTICE_PORT_BUSY) {
+        run.notice = PortBusyLine(run.op->LastNotice(), run.Port(), m_session.Text());
+        if (!run.notice.empty()) m_view.Waiting(run, run.notice);
+    }
 }
 
 void Runner::SettleSilentEnds() {

@@ -85,8 +85,9 @@ int RunInfoCommand(CliSession& session) {
         RunFailure failure;
         failure.port = link.DetectionFailure();
         const bool noHandset = result == SERCOM_ERR_NO_MODE || result == SERCOM_ERR_OPEN;
-        session.Print(StatusLineText(STATUS_ERR_PORT, session.Text(), noHandset ? failure : RunFailure{}));
-        const std::string why = noHandset ? PortFailureLine(failure, session.Port(), session.Text()) : std::string();
+        session.Print(StatusLineText(STATUS_ERR_PORT, session.Text()));
+        const std::string why =
+            noHandset ? FailureDetailLine(STATUS_ERR_PORT, failure, session.Port(), session.Text()) : std::string();
         if (!why.empty()) session.Print("        " + why);
         return kExitFailed;
     }

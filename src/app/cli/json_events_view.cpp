@@ -59,11 +59,15 @@ void JsonEventsView::Refused(const PortRun& run) { Emit("refused", &run, ",\"rea
 
 void JsonEventsView::Status(const PortRun& run, uint32_t code) {
     std::string fields = ",\"code\":" + Code(code) +
-                         ",\"text\":" + JsonString(StatusLineBody(code, run.failure, m_session.Text())) +
+                         ",\"text\":" + JsonString(StatusLineBody(code, m_session.Text())) +
                          ",\"final\":" + (run.Ended() ? "true" : "false");
-    const std::string why = run.Ended() ? PortFailureLine(run.failure, run.Port(), m_session.Text()) : std::string();
+    const std::string why = run.Ended() ? FailureDetailLine(code, run.failure, run.Port(), m_session.Text()) : std::string();
     if (!why.empty()) fields += ",\"reason\":" + JsonString(why);
     Emit("status", &run, fields);
+}
+
+void JsonEventsView::Waiting(const PortRun& run, const std::string& line) {
+    Emit("waiting", &run, ",\"reason\":" + JsonString(line));
 }
 
 void JsonEventsView::Progress(const PortRun& run, unsigned percent) {

@@ -19,9 +19,9 @@ void PortLinesView::CheckProgress(unsigned percent) {
 void PortLinesView::Refused(const PortRun& run) { Line(run, "refused: " + run.claim.Why()); }
 
 void PortLinesView::Status(const PortRun& run, uint32_t code) {
-    Line(run, StatusLineText(code, m_session.Text(), run.failure));
+    Line(run, StatusLineText(code, m_session.Text()));
     if (!run.Ended()) return;
-    const std::string why = PortFailureLine(run.failure, run.Port(), m_session.Text());
+    const std::string why = FailureDetailLine(run.lastStatus, run.failure, run.Port(), m_session.Text());
     if (!why.empty()) Line(run, "        " + why);
 }
 
@@ -33,6 +33,8 @@ void PortLinesView::Progress(const PortRun& run, unsigned percent) {
     m_tenthShown[&run] = tenth;
     Line(run, FormatNumber(m_session.Text()(lang::IDS_PROGRESS), percent));
 }
+
+void PortLinesView::Waiting(const PortRun& run, const std::string& line) { Line(run, line); }
 
 void PortLinesView::Stopped(const PortRun& run) { Line(run, m_session.Text()(lang::IDS_STOPPED)); }
 

@@ -18,6 +18,7 @@ public:
     void Refused(const PortRun& run) override;
     void Status(const PortRun& run, uint32_t code) override;
     void Progress(const PortRun& run, unsigned percent) override;
+    void Waiting(const PortRun& run, const std::string& line) override;
     void Stopped(const PortRun& run) override;
     void Finish(const std::vector<std::unique_ptr<PortRun>>& runs) override;
 

@@ -66,6 +66,8 @@ void PortRowsView::Begin(const std::vector<std::unique_ptr<PortRun>>& runs) {
 
 void PortRowsView::Status(const PortRun& run, uint32_t) { Changed(run); }
 
+void PortRowsView::Waiting(const PortRun& run, const std::string&) { Changed(run); }
+
 std::string PortRowsView::Row(const PortRun& run) const {
     std::string row = run.Port();
     row.resize(m_portWidth + 2, ' ');
@@ -74,12 +76,14 @@ std::string PortRowsView::Row(const PortRun& run) const {
     case PortRun::Result::kStopped: return row + m_session.Text()(lang::IDS_STOPPED);
     case PortRun::Result::kDone:
     case PortRun::Result::kFailed: {
-        row += StatusLineText(run.lastStatus, m_session.Text(), run.failure);
-        const std::string why = PortFailureLine(run.failure, run.Port(), m_session.Text());
+        row += StatusLineText(run.lastStatus, m_session.Text());
+        const std::string why = FailureDetailLine(run.lastStatus, run.failure, run.Port(), m_session.Text());
         return why.empty() ? row : row + " " + why;
     }
     case PortRun::Result::kRunning: break;
     }
+    // Until the handset answers, the port another program holds is the story.
+    if (!run.notice.empty() && run.lastStatus == STATUS_STARTED) return row + run.notice;
     std::string phase = Phase(run);
     phase.resize(27, ' ');
     return row + phase + FormatProgressBar(run.percent, run.estimate.BytesPerSecond(), run.estimate.SecondsLeft(), kBarWidth);

@@ -20,6 +20,7 @@ public:
     void Refused(const PortRun& run) override { Changed(run); }
     void Status(const PortRun& run, uint32_t code) override;
     void Progress(const PortRun& run, unsigned) override { Changed(run); }
+    void Waiting(const PortRun& run, const std::string& line) override;
     void Stopped(const PortRun& run) override { Changed(run); }
     void Tick() override;
     void Finish(const std::vector<std::unique_ptr<PortRun>>& runs) override;

@@ -41,6 +41,7 @@ struct PortRun {
     bool hasProgress = false;
     unsigned percent = 0;
     RunFailure failure;               // taken at the final status
+    std::string notice;               // what the run waits for (a port another program holds)
     TransferEstimate estimate;
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
     std::chrono::steady_clock::time_point end = start;

@@ -29,8 +29,8 @@ int RunReport::Append(const PortRun& run) const {
         char hex[16];
         std::snprintf(hex, sizeof hex, "0x%03X", static_cast<unsigned>(run.lastStatus));
         code = run.lastStatus ? hex : "";
-        text = StatusLineBody(run.lastStatus, run.failure, m_text);
-        const std::string why = PortFailureLine(run.failure, run.Port(), m_text);
+        text = StatusLineBody(run.lastStatus, m_text);
+        const std::string why = FailureDetailLine(run.lastStatus, run.failure, run.Port(), m_text);
         if (!why.empty()) text += " " + why;
     }
     }

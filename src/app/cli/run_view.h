@@ -20,6 +20,8 @@ public:
     // A status code of a run; at a final one the run's result and failure are already set.
     virtual void Status(const PortRun& run, uint32_t code) = 0;
     virtual void Progress(const PortRun& run, unsigned percent) = 0;
+    // A run waits for a port another program holds (line: who holds it), told once per holder.
+    virtual void Waiting(const PortRun& run, const std::string& line) = 0;
     // A run stopped by a signal.
     virtual void Stopped(const PortRun& run) = 0;
     // Time passes (about ten times a second): a live view may redraw.

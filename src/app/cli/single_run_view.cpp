@@ -37,15 +37,20 @@ void SingleRunView::Begin(const std::vector<std::unique_ptr<PortRun>>& runs) {
 
 void SingleRunView::Status(const PortRun& run, uint32_t code) {
     m_download->End();
-    m_session.Print(StatusLineText(code, m_session.Text(), run.failure));
+    m_session.Print(StatusLineText(code, m_session.Text()));
     if (!run.Ended()) return;
-    const std::string why = PortFailureLine(run.failure, run.Port(), m_session.Text());
+    const std::string why = FailureDetailLine(run.lastStatus, run.failure, run.Port(), m_session.Text());
     if (!why.empty()) m_session.Print(kDetailIndent + why);
     PrintSummary(run);
 }
 
 void SingleRunView::Progress(const PortRun&, unsigned percent) {
     if (!m_session.Args().quiet) m_download->Show(percent);
+}
+
+void SingleRunView::Waiting(const PortRun&, const std::string& line) {
+    m_download->End();
+    m_session.Print(line);
 }
 
 void SingleRunView::Stopped(const PortRun& run) {

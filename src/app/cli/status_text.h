@@ -7,4 +7,4 @@
 
 // The line a status code prints: "[0x%03X] " and the text of its line (upper-case hex, at least
 // three digits); a code without a text gets the prefix alone.
-std::string StatusLineText(uint32_t statusCode, const TextLookup& text, const RunFailure& failure = {});
+std::string StatusLineText(uint32_t statusCode, const TextLookup& text);

@@ -29,7 +29,7 @@ std::string CMainWindowPresenter::AboutVersionText() const {
 std::string CMainWindowPresenter::CheckProgressFormat() const { return m_text(lang::IDS_CHECK_PROGRESS); }
 
 std::string CMainWindowPresenter::CheckFailedText(int32_t checkResult) const {
-    return m_text(IsMissingPackage(checkResult) ? lang::IDS_NO_LOAD : lang::IDS_CHECK_FAILED);
+    return PackageCheckMessage(checkResult, m_text);
 }
 
 void CMainWindowPresenter::Open() {
@@ -116,9 +116,9 @@ void CMainWindowPresenter::Status(uint32_t statusCode) {
     if (line.final) EnableControls(ControlState::Idle);
     if (m_showStatus != 1) return;
     // The reason goes right under its status line, which is the newest and so the top one.
-    const std::string why = PortFailureLine(failure, port, m_text);
+    const std::string why = FailureDetailLine(statusCode, failure, port, m_text);
     if (!why.empty()) m_view.InsertTopLine(why);
-    m_view.InsertTopLine(StatusLineBody(statusCode, failure, m_text));
+    m_view.InsertTopLine(StatusLineBody(statusCode, m_text));
 }
 
 void CMainWindowPresenter::Progress(uint32_t percentage) {

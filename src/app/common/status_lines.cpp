@@ -2,6 +2,7 @@
 #include "app/common/status_lines.h"
 
 #include "app/common/format_text.h"
+#include "app/common/package_problem.h"
 #include "engine/dl_status.h"
 #include "lang/string_ids.h"
 #include "platform/sys_error.h"
@@ -12,29 +13,25 @@ StatusLine StatusLineFor(uint32_t statusCode) {
     case STATUS_DIAG_READY: return {lang::IDS_DIAG_READY, false};
     case STATUS_DONE: return {lang::IDS_DONE, true};
     case STATUS_ERR_PORT: return {lang::IDS_ERR_PORT, true};
-    case STATUS_ERR_MODE: return {lang::IDS_ERR_MODE, true};
-    case STATUS_ERR_NOT_DIAG: return {lang::IDS_ERR_NOT_DIAG, true};
+    case STATUS_ERR_MODE:
+    case STATUS_ERR_NOT_DIAG: return {lang::IDS_ERR_MODE, true};
     case STATUS_ERR_VERSION: return {lang::IDS_ERR_VERSION, true};
-    case STATUS_ERR_WRITE: return {lang::IDS_ERR_WRITE, true};
-    case STATUS_ERR_FINAL: return {lang::IDS_ERR_FINAL, true};
-    case STATUS_ERR_NAND: return {lang::IDS_ERR_NAND, true};
+    case STATUS_ERR_WRITE:
+    case STATUS_ERR_FINAL:
+    case STATUS_ERR_NAND: return {lang::IDS_ERR_WRITE, true};
     case STATUS_ERR_ACC: return {lang::IDS_ERR_ACC, true};
     default: return {};
     }
 }
 
-std::string StatusLineBody(uint32_t statusCode, const RunFailure& failure, const TextLookup& text) {
-    if (!text) return {};
-    if (statusCode == STATUS_ERR_VERSION && failure.HasVersions()) {
-        return FormatTexts(text(lang::IDS_ERR_VERSION_MISMATCH), {failure.handsetVersion, failure.loadVersion});
-    }
+std::string StatusLineBody(uint32_t statusCode, const TextLookup& text) {
     const unsigned id = StatusLineFor(statusCode).stringId;
-    return id != 0 ? text(id) : std::string();
+    return id != 0 && text ? text(id) : std::string();
 }
 
-std::string PortFailureLine(const RunFailure& failure, const std::string& portName, const TextLookup& text) {
-    const PortFailure& port = failure.port;
-    if (port.kind == PortFailure::Kind::kNone || !text) return {};
+namespace {
+
+std::string PortLine(const PortFailure& port, const std::string& portName, const TextLookup& text) {
     const std::string where = port.device.empty() ? portName : portName + " (" + port.device + ")";
     const std::string system = platform::SysErrorPhrase(port.error);
     using Kind = PortFailure::Kind;
@@ -48,7 +45,40 @@ std::string PortFailureLine(const RunFailure& failure, const std::string& portNa
     case Kind::kNotSerial: return FormatTexts(text(lang::IDS_PORT_NOT_SERIAL), {where, system});
     case Kind::kNoAnswer: return FormatText(text(lang::IDS_PORT_NO_ANSWER), where);
     case Kind::kOther: return FormatTexts(text(lang::IDS_PORT_FAILED), {where, system});
+    case Kind::kGone: return FormatText(text(lang::IDS_PORT_GONE), where);
     case Kind::kNone: break;
     }
     return {};
+}
+
+}  // namespace
+
+std::string FailureDetailLine(uint32_t statusCode, const RunFailure& failure, const std::string& portName,
+                              const TextLookup& text) {
+    if (!text) return {};
+    if (failure.port.kind != PortFailure::Kind::kNone) return PortLine(failure.port, portName, text);
+    switch (statusCode) {
+    case STATUS_ERR_NOT_DIAG: return text(lang::IDS_ERR_NOT_DIAG);
+    case STATUS_ERR_FINAL: return text(lang::IDS_ERR_FINAL);
+    case STATUS_ERR_NAND: return text(lang::IDS_ERR_NAND);
+    case STATUS_ERR_VERSION:
+        if (!failure.HasVersions()) return {};
+        return FormatTexts(text(lang::IDS_ERR_VERSION_MISMATCH), {failure.handsetVersion, failure.loadVersion});
+    default: return {};
+    }
+}
+
+std::string PortBusyLine(const PortFailure& holder, const std::string& portName, const TextLookup& text) {
+    if (!text) return {};
+    if (holder.holderPid <= 0) return FormatText(text(lang::IDS_PORT_BUSY_WAITING_UNKNOWN), portName);
+    return FormatTexts(text(lang::IDS_PORT_BUSY_WAITING),
+                       {portName, holder.holderName + " (PID " + std::to_string(holder.holderPid) + ")"});
+}
+
+std::string PackageCheckMessage(int32_t checkResult, const TextLookup& text) {
+    if (!text) return {};
+    std::string message = text(lang::IDS_CHECK_FAILED);
+    const std::string reason = IsMissingPackage(checkResult) ? text(lang::IDS_NO_LOAD) : std::string();
+    if (!reason.empty()) message += (message.empty() ? "" : "\n") + reason;
+    return message;
 }

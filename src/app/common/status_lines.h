@@ -10,7 +10,9 @@
 using TextLookup = std::function<std::string(unsigned id)>;
 
 // What a status code of a run shows and does: the string ID of its line (0 for a code the
-// tool does not know, which gives an empty line) and whether it ends the run.
+// tool does not know, which gives an empty line) and whether it ends the run. Each code keeps
+// the ID every language library is built to; what that text does not tell comes on the line
+// under it (FailureDetailLine).
 struct StatusLine {
     unsigned stringId = 0;
     bool final = false;
@@ -18,9 +20,20 @@ struct StatusLine {
 
 StatusLine StatusLineFor(uint32_t statusCode);
 
-// The text of a status line: its string, or for a version mismatch the text naming both versions.
-std::string StatusLineBody(uint32_t statusCode, const RunFailure& failure, const TextLookup& text);
+// The text of a status line.
+std::string StatusLineBody(uint32_t statusCode, const TextLookup& text);
 
-// The line that says why the port could not be used ("" when the failure says nothing of the
-// port): with the port's name, its device, the system's error text and a hint.
-std::string PortFailureLine(const RunFailure& failure, const std::string& portName, const TextLookup& text);
+// The line under a failure status ("" when there is nothing more to tell, or the language
+// library has no text for it): why the port could not be used (with the port's name, its
+// device, the system's error text and a hint), else what the status line's shared text leaves
+// open (a handset already in download mode, both versions of a mismatch, the end of the
+// download or the NAND write refused).
+std::string FailureDetailLine(uint32_t statusCode, const RunFailure& failure, const std::string& portName,
+                              const TextLookup& text);
+
+// The line told while a run waits for a port another program holds.
+std::string PortBusyLine(const PortFailure& holder, const std::string& portName, const TextLookup& text);
+
+// The message of a failed package check: its fixed text, and the reason on a line of its own
+// where the library has one (a program that carries no load).
+std::string PackageCheckMessage(int32_t checkResult, const TextLookup& text);
