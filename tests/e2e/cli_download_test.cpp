@@ -8,6 +8,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "engine/dl_status.h"
@@ -109,6 +110,20 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"Silent", {"--silent"}, STATUS_ERR_PORT, "Phone mode detection failed."},
         FailureCase{"Disconnect", {"--disconnect-after", "200000"}, STATUS_ERR_WRITE, "write packet failed with error code"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CliDownloadTest, APortThatGoesAwayDuringTheDownloadIsToldAsSuch) {
+    Prepare(0x40300, {"--disconnect-after", "100000"});
+    EXPECT_EQ(Run({"--cli", "--port", DownloadRig::kPort, "--json"}), 1);
+    std::string final;
+    std::istringstream events(Output());
+    for (std::string line; std::getline(events, line);) {
+        if (line.find("\"final\":true") != std::string::npos) final = line;
+    }
+    EXPECT_NE(final.find("\"code\":\"0xF62\""), std::string::npos) << Output();
+    EXPECT_NE(final.find("the port went away during the download: check the cable, switch the handset off and on"),
+              std::string::npos)
+        << final;
+}
 
 TEST_F(CliDownloadTest, VersionMismatchAsksThreeTimes) {
     Prepare(0x200, {"--version-numbers", "1,3"});

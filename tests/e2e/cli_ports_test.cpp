@@ -13,6 +13,7 @@
 
 #include "cli_rig.h"
 #include "engine/dl_status.h"
+#include "platform/file_holder.h"
 
 namespace {
 
@@ -22,6 +23,18 @@ using Statuses = std::vector<uint32_t>;
 void MapPort(const DownloadRig& rig, const std::string& device, const std::string& port) {
     std::ofstream(rig.SettingsPath(), std::ios::app)
         << "\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\n\"" << device << "\"=\"" << port << "\"\n";
+}
+
+// Starts flock holding device for a while, and waits until it does.
+bool HoldPort(ChildProcess& holder, const std::string& device) {
+    // -o: the lock stays with flock itself, so it goes when flock goes.
+    if (!holder.Start("/usr/bin/flock", {"-o", device, "sleep", "30"})) return false;
+    for (int look = 0; look < 500; ++look) {
+        const auto found = platform::FindLockHolder(device);
+        if (found && found->pid == holder.Pid()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
 }
 
 // The line printed under the failure status.
@@ -59,8 +72,7 @@ TEST_P(CliPortErrorTest, EndsWithThePortStatusAndTheReasonUnderIt) {
         device = rig.Folder().File("ttyUSB-gone");
     } else if (name == "HeldByAnotherProgram") {
         device = rig.TerminalPath();
-        ASSERT_TRUE(holder.Start("/usr/bin/flock", {device, "sleep", "30"}));
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        ASSERT_TRUE(HoldPort(holder, device));
     }
     MapPort(rig, device, "COM5");
     EXPECT_EQ(Run(args), 1) << Errors();
@@ -78,6 +90,10 @@ TEST_P(CliPortErrorTest, EndsWithThePortStatusAndTheReasonUnderIt) {
         // A device may still come (a USB handset re-enumerates), a holder may let go (a modem
         // manager probing a new port): every try is made.
         EXPECT_EQ(looks, 30);
+        if (name == "HeldByAnotherProgram") {
+            // Told at once, long before the tries run out.
+            EXPECT_LT(Output().find("; waiting for it to let go"), Output().find("[0xF01]")) << Output();
+        }
     } else {
         EXPECT_LE(looks, 1);
         EXPECT_EQ(CountInLog("The port cannot be used; no handset can be looked for."), 1);
@@ -92,6 +108,23 @@ INSTANTIATE_TEST_SUITE_P(
                       PortErrorCase{"NeverThere", {"was not there"}},
                       PortErrorCase{"HeldByAnotherProgram", {"is in use by another program: ", "<holder>"}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A port held for a moment (a modem manager probing a fresh adapter) is waited for: the holder
+// is named at once, and the run goes on once it lets go.
+TEST_F(CliDownloadTest, APortHeldForAMomentIsWaitedForAndTheHolderNamedAtOnce) {
+    Prepare(0x200, {});
+    ChildProcess holder;
+    ASSERT_TRUE(HoldPort(holder, rig.TerminalPath()));
+    Launch();
+    const std::string waiting =
+        std::string(DownloadRig::kPort) + " is in use by flock (PID " + std::to_string(holder.Pid()) + "); waiting for it to let go";
+    ASSERT_TRUE(vexlor.WaitForOutput(waiting, 20000)) << Output();
+    holder.Signal(SIGTERM);
+    holder.Wait(5000);
+    EXPECT_EQ(Finish(), 0) << Output();
+    EXPECT_EQ(PrintedStatuses(), (Statuses{STATUS_STARTED, STATUS_DIAG_READY, STATUS_DONE}));
+    EXPECT_EQ(CountInLog("is in use; waiting for it to let go."), 1);
+}
 
 TEST_F(CliDownloadTest, NoPermissionIsToldWithTheSystemsWordsAndTheDialoutHint) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root to run the tool as an unprivileged user";

@@ -182,6 +182,10 @@ TEST_F(OperatorDownloadTest, DisconnectInTheMiddleFailsInBoundedTime) {
     EXPECT_EQ(CountInLog("write packet failed with error code"), 1);
     EXPECT_TRUE(WaitWorkerEnded(5000));
     EXPECT_FALSE(op->Link().IsListenerRunning());
+    // Not a block the handset refused: the device itself went, with the system's own error.
+    const RunFailure failure = op->LastFailure();
+    EXPECT_EQ(failure.port.kind, PortFailure::Kind::kGone);
+    EXPECT_TRUE(platform::IsDeviceGone(failure.port.error)) << failure.port.error;
 }
 
 // --- Stop ----------------------------------------------------------------------------------

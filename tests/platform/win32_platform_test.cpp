@@ -365,6 +365,26 @@ TEST_F(TextLibraryWin32Test, ADamagedStringTableIsRefused) {
     }
 }
 
+// The errors the layers above name are Windows' own numbers, so every text shown for them is the
+// text of that very error, not of whatever Windows error shares a C runtime number.
+TEST(SysErrorWin32, TheErrorsTheChannelNamesAreWindowsOwnWithTheirOwnTexts) {
+    const std::pair<int, DWORD> named[] = {{kErrorNotFound, ERROR_FILE_NOT_FOUND},
+                                           {kErrorBusy, ERROR_BUSY},
+                                           {kErrorTimedOut, ERROR_TIMEOUT},
+                                           {kErrorNameTooLong, ERROR_FILENAME_EXCED_RANGE},
+                                           {kErrorGone, ERROR_DEVICE_REMOVED},
+                                           {kErrorNotOpen, ERROR_INVALID_HANDLE},
+                                           {kErrorBadArgument, ERROR_INVALID_PARAMETER}};
+    for (const auto& [error, windows] : named) {
+        EXPECT_EQ(error, static_cast<int>(windows));
+        EXPECT_FALSE(SysErrorText(error).empty()) << error;
+    }
+    // EBUSY (16) as a Windows error would read "The directory cannot be removed."
+    EXPECT_NE(SysErrorText(kErrorBusy), SysErrorText(EBUSY));
+    EXPECT_EQ(SystemErrorOf(std::make_error_code(std::errc::resource_unavailable_try_again)), ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(SystemErrorOf(std::error_code(ERROR_ACCESS_DENIED, std::system_category())), ERROR_ACCESS_DENIED);
+}
+
 using SerialLineWin32Test = ScratchTest;
 
 TEST_F(SerialLineWin32Test, PortsThatCannotBeUsedSayWhy) {

@@ -56,4 +56,16 @@ TEST_F(ModelChannelTest, RateRotationFindsAHandsetAnsweringOnlyAt460800OnTheThir
     EXPECT_EQ(channel.Close(), 0);
 }
 
+TEST_F(ModelChannelTest, ARateTheDriverRefusesIsPassedOverAndTheRotationGoesOn) {
+    ModelLine& sim = StartSim({"--mode", "diag", "--only-baud", "460800"});
+    sim.RefuseRate(230400);
+    TestChannel& channel = Channel();
+    OpenAndDetect(channel, EVENT_DIAG_FOUND);
+    EXPECT_EQ(channel.Baudrate(), 460800u);
+    EXPECT_FALSE(channel.IsPortUnusable());
+    // The refused rate's opening failed and the next one was tried: the third opening found it.
+    EXPECT_EQ(sim.RatesSet(), (std::vector<uint32_t>{115200, 460800})) << sim.NotesText();
+    EXPECT_EQ(channel.Close(), 0);
+}
+
 }  // namespace

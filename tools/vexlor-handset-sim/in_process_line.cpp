@@ -48,7 +48,7 @@ platform::SerialLine::OpenResult InProcessLine::Open(const std::string&, uint32_
     };
     if (m_open) return failed(platform::kErrorBusy, Problem::kInUse);
     if (m_unplugged) return failed(platform::kErrorNotFound, Problem::kAbsent);
-    if (baudrate == 0) {
+    if (baudrate == 0 || baudrate == m_refusedRate) {
         result.step = OpenStep::kApplySettings;
         return failed(platform::kErrorBadArgument, Problem::kRateRefused);
     }
@@ -161,6 +161,11 @@ void InProcessLine::WakeReader() {
 void InProcessLine::DiscardWake() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_wake = false;
+}
+
+void InProcessLine::RefuseRate(uint32_t rate) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_refusedRate = rate;
 }
 
 void InProcessLine::Send(std::span<const uint8_t> bytes, int pauseMs) {

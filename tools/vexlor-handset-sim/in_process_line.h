@@ -57,6 +57,10 @@ public:
     void WakeReader() override;
     void DiscardWake() override;
 
+    // The port's driver cannot set rate (a cheap adapter): an opening at it fails at the
+    // settings step, as a refused rate does.
+    void RefuseRate(uint32_t rate);
+
     // The far end sends bytes unasked: they arrive pauseMs after whatever it sent before.
     void Send(std::span<const uint8_t> bytes, int pauseMs = 0);
     // The device goes away: what has arrived can still be read, nothing more comes.
@@ -111,5 +115,6 @@ private:
     bool m_wake = false;
     bool m_unplugged = false;
     uint32_t m_rate = 0;
+    uint32_t m_refusedRate = 0;
     std::vector<Event> m_events;
 };
