@@ -151,6 +151,27 @@ TEST(NamedMutexWin32, OneHolderPerNameUntilItLetsGo) {
     EXPECT_EQ(NamedMutex::LockPath(name), name);
 }
 
+TEST(NamedMutexWin32, TheCreatorOwnsItAndReleasesItWhenItLetsGo) {
+    const std::string name = UniqueName("vexlor-owned-");
+    NamedMutex holder;
+    ASSERT_EQ(holder.Create(name), NamedMutex::Result::Created);
+    HANDLE seen = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, win32::Widen(name).c_str());
+    ASSERT_NE(seen, nullptr);
+    // Another thread cannot acquire it while its creator holds it.
+    DWORD whileHeld = 0;
+    std::thread([&] { whileHeld = WaitForSingleObject(seen, 0); }).join();
+    EXPECT_EQ(whileHeld, static_cast<DWORD>(WAIT_TIMEOUT));
+    // Closed by the creating thread, it is released, not left owned or abandoned.
+    EXPECT_TRUE(holder.Close());
+    DWORD afterClose = 0;
+    std::thread([&] {
+        afterClose = WaitForSingleObject(seen, 0);
+        if (afterClose == WAIT_OBJECT_0 || afterClose == WAIT_ABANDONED) ReleaseMutex(seen);
+    }).join();
+    EXPECT_EQ(afterClose, static_cast<DWORD>(WAIT_OBJECT_0));
+    CloseHandle(seen);
+}
+
 TEST(NamedMutexWin32, NamesOutsideTheSessionAreRefused) {
     NamedMutex mutex;
     errno = 0;
