@@ -414,6 +414,41 @@ TEST_F(SerialLineWin32Test, PortsThatCannotBeUsedSayWhy) {
     EXPECT_EQ(count, 0u);
 }
 
+// The console a program runs in is the user's: what vexlor.exe changes in it (the output mode
+// its live views need, the code page) is put back when it ends. This needs a console, which Wine
+// gives a program started on a terminal: ctest runs the case under script, with
+// VEXLOR_TEST_CONSOLE set; elsewhere it is skipped.
+TEST(ConsoleWin32, VexlorLeavesTheConsoleAsItFoundIt) {
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (!GetConsoleMode(out, &mode)) {
+        if (std::getenv("VEXLOR_TEST_CONSOLE")) FAIL() << "no console: " << GetLastError();
+        GTEST_SKIP() << "needs a console";
+    }
+    const DWORD before = mode & ~static_cast<DWORD>(ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+    ASSERT_TRUE(SetConsoleMode(out, before));
+    const UINT page = GetConsoleOutputCP() == 850 ? 437 : 850;
+    ASSERT_TRUE(SetConsoleOutputCP(page));
+
+    // The package check shows its progress the way a terminal gets it, then fails: the program
+    // beside the test carries no firmware load.
+    std::wstring command = L"\"" + win32::Widen(ProgramFolder()) + L"vexlor.exe\" --cli --verify";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child{};
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child));
+    EXPECT_EQ(WaitForSingleObject(child.hProcess, 60000), WAIT_OBJECT_0);
+    DWORD status = 0;
+    GetExitCodeProcess(child.hProcess, &status);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    EXPECT_EQ(status, 1u);
+
+    ASSERT_TRUE(GetConsoleMode(out, &mode));
+    EXPECT_EQ(mode, before);
+    EXPECT_EQ(GetConsoleOutputCP(), page);
+}
+
 // A COM port of the Wine prefix whose far end is a pseudo-terminal that echoes what it gets
 // (tests/platform/wine_com_echo.py, which ctest runs these under). A 0xFF byte pauses the echo
 // for three seconds; a 0xFE byte hangs the terminal up.
