@@ -3,6 +3,7 @@
 // share modes, language DLLs and COM ports.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <sddl.h>
 
 #include <cerrno>
 #include <chrono>
@@ -23,7 +24,9 @@
 #include "platform/read_only_file.h"
 #include "platform/registry.h"
 #include "platform/serial_line.h"
+#include "platform/serial_port_use.h"
 #include "platform/text_library.h"
+#include "platform/win32/port_device.h"
 #include "platform/win32/registry_snapshot.h"
 #include "platform/win32/wide_text.h"
 #include "test_support.h"
@@ -412,6 +415,45 @@ TEST_F(SerialLineWin32Test, PortsThatCannotBeUsedSayWhy) {
     size_t count = 1;
     EXPECT_EQ(line->Read(buffer, sizeof buffer, &count, 10, 0), ERROR_INVALID_HANDLE);  // never opened
     EXPECT_EQ(count, 0u);
+}
+
+// Who may open a port is the device's security descriptor's to say; a port nobody has is free.
+// (A Wine COM port has no Plug and Play device to carry a descriptor: the check is shown here on
+// descriptors of the test's own.)
+TEST(SerialPortUseWin32, TheSecurityDescriptorSaysWhoMayOpenAPort) {
+    struct Case {
+        const wchar_t* sddl;
+        bool mayOpen;
+    };
+    const Case cases[] = {
+        {L"D:(A;;GRGW;;;WD)", true},             // everyone reads and writes
+        {L"D:(A;;GR;;;WD)", false},              // everyone only reads
+        {L"D:(D;;GA;;;WD)(A;;GA;;;WD)", false},  // everyone kept out first
+        {L"D:", false},                          // an empty access list lets nobody in
+    };
+    for (const Case& c : cases) {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        ULONG size = 0;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(c.sddl, SDDL_REVISION_1, &descriptor, &size));
+        const auto* bytes = static_cast<const BYTE*>(descriptor);
+        EXPECT_EQ(win32::SecurityLetsUserOpen(std::vector<BYTE>(bytes, bytes + size)), c.mayOpen)
+            << win32::Narrow(c.sddl);
+        LocalFree(descriptor);
+    }
+    EXPECT_TRUE(win32::SecurityLetsUserOpen({}));  // none set: nothing against it
+    // A null access list lets everyone in (Wine's SDDL reader makes "NO_ACCESS_CONTROL" an empty one).
+    SECURITY_DESCRIPTOR open;
+    ASSERT_TRUE(InitializeSecurityDescriptor(&open, SECURITY_DESCRIPTOR_REVISION));
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&open, TRUE, nullptr, FALSE));
+    std::vector<BYTE> relative(256);
+    DWORD relativeSize = static_cast<DWORD>(relative.size());
+    ASSERT_TRUE(MakeSelfRelativeSD(&open, relative.data(), &relativeSize));
+    relative.resize(relativeSize);
+    EXPECT_TRUE(win32::SecurityLetsUserOpen(relative));
+
+    const SerialPortUse absent = LookAtSerialPort("\\Device\\VexlorNone", "COM219");
+    EXPECT_EQ(absent.state, SerialPortUse::State::kFailed);
+    EXPECT_EQ(absent.error, ERROR_FILE_NOT_FOUND);
 }
 
 // The console a program runs in is the user's: what vexlor.exe changes in it (the output mode
