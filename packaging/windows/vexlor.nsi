@@ -21,6 +21,8 @@ SetCompressor /SOLID lzma
 Name "Vexlor ${VERSION}"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\Vexlor"
+; An upgrade goes where the installed version is.
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 RequestExecutionLevel admin
 ShowInstDetails show
 ShowUninstDetails show
@@ -64,6 +66,48 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "2026 ${PUBLISHER}, Apache-2.0"
   Delete "$INSTDIR\${NAME}"
 !macroend
 
+; Files of a running Vexlor cannot be replaced or removed: a window holds the named mutex
+; "Vexlor", and a headless run (which guards only its ports) keeps its program file open. The user
+; is asked to close it; a silent run fails with status 3 instead, and nothing has been touched.
+!define EXIT_RUNNING 3
+!define SYNCHRONIZE 0x00100000
+; Sets $1 to a reason unless it has one already.
+!macro InUseCheck FILE
+  ${If} $1 == ""
+  ${AndIf} ${FileExists} "${FILE}"
+    ClearErrors
+    FileOpen $2 "${FILE}" a
+    ${If} ${Errors}
+      StrCpy $1 "${FILE} is in use."
+    ${Else}
+      FileClose $2
+    ${EndIf}
+  ${EndIf}
+!macroend
+!macro RunningCheck UN
+Function ${UN}RunningCheck
+  ${Do}
+    StrCpy $1 ""
+    System::Call 'kernel32::OpenMutexW(i ${SYNCHRONIZE}, i 0, w "Vexlor") p .r0'
+    ${If} $0 P<> 0
+      System::Call 'kernel32::CloseHandle(p r0)'
+      StrCpy $1 "Vexlor is running."
+    ${EndIf}
+    !insertmacro InUseCheck "$INSTDIR\vexlor.exe"
+    !insertmacro InUseCheck "$INSTDIR\vexlor-pack.exe"
+    ${If} $1 == ""
+      Return
+    ${EndIf}
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$1$\r$\nClose Vexlor, then choose Retry." /SD IDCANCEL IDRETRY again
+    SetErrorLevel ${EXIT_RUNNING}
+    Quit
+    again:
+  ${Loop}
+FunctionEnd
+!macroend
+!insertmacro RunningCheck ""
+!insertmacro RunningCheck "un."
+
 Function .onInit
   ${IfNot} ${RunningX64}
     MessageBox MB_OK|MB_ICONSTOP "Vexlor needs 64-bit Windows." /SD IDOK
@@ -71,15 +115,42 @@ Function .onInit
   ${EndIf}
   SetRegView 64
   SetShellVarContext all
+  Call RunningCheck
 FunctionEnd
 
 Function un.onInit
   SetRegView 64
   SetShellVarContext all
+  Call un.RunningCheck
+FunctionEnd
+
+; The installed version, whatever its folder, is removed by its own uninstaller first, so that
+; nothing of it lingers beside the new files (a file the new version no longer has, a folder the
+; user left) and Programs and Features keeps one entry. The user's files and settings stay, as
+; with any uninstall. The uninstaller runs in place (_?=), so this waits for it.
+Function RemoveInstalled
+  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $0 == ""
+  ${OrIfNot} ${FileExists} "$0\uninstall.exe"
+    Return
+  ${EndIf}
+  ClearErrors
+  ExecWait '"$0\uninstall.exe" /S _?=$0' $1
+  ${If} ${Errors}
+  ${OrIf} $1 <> 0
+    MessageBox MB_OK|MB_ICONSTOP "The installed Vexlor in $0 could not be removed (status $1)." /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
+  ; Run in place, the uninstaller leaves itself and so the folder.
+  Delete "$0\uninstall.exe"
+  RMDir "$0"
 FunctionEnd
 
 Section "Vexlor" SecVexlor
   SectionIn RO
+  Call RunningCheck  ; again: the folder may have been changed, or Vexlor started meanwhile
+  Call RemoveInstalled
   SetOutPath "$INSTDIR"
   !insertmacro VexlorFiles InstallFile
   WriteUninstaller "$INSTDIR\uninstall.exe"

@@ -10,9 +10,10 @@ struct LogOverrides {
     // Replaces "Level". Given, it switches the log on even without the settings key (AppendOption
     // then 0, App empty); -1 switches it off.
     std::optional<int32_t> level;
-    // Replaces the folder part of "App" (up to and including its last '/') and keeps the file name
-    // prefix after it; a '/' is added when missing. Empty means the current folder. Alone it does
-    // not switch on a log the settings leave off. A name that then does not fit is refused.
+    // Replaces the folder part of "App" (up to and including its last separator: '/', and on
+    // Windows '\\' as well) and keeps the file name prefix after it; a separator is added when
+    // missing. Empty means the current folder. Alone it does not switch on a log the settings leave
+    // off. A name that then does not fit is refused.
     std::optional<std::string> folder;
 };
 

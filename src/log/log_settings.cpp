@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "platform/folder_path.h"
 #include "platform/registry.h"
 
 namespace diaglog {
@@ -24,11 +25,9 @@ std::optional<LogSettings> ApplyOverrides(std::optional<LogSettings> settings, c
         settings->level = *overrides.level;
     }
     if (settings && overrides.folder) {
-        const size_t slash = settings->app.rfind('/');
-        std::string prefix = slash == std::string::npos ? settings->app : settings->app.substr(slash + 1);
-        std::string folder = *overrides.folder;
-        if (!folder.empty() && folder.back() != '/') folder.push_back('/');
-        settings->app = folder + prefix;
+        // Split and joined as the system writes paths: on Windows "C:\Vexlor\logs\" is all folder.
+        const std::string prefix = settings->app.substr(platform::FolderPartLength(settings->app));
+        settings->app = platform::FolderPrefix(*overrides.folder) + prefix;
     }
     return settings;
 }

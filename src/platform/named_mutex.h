@@ -6,8 +6,10 @@
 namespace platform {
 
 // A machine-wide named mutex: on Linux a lock file "<name>.lock" held with flock in
-// $XDG_RUNTIME_DIR (else /tmp), on Windows a mutex object of the session. The lock is released
-// when the holder closes it or the process ends, so a crashed instance never blocks the next one.
+// $XDG_RUNTIME_DIR (else /tmp), on Windows a mutex object of the session, created owned by the
+// creating thread (other programs, such as the installer, look for it by name). The lock is
+// released when the holder closes it or the process ends, so a crashed instance never blocks the
+// next one.
 class NamedMutex {
 public:
     enum class Result {

@@ -14,8 +14,11 @@ struct SerialDeviceInfo {
     std::string product;    // the product text ("FT232R USB UART")
 };
 
-// Looks devicePath's tty up under the tty class folder ($VEXLOR_SYSFS_ROOT if set, else
-// /sys/class/tty) and walks from its device up to the USB device that carries the descriptors.
-SerialDeviceInfo DescribeSerialDevice(const std::string& devicePath);
+// devicePath and port are a port map entry (value name and data). On Linux devicePath's tty is
+// looked up under the tty class folder ($VEXLOR_SYSFS_ROOT if set, else /sys/class/tty), from
+// its device up to the USB device that carries the descriptors. On Windows, where the map names
+// a driver's device (\Device\Serial0), the Plug and Play device whose port name is port is
+// asked through SetupAPI.
+SerialDeviceInfo DescribeSerialDevice(const std::string& devicePath, const std::string& port = {});
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 // share modes, language DLLs and COM ports.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <sddl.h>
 
 #include <cerrno>
 #include <chrono>
@@ -24,8 +25,10 @@
 #include "platform/read_only_file.h"
 #include "platform/registry.h"
 #include "platform/serial_line.h"
+#include "platform/serial_port_use.h"
 #include "platform/sys_error.h"
 #include "platform/text_library.h"
+#include "platform/win32/port_device.h"
 #include "platform/win32/registry_snapshot.h"
 #include "platform/win32/wide_text.h"
 #include "test_support.h"
@@ -151,6 +154,27 @@ TEST(NamedMutexWin32, OneHolderPerNameUntilItLetsGo) {
     EXPECT_FALSE(first.IsHeld());
     EXPECT_EQ(second.Create(name), NamedMutex::Result::Created);
     EXPECT_EQ(NamedMutex::LockPath(name), name);
+}
+
+TEST(NamedMutexWin32, TheCreatorOwnsItAndReleasesItWhenItLetsGo) {
+    const std::string name = UniqueName("vexlor-owned-");
+    NamedMutex holder;
+    ASSERT_EQ(holder.Create(name), NamedMutex::Result::Created);
+    HANDLE seen = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, win32::Widen(name).c_str());
+    ASSERT_NE(seen, nullptr);
+    // Another thread cannot acquire it while its creator holds it.
+    DWORD whileHeld = 0;
+    std::thread([&] { whileHeld = WaitForSingleObject(seen, 0); }).join();
+    EXPECT_EQ(whileHeld, static_cast<DWORD>(WAIT_TIMEOUT));
+    // Closed by the creating thread, it is released, not left owned or abandoned.
+    EXPECT_TRUE(holder.Close());
+    DWORD afterClose = 0;
+    std::thread([&] {
+        afterClose = WaitForSingleObject(seen, 0);
+        if (afterClose == WAIT_OBJECT_0 || afterClose == WAIT_ABANDONED) ReleaseMutex(seen);
+    }).join();
+    EXPECT_EQ(afterClose, static_cast<DWORD>(WAIT_OBJECT_0));
+    CloseHandle(seen);
 }
 
 TEST(NamedMutexWin32, NamesOutsideTheSessionAreRefused) {
@@ -418,6 +442,80 @@ TEST_F(SerialLineWin32Test, PortsThatCannotBeUsedSayWhy) {
     size_t count = 1;
     EXPECT_EQ(line->Read(buffer, sizeof buffer, &count, 10, 0), ERROR_INVALID_HANDLE);  // never opened
     EXPECT_EQ(count, 0u);
+}
+
+// Who may open a port is the device's security descriptor's to say; a port nobody has is free.
+// (A Wine COM port has no Plug and Play device to carry a descriptor: the check is shown here on
+// descriptors of the test's own.)
+TEST(SerialPortUseWin32, TheSecurityDescriptorSaysWhoMayOpenAPort) {
+    struct Case {
+        const wchar_t* sddl;
+        bool mayOpen;
+    };
+    const Case cases[] = {
+        {L"D:(A;;GRGW;;;WD)", true},             // everyone reads and writes
+        {L"D:(A;;GR;;;WD)", false},              // everyone only reads
+        {L"D:(D;;GA;;;WD)(A;;GA;;;WD)", false},  // everyone kept out first
+        {L"D:", false},                          // an empty access list lets nobody in
+    };
+    for (const Case& c : cases) {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        ULONG size = 0;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(c.sddl, SDDL_REVISION_1, &descriptor, &size));
+        const auto* bytes = static_cast<const BYTE*>(descriptor);
+        EXPECT_EQ(win32::SecurityLetsUserOpen(std::vector<BYTE>(bytes, bytes + size)), c.mayOpen)
+            << win32::Narrow(c.sddl);
+        LocalFree(descriptor);
+    }
+    EXPECT_TRUE(win32::SecurityLetsUserOpen({}));  // none set: nothing against it
+    // A null access list lets everyone in (Wine's SDDL reader makes "NO_ACCESS_CONTROL" an empty one).
+    SECURITY_DESCRIPTOR open;
+    ASSERT_TRUE(InitializeSecurityDescriptor(&open, SECURITY_DESCRIPTOR_REVISION));
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&open, TRUE, nullptr, FALSE));
+    std::vector<BYTE> relative(256);
+    DWORD relativeSize = static_cast<DWORD>(relative.size());
+    ASSERT_TRUE(MakeSelfRelativeSD(&open, relative.data(), &relativeSize));
+    relative.resize(relativeSize);
+    EXPECT_TRUE(win32::SecurityLetsUserOpen(relative));
+
+    const SerialPortUse absent = LookAtSerialPort("\\Device\\VexlorNone", "COM219");
+    EXPECT_EQ(absent.state, SerialPortUse::State::kFailed);
+    EXPECT_EQ(absent.error, ERROR_FILE_NOT_FOUND);
+}
+
+// The console a program runs in is the user's: what vexlor.exe changes in it (the output mode
+// its live views need, the code page) is put back when it ends. This needs a console, which Wine
+// gives a program started on a terminal: ctest runs the case under script, with
+// VEXLOR_TEST_CONSOLE set; elsewhere it is skipped.
+TEST(ConsoleWin32, VexlorLeavesTheConsoleAsItFoundIt) {
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (!GetConsoleMode(out, &mode)) {
+        if (std::getenv("VEXLOR_TEST_CONSOLE")) FAIL() << "no console: " << GetLastError();
+        GTEST_SKIP() << "needs a console";
+    }
+    const DWORD before = mode & ~static_cast<DWORD>(ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+    ASSERT_TRUE(SetConsoleMode(out, before));
+    const UINT page = GetConsoleOutputCP() == 850 ? 437 : 850;
+    ASSERT_TRUE(SetConsoleOutputCP(page));
+
+    // The package check shows its progress the way a terminal gets it, then fails: the program
+    // beside the test carries no firmware load.
+    std::wstring command = L"\"" + win32::Widen(ProgramFolder()) + L"vexlor.exe\" --cli --verify";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child{};
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child));
+    EXPECT_EQ(WaitForSingleObject(child.hProcess, 60000), WAIT_OBJECT_0);
+    DWORD status = 0;
+    GetExitCodeProcess(child.hProcess, &status);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    EXPECT_EQ(status, 1u);
+
+    ASSERT_TRUE(GetConsoleMode(out, &mode));
+    EXPECT_EQ(mode, before);
+    EXPECT_EQ(GetConsoleOutputCP(), page);
 }
 
 // A COM port of the Wine prefix whose far end is a pseudo-terminal that echoes what it gets

@@ -5,33 +5,48 @@
 # named in the port map, the packed vexlor.exe --cli --port COMn flashing it. The handset hears
 # one rate only, behind an adapter that holds bytes 30 ms (a command sent at another rate, or
 # under a rate change, is noise to it). Four runs: a download from AT mode at 460800 whose image
-# must equal the load and whose last command must restart the handset, a NAND refusal at 230400,
-# a handset already in download mode at 115200, and a stop (SIGINT) during the blocks. Needs build/ (Linux: simulator, packer) and build-win/ (scripts/build-windows.sh).
+# must equal the load and whose last command must restart the handset, with the machine's own
+# registry (the port map in HARDWARE\DEVICEMAP\SERIALCOMM, the log's settings in SOFTWARE\Vexlor;
+# the log must land where "App" says); a NAND refusal at 230400; a handset already in download
+# mode at 115200; a stop (SIGINT) during the blocks; the port list beside them.
+# Needs build/ (Linux: simulator, packer) and build-win/ (scripts/build-windows.sh).
 #   tests/wine/e2e.sh
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 linux=$PWD/build/bin
 windows=$PWD/build-win/bin
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
+wineserver=$(dirname "$wine")/wineserver
 export WINEPREFIX=$PWD/build-win/wine WINEDEBUG=-all
 work=$(mktemp -d)
 sim_pid=""
 cleanup() {
   [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true
-  rm -f "$WINEPREFIX/dosdevices/com23"
-  rm -rf "$work"
+  rm -f "$WINEPREFIX/dosdevices/com23" "$WINEPREFIX/dosdevices/com26"
+  # The settings key would stay in the prefix, where the other tests must not find it; the port
+  # map's entries go with the server.
+  "$wine" reg delete 'HKLM\SOFTWARE\Vexlor' /f >/dev/null 2>&1 || true
+  "$wineserver" -k >/dev/null 2>&1 || true
+  rm -rf "$work" "$WINEPREFIX/drive_c/vexlor-logs" "$WINEPREFIX/drive_c/vexlor-other"
 }
 trap cleanup EXIT
 fail() { echo "wine-e2e: $*" >&2; exit 1; }
+
+# HARDWARE\DEVICEMAP is volatile in Wine: what reg puts there lasts as long as the wine server.
+# One server for the whole run, kept (-p) until the end; one left by earlier Wine programs of this
+# prefix would end on its own time, so it is ended first.
+"$wineserver" -k >/dev/null 2>&1 && "$wineserver" -w || true
+"$wineserver" -p </dev/null >/dev/null 2>&1
 
 head -c 300000 /dev/urandom > "$work/load.bin"
 "$linux/vexlor-pack" --program "$windows/vexlor.exe" --load "$work/load.bin" --version VX12.01 \
   --out "$work/vexlor.exe" >/dev/null
 cp "$windows"/Vexlor*.dll "$work/"
-# The port map: the settings file stands in for the registry, so nothing of the prefix changes.
+# Runs 2 to 4 take the port map from a settings file standing in for the registry.
 printf 'Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\n"\\\\Device\\\\VexlorSim"="COM23"\n' \
   > "$work/settings.reg"
-export VEXLOR_REGISTRY=$work/settings.reg VEXLOR_TIME_SCALE=0.1
+export VEXLOR_TIME_SCALE=0.1
+settings=""  # the registry in use for run_tool: the machine's own while empty
 
 # Starts the simulator with the given options and makes its terminal COM23.
 start_handset() {
@@ -53,24 +68,75 @@ heard_every_command() {
   [ "$(grep -c ' reset$' "$work/handset.log")" -eq "$resets" ] || fail "$what: the handset restarted not $resets times"
 }
 
-run_tool() {  # exit status of vexlor.exe --cli --port COM23, its output in $work/out
+run_tool() {  # exit status of vexlor.exe --cli ARGS (default: --port COM23), its output in $work/out
   local status=0
-  "$wine" "$work/vexlor.exe" --cli --port COM23 "$@" > "$work/out" 2>"$work/err" || status=$?
+  [ $# -gt 0 ] || set -- --port COM23
+  VEXLOR_REGISTRY=$settings "$wine" "$work/vexlor.exe" --cli "$@" > "$work/out" 2>"$work/err" || status=$?
   tr -d '\r' < "$work/out" > "$work/out.txt"
   return $status
 }
 
 line=(--line-latency 30 --log "$work/handset.log")
 
-# 1. A whole download: done, and the handset holds the load byte for byte.
+# 1. A whole download with the machine's registry: done, and the handset holds the load byte for
+# byte. The log's settings: level 3 (progress notes, no tracing), the day's file continued, "App"
+# a Windows folder and a file name prefix. COM25 is in the port map with no device behind it.
+logs=$WINEPREFIX/drive_c/vexlor-logs
+mkdir -p "$logs" "$WINEPREFIX/drive_c/vexlor-other"
+day=$(date +%Y%m%d)
+printf 'an earlier run\r\n' > "$logs/vx_$day.log"
+cat > "$work/machine.reg" <<'REG'
+Windows Registry Editor Version 5.00
+
+[HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM]
+"\\Device\\VexlorSim"="COM23"
+"\\Device\\VexlorGone"="COM25"
+"\\Device\\VexlorHeld"="COM26"
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\Vexlor]
+"Level"=dword:00000003
+"AppendOption"=dword:00000001
+"App"="C:\\vexlor-logs\\vx_"
+REG
+"$wine" reg import "$work/machine.reg" >/dev/null 2>&1 || fail "reg import failed"
 start_handset --mode ds --only-baud 460800 "${line[@]}"
+
+# The port list as Windows shows it. A Wine COM port has no Plug and Play device behind it, so the
+# USB IDs, serial number and product text cannot show here (their reading is unit-tested), and
+# neither can "no access": Windows answers "access denied" to a second opener as well, and only a
+# device's security descriptor, which a Wine port has not, tells the two apart (that check is
+# unit-tested). What can: a free port, one that cannot be opened at all, and (in run 3) one
+# another program holds.
+run_tool --list-ports || fail "--list-ports: exit $?: $(cat "$work/err")"
+grep -qxF "$(printf 'COM23\t\\Device\\VexlorSim\t-\t-\t-\tok')" "$work/out.txt" \
+  || fail "--list-ports: COM23 is not listed free: $(cat "$work/out.txt")"
+grep -q "^COM25	.*	cannot be opened: ." "$work/out.txt" \
+  || fail "--list-ports: COM25 is not listed as unusable: $(cat "$work/out.txt")"
+
 status=0; run_tool || status=$?
 [ $status -eq 0 ] || fail "download: exit $status: $(cat "$work/out.txt" "$work/err")"
 grep -q '^\[0x065\] ' "$work/out.txt" || fail "download: no done status: $(cat "$work/out.txt")"
 kill "$sim_pid"; wait "$sim_pid" 2>/dev/null || true; sim_pid=""
 cmp -n 300000 "$work/image.bin" "$work/load.bin" || fail "download: the image differs from the load"
+# The log is named by the day it was opened on: the next day's only if the run began after midnight.
+log=$logs/vx_$day.log
+[ "$(date +%Y%m%d)" = "$day" ] || grep -q 'Start' "$log" || { log=$logs/vx_$(date +%Y%m%d).log; day=""; }
+[ -f "$log" ] || fail "log: no $log: $(ls "$logs")"
+tr -d '\r' < "$log" > "$work/log.txt"
+[ -z "$day" ] || [ "$(head -n 1 "$work/log.txt")" = "an earlier run" ] || fail "log: the day's file was not continued"
+grep -q $'^<NML>\t.*\t\\*\\.\\.\\. Start \\.\\.\\.$' "$work/log.txt" || fail "log: no start line: $(head "$work/log.txt")"
+grep -q $'^<WRN>\t.*\tCOM23\tCSerCOMLibrary::IsDLConnected\tDIAG to DL change completed\\.$' "$work/log.txt" \
+  || fail "log: no progress note of COM23: $(head -n 20 "$work/log.txt")"
+if grep -q '^<DBG>' "$work/log.txt"; then fail "log: tracing lines above level 3"; fi
 heard_every_command download 1
-echo "wine-e2e: download done, image equal to the load, every command heard at its rate"
+echo "wine-e2e: download done with the machine's registry, image equal to the load, every command heard at its rate, log in C:\\vexlor-logs"
+
+# --log-dir, written with slashes, takes the place of the folder of "App"; its prefix stays.
+run_tool --verify --log-dir C:/vexlor-other || fail "--verify: exit $?: $(cat "$work/out.txt" "$work/err")"
+[ "$(ls "$WINEPREFIX/drive_c/vexlor-other")" = "vx_$(date +%Y%m%d).log" ] \
+  || fail "--log-dir: C:/vexlor-other holds: $(ls "$WINEPREFIX/drive_c/vexlor-other")"
+echo "wine-e2e: the port list shows a free and an unusable port; --log-dir C:/vexlor-other replaces App's folder"
+settings=$work/settings.reg
 
 # 2. The handset refuses the NAND write: its own status, exit 1, no done.
 start_handset --mode diag --fail-nand --only-baud 230400 "${line[@]}"
@@ -92,14 +158,22 @@ echo "wine-e2e: a handset already in download mode ends with 0xF15"
 # 4. A stop during the blocks (SIGINT, as Ctrl-C in a terminal): the run ends stopped, exit 130.
 # At the design's own timing: a scaled block time-out would be shorter than the line takes.
 start_handset --mode diag --throttle 460800
-VEXLOR_TIME_SCALE=1 "$wine" "$work/vexlor.exe" --cli --port COM23 > "$work/out" 2>"$work/err" &
+VEXLOR_REGISTRY=$settings VEXLOR_TIME_SCALE=1 "$wine" "$work/vexlor.exe" --cli --port COM23 > "$work/stop" 2>"$work/err" &
 tool=$!
-for _ in $(seq 600); do grep -q 'Downloading: [1-9][0-9]*% done' "$work/out" 2>/dev/null && break; sleep 0.1; done
-grep -q 'Downloading: [1-9][0-9]*% done' "$work/out" || fail "stop: the blocks never began: $(cat "$work/out")"
+for _ in $(seq 600); do grep -q 'Downloading: [1-9][0-9]*% done' "$work/stop" 2>/dev/null && break; sleep 0.1; done
+grep -q 'Downloading: [1-9][0-9]*% done' "$work/stop" || fail "stop: the blocks never began: $(cat "$work/stop")"
+# Meanwhile a port another program holds is listed in use; Windows does not say by whom. Wine
+# lets a second program open a COM port (it keeps share modes for files only): the file that this
+# download holds, its program, stands behind COM26 instead.
+ln -sfn "$work/vexlor.exe" "$WINEPREFIX/dosdevices/com26"
+settings=""  # the machine's port map
+run_tool --list-ports || fail "--list-ports: exit $?"
+grep -q $'^COM26\t.*\tin use by another program$' "$work/out.txt" \
+  || fail "--list-ports: COM26 is not listed in use during the download: $(cat "$work/out.txt")"
 kill -INT "$tool"
 status=0; wait "$tool" || status=$?
-tr -d '\r' < "$work/out" > "$work/out.txt"
+tr -d '\r' < "$work/stop" > "$work/out.txt"
 [ $status -eq 130 ] || fail "stop: exit $status: $(cat "$work/out.txt")"
 grep -q '^The download was stopped\.' "$work/out.txt" || fail "stop: no stopped line: $(cat "$work/out.txt")"
 if grep -q '^\[0x065\] ' "$work/out.txt"; then fail "stop: a done status"; fi
-echo "wine-e2e: SIGINT during the blocks stops the run"
+echo "wine-e2e: SIGINT during the blocks stops the run; the port list meanwhile shows a held port in use"

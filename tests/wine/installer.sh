@@ -1,16 +1,25 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: Apache-2.0
 # The Windows installer and portable zip under Wine, in a fresh prefix of their own (removed at
-# the end): a silent install puts exactly the zip's files in Program Files with the Start-menu
-# shortcut and the Programs and Features entry; the installed vexlor.exe shows the built
-# version; the silent uninstall removes all of it but leaves the user's log file and the settings
-# key. Run after scripts/build-windows.sh; the build folder is $1 (build-win by default).
+# the end): version 1.0.0 (made here from the same script and files) goes into Program Files; the
+# build's installer, silently, into another folder upgrades it: the old folder is gone, exactly
+# the zip's files are in the new one with the Start-menu shortcut, and Programs and Features
+# holds one entry, of the build's version; the installed vexlor.exe shows it. While Vexlor runs
+# (a window, on a virtual display, or a headless run) a silent install or uninstall fails with
+# status 3 and touches nothing. The silent uninstall removes all of it but leaves the user's
+# log file and the settings key. Run after scripts/build-windows.sh; the build folder is $1
+# (build-win by default).
 #   tests/wine/installer.sh [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${1:-build-win}
 fail() { echo "wine-installer: $*" >&2; exit 1; }
 [ -x "$build/bin/vexlor.exe" ] || fail "no $build/bin/vexlor.exe: run scripts/build-windows.sh first"
+# The window needs a display, and Wine's desktop takes the one its first program found: the
+# whole run is on a virtual display of its own.
+if [ -z "${VEXLOR_INSTALLER_DISPLAY:-}" ]; then
+  VEXLOR_INSTALLER_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+fi
 
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 wineserver=$(dirname "$wine")/wineserver
@@ -22,15 +31,54 @@ cleanup() {
 }
 trap cleanup EXIT
 mkdir -p "$WINEPREFIX"
+
+# Made while Wine boots (a pause between Wine programs costs more than it takes: Wine's services
+# end after the last program and the next one waits for them): version 1.0.0 of the installer,
+# from the same script and files, compressed lightly as only its logic counts; and a probe, so
+# that the test waits for Vexlor to run or end rather than for a time: its status is 1 while the
+# named mutex "Vexlor" exists, 2 while the installed vexlor.exe is held open.
+stage=("$build"/packaging/windows/stage/vexlor-*)
+[ ${#stage[@]} -eq 1 ] && [ -d "${stage[0]}" ] || fail "not one staged folder in $build/packaging/windows/stage"
+old_setup=$work/vexlor-1.0.0-setup.exe
+cat > "$work/probe.nsi" <<'PROBE'
+Unicode true
+Target amd64-unicode
+OutFile probe.exe
+SilentInstall silent
+RequestExecutionLevel user
+Section
+  System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "Vexlor") p .r0'
+  StrCmp $0 0 file
+  SetErrorLevel 1
+  Return
+  file:
+  IfFileExists "C:\Tools\Vexlor\vexlor.exe" 0 done
+  ClearErrors
+  FileOpen $1 "C:\Tools\Vexlor\vexlor.exe" a
+  IfErrors 0 +3
+  SetErrorLevel 2
+  Return
+  FileClose $1
+  done:
+SectionEnd
+PROBE
+makensis -V1 -X"SetCompressor /FINAL zlib" -DVERSION=1.0.0 -DVERSION4=1.0.0.0 -DSTAGE="$PWD/${stage[0]}" \
+  -DOUTFILE="$old_setup" packaging/windows/vexlor.nsi >/dev/null 2>&1 && makensis -V1 "$work/probe.nsi" >/dev/null 2>&1 &
+makers=$!
+
 # A server of its own, so nothing Wine starts keeps this script's output open.
 "$wineserver" -p </dev/null >/dev/null 2>&1
 "$wine" wineboot -i >/dev/null 2>&1 || fail "wineboot failed"
+wait $makers || fail "cannot make the 1.0.0 installer or the probe"
 
 run() { "$wine" "$@" 2>/dev/null | tr -d '\r'; }  # Wine's console output has CR LF lines
-uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vexlor'
+uninstall_root='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+uninstall_key=$uninstall_root'\Vexlor'
 settings_key='HKLM\SOFTWARE\Vexlor'
 program_files=$WINEPREFIX/drive_c/Program\ Files
-dir=$program_files/Vexlor
+# The build's installer goes into a folder of the user's choice; 1.0.0 was in the default one.
+win_dir='C:\Tools\Vexlor'
+dir=$WINEPREFIX/drive_c/Tools/Vexlor
 shortcut=$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start\ Menu/Programs/Vexlor.lnk
 files="CHANGELOG.md
 LICENSE.txt
@@ -58,11 +106,30 @@ expected:
 $expected"
 unzip -q "$zip" -d "$work/zip"
 
-status=0
-timeout 60 "$wine" "$setup" /S >/dev/null 2>&1 || status=$?
-[ $status -ne 124 ] || fail "the silent install did not finish in 60 s"
-[ $status -eq 0 ] || fail "the silent install exited with $status"
+# Programs and Features entries named Vexlor, in both registry views.
+entries() {
+  for root in "$uninstall_root" 'HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall'; do
+    run reg query "$root" /s 2>/dev/null || true
+  done | grep -Ec '^ +DisplayName +REG_SZ +Vexlor$' || true
+}
+installer() {  # exit status of a silent run of installer $1 with the arguments after it
+  local status=0
+  timeout 60 "$wine" "$@" >/dev/null 2>&1 || status=$?
+  [ $status -ne 124 ] || fail "$1 $2 did not finish in 60 s"
+  return $status
+}
+
+# Version 1.0.0 first, in the default folder.
+status=0; installer "$old_setup" /S || status=$?
+[ $status -eq 0 ] || fail "installing 1.0.0 exited with $status"
+[ -f "$program_files/Vexlor/vexlor.exe" ] || fail "1.0.0 is not in $program_files/Vexlor"
+
+# The upgrade, into another folder: the old version is removed first, its folder with it.
+status=0; installer "$setup" /S "/D=$win_dir" || status=$?
+[ $status -eq 0 ] || fail "the silent upgrade exited with $status"
 [ -d "$dir" ] || fail "nothing installed in $dir"
+[ ! -e "$program_files/Vexlor" ] || fail "the upgrade left in Program Files: $(ls -A "$program_files/Vexlor")"
+[ "$(entries)" = 1 ] || fail "Programs and Features holds $(entries) Vexlor entries after the upgrade"
 installed=$(ls -1 "$dir" | LC_ALL=C sort)
 [ "$installed" = "$(printf '%s\nuninstall.exe\n' "$files" | LC_ALL=C sort)" ] \
   || fail "the install folder holds: $(echo $installed)"
@@ -72,11 +139,50 @@ diff -r --exclude=uninstall.exe "$work/zip/vexlor-$version" "$dir" >/dev/null \
 run reg query "$uninstall_key" > "$work/key.txt"
 grep -Eq "^ +DisplayVersion +REG_SZ +${version//+/\\+}$" "$work/key.txt" \
   || fail "the Uninstall key has no DisplayVersion $version: $(cat "$work/key.txt")"
-grep -Eq '^ +QuietUninstallString +REG_SZ +"C:\\Program Files\\Vexlor\\uninstall.exe" /S$' "$work/key.txt" \
+grep -Eq '^ +QuietUninstallString +REG_SZ +"C:\\Tools\\Vexlor\\uninstall.exe" /S$' "$work/key.txt" \
   || fail "the Uninstall key has no QuietUninstallString: $(cat "$work/key.txt")"
-shown=$(run "C:\\Program Files\\Vexlor\\vexlor.exe" --version)
+shown=$(run "$win_dir\\vexlor.exe" --version)
 [ "$shown" = "$built" ] || fail "the installed vexlor.exe shows '$shown', the build '$built'"
-echo "wine-installer: installed $version: $(wc -l <<<"$files") files, shortcut, Uninstall key"
+echo "wine-installer: 1.0.0 upgraded to $version in $win_dir: $(wc -l <<<"$files") files, shortcut, one Uninstall entry"
+
+await() {  # until the probe's status is $1, up to 30 s
+  local status
+  for _ in $(seq 60); do
+    status=0; "$wine" "$work/probe.exe" >/dev/null 2>&1 || status=$?
+    [ $status -eq "$1" ] && return 0
+    sleep 0.5
+  done
+  return 1
+}
+unchanged() {  # the installed files are still the upgrade's
+  [ "$(stat -c %y "$dir/vexlor.exe")" = "$installed_at" ] || fail "vexlor.exe was replaced while Vexlor ran"
+  [ "$(ls -1 "$dir" | LC_ALL=C sort)" = "$(printf '%s\nuninstall.exe\n' "$files" | LC_ALL=C sort)" ] \
+    || fail "while Vexlor ran the folder changed to: $(ls "$dir")"
+}
+installed_at=$(stat -c %y "$dir/vexlor.exe")
+# The window of a copy elsewhere (the portable zip's): only its mutex "Vexlor" tells it runs.
+"$wine" "$work/zip/vexlor-$version/vexlor.exe" >/dev/null 2>&1 &
+window=$!
+await 1 || fail "the window never took its mutex"
+status=0; installer "$setup" /S "/D=$win_dir" || status=$?
+[ $status -eq 3 ] || fail "a silent install while the window shows exited with $status, not 3"
+status=0; installer "$win_dir\\uninstall.exe" /S "_?=$win_dir" || status=$?
+[ $status -eq 3 ] || fail "a silent uninstall while the window shows exited with $status, not 3"
+unchanged
+kill "$window"
+wait "$window" 2>/dev/null || true
+await 0 || fail "the mutex outlived the window"
+# A headless run of the installed copy guards only its ports, but holds its program file.
+"$wine" "$win_dir\\vexlor.exe" --cli --port COM99 --wait 60 > "$work/headless.out" 2>&1 &
+headless=$!
+await 2 || fail "the headless run never started: $(cat "$work/headless.out")"
+status=0; installer "$setup" /S "/D=$win_dir" || status=$?
+[ $status -eq 3 ] || fail "a silent install during a headless run exited with $status, not 3"
+unchanged
+kill "$headless"
+wait "$headless" 2>/dev/null || true
+await 0 || fail "vexlor.exe stayed held after the headless run"
+echo "wine-installer: while Vexlor runs (a window, a headless run) a silent install or uninstall ends with status 3 and changes nothing"
 
 # The user's own: a day's log in the program folder (the shortcut starts the program there) and
 # the settings.
@@ -85,7 +191,7 @@ run reg add "$settings_key" /v Level /t REG_DWORD /d 5 /f >/dev/null
 # As Programs and Features runs it: the uninstaller copies itself out of the folder, starts the
 # copy and returns at once. The copy deletes the Uninstall key last: wait for that.
 status=0
-timeout 60 "$wine" "C:\\Program Files\\Vexlor\\uninstall.exe" /S >/dev/null 2>&1 || status=$?
+timeout 60 "$wine" "$win_dir\\uninstall.exe" /S >/dev/null 2>&1 || status=$?
 [ $status -eq 0 ] || fail "the silent uninstall exited with $status"
 for _ in $(seq 60); do
   run reg query "$uninstall_key" >/dev/null || break
@@ -96,5 +202,6 @@ if run reg query "$uninstall_key" >/dev/null; then fail "the Uninstall key is st
 left=$(ls -1 "$dir")
 [ "$left" = 20261209.log ] || fail "after the uninstall the folder holds: $(echo $left)"
 [ ! -e "$shortcut" ] || fail "the Start-menu shortcut is still there"
+[ "$(entries)" = 0 ] || fail "Programs and Features still holds $(entries) Vexlor entries"
 run reg query "$settings_key" /v Level | grep -q 'Level' || fail "the uninstall removed the settings key"
 echo "wine-installer: uninstalled; the user's log and settings key remain"

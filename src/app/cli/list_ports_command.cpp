@@ -4,21 +4,27 @@
 #include <string>
 
 #include "app/cli/cli_arguments.h"
-#include "platform/file_holder.h"
 #include "platform/serial_device_info.h"
+#include "platform/serial_port_use.h"
+#include "platform/sys_error.h"
 #include "serial/serial_port_list.h"
 
 namespace {
 
 std::string OrDash(const std::string& text) { return text.empty() ? "-" : text; }
 
-// Whether this user could use the port, without opening it (an opening can reset a device).
-std::string PortState(const std::string& device) {
-    if (!platform::MayReadAndWrite(device)) return "no access";
-    if (const auto holder = platform::FindLockHolder(device)) {
-        return "in use by " + holder->name + " (PID " + std::to_string(holder->pid) + ")";
+// Whether this user could use the port now.
+std::string PortState(const std::string& device, const std::string& port) {
+    const platform::SerialPortUse use = platform::LookAtSerialPort(device, port);
+    switch (use.state) {
+    case platform::SerialPortUse::State::kFree: return "ok";
+    case platform::SerialPortUse::State::kNoAccess: return "no access";
+    case platform::SerialPortUse::State::kHeld:
+        if (!use.holder) return "in use by another program";
+        return "in use by " + use.holder->name + " (PID " + std::to_string(use.holder->pid) + ")";
+    case platform::SerialPortUse::State::kFailed: break;
     }
-    return "ok";
+    return "cannot be opened: " + platform::SysErrorPhrase(use.error);
 }
 
 }  // namespace
@@ -28,10 +34,10 @@ int RunListPortsCommand(std::FILE* out) {
         if (IsExcludedSerialDevice(value.device)) continue;
         const auto port = NormalisePortName(value.port);
         if (!port) continue;
-        const platform::SerialDeviceInfo info = platform::DescribeSerialDevice(value.device);
+        const platform::SerialDeviceInfo info = platform::DescribeSerialDevice(value.device, *port);
         const std::string usb = info.vendorId.empty() ? "-" : info.vendorId + ":" + OrDash(info.productId);
         std::fprintf(out, "%s\t%s\t%s\t%s\t%s\t%s\n", port->c_str(), value.device.c_str(), usb.c_str(),
-                     OrDash(info.serial).c_str(), OrDash(info.product).c_str(), PortState(value.device).c_str());
+                     OrDash(info.serial).c_str(), OrDash(info.product).c_str(), PortState(value.device, *port).c_str());
     }
     std::fflush(out);
     return 0;

@@ -29,7 +29,7 @@ fs::path TtyClassDir() {
 
 }  // namespace
 
-SerialDeviceInfo DescribeSerialDevice(const std::string& devicePath) {
+SerialDeviceInfo DescribeSerialDevice(const std::string& devicePath, const std::string&) {
     SerialDeviceInfo info;
     const std::string name = fs::path(devicePath).filename().string();
     if (name.empty() || name == "." || name == "..") return info;

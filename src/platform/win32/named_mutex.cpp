@@ -21,7 +21,9 @@ NamedMutex::Result NamedMutex::Create(const std::string& name) {
         return Result::Failed;
     }
     SetLastError(ERROR_SUCCESS);
-    HANDLE mutex = CreateMutexW(nullptr, FALSE, wide.c_str());
+    // Owned by the creating thread from the start, so that no one else can ever acquire it while
+    // this holder lives. A mutex that already exists is not acquired by this call.
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, wide.c_str());
     const DWORD error = GetLastError();
     if (!mutex) {
         errno = static_cast<int>(error);
@@ -40,6 +42,10 @@ bool NamedMutex::Close() {
     if (m_handle == -1) return true;
     HANDLE mutex = win32::AsHandle(m_handle);
     m_handle = -1;
+    // Released before the handle goes, so that another holder of a handle takes it over cleanly
+    // rather than as abandoned once this thread ends. Only the creating thread owns it: from any
+    // other thread the release fails, harmlessly.
+    ReleaseMutex(mutex);
     if (CloseHandle(mutex)) return true;
     errno = static_cast<int>(GetLastError());
     return false;

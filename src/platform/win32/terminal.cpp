@@ -4,6 +4,9 @@
 #include <io.h>
 
 #include <cstdlib>
+#include <mutex>
+#include <utility>
+#include <vector>
 
 #include "platform/win32/wide_text.h"
 
@@ -15,6 +18,37 @@ namespace {
 #define ENABLE_VIRTUAL_TERMINAL_PROCESSING 0x0004
 #endif
 
+// What the program changed in the consoles it writes to, put back at exit: a console belongs to
+// the window the program ran in, and the programs that run there after it expect their own
+// settings. Each output handle's mode is kept as found on its first change.
+struct ConsoleChanges {
+    std::mutex lock;
+    std::vector<std::pair<HANDLE, DWORD>> modes;
+    UINT outputPage = 0;
+    bool registered = false;
+};
+
+ConsoleChanges& Changes() {
+    static ConsoleChanges* changes = new ConsoleChanges;  // never destroyed: used at exit
+    return *changes;
+}
+
+void RestoreConsole() {
+    ConsoleChanges& changes = Changes();
+    std::lock_guard<std::mutex> hold(changes.lock);
+    for (const auto& [handle, mode] : changes.modes) SetConsoleMode(handle, mode);
+    changes.modes.clear();
+    if (changes.outputPage != 0) SetConsoleOutputCP(changes.outputPage);
+    changes.outputPage = 0;
+}
+
+// Called with the lock held.
+void RestoreAtExit(ConsoleChanges& changes) {
+    if (changes.registered) return;
+    changes.registered = true;
+    std::atexit(RestoreConsole);
+}
+
 // The console behind stream, if any. _isatty alone also says yes for NUL and serial devices. The
 // live views redraw with escape sequences ("\r" and erase to the end of the line): a console
 // that cannot be switched to take them (before Windows 10) counts as none, and gets plain lines.
@@ -25,16 +59,14 @@ HANDLE ConsoleOf(std::FILE* stream) {
     HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
     DWORD mode = 0;
     if (handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode)) return INVALID_HANDLE_VALUE;
-    if (!(mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) &&
-        !SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING)) {
-        return INVALID_HANDLE_VALUE;
-    }
+    if (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) return handle;
+    ConsoleChanges& changes = Changes();
+    std::lock_guard<std::mutex> hold(changes.lock);
+    if (!SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING)) return INVALID_HANDLE_VALUE;
+    changes.modes.emplace_back(handle, mode);
+    RestoreAtExit(changes);
     return handle;
 }
-
-UINT g_previousOutputPage = 0;
-
-void RestoreOutputPage() { SetConsoleOutputCP(g_previousOutputPage); }
 
 }  // namespace
 
@@ -48,14 +80,14 @@ int TerminalColumns(std::FILE* stream) {
     return columns > 0 ? columns : 0;
 }
 
-// The console's code page is the console's, not the program's: it is put back at exit so that the
-// window the program ran in shows its other programs' text as before.
 void UseUtf8Console() {
     const UINT page = GetConsoleOutputCP();
-    if (page == 0 || page == CP_UTF8 || g_previousOutputPage != 0) return;  // no console, or done
-    if (!SetConsoleOutputCP(CP_UTF8)) return;
-    g_previousOutputPage = page;
-    std::atexit(RestoreOutputPage);
+    if (page == 0 || page == CP_UTF8) return;  // no console, or nothing to do
+    ConsoleChanges& changes = Changes();
+    std::lock_guard<std::mutex> hold(changes.lock);
+    if (changes.outputPage != 0 || !SetConsoleOutputCP(CP_UTF8)) return;
+    changes.outputPage = page;
+    RestoreAtExit(changes);
 }
 
 }  // namespace platform
