@@ -129,8 +129,16 @@ TEST_F(CliDownloadTest, APortHeldForAMomentIsWaitedForAndTheHolderNamedAtOnce) {
 TEST_F(CliDownloadTest, NoPermissionIsToldWithTheSystemsWordsAndTheDialoutHint) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root to run the tool as an unprivileged user";
     Prepare(0x200, {});
-    // Everything the tool reads is open to all; the port is not.
+    // Everything the tool reads is open to all; the port is not. The language libraries are
+    // copied beside the program: the build folder may lie in a clone other users cannot enter.
     namespace fs = std::filesystem;
+    for (const char* library : {"VexlorEngRes.so", "VexlorChsRes.so"}) {
+        const fs::path beside = rig.Folder().File(library);
+        const fs::path built = fs::read_symlink(beside);
+        fs::remove(beside);
+        fs::copy_file(built, beside);
+        fs::permissions(beside, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
+    }
     fs::permissions(rig.Folder().Path(), fs::perms::all);
     fs::create_directories(rig.Folder().File("run"));
     fs::permissions(rig.Folder().File("run"), fs::perms::all);
