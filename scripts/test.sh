@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: Apache-2.0
 # The test command: setup, build, and run every test three ways: a normal Release build,
 # an AddressSanitizer + UndefinedBehaviorSanitizer build, and a ThreadSanitizer build of the
-# threaded tests (ctest label "threaded"); then the Windows build's tests and end-to-end
+# threaded tests (ctest labels "threaded" and "realtime"); then the Windows build's tests and end-to-end
 # downloads and a silent install and uninstall under Wine, the Debian package, the fuzz corpora
 # and a short fault soak.
 set -euo pipefail
@@ -23,12 +23,12 @@ cmake --build build-asan
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 600
 
-echo "=== ThreadSanitizer build: threaded tests"
+echo "=== ThreadSanitizer build: threaded and real-time tests"
 cmake -S . -B build-tsan -G Ninja "${sanitizer_flags[@]}" \
   -DVEXLOR_SANITIZE=thread -DVEXLOR_BUILD_BENCH=OFF -DVEXLOR_BUILD_GUI=OFF
 cmake --build build-tsan
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-  ctest --test-dir build-tsan --output-on-failure -j "$jobs" --timeout 600 -L threaded
+  ctest --test-dir build-tsan --output-on-failure -j "$jobs" --timeout 600 -L 'threaded|realtime'
 
 echo "=== Windows build (mingw-w64): its tests and end-to-end downloads under Wine"
 scripts/build-windows.sh

@@ -40,8 +40,12 @@ TEST_F(CliDownloadTest, DiagStartIsDoneWithPlainProgressLines) {
 
 TEST_F(CliDownloadTest, DsStartIsDone) {
     Prepare(0x200, {"--mode", "ds"});
-    EXPECT_EQ(Run(), 0) << Errors();
+    EXPECT_EQ(Run({"--cli", "--port", DownloadRig::kPort, "--quiet"}), 0) << Errors();
     EXPECT_EQ(PrintedStatuses(), kDone);
+    // Quiet: the status lines and nothing else.
+    for (size_t start = 0; start < Output().size(); start = Output().find('\n', start) + 1) {
+        EXPECT_EQ(Output().compare(start, 3, "[0x"), 0) << Output();
+    }
     ExpectImageIsLoad();
 }
 

@@ -251,8 +251,7 @@ TEST_F(OperatorDownloadTest, StopDuringTheBlocks) {
     EXPECT_EQ(CountInLog("FinalDownload"), 0);
     EXPECT_FALSE(op->Link().IsPortOpen());
     EXPECT_FALSE(op->Link().IsListenerRunning());
-    // Nothing comes after the stop.
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // Nothing comes after the stop: the worker, the only poster of statuses, has ended.
     EXPECT_EQ(target.Statuses().size(), 2u);
 }
 

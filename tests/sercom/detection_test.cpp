@@ -37,20 +37,26 @@ TEST_F(SerComTest, SilentHandsetEndsDetectionAfterThirtyTries) {
     EXPECT_GT(handset->ProbeCount(), 0);
 }
 
-TEST_F(SerComTest, StopRequestEndsDetectionEarly) {
+using SerComTiming = SerComTest;
+
+TEST_F(SerComTiming, StopRequestEndsDetectionEarly) {
     StartHandset(ScriptedHandset::Answer::Silent);
     std::atomic<int32_t> stop{0};
     link->SetStopRequest(&stop);
     ASSERT_EQ(link->OpenComport("Target download", kPort), SERCOM_OK);
+    std::atomic<std::chrono::steady_clock::time_point> stopped{};
     std::thread stopper([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        // Once detection is under way (the handset heard its first probe), the stop comes.
+        ASSERT_TRUE(WaitFor([&] { return handset->ProbeCount() > 0; }, 10000));
+        stopped.store(std::chrono::steady_clock::now());
         stop.store(1);
     });
-    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(link->IsDLConnected(), SERCOM_ERR_NO_MODE);
+    const auto ended = std::chrono::steady_clock::now();
     stopper.join();
     // 30 tries would take 30 pauses of 1000 ms (scaled); the stop ends it within one pause.
-    EXPECT_LT(MillisecondsSince(start), 150 + 2 * platform::ScaledMs(CSerCOMLibrary::DL_DETECTION_PAUSE_MS) + 100);
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(ended - stopped.load()).count(),
+              2 * platform::ScaledMs(CSerCOMLibrary::DL_DETECTION_PAUSE_MS) + 100);
     EXPECT_LT(CountOccurrences(LogText(), "Can not determine phone mode, so wait a moment."), 30);
 }
 

@@ -50,8 +50,13 @@ TEST_F(SerComTest, WrongModeSendsNothing) {
     StartHandset(ScriptedHandset::Answer::Diag);
     OpenAndDetect(PHONE_MODE_DIAG);
     EXPECT_EQ(link->DLTxRx(kNop.data(), 1, response, sizeof response, 10000), SERCOM_ERR_WRONG_MODE);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_TRUE(handset->Received().empty());
+    // The next request in the right mode is the first thing the handset hears: the writes of
+    // the line happen in order, so anything the refused call had sent would come before it.
+    handset->SetHandler([](const std::vector<uint8_t>&) {
+        return std::vector<ScriptedHandset::Reply>{{ScriptedHandset::DiagFrame({0x4B, 0x00, 0x01, 0x00}), 0}};
+    });
+    EXPECT_GE(link->DIAGTxRx(kVersionQuery.data(), 4, response, sizeof response, 10000), 0);
+    EXPECT_EQ(handset->Received(), ScriptedHandset::DiagFrame(kVersionQuery));
 }
 
 TEST_F(SerComTest, ResponseSplitOverTwoNotificationsIsOneFrame) {

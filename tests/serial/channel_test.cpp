@@ -395,7 +395,8 @@ TEST_F(ChannelTest, AHandsetThatVanishesSendsTheListenerBackToDetection) {
     // Writes fail at once instead of hanging; the listener keeps trying to reopen.
     uint32_t written = 0;
     EXPECT_NE(channel.InternalWrite("\x0C\x14\x3A\x7E", 4, &written), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(WaitUntil([&] { return !channel.IsPortOpen() && channel.LastError() != 0; }, 5000))
+        << "no reopening tried";
     EXPECT_TRUE(channel.IsListenerRunning());
     EXPECT_EQ(channel.EventCount(EVENT_DETECTING), 2);
     int32_t closed = channel.Close();

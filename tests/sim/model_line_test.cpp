@@ -84,7 +84,7 @@ TEST(ModelLine, BehavesAsAPortClosedOpenAndReopened) {
                                         Kind::kRestore}));
 }
 
-TEST(ModelLine, PiecesArriveAfterTheirPausesAndAReadSettlesOrTimesOut) {
+TEST(ModelLineTiming, PiecesArriveAfterTheirPausesAndAReadSettlesOrTimesOut) {
     HandsetModel model{HandsetConfig{}};
     const Bytes whole = Feed(model, kVersionRequest);
     ASSERT_GT(whole.size(), 48u);
@@ -110,7 +110,7 @@ TEST(ModelLine, PiecesArriveAfterTheirPausesAndAReadSettlesOrTimesOut) {
     EXPECT_EQ(ToHex(all), ToHex(whole));
 }
 
-TEST(ModelLine, WakeEndsAWaitingReadOrTheNextOneUnlessDiscarded) {
+TEST(ModelLineTiming, WakeEndsAWaitingReadOrTheNextOneUnlessDiscarded) {
     auto line = OpenLine({});
     auto start = Clock::now();
     std::thread waker([&] {
@@ -226,7 +226,7 @@ TEST(ModelLine, AnswersAsTheModelFedDirectlyWithoutItsDecoderWritingTheToolsLog)
     EXPECT_EQ(CountOccurrences(log, "CRC checking fails."), 1) << log;  // the one bad frame
 }
 
-TEST(ModelLine, ThrottleHoldsTheWriterAndTheAnswerForTheirLineTime) {
+TEST(ModelLineTiming, ThrottleHoldsTheWriterAndTheAnswerForTheirLineTime) {
     auto line = OpenLine({"--mode", "ds", "--throttle", "115200"});
     const Bytes text(1152, 'a');  // 100 ms at 10 bits a byte, echoed as long again
     auto start = Clock::now();
