@@ -23,10 +23,11 @@ using Problem = platform::SerialLine::Problem;
 const Bytes kVersionRequest = DiagFrame(Hex("00"));
 const Bytes kStart = DlFrame(Hex("70 00"));
 
-std::unique_ptr<ModelLine> OpenLine(const std::vector<std::string>& args, uint32_t rate = 115200) {
+std::unique_ptr<ModelLine> OpenLine(const std::vector<std::string>& args, uint32_t rate = 115200,
+                                    std::shared_ptr<LineClock> clock = nullptr) {
     SimOptions options;
     EXPECT_EQ(ParseSimOptions(args, options), "");
-    auto line = std::make_unique<ModelLine>(options);
+    auto line = std::make_unique<ModelLine>(options, std::move(clock));
     EXPECT_EQ(line->Open("ignored", rate).error, 0);
     return line;
 }
@@ -84,26 +85,34 @@ TEST(ModelLine, BehavesAsAPortClosedOpenAndReopened) {
                                         Kind::kRestore}));
 }
 
-TEST(ModelLineTiming, PiecesArriveAfterTheirPausesAndAReadSettlesOrTimesOut) {
+// On the line's own clock, which moves on to whatever moment the line waits for: the timing is
+// exact and nothing sleeps.
+TEST(ModelLine, PiecesArriveAfterTheirPausesAndAReadSettlesOrTimesOut) {
     HandsetModel model{HandsetConfig{}};
     const Bytes whole = Feed(model, kVersionRequest);
     ASSERT_GT(whole.size(), 48u);
-    auto line = OpenLine({"--mode", "diag", "--reply-pieces", "16,60"});
+    auto clock = std::make_shared<ManualLineClock>();
+    auto line = OpenLine({"--mode", "diag", "--reply-pieces", "16,60"}, 115200, clock);
+    const auto msSince = [&](LineClock::Clock::time_point start) {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(clock->Now() - start).count();
+    };
 
-    auto start = Clock::now();
+    const auto start = clock->Now();
     ASSERT_EQ(Write(*line, kVersionRequest), 0);
-    EXPECT_LT(MsSince(start), 40);  // the pauses never hold the writer
+    EXPECT_EQ(msSince(start), 0);  // the pauses never hold the writer
     // Settle 0: the first piece alone, at once.
     Bytes all = ReadSome(*line, 1000, 0);
     EXPECT_EQ(all.size(), 16u);
+    EXPECT_EQ(msSince(start), 0);
     // A settle window shorter than the pause ends the read after the next piece.
     const Bytes second = ReadSome(*line, 1000, 20);
     EXPECT_EQ(second.size(), 16u);
+    EXPECT_EQ(msSince(start), 60 + 20);
     // The time-out ends a read even while pieces keep coming.
-    start = Clock::now();
+    const auto cutStart = clock->Now();
     const Bytes cut = ReadSome(*line, 90, 200);
-    EXPECT_LT(MsSince(start), 160);
-    EXPECT_GE(cut.size(), 16u);
+    EXPECT_EQ(msSince(cutStart), 90);
+    EXPECT_EQ(cut.size(), 16u);  // the piece at 120 ms; the next, at 180, comes after the time-out
     // A window longer than the pause collects the rest.
     const Bytes rest = ReadSome(*line, 5000, 150);
     for (const Bytes* part : {&second, &cut, &rest}) all.insert(all.end(), part->begin(), part->end());
@@ -226,15 +235,17 @@ TEST(ModelLine, AnswersAsTheModelFedDirectlyWithoutItsDecoderWritingTheToolsLog)
     EXPECT_EQ(CountOccurrences(log, "CRC checking fails."), 1) << log;  // the one bad frame
 }
 
-TEST(ModelLineTiming, ThrottleHoldsTheWriterAndTheAnswerForTheirLineTime) {
-    auto line = OpenLine({"--mode", "ds", "--throttle", "115200"});
+TEST(ModelLine, ThrottleHoldsTheWriterAndTheAnswerForTheirLineTime) {
+    auto clock = std::make_shared<ManualLineClock>();
+    auto line = OpenLine({"--mode", "ds", "--throttle", "115200"}, 115200, clock);
     const Bytes text(1152, 'a');  // 100 ms at 10 bits a byte, echoed as long again
-    auto start = Clock::now();
+    const auto start = clock->Now();
     ASSERT_EQ(Write(*line, text), 0);
-    EXPECT_GE(MsSince(start), 95);
+    EXPECT_EQ(clock->Now() - start, std::chrono::milliseconds(100));
     EXPECT_TRUE(ReadSome(*line, 50, 0).empty());
     EXPECT_EQ(ReadSome(*line, 1000, 30), text);
-    EXPECT_GE(MsSince(start), 195);
+    // The echo crossed the line after the request: it was all there 200 ms after the write began.
+    EXPECT_EQ(clock->Now() - start, std::chrono::milliseconds(200 + 30));
 }
 
 }  // namespace

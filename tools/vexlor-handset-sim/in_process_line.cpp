@@ -8,7 +8,8 @@
 
 #include "platform/sys_error.h"
 
-InProcessLine::InProcessLine(uint32_t pacedBaud) : m_pacedBaud(pacedBaud) {}
+InProcessLine::InProcessLine(uint32_t pacedBaud, std::shared_ptr<LineClock> clock)
+    : m_clock(clock ? std::move(clock) : LineClock::System()), m_pacedBaud(pacedBaud) {}
 
 InProcessLine::Clock::duration InProcessLine::LineTime(size_t bytes) const {
     if (m_pacedBaud == 0) return Clock::duration::zero();
@@ -52,7 +53,7 @@ platform::SerialLine::OpenResult InProcessLine::Open(const std::string&, uint32_
         result.step = OpenStep::kApplySettings;
         return failed(platform::kErrorBadArgument, Problem::kRateRefused);
     }
-    DropArrivedLocked(Clock::now());  // they came while nobody listened
+    DropArrivedLocked(m_clock->Now());  // they came while nobody listened
     m_open = true;
     m_rate = baudrate;
     result.step = OpenStep::kPurge;
@@ -64,7 +65,7 @@ int InProcessLine::Close(CloseMode mode) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_open) return 0;
     m_open = false;
-    DropArrivedLocked(Clock::now());
+    DropArrivedLocked(m_clock->Now());
     m_events.push_back(Event{mode == CloseMode::kRestoreSettings ? Event::Kind::kRestore : Event::Kind::kClose, 0, {}});
     m_changed.notify_all();
     return 0;
@@ -81,7 +82,7 @@ int InProcessLine::Read(void* buffer, size_t capacity, size_t* received, int tim
     if (!m_open) return platform::kErrorNotOpen;
     if (capacity == 0 || !buffer) return 0;
     auto* out = static_cast<uint8_t*>(buffer);
-    Clock::time_point now = Clock::now();
+    Clock::time_point now = m_clock->Now();
     const Clock::time_point deadline = now + std::chrono::milliseconds(std::max(timeoutMs, 0));
     Clock::time_point settled = Clock::time_point::max();
     size_t got = 0;
@@ -114,8 +115,8 @@ int InProcessLine::Read(void* buffer, size_t capacity, size_t* received, int tim
         const Clock::time_point until = got > 0 ? std::min(deadline, settled) : deadline;
         if (now >= until) break;
         const Clock::time_point wakeAt = m_chunks.empty() ? until : std::min(until, m_chunks.front().due);
-        m_changed.wait_until(lock, wakeAt);
-        now = Clock::now();
+        m_clock->WaitUntil(m_changed, lock, wakeAt);
+        now = m_clock->Now();
     }
     if (received) *received = got;
     return result;
@@ -132,7 +133,7 @@ int InProcessLine::Write(const void* data, size_t length, size_t* written) {
     const std::span<const uint8_t> bytes(in, length);
     m_events.push_back(Event{Event::Kind::kWrite, m_rate, std::vector<uint8_t>(bytes.begin(), bytes.end())});
 
-    Clock::time_point arrival = Clock::now();
+    Clock::time_point arrival = m_clock->Now();
     if (m_pacedBaud != 0) {
         // Half duplex, as the program's pacer: the answer starts once the request is through.
         arrival = std::max(arrival, m_lineFree) + LineTime(length);
@@ -143,12 +144,12 @@ int InProcessLine::Write(const void* data, size_t length, size_t* written) {
         for (Answer& answer : answers) QueueLocked(std::move(answer.bytes), answer.pauseMs, arrival);
     } else {
         m_unplugged = true;
-        DropPendingLocked(Clock::now());
+        DropPendingLocked(m_clock->Now());
     }
     m_changed.notify_all();
     lock.unlock();
     if (written) *written = length;
-    if (m_pacedBaud != 0) std::this_thread::sleep_until(arrival);
+    if (m_pacedBaud != 0) m_clock->SleepUntil(arrival);
     return 0;
 }
 
@@ -171,7 +172,7 @@ void InProcessLine::RefuseRate(uint32_t rate) {
 void InProcessLine::Send(std::span<const uint8_t> bytes, int pauseMs) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_unplugged) return;
-    QueueLocked(std::vector<uint8_t>(bytes.begin(), bytes.end()), pauseMs, Clock::now());
+    QueueLocked(std::vector<uint8_t>(bytes.begin(), bytes.end()), pauseMs, m_clock->Now());
     m_changed.notify_all();
 }
 
@@ -179,7 +180,7 @@ void InProcessLine::Unplug() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_unplugged = true;
     // What is still on its way never comes; what has arrived stays readable.
-    DropPendingLocked(Clock::now());
+    DropPendingLocked(m_clock->Now());
     m_changed.notify_all();
 }
 
@@ -190,7 +191,7 @@ bool InProcessLine::Unplugged() const {
 
 void InProcessLine::Restart(uint32_t pacedBaud) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    DropPendingLocked(Clock::now());
+    DropPendingLocked(m_clock->Now());
     m_unplugged = false;
     m_lastDue = {};
     m_lineFree = {};

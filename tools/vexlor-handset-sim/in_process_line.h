@@ -5,11 +5,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "line_clock.h"
 #include "platform/serial_line.h"
 
 // A serial line whose far end plays in the same process: what the tool writes is handed to
@@ -31,8 +33,9 @@ class InProcessLine : public platform::SerialLine {
 public:
     using Clock = std::chrono::steady_clock;
 
-    // pacedBaud: bytes take 10 bits each at this rate in both directions (0: no line time).
-    explicit InProcessLine(uint32_t pacedBaud = 0);
+    // pacedBaud: bytes take 10 bits each at this rate in both directions (0: no line time);
+    // clock: the line's time (the system's when null).
+    explicit InProcessLine(uint32_t pacedBaud = 0, std::shared_ptr<LineClock> clock = nullptr);
     ~InProcessLine() override = default;
     InProcessLine(const InProcessLine&) = delete;
     InProcessLine& operator=(const InProcessLine&) = delete;
@@ -105,6 +108,7 @@ private:
     void DropPendingLocked(Clock::time_point now);
     Clock::duration LineTime(size_t bytes) const;
 
+    const std::shared_ptr<LineClock> m_clock;
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;  // bytes queued, wake-up, unplugged or closed
     std::deque<Chunk> m_chunks;          // in arrival order

@@ -3,7 +3,8 @@
 
 #include <algorithm>
 
-ModelLine::ModelLine(const SimOptions& options) : InProcessLine(options.throttleBaud) {
+ModelLine::ModelLine(const SimOptions& options, std::shared_ptr<LineClock> clock)
+    : InProcessLine(options.throttleBaud, std::move(clock)) {
     std::lock_guard<std::mutex> lock(m_mutex);
     StartModel(options);
 }

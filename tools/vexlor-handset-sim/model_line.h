@@ -22,7 +22,7 @@
 // the options about files, terminals and the process do not apply here.
 class ModelLine final : public InProcessLine {
 public:
-    explicit ModelLine(const SimOptions& options);
+    explicit ModelLine(const SimOptions& options, std::shared_ptr<LineClock> clock = nullptr);
 
     // The handset is switched off and on again, now as options describe: a fresh model in its
     // start mode with an empty image. Answers still on their way are lost.
