@@ -2,6 +2,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -96,8 +97,19 @@ private:
                             int32_t timeoutMs, bool startOfDownload);
     // True (with the stop line written and the port closed if open) when a stop was requested.
     bool StopCheck(bool portOpen);
-    // Ends a failed run: closes the port, writes the error line and posts status; a stop
-    // requested meanwhile ends it as a stop instead (no status).
+    // How a failed step ends the run: its status; whether its error line goes before the port is
+    // closed (opening and detection write it first); whether detection found no handset, so that
+    // the port's story is the reason.
+    struct Failure {
+        uint32_t status;
+        bool lineBeforeClose = false;
+        bool noHandsetFound = false;
+    };
+    // Ends a failed run, the one way every failure ends it: closes the port, writes the error
+    // lines (writeLines), keeps the reason and posts the status; a stop requested meanwhile ends
+    // it as a stop instead (no status).
+    void Fail(const Failure& failure, const std::function<void()>& writeLines);
+    // The same with one error line, format filled with code in hexadecimal.
     void Fail(uint32_t status, const char* format, int32_t code);
     // The block loop of the sequence. False when the run has ended inside it.
     bool WriteBlocks(uint32_t loadSize);
