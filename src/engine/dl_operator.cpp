@@ -45,7 +45,9 @@ CDLOperator::~CDLOperator() {
 }
 
 int32_t CDLOperator::SetComPort(const std::string& portName) {
-    m_strPort = portName;
+    m_nextPort = portName;
+    // A worker that would not stop still reads its own port: Start takes this one up after it.
+    if (!IsRunning()) m_strPort = portName;
     return 1;
 }
 
@@ -64,7 +66,7 @@ int32_t CDLOperator::SetLoad(platform::ReadOnlyFile* file) {
         LogWriteSrc(LOG_ER, kSrcSetLoad, "%s", PackageCheckStepMessage(1));
         return PKGERR_PARAM_READ;
     }
-    return RunPackageChecks(*file, m_parameters, m_pWnd);
+    return RunPackageChecks(*file, m_parameters, m_pWnd.load());
 }
 
 void CDLOperator::Start() {
@@ -83,6 +85,8 @@ void CDLOperator::Start() {
         }
         m_thread.reset();
     }
+    // No worker is left: the new run's port can be taken up.
+    m_strPort = m_nextPort;
     // A stop belongs to the run it was meant for: cleared here, before the worker exists, so a
     // Stop pressed right after Start is never lost to the worker's own start.
     m_lStop.store(0);

@@ -2,6 +2,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -38,11 +39,12 @@ public:
 
     // Where status and progress go (null: dropped), where Start and Stop show their messages
     // (null: only logged), and the open program file the load is read from.
-    void SetNotifyTarget(platform::NotifyTarget* target) { m_pWnd = target; }
+    void SetNotifyTarget(platform::NotifyTarget* target) { m_pWnd.store(target); }
     void SetMessageSink(IMessageSink* sink) { m_pMessageSink = sink; }
     void SetProgramFile(platform::ReadOnlyFile* file) { m_pProgramFile = file; }
 
-    // Stores the port of the next run ("COM3"). 1.
+    // Stores the port of the next run ("COM3"), at once when no worker runs, else when Start has
+    // seen the earlier worker end (one that would not stop still reads its own). 1.
     int32_t SetComPort(const std::string& portName);
     // Reads and checks the package through file: 1 or the failing step's negative code.
     int32_t SetLoad(platform::ReadOnlyFile* file);
@@ -71,6 +73,7 @@ public:
 
     const CDLParameter& Parameters() const { return m_parameters; }
     CSerCOMLibrary& Link() { return m_link; }
+    // The port of the latest run, or of the next one once no worker runs.
     const std::string& PortName() const { return m_strPort; }
 
     // The download command set (worker thread): 1, or a negative code (transaction layer codes
@@ -92,15 +95,26 @@ public:
 private:
     // The port column of the log: the port name without a leading "\\.\".
     const char* LogPort() const;
-    void Post(uint32_t message, uintptr_t value) { platform::PostTo(m_pWnd, message, value); }
+    void Post(uint32_t message, uintptr_t value) { platform::PostTo(m_pWnd.load(), message, value); }
     void ShowMessage(const char* text);
     // Sends a 0x70 command and applies the common response check.
     int32_t DownloadCommand(const char* source, const uint8_t* request, int32_t length,
                             int32_t timeoutMs, bool startOfDownload);
     // True (with the stop line written and the port closed if open) when a stop was requested.
     bool StopCheck(bool portOpen);
-    // Ends a failed run: closes the port, writes the error line and posts status; a stop
-    // requested meanwhile ends it as a stop instead (no status).
+    // How a failed step ends the run: its status; whether its error line goes before the port is
+    // closed (opening and detection write it first); whether detection found no handset, so that
+    // the port's story is the reason.
+    struct Failure {
+        uint32_t status;
+        bool lineBeforeClose = false;
+        bool noHandsetFound = false;
+    };
+    // Ends a failed run, the one way every failure ends it: closes the port, writes the error
+    // lines (writeLines), keeps the reason and posts the status; a stop requested meanwhile ends
+    // it as a stop instead (no status).
+    void Fail(const Failure& failure, const std::function<void()>& writeLines);
+    // The same with one error line, format filled with code in hexadecimal.
     void Fail(uint32_t status, const char* format, int32_t code);
     // The block loop of the sequence. False when the run has ended inside it.
     bool WriteBlocks(uint32_t loadSize);
@@ -108,8 +122,10 @@ private:
     // noHandsetFound: detection found no handset, so the port's story is the reason.
     void NoteFailure(uint32_t status, bool noHandsetFound = false);
 
-    platform::NotifyTarget* m_pWnd = nullptr;
-    std::string m_strPort;
+    // Set from the front end's thread while a worker that would not stop may still post.
+    std::atomic<platform::NotifyTarget*> m_pWnd{nullptr};
+    std::string m_strPort;   // the port of the latest run, read by its worker
+    std::string m_nextPort;  // the port of the next run
     CDLParameter m_parameters;
     CSerCOMLibrary m_link;
     std::unique_ptr<CWorkerThread> m_thread;

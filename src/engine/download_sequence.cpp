@@ -44,14 +44,19 @@ void CDLOperator::NoteFailure(uint32_t status, bool noHandsetFound) {
     }
 }
 
-void CDLOperator::Fail(uint32_t status, const char* format, int32_t code) {
+void CDLOperator::Fail(const Failure& failure, const std::function<void()>& writeLines) {
     // A step that failed because the run was being stopped reports nothing: a stopped run
     // posts no status.
     if (StopCheck(true)) return;
+    if (failure.lineBeforeClose) writeLines();
     m_link.CloseCOMPort();
-    LogWritePort(LOG_ER, LogPort(), kSrc, format, Hex(code));
-    NoteFailure(status);
-    Post(WM_DL_STATUS, status);
+    if (!failure.lineBeforeClose) writeLines();
+    NoteFailure(failure.status, failure.noHandsetFound);
+    Post(WM_DL_STATUS, failure.status);
+}
+
+void CDLOperator::Fail(uint32_t status, const char* format, int32_t code) {
+    Fail({status}, [&] { LogWritePort(LOG_ER, LogPort(), kSrc, format, Hex(code)); });
 }
 
 void CDLOperator::DownloadFunc() {
@@ -64,28 +69,21 @@ void CDLOperator::DownloadFunc() {
 
     int32_t result = m_link.OpenComport(kTargetLabel, m_strPort.c_str());
     if (result < 0) {
-        if (StopCheck(true)) return;
-        LogWritePort(LOG_ER, port, kSrc, "Open COM %s failed with error code %X, the reason is open com port failed.",
-                     m_strPort.c_str(), Hex(result));
-        m_link.CloseCOMPort();
-        NoteFailure(STATUS_ERR_PORT, true);
-        Post(WM_DL_STATUS, STATUS_ERR_PORT);
-        return;
+        return Fail({STATUS_ERR_PORT, true, true}, [&] {
+            LogWritePort(LOG_ER, port, kSrc,
+                         "Open COM %s failed with error code %X, the reason is open com port failed.",
+                         m_strPort.c_str(), Hex(result));
+        });
     }
     if (StopCheck(true)) return;
 
     result = m_link.IsDIAGConnected();
     if (result < 0) {
-        if (StopCheck(true)) return;
-        LogWritePort(LOG_ER, port, kSrc, "COM port is not in DIAG mode.");
-        m_link.CloseCOMPort();
         // A port that cannot be opened is a port problem too, not a handset in the wrong mode.
-        const bool portProblem =
-            result == SERCOM_ERR_NO_MODE || result == SERCOM_ERR_CHANGE || result == SERCOM_ERR_OPEN;
-        const uint32_t status = portProblem ? STATUS_ERR_PORT : STATUS_ERR_NOT_DIAG;
-        NoteFailure(status, result == SERCOM_ERR_NO_MODE || result == SERCOM_ERR_OPEN);
-        Post(WM_DL_STATUS, status);
-        return;
+        const bool noHandset = result == SERCOM_ERR_NO_MODE || result == SERCOM_ERR_OPEN;
+        const bool portProblem = noHandset || result == SERCOM_ERR_CHANGE;
+        return Fail({portProblem ? STATUS_ERR_PORT : STATUS_ERR_NOT_DIAG, true, noHandset},
+                    [&] { LogWritePort(LOG_ER, port, kSrc, "COM port is not in DIAG mode."); });
     }
     if (StopCheck(true)) return;
 
@@ -106,29 +104,17 @@ void CDLOperator::DownloadFunc() {
 
     FlushResponses();
     if (SendNop(kNopTimeoutMs) < 0) {
-        if (StopCheck(true)) return;
-        m_link.CloseCOMPort();
-        LogWritePort(LOG_ER, port, kSrc, "Nope command failed.");
-        NoteFailure(STATUS_ERR_MODE);
-        Post(WM_DL_STATUS, STATUS_ERR_MODE);
-        return;
+        return Fail({STATUS_ERR_MODE}, [&] { LogWritePort(LOG_ER, port, kSrc, "Nope command failed."); });
     }
     if (StopCheck(true)) return;
 
     result = InitDownload();
     if (result < 0) {
-        if (StopCheck(true)) return;
-        m_link.CloseCOMPort();
-        LogWritePort(LOG_ER, port, kSrc, "Download initialization failed with error code %X.", Hex(result));
-        if (result == DLERR_ACC) {
-            LogWritePort(LOG_ER, port, kSrc, "ACC failed with error code %X.", Hex(DLERR_ACC));
-            NoteFailure(STATUS_ERR_ACC);
-            Post(WM_DL_STATUS, STATUS_ERR_ACC);
-        } else {
-            NoteFailure(STATUS_ERR_MODE);
-            Post(WM_DL_STATUS, STATUS_ERR_MODE);
-        }
-        return;
+        const bool acc = result == DLERR_ACC;
+        return Fail({acc ? STATUS_ERR_ACC : STATUS_ERR_MODE}, [&] {
+            LogWritePort(LOG_ER, port, kSrc, "Download initialization failed with error code %X.", Hex(result));
+            if (acc) LogWritePort(LOG_ER, port, kSrc, "ACC failed with error code %X.", Hex(DLERR_ACC));
+        });
     }
     if (StopCheck(true)) return;
 

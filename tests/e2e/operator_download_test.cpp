@@ -44,6 +44,8 @@ TEST_F(OperatorDownloadTest, DlStartIsRefusedAsNotDiag) {
     const std::string log = Log();
     EXPECT_EQ(CountOccurrences(log, "Mobile current mode is DL, can not change to DIAG."), 1);
     EXPECT_EQ(CountOccurrences(log, "CDLOperator::DownloadFunc\tCOM port is not in DIAG mode."), 1);
+    // Detection's failure line comes before the port is closed.
+    EXPECT_NE(log.find("Try to close COM", log.find("COM port is not in DIAG mode.")), std::string::npos);
     EXPECT_TRUE(WaitWorkerEnded(5000));
     EXPECT_FALSE(op->Link().IsPortOpen());
 }
@@ -86,6 +88,9 @@ TEST_F(OperatorDownloadTest, AccRefusalOfTheStart) {
     EXPECT_EQ(CountOccurrences(log, "Return response error code is 70 - 1002."), 1);
     EXPECT_EQ(CountOccurrences(log, "Download initialization failed with error code F0010105."), 1);
     EXPECT_EQ(CountOccurrences(log, "ACC failed with error code F0010105."), 1);
+    // The port is closed first, then both lines are written.
+    EXPECT_LT(log.find("Download initialization failed"), log.find("ACC failed"));
+    EXPECT_EQ(log.find("Try to close COM", log.find("Download initialization failed")), std::string::npos);
     EXPECT_FALSE(op->Link().IsPortOpen());
 }
 

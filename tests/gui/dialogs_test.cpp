@@ -7,13 +7,14 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
+#include <functional>
 
 #include "app/common/language_choice.h"
+#include "app/common/resource_ids.h"
 #include "app/window/about_dlg.h"
 #include "app/window/data_check_dlg.h"
 #include "app/window/dialog_units.h"
 #include "app/window/language_dlg.h"
-#include "app/window/resource_ids.h"
 #include "app/window/vexlor_dlg.h"
 #include "gui_support.h"
 #include "lang/string_ids.h"
@@ -24,10 +25,8 @@ class DialogsTest : public QObject {
 private slots:
     void dialogUnitsFollowTheFontMetrics();
     void everyTemplateControlIsPlacedInPixelsOfItsFont();
-    void languageDialogOffersThreeLanguagesAndReturnsTheChoice();
-    void languageDialogCancelAndEscapeEndWithTwo();
+    void languageDialogEndsWithTheChoiceOrWithCancel();
     void dataCheckDialogShowsTheLastPercentageAndIgnoresEnterAndEscape();
-    void dataCheckDialogFailedBeforeAnyPercentageKeepsItsStartText();
     void aboutDialogTakesCaptionAndTextFromTheLibrary();
     void screenshotsOfEveryDialogInEveryLanguage();
 };
@@ -82,9 +81,7 @@ void DialogsTest::everyTemplateControlIsPlacedInPixelsOfItsFont() {
             QCOMPARE(widget->objectName(), QString::number(control.id));
         }
     }
-    // The main window's hidden buttons and the About button's own template text.
-    QVERIFY(window.Button(IDC_BTN_BACKUP)->isHidden());
-    QVERIFY(window.Button(IDC_BTN_RESTORE)->isHidden());
+    // No default button in the main window; the About button keeps its template text.
     QVERIFY(!window.Button(IDC_BTN_START)->isDefault());
     QVERIFY(about.Button(IDOK)->isDefault());
     QCOMPARE(about.Button(IDOK)->text(), QString("OK"));
@@ -97,71 +94,36 @@ void DialogsTest::everyTemplateControlIsPlacedInPixelsOfItsFont() {
     QVERIFY(!(window.windowFlags() & Qt::WindowMaximizeButtonHint));
 }
 
-void DialogsTest::languageDialogOffersThreeLanguagesAndReturnsTheChoice() {
-    {
+void DialogsTest::languageDialogEndsWithTheChoiceOrWithCancel() {
+    // Each way to end the dialog, after choosing a row: the result and the position kept.
+    struct Ending {
+        int row;
+        std::function<void(CLanguageDlg&)> end;
+        int result, position;
+    };
+    const std::vector<Ending> endings = {
+        {0, [](CLanguageDlg& d) { QTest::keyClick(d.ListBox(IDC_LIST_LANGUAGE), Qt::Key_Return); }, IDOK, 0},
+        {2, [](CLanguageDlg& d) { QTest::mouseClick(d.Button(IDOK), Qt::LeftButton); }, IDOK, 2},
+        {1, [](CLanguageDlg& d) { emit d.ListBox(IDC_LIST_LANGUAGE)->itemDoubleClicked(nullptr); }, IDOK, 1},
+        {1, [](CLanguageDlg& d) { QTest::mouseClick(d.Button(IDCANCEL), Qt::LeftButton); }, IDCANCEL, 0},
+        {1, [](CLanguageDlg& d) { QTest::keyClick(&d, Qt::Key_Escape); }, IDCANCEL, 0},
+        {1, [](CLanguageDlg& d) { d.close(); }, IDCANCEL, 0},  // the close box
+    };
+    for (const Ending& ending : endings) {
         CLanguageDlg dialog;
         QListWidget* list = dialog.ListBox(IDC_LIST_LANGUAGE);
         QCOMPARE(dialog.windowTitle(), QString("Language Setting"));
-        QCOMPARE(list->count(), 3);
-        QCOMPARE(list->item(0)->text(), QString("English U.S."));
-        QCOMPARE(list->item(1)->text(), QString("繁體中文"));
-        QCOMPARE(list->item(2)->text(), QString("简体中文"));
+        QStringList names;
+        for (int i = 0; i < list->count(); ++i) names << list->item(i)->text();
+        QCOMPARE(names, (QStringList{"English U.S.", "繁體中文", "简体中文"}));
         QCOMPARE(list->currentRow(), 0);
-        // Enter takes the default button: OK with the first entry.
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        QTest::keyClick(list, Qt::Key_Return);
-        QCOMPARE(dialog.result(), IDOK);
-        QCOMPARE(dialog.Position(), LANGUAGE_ENGLISH);
-    }
-    {
-        CLanguageDlg dialog;
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        QListWidget* list = dialog.ListBox(IDC_LIST_LANGUAGE);
-        list->setCurrentRow(2);
-        QTest::mouseClick(dialog.Button(IDOK), Qt::LeftButton);
-        QCOMPARE(dialog.result(), IDOK);
-        QCOMPARE(dialog.Position(), LANGUAGE_SIMPLIFIED_CHINESE);
+        list->setCurrentRow(ending.row);
+        ending.end(dialog);
+        QCOMPARE(dialog.result(), ending.result);
+        QCOMPARE(dialog.Position(), ending.position);
         QVERIFY(!dialog.isVisible());
-    }
-    {
-        CLanguageDlg dialog;
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        QListWidget* list = dialog.ListBox(IDC_LIST_LANGUAGE);
-        list->setCurrentRow(1);
-        // A double-click on an entry is OK with that entry.
-        emit list->itemDoubleClicked(list->item(1));
-        QCOMPARE(dialog.result(), IDOK);
-        QCOMPARE(dialog.Position(), LANGUAGE_TRADITIONAL_CHINESE);
-    }
-}
-
-void DialogsTest::languageDialogCancelAndEscapeEndWithTwo() {
-    {
-        CLanguageDlg dialog;
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        dialog.ListBox(IDC_LIST_LANGUAGE)->setCurrentRow(1);
-        QTest::mouseClick(dialog.Button(IDCANCEL), Qt::LeftButton);
-        QCOMPARE(dialog.result(), IDCANCEL);
-        QCOMPARE(dialog.Position(), 0);  // nothing chosen
-    }
-    {
-        CLanguageDlg dialog;
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        QTest::keyClick(&dialog, Qt::Key_Escape);
-        QCOMPARE(dialog.result(), IDCANCEL);
-        QVERIFY(!dialog.isVisible());
-    }
-    {
-        CLanguageDlg dialog;
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        dialog.close();  // the close box
-        QCOMPARE(dialog.result(), IDCANCEL);
     }
 }
 
@@ -194,26 +156,13 @@ void DialogsTest::dataCheckDialogShowsTheLastPercentageAndIgnoresEnterAndEscape(
     }
 }
 
-void DialogsTest::dataCheckDialogFailedBeforeAnyPercentageKeepsItsStartText() {
-    CDataCheckDlg dialog;
-    dialog.SetProgressFormat(QStringLiteral("Checking %d%%"));
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    dialog.EndFromAnyThread(CDataCheckDlg::RESULT_FAILED);
-    QTRY_VERIFY_WITH_TIMEOUT(!dialog.isVisible(), 5000);
-    QCOMPARE(dialog.result(), CDataCheckDlg::RESULT_FAILED);
-    QCOMPARE(dialog.StatusText(), QString("Data checking start....."));
-}
-
 void DialogsTest::aboutDialogTakesCaptionAndTextFromTheLibrary() {
     for (int position : {LANGUAGE_ENGLISH, LANGUAGE_TRADITIONAL_CHINESE, LANGUAGE_SIMPLIFIED_CHINESE}) {
         auto library = LoadLanguage(position);
         CAboutDlg about(*library);
         QCOMPARE(about.windowTitle(), TextWithModel(*library, lang::IDS_ABOUT));
         QCOMPARE(about.Label(IDC_STATIC_VERSION)->text(), TextWithModel(*library, lang::IDS_TITLE));
-        QVERIFY(about.windowTitle().contains("V26"));
-        QVERIFY(about.windowTitle() != QString("About Vexlor"));
-        QVERIFY(about.Label(IDC_STATIC_VERSION)->text() != QString("Vexlor Version 1.0"));
+        QVERIFY(about.windowTitle().contains("V26"));  // not the template's "About Vexlor"
         // The icon control shows the program's icon.
         auto* icon = qobject_cast<QLabel*>(about.Control(IDR_MAINFRAME));
         QVERIFY(icon && !icon->pixmap().isNull());

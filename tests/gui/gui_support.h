@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 // What the window tests share: scripted message boxes, the language libraries, packed program
-// files made with vexlor-pack, port maps, pseudo-terminals and screenshots.
+// files, port maps and screenshots.
 #include <QApplication>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -26,8 +25,6 @@ public:
     QStringList questions;
     QStringList informs;
     QStringList errors;  // "caption|text"
-    // Runs when a question is asked, before it is answered (for example to look at the window).
-    std::function<void()> onQuestion;
 };
 
 // The library of a language position, loaded from the test program's folder (build/bin).
@@ -40,26 +37,14 @@ QString TextWithNumber(const CResourceLibrary& library, unsigned id, int value);
 // The folder the test programs and the tools were built into.
 QString BinFolder();
 
-// Writes a "program" with a firmware package of loadSize bytes appended (made by vexlor-pack)
-// into folder; the load's bytes follow a fixed pattern. The path, or empty with a QTest failure.
-QString MakePackedProgram(const QString& folder, int loadSize, const QString& version, QString* loadPath = nullptr);
+// Writes a "program" with a firmware package of loadSize bytes (TestLoad's) appended into folder.
+// Its path, or empty with a QTest failure.
+QString MakePackedProgram(const QString& folder, int loadSize, const QString& version);
 
 // A port map for the window: a settings file with the given entries (device -> COMn) and an
 // empty system tty folder, so that only these ports are listed. The file also becomes the
 // settings file in use (VEXLOR_REGISTRY), through which the engine finds the port's device.
 SerialCommSources PortMap(const QString& folder, const std::map<std::string, std::string>& ports);
-
-// A pseudo-terminal that nobody answers on: a handset that stays silent.
-class CSilentPort {
-public:
-    CSilentPort();
-    ~CSilentPort();
-    const std::string& Path() const { return m_path; }
-
-private:
-    int m_master = -1;
-    std::string m_path;
-};
 
 // Saves a picture of widget under build/screenshots/<name>.png (the widget is shown first).
 void SaveScreenshot(QWidget& widget, const QString& name);

@@ -47,7 +47,7 @@ platform::SerialLine::OpenResult InProcessLine::Open(const std::string&, uint32_
         result.problem = problem;
         return result;
     };
-    if (m_open) return failed(platform::kErrorBusy, Problem::kInUse);
+    if (m_open || m_heldElsewhere) return failed(platform::kErrorBusy, Problem::kInUse);
     if (m_unplugged) return failed(platform::kErrorNotFound, Problem::kAbsent);
     if (baudrate == 0 || baudrate == m_refusedRate) {
         result.step = OpenStep::kApplySettings;
@@ -162,6 +162,11 @@ void InProcessLine::WakeReader() {
 void InProcessLine::DiscardWake() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_wake = false;
+}
+
+void InProcessLine::HoldElsewhere(bool held) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_heldElsewhere = held;
 }
 
 void InProcessLine::RefuseRate(uint32_t rate) {

@@ -60,6 +60,8 @@ public:
     void WakeReader() override;
     void DiscardWake() override;
 
+    // Another program holds the port (true) or lets go of it: openings fail as in use meanwhile.
+    void HoldElsewhere(bool held);
     // The port's driver cannot set rate (a cheap adapter): an opening at it fails at the
     // settings step, as a refused rate does.
     void RefuseRate(uint32_t rate);
@@ -120,5 +122,6 @@ private:
     bool m_unplugged = false;
     uint32_t m_rate = 0;
     uint32_t m_refusedRate = 0;
+    bool m_heldElsewhere = false;
     std::vector<Event> m_events;
 };

@@ -6,8 +6,12 @@
 #include "app/common/format_text.h"
 #include "app/common/package_problem.h"
 #include "app/common/port_numbers.h"
+#include "engine/dl_status.h"
 #include "lang/string_ids.h"
 #include "log/log.h"
+#include "package/package_errors.h"
+#include "platform/program_path.h"
+#include "platform/window_messages.h"
 
 namespace {
 
@@ -17,22 +21,45 @@ constexpr char kSrcStatus[] = "CVexlorDlg::OnDloadStatus";
 }  // namespace
 
 CMainWindowPresenter::CMainWindowPresenter(MainWindowView& view, TextLookup text, CDLOperator& op,
-                                           platform::NotifyTarget* target, SerialCommSources portSources)
-    : m_view(view), m_text(std::move(text)), m_operator(op), m_target(target), m_portSources(std::move(portSources)) {}
+                                           platform::NotifyTarget* target, platform::ReadOnlyFile& programFile,
+                                           MainWindowOptions options)
+    : m_view(view),
+      m_text(std::move(text)),
+      m_operator(op),
+      m_target(target),
+      m_programFile(programFile),
+      m_portSources(std::move(options.portSources)) {
+    m_programFile.Open(options.programPath.empty() ? platform::ProgramPath() : options.programPath);
+    m_operator.SetMessageSink(this);
+}
+
+CMainWindowPresenter::~CMainWindowPresenter() {
+    if (m_operator.IsRunning()) {
+        m_showStatus = 0;
+        m_operator.Stop();
+    }
+    m_operator.SetMessageSink(nullptr);
+}
 
 std::string CMainWindowPresenter::AboutText() const { return FormatText(m_text(lang::IDS_ABOUT), lang::kModelCode); }
 
-std::string CMainWindowPresenter::AboutVersionText() const {
-    return FormatText(m_text(lang::IDS_TITLE), lang::kModelCode);
+std::string CMainWindowPresenter::BeginPackageCheck() {
+    LogWrite(LOG_ER, "Star CRC Checking.");
+    return m_text(lang::IDS_CHECK_PROGRESS);
 }
 
-std::string CMainWindowPresenter::CheckProgressFormat() const { return m_text(lang::IDS_CHECK_PROGRESS); }
-
-std::string CMainWindowPresenter::CheckFailedText(int32_t checkResult) const {
-    return PackageCheckMessage(checkResult, m_text);
+bool CMainWindowPresenter::CheckPackage(platform::NotifyTarget* progressTarget) {
+    m_operator.SetNotifyTarget(progressTarget);
+    m_operator.SetProgramFile(&m_programFile);
+    m_checkResult = m_programFile.IsOpen() ? m_operator.SetLoad(&m_programFile) : PKGERR_PARAM_READ;
+    return m_checkResult.load() >= 0;
 }
 
-void CMainWindowPresenter::Open() {
+bool CMainWindowPresenter::Open(bool checkPassed) {
+    if (!checkPassed) {
+        const int32_t result = m_checkResult.load();
+        m_view.Inform(PackageCheckMessage(result, m_text));
+    }
     m_view.ShowNoPort(m_text(lang::IDS_NO_PORT));
     m_view.SetTitle(FormatText(m_text(lang::IDS_TITLE), lang::kModelCode));
     m_view.SetCaptions(m_text(lang::IDS_START), m_text(lang::IDS_STOP), m_text(lang::IDS_BACKUP),
@@ -42,6 +69,7 @@ void CMainWindowPresenter::Open() {
         m_view.AppendLine(id == lang::IDS_INSTRUCTION_5 ? line : FormatText(line, lang::kModelCode));
     }
     EnableControls(ControlState::NoPort);
+    return checkPassed;
 }
 
 std::vector<uint32_t> CMainWindowPresenter::EnumerateSerialPorts() const {
@@ -84,18 +112,14 @@ void CMainWindowPresenter::Start() {
     m_view.ClearLines();
     m_operator.SetComPort(SelectedPortName());
     m_operator.SetNotifyTarget(m_target);
-    m_statusSinceStart = false;
+    // Every message the operator shows from inside Start says why it will not start (a worker
+    // that has not ended, no thread to be had): the window then stays idle, not "running" with
+    // no run of its own.
+    m_startRefused = false;
+    m_starting = true;
     m_operator.Start();
-    EnableControls(ControlState::Running);
-    if (!m_operator.IsRunning()) m_view.Later([this] { SettleRefusedStart(); });
-}
-
-void CMainWindowPresenter::SettleRefusedStart() {
-    // Every run posts a status first; none after the messages queued so far, and no worker:
-    // the operator refused the start (and said why), so the window must not stay "running".
-    if (m_state == ControlState::Running && !m_statusSinceStart && !m_operator.IsRunning()) {
-        EnableControls(ControlState::Idle);
-    }
+    m_starting = false;
+    EnableControls(m_startRefused ? ControlState::Idle : ControlState::Running);
 }
 
 void CMainWindowPresenter::Stop() {
@@ -107,8 +131,17 @@ void CMainWindowPresenter::Stop() {
     m_view.InsertTopLine(m_text(lang::IDS_STOPPED));
 }
 
+void CMainWindowPresenter::Notify(uint32_t message, uintptr_t value) {
+    if (message == WM_DL_STATUS) Status(static_cast<uint32_t>(value));
+    if (message == WM_DL_PROGRESS) Progress(static_cast<uint32_t>(value));
+    // While the run waits for a port another program holds, the window says who holds it.
+    if (message == WM_DL_NOTICE && value == NOTICE_PORT_BUSY && m_showStatus == 1) {
+        const std::string line = PortBusyLine(m_operator.LastNotice(), SelectedPortName(), m_text);
+        if (!line.empty()) m_view.InsertTopLine(line);
+    }
+}
+
 void CMainWindowPresenter::Status(uint32_t statusCode) {
-    m_statusSinceStart = true;
     const std::string port = SelectedPortName();
     LogWritePort(LOG_DBG, port.c_str(), kSrcStatus, "Current status code is %X", statusCode);
     const StatusLine line = StatusLineFor(statusCode);
@@ -126,18 +159,29 @@ void CMainWindowPresenter::Progress(uint32_t percentage) {
 }
 
 bool CMainWindowPresenter::MayClose() {
+    if (m_closing) return false;
     if (!m_operator.IsRunning()) return true;
-    if (!m_view.AskYesNo(m_text(lang::IDS_CLOSE_QUESTION))) return false;
-    if (m_operator.IsRunning()) {
-        m_showStatus = 0;
-        m_operator.Stop();
+    // The question and a stop that cannot finish show boxes, whose loops may bring another close.
+    m_closing = true;
+    bool mayClose = false;
+    if (m_view.AskYesNo(m_text(lang::IDS_CLOSE_QUESTION))) {
+        if (m_operator.IsRunning()) {
+            m_showStatus = 0;
+            m_operator.Stop();
+        }
+        // A worker that would not stop keeps the window (and with it the operator) alive.
+        mayClose = !m_operator.IsRunning();
     }
-    // A worker that would not stop keeps the window (and with it the operator) alive.
-    return !m_operator.IsRunning();
+    m_closing = false;
+    return mayClose;
+}
+
+void CMainWindowPresenter::Show(const char* text) {
+    if (m_starting) m_startRefused = true;
+    m_view.Inform(text);
 }
 
 void CMainWindowPresenter::EnableControls(ControlState state) {
-    m_state = state;
     const bool idle = state == ControlState::Idle;
     const bool running = state == ControlState::Running;
     m_view.EnableControls({!running, idle, running, !running, idle});

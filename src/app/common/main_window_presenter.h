@@ -1,63 +1,91 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "app/common/main_window_view.h"
 #include "app/common/status_lines.h"
 #include "engine/dl_operator.h"
+#include "engine/message_sink.h"
 #include "platform/notify_target.h"
+#include "platform/read_only_file.h"
+#include "platform/serial_line.h"
 #include "serial/serial_port_list.h"
 
-// What the main window decides, whatever toolkit draws it: the lines each status and progress
-// message adds, the state of the controls, the instruction lines, the port items, Start, Stop and
-// the questions before stopping or closing. The window forwards what the user does and what the
-// engine posts, and draws what it is told through its MainWindowView.
-class CMainWindowPresenter {
+// Where a main window's package, ports and downloads' line come from.
+struct MainWindowOptions {
+    std::string programPath;        // the file holding the package; empty: the running program
+    SerialCommSources portSources;  // where the port list comes from; empty fields: the system's
+    std::unique_ptr<platform::SerialLine> line = nullptr;  // the operator's; null: the serial device
+};
+
+// What the main window decides, whatever toolkit draws it: the package check at opening, the
+// lines each status and progress message adds, the state of the controls, the instruction lines,
+// the port items, Start, Stop, the questions before stopping or closing, and the operator's own
+// messages. The window forwards what the user does and what the engine posts, and draws what it
+// is told through its MainWindowView.
+class CMainWindowPresenter : private IMessageSink {
 public:
-    enum class ControlState { NoPort, Idle, Running };
-
-    // view draws; text gives library texts; op is the window's download operator, to which
-    // runs post through target (the window's own).
+    // view draws; text gives library texts; op is the window's download operator, to which runs
+    // post through target (the window's own); programFile is the window's, opened here on
+    // options.programPath (a file that will not open is not reported here: the check then
+    // fails). op and programFile must outlive the presenter.
     CMainWindowPresenter(MainWindowView& view, TextLookup text, CDLOperator& op, platform::NotifyTarget* target,
-                         SerialCommSources portSources);
+                         platform::ReadOnlyFile& programFile, MainWindowOptions options);
+    // Stops a download that still runs: the operator's worker reads the program file and posts
+    // to the window, so it must end before either goes.
+    ~CMainWindowPresenter() override;
+    CMainWindowPresenter(const CMainWindowPresenter&) = delete;
+    CMainWindowPresenter& operator=(const CMainWindowPresenter&) = delete;
 
-    // The texts the window needs before it opens: the About item and caption, the check's
-    // progress format, and what to say when the package check ends with checkResult (negative).
-    std::string AboutText() const;       // the About item's text and the About dialog's caption
-    std::string AboutVersionText() const;  // the text of the About dialog
-    std::string CheckProgressFormat() const;
-    std::string CheckFailedText(int32_t checkResult) const;
+    // The About item's text (the About dialog's caption too); empty: no About item.
+    std::string AboutText() const;
 
-    // After the package check passed or failed: the title, captions, the no-port item, the
-    // instruction lines, and the no-port state.
-    void Open();
-    // The port numbers of the system's port list, in ascending order.
-    std::vector<uint32_t> EnumerateSerialPorts() const;
+    // The package check, while the data checking dialog shows. BeginPackageCheck writes the
+    // check's log line and gives the dialog's progress format. CheckPackage runs on the check's
+    // own thread: the operator posts its percentages to progressTarget (the dialog), keeps the
+    // program file for its downloads and checks the package; true when it passed.
+    std::string BeginPackageCheck();
+    bool CheckPackage(platform::NotifyTarget* progressTarget);
+    // After the check (checkPassed: the data checking dialog ended with its passed result): says
+    // why when it failed, then fills the window (title, captions, the no-port item, the
+    // instruction lines, the no-port state). False when the window must end.
+    bool Open(bool checkPassed);
+
     // The user opens the port list: it is read afresh.
     void DropDown();
     void Start();
     void Stop();
-    void Status(uint32_t statusCode);
-    void Progress(uint32_t percentage);
+    // A message the engine posted: WM_DL_STATUS and WM_DL_PROGRESS; others change nothing.
+    void Notify(uint32_t message, uintptr_t value);
     // The close box, Esc or Enter: true when the window may close now (asked first while a
-    // download runs, which is then stopped).
+    // download runs, which is then stopped). A second request while the question shows is
+    // refused.
     bool MayClose();
 
-    ControlState State() const { return m_state; }
-
 private:
+    enum class ControlState { NoPort, Idle, Running };
+
+    // The port numbers of the system's port list, in ascending order.
+    std::vector<uint32_t> EnumerateSerialPorts() const;
+    // The operator's fixed messages (a thread that cannot be started or stopped).
+    void Show(const char* text) override;
     void EnableControls(ControlState state);
     std::string SelectedPortName() const;
-    // Every run posts a status first: none since Start and no worker means the operator refused.
-    void SettleRefusedStart();
+    void Status(uint32_t statusCode);
+    void Progress(uint32_t percentage);
 
     MainWindowView& m_view;
     TextLookup m_text;
     CDLOperator& m_operator;
     platform::NotifyTarget* m_target;
+    platform::ReadOnlyFile& m_programFile;
     SerialCommSources m_portSources;
-    ControlState m_state = ControlState::NoPort;
+    std::atomic<int32_t> m_checkResult{0};  // set by the check's thread
     int m_showStatus = 1;
-    bool m_statusSinceStart = false;
+    bool m_starting = false;      // inside the operator's Start
+    bool m_startRefused = false;  // it said why it would not start
+    bool m_closing = false;       // the close question shows
 };

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,6 +42,6 @@ public:
     virtual void EnableControls(const ControlStates& states) = 0;
     // A question with Yes and No and a warning icon: true only for Yes.
     virtual bool AskYesNo(const std::string& text) = 0;
-    // Runs work on the window's own thread once the messages queued so far have been handled.
-    virtual void Later(std::function<void()> work) = 0;
+    // A message with an OK button.
+    virtual void Inform(const std::string& text) = 0;
 };

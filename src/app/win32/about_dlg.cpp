@@ -2,9 +2,9 @@
 #include "app/win32/about_dlg.h"
 
 #include "app/common/format_text.h"
+#include "app/common/resource_ids.h"
 #include "app/common/resource_library.h"
 #include "app/win32/dialog_text.h"
-#include "app/win32/resource.h"
 #include "lang/string_ids.h"
 
 CAboutDlg::CAboutDlg(const CResourceLibrary& library) : CDialog(IDD_ABOUTBOX), m_library(library) {}

@@ -4,8 +4,8 @@
 #include <thread>
 
 #include "app/common/format_text.h"
+#include "app/common/resource_ids.h"
 #include "app/win32/dialog_text.h"
-#include "app/win32/resource.h"
 #include "platform/window_messages.h"
 
 CDataCheckDlg::CDataCheckDlg() : CDialog(IDD_DATA_CHECK) {}

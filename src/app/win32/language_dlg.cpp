@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/win32/language_dlg.h"
 
-#include "app/win32/resource.h"
+#include "app/common/language_choice.h"
+#include "app/common/resource_ids.h"
+#include "platform/win32/wide_text.h"
 
 CLanguageDlg::CLanguageDlg() : CDialog(IDD_LANGUAGE) {}
 
@@ -9,10 +11,9 @@ INT_PTR CLanguageDlg::OnMessage(UINT message, WPARAM wParam, LPARAM) {
     const HWND list = GetDlgItem(Handle(), IDC_LIST_LANGUAGE);
     switch (message) {
         case WM_INITDIALOG:
-            // The program's own texts, in list position order (LanguagePosition).
-            SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"English U.S."));
-            SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"\u7e41\u9ad4\u4e2d\u6587"));
-            SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"\u7b80\u4f53\u4e2d\u6587"));
+            for (const char* name : kLanguageNames) {
+                SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(platform::win32::Widen(name).c_str()));
+            }
             SendMessageW(list, LB_SETCURSEL, 0, 0);
             SetFocus(list);
             return FALSE;  // the focus is set

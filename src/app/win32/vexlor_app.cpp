@@ -5,12 +5,9 @@
 
 #include <cstdio>
 
-#include "app/common/instance_mutex.h"
-#include "app/common/language_choice.h"
 #include "app/win32/language_dlg.h"
 #include "app/win32/prompter.h"
 #include "log/log.h"
-#include "platform/program_path.h"
 
 int CVexlorApp::Run() {
     InitInstance();
@@ -18,14 +15,16 @@ int CVexlorApp::Run() {
 }
 
 bool CVexlorApp::InitInstance() {
-    LogOpen("SOFTWARE\\Vexlor");
-    CInstanceMutex instance;
-    if (instance.Create("Vexlor") <= 0) {
-        // Another copy runs (or the guard failed, which is logged): end without a word.
-        instance.Close();
-        return false;
-    }
+    RunStartUp(*this, m_library, std::string());
+    return false;
+}
 
+int CVexlorApp::ExitInstance() {
+    LogClose();
+    return m_status;
+}
+
+int CVexlorApp::ChooseLanguage(int& position) {
     CLanguageDlg language;
     const INT_PTR chosen = language.RunModal(nullptr);
     if (chosen == -1) {
@@ -37,21 +36,13 @@ bool CVexlorApp::InitInstance() {
                              "headless commands.\n", error);
         m_status = 1;
     }
-    if (chosen != IDOK) return false;
-
-    const std::string path = LanguageLibraryPath(platform::ProgramFolder(), language.Position());
-    if (!m_library.Load(path)) {
-        LogWrite(LOG_ER, "Couldn't load file with path: %s. %s", path.c_str(), m_library.LoadError().c_str());
-        ErrorBox("Error", "Couldn't load file with path: " + path + ".");
-        return false;
-    }
-
-    CVexlorDlg window(m_library, CVexlorDlg::Options{});
-    window.RunModal(nullptr);
-    return false;
+    position = language.Position();
+    return static_cast<int>(chosen);
 }
 
-int CVexlorApp::ExitInstance() {
-    LogClose();
-    return m_status;
+void CVexlorApp::ShowError(const std::string& caption, const std::string& text) { ErrorBox(caption, text); }
+
+void CVexlorApp::RunMainWindow(const CResourceLibrary& library) {
+    CVexlorDlg window(library, CVexlorDlg::Options{});
+    window.RunModal(nullptr);
 }

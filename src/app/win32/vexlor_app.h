@@ -3,11 +3,11 @@
 #include <string>
 
 #include "app/common/resource_library.h"
+#include "app/common/start_up.h"
 
-// What the program runs on Windows: the log, one instance at a time, the language chosen at
-// every start, the language library from the program's folder and the main window; the log
-// closes at exit.
-class CVexlorApp {
+// What the program runs on Windows: the start-up of the window program (RunStartUp) with the
+// program's own dialogs and the system's message boxes; the log closes at exit.
+class CVexlorApp : private StartUpView {
 public:
     // The whole start-up; returns false, so that the program ends when it returns.
     bool InitInstance();
@@ -17,6 +17,11 @@ public:
     int Run();
 
 private:
+    // StartUpView: the program's dialogs.
+    int ChooseLanguage(int& position) override;
+    void ShowError(const std::string& caption, const std::string& text) override;
+    void RunMainWindow(const CResourceLibrary& library) override;
+
     CResourceLibrary m_library;
     int m_status = 0;
 };

@@ -1,15 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/win32/vexlor_dlg.h"
 
+#include "app/common/resource_ids.h"
 #include "app/common/resource_library.h"
 #include "app/win32/about_dlg.h"
 #include "app/win32/dialog_text.h"
 #include "app/win32/prompter.h"
-#include "app/win32/resource.h"
 #include "platform/win32/wide_text.h"
-#include "log/log.h"
-#include "package/package_errors.h"
-#include "platform/program_path.h"
 #include "platform/window_messages.h"
 
 namespace {
@@ -21,27 +18,17 @@ HICON LoadProgramIcon(int metricX, int metricY) {
 
 }  // namespace
 
-void CVexlorDlg::COperatorMessages::Show(const char* text) { InformBox(m_owner.Handle(), text); }
-
 CVexlorDlg::CVexlorDlg(const CResourceLibrary& library, Options options)
     : CDialog(IDD_VEXLOR_DIALOG),
       m_library(library),
-      m_operatorMessages(*this),
       m_operator(options.line ? std::move(options.line) : platform::MakeSystemSerialLine()),
       m_presenter(*this, [&library](unsigned id) { return library.LoadString(id); }, m_operator, &m_target,
-                  std::move(options.portSources)) {
+                  m_programFile, std::move(options)) {
     m_bigIcon = LoadProgramIcon(SM_CXICON, SM_CYICON);
     m_smallIcon = LoadProgramIcon(SM_CXSMICON, SM_CYSMICON);
-    const std::string path = options.programPath.empty() ? platform::ProgramPath() : options.programPath;
-    // A file that will not open is not reported here: the package check then fails.
-    m_programFile.Open(path);
-    m_operator.SetMessageSink(&m_operatorMessages);
 }
 
 CVexlorDlg::~CVexlorDlg() {
-    // A worker that is still running reads the program file and posts to this window; the
-    // operator's own destructor waits for it should this bounded stop time out.
-    if (m_operator.IsRunning()) m_operator.Stop();
     if (m_bigIcon) DestroyIcon(m_bigIcon);
     if (m_smallIcon) DestroyIcon(m_smallIcon);
 }
@@ -63,15 +50,9 @@ INT_PTR CVexlorDlg::OnMessage(UINT message, WPARAM wParam, LPARAM) {
         case WM_QUERYDRAGICON:
             return reinterpret_cast<INT_PTR>(m_bigIcon);
         case WM_DL_STATUS:
-            m_presenter.Status(static_cast<uint32_t>(wParam));
-            SetMessageResult(0);
-            return TRUE;
         case WM_DL_PROGRESS:
-            m_presenter.Progress(static_cast<uint32_t>(wParam));
+            m_presenter.Notify(message, wParam);
             SetMessageResult(0);
-            return TRUE;
-        case CLaterQueue::kMessage:
-            m_later.RunOne();
             return TRUE;
         case WM_DESTROY:
             // Whatever a worker posts from now on finds no window.
@@ -85,7 +66,6 @@ INT_PTR CVexlorDlg::OnMessage(UINT message, WPARAM wParam, LPARAM) {
 void CVexlorDlg::OnInitDialog() {
     const HWND window = Handle();
     m_target.Attach(window);
-    m_later.Attach(window);
     m_statusList.Bind(GetDlgItem(window, IDC_LIST_STATUS));
     m_portCombo.Bind(GetDlgItem(window, IDC_CMB_COM));
 
@@ -99,23 +79,11 @@ void CVexlorDlg::OnInitDialog() {
     SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_bigIcon));
     SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon));
 
-    m_dataCheckDlg.SetProgressFormat(m_presenter.CheckProgressFormat());
-    LogWrite(LOG_ER, "Star CRC Checking.");
-    const INT_PTR checked =
-        m_dataCheckDlg.Run(window, [this](platform::NotifyTarget* target) { return CheckPackage(target); });
-    if (checked != CDataCheckDlg::RESULT_PASSED) {
-        InformBox(window, m_presenter.CheckFailedText(m_checkResult.load()));
-        // The window still fills itself; it ends before it takes any input.
-        EndDialog(window, RESULT_CHECK_FAILED);
-    }
-    m_presenter.Open();
-}
-
-bool CVexlorDlg::CheckPackage(platform::NotifyTarget* progressTarget) {
-    m_operator.SetNotifyTarget(progressTarget);
-    m_operator.SetProgramFile(&m_programFile);
-    m_checkResult = m_programFile.IsOpen() ? m_operator.SetLoad(&m_programFile) : PKGERR_PARAM_READ;
-    return m_checkResult.load() >= 0;
+    m_dataCheckDlg.SetProgressFormat(m_presenter.BeginPackageCheck());
+    const INT_PTR checked = m_dataCheckDlg.Run(
+        window, [this](platform::NotifyTarget* target) { return m_presenter.CheckPackage(target); });
+    // The window fills itself either way; after a failed check it ends before it takes any input.
+    if (!m_presenter.Open(checked == CDataCheckDlg::RESULT_PASSED)) EndDialog(window, RESULT_CHECK_FAILED);
 }
 
 void CVexlorDlg::OnCommand(int controlId, int notification) {
@@ -133,10 +101,7 @@ void CVexlorDlg::OnCommand(int controlId, int notification) {
         case IDOK:      // Enter that no button takes
         case IDCANCEL:  // Esc and the close box
             // Closing asks first while a download runs and stops it before the window ends.
-            if (m_closing) break;
-            m_closing = true;
             if (m_presenter.MayClose()) EndDialog(Handle(), controlId);
-            m_closing = false;
             break;
         default:
             break;
@@ -202,4 +167,4 @@ void CVexlorDlg::EnableControls(const ControlStates& states) {
 
 bool CVexlorDlg::AskYesNo(const std::string& text) { return AskYesNoBox(Handle(), text); }
 
-void CVexlorDlg::Later(std::function<void()> work) { m_later.Add(std::move(work)); }
+void CVexlorDlg::Inform(const std::string& text) { InformBox(Handle(), text); }

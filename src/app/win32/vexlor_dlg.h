@@ -1,22 +1,16 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
-#include <atomic>
 #include <cstdint>
-#include <memory>
 #include <string>
 
 // The engine's headers before <windows.h>: its macros (STILL_ACTIVE, BAUD_115200) would
 // otherwise rewrite the engine's own names.
 #include "app/common/main_window_presenter.h"
 #include "engine/dl_operator.h"
-#include "engine/message_sink.h"
 #include "platform/read_only_file.h"
-#include "platform/serial_line.h"
-#include "serial/serial_port_list.h"
 
 #include "app/win32/data_check_dlg.h"
 #include "app/win32/dialog_base.h"
-#include "app/win32/later_queue.h"
 #include "app/win32/port_combo.h"
 #include "app/win32/status_list.h"
 #include "app/win32/window_notify_target.h"
@@ -25,40 +19,25 @@ class CResourceLibrary;
 
 // The tool's working window: checks the embedded package when it opens, lists the serial
 // ports, starts and stops downloads and lists their status and progress, newest line on top.
-// What it shows and allows is decided by its CMainWindowPresenter; this class draws with Win32.
+// What it shows and allows is decided by its CMainWindowPresenter; this class draws with Win32
+// and forwards the user's actions and the engine's messages.
 class CVexlorDlg : public CDialog, private MainWindowView {
 public:
     // The window's result when the package check failed.
     static constexpr int RESULT_CHECK_FAILED = 3;
 
-    struct Options {
-        std::string programPath;        // the file holding the package; empty: the running program
-        SerialCommSources portSources;  // where the port list comes from; empty fields: the system's
-        std::unique_ptr<platform::SerialLine> line;  // the downloads' line; null: the serial device
-    };
+    using Options = MainWindowOptions;
 
     CVexlorDlg(const CResourceLibrary& library, Options options);
-    // Stops a download that still runs: the operator and the program file go only after it.
     ~CVexlorDlg() override;
 
 protected:
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    // Shows the operator's own fixed messages (a thread that cannot be started or stopped).
-    class COperatorMessages : public IMessageSink {
-    public:
-        explicit COperatorMessages(const CDialog& owner) : m_owner(owner) {}
-        void Show(const char* text) override;
-
-    private:
-        const CDialog& m_owner;
-    };
-
     void OnInitDialog();
     void OnCommand(int controlId, int notification);
     bool PaintMinimized();
-    bool CheckPackage(platform::NotifyTarget* progressTarget);
 
     // MainWindowView: drawing with Win32.
     void SetTitle(const std::string& text) override;
@@ -72,22 +51,18 @@ private:
     uint32_t SelectedPort() const override;
     void EnableControls(const ControlStates& states) override;
     bool AskYesNo(const std::string& text) override;
-    void Later(std::function<void()> work) override;
+    void Inform(const std::string& text) override;
 
     const CResourceLibrary& m_library;
     CStatusList m_statusList;
     CPortCombo m_portCombo;
     HICON m_bigIcon = nullptr;
     HICON m_smallIcon = nullptr;
-    bool m_closing = false;
-    std::atomic<int32_t> m_checkResult{0};  // the package check's result, set by its thread
 
     // Declared before the operator: what its threads use must outlive it.
     platform::ReadOnlyFile m_programFile;
     CDataCheckDlg m_dataCheckDlg;
     CWindowNotifyTarget m_target;
-    CLaterQueue m_later;
-    COperatorMessages m_operatorMessages;
     CDLOperator m_operator;
     CMainWindowPresenter m_presenter;  // after the operator it drives
 };

@@ -4,9 +4,9 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "app/common/resource_ids.h"
 #include "app/common/resource_library.h"
 #include "app/window/library_text.h"
-#include "app/window/resource_ids.h"
 #include "lang/string_ids.h"
 
 CAboutDlg::CAboutDlg(const CResourceLibrary& library, QWidget* parent) : CTemplateDialog(IDD_ABOUTBOX, parent) {

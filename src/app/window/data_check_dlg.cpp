@@ -6,8 +6,8 @@
 #include <QLabel>
 #include <QMetaObject>
 
+#include "app/common/resource_ids.h"
 #include "app/window/library_text.h"
-#include "app/window/resource_ids.h"
 #include "platform/window_messages.h"
 
 CDataCheckDlg::CDataCheckDlg(QWidget* parent)

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/window/dialog_template.h"
 
-#include "app/window/resource_ids.h"
+#include "app/common/resource_ids.h"
 
 namespace {
 

@@ -4,14 +4,12 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "app/window/resource_ids.h"
+#include "app/common/language_choice.h"
+#include "app/common/resource_ids.h"
 
 CLanguageDlg::CLanguageDlg(QWidget* parent) : CTemplateDialog(IDD_LANGUAGE, parent) {
     QListWidget* list = ListBox(IDC_LIST_LANGUAGE);
-    // The program's own texts, in list position order (LanguagePosition).
-    list->addItem(QStringLiteral("English U.S."));
-    list->addItem(QStringLiteral("繁體中文"));
-    list->addItem(QStringLiteral("简体中文"));
+    for (const char* name : kLanguageNames) list->addItem(QString::fromUtf8(name));
     list->setCurrentRow(0);
     connect(list, &QListWidget::itemDoubleClicked, this, &CLanguageDlg::accept);
     connect(Button(IDOK), &QPushButton::clicked, this, &CLanguageDlg::accept);

@@ -8,9 +8,9 @@
 #include <QTreeWidget>
 #include <algorithm>
 
+#include "app/common/resource_ids.h"
 #include "app/window/port_combo_box.h"
 #include "app/window/program_icon.h"
-#include "app/window/resource_ids.h"
 
 namespace {
 

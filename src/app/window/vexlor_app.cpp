@@ -1,13 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/window/vexlor_app.h"
 
-#include "app/common/instance_mutex.h"
-#include "app/common/language_choice.h"
 #include "app/window/language_dlg.h"
-#include "app/window/prompter.h"
-#include "app/window/resource_ids.h"
 #include "log/log.h"
-#include "platform/program_path.h"
 
 CVexlorApp::CVexlorApp() : CVexlorApp(Hooks{}) {}
 
@@ -19,47 +14,32 @@ int CVexlorApp::Run() {
 }
 
 bool CVexlorApp::InitInstance() {
-    CMessageBoxPrompter messageBoxes;
-    CPrompter& prompter = m_hooks.prompter ? *m_hooks.prompter : messageBoxes;
-
-    LogOpen("SOFTWARE\\Vexlor");
-    CInstanceMutex instance;
-    if (instance.Create("Vexlor") <= 0) {
-        // Another copy runs (or the guard failed, which is logged): end without a word.
-        instance.Close();
-        return false;
-    }
-
-    int position = 0;
-    int chosen = 0;
-    if (m_hooks.chooseLanguage) {
-        chosen = m_hooks.chooseLanguage(position);
-    } else {
-        CLanguageDlg language;
-        chosen = language.exec();
-        position = language.Position();
-    }
-    if (chosen != IDOK) return false;
-
-    const std::string folder = m_hooks.programFolder.empty() ? platform::ProgramFolder() : m_hooks.programFolder;
-    const std::string path = LanguageLibraryPath(folder, position);
-    if (!m_library.Load(path)) {
-        LogWrite(LOG_ER, "Couldn't load file with path: %s. %s", path.c_str(), m_library.LoadError().c_str());
-        prompter.Error(QStringLiteral("Error"),
-                       QStringLiteral("Couldn't load file with path: %1.").arg(QString::fromStdString(path)));
-        return false;
-    }
-
-    CVexlorDlg window(m_library, prompter, m_hooks.windowOptions);
-    if (m_hooks.runMainWindow) {
-        m_hooks.runMainWindow(window);
-    } else {
-        window.RunModal();
-    }
+    RunStartUp(*this, m_library, m_hooks.programFolder);
     return false;
 }
 
 int CVexlorApp::ExitInstance() {
     LogClose();
     return 0;
+}
+
+int CVexlorApp::ChooseLanguage(int& position) {
+    if (m_hooks.chooseLanguage) return m_hooks.chooseLanguage(position);
+    CLanguageDlg language;
+    const int chosen = language.exec();
+    position = language.Position();
+    return chosen;
+}
+
+void CVexlorApp::ShowError(const std::string& caption, const std::string& text) {
+    Prompter().Error(QString::fromStdString(caption), QString::fromStdString(text));
+}
+
+void CVexlorApp::RunMainWindow(const CResourceLibrary& library) {
+    CVexlorDlg window(library, Prompter(), std::move(m_hooks.windowOptions));
+    if (m_hooks.runMainWindow) {
+        m_hooks.runMainWindow(window);
+    } else {
+        window.RunModal();
+    }
 }

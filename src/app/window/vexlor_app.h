@@ -4,13 +4,13 @@
 #include <string>
 
 #include "app/common/resource_library.h"
+#include "app/common/start_up.h"
+#include "app/window/prompter.h"
 #include "app/window/vexlor_dlg.h"
 
-class CPrompter;
-
-// What the program runs: the log, one instance at a time, the language chosen at every start,
-// the language library from the program's folder and the main window; the log closes at exit.
-class CVexlorApp {
+// What the program runs: the start-up of the window program (RunStartUp) with Qt's dialogs and
+// message boxes; the log closes at exit.
+class CVexlorApp : private StartUpView {
 public:
     // What a test replaces; every empty field means the real thing.
     struct Hooks {
@@ -18,7 +18,7 @@ public:
         CPrompter* prompter = nullptr;                    // message boxes
         std::function<int(int& position)> chooseLanguage; // the language dialog: result, position
         std::function<void(CVexlorDlg&)> runMainWindow;   // the main window's modal run
-        CVexlorDlg::Options windowOptions;
+        CVexlorDlg::Options windowOptions;                // taken by the one main window
     };
 
     CVexlorApp();
@@ -34,6 +34,14 @@ public:
     const CResourceLibrary& Library() const { return m_library; }
 
 private:
+    // StartUpView: Qt's dialogs.
+    int ChooseLanguage(int& position) override;
+    void ShowError(const std::string& caption, const std::string& text) override;
+    void RunMainWindow(const CResourceLibrary& library) override;
+
+    CPrompter& Prompter() { return m_hooks.prompter ? *m_hooks.prompter : m_messageBoxes; }
+
     Hooks m_hooks;
+    CMessageBoxPrompter m_messageBoxes;
     CResourceLibrary m_library;
 };

@@ -8,16 +8,12 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include "app/common/resource_ids.h"
 #include "app/common/resource_library.h"
 #include "app/window/about_dlg.h"
 #include "app/window/port_combo_box.h"
 #include "app/window/program_icon.h"
 #include "app/window/prompter.h"
-#include "app/window/resource_ids.h"
-#include "log/log.h"
-#include "package/package_errors.h"
-#include "platform/program_path.h"
-#include "platform/window_messages.h"
 
 namespace {
 
@@ -26,10 +22,6 @@ constexpr int kStatusColumnWidth = 1500;
 QString FromUtf8(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
-
-void CVexlorDlg::COperatorMessages::Show(const char* text) {
-    m_prompter.Inform(m_owner, QString::fromUtf8(text));
-}
 
 CVexlorDlg::CVexlorDlg(const CResourceLibrary& library, CPrompter& prompter)
     : CVexlorDlg(library, prompter, Options{}) {}
@@ -42,25 +34,18 @@ CVexlorDlg::CVexlorDlg(const CResourceLibrary& library, CPrompter& prompter, Opt
       m_portCombo(static_cast<CPortComboBox*>(ComboBox(IDC_CMB_COM))),
       m_icon(ProgramIcon()),
       m_target(this),
-      m_operatorMessages(prompter, this),
+      m_operator(options.line ? std::move(options.line) : platform::MakeSystemSerialLine()),
       m_presenter(*this, [&library](unsigned id) { return library.LoadString(id); }, m_operator, &m_target,
-                  std::move(options.portSources)) {
-    const std::string path = options.programPath.empty() ? platform::ProgramPath() : options.programPath;
-    // A file that will not open is not reported here: the package check then fails.
-    m_programFile.Open(path);
-    m_operator.SetMessageSink(&m_operatorMessages);
-
-    connect(Button(IDC_BTN_START), &QPushButton::clicked, this, &CVexlorDlg::OnBtnStart);
-    connect(Button(IDC_BTN_STOP), &QPushButton::clicked, this, &CVexlorDlg::OnBtnStop);
-    connect(m_portCombo, &CPortComboBox::dropDown, this, &CVexlorDlg::OnDropdownCmbCom);
+                  m_programFile, std::move(options)) {
+    connect(Button(IDC_BTN_START), &QPushButton::clicked, this, [this] { m_presenter.Start(); });
+    connect(Button(IDC_BTN_STOP), &QPushButton::clicked, this, [this] { m_presenter.Stop(); });
+    connect(m_portCombo, &CPortComboBox::dropDown, this, [this] { m_presenter.DropDown(); });
     connect(m_portCombo, &QComboBox::currentIndexChanged, this, &CVexlorDlg::ShowPortDevice);
 }
 
 CVexlorDlg::~CVexlorDlg() {
+    // The check thread uses the operator and the program file; the presenter stops a download.
     if (m_checkThread.joinable()) m_checkThread.join();
-    // A worker that is still running reads the program file and posts to this window; the
-    // operator's own destructor waits for it should this bounded stop time out.
-    if (m_operator.IsRunning()) m_operator.Stop();
 }
 
 int CVexlorDlg::RunModal() {
@@ -73,63 +58,45 @@ bool CVexlorDlg::OnInitDialog() {
     if (!aboutText.isEmpty()) {
         // Linux has no system menu for a program to extend: the About item lives in the
         // window's context menu and on F1.
-        m_aboutAction = new QAction(aboutText, this);
-        m_aboutAction->setData(IDM_ABOUTBOX);
-        m_aboutAction->setShortcut(QKeySequence(Qt::Key_F1));
-        m_aboutAction->setShortcutContext(Qt::WindowShortcut);
-        connect(m_aboutAction, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
-        addAction(m_aboutAction);
+        auto* about = new QAction(aboutText, this);
+        about->setData(IDM_ABOUTBOX);
+        about->setShortcut(QKeySequence(Qt::Key_F1));
+        about->setShortcutContext(Qt::WindowShortcut);
+        connect(about, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
+        addAction(about);
         setContextMenuPolicy(Qt::ActionsContextMenu);
     }
     setWindowIcon(m_icon);
 
-    m_dataCheckDlg.SetProgressFormat(FromUtf8(m_presenter.CheckProgressFormat()));
+    m_dataCheckDlg.SetProgressFormat(FromUtf8(m_presenter.BeginPackageCheck()));
     m_dataCheckDlg.setWindowIcon(m_icon);
-    LogWrite(LOG_ER, "Star CRC Checking.");
     const bool passed = RunDataCheck() == CDataCheckDlg::RESULT_PASSED;
-    if (!passed) m_prompter.Inform(this, FromUtf8(m_presenter.CheckFailedText(m_checkResult.load())));
 
     m_statusList->setColumnCount(1);
     m_statusList->setHeaderLabels({QString()});
     m_statusList->header()->setDefaultAlignment(Qt::AlignLeft);
     m_statusList->setColumnWidth(0, kStatusColumnWidth);
-    m_presenter.Open();
-    return passed;
+    return m_presenter.Open(passed);
 }
 
 int CVexlorDlg::RunDataCheck() {
     // The check starts from inside the dialog's modal loop, so that its end can never arrive
     // before the loop runs.
-    QTimer::singleShot(0, &m_dataCheckDlg, [this] { m_checkThread = std::thread(&CVexlorDlg::RunPackageCheck, this); });
+    QTimer::singleShot(0, &m_dataCheckDlg, [this] {
+        m_checkThread = std::thread([this] {
+            const bool passed = m_presenter.CheckPackage(m_dataCheckDlg.Target());
+            m_dataCheckDlg.EndFromAnyThread(passed ? CDataCheckDlg::RESULT_PASSED : CDataCheckDlg::RESULT_FAILED);
+        });
+    });
     const int result = m_dataCheckDlg.exec();
     // The check thread uses the operator and the program file to its last line.
     if (m_checkThread.joinable()) m_checkThread.join();
     return result;
 }
 
-void CVexlorDlg::RunPackageCheck() {
-    m_operator.SetNotifyTarget(m_dataCheckDlg.Target());
-    m_operator.SetProgramFile(&m_programFile);
-    m_checkResult = m_programFile.IsOpen() ? m_operator.SetLoad(&m_programFile) : PKGERR_PARAM_READ;
-    const bool passed = m_checkResult.load() >= 0;
-    m_dataCheckDlg.EndFromAnyThread(passed ? CDataCheckDlg::RESULT_PASSED : CDataCheckDlg::RESULT_FAILED);
-}
-
-std::vector<uint32_t> CVexlorDlg::EnumerateSerialPorts() const { return m_presenter.EnumerateSerialPorts(); }
-
-void CVexlorDlg::OnDropdownCmbCom() { m_presenter.DropDown(); }
-
 void CVexlorDlg::ShowPortDevice() {
     m_portCombo->setToolTip(m_portCombo->currentData(Qt::ToolTipRole).toString());
 }
-
-void CVexlorDlg::OnBtnStart() { m_presenter.Start(); }
-
-void CVexlorDlg::OnBtnStop() { m_presenter.Stop(); }
-
-void CVexlorDlg::OnDloadStatus(uint32_t statusCode) { m_presenter.Status(statusCode); }
-
-void CVexlorDlg::OnDloadProgress(uint32_t percentage) { m_presenter.Progress(percentage); }
 
 void CVexlorDlg::OnSysCommand(unsigned commandId) {
     if ((commandId & 0xFFF0) != IDM_ABOUTBOX) return;
@@ -140,9 +107,7 @@ void CVexlorDlg::OnSysCommand(unsigned commandId) {
 void CVexlorDlg::customEvent(QEvent* event) {
     if (event->type() != CNotifyEvent::Type()) return CTemplateDialog::customEvent(event);
     const auto* notify = static_cast<CNotifyEvent*>(event);
-    const auto value = static_cast<uint32_t>(notify->WParam());
-    if (notify->Message() == WM_DL_STATUS) OnDloadStatus(value);
-    else if (notify->Message() == WM_DL_PROGRESS) OnDloadProgress(value);
+    m_presenter.Notify(notify->Message(), notify->WParam());
 }
 
 void CVexlorDlg::keyPressEvent(QKeyEvent* event) {
@@ -156,11 +121,7 @@ void CVexlorDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 void CVexlorDlg::done(int result) {
-    if (m_closing) return;
-    m_closing = true;
-    const bool mayClose = m_presenter.MayClose();
-    m_closing = false;
-    if (mayClose) CTemplateDialog::done(result);
+    if (m_presenter.MayClose()) CTemplateDialog::done(result);
 }
 
 // MainWindowView.
@@ -216,6 +177,4 @@ void CVexlorDlg::EnableControls(const ControlStates& states) {
 
 bool CVexlorDlg::AskYesNo(const std::string& text) { return m_prompter.AskYesNo(this, FromUtf8(text)); }
 
-void CVexlorDlg::Later(std::function<void()> work) {
-    QMetaObject::invokeMethod(this, [work = std::move(work)] { work(); }, Qt::QueuedConnection);
-}
+void CVexlorDlg::Inform(const std::string& text) { m_prompter.Inform(this, FromUtf8(text)); }

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 #include <QIcon>
-#include <atomic>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -12,39 +11,32 @@
 #include "app/window/notify_event.h"
 #include "app/window/template_dialog.h"
 #include "engine/dl_operator.h"
-#include "engine/message_sink.h"
 #include "platform/read_only_file.h"
-#include "serial/serial_port_list.h"
 
 class CPortComboBox;
 class CPrompter;
 class CResourceLibrary;
-class QAction;
 class QTreeWidget;
 
 // The tool's working window: checks the embedded package when it opens, lists the serial
 // ports, starts and stops downloads and lists their status and progress, newest line on top.
-// What it shows and allows is decided by its CMainWindowPresenter; this class draws with Qt.
+// What it shows and allows is decided by its CMainWindowPresenter; this class draws with Qt
+// and forwards the user's actions and the engine's messages.
 class CVexlorDlg : public CTemplateDialog, private MainWindowView {
     Q_OBJECT
 public:
-    using ControlState = CMainWindowPresenter::ControlState;
-
     // The window's result when the package check failed.
     static constexpr int RESULT_CHECK_FAILED = 3;
 
-    struct Options {
-        std::string programPath;     // the file holding the package; empty: the running program
-        SerialCommSources portSources;  // where the port list comes from; empty fields: the system's
-    };
+    using Options = MainWindowOptions;
 
     CVexlorDlg(const CResourceLibrary& library, CPrompter& prompter);
     CVexlorDlg(const CResourceLibrary& library, CPrompter& prompter, Options options, QWidget* parent = nullptr);
-    // Stops a download that still runs: the operator and the program file go only after it.
     ~CVexlorDlg() override;
 
     // Opening: runs the package check behind the data checking dialog, then fills the window.
-    // False when the check failed; the user has been told and the window must end.
+    // False when the check failed; the user has been told and the window must end. RunModal
+    // calls it; shown without a loop of its own (show()) the window is opened with it first.
     bool OnInitDialog();
     // Opening and the modal loop. RESULT_CHECK_FAILED after a failed check.
     int RunModal();
@@ -52,23 +44,8 @@ public:
     // Closing asks first while a download runs and stops it before the window ends.
     void done(int result) override;
 
-    // The port numbers of the system's port list, in ascending order.
-    std::vector<uint32_t> EnumerateSerialPorts() const;
-
-    ControlState State() const { return m_presenter.State(); }
-    CDataCheckDlg& DataCheckDialog() { return m_dataCheckDlg; }
-    CDLOperator& Operator() { return m_operator; }
-    // Where the download engine posts to this window.
-    platform::NotifyTarget* Target() { return &m_target; }
-    QAction* AboutAction() const { return m_aboutAction; }
-
-    // Handlers, as the controls and the engine's messages reach them.
-    void OnBtnStart();
-    void OnBtnStop();
-    void OnDropdownCmbCom();
-    void OnDloadStatus(uint32_t statusCode);
-    void OnDloadProgress(uint32_t percentage);
-    void OnSysCommand(unsigned commandId);
+    // The data checking dialog as the package check left it.
+    const CDataCheckDlg& DataCheckDialog() const { return m_dataCheckDlg; }
 
 protected:
     void customEvent(QEvent* event) override;
@@ -76,19 +53,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    // Shows the operator's own fixed messages (a thread that cannot be started or stopped).
-    class COperatorMessages : public IMessageSink {
-    public:
-        COperatorMessages(CPrompter& prompter, QWidget* owner) : m_prompter(prompter), m_owner(owner) {}
-        void Show(const char* text) override;
-
-    private:
-        CPrompter& m_prompter;
-        QWidget* m_owner;
-    };
-
     int RunDataCheck();
-    void RunPackageCheck();
+    void OnSysCommand(unsigned commandId);
     // The device behind the chosen port, as the combo's tooltip.
     void ShowPortDevice();
 
@@ -104,22 +70,18 @@ private:
     uint32_t SelectedPort() const override;
     void EnableControls(const ControlStates& states) override;
     bool AskYesNo(const std::string& text) override;
-    void Later(std::function<void()> work) override;
+    void Inform(const std::string& text) override;
 
     const CResourceLibrary& m_library;
     CPrompter& m_prompter;
     QTreeWidget* m_statusList;
     CPortComboBox* m_portCombo;
-    QAction* m_aboutAction = nullptr;
     QIcon m_icon;
-    bool m_closing = false;
-    std::atomic<int32_t> m_checkResult{0};  // the package check's result, set by its thread
 
     // Declared before the operator: what its threads use must outlive it.
     platform::ReadOnlyFile m_programFile;
     CDataCheckDlg m_dataCheckDlg;
     CQtNotifyTarget m_target;
-    COperatorMessages m_operatorMessages;
     std::thread m_checkThread;
     CDLOperator m_operator;
     CMainWindowPresenter m_presenter;  // after the operator it drives

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
-// Numeric IDs of the program's own resources for the Win32 window: dialog templates, their
-// controls, the icon and the About command. Plain macros, so that the resource compiler reads
-// the same file. Library texts have their IDs in lang/string_ids.h.
+// Numeric IDs of the program's own resources, the same in the Qt and the Win32 window: dialog
+// templates, their controls, the icon and the About command. Plain macros, so that the Windows
+// resource compiler reads this file too. Library texts have their IDs in lang/string_ids.h.
 
 // Dialog templates.
 #define IDD_ABOUTBOX 100
@@ -12,6 +12,12 @@
 
 // The program's icon.
 #define IDR_MAINFRAME 128
+
+// Standard dialog commands, numbered as <windows.h> numbers them.
+#ifndef IDOK
+#define IDOK 1
+#define IDCANCEL 2
+#endif
 
 // Controls of the main window.
 #define IDC_BTN_START 1000
@@ -25,6 +31,7 @@
 #define IDC_LIST_LANGUAGE 1011
 #define IDC_STATIC_VERSION 1013
 #define IDC_STATIC_CHECK 1019
+#define IDC_STATIC (-1)  // a control nobody addresses
 
 // The About command of the main window's system menu.
 #define IDM_ABOUTBOX 0x0010
