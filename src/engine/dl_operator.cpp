@@ -81,6 +81,7 @@ void CDLOperator::Start() {
         m_handsetVersion.clear();
     }
     m_bytesSent.store(0);
+    m_blockPhaseStart.store(0);
     auto thread = std::make_unique<CWorkerThread>();
     if (!thread->Start([this] { DownloadFunc(); }, 0)) {
         LogSysError(errno);
@@ -105,6 +106,12 @@ void CDLOperator::Stop() {
 std::string CDLOperator::HandsetVersion() const {
     std::lock_guard<std::mutex> lock(m_failureMutex);
     return m_handsetVersion;
+}
+
+std::optional<std::chrono::steady_clock::time_point> CDLOperator::BlockPhaseStart() const {
+    const int64_t ticks = m_blockPhaseStart.load();
+    if (ticks == 0) return std::nullopt;
+    return std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(ticks));
 }
 
 RunFailure CDLOperator::LastFailure() const {

@@ -19,10 +19,8 @@ std::optional<LogSettings> ReadLogSettings(const char* keyPath) {
 }
 
 std::optional<LogSettings> ApplyOverrides(std::optional<LogSettings> settings, const LogOverrides& overrides) {
-    if (overrides.level) {
-        if (!settings) settings = LogSettings{};
-        settings->level = *overrides.level;
-    }
+    if ((overrides.level || overrides.folder) && !settings) settings = LogSettings{};
+    if (overrides.level) settings->level = *overrides.level;
     if (settings && overrides.folder) {
         const size_t slash = settings->app.rfind('/');
         std::string prefix = slash == std::string::npos ? settings->app : settings->app.substr(slash + 1);

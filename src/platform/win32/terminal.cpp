@@ -48,6 +48,14 @@ int TerminalColumns(std::FILE* stream) {
     return columns > 0 ? columns : 0;
 }
 
+int TerminalLines(std::FILE* stream) {
+    HANDLE console = ConsoleOf(stream);
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (console == INVALID_HANDLE_VALUE || !GetConsoleScreenBufferInfo(console, &info)) return 0;
+    const int lines = info.srWindow.Bottom - info.srWindow.Top + 1;
+    return lines > 0 ? lines : 0;
+}
+
 // The console's code page is the console's, not the program's: it is put back at exit so that the
 // window the program ran in shows its other programs' text as before.
 void UseUtf8Console() {
