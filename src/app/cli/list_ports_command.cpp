@@ -1,10 +1,15 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/cli/list_ports_command.h"
 
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "app/cli/cli_arguments.h"
+#include "app/cli/exit_status.h"
+#include "app/cli/settings_report.h"
 #include "platform/file_holder.h"
+#include "platform/named_mutex.h"
 #include "platform/serial_device_info.h"
 #include "serial/serial_port_list.h"
 
@@ -12,18 +17,28 @@ namespace {
 
 std::string OrDash(const std::string& text) { return text.empty() ? "-" : text; }
 
+std::string InUseBy(const platform::Holder& holder) {
+    return "in use by " + holder.name + " (PID " + std::to_string(holder.pid) + ")";
+}
+
 // Whether this user could use the port, without opening it (an opening can reset a device).
-std::string PortState(const std::string& device) {
-    if (!platform::MayReadAndWrite(device)) return "no access";
-    if (const auto holder = platform::FindLockHolder(device)) {
-        return "in use by " + holder->name + " (PID " + std::to_string(holder->pid) + ")";
+std::string PortState(const std::string& port, const std::string& device) {
+    std::error_code error;
+    (void)std::filesystem::status(device, error);
+    if (error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory) return "missing";
+    // Another vexlor guards the port for its whole run, also while it reopens the device.
+    if (const auto guard = platform::FindHolder(platform::NamedMutex::LockPath("vexlor-port-" + port))) {
+        return InUseBy(*guard);
     }
+    if (!platform::MayReadAndWrite(device)) return "no access";
+    if (const auto holder = platform::FindLockHolder(device)) return InUseBy(*holder);
     return "ok";
 }
 
 }  // namespace
 
-int RunListPortsCommand(std::FILE* out) {
+int RunListPortsCommand(std::FILE* out, std::FILE* err) {
+    if (const int status = ReportSettingsFile(err); status != kExitDone) return status;
     for (const SerialCommValue& value : ReadSerialCommKey()) {
         if (IsExcludedSerialDevice(value.device)) continue;
         const auto port = NormalisePortName(value.port);
@@ -31,8 +46,8 @@ int RunListPortsCommand(std::FILE* out) {
         const platform::SerialDeviceInfo info = platform::DescribeSerialDevice(value.device);
         const std::string usb = info.vendorId.empty() ? "-" : info.vendorId + ":" + OrDash(info.productId);
         std::fprintf(out, "%s\t%s\t%s\t%s\t%s\t%s\n", port->c_str(), value.device.c_str(), usb.c_str(),
-                     OrDash(info.serial).c_str(), OrDash(info.product).c_str(), PortState(value.device).c_str());
+                     OrDash(info.serial).c_str(), OrDash(info.product).c_str(), PortState(*port, value.device).c_str());
     }
     std::fflush(out);
-    return 0;
+    return kExitDone;
 }

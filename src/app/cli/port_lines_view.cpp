@@ -37,7 +37,7 @@ void PortLinesView::Progress(const PortRun& run, unsigned percent) {
 void PortLinesView::Stopped(const PortRun& run) { Line(run, m_session.Text()(lang::IDS_STOPPED)); }
 
 void PortLinesView::Finish(const std::vector<std::unique_ptr<PortRun>>& runs) {
-    std::fputc('\n', m_session.Out());
-    std::fputs(SummaryTable(runs).c_str(), m_session.Out());
-    std::fflush(m_session.Out());
+    std::string text = "\n";
+    text += SummaryTable(runs, m_session.Text());
+    m_session.Write(text);
 }

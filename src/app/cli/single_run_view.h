@@ -6,8 +6,9 @@
 #include "app/cli/progress_printer.h"
 #include "app/cli/run_view.h"
 
-// One port asked by one --port: the status lines, a bar on a terminal or a line per tenth
-// otherwise, the line under a failure that says why, and the summary line at the end.
+// One port asked by one --port: the status lines, a bar on a terminal (with the rate and the time
+// left, and once every byte is sent, that the handset is committing and restarting) or a line
+// per tenth otherwise, the line under a failure that says why, and the summary line at the end.
 class SingleRunView : public RunView {
 public:
     explicit SingleRunView(const CliSession& session);
@@ -18,6 +19,7 @@ public:
     void Status(const PortRun& run, uint32_t code) override;
     void Progress(const PortRun& run, unsigned percent) override;
     void Stopped(const PortRun& run) override;
+    void Tick() override;
     void Finish(const std::vector<std::unique_ptr<PortRun>>&) override {}
 
 private:
@@ -26,6 +28,8 @@ private:
     const CliSession& m_session;
     ProgressPrinter m_check;
     std::unique_ptr<ProgressPrinter> m_download;
+    const PortRun* m_run = nullptr;
+    bool m_committingShown = false;
 };
 
 // "<bytes> bytes sent in <s> s, <rate> on average." in the session's language.
