@@ -59,10 +59,11 @@ void CheckParsed(const std::vector<std::string>& args, bool parsed, const PackOp
     FUZZ_CHECK(std::any_of(args.begin(), args.end(), [](const std::string& a) { return a.rfind("--version", 0) == 0; }));
 }
 
+// A version text vexlor-pack takes: printable ASCII, not empty.
 bool PlainText(const std::string& text) {
-    return std::none_of(text.begin(), text.end(), [](char c) {
+    return !text.empty() && std::none_of(text.begin(), text.end(), [](char c) {
         const auto byte = static_cast<unsigned char>(c);
-        return byte < 0x20 || byte == 0x7F;
+        return byte < 0x20 || byte >= 0x7F;
     });
 }
 
@@ -139,7 +140,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                             CheckLoadSize(load.size()) == LoadSizeProblem::kNone && !CarriesPackage(programReader) &&
                             HoldsMark(program);
     error.clear();
-    const bool packed = RunPack(options, error);
+    PackReport report;
+    const bool packed = RunPack(options, error, report);
     FUZZ_CHECK(packed == acceptable);
     if (!packed) {
         FUZZ_CHECK(!error.empty());
@@ -153,7 +155,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     twice.programPath = options.outPath;
     twice.outPath = folder.File("twice");
     error.clear();
-    FUZZ_CHECK(!RunPack(twice, error) && !error.empty() && !Exists(twice.outPath));
+    FUZZ_CHECK(!RunPack(twice, error, report) && !error.empty() && !Exists(twice.outPath));
     FUZZ_CHECK(std::remove(options.outPath.c_str()) == 0);
     return 0;
 }

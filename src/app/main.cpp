@@ -11,11 +11,11 @@
 #include "app/cli/info_command.h"
 #include "app/cli/list_ports_command.h"
 #include "app/cli/message_queue.h"
+#include "app/cli/settings_report.h"
 #include "platform/stop_signals.h"
 #include "platform/terminal.h"
 #include "app/cli/verify_command.h"
 #include "log/log.h"
-#include "log/log_overrides.h"
 #ifdef VEXLOR_WITH_WINDOW
 #ifdef _WIN32
 #include "app/win32/window_main.h"
@@ -47,13 +47,6 @@ int RunPortTask(const CliArguments& args) {
     return status;
 }
 
-LogOverrides OverridesOf(const CliArguments& args) {
-    LogOverrides overrides;
-    overrides.level = args.logLevel;
-    overrides.folder = args.logFolder;
-    return overrides;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -73,15 +66,17 @@ int main(int argc, char** argv) {
             std::printf("vexlor %s\n", VEXLOR_VERSION_TEXT);
             return kExitDone;
         case CliCommand::kVerify: {
-            LogOpenWith("SOFTWARE\\Vexlor", OverridesOf(parsed));
+            OpenLogTellingFailure(parsed, stderr);
             const int status = RunVerifyCommand(stdout, stderr, parsed.quiet);
             LogClose();
             return status;
         }
         case CliCommand::kListPorts:
-            return RunListPortsCommand(stdout);
+            return RunListPortsCommand(stdout, stderr);
         case CliCommand::kDownload:
         case CliCommand::kInfo:
+            // A reader of the output that goes away, or a file size limit, ends no run.
+            platform::KeepRunningOnFailedWrites();
             return RunPortTask(parsed);
         case CliCommand::kWindow:
 #ifdef VEXLOR_WITH_WINDOW

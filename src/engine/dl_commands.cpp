@@ -39,7 +39,7 @@ int32_t CDLOperator::CheckVersion() {
                      oldVersion.c_str());
         std::lock_guard<std::mutex> lock(m_failureMutex);
         m_failure.handsetVersion = oldVersion;
-        m_failure.loadVersion = newVersion;
+        m_failure.loadVersion = NewVersionShown(m_parameters.GetVersion());
         return DLERR_VERSION;
     }
     return DL_OK;
@@ -67,7 +67,11 @@ int32_t CDLOperator::InitDownload() {
 
 int32_t CDLOperator::WriteFirstPacket(const uint8_t* chunk) {
     dlpacket::BuildWritePacket(m_packet, 0, chunk, dlpacket::WRITE_DATA_MAX);
-    return DownloadCommand("CDLOperator::WriteFirstPacket", m_packet, sizeof m_packet, kCommandTimeoutMs, false);
+    const int32_t result =
+        DownloadCommand("CDLOperator::WriteFirstPacket", m_packet, sizeof m_packet, kCommandTimeoutMs, false);
+    // The handset has the first packet: the blocks follow, and transfer rates count from here.
+    if (result == DL_OK) m_blockPhaseStart.store(std::chrono::steady_clock::now().time_since_epoch().count());
+    return result;
 }
 
 int32_t CDLOperator::FinalDownload() {

@@ -97,6 +97,7 @@ void CDLOperator::Start() {
         m_notice = PortFailure{};
     }
     m_bytesSent.store(0);
+    m_blockPhaseStart.store(0);
     auto thread = std::make_unique<CWorkerThread>();
     if (!thread->Start([this] { DownloadFunc(); }, 0)) {
         LogSysError(errno);
@@ -126,6 +127,12 @@ std::string CDLOperator::HandsetVersion() const {
 PortFailure CDLOperator::LastNotice() const {
     std::lock_guard<std::mutex> lock(m_failureMutex);
     return m_notice;
+}
+
+std::optional<std::chrono::steady_clock::time_point> CDLOperator::BlockPhaseStart() const {
+    const int64_t ticks = m_blockPhaseStart.load();
+    if (ticks == 0) return std::nullopt;
+    return std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(ticks));
 }
 
 RunFailure CDLOperator::LastFailure() const {

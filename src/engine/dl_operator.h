@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -68,6 +70,9 @@ public:
     PortFailure LastNotice() const;
     // Load bytes the handset has confirmed or taken so far in the latest run.
     uint64_t BytesSent() const { return m_bytesSent.load(); }
+    // When the handset confirmed the first packet of the latest run, the start of its block phase
+    // (the time rates are counted from); nothing before that.
+    std::optional<std::chrono::steady_clock::time_point> BlockPhaseStart() const;
     // The software version the handset reported in the latest run ("%d%d"); empty until it did.
     std::string HandsetVersion() const;
 
@@ -137,6 +142,7 @@ private:
     std::string m_handsetVersion;  // guarded by m_failureMutex too
     PortFailure m_notice;          // guarded by m_failureMutex too
     std::atomic<uint64_t> m_bytesSent{0};
+    std::atomic<int64_t> m_blockPhaseStart{0};  // steady clock ticks, 0 for none yet
 
     // Buffers of a run, kept here so the packet loop never allocates.
     uint8_t m_chunk[CHUNK_SIZE] = {};

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "engine/version_text.h"
 
+#include <algorithm>
 #include <cctype>
 
 std::string NewVersionOf(std::string_view loadVersionText) {
@@ -8,6 +9,16 @@ std::string NewVersionOf(std::string_view loadVersionText) {
     size_t start = 0;
     if (stop != std::string_view::npos && stop >= 2) start = stop - 2;
     return std::string(loadVersionText.substr(start, 2));
+}
+
+std::string NewVersionShown(std::string_view loadVersionText) {
+    const size_t stop = loadVersionText.find('.');
+    size_t start = stop != std::string_view::npos && stop >= 2 ? stop - 2 : 0;
+    size_t end = std::min(start + 2, loadVersionText.size());
+    auto continuation = [&](size_t at) { return (static_cast<unsigned char>(loadVersionText[at]) & 0xC0) == 0x80; };
+    while (start > 0 && start < loadVersionText.size() && continuation(start)) --start;
+    while (end < loadVersionText.size() && continuation(end)) ++end;
+    return std::string(loadVersionText.substr(start, end - start));
 }
 
 std::string OldVersionOf(uint8_t major, uint8_t minor) {

@@ -12,6 +12,8 @@
 #include "log/log.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <atomic>
 #include <climits>
 #include <cstdarg>
@@ -135,14 +137,24 @@ bool LogEnabled(int32_t level) { return level <= g_gate.load(std::memory_order_r
 
 int32_t LogOpen(const char* keyPath) { return LogOpenWith(keyPath, LogOverrides{}); }
 
-int32_t LogOpenWith(const char* keyPath, const LogOverrides& overrides) {
+int32_t LogOpenWith(const char* keyPath, const LogOverrides& overrides, LogOpenFailure* failure) {
     std::lock_guard<std::mutex> lock(g_openCloseMutex);
     CloseLocked();  // opened once per run; a second open starts afresh
     auto settings = diaglog::ApplyOverrides(diaglog::ReadLogSettings(keyPath), overrides);
     if (!settings) return LOGERR_NO_KEY;
     if (settings->level == -1) return 1;
-    auto name = diaglog::LogFileName(settings->app, platform::Now());
-    if (!name || !File().Open(name->c_str(), settings->appendOption != 0)) return LOGERR_OPEN_FILE;
+    const platform::LocalTime today = platform::Now();
+    auto name = diaglog::LogFileName(settings->app, today);
+    int error = 0;
+    if (!name || !File().Open(name->c_str(), settings->appendOption != 0, &error)) {
+        if (failure) {
+            char date[16];
+            std::snprintf(date, sizeof date, "%04d%02d%02d.log", today.year, today.month, today.day);
+            failure->path = name ? *name : settings->app + date;
+            failure->error = name ? error : ENAMETOOLONG;
+        }
+        return LOGERR_OPEN_FILE;
+    }
     g_gate.store(settings->level);
     LogWrite(LOG_NML, "%s", kStars);
     LogWrite(LOG_NML, "*... Start ...");

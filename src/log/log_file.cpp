@@ -6,9 +6,9 @@
 
 namespace diaglog {
 
-bool LogFile::Open(const char* path, bool append) {
+bool LogFile::Open(const char* path, bool append, int* error) {
     Close();
-    const platform::LogFileHandle file = platform::OpenLogFile(path, append);
+    const platform::LogFileHandle file = platform::OpenLogFile(path, append, error);
     if (file == platform::kNoLogFile) return false;
     m_fd.store(file);
     return true;

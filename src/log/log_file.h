@@ -26,7 +26,8 @@ public:
     // Opens or creates path (the sharing rules are platform::OpenLogFile's): append keeps what
     // the file holds; otherwise it starts empty, unless another process is writing it, whose
     // lines are kept. Any file already open is closed first. False when it cannot be opened.
-    bool Open(const char* path, bool append);
+    // *error (when not null): the system's error number of a failed open.
+    bool Open(const char* path, bool append, int* error = nullptr);
     // Hands the line to the file in one write; flush also forces it to disk. A failed write or
     // flush is ignored. False only when no file is open (nothing was written).
     bool Write(const char* data, size_t size, bool flush);

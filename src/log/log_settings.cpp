@@ -20,10 +20,8 @@ std::optional<LogSettings> ReadLogSettings(const char* keyPath) {
 }
 
 std::optional<LogSettings> ApplyOverrides(std::optional<LogSettings> settings, const LogOverrides& overrides) {
-    if (overrides.level) {
-        if (!settings) settings = LogSettings{};
-        settings->level = *overrides.level;
-    }
+    if ((overrides.level || overrides.folder) && !settings) settings = LogSettings{};
+    if (overrides.level) settings->level = *overrides.level;
     if (settings && overrides.folder) {
         // Split and joined as the system writes paths: on Windows "C:\Vexlor\logs\" is all folder.
         const std::string prefix = settings->app.substr(platform::FolderPartLength(settings->app));

@@ -9,62 +9,14 @@
 #include <system_error>
 #include <unordered_map>
 
+#include "platform/registry_notes.h"
+#include "platform/settings_text.h"
+
 namespace platform {
 
 namespace {
 
 constexpr std::string_view kMachineRoot = "HKEY_LOCAL_MACHINE";
-constexpr std::string_view kBom = "\xEF\xBB\xBF";
-// regedit exports UTF-16 little-endian by default, always with a byte order mark.
-constexpr std::string_view kBomUtf16Le = "\xFF\xFE";
-constexpr std::string_view kBomUtf16Be = "\xFE\xFF";
-
-void AppendUtf8(std::string& out, uint32_t code) {
-    if (code < 0x80) {
-        out.push_back(static_cast<char>(code));
-    } else if (code < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else if (code < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (code >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    }
-}
-
-// UTF-16 text (without its byte order mark) as UTF-8, in one pass. An unpaired surrogate becomes
-// U+FFFD and a last odd byte is dropped; a NUL unit stays a NUL byte, so its line is skipped as in
-// a UTF-8 file.
-std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
-    auto unitAt = [&](size_t i) {
-        auto hi = static_cast<uint8_t>(bytes[bigEndian ? i : i + 1]);
-        auto lo = static_cast<uint8_t>(bytes[bigEndian ? i + 1 : i]);
-        return static_cast<uint32_t>(hi << 8 | lo);
-    };
-    constexpr uint32_t kReplacement = 0xFFFD;
-    std::string out;
-    out.reserve(bytes.size() / 2 * 3);  // the most a unit takes, so no reallocation
-    const size_t units = bytes.size() / 2;
-    for (size_t u = 0; u < units; ++u) {
-        uint32_t unit = unitAt(2 * u);
-        if (unit >= 0xD800 && unit <= 0xDBFF && u + 1 < units) {
-            uint32_t next = unitAt(2 * (u + 1));
-            if (next >= 0xDC00 && next <= 0xDFFF) {
-                AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00));
-                ++u;
-                continue;
-            }
-        }
-        AppendUtf8(out, (unit >= 0xD800 && unit <= 0xDFFF) ? kReplacement : unit);
-    }
-    return out;
-}
-
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
@@ -214,66 +166,60 @@ std::string Registry::SettingsPath() {
     return MayExist(system) ? system : std::string();
 }
 
+namespace {
+
+// Reads a whole settings file into text: 0, or why not, as LoadFile describes.
+int ReadSettingsBytes(const std::string& path, std::string& text) {
+    // Looked at before it is opened: a FIFO put in the file's place must not hang the open.
+    std::error_code statusError;
+    const std::filesystem::file_status status = std::filesystem::status(path, statusError);
+    if (statusError) return statusError.value();
+    if (std::filesystem::is_directory(status)) return EISDIR;
+    if (!std::filesystem::is_regular_file(status)) return EINVAL;
+    errno = 0;
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+    if (!file) return errno ? errno : EACCES;
+    char buffer[64 * 1024];
+    size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
+        if (static_cast<int64_t>(text.size() + got) > kMaxSettingsFileBytes) return EFBIG;
+        text.append(buffer, got);
+    }
+    if (std::ferror(file.get())) return errno ? errno : EIO;
+    return 0;
+}
+
+}  // namespace
+
 Registry Registry::LoadFile(const std::string& path) { return LoadFile(path, nullptr); }
 
 Registry Registry::LoadFile(const std::string& path, int* error) {
     int ignored = 0;
     int& failure = error ? *error : ignored;
-    failure = 0;
-    // Looked at before it is opened: a FIFO put in the file's place must not hang the open.
-    std::error_code statusError;
-    const std::filesystem::file_status status = std::filesystem::status(path, statusError);
-    if (statusError) {
-        failure = statusError.value();
-        return Registry();
-    }
-    if (std::filesystem::is_directory(status)) {
-        failure = EISDIR;
-        return Registry();
-    }
-    if (!std::filesystem::is_regular_file(status)) {
-        failure = EINVAL;
-        return Registry();
-    }
-    errno = 0;
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
-    if (!file) {
-        failure = errno ? errno : EACCES;
-        return Registry();
-    }
     std::string text;
-    char buffer[64 * 1024];
-    size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
-        if (static_cast<int64_t>(text.size() + got) > kMaxSettingsFileBytes) {
-            failure = EFBIG;
-            return Registry();
-        }
-        text.append(buffer, got);
-    }
-    if (std::ferror(file.get())) {
-        failure = errno ? errno : EIO;
-        return Registry();
-    }
-    return Parse(text);
+    failure = ReadSettingsBytes(path, text);
+    return failure == 0 ? Parse(text) : Registry();
 }
 
 Registry::SettingsCheck Registry::CheckSettingsFile() {
     SettingsCheck check;
     check.path = SettingsPath();
-    if (!check.path.empty()) LoadFile(check.path, &check.error);
+    if (check.path.empty()) return check;
+    std::string text;
+    check.error = ReadSettingsBytes(check.path, text);
+    if (check.error != 0) return check;
+    check.notSettings = WhyNotSettingsText(text);
+    if (check.notSettings.empty()) Parse(text, &check.problems);
     return check;
 }
 
-Registry Registry::Parse(std::string_view text) {
+Registry Registry::Parse(std::string_view text) { return Parse(text, nullptr); }
+
+Registry Registry::Parse(std::string_view bytes, std::vector<std::string>* problems) {
     Registry registry;
-    std::string decoded;  // the UTF-8 form of a UTF-16 text
-    if (text.substr(0, kBom.size()) == kBom) {
-        text.remove_prefix(kBom.size());
-    } else if (text.substr(0, 2) == kBomUtf16Le || text.substr(0, 2) == kBomUtf16Be) {
-        decoded = Utf16ToUtf8(text.substr(2), text.substr(0, 2) == kBomUtf16Be);
-        text = decoded;
-    }
+    const std::string decoded = SettingsTextToUtf8(bytes, DetectSettingsEncoding(bytes));
+    std::string_view text = decoded;
+    RegistryNotes notes(problems);
 
     // Indexes by lower-case key path and by value name keep large files linear.
     std::unordered_map<std::string, size_t> keyIndex;
@@ -283,13 +229,17 @@ Registry Registry::Parse(std::string_view text) {
     std::string name;
     RegistryValue value;
 
-    while (!text.empty()) {
+    for (int number = 1; !text.empty(); ++number) {
         size_t end = text.find('\n');
         std::string_view line = TrimBlanks(text.substr(0, end));
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
 
         // NUL bytes have no place in a text file and would cut names short later.
-        if (line.empty() || line.front() == ';' || line.find('\0') != std::string_view::npos) continue;
+        if (line.find('\0') != std::string_view::npos) {
+            notes.NotRead(number, line, "it holds a NUL byte");
+            continue;
+        }
+        if (line.empty() || line.front() == ';' || IsRegistryHeaderLine(line)) continue;
 
         if (line.front() == '[') {
             bool machineKey = false;
@@ -297,6 +247,7 @@ Registry Registry::Parse(std::string_view text) {
             ParseKeyLine(line, machineKey, path);
             current = nullptr;
             currentValues = nullptr;
+            if (line.back() != ']') notes.NotRead(number, line, "a key line is [HKEY_LOCAL_MACHINE\\...]");
             if (!machineKey) continue;  // values under other roots or bad key lines are ignored
             auto [it, inserted] = keyIndex.try_emplace(LowerCopy(path), registry.m_keys.size());
             if (inserted) {
@@ -305,10 +256,16 @@ Registry Registry::Parse(std::string_view text) {
             }
             current = &registry.m_keys[it->second];
             currentValues = &valueIndex[it->second];
+            notes.EnterKey(path);
             continue;
         }
 
-        if (!current || line.front() != '"' || !ParseValueLine(line, name, value)) continue;
+        if (line.front() != '"' || !ParseValueLine(line, name, value)) {
+            notes.NotRead(number, line, "a value is \"name\"=dword:XXXXXXXX or \"name\"=\"text\"");
+            continue;
+        }
+        if (!current) continue;
+        notes.Value(number, name, value);
         auto [it, inserted] = currentValues->try_emplace(LowerCopy(name), current->values.size());
         if (inserted) {
             current->values.emplace_back(name, value);

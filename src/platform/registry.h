@@ -47,17 +47,25 @@ public:
     struct SettingsCheck {
         std::string path;  // SettingsPath(): empty when no settings file exists
         int error = 0;     // as LoadFile's; 0 when read, and when there is no file at all
+        // Why the file read is no settings file at all (random bytes, a program); "" when it is one.
+        std::string notSettings;
+        // "line N ..." for each line that is not read and each port name given twice.
+        std::vector<std::string> problems;
     };
     // Reads the file in use once (as Load does) and reports the outcome; SysErrorText(error)
     // gives the words for a message.
     static SettingsCheck CheckSettingsFile();
 
     // Parses .reg text (LF or CRLF; UTF-8 with an optional byte order mark, or UTF-16 of either
-    // byte order after its mark, as regedit exports). Malformed lines are skipped; a malformed or
-    // non-machine key line ends the current key, so the values below it are ignored. Lines holding
-    // NUL bytes (or NUL units) are skipped; an unpaired surrogate reads as U+FFFD and a last odd
-    // byte is dropped. Any input is safe and parsed in linear time.
+    // byte order with its mark, as regedit exports, or without it; see settings_text.h).
+    // Malformed lines are skipped; a malformed or non-machine key line ends the current key, so
+    // the values below it are ignored. Lines holding NUL bytes (or NUL units) are skipped; an
+    // unpaired surrogate reads as U+FFFD and a last odd byte is dropped. Any input is safe and
+    // parsed in linear time.
     static Registry Parse(std::string_view text);
+    // The same, and problems (when not null) receives a "line N ..." note for every line that is
+    // not read and for every port name the port map gives to a second device.
+    static Registry Parse(std::string_view text, std::vector<std::string>* problems);
 
     // Sets a value of a machine key (creating the key): how a snapshot of the system's own
     // registry is built where there is one.

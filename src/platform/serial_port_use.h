@@ -11,6 +11,7 @@ namespace platform {
 struct SerialPortUse {
     enum class State {
         kFree,      // nothing in the way
+        kMissing,   // the device is not there
         kNoAccess,  // this user may not open it
         kHeld,      // another program has it open
         kFailed,    // it cannot be opened for another reason (error)

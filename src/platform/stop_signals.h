@@ -33,4 +33,10 @@ private:
     std::atomic<int> m_received{0};
 };
 
+// Makes a write that cannot be done fail with an error instead of ending the program: a write to
+// a pipe whose reader has gone (EPIPE rather than SIGPIPE) and one past the file size limit
+// (EFBIG rather than SIGXFSZ). The runs then go on, and their records are kept or told as lost.
+// Nothing to do on Windows, where neither ends a program.
+void KeepRunningOnFailedWrites();
+
 }  // namespace platform

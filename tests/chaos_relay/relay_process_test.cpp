@@ -89,6 +89,18 @@ protected:
     std::string handsetPath;
 };
 
+TEST(RelayProgramTest, VersionAndHelpAnswerWithoutADevice) {
+    ChildProcess version;
+    ASSERT_TRUE(version.Start(VEXLOR_RELAY_PATH, {"--version"}));
+    EXPECT_EQ(version.Wait(5000), 0);
+    EXPECT_EQ(version.Output().rfind("vexlor-chaos-relay ", 0), 0u) << version.Output();
+    EXPECT_EQ(version.Output().back(), '\n');
+    ChildProcess help;
+    ASSERT_TRUE(help.Start(VEXLOR_RELAY_PATH, {"--help"}));
+    EXPECT_EQ(help.Wait(5000), 0);
+    EXPECT_NE(help.Output().find("--help | --version"), std::string::npos) << help.Output();
+}
+
 TEST_F(RelayProcessTest, AtRateZeroBothDirectionsPassUnchangedAndAVanishedHandsetHangsUpTheTool) {
     StartRelay({"--rate", "0"});
     Bytes all(256);

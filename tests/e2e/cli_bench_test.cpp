@@ -76,8 +76,17 @@ TEST_F(CliBenchTest, MixedOutcomesEachKeepTheirOwnAndTheReportRecordsEveryRun) {
                    "--report", report}),
               1)
         << Errors();
-    const std::string out = Output();
-    // Without a terminal: one line per event with its port, then the summary table.
+    // Without a terminal: one line per event with its port, then the summary table and, under
+    // it, the reason of each port that failed or was refused.
+    const size_t table = Output().find("\nPort   Result");
+    ASSERT_NE(table, std::string::npos) << Output();
+    const std::string out = Output().substr(0, table);
+    const std::string reasons = Output().substr(Output().find("\n\n", table + 1) + 2);
+    EXPECT_EQ(LinesStartingWith(reasons, "COM11: [0xF64] Writing the firmware to the handset failed.").size(), 1u) << reasons;
+    EXPECT_EQ(LinesStartingWith(reasons, "COM13: [0xF01] The handset could not be reached on this port. COM13 (").size(),
+              1u) << reasons;
+    EXPECT_EQ(LinesStartingWith(reasons, "COM9: refused: COM9 is named twice").size(), 1u) << reasons;
+    EXPECT_EQ(LinesStartingWith(reasons, "COM10").size(), 0u) << reasons;
     EXPECT_EQ(LinesStartingWith(out, "COM9: [0x065] ").size(), 1u) << out;
     EXPECT_EQ(LinesStartingWith(out, "COM10: [0x065] ").size(), 1u) << out;
     EXPECT_EQ(LinesStartingWith(out, "COM11: [0xF64] ").size(), 1u) << out;
@@ -86,8 +95,8 @@ TEST_F(CliBenchTest, MixedOutcomesEachKeepTheirOwnAndTheReportRecordsEveryRun) {
     EXPECT_EQ(LinesStartingWith(out, "COM13:         COM13 (" + rig.TerminalOf("COM13") + ") is in use").size(), 1u);
     EXPECT_EQ(LinesStartingWith(out, "COM9: refused: COM9 is named twice").size(), 1u) << out;
     EXPECT_EQ(LinesStartingWith(out, "COM10: Downloading: 50% done").size(), 1u) << out;
-    EXPECT_EQ(LinesStartingWith(out, "COM11  failed    0xF64").size(), 1u) << out;
-    EXPECT_EQ(LinesStartingWith(out, "COM10  done      0x065").size(), 1u) << out;
+    EXPECT_EQ(LinesStartingWith(Output(), "COM11  failed    0xF64").size(), 1u) << Output();
+    EXPECT_EQ(LinesStartingWith(Output(), "COM10  done      0x065").size(), 1u) << Output();
 
     std::string why;
     EXPECT_TRUE(rig.ImageOfMatchesLoad("COM10", &why)) << why;
@@ -153,6 +162,84 @@ TEST_F(CliBenchTest, StopSignalDuringTheBlocksStopsEveryRun) {
     EXPECT_EQ(LinesStartingWith(out, "COM9   stopped").size(), 1u) << out;
     EXPECT_EQ(LinesStartingWith(out, "COM10  stopped").size(), 1u) << out;
     EXPECT_EQ(CountInLog("CDLOperator::DownloadFunc\tUse call to stop download thread."), 2);
+}
+
+// One bench as a factory runs it: every port of the list but one left out, a port with no
+// handset on it, a line of a known rate. The JSON events, the report rows and the exit status
+// tell the same story.
+TEST_F(CliBenchTest, JsonReportAndExitStatusAgree) {
+    constexpr double kLineBytes = 200000;  // --throttle 2000000: 10 bits a byte
+    Prepare(0x80200, {});
+    ASSERT_TRUE(rig.StartSimulatorOn("COM10", {"--throttle", "2000000"}));
+    ASSERT_TRUE(rig.StartSimulatorOn("COM11", {"--fail-nand"}));
+    ASSERT_TRUE(rig.StartSimulatorOn("COM12", {"--silent"}));
+    extraEnvironment.push_back("VEXLOR_SYSFS_ROOT=" + rig.Folder().Path());  // no system ports
+    const std::string report = rig.Folder().File("report.csv");
+    EXPECT_EQ(Run({"--cli", "--all-ports", "--skip-port", "COM11", "--json", "--report", report}), 0) << Errors();
+
+    // Every line parses as JSON in UTF-8; a reader takes the summaries and COM10's rates.
+    const std::string script =
+        "import json, sys\n"
+        "for line in sys.stdin.buffer:\n"
+        "    e = json.loads(line.decode('utf-8'))\n"
+        "    if e['event'] == 'summary': print(e['port'], e['result'], e['code'] + ',' + str(e['bytes']))\n"
+        "    if e['event'] == 'progress' and e['port'] == 'COM10' and e['percent'] > 0: print('rate', e['rate'])\n";
+    std::ofstream(rig.Folder().File("events.json")) << Output();
+    ChildProcess reader;
+    ASSERT_TRUE(reader.Start("/bin/sh", {"-c", "/usr/bin/python3 -c \"$0\" < \"$1\"", script,
+                                         rig.Folder().File("events.json")}));
+    ASSERT_EQ(reader.Wait(20000), 0) << Output();
+    // A progress event's rate is payload bytes a second of the blocks so far: the line's rate,
+    // less its framing, from the first block on.
+    const auto rates = LinesStartingWith(reader.Output(), "rate ");
+    EXPECT_GE(rates.size(), 3u) << reader.Output();
+    for (const std::string& rate : rates) {
+        EXPECT_GT(std::atof(rate.c_str() + 5), 0.5 * kLineBytes) << rate;
+        EXPECT_LT(std::atof(rate.c_str() + 5), 1.02 * kLineBytes) << rate;
+    }
+    const std::string all = std::string(",").append(std::to_string(0x80200));
+    EXPECT_EQ(LinesStartingWith(reader.Output(), "COM"),
+              (std::vector<std::string>{"COM9 done 0x065" + all, "COM10 done 0x065" + all, "COM12 empty 0xF01,0"}));
+    // The report: the same codes and bytes, COM11 left out, the empty port told why.
+    const auto rows = ReportRows(ReadWholeFile(report));
+    EXPECT_EQ(rows, (std::multimap<std::string, std::string>{{"COM9", "0x065" + all}, {"COM10", "0x065" + all},
+                                                             {"COM12", "0xF01,0"}}));
+    EXPECT_NE(ReadWholeFile(report).find("No handset answers on COM12"), std::string::npos);
+
+    // Each run's last log line tells its outcome.
+    const std::string log = rig.LogText();
+    EXPECT_NE(log.find("<NML>\t"), std::string::npos);
+    EXPECT_NE(log.find("\tCOM10\tvexlor --cli\tRun ended: done, status 0x065, program "), std::string::npos) << log;
+    EXPECT_NE(log.find(", load VX12.01, handset 12, port COM10 (" + rig.TerminalOf("COM10") + ")."), std::string::npos);
+    EXPECT_NE(log.find("Run ended: empty, status 0xF01, program "), std::string::npos);
+    EXPECT_EQ(log.find("COM11"), std::string::npos);
+}
+
+TEST_F(CliBenchTest, AReaderThatGoesAwayStopsThePrintingButNoRun) {
+    Prepare(0x40300, {});
+    ASSERT_TRUE(rig.StartSimulatorOn("COM10", {}));
+    const std::string report = rig.Folder().File("report.csv");
+    Launch({"--cli", "--port", "COM9,COM10", "--report", report});
+    std::string first;
+    ASSERT_TRUE(vexlor.ReadLine(first, 20000));
+    vexlor.CloseOutput();  // as "vexlor ... | head -1" does
+    EXPECT_EQ(Finish(), 0) << Errors();
+    const std::string all = std::to_string(0x40300);
+    EXPECT_EQ(ReportRows(ReadWholeFile(report)),
+              (std::multimap<std::string, std::string>{{"COM9", "0x065," + all}, {"COM10", "0x065," + all}}));
+}
+
+TEST_F(CliBenchTest, OnePortsRefusalIsAnEventAndARowWhenRecordsAreAsked) {
+    Prepare(0x200, {});
+    const std::string report = rig.Folder().File("report.csv");
+    EXPECT_EQ(Run({"--cli", "--port", "COM77", "--json", "--report", report}), 8);
+    EXPECT_NE(Errors().find("vexlor: COM77 is not in the port list"), std::string::npos) << Errors();
+    for (const char* event : {"\"refused\",\"port\":\"COM77\",\"device\":\"\",\"reason\":\"COM77 is not in the",
+                              "\"summary\",\"port\":\"COM77\",\"device\":\"\",\"result\":\"refused\""}) {
+        EXPECT_NE(Output().find(event), std::string::npos) << Output();
+    }
+    EXPECT_EQ(ReportRows(ReadWholeFile(report)), (std::multimap<std::string, std::string>{{"COM77", ",0"}}));
+    EXPECT_NE(ReadWholeFile(report).find(",refused: COM77 is not in the port list"), std::string::npos);
 }
 
 }  // namespace

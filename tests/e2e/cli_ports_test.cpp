@@ -206,4 +206,37 @@ TEST_F(CliDownloadTest, UnreadableSettingsFileIsToldNotIgnored) {
     EXPECT_EQ(Output(), "");
 }
 
+TEST_F(CliDownloadTest, ListPortsTellsMissingDevicesAnotherVexlorsRunAndBadSettings) {
+    Prepare(0x200, {});
+    MapPort(rig, rig.Folder().File("ttyUSB-unplugged"), "COM31");
+    std::ofstream(rig.SettingsPath(), std::ios::app) << "\"/dev/ttyUSB9\"=\"COM9\"\n\"/dev/ttyUSB7\"=\"COM7\n";
+    // Another run on COM9, in the pause after the handset's reset: its port is closed by then,
+    // but the run goes on (its guard shows it in use for all of it).
+    Launch({"--cli", "--port", DownloadRig::kPort}, "0.5");
+    ASSERT_TRUE(vexlor.WaitForOutput("Downloading: 100% done", 60000)) << Output();
+    ChildProcess list;
+    ASSERT_TRUE(list.Start(rig.PackedPath(), {"--cli", "--list-ports"}, rig.ChildEnvironment("0.05"),
+                           rig.Folder().File("list.err")));
+    ASSERT_EQ(list.Wait(20000), 0);
+    EXPECT_NE(list.Output().find("COM9\t" + rig.TerminalPath() + "\t-\t-\t-\tin use by vexlor-packed (PID " +
+                                 std::to_string(vexlor.Pid()) + ")\n"),
+              std::string::npos)
+        << list.Output();
+    EXPECT_NE(list.Output().find("COM31\t" + rig.Folder().File("ttyUSB-unplugged") + "\t-\t-\t-\tmissing\n"),
+              std::string::npos)
+        << list.Output();
+    EXPECT_EQ(Finish(), 0);
+    // Each line the settings reader leaves is told with its number (the last two here).
+    const std::string errors = ReadWholeFile(rig.Folder().File("list.err"));
+    EXPECT_NE(errors.find(": COM9 is given to /dev/ttyUSB9 as well as to " + rig.TerminalPath()), std::string::npos)
+        << errors;
+    EXPECT_NE(errors.find(" is not read: \"/dev/ttyUSB7\"=\"COM7 ("), std::string::npos) << errors;
+    // A settings file that cannot be read ends the listing as it ends a download.
+    std::filesystem::remove(rig.SettingsPath());
+    std::filesystem::create_directory(rig.SettingsPath());
+    ChildProcess refused;
+    ASSERT_TRUE(refused.Start(rig.PackedPath(), {"--cli", "--list-ports"}, rig.ChildEnvironment("0.05")));
+    EXPECT_EQ(refused.Wait(20000), 5);
+}
+
 }  // namespace

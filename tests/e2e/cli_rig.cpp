@@ -22,7 +22,9 @@ void CliDownloadTest::Launch(const std::vector<std::string>& args, const std::st
         const char* configured = std::getenv("VEXLOR_E2E_TIME_SCALE");
         scale = configured && *configured ? configured : "0.05";
     }
-    ASSERT_TRUE(vexlor.Start(rig.PackedPath(), run, rig.ChildEnvironment(scale), rig.Folder().File("vexlor.err")));
+    std::vector<std::string> environment = rig.ChildEnvironment(scale);
+    environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
+    ASSERT_TRUE(vexlor.Start(rig.PackedPath(), run, environment, rig.Folder().File("vexlor.err")));
 }
 
 int CliDownloadTest::Finish(int limitMs) { return vexlor.Wait(limitMs); }

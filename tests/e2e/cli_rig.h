@@ -32,4 +32,6 @@ protected:
 
     DownloadRig rig;
     ChildProcess vexlor;
+    // Further environment entries for vexlor ("NAME=value").
+    std::vector<std::string> extraEnvironment;
 };

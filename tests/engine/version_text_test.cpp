@@ -35,4 +35,15 @@ TEST(SameVersion, ComparesWithoutCase) {
     EXPECT_FALSE(SameVersion("05", "050"));
 }
 
+TEST(NewVersion, ShownOnWholeCharacters) {
+    // "é" (C3 A9) and "€" (E2 82 AC) before the full stop: the compared bytes cut into them.
+    EXPECT_EQ(NewVersionOf("V\xC3\xA9.1"), "\xC3\xA9");
+    EXPECT_EQ(NewVersionShown("V\xC3\xA9.1"), "\xC3\xA9");
+    EXPECT_EQ(NewVersionOf("VX\xE2\x82\xAC.1"), "\x82\xAC");
+    EXPECT_EQ(NewVersionShown("VX\xE2\x82\xAC.1"), "\xE2\x82\xAC");
+    EXPECT_EQ(NewVersionShown("\xE2\x82\xACX"), "\xE2\x82\xAC");
+    EXPECT_EQ(NewVersionShown("VX12.01"), "12");
+    EXPECT_EQ(NewVersionShown(""), "");
+}
+
 }  // namespace

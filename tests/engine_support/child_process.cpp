@@ -116,6 +116,11 @@ bool ChildProcess::WaitForOutput(const std::string& needle, int limitMs) {
     return true;
 }
 
+void ChildProcess::CloseOutput() {
+    if (m_stdout >= 0) ::close(m_stdout);
+    m_stdout = -1;
+}
+
 bool ChildProcess::Signal(int signal) { return m_pid > 0 && !m_ended && ::kill(m_pid, signal) == 0; }
 
 int ChildProcess::Wait(int limitMs) {

@@ -25,6 +25,9 @@ public:
     bool WaitForOutput(const std::string& needle, int limitMs);
     // Everything read from standard output so far.
     const std::string& Output() const { return m_output; }
+    // Closes this end of the standard output pipe, as a reader that goes away does: the child's
+    // next write to it fails (EPIPE, or SIGPIPE where the child does not ignore it).
+    void CloseOutput();
 
     // Sends a signal. False when not running.
     bool Signal(int signal);

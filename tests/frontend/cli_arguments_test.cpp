@@ -70,10 +70,11 @@ TEST(CliArguments, SeveralPortsRepeatedOrCommaSeparatedKeepTheirOrderAndDuplicat
     EXPECT_EQ(p.args.ports, (std::vector<std::string>{"COM3", "COM4", "/dev/ttyUSB0", "COM3"}));
     EXPECT_TRUE(p.args.json);
     EXPECT_EQ(p.args.reportFile, "runs.csv");
-    p = Parse({"--cli", "--all-ports", "--quiet"});
+    p = Parse({"--cli", "--all-ports", "--quiet", "--skip-port", "COM1,/dev/ttyS1", "--skip-port=com2"});
     ASSERT_TRUE(p.ok) << p.error;
     EXPECT_TRUE(p.args.allPorts);
     EXPECT_TRUE(p.args.ports.empty());
+    EXPECT_EQ(p.args.skipPorts, (std::vector<std::string>{"COM1", "/dev/ttyS1", "COM2"}));
 }
 
 TEST(CliArguments, OtherTasks) {
@@ -100,6 +101,9 @@ TEST(CliArguments, BadCommandLinesAreRefusedWithAReason) {
         {"--cli", "--port", "COM3", "--wait", "1.5"},
         {"--cli", "--port", "COM3", "--log-level", "6x"},
         {"--cli", "--port", "COM3", "--log-level", "-2"},
+        {"--cli", "--port", "COM3", "--log-level", "6"},   // 5 writes everything already
+        {"--cli", "--port", "COM3", "--skip-port", "COM4"},  // --skip-port goes with --all-ports
+        {"--cli", "--all-ports", "--skip-port", "ttyS0"},
         {"--cli", "--port", "COM3", "--log-dir", ""},
         {"--cli", "--verify", "--wait", "5"},         // nothing to wait for
         {"--cli", "--list-ports", "--info"},          // --info needs a port
@@ -124,7 +128,7 @@ TEST(CliArguments, UsageNamesEveryOption) {
     const std::string usage = CliUsage();
     for (const char* option : {"--cli", "--port", "--lang", "--list-ports", "--verify", "--help", "--version", "--info",
                                "--wait", "--quiet", "--log-level", "--log-dir", "130", "SIGHUP", "--all-ports",
-                               "--json", "--report"}) {
+                               "--json", "--report", "--skip-port"}) {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
 }

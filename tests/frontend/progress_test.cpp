@@ -13,23 +13,33 @@
 #include "app/cli/transfer_estimate.h"
 #include "engine/dl_status.h"
 #include "lang/string_ids.h"
-#include "package/package_errors.h"
 #include "platform/sys_error.h"
 
 namespace {
 
-TEST(TransferEstimate, RateAndTimeLeftFromTheFirstTransferPercentage) {
-    TransferEstimate estimate(1000000);
-    estimate.Sample(0, 0.0);   // before the transfer: not a baseline
+TEST(TransferEstimate, RateAndTimeLeftOverTheBlockPhase) {
+    TransferEstimate estimate(1000512);
+    estimate.Sample(0, 3.0);  // before the first packet: not a baseline
     EXPECT_EQ(estimate.BytesPerSecond(), 0);
     EXPECT_LT(estimate.SecondsLeft(), 0);
-    estimate.Sample(10, 5.0);  // the mode switch took 5 s
+    estimate.Sample(512, 5.0);  // the first packet, after a 5 s mode switch: the block phase starts
     EXPECT_EQ(estimate.BytesPerSecond(), 0);
-    estimate.Sample(30, 7.0);  // 200000 bytes in 2 s
+    estimate.Sample(200512, 7.0);  // 200000 bytes in 2 s
     EXPECT_DOUBLE_EQ(estimate.BytesPerSecond(), 100000.0);
-    EXPECT_DOUBLE_EQ(estimate.SecondsLeft(), 7.0);
-    estimate.Sample(100, 14.0);
+    EXPECT_DOUBLE_EQ(estimate.SecondsLeft(), 8.0);
+    estimate.Sample(200512, 7.9);  // between two blocks the rate holds
+    EXPECT_DOUBLE_EQ(estimate.BytesPerSecond(), 100000.0);
+    estimate.Sample(600512, 13.0);
+    EXPECT_DOUBLE_EQ(estimate.BytesPerSecond(), 75000.0);
+    estimate.Sample(1000512, 15.0);
     EXPECT_DOUBLE_EQ(estimate.SecondsLeft(), 0.0);
+
+    // The engine's time of the first packet wins over a look that came later.
+    TransferEstimate told(1000512);
+    told.Begin(512, 5.0);
+    told.Sample(512, 5.1);
+    told.Sample(200512, 7.0);
+    EXPECT_DOUBLE_EQ(told.BytesPerSecond(), 100000.0);
 }
 
 TEST(ProgressBar, ShowsFillPercentRateAndTimeLeft) {
@@ -77,9 +87,9 @@ TEST(StatusLine, EachStatusKeepsItsFixedStringAndTheLineUnderItTellsTheRest) {
     EXPECT_EQ(StatusLineBody(STATUS_ERR_NAND, fixedOnly), "#90");
     EXPECT_EQ(FailureDetailLine(STATUS_ERR_NAND, none, "COM3", fixedOnly), "");
     EXPECT_EQ(FailureDetailLine(STATUS_ERR_VERSION, mismatch, "COM3", fixedOnly), "");
-    EXPECT_EQ(PackageCheckMessage(PKGERR_MARKER, fixedOnly), "#86");
-    EXPECT_EQ(PackageCheckMessage(PKGERR_MARKER, text), "#86\n#107");
-    EXPECT_EQ(PackageCheckMessage(PKGERR_CRC, text), "#86");
+    EXPECT_EQ(PackageCheckMessage(true, fixedOnly), "#86");
+    EXPECT_EQ(PackageCheckMessage(true, text), "#86\n#107");
+    EXPECT_EQ(PackageCheckMessage(false, text), "#86");
 }
 
 TEST(StatusLine, PortFailureNamesPortDeviceSystemTextAndHolder) {

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // A level or folder given for one run over the settings file's, seen through the files written.
+#include <cerrno>
+
 #include "log/log_overrides.h"
 #include "log/log_settings.h"
 #include "log_test_support.h"
@@ -60,9 +62,25 @@ TEST_F(LogOverridesTest, GivenLevelSwitchesTheLogOnWithoutTheKey) {
     EXPECT_EQ(text.find("an earlier run"), std::string::npos);
     EXPECT_NE(text.find("noted"), std::string::npos);
 
-    // A folder alone leaves it off.
-    EXPECT_EQ(LogOpenWith(kKey, LogOverrides{std::nullopt, (m_dir / "other").string()}), LOGERR_NO_KEY);
-    EXPECT_FALSE(LogEnabled(LOG_NML));
+    // A folder alone switches it on too, at the default level.
+    fs::create_directory(m_dir / "other");
+    ASSERT_EQ(LogOpenWith(kKey, LogOverrides{std::nullopt, (m_dir / "other").string()}), 1);
+    EXPECT_EQ(LogWrite(LOG_ER, "failed"), 1);
+    EXPECT_EQ(LogWrite(LOG_WRN, "filtered"), 0);
+    LogClose();
+    EXPECT_EQ(LogNamesIn(m_dir / "other"), std::vector<std::string>{Dated("")});
+}
+
+TEST_F(LogOverridesTest, ALogThatCannotBeOpenedSaysWhereAndWhy) {
+    LogOpenFailure failure;
+    const std::string missing = (m_dir / "missing").string();
+    EXPECT_EQ(LogOpenWith(kKey, LogOverrides{std::nullopt, missing}, &failure), LOGERR_OPEN_FILE);
+    EXPECT_EQ(failure.path, missing + "/" + Dated(""));
+    EXPECT_EQ(failure.error, ENOENT);
+    // A folder in the day's file's place.
+    fs::create_directories(m_dir / "taken" / Dated(""));
+    EXPECT_EQ(LogOpenWith(kKey, LogOverrides{std::nullopt, (m_dir / "taken").string()}, &failure), LOGERR_OPEN_FILE);
+    EXPECT_EQ(failure.error, EISDIR);
 }
 
 TEST_F(LogOverridesTest, GivenFolderReplacesTheFolderPartOfApp) {

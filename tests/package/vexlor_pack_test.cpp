@@ -3,10 +3,14 @@
 // no output behind.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <sys/stat.h>
+#include <thread>
 
 #include "app/program_mark.h"
+#include "child_process.h"
 #include "package/dl_parameter.h"
 #include "package/load_merger.h"
 #include "package/package_checks.h"
@@ -108,8 +112,9 @@ TEST_F(VexlorPack, AcceptsTheBoundaryLoadSizesAndVersionLengths) {
         EXPECT_EQ(RunPackageChecks(file, parameters, nullptr), 1) << size;
         EXPECT_EQ(parameters.GetVersion(), std::string(47, 'v'));
     }
-    // An empty version text is allowed.
-    EXPECT_EQ(Pack({}, "").exitStatus, 0);
+    // An empty version text gives the version check nothing to compare.
+    std::filesystem::remove(m_out);
+    ExpectRefused(Pack({}, ""), "--version: the version text is empty");
 }
 
 TEST_F(VexlorPack, RefusesAnEmptyLoad) {
@@ -197,9 +202,9 @@ TEST_F(VexlorPack, HelpDescribesEveryOption) {
     for (const char* option : {"--program", "--load", "--version", "--out", "--value16", "--value32a", "--value32b",
                                "--value32c"})
         EXPECT_NE(result.out.find(option), std::string::npos) << option;
-    for (const char* rule : {"program mark", "at most 47 bytes (UTF-8)", "no control"})
+    for (const char* rule : {"program mark", "1 to 47 printable ASCII characters", "\"R1234.56\" fits version 34",
+                             "OUT must not be the program or the load", "130 when SIGINT"})
         EXPECT_NE(result.out.find(rule), std::string::npos) << rule;
-    EXPECT_EQ(result.out.find("47 characters"), std::string::npos);
 }
 
 TEST_F(VexlorPack, RefusesAProgramWithoutTheVexlorProgramMark) {
@@ -246,32 +251,81 @@ TEST_F(VexlorPack, RefusesControlCharactersInTheVersionText) {
         {"R\x1F" + std::string(60, 'v'), "control character 0x1F at byte 2"},
     };
     for (const auto& c : cases) ExpectRefused(Pack({}, c.version), c.message);
-    // Bytes from 0x80 up are UTF-8 text, not control characters.
-    EXPECT_EQ(Pack({}, "R1 \xC2\x80 \xE7\x89\x88").exitStatus, 0);
+    // Nor anything beyond ASCII: the version check would cut a character of several bytes.
+    ExpectRefused(Pack({}, "R1 \xC2\x80 \xE7\x89\x88"),
+                  "--version: 0xC2 at byte 4 (counting from 1) is not printable ASCII; the version text takes the "
+                  "characters 0x20 to 0x7E only");
 }
 
-TEST_F(VexlorPack, CountsTheVersionLimitInBytes) {
+TEST_F(VexlorPack, CountsTheVersionLimitInCharactersOfPrintableAscii) {
+    ExpectRefused(Pack({}, std::string(48, 'v')),
+                  "--version: the version text is 48 characters; at most 47 fit the parameter block");
     std::string twoByte;
-    for (int i = 0; i < 23; ++i) twoByte += "\xC3\xA9";  // é
-    ExpectRefused(Pack({}, twoByte + "\xC3\xA9"),
-                  "--version: the version text is 48 bytes; at most 47 bytes (UTF-8) fit the parameter block");
-    // 47 characters, but 94 bytes.
-    ExpectRefused(Pack({}, twoByte + twoByte + "\xC3\xA9"), "the version text is 94 bytes; at most 47 bytes (UTF-8)");
-    const ProcessResult ascii = Pack({}, std::string(47, 'v'));
+    for (int i = 0; i < 23; ++i) twoByte += "\xC3\xA9";  // é: 47 bytes in all, refused for what they are
+    ExpectRefused(Pack({}, twoByte + "v"), "--version: 0xC3 at byte 1 (counting from 1) is not printable ASCII");
+    const ProcessResult ascii = Pack({}, std::string(47, '~'));
     EXPECT_EQ(ascii.exitStatus, 0) << ascii.err;
-    const ProcessResult mixed = Pack({}, twoByte + "v");  // 24 characters, 47 bytes
-    EXPECT_EQ(mixed.exitStatus, 0) << mixed.err;
 }
 
 TEST_F(VexlorPack, TheRealProgramPacksAndPassesItsCheck) {
     m_program = VEXLOR_BINARY;
-    const std::string version = "R1.0 \xC3\xA9" "dition";
+    const std::string version = "R1.0 edition";
     const ProcessResult packed = Pack({}, version);
     ASSERT_EQ(packed.exitStatus, 0) << packed.err;
     const ProcessResult verify = pkgtest::RunProcess(
         m_out, {"--cli", "--verify"}, {{"VEXLOR_REGISTRY", m_dir.File("no-settings.reg")}, {"XDG_RUNTIME_DIR", m_dir.Path()}});
     EXPECT_EQ(verify.exitStatus, 0) << verify.out << verify.err;
     EXPECT_NE(verify.out.find("\"" + version + "\", 70000 bytes"), std::string::npos) << verify.out;
+}
+
+TEST_F(VexlorPack, TellsWhatItMadeAndTheHandsetVersionTheLoadFits) {
+    const ProcessResult result = Pack({}, "VX100_34.5.6");
+    ASSERT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_EQ(result.out, "Wrote " + m_out + ": " + std::to_string(std::filesystem::file_size(m_out)) +
+                              " bytes, carrying a load of 70000 bytes, version \"VX100_34.5.6\".\n"
+                              "The load fits handsets whose software version reads 34 (the version check compares "
+                              "the two characters before the first full stop of the version text with the two "
+                              "numbers the handset reports).\n");
+    // Characters no handset reports (it reports digits): told before a handset refuses the load.
+    EXPECT_NE(Pack({}, "Build-A").out.find("reads Bu (the"), std::string::npos);
+    EXPECT_NE(Pack({}, "Build-A").out.find("every handset will refuse this load"), std::string::npos);
+}
+
+TEST_F(VexlorPack, RefusesAnOutputThatIsTheProgramOrTheLoadBeforeWritingAnything) {
+    const Bytes load = pkgtest::ReadFile(m_load);
+    std::filesystem::create_symlink(m_load, m_dir.File("link"));
+    std::filesystem::create_hard_link(m_program, m_dir.File("hard"));
+    for (const auto& [out, input] : {std::pair{m_load, "--load"}, std::pair{m_dir.Path() + "/./load", "--load"},
+                                     std::pair{m_dir.File("link"), "--load"}, std::pair{m_dir.File("hard"), "--program"}}) {
+        m_out = out;
+        const ProcessResult result = Pack();
+        EXPECT_EQ(result.exitStatus, 1) << out;
+        EXPECT_NE(result.err.find("refused: --out " + out + " is the same file as " + input), std::string::npos)
+            << result.err;
+        EXPECT_EQ(pkgtest::ReadFile(m_load), load) << out;
+        EXPECT_TRUE(std::filesystem::is_symlink(m_dir.File("link")));
+    }
+}
+
+TEST_F(VexlorPack, AStopSignalLeavesNoTemporaryFileBehind) {
+    std::filesystem::resize_file(m_load, 96u << 20);  // the writing takes a while
+    for (const int signal : {SIGINT, SIGTERM}) {
+        ChildProcess pack;
+        ASSERT_TRUE(pack.Start(VEXLOR_PACK_BINARY, {"--program", m_program, "--load", m_load, "--version", "V1.0",
+                                                    "--out", m_out}));
+        // The temporary file beside OUT shows that the writing has begun.
+        bool writing = false;
+        for (int i = 0; i < 20000 && !writing; ++i) {
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+            for (const auto& entry : std::filesystem::directory_iterator(m_dir.Path())) {
+                writing = writing || entry.path().filename().string().rfind("out.", 0) == 0;
+            }
+        }
+        ASSERT_TRUE(writing);
+        pack.Signal(signal);
+        EXPECT_EQ(pack.Wait(20000), 130) << signal;
+        ExpectNoOutput();
+    }
 }
 
 }  // namespace

@@ -71,7 +71,7 @@ TEST_F(VexlorVerify, EachDamageFailsWithItsStepsMessage) {
     };
     for (const auto& c : cases) {
         const ProcessResult result = Verify(DamagedCopy(c.offset));
-        EXPECT_EQ(result.exitStatus, 1) << c.offset;
+        EXPECT_EQ(result.exitStatus, 7) << c.offset;  // the status --help gives a damaged load
         EXPECT_NE(result.err.find(c.message), std::string::npos) << c.offset << ": " << result.err;
     }
 }
@@ -81,11 +81,21 @@ TEST_F(VexlorVerify, ATruncatedCopyAndTheBareProgramFail) {
     std::filesystem::copy_file(m_packed, copy);
     std::filesystem::resize_file(copy, std::filesystem::file_size(copy) - 1);
     const ProcessResult truncated = Verify(copy);
-    EXPECT_EQ(truncated.exitStatus, 1);
+    EXPECT_EQ(truncated.exitStatus, 7);
     EXPECT_NE(truncated.err.find("Load download parameter failed."), std::string::npos) << truncated.err;
+    // A copy cut short is a damaged program to copy again, never one that carries no load.
+    EXPECT_EQ(truncated.err.find("carries no firmware load"), std::string::npos) << truncated.err;
+    EXPECT_NE(truncated.err.find("Copy it again"), std::string::npos) << truncated.err;
+    // Cut anywhere: in the load area, right after the program image, inside the image.
+    for (const int64_t length : {m_imageLength + 8 + 4096, m_imageLength + 8, m_imageLength - 100}) {
+        std::filesystem::resize_file(copy, static_cast<uintmax_t>(length));
+        const ProcessResult cut = Verify(copy);
+        EXPECT_EQ(cut.exitStatus, 7) << length;
+        EXPECT_NE(cut.err.find("Copy it again"), std::string::npos) << length << ": " << cut.err;
+    }
 
     const ProcessResult bare = Verify(VEXLOR_BINARY);
-    EXPECT_EQ(bare.exitStatus, 1);
+    EXPECT_EQ(bare.exitStatus, 7);
     EXPECT_NE(bare.err.find("Load download parameter failed."), std::string::npos) << bare.err;
     // The bare program is told apart from a damaged one, in words that name the way out.
     EXPECT_NE(bare.err.find("This program carries no firmware load. Pack one into a copy of it with vexlor-pack"),
@@ -94,12 +104,21 @@ TEST_F(VexlorVerify, ATruncatedCopyAndTheBareProgramFail) {
     EXPECT_EQ(Verify(DamagedCopy(m_imageLength + 8 + 5000)).err.find("carries no firmware load"), std::string::npos);
 }
 
+TEST_F(VexlorVerify, ALogThatWasAskedForAndCannotBeWrittenIsTold) {
+    const std::string missing = m_dir.File("no-such-folder");
+    const ProcessResult result = pkgtest::RunProcess(m_packed, {"--cli", "--verify", "--log-dir", missing},
+                                                     {{"VEXLOR_REGISTRY", m_dir.File("none.reg")}});
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_NE(result.err.find("vexlor: cannot write the log file " + missing + "/"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find(".log: No such file or directory; going on without a log"), std::string::npos);
+}
+
 TEST_F(VexlorVerify, WritesTheFailingStepToTheDiagnosticLog) {
     const std::string registry = m_dir.File("settings.reg");
     std::ofstream(registry) << "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vexlor]\n\"Level\"=dword:00000005\n\"App\"=\""
                             << m_dir.File("log-") << "\"\n";
     const ProcessResult result = Verify(DamagedCopy(m_imageLength + 8 + 100), registry);
-    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(result.exitStatus, 7);
     std::string text;
     for (const auto& entry : std::filesystem::directory_iterator(m_dir.Path())) {
         if (entry.path().extension() == ".log") {

@@ -222,6 +222,8 @@ TEST_F(RegistryFileTest, Utf16FilesReadLikeUtf8) {
         {"utf8.reg", kSettingsUtf8},
         {"le.reg", Utf16Bytes(kSettingsUtf16, false)},
         {"be.reg", Utf16Bytes(kSettingsUtf16, true)},
+        {"le-no-mark.reg", Utf16Bytes(kSettingsUtf16, false).substr(2)},
+        {"be-no-mark.reg", Utf16Bytes(kSettingsUtf16, true).substr(2)},
     };
     for (const auto& [name, bytes] : files) {
         SCOPED_TRACE(name);
@@ -293,8 +295,8 @@ TEST(RegistryUtf16, DamagedUnitsSpoilNoMoreThanTheirLine) {
         EXPECT_FALSE(r.Read("K", "e").has_value());
         EXPECT_EQ(r.Values("K").size(), 3u);
     }
-    // Without its mark a UTF-16 text is not taken for one.
-    EXPECT_FALSE(Registry::Parse(Utf16Bytes(u"[HKEY_LOCAL_MACHINE\\K]\r\n", false).substr(2)).HasKey("K"));
+    // Without its mark a UTF-16 text is still read as one (never as an empty file).
+    EXPECT_TRUE(Registry::Parse(Utf16Bytes(u"[HKEY_LOCAL_MACHINE\\K]\r\n", false).substr(2)).HasKey("K"));
 }
 
 TEST_F(RegistryFileTest, LoadFileSaysWhyNothingWasRead) {
@@ -363,6 +365,37 @@ TEST_F(RegistryFileTest, CheckSettingsFileNamesTheFileAndItsError) {
         EXPECT_EQ(check.path, c.path) << c.chosen;
         EXPECT_EQ(check.error, c.error) << c.chosen;
     }
+}
+
+TEST_F(RegistryFileTest, CheckSettingsFileTellsBadLinesPortsGivenTwiceAndWhatIsNoSettingsFile) {
+    const std::string path = (m_dir / "settings.reg").string();
+    ScopedEnv reg("VEXLOR_REGISTRY", path);
+    // In UTF-16 without a mark, so the line numbers are seen to count lines, not bytes.
+    const std::u16string text =
+        u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vexlor]\r\n"
+        u"\"Level\"=dword:00000005\r\n\"App\"=\"/tmp/logs/\r\n\r\n"                 // line 5: a quote missing
+        u"[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\r\n"
+        u"\"/dev/ttyUSB0\"=\"COM3\"\r\n\"/dev/ttyUSB1\"=\"com3\"\r\n"                  // line 9: COM3 again
+        u"[HKEY_LOCAL_MACHINE\\Broken\r\n";                                       // line 10
+    std::ofstream(path, std::ios::binary) << Utf16Bytes(text, false).substr(2);
+    Registry::SettingsCheck check = Registry::CheckSettingsFile();
+    EXPECT_EQ(check.error, 0);
+    EXPECT_EQ(check.notSettings, "");
+    ASSERT_EQ(check.problems.size(), 3u);
+    EXPECT_EQ(check.problems[0].rfind("line 5 is not read: \"App\"=\"/tmp/logs/", 0), 0u) << check.problems[0];
+    EXPECT_EQ(check.problems[1],
+              "line 9: com3 is given to /dev/ttyUSB1 as well as to /dev/ttyUSB0 (line 8); the port list takes the first");
+    EXPECT_EQ(check.problems[2].rfind("line 10 is not read: [HKEY_LOCAL_MACHINE\\Broken", 0), 0u) << check.problems[2];
+    EXPECT_EQ(LoadedSettings().ReadDword("SOFTWARE\\Vexlor", "Level"), 5u);  // the good lines are read
+
+    // Random bytes are no settings file at all.
+    std::mt19937 random(3);
+    std::string bytes(4096, '\0');
+    for (char& c : bytes) c = static_cast<char>(random());
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    check = Registry::CheckSettingsFile();
+    EXPECT_EQ(check.error, 0);
+    EXPECT_EQ(check.notSettings.rfind("it holds bytes no text has: 0x", 0), 0u) << check.notSettings;
 }
 
 }  // namespace

@@ -111,4 +111,34 @@ TEST(SerialCommEntry, FileRegistrationCreatesUpdatesAndRemoves) {
     unlink((file + ".lock").c_str());
 }
 
+TEST(SerialCommEntry, AUtf16FileStaysUtf16WithItsOwnMarkAndByteOrder) {
+    const std::string file = ::testing::TempDir() + "sim_reg16_" + std::to_string(getpid()) + ".reg";
+    const std::u16string text =
+        u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vexlor]\r\n\"App\"=\"/tmp/t\u00E9\"\r\n";
+    for (const char* mark : {"\xFF\xFE", "\xFE\xFF", ""}) {
+        const bool bigEndian = std::string(mark) == "\xFE\xFF";
+        SCOPED_TRACE(bigEndian);
+        auto utf16 = [&](std::u16string_view units) {
+            std::string bytes;
+            for (const char16_t unit : units) {
+                const char hi = static_cast<char>(unit >> 8), lo = static_cast<char>(unit & 0xFF);
+                bytes += bigEndian ? std::string{hi, lo} : std::string{lo, hi};
+            }
+            return bytes;
+        };
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << mark << utf16(text);
+        ASSERT_EQ(RegisterSerialPort(file, "/dev/pts/5", "COM5"), "");
+        std::ifstream in(file, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        // The whole file is the old text and the new lines, every one of them in UTF-16.
+        EXPECT_EQ(bytes, mark + utf16(text) +
+                             utf16(u"\r\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\r\n\"/dev/pts/5\"=\"COM5\"\r\n"));
+        const auto registry = platform::Registry::LoadFile(file);
+        EXPECT_EQ(registry.ReadString(kKey, "/dev/pts/5"), "COM5");
+        EXPECT_EQ(registry.ReadString("SOFTWARE\\Vexlor", "App"), "/tmp/t\xC3\xA9");
+    }
+    unlink(file.c_str());
+    unlink((file + ".lock").c_str());
+}
+
 }  // namespace

@@ -21,6 +21,10 @@ int main(int argc, char** argv) {
         std::fputs(RelayHelpText(), stdout);
         return 0;
     }
+    if (options.version) {
+        std::printf("vexlor-chaos-relay %s\n", VEXLOR_VERSION_TEXT);
+        return 0;
+    }
 
     int wakeRead = -1;
     if (!InstallStopSignals(wakeRead)) {

@@ -10,6 +10,10 @@ std::string ParseRelayOptions(const std::vector<std::string>& args, RelayOptions
             options.help = true;
             return {};
         }
+        if (name == "--version") {
+            options.version = true;
+            return {};
+        }
         if (name != "--device" && name != "--seed" && name != "--rate" && name != "--max-delay" && name != "--log")
             return "unknown argument \"" + name + "\"";
         if (i + 1 >= args.size()) return name + " needs a value";
@@ -36,6 +40,7 @@ std::string ParseRelayOptions(const std::vector<std::string>& args, RelayOptions
 
 const char* RelayHelpText() {
     return "Usage: vexlor-chaos-relay --device PATH [--seed N] [--rate PERCENT] [--max-delay MS] [--log FILE]\n"
+           "       vexlor-chaos-relay --help | --version\n"
            "A faulty line between Vexlor and a handset (the handset simulator's terminal PATH).\n"
            "\n"
            "Creates a pseudo-terminal of its own and prints its path as the first line on standard\n"

@@ -12,6 +12,7 @@ struct RelayOptions {
     int maxDelayMs = 3000;  // longest hold of the delay fault
     std::string logFile;    // one line per fault (empty: none)
     bool help = false;
+    bool version = false;   // --version: the program's own version
 };
 
 // Parses the arguments after the program name. Empty on success, else a one-line error.

@@ -14,6 +14,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "platform/settings_text.h"
+
 namespace {
 
 constexpr std::string_view HEADER = "Windows Registry Editor Version 5.00";
@@ -174,7 +176,11 @@ std::string EditFile(const std::string& file, const std::function<std::string(co
         error = "cannot open " + file + ": " + std::strerror(errno);
     }
     if (error.empty()) {
-        const std::string updated = edit(text);
+        // Edited as UTF-8 and written back as it was found: a UTF-16 file (regedit's export)
+        // stays UTF-16, with or without its byte order mark.
+        const platform::SettingsEncoding encoding = platform::DetectSettingsEncoding(text);
+        const std::string updated =
+            platform::SettingsTextFromUtf8(edit(platform::SettingsTextToUtf8(text, encoding)), encoding);
         const std::string temp = file + ".part";
         FILE* out = std::fopen(temp.c_str(), "wb");
         if (!out) {

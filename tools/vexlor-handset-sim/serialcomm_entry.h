@@ -16,7 +16,8 @@ std::string WithSerialCommEntry(std::string_view text, const std::string& path, 
 std::string WithoutSerialCommEntry(std::string_view text, const std::string& path, const std::string& com);
 
 // Apply the above to a file, under a lock (file + ".lock") against other simulators, writing
-// through a temporary file and a rename so that a reader never sees half a file.
+// through a temporary file and a rename so that a reader never sees half a file. The file keeps
+// its encoding (UTF-8, or UTF-16 of either byte order, with or without a byte order mark).
 // Empty string on success, else the error text.
 std::string RegisterSerialPort(const std::string& file, const std::string& path, const std::string& com);
 std::string UnregisterSerialPort(const std::string& file, const std::string& path, const std::string& com);

@@ -86,10 +86,12 @@ std::optional<SimRunner::Outcome> SimRunner::Take(const Arrival& arrival) {
 
 size_t SimRunner::AdapterBufferBytes() const {
     // Unpaced, a generous buffer keeps the line fast; paced, it holds what the line carries
-    // during the latency, so the tool's writes stay as far ahead of the handset as on a real line.
+    // during the latency, twice over, and a read besides: while the handset takes one part (for
+    // its line time) the next must already be coming, or the latency would slow the line. The
+    // tool's writes then stay about as far ahead of the handset as on a real line.
     if (!m_pacer.Enabled()) return 65536;
     const uint64_t carried = uint64_t{m_options.throttleBaud} * m_options.lineLatencyMs / 10000;
-    return std::max<size_t>(m_pacer.ReadChunk(), static_cast<size_t>(carried));
+    return static_cast<size_t>(2 * carried) + 2 * m_pacer.ReadChunk();
 }
 
 SimRunner::Outcome SimRunner::Run(int wakeFd) {

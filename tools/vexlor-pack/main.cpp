@@ -1,11 +1,28 @@
 // SPDX-License-Identifier: Apache-2.0
 // vexlor-pack: appends a firmware package to a copy of the Vexlor program.
+#include <atomic>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "pack_command.h"
 #include "pack_options.h"
+#include "platform/notify_target.h"
+#include "platform/stop_signals.h"
+
+namespace {
+
+constexpr int kExitStopped = 130;
+
+// SIGINT, SIGTERM and SIGHUP (Ctrl+C on Windows) raise the flag; the writing looks at it between
+// its pieces and gives up, so its temporary file goes with it.
+class StopFlag : public platform::NotifyTarget {
+public:
+    void Post(uint32_t, uintptr_t) override { raised.store(true); }
+    std::atomic<bool> raised{false};
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -23,9 +40,19 @@ int main(int argc, char** argv) {
         std::fputs(PackUsage(), stdout);
         return 0;
     }
-    if (!RunPack(options, error)) {
-        std::fprintf(stderr, "vexlor-pack: %s\n", error.c_str());
+    StopFlag stop;
+    platform::StopSignalWatch signals;
+    if (!signals.Install(&stop)) {
+        std::fprintf(stderr, "vexlor-pack: cannot watch SIGINT, SIGTERM and SIGHUP.\n");
         return 1;
     }
+    PackReport report;
+    const bool packed = RunPack(options, error, report, &stop.raised);
+    signals.Stop();
+    if (!packed) {
+        std::fprintf(stderr, "vexlor-pack: %s\n", error.c_str());
+        return stop.raised.load() ? kExitStopped : 1;
+    }
+    std::fputs(report.Text(options).c_str(), stdout);
     return 0;
 }

@@ -24,7 +24,8 @@ bool OutputFile::Flush() {
 }
 
 bool OutputFile::Write(const uint8_t* data, size_t length) {
-    if (!m_open || m_writeError != 0) return false;
+    if (m_stop && m_stop->load()) m_stopped = true;
+    if (!m_open || m_writeError != 0 || m_stopped) return false;
     while (length > 0) {
         const size_t take = std::min(length, kBufferSize - m_buffer.size());
         m_buffer.insert(m_buffer.end(), data, data + take);
@@ -38,6 +39,12 @@ bool OutputFile::Write(const uint8_t* data, size_t length) {
 bool OutputFile::Commit(std::string& error) {
     if (!m_open) {
         error = "no output file";
+        return false;
+    }
+    if (m_stopped || (m_stop && m_stop->load())) {
+        m_stopped = true;
+        error = "stopped by a signal; nothing was written";
+        m_file.Discard();
         return false;
     }
     if (!Flush()) {

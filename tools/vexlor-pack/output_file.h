@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -8,10 +9,10 @@
 
 // The package's destination: a temporary file beside the final path, put in its place only when
 // everything was written, so a failure never leaves a partial file under the final name. Writes
-// are gathered into large pieces.
+// are gathered into large pieces. A stop (stop turning true) makes the next write fail.
 class OutputFile : public PackageSink {
 public:
-    OutputFile() = default;
+    explicit OutputFile(const std::atomic<bool>* stop = nullptr) : m_stop(stop) {}
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
@@ -19,10 +20,14 @@ public:
     bool Write(const uint8_t* data, size_t length) override;
     // Flushes, makes the file executable, and renames it to the final path.
     bool Commit(std::string& error);
+    // True once a write was refused because of a stop.
+    bool Stopped() const { return m_stopped; }
 
 private:
     bool Flush();
 
+    const std::atomic<bool>* m_stop;
+    bool m_stopped = false;
     platform::ReplacingFile m_file;
     bool m_open = false;
     int m_writeError = 0;

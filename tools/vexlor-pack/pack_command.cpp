@@ -2,6 +2,7 @@
 #include "pack_command.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <functional>
@@ -10,6 +11,7 @@
 #include <system_error>
 
 #include "app/program_mark.h"
+#include "engine/version_text.h"
 #include "output_file.h"
 #include "package/load_area.h"
 #include "package/package_layout.h"
@@ -38,23 +40,36 @@ bool OpenInput(const std::string& path, const char* what, platform::ReadOnlyFile
     return true;
 }
 
-// The version text goes into a fixed field and is shown to the technician: it must fit and be
-// plain text. Empty when it is acceptable.
+// The version text goes into a fixed field, is shown to the technician and gives the version
+// check its two characters: it must fit and be printable ASCII (a character of several bytes
+// would be cut in two by the check). Empty when it is acceptable.
 std::string CheckVersionText(const std::string& version) {
+    if (version.empty()) {
+        return "--version: the version text is empty; the version check needs the two characters before its first "
+               "full stop";
+    }
     for (size_t i = 0; i < version.size(); ++i) {
         const auto byte = static_cast<unsigned char>(version[i]);
-        if (byte < 0x20 || byte == 0x7F) {
-            char code[8];
-            std::snprintf(code, sizeof code, "0x%02X", byte);
-            return "--version: control character " + std::string(code) + " at byte " + std::to_string(i + 1) +
-                   " (counting from 1); the version text takes no bytes below 0x20 and no 0x7F";
-        }
+        if (byte >= 0x20 && byte < 0x7F) continue;
+        char code[8];
+        std::snprintf(code, sizeof code, "0x%02X", byte);
+        const std::string where = std::string(code) + " at byte " + std::to_string(i + 1) + " (counting from 1)";
+        return byte < 0x80 ? "--version: control character " + where +
+                                 "; the version text takes no bytes below 0x20 and no 0x7F"
+                           : "--version: " + where + " is not printable ASCII; the version text takes the characters "
+                                                     "0x20 to 0x7E only";
     }
     if (version.size() > kParamVersionMaxText) {
-        return "--version: the version text is " + std::to_string(version.size()) + " bytes; at most " +
-               std::to_string(kParamVersionMaxText) + " bytes (UTF-8) fit the parameter block";
+        return "--version: the version text is " + std::to_string(version.size()) + " characters; at most " +
+               std::to_string(kParamVersionMaxText) + " fit the parameter block";
     }
     return {};
+}
+
+// The same file by path, link or inode: writing OUT would destroy the input it is made from.
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code error;
+    return std::filesystem::equivalent(a, b, error) && !error;
 }
 
 enum class MarkSearch { kFound, kMissing, kReadError };
@@ -92,7 +107,7 @@ const char* DescribeFailure(PackResult result) {
         case PackResult::kImageUnreadable: return "the program could not be read whole";
         case PackResult::kLoadUnreadable: return "the load could not be read whole (did it change meanwhile?)";
         case PackResult::kLoadSizeRefused: return "the load size cannot be stored";
-        case PackResult::kVersionTooLong: return "the version text is over 47 bytes (UTF-8)";
+        case PackResult::kVersionTooLong: return "the version text is over 47 characters";
         case PackResult::kWriteFailed: return "the output could not be written";
         case PackResult::kOk: break;
     }
@@ -101,13 +116,20 @@ const char* DescribeFailure(PackResult result) {
 
 }  // namespace
 
-bool RunPack(const PackOptions& options, std::string& error) {
+bool RunPack(const PackOptions& options, std::string& error, PackReport& report, const std::atomic<bool>* stop) {
     error = CheckVersionText(options.version);
     if (!error.empty()) return false;
     platform::ReadOnlyFile program;
     platform::ReadOnlyFile load;
     if (!OpenInput(options.programPath, "program", program, error)) return false;
     if (!OpenInput(options.loadPath, "load", load, error)) return false;
+    for (const auto& [input, what] : {std::pair{&options.programPath, "--program"}, std::pair{&options.loadPath, "--load"}}) {
+        if (SameFile(options.outPath, *input)) {
+            error = "refused: --out " + options.outPath + " is the same file as " + what + " " + *input +
+                    "; writing it would destroy that file. Name another output file";
+            return false;
+        }
+    }
 
     const int64_t loadLength = load.Length();
     if (loadLength < 0) {
@@ -137,7 +159,7 @@ bool RunPack(const PackOptions& options, std::string& error) {
             return false;
     }
 
-    OutputFile out;
+    OutputFile out(stop);
     if (!out.Create(options.outPath, error)) return false;
     PackageWriter writer(out);
     PackageValues values;
@@ -151,8 +173,28 @@ bool RunPack(const PackOptions& options, std::string& error) {
     if (result == PackResult::kOk) result = writer.AppendLoadArea(load, loadSize);
     if (result == PackResult::kOk) result = writer.AppendParameterBlock(values, loadSize);
     if (result != PackResult::kOk) {
-        error = DescribeFailure(result);
+        error = out.Stopped() ? "stopped by a signal; " + options.outPath + " was not written" : DescribeFailure(result);
         return false;
     }
-    return out.Commit(error);
+    if (!out.Commit(error)) return false;
+    std::error_code sizeError;
+    report.programSize = std::filesystem::file_size(options.outPath, sizeError);
+    report.loadSize = loadSize;
+    report.handsetVersion = NewVersionOf(options.version);
+    return true;
+}
+
+std::string PackReport::Text(const PackOptions& options) const {
+    std::string text = "Wrote " + options.outPath + ": " + std::to_string(programSize) + " bytes, carrying a load of " +
+                       std::to_string(loadSize) + " bytes, version \"" + options.version + "\".\n" +
+                       "The load fits handsets whose software version reads " + handsetVersion +
+                       " (the version check compares the two characters before the first full stop of the version "
+                       "text with the two numbers the handset reports).\n";
+    const bool digits = handsetVersion.size() == 2 && std::isdigit(static_cast<unsigned char>(handsetVersion[0])) &&
+                        std::isdigit(static_cast<unsigned char>(handsetVersion[1]));
+    if (!digits) {
+        text += "Note: a handset reports its version in digits; \"" + handsetVersion +
+                "\" is none, so every handset will refuse this load as a version mismatch.\n";
+    }
+    return text;
 }

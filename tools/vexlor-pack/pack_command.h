@@ -1,9 +1,22 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
+#include <atomic>
+#include <cstdint>
 #include <string>
 
 #include "pack_options.h"
 
-// Checks the inputs and writes the package. True when OUT was written; otherwise error says
-// why and OUT is left as it was.
-bool RunPack(const PackOptions& options, std::string& error);
+// What a successful pack made, for the technician.
+struct PackReport {
+    uint64_t programSize = 0;    // OUT's size
+    uint64_t loadSize = 0;
+    std::string handsetVersion;  // the two characters the version check compares
+    // "Wrote OUT: ... bytes ..." and the handset version the load fits, in lines.
+    std::string Text(const PackOptions& options) const;
+};
+
+// Checks the inputs and writes the package. True when OUT was written (report then says what it
+// is); otherwise error says why and OUT is left as it was. stop (when not null) turning true ends
+// the writing early: the temporary file is removed and nothing is left behind.
+bool RunPack(const PackOptions& options, std::string& error, PackReport& report,
+             const std::atomic<bool>* stop = nullptr);

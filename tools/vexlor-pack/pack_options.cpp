@@ -114,8 +114,10 @@ const char* PackUsage() {
            "                    program mark, and must not carry a package yet\n"
            "  --load FILE       the firmware load (1 byte up to 4294963196 bytes; a size whose\n"
            "                    remainder modulo 4096 is 4093, 4094 or 4095 cannot be stored)\n"
-           "  --version TEXT    the load's version text: at most 47 bytes (UTF-8), no control\n"
-           "                    characters (bytes below 0x20, 0x7F)\n"
+           "  --version TEXT    the load's version text: 1 to 47 printable ASCII characters.\n"
+           "                    The version check compares the two characters before its\n"
+           "                    first full stop (the first two without one) with the two\n"
+           "                    numbers a handset reports: \"R1234.56\" fits version 34\n"
            "  --out OUT         the file to write\n"
            "  --value16 N       16-bit value of the parameter block (default 0)\n"
            "  --value32a N      first 32-bit value of the parameter block (default 0)\n"
@@ -124,8 +126,11 @@ const char* PackUsage() {
            "  -h, --help        show this text\n"
            "  --version         alone: show the program's version\n"
            "\n"
-           "Numbers are decimal or hexadecimal with a 0x prefix. Exit status: 0 when OUT was\n"
-           "written; 1 when the input was refused (a program that is not a vexlor program or\n"
-           "already carries a package, an unfit load or version text) or a file could not be\n"
-           "read or written; 2 for a bad command line.\n";
+           "On success it prints OUT's size, the load's size and version, and the handset\n"
+           "software version the load fits. OUT must not be the program or the load (by path,\n"
+           "link or inode). Numbers are decimal or hexadecimal with a 0x prefix. Exit status:\n"
+           "0 when OUT was written; 1 when the input was refused (a program that is not a\n"
+           "vexlor program or already carries a package, an unfit load or version text, OUT\n"
+           "naming an input) or a file could not be read or written; 2 for a bad command line;\n"
+           "130 when SIGINT, SIGTERM or SIGHUP stopped it (no file is left behind).\n";
 }

@@ -28,14 +28,31 @@ std::optional<int> WholeNumber(const std::string& text, int min, int max) {
 }
 
 bool TakesValue(const std::string& name) {
-    return name == "--port" || name == "--lang" || name == "--wait" || name == "--log-level" || name == "--log-dir" ||
-           name == "--report";
+    return name == "--port" || name == "--skip-port" || name == "--lang" || name == "--wait" || name == "--log-level" ||
+           name == "--log-dir" || name == "--report";
 }
 
 // One port of --port: "COMn" as normalised, or a device path as given.
 std::optional<std::string> PortArgument(const std::string& text) {
     if (!text.empty() && text[0] == '/') return text;  // resolved through the port map later
     return NormalisePortName(text);
+}
+
+// The ports of a --port or --skip-port value ("COM1,COM2,/dev/ttyUSB0"), appended to ports.
+bool TakePorts(const std::string& value, std::vector<std::string>& ports, std::string& error) {
+    size_t start = 0;
+    do {
+        const size_t comma = value.find(',', start);
+        const std::string item = value.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        const auto port = PortArgument(item);
+        if (!port) {
+            return Refuse(error, "\"" + item + "\" is not a port; expected COMn or a device path such as "
+                                 "/dev/ttyUSB0 (see vexlor --cli --list-ports)");
+        }
+        ports.push_back(*port);
+        start = comma == std::string::npos ? std::string::npos : comma + 1;
+    } while (start != std::string::npos);
+    return true;
 }
 
 }  // namespace
@@ -89,7 +106,7 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
         } else if (!takesValue && hasValue) {
             return Refuse(error, name + " takes no value");
         }
-        if (name != "--cli" && name != "--port") {
+        if (name != "--cli" && name != "--port" && name != "--skip-port") {
             for (const auto& earlier : seen) {
                 if (earlier == name) return Refuse(error, name + " given twice");
             }
@@ -99,21 +116,12 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
         if (name == "--cli") {
             cli = true;
         } else if (name == "--port") {
-            size_t start = 0;
-            do {
-                const size_t comma = value.find(',', start);
-                const std::string item = value.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-                const auto port = PortArgument(item);
-                if (!port) {
-                    return Refuse(error, "\"" + item + "\" is not a port; expected COMn or a device path such as "
-                                         "/dev/ttyUSB0 (see vexlor --cli --list-ports)");
-                }
-                parsed.ports.push_back(*port);
-                start = comma == std::string::npos ? std::string::npos : comma + 1;
-            } while (start != std::string::npos);
+            if (!TakePorts(value, parsed.ports, error)) return false;
             parsed.command = CliCommand::kDownload;
             if (!portsGiven) ++tasks;
             portsGiven = true;
+        } else if (name == "--skip-port") {
+            if (!TakePorts(value, parsed.skipPorts, error)) return false;
         } else if (name == "--all-ports") {
             parsed.allPorts = true;
             parsed.command = CliCommand::kDownload;
@@ -139,8 +147,8 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
                 return Refuse(error, "--wait takes a number of seconds from 0 to " + std::to_string(kWaitSecondsMax));
             }
         } else if (name == "--log-level") {
-            parsed.logLevel = WholeNumber(value, -1, 9);
-            if (!parsed.logLevel) return Refuse(error, "--log-level takes -1 (no log) to 9; 5 writes everything");
+            parsed.logLevel = WholeNumber(value, -1, 5);
+            if (!parsed.logLevel) return Refuse(error, "--log-level takes -1 (no log) to 5 (everything)");
         } else if (name == "--log-dir") {
             if (value.empty()) return Refuse(error, "--log-dir needs a folder");
             parsed.logFolder = value;
@@ -163,6 +171,7 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
     if ((parsed.json || parsed.reportFile) && parsed.command != CliCommand::kDownload) {
         return Refuse(error, "--json and --report go with a download (--port or --all-ports)");
     }
+    if (!parsed.skipPorts.empty() && !parsed.allPorts) return Refuse(error, "--skip-port goes with --all-ports");
     if (languageGiven && !withPort) return Refuse(error, "--lang goes with --port");
     if (parsed.waitSeconds && !withPort) return Refuse(error, "--wait goes with --port");
     if (parsed.quiet && parsed.command == CliCommand::kListPorts) return Refuse(error, "--quiet does not go with --list-ports");
@@ -186,8 +195,10 @@ const char* CliUsage() {
            "                        infrared left out): one start-up and package check, then a run\n"
            "                        on each port; one port's failure never disturbs the others. A\n"
            "                        port named twice, or held by another program, is refused and\n"
-           "                        the others go on. On a terminal one live row per port, else one\n"
+           "                        the others go on; a port where no handset answers is \"empty\"\n"
+           "                        and fails nothing. On a terminal one live row per port, else one\n"
            "                        line per event prefixed with its port; a summary table at the end\n"
+           "  --skip-port PORT      with --all-ports: leave PORT out (repeat it, or PORT,PORT,...)\n"
            "  --cli --port PORT --info\n"
            "                        find the handset, bring it to diagnostic mode if needed and\n"
            "                        print its mode, software version and platform; nothing is\n"
@@ -204,18 +215,22 @@ const char* CliUsage() {
            "  --wait SECONDS        wait up to SECONDS for the port to appear and the handset to\n"
            "                        answer (for a handset switched on after the command)\n"
            "  -q, --quiet           print only the status lines\n"
-           "  --log-level N         log level for this run: -1 no log, 0, 1 failures, 3 notes,\n"
-           "                        5 everything (overrides the settings file)\n"
-           "  --log-dir DIR         write the day's log file into DIR (overrides the settings file)\n"
+           "  --log-level N         log level for this run: -1 no log, 0 outcomes, 1 failures,\n"
+           "                        3 notes, 5 everything (overrides the settings file; turns the\n"
+           "                        log on)\n"
+           "  --log-dir DIR         write the day's log file into DIR (overrides the settings file;\n"
+           "                        turns the log on)\n"
            "  --json                one JSON object per line for each event (see the README)\n"
-           "  --report FILE         append one CSV row per handset run to FILE (a header when new)\n"
+           "  --report FILE         append one CSV row per handset run to FILE (a header when new);\n"
+           "                        a regular file only\n"
            "  -h, --help            show this text\n"
            "  --version             show the program version\n"
            "\n"
            "Progress is a bar on a terminal, and one line per 10% otherwise.\n"
            "\n"
            "Exit status:\n"
-           "  0    the download is done on every port (the task succeeded)\n"
+           "  0    the download is done on every port (the task succeeded); with --all-ports, on\n"
+           "       every port where a handset answered, and on one at least\n"
            "  1    a run ended with a failure status, or a port was refused\n"
            "  2    a bad command line\n"
            "  3    another vexlor runs on this port\n"
@@ -224,10 +239,11 @@ const char* CliUsage() {
            "  6    the language library cannot be loaded\n"
            "  7    this program carries no firmware load, or it is damaged\n"
            "  8    the port is not in the port list (or did not appear within --wait)\n"
-           "  9    the report file cannot be written\n"
+           "  9    the report file cannot be written, or a run's row could not be written to it\n"
+           "       (whatever the downloads did: the record is incomplete)\n"
            "  130  stopped by SIGINT, SIGTERM or SIGHUP (every run is stopped as the Stop button\n"
            "       stops it)\n"
-           "With several ports, 3 and 8 are a port's refusal and count as 1.\n"
+           "With several ports, 3 and 8 are a port's refusal and count as 1. 130 comes first, then 9.\n"
            "\n"
            "Several vexlor --cli runs work side by side on different ports; the window runs alone.\n"
            "Settings (log, port names) come from $VEXLOR_REGISTRY, else\n"

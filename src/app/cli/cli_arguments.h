@@ -21,6 +21,8 @@ struct CliArguments {
     // given; a port named twice stays twice (its second run is refused, the others go on).
     std::vector<std::string> ports;
     bool allPorts = false;  // --all-ports: every port of the port list
+    // --skip-port (with --all-ports): ports left out, as --port takes them (COMn or a device path).
+    std::vector<std::string> skipPorts;
     bool json = false;      // --json: one JSON object per event
     std::optional<std::string> reportFile;  // --report: a CSV row per handset run, appended
     int language = 0;  // --lang: 0 English, 1 Traditional Chinese, 2 Simplified Chinese

@@ -1,30 +1,42 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/cli/cli_session.h"
 
+#include <cerrno>
 #include <chrono>
 
 #include "app/cli/exit_status.h"
-#include "platform/stop_signals.h"
+#include "app/cli/settings_report.h"
 #include "app/common/language_choice.h"
 #include "log/log.h"
-#include "log/log_overrides.h"
 #include "platform/program_path.h"
-#include "platform/registry.h"
-#include "platform/sys_error.h"
+#include "platform/stop_signals.h"
 #include "platform/terminal.h"
 #include "serial/serial_port_list.h"
 
 namespace {
 
-constexpr const char* kLogKey = "SOFTWARE\\Vexlor";
 constexpr std::chrono::milliseconds kPortLookPause{250};
 
-// Every port of the list (Bluetooth and infrared left out), as --all-ports asks.
-std::vector<std::string> AllPorts() {
+// Whether a port of the list is one of those skip names (as --port takes them: COMn, or a
+// device path that the port map leads to the same device).
+bool Skipped(const SerialCommValue& value, const std::string& name, const std::vector<std::string>& skip) {
+    for (const std::string& wanted : skip) {
+        PortClaim claim(wanted);
+        if (wanted == name || wanted == value.device || (wanted[0] == '/' && claim.Resolve() && claim.Port() == name)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Every port of the list (Bluetooth and infrared left out), as --all-ports asks, less those of
+// --skip-port.
+std::vector<std::string> AllPorts(const std::vector<std::string>& skip) {
     std::vector<std::string> ports;
     for (const SerialCommValue& value : ReadSerialCommKey()) {
         if (IsExcludedSerialDevice(value.device)) continue;
-        if (auto name = NormalisePortName(value.port)) ports.push_back(*name);
+        const auto name = NormalisePortName(value.port);
+        if (name && !Skipped(value, *name, skip)) ports.push_back(*name);
     }
     return ports;
 }
@@ -39,17 +51,18 @@ CliSession::~CliSession() {
     if (m_logOpen) LogClose();
 }
 
-void CliSession::Print(const std::string& line) const {
-    std::fprintf(m_out, "%s\n", line.c_str());
-    std::fflush(m_out);
+void CliSession::Print(const std::string& line) const { Write(line + "\n"); }
+
+void CliSession::Write(const std::string& text) const {
+    if (m_outputGone) return;
+    errno = 0;
+    const bool written = std::fwrite(text.data(), 1, text.size(), m_out) == text.size() && std::fflush(m_out) == 0;
+    if (!written && errno == EPIPE) m_outputGone = true;
 }
 
 int CliSession::Start() {
-    if (const int status = CheckSettings(); status != kExitDone) return status;
-    LogOverrides overrides;
-    overrides.level = m_args.logLevel;
-    overrides.folder = m_args.logFolder;
-    LogOpenWith(kLogKey, overrides);
+    if (const int status = ReportSettingsFile(m_err); status != kExitDone) return status;
+    OpenLogTellingFailure(m_args, m_err);
     m_logOpen = true;
     if (const int status = LoadLanguage(); status != kExitDone) return status;
     if (const int status = ClaimPorts(); status != kExitDone) return status;
@@ -61,19 +74,16 @@ int CliSession::Start() {
     const PortClaim& claim = *m_claims.front();
     if (claim.Claimed()) return kExitDone;
     std::fprintf(m_err, "vexlor: %s\n", claim.Why().c_str());
+    // A refusal is a result to record like any other where records are asked for.
+    return m_args.json || m_args.reportFile ? kExitDone : RefusalExitStatus(claim);
+}
+
+int RefusalExitStatus(const PortClaim& claim) {
     switch (claim.Result()) {
     case PortClaim::Outcome::kHeld: return kExitPortHeld;
     case PortClaim::Outcome::kLockFailed: return kExitLock;
     default: return kExitNoSuchPort;
     }
-}
-
-int CliSession::CheckSettings() {
-    const platform::Registry::SettingsCheck check = platform::Registry::CheckSettingsFile();
-    if (check.error == 0) return kExitDone;
-    std::fprintf(m_err, "vexlor: cannot read the settings file %s: %s\n", check.path.c_str(),
-                 platform::SysErrorPhrase(check.error).c_str());
-    return kExitSettings;
 }
 
 int CliSession::LoadLanguage() {
@@ -87,7 +97,7 @@ int CliSession::LoadLanguage() {
 }
 
 int CliSession::ClaimPorts() {
-    for (const std::string& port : m_args.allPorts ? AllPorts() : m_args.ports) {
+    for (const std::string& port : m_args.allPorts ? AllPorts(m_args.skipPorts) : m_args.ports) {
         m_claims.push_back(std::make_unique<PortClaim>(port));
     }
     using Clock = std::chrono::steady_clock;

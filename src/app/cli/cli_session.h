@@ -12,7 +12,8 @@
 #include "app/common/status_lines.h"
 
 // The start-up that every headless task on ports shares, in order: the settings file must be
-// readable, the log opens (with the command line's overrides), the language library loads, and
+// readable (settings_report.h), the log opens (with the command line's overrides; a log that was
+// asked for and cannot be written is told), the language library loads, and
 // each port asked for is claimed: resolved through the port map (waited for with --wait), and
 // guarded against other runs. Each step that fails says why on the error stream; a port that
 // cannot be claimed is refused on its own and the others go on.
@@ -24,7 +25,8 @@ public:
     CliSession& operator=(const CliSession&) = delete;
 
     // The steps above: kExitDone when they passed, else the exit status (the reason printed).
-    // With one port asked for, its refusal ends the start with its own status (3, 4 or 8); with
+    // With one port asked for, its refusal ends the start with its own status (3, 4 or 8), unless
+    // --json or --report want it recorded (the run then tells it and ends with that status); with
     // several, refused ports are only marked, and the start fails only when a shared step does.
     int Start();
 
@@ -41,15 +43,21 @@ public:
     const std::string& Port() const { return m_claims.front()->Port(); }
     // Library texts by string ID.
     const TextLookup& Text() const { return m_text; }
+    // Takes texts from lookup instead of the language library (a test's stand-in).
+    void UseTexts(TextLookup lookup) { m_text = std::move(lookup); }
     // Milliseconds a run may wait for the handset to answer beyond the usual detection (what
     // --wait leaves after the ports appeared); 0 without --wait.
     int ExtraDetectionMs() const { return m_extraDetectionMs; }
 
     // Prints a line on the output stream (and flushes, so a pipe sees it at once).
     void Print(const std::string& line) const;
+    // Writes text as it is, flushed. Once the output is a pipe whose reader has gone (EPIPE),
+    // nothing more is written: the runs go on and their records are kept.
+    void Write(const std::string& text) const;
+    // True once the output's reader has gone.
+    bool OutputGone() const { return m_outputGone; }
 
 private:
-    int CheckSettings();
     int LoadLanguage();
     // Claims every port asked for; kExitSignal when a stop signal came while waiting.
     int ClaimPorts();
@@ -63,5 +71,10 @@ private:
     CResourceLibrary m_language;
     TextLookup m_text;
     bool m_logOpen = false;
+    mutable bool m_outputGone = false;
     int m_extraDetectionMs = 0;
 };
+
+// The exit status of a single port's refusal: 3 held by another vexlor, 4 no lock file, 8 not in
+// the port list.
+int RefusalExitStatus(const PortClaim& claim);

@@ -38,8 +38,8 @@ std::unique_ptr<RunView> ViewFor(const CliSession& session) {
 // The package check, once for every port, on a thread of its own while this one shows its
 // progress. A signal cannot cut the check short (it reads a local file, so it ends soon); it is
 // remembered instead.
-int32_t CheckPackage(CliSession& session, CDLParameter& parameters, RunView& view, bool& interrupted) {
-    platform::ReadOnlyFile program;
+int32_t CheckPackage(CliSession& session, platform::ReadOnlyFile& program, CDLParameter& parameters, RunView& view,
+                     bool& interrupted) {
     program.Open(platform::ProgramPath());  // a failure shows as a failed check
     CDLOperator checker;
     checker.SetNotifyTarget(&session.Queue());
@@ -67,18 +67,20 @@ int RunDownloadCommand(CliSession& session) {
     const std::unique_ptr<RunView> view = ViewFor(session);
     CDLParameter package;
     bool interrupted = false;
-    const int32_t loaded = CheckPackage(session, package, *view, interrupted);
+    platform::ReadOnlyFile program;
+    const int32_t loaded = CheckPackage(session, program, package, *view, interrupted);
     if (interrupted) return kExitSignal;
     if (loaded < 0) {
-        std::fprintf(session.Err(), "%s\n", PackageCheckMessage(loaded, session.Text()).c_str());
+        const bool none = CarriesNoPackage(loaded, program);
+        std::fprintf(session.Err(), "%s\n", PackageCheckMessage(none, session.Text()).c_str());
+        if (!none) std::fprintf(session.Err(), "vexlor: this program file is damaged (a broken copy?): copy it again.\n");
         return kExitPackage;
     }
     std::unique_ptr<RunReport> report;
     if (session.Args().reportFile) {
         report = std::make_unique<RunReport>(*session.Args().reportFile, package.GetVersion(), session.Text());
         if (const int error = report->Check(); error != 0) {
-            std::fprintf(session.Err(), "vexlor: cannot write the report file %s: %s\n",
-                         session.Args().reportFile->c_str(), platform::SysErrorPhrase(error).c_str());
+            std::fprintf(session.Err(), "vexlor: %s\n", report->Problem(error).c_str());
             return kExitReport;
         }
     }

@@ -1,14 +1,18 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/cli/download_runner.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
 #include "app/cli/exit_status.h"
+#include "app/cli/run_outcome.h"
 #include "app/common/status_lines.h"
+#include "engine/dl_packets.h"
 #include "platform/stop_signals.h"
 #include "engine/dl_status.h"
-#include "platform/program_path.h"
+#include "platform/stop_signals.h"
+#include "platform/window_messages.h"
 
 namespace {
 
@@ -29,35 +33,42 @@ private:
 
 class Runner {
 public:
-    Runner(CliSession& session, RunView& view, const RunReport* report)
-        : m_session(session), m_view(view), m_report(report), m_messages(session.Err()) {}
+    Runner(CliSession& session, RunView& view, const RunReport* report, uint64_t loadSize, std::string loadVersion)
+        : m_session(session), m_view(view), m_report(report), m_loadSize(loadSize), m_loadVersion(std::move(loadVersion)) {}
 
-    int Run(const CDLParameter& package);
+    int Run(const std::vector<std::unique_ptr<PortClaim>>& claims, const WorkerMaker& make);
 
 private:
-    void StartAll(const CDLParameter& package);
+    void StartAll(const std::vector<std::unique_ptr<PortClaim>>& claims, const WorkerMaker& make);
     void End(PortRun& run, PortRun::Result result);
     void OnStatus(PortRun& run, uint32_t code);
     void OnProgress(PortRun& run, unsigned percent);
+    // The bytes each running run has sent, looked at now (the rates are made of these looks).
+    void SampleTransfers();
+    void SampleTransfer(PortRun& run);
     void StopAll();
-    // Hands a run's message to its run (a message of a run that has ended is dropped).
-    void Dispatch(const MessageQueue::Message& message);
-    // Runs whose worker ended without a final status (a worker that could not be started).
-    void SettleSilentEnds();
+    // Takes one message: a stop signal is noted, a run's message goes to its run (a message of a
+    // run that has ended is dropped).
+    void Take(const MessageQueue::Message& message);
+    // Ends the runs whose worker has ended without a final status (one that could not start).
+    void SettleEndedWorkers();
     bool AnyRunning() const;
+    int ExitStatus() const;
 
     CliSession& m_session;
     RunView& m_view;
     const RunReport* m_report;
-    PrintedMessages m_messages;
+    uint64_t m_loadSize;
+    std::string m_loadVersion;
     std::vector<std::unique_ptr<PortRun>> m_runs;
+    bool m_stopAsked = false;
+    bool m_recordLost = false;
 };
 
-void Runner::StartAll(const CDLParameter& package) {
-    const std::string program = platform::ProgramPath();
+void Runner::StartAll(const std::vector<std::unique_ptr<PortClaim>>& claims, const WorkerMaker& make) {
     uint32_t source = 0;
-    for (const auto& claim : m_session.Claims()) {
-        m_runs.push_back(std::make_unique<PortRun>(*claim, m_session.Queue(), ++source));
+    for (const auto& claim : claims) {
+        m_runs.push_back(std::make_unique<PortRun>(*claim, m_session.Queue(), ++source, m_loadSize));
     }
     m_view.Begin(m_runs);
     for (auto& run : m_runs) {
@@ -66,18 +77,10 @@ void Runner::StartAll(const CDLParameter& package) {
             m_view.Refused(*run);
             continue;
         }
-        run->op = std::make_unique<CDLOperator>();
-        run->program.Open(program);  // a failure shows as a failed read of the load
-        run->op->SetMessageSink(&m_messages);
-        run->op->SetNotifyTarget(&run->target);
-        run->op->SetProgramFile(&run->program);
-        run->op->UsePackage(package);
-        run->op->SetComPort(run->Port());
-        run->op->Link().SetDetectionPatienceMs(m_session.ExtraDetectionMs());
-        run->estimate = TransferEstimate(package.GetLoadSize());
+        run->worker = make(*run);
         run->start = std::chrono::steady_clock::now();
         run->startedAt = platform::Now();
-        run->op->Start();
+        run->worker->Start();
     }
 }
 
@@ -85,17 +88,26 @@ void Runner::End(PortRun& run, PortRun::Result result) {
     run.result = result;
     run.end = std::chrono::steady_clock::now();
     run.endedAt = platform::Now();
-    if (m_report && m_report->Append(run) != 0) {
-        std::fprintf(m_session.Err(), "vexlor: %s: the report row of %s could not be written\n",
-                     m_session.Args().reportFile->c_str(), run.Port().c_str());
+    LogRunOutcome(run, OutcomeOf(run, m_session.Text()), m_loadVersion);
+    if (!m_report) return;
+    if (const int error = m_report->Append(run); error != 0) {
+        m_recordLost = true;
+        std::fprintf(m_session.Err(), "vexlor: the report row of %s is lost: %s\n", run.Port().c_str(),
+                     m_report->Problem(error).c_str());
+        std::fflush(m_session.Err());
     }
 }
 
 void Runner::OnStatus(PortRun& run, uint32_t code) {
     run.lastStatus = code;
     if (IsFinalStatus(code)) {
-        run.failure = run.op->LastFailure();
-        End(run, code == STATUS_DONE ? PortRun::Result::kDone : PortRun::Result::kFailed);
+        run.failure = run.worker->LastFailure();
+        PortRun::Result result = code == STATUS_DONE ? PortRun::Result::kDone : PortRun::Result::kFailed;
+        // Every port of the list is tried: one with nothing on it is not a failed handset.
+        if (m_session.Args().allPorts && code == STATUS_ERR_PORT && run.failure.port.kind == PortFailure::Kind::kNoAnswer) {
+            result = PortRun::Result::kEmpty;
+        }
+        End(run, result);
     }
     m_view.Status(run, code);
 }
@@ -103,21 +115,37 @@ void Runner::OnStatus(PortRun& run, uint32_t code) {
 void Runner::OnProgress(PortRun& run, unsigned percent) {
     run.hasProgress = true;
     run.percent = percent;
-    run.estimate.Sample(percent, std::chrono::duration<double>(std::chrono::steady_clock::now() - run.start).count());
+    SampleTransfer(run);
     m_view.Progress(run, percent);
+}
+
+void Runner::SampleTransfer(PortRun& run) {
+    // The engine's time of the first packet, where it tells one: a look here may come up to a
+    // poll late, which a fast line would feel in its first block.
+    if (const auto blocks = run.worker->BlockPhaseStart()) {
+        run.estimate.Begin(std::min<uint64_t>(dlpacket::WRITE_DATA_MAX, m_loadSize),
+                           std::chrono::duration<double>(*blocks - run.start).count());
+    }
+    run.estimate.Sample(run.Bytes(), run.Seconds());
+}
+
+void Runner::SampleTransfers() {
+    for (auto& run : m_runs) {
+        if (!run->Ended() && run->worker) SampleTransfer(*run);
+    }
 }
 
 void Runner::StopAll() {
     // Every worker is asked first, so they all wind down together; then each is waited for.
     for (auto& run : m_runs) {
-        if (!run->Ended()) run->op->RequestStop();
+        if (!run->Ended()) run->worker->RequestStop();
     }
     for (auto& run : m_runs) {
-        if (!run->Ended()) run->op->Stop();
+        if (!run->Ended()) run->worker->Stop();
     }
     // A run that ended by itself before it saw the request has its final status queued.
     MessageQueue::Message message;
-    while (m_session.Queue().WaitFor(message, std::chrono::milliseconds(0))) Dispatch(message);
+    while (m_session.Queue().WaitFor(message, std::chrono::milliseconds(0))) Take(message);
     for (auto& run : m_runs) {
         if (run->Ended()) continue;
         End(*run, PortRun::Result::kStopped);
@@ -125,22 +153,35 @@ void Runner::StopAll() {
     }
 }
 
-void Runner::Dispatch(const MessageQueue::Message& message) {
+void Runner::Take(const MessageQueue::Message& message) {
+    if (message.message == platform::StopSignalWatch::MESSAGE) {
+        m_stopAsked = true;
+        return;
+    }
     if (message.source == 0 || message.source > m_runs.size()) return;
     PortRun& run = *m_runs[message.source - 1];
     if (run.Ended()) return;
     if (message.message == WM_DL_STATUS) OnStatus(run, static_cast<uint32_t>(message.wParam));
     if (message.message == WM_DL_PROGRESS) OnProgress(run, static_cast<unsigned>(message.wParam));
     if (message.message == WM_DL_NOTICE && message.wParam == NOTICE_PORT_BUSY) {
-        run.notice = PortBusyLine(run.op->LastNotice(), run.Port(), m_session.Text());
+        run.notice = PortBusyLine(run.worker->LastNotice(), run.Port(), m_session.Text());
         if (!run.notice.empty()) m_view.Waiting(run, run.notice);
     }
 }
 
-void Runner::SettleSilentEnds() {
-    if (!m_session.Queue().Empty()) return;
+void Runner::SettleEndedWorkers() {
+    // Which workers have ended is looked at first and their messages are taken after: a worker
+    // posts its last message before it ends, so by now every message it posted is queued. (The
+    // other order loses a final status posted between the two looks.)
+    std::vector<PortRun*> ended;
     for (auto& run : m_runs) {
-        if (!run->Ended() && !run->op->IsRunning()) End(*run, PortRun::Result::kFailed);
+        if (!run->Ended() && !run->worker->Running()) ended.push_back(run.get());
+    }
+    if (ended.empty()) return;
+    MessageQueue::Message message;
+    while (m_session.Queue().WaitFor(message, std::chrono::milliseconds(0))) Take(message);
+    for (PortRun* run : ended) {
+        if (!run->Ended()) End(*run, PortRun::Result::kFailed);
     }
 }
 
@@ -151,37 +192,56 @@ bool Runner::AnyRunning() const {
     return false;
 }
 
-int Runner::Run(const CDLParameter& package) {
-    StartAll(package);
-    bool interrupted = false;
-    while (AnyRunning()) {
+int Runner::ExitStatus() const {
+    if (m_stopAsked) return kExitSignal;
+    if (m_recordLost) return kExitReport;
+    if (m_session.SinglePort() && m_runs.size() == 1 && m_runs.front()->result == PortRun::Result::kRefused) {
+        return RefusalExitStatus(m_runs.front()->claim);
+    }
+    bool anyDone = false;
+    for (const auto& run : m_runs) {
+        if (run->result == PortRun::Result::kDone) {
+            anyDone = true;
+        } else if (run->result != PortRun::Result::kEmpty) {
+            return kExitFailed;
+        }
+    }
+    return anyDone ? kExitDone : kExitFailed;
+}
+
+int Runner::Run(const std::vector<std::unique_ptr<PortClaim>>& claims, const WorkerMaker& make) {
+    StartAll(claims, make);
+    auto lastSettle = std::chrono::steady_clock::now();
+    while (AnyRunning() && !m_stopAsked) {
         MessageQueue::Message message;
-        if (!m_session.Queue().WaitFor(message, kPoll)) {
-            // Looked at in this order, a final status posted just before a worker ended is
-            // still in the queue and is taken on the next pass.
-            SettleSilentEnds();
-            m_view.Tick();
-            continue;
+        const bool taken = m_session.Queue().WaitFor(message, kPoll);
+        if (taken) Take(message);
+        SampleTransfers();
+        // Also while other ports keep the queue busy.
+        if (!taken || std::chrono::steady_clock::now() - lastSettle >= kPoll) {
+            SettleEndedWorkers();
+            lastSettle = std::chrono::steady_clock::now();
         }
-        if (message.message == platform::StopSignalWatch::MESSAGE) {
-            StopAll();
-            interrupted = true;
-            break;
-        }
-        Dispatch(message);
         m_view.Tick();
     }
+    if (m_stopAsked) StopAll();
     m_view.Finish(m_runs);
-    if (interrupted) return kExitSignal;
-    for (const auto& run : m_runs) {
-        if (run->result != PortRun::Result::kDone) return kExitFailed;
-    }
-    return kExitDone;
+    return ExitStatus();
 }
 
 }  // namespace
 
+int RunPorts(CliSession& session, const std::vector<std::unique_ptr<PortClaim>>& claims, RunView& view,
+             const RunReport* report, uint64_t loadSize, const std::string& loadVersion, const WorkerMaker& make) {
+    Runner runner(session, view, report, loadSize, loadVersion);
+    return runner.Run(claims, make);
+}
+
 int RunDownloads(CliSession& session, const CDLParameter& package, RunView& view, const RunReport* report) {
-    Runner runner(session, view, report);
-    return runner.Run(package);
+    PrintedMessages messages(session.Err());
+    const int extraMs = session.ExtraDetectionMs();
+    return RunPorts(session, session.Claims(), view, report, package.GetLoadSize(), package.GetVersion(),
+                    [&](PortRun& run) -> std::unique_ptr<PortWorker> {
+                        return std::make_unique<OperatorWorker>(run.Port(), package, run.target, messages, extraMs);
+                    });
 }

@@ -4,8 +4,10 @@
 #include <cmath>
 #include <cstdio>
 
+#include "app/cli/run_outcome.h"
 #include "app/cli/status_text.h"
 #include "platform/local_time.h"
+#include "platform/utf8.h"
 
 namespace {
 
@@ -17,14 +19,17 @@ std::string Number(double value) {
 }
 
 std::string Code(uint32_t code) {
-    char text[16];
-    std::snprintf(text, sizeof text, "\"0x%03X\"", static_cast<unsigned>(code));
+    std::string text = "\"";
+    text += StatusCodeText(code);
+    text += '"';
     return text;
 }
 
 }  // namespace
 
-std::string JsonString(const std::string& text) {
+std::string JsonString(const std::string& raw) {
+    // A device path or a version text may hold bytes that are not UTF-8: JSON must be.
+    const std::string text = platform::ValidUtf8(raw);
     std::string out = "\"";
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
@@ -43,6 +48,7 @@ std::string JsonString(const std::string& text) {
 }
 
 void JsonEventsView::Emit(const char* event, const PortRun* run, const std::string& fields) const {
+    if (m_session.OutputGone()) return;
     std::string line = "{\"time\":" + JsonString(platform::IsoText(platform::Now())) + ",\"event\":\"" + event + "\"";
     if (run) line += ",\"port\":" + JsonString(run->Port()) + ",\"device\":" + JsonString(run->Device());
     m_session.Print(line + fields + "}");
@@ -82,9 +88,10 @@ void JsonEventsView::Stopped(const PortRun& run) { Emit("stopped", &run, ",\"byt
 void JsonEventsView::Finish(const std::vector<std::unique_ptr<PortRun>>& runs) {
     for (const auto& run : runs) {
         const bool ran = run->result != PortRun::Result::kRefused;
+        const RunOutcome outcome = OutcomeOf(*run, m_session.Text());
         Emit("summary", run.get(),
-             std::string(",\"result\":\"") + ResultWord(run->result) + "\",\"code\":" +
-                 (run->lastStatus ? Code(run->lastStatus) : std::string("null")) +
+             std::string(",\"result\":\"") + outcome.result + "\",\"code\":" +
+                 (outcome.code ? Code(*outcome.code) : std::string("null")) +
                  ",\"seconds\":" + Number(ran ? run->Seconds() : 0) + ",\"bytes\":" + std::to_string(run->Bytes()) +
                  ",\"rate\":" + Number(ran ? run->AverageRate() : 0));
     }

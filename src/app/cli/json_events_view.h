@@ -13,8 +13,10 @@
 //   status    "code" ("0x065"), "text", "final", "reason" (final, when the tool knows why)
 //   progress  "percent", "bytes", "rate" (bytes a second)
 //   stopped   "bytes"                                     a run stopped by a signal
-//   summary   "result" (done, failed, stopped, refused), "code" (null when none), "seconds",
-//             "bytes", "rate"; one per port, after every run has ended
+//   summary   "result" (done, failed, empty, stopped, refused), "code" (null when none),
+//             "seconds", "bytes", "rate"; one per port, after every run has ended. result and
+//             code are those of the summary table and the report row (run_outcome.h)
+// "rate" of a progress event is payload bytes a second over the block phase so far.
 class JsonEventsView : public RunView {
 public:
     explicit JsonEventsView(const CliSession& session) : m_session(session) {}
@@ -36,5 +38,6 @@ private:
     int m_checkTenth = -1;
 };
 
-// text as a JSON string, quotes included (control characters as \u escapes; UTF-8 kept).
+// text as a JSON string, quotes included: control characters as \u escapes, UTF-8 kept, and
+// every byte that is not UTF-8 replaced by U+FFFD, so the output is always valid UTF-8.
 std::string JsonString(const std::string& text);

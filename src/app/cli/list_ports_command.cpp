@@ -4,6 +4,10 @@
 #include <string>
 
 #include "app/cli/cli_arguments.h"
+#include "app/cli/exit_status.h"
+#include "app/cli/settings_report.h"
+#include "platform/file_holder.h"
+#include "platform/named_mutex.h"
 #include "platform/serial_device_info.h"
 #include "platform/serial_port_use.h"
 #include "platform/sys_error.h"
@@ -13,15 +17,22 @@ namespace {
 
 std::string OrDash(const std::string& text) { return text.empty() ? "-" : text; }
 
+std::string InUseBy(const platform::Holder& holder) {
+    return "in use by " + holder.name + " (PID " + std::to_string(holder.pid) + ")";
+}
+
 // Whether this user could use the port now.
-std::string PortState(const std::string& device, const std::string& port) {
+std::string PortState(const std::string& port, const std::string& device) {
+    // Another vexlor guards the port for its whole run, also while it reopens the device.
+    if (const auto guard = platform::FindHolder(platform::NamedMutex::LockPath("vexlor-port-" + port))) {
+        return InUseBy(*guard);
+    }
     const platform::SerialPortUse use = platform::LookAtSerialPort(device, port);
     switch (use.state) {
     case platform::SerialPortUse::State::kFree: return "ok";
+    case platform::SerialPortUse::State::kMissing: return "missing";
     case platform::SerialPortUse::State::kNoAccess: return "no access";
-    case platform::SerialPortUse::State::kHeld:
-        if (!use.holder) return "in use by another program";
-        return "in use by " + use.holder->name + " (PID " + std::to_string(use.holder->pid) + ")";
+    case platform::SerialPortUse::State::kHeld: return use.holder ? InUseBy(*use.holder) : "in use by another program";
     case platform::SerialPortUse::State::kFailed: break;
     }
     return "cannot be opened: " + platform::SysErrorPhrase(use.error);
@@ -29,7 +40,8 @@ std::string PortState(const std::string& device, const std::string& port) {
 
 }  // namespace
 
-int RunListPortsCommand(std::FILE* out) {
+int RunListPortsCommand(std::FILE* out, std::FILE* err) {
+    if (const int status = ReportSettingsFile(err); status != kExitDone) return status;
     for (const SerialCommValue& value : ReadSerialCommKey()) {
         if (IsExcludedSerialDevice(value.device)) continue;
         const auto port = NormalisePortName(value.port);
@@ -37,8 +49,8 @@ int RunListPortsCommand(std::FILE* out) {
         const platform::SerialDeviceInfo info = platform::DescribeSerialDevice(value.device, *port);
         const std::string usb = info.vendorId.empty() ? "-" : info.vendorId + ":" + OrDash(info.productId);
         std::fprintf(out, "%s\t%s\t%s\t%s\t%s\t%s\n", port->c_str(), value.device.c_str(), usb.c_str(),
-                     OrDash(info.serial).c_str(), OrDash(info.product).c_str(), PortState(value.device, *port).c_str());
+                     OrDash(info.serial).c_str(), OrDash(info.product).c_str(), PortState(*port, value.device).c_str());
     }
     std::fflush(out);
-    return 0;
+    return kExitDone;
 }

@@ -39,7 +39,7 @@ void PortLinesView::Waiting(const PortRun& run, const std::string& line) { Line(
 void PortLinesView::Stopped(const PortRun& run) { Line(run, m_session.Text()(lang::IDS_STOPPED)); }
 
 void PortLinesView::Finish(const std::vector<std::unique_ptr<PortRun>>& runs) {
-    std::fputc('\n', m_session.Out());
-    std::fputs(SummaryTable(runs).c_str(), m_session.Out());
-    std::fflush(m_session.Out());
+    std::string text = "\n";
+    text += SummaryTable(runs, m_session.Text());
+    m_session.Write(text);
 }

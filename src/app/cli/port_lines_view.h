@@ -8,7 +8,7 @@
 #include "app/cli/run_view.h"
 
 // Several ports without a terminal (a log, a pipe): one line per event, prefixed with its port
-// ("COM3: [0x065] ..."), progress once per tenth a port, then the summary table.
+// ("COM3: [0x065] ..."), progress once per tenth a port, then the summary table and the reasons.
 class PortLinesView : public RunView {
 public:
     explicit PortLinesView(const CliSession& session);

@@ -10,11 +10,15 @@
 #include "engine/dl_status.h"
 #include "lang/string_ids.h"
 #include "platform/terminal.h"
+#include "platform/utf8.h"
 
 namespace {
 
 constexpr int kBarWidth = 24;
+constexpr size_t kPhaseWidth = 27;
 constexpr std::chrono::milliseconds kRedrawPause{100};
+constexpr const char* kCutMark = "\xE2\x80\xA6";  // "…", one column
+constexpr size_t kCellText = 8;                    // "refused", "42%", "commit"
 
 // Display columns of a code point: East Asian wide characters take two.
 int Columns(char32_t c) {
@@ -24,31 +28,42 @@ int Columns(char32_t c) {
     return wide ? 2 : 1;
 }
 
-// text cut to fit columns (0: as it is), never inside a character: a row that wrapped would
-// throw the redraw off by a line.
-std::string FitColumns(const std::string& text, int columns) {
-    if (columns <= 0) return text;
-    int used = 0;
-    size_t i = 0;
-    while (i < text.size()) {
-        const unsigned char lead = static_cast<unsigned char>(text[i]);
-        const size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 1;
-        char32_t c = length == 1 ? lead : lead & (0xFF >> (length + 1));
-        for (size_t k = 1; k < length && i + k < text.size(); ++k) c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-        if (used + Columns(c) > columns) return text.substr(0, i);
-        used += Columns(c);
-        i += length;
-    }
-    return text;
-}
-
 const char* Phase(const PortRun& run) {
+    if (run.Committing()) return "committing and restarting";
     if (run.hasProgress) return run.percent > 0 ? "downloading" : "switching to download mode";
     if (run.lastStatus == STATUS_DIAG_READY) return "checking the version";
     return "looking for the handset";
 }
 
+// A port's few characters in the compact view.
+std::string Cell(const PortRun& run) {
+    switch (run.result) {
+    case PortRun::Result::kRunning:
+        if (run.Committing()) return "commit";
+        return run.hasProgress ? std::to_string(run.percent) + "%" : "looking";
+    case PortRun::Result::kFailed: {
+        char code[16];
+        std::snprintf(code, sizeof code, "%03X", static_cast<unsigned>(run.lastStatus));
+        return code;
+    }
+    default: return ResultWord(run.result);
+    }
+}
+
 }  // namespace
+
+std::string FitColumns(const std::string& text, int columns) {
+    if (columns <= 0) return text;
+    int used = 0;
+    size_t keep = 0;  // the bytes that fit with room left for the mark
+    for (size_t at = 0; at < text.size();) {
+        const int width = Columns(platform::NextCodePoint(text, at));
+        if (used + width > columns) return text.substr(0, keep) + kCutMark;
+        used += width;
+        if (used <= columns - 1) keep = at;
+    }
+    return text;
+}
 
 PortRowsView::PortRowsView(const CliSession& session) : m_session(session), m_check(session.Out(), true, "Checking") {}
 
@@ -74,40 +89,88 @@ std::string PortRowsView::Row(const PortRun& run) const {
     switch (run.result) {
     case PortRun::Result::kRefused: return row + "refused: " + run.claim.Why();
     case PortRun::Result::kStopped: return row + m_session.Text()(lang::IDS_STOPPED);
-    case PortRun::Result::kDone:
-    case PortRun::Result::kFailed: {
+    case PortRun::Result::kRunning: break;
+    default: {
         row += StatusLineText(run.lastStatus, m_session.Text());
         const std::string why = FailureDetailLine(run.lastStatus, run.failure, run.Port(), m_session.Text());
         return why.empty() ? row : row + " " + why;
     }
-    case PortRun::Result::kRunning: break;
     }
     // Until the handset answers, the port another program holds is the story.
     if (!run.notice.empty() && run.lastStatus == STATUS_STARTED) return row + run.notice;
     std::string phase = Phase(run);
-    phase.resize(27, ' ');
-    return row + phase + FormatProgressBar(run.percent, run.estimate.BytesPerSecond(), run.estimate.SecondsLeft(), kBarWidth);
+    phase.resize(kPhaseWidth, ' ');
+    const double left = run.Committing() ? -1 : run.estimate.SecondsLeft();
+    return row + phase + FormatProgressBar(run.percent, run.estimate.BytesPerSecond(), left, kBarWidth);
+}
+
+std::vector<std::string> PortRowsView::Lines(int columns, int lines) const {
+    if (!m_runs) return {};
+    // One column spare: a row that fills the last one makes some terminals wrap. One line spare
+    // too: the cursor waits on the line under the rows.
+    const int width = columns > 1 ? columns - 1 : 0;
+    if (lines > 0 && m_runs->size() > static_cast<size_t>(lines - 1)) return CompactLines(width, lines - 1);
+    std::vector<std::string> out;
+    for (const auto& run : *m_runs) out.push_back(FitColumns(Row(*run), width));
+    return out;
+}
+
+std::vector<std::string> PortRowsView::CompactLines(int width, int lines) const {
+    size_t counts[6] = {};
+    for (const auto& run : *m_runs) ++counts[static_cast<int>(run->result)];
+    std::string head = std::to_string(m_runs->size()) + " ports:";
+    const PortRun::Result order[] = {PortRun::Result::kRunning, PortRun::Result::kDone, PortRun::Result::kFailed,
+                                     PortRun::Result::kEmpty, PortRun::Result::kStopped, PortRun::Result::kRefused};
+    for (const PortRun::Result result : order) {
+        const size_t n = counts[static_cast<int>(result)];
+        if (n == 0) continue;
+        head += ' ';
+        head += std::to_string(n);
+        head += ' ';
+        head += ResultWord(result);
+        head += ',';
+    }
+    head.pop_back();
+    std::vector<std::string> out{FitColumns(head, width)};
+    const size_t cellWidth = m_portWidth + 1 + kCellText + 2;
+    const size_t perLine = width > 0 ? std::max<size_t>(1, static_cast<size_t>(width) / cellWidth) : m_runs->size();
+    const size_t room = lines > 1 ? static_cast<size_t>(lines - 1) * perLine : 0;
+    std::string line;
+    size_t shown = 0;
+    for (const auto& run : *m_runs) {
+        if (room == 0) break;
+        if (shown + 1 == room && m_runs->size() > room) {
+            line += '+';
+            line += std::to_string(m_runs->size() - shown);
+            line += " more";
+            break;
+        }
+        std::string cell = run->Port();
+        cell.resize(m_portWidth + 1, ' ');
+        cell += Cell(*run);
+        cell.resize(cellWidth, ' ');
+        line += cell;
+        if (++shown % perLine == 0) {
+            out.push_back(FitColumns(line, width));
+            line.clear();
+        }
+    }
+    if (!line.empty()) out.push_back(FitColumns(line, width));
+    return out;
 }
 
 void PortRowsView::Redraw() {
     if (!m_runs || !m_dirty) return;
+    const std::vector<std::string> lines =
+        Lines(platform::TerminalColumns(m_session.Out()), platform::TerminalLines(m_session.Out()));
     std::string frame;
-    // Back to the first row, then every row rewritten and cleared to its end: one write.
-    if (m_drawn) {
-        frame += "\x1b[";
-        frame += std::to_string(m_runs->size());
-        frame += 'A';
-    }
-    // One column spare: a row that fills the last one makes some terminals wrap.
-    const int columns = platform::TerminalColumns(m_session.Out());
-    for (const auto& run : *m_runs) {
-        frame += '\r';
-        frame += FitColumns(Row(*run), columns > 1 ? columns - 1 : 0);
-        frame += "\x1b[K\n";
-    }
-    std::fwrite(frame.data(), 1, frame.size(), m_session.Out());
-    std::fflush(m_session.Out());
-    m_drawn = true;
+    // Back to the first row, then every row rewritten and cleared to its end, and whatever an
+    // earlier, longer redraw left below cleared: one write.
+    if (m_drawnLines > 0) frame += "\x1b[" + std::to_string(m_drawnLines) + "A";
+    for (const std::string& line : lines) frame += "\r" + line + "\x1b[K\n";
+    frame += "\x1b[J";
+    m_session.Write(frame);
+    m_drawnLines = lines.size();
     m_dirty = false;
     m_lastDraw = std::chrono::steady_clock::now();
 }
@@ -119,7 +182,7 @@ void PortRowsView::Tick() {
 void PortRowsView::Finish(const std::vector<std::unique_ptr<PortRun>>& runs) {
     m_dirty = true;
     Redraw();
-    std::fputc('\n', m_session.Out());
-    std::fputs(SummaryTable(runs).c_str(), m_session.Out());
-    std::fflush(m_session.Out());
+    std::string text = "\n";
+    text += SummaryTable(runs, m_session.Text());
+    m_session.Write(text);
 }

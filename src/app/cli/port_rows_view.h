@@ -10,7 +10,9 @@
 
 // Several ports on a terminal: one live row per port (port, phase, bar, rate, time left; at the
 // end its final status line), redrawn in place at most ten times a second, each redraw one
-// write so the rows never flicker; then the summary table.
+// write so the rows never flicker; then the summary table. The rows never outnumber the
+// terminal's lines (more ports than that: a compact view, a count line and a short cell per
+// port), and a row wider than the terminal is cut with a visible mark.
 class PortRowsView : public RunView {
 public:
     explicit PortRowsView(const CliSession& session);
@@ -27,16 +29,24 @@ public:
 
     // The row of one run as it stands (without the terminal's control characters).
     std::string Row(const PortRun& run) const;
+    // The lines of a redraw on a terminal of columns x lines (0: not known, no limit): one row a
+    // port, or the compact view; each line fits columns - 1, so no terminal wraps it.
+    std::vector<std::string> Lines(int columns, int lines) const;
 
 private:
     void Changed(const PortRun&) { m_dirty = true; }
     void Redraw();
+    std::vector<std::string> CompactLines(int columns, int lines) const;
 
     const CliSession& m_session;
     ProgressPrinter m_check;
     const std::vector<std::unique_ptr<PortRun>>* m_runs = nullptr;
     size_t m_portWidth = 4;
-    bool m_drawn = false;
+    size_t m_drawnLines = 0;  // lines of the last redraw, which the next one goes back over
     bool m_dirty = false;
     std::chrono::steady_clock::time_point m_lastDraw{};
 };
+
+// text cut to fit columns display columns (0: as it is), never inside a character; a text that
+// did not fit ends with a mark ("…") so the cut shows.
+std::string FitColumns(const std::string& text, int columns);

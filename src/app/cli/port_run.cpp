@@ -16,6 +16,7 @@ const char* ResultWord(PortRun::Result result) {
     case PortRun::Result::kRunning: return "running";
     case PortRun::Result::kDone: return "done";
     case PortRun::Result::kFailed: return "failed";
+    case PortRun::Result::kEmpty: return "empty";
     case PortRun::Result::kStopped: return "stopped";
     case PortRun::Result::kRefused: return "refused";
     }

@@ -7,18 +7,25 @@
 
 #include "app/cli/message_queue.h"
 #include "app/cli/port_claim.h"
+#include "app/cli/port_worker.h"
 #include "app/cli/transfer_estimate.h"
-#include "engine/dl_operator.h"
+#include "engine/run_failure.h"
 #include "platform/local_time.h"
-#include "platform/read_only_file.h"
 
-// One port's run as the headless front end follows it: its operator (with its own reading of
-// the program file and its own stream of messages), where it stands, and how it ended.
+// One port's run as the headless front end follows it: its worker (with its own stream of
+// messages), where it stands, and how it ended.
 struct PortRun {
-    enum class Result { kRunning, kDone, kFailed, kStopped, kRefused };
+    enum class Result {
+        kRunning,
+        kDone,
+        kFailed,
+        kEmpty,  // --all-ports: no handset answered on the port (a port with nothing on it)
+        kStopped,
+        kRefused,
+    };
 
-    PortRun(const PortClaim& claim, MessageQueue& queue, uint32_t source)
-        : claim(claim), target(queue, source) {}
+    PortRun(const PortClaim& claim, MessageQueue& queue, uint32_t source, uint64_t loadSize)
+        : claim(claim), target(queue, source), loadSize(loadSize), estimate(loadSize) {}
     PortRun(const PortRun&) = delete;
     PortRun& operator=(const PortRun&) = delete;
 
@@ -26,7 +33,9 @@ struct PortRun {
     const std::string& Device() const { return claim.Device(); }
     bool Ended() const { return result != Result::kRunning; }
     // Load bytes sent so far (0 for a refused port).
-    uint64_t Bytes() const { return op ? op->BytesSent() : 0; }
+    uint64_t Bytes() const { return worker ? worker->BytesSent() : 0; }
+    // Every load byte is with the handset: it is committing the load and restarting.
+    bool Committing() const { return loadSize > 0 && (percent >= 100 || Bytes() >= loadSize); }
     // Seconds from the start to the end (or to now while running).
     double Seconds() const;
     // Average payload rate over the whole run, bytes a second.
@@ -34,10 +43,10 @@ struct PortRun {
 
     const PortClaim& claim;
     TaggedTarget target;
-    platform::ReadOnlyFile program;
-    std::unique_ptr<CDLOperator> op;  // null for a refused port
+    uint64_t loadSize;
+    std::unique_ptr<PortWorker> worker;  // null for a refused port
     Result result = Result::kRunning;
-    uint32_t lastStatus = 0;          // the latest status code, 0 before the first
+    uint32_t lastStatus = 0;  // the latest status code, 0 before the first
     bool hasProgress = false;
     unsigned percent = 0;
     RunFailure failure;               // taken at the final status

@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include "app/cli/transfer_estimate.h"
 #include "app/common/format_text.h"
 
 namespace {
@@ -14,13 +15,7 @@ constexpr int kBarWidth = 40;
 ProgressPrinter::ProgressPrinter(std::FILE* out, bool terminal, std::string label)
     : m_out(out), m_terminal(terminal), m_label(std::move(label)) {}
 
-void ProgressPrinter::TrackTransfer(uint64_t totalBytes) {
-    m_tracking = true;
-    m_estimate = TransferEstimate(totalBytes);
-    m_origin = std::chrono::steady_clock::now();
-}
-
-void ProgressPrinter::Show(uintptr_t percent) {
+void ProgressPrinter::Show(uintptr_t percent, double bytesPerSecond, double secondsLeft, const std::string& note) {
     if (percent > 100) percent = 100;
     const auto value = static_cast<unsigned>(percent);
     if (!m_terminal) {
@@ -36,16 +31,10 @@ void ProgressPrinter::Show(uintptr_t percent) {
         std::fflush(m_out);
         return;
     }
-    double rate = 0;
-    double left = -1;
-    if (m_tracking) {
-        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - m_origin;
-        m_estimate.Sample(value, elapsed.count());
-        rate = m_estimate.BytesPerSecond();
-        left = m_estimate.SecondsLeft();
-    }
+    std::string bar = FormatProgressBar(value, bytesPerSecond, note.empty() ? secondsLeft : -1, kBarWidth);
+    if (!note.empty()) bar += "  " + note;
     // \r and "erase to the end of the line" redraw the bar in place.
-    std::fprintf(m_out, "\r%s %s\x1b[K", m_label.c_str(), FormatProgressBar(value, rate, left, kBarWidth).c_str());
+    std::fprintf(m_out, "\r%s %s\x1b[K", m_label.c_str(), bar.c_str());
     std::fflush(m_out);
     m_barOpen = true;
 }

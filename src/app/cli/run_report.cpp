@@ -3,12 +3,16 @@
 
 #include <cstdio>
 
+#include "app/cli/run_outcome.h"
 #include "platform/record_file.h"
+#include "platform/sys_error.h"
 
 std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    const bool formula = !text.empty() && std::string("=+-@\t\r").find(text.front()) != std::string::npos;
+    const std::string field = formula ? "'" + text : text;
+    if (field.find_first_of(",\"\r\n") == std::string::npos) return field;
     std::string quoted = "\"";
-    for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    for (const char c : field) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
     return quoted + "\"";
 }
 
@@ -20,25 +24,20 @@ int RunReport::Check() const { return platform::AppendRecord(m_path, Header(), "
 
 int RunReport::Append(const PortRun& run) const {
     const bool ran = run.result != PortRun::Result::kRefused;
-    std::string code;
-    std::string text;
-    switch (run.result) {
-    case PortRun::Result::kRefused: text = "refused: " + run.claim.Why(); break;
-    case PortRun::Result::kStopped: text = "stopped"; break;
-    default: {
-        char hex[16];
-        std::snprintf(hex, sizeof hex, "0x%03X", static_cast<unsigned>(run.lastStatus));
-        code = run.lastStatus ? hex : "";
-        text = StatusLineBody(run.lastStatus, m_text);
-        const std::string why = FailureDetailLine(run.lastStatus, run.failure, run.Port(), m_text);
-        if (!why.empty()) text += " " + why;
-    }
-    }
+    const RunOutcome outcome = OutcomeOf(run, m_text);
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f", ran ? run.Seconds() : 0.0);
     const std::string row = CsvField(platform::IsoText(run.startedAt)) + "," + CsvField(platform::IsoText(run.endedAt)) +
                             "," + CsvField(run.Port()) + "," + CsvField(run.Device()) + "," + CsvField(m_loadVersion) +
-                            "," + CsvField(run.op ? run.op->HandsetVersion() : std::string()) + "," + code + "," +
-                            CsvField(text) + "," + std::to_string(run.Bytes()) + "," + seconds + "\n";
+                            "," + CsvField(run.worker ? run.worker->HandsetVersion() : std::string()) + "," +
+                            (outcome.code ? StatusCodeText(*outcome.code) : std::string()) + "," +
+                            CsvField(outcome.Line()) + "," + std::to_string(run.Bytes()) + "," + seconds + "\n";
     return platform::AppendRecord(m_path, Header(), row);
+}
+
+std::string RunReport::Problem(int error) const {
+    const std::string words = error == platform::kRecordNotAFile
+                                  ? "it is not a regular file (a FIFO, a device or a folder); --report takes a file"
+                                  : platform::SysErrorPhrase(error);
+    return "cannot write the report file " + m_path + ": " + words;
 }

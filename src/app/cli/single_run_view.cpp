@@ -10,6 +10,7 @@
 namespace {
 // Under the status line, lined up with its text.
 constexpr const char* kDetailIndent = "        ";
+constexpr const char* kCommitting = "committing and restarting";
 }  // namespace
 
 std::string SummaryLine(const CliSession& session, const PortRun& run) {
@@ -32,7 +33,7 @@ void SingleRunView::Begin(const std::vector<std::unique_ptr<PortRun>>& runs) {
     m_check.End();
     m_download = std::make_unique<ProgressPrinter>(m_session.Out(), m_session.Terminal(), "Downloading");
     m_download->SetLineFormat(m_session.Text()(lang::IDS_PROGRESS));
-    if (!runs.empty() && runs.front()->op) m_download->TrackTransfer(runs.front()->op->Parameters().GetLoadSize());
+    m_run = runs.empty() ? nullptr : runs.front().get();
 }
 
 void SingleRunView::Status(const PortRun& run, uint32_t code) {
@@ -44,8 +45,18 @@ void SingleRunView::Status(const PortRun& run, uint32_t code) {
     PrintSummary(run);
 }
 
-void SingleRunView::Progress(const PortRun&, unsigned percent) {
-    if (!m_session.Args().quiet) m_download->Show(percent);
+void SingleRunView::Progress(const PortRun& run, unsigned percent) {
+    if (m_session.Args().quiet || m_session.OutputGone()) return;
+    m_committingShown = run.Committing();
+    m_download->Show(percent, run.estimate.BytesPerSecond(), run.estimate.SecondsLeft(),
+                     m_committingShown ? kCommitting : "");
+}
+
+void SingleRunView::Tick() {
+    // The last block's bytes are in before the handset commits them (which takes a while): the
+    // bar says so then, not only at 100 %.
+    if (!m_run || m_run->Ended() || m_committingShown || !m_run->Committing() || !m_session.Terminal()) return;
+    Progress(*m_run, m_run->percent);
 }
 
 void SingleRunView::Waiting(const PortRun&, const std::string& line) {

@@ -6,8 +6,9 @@
 #include "app/cli/progress_printer.h"
 #include "app/cli/run_view.h"
 
-// One port asked by one --port: the status lines, a bar on a terminal or a line per tenth
-// otherwise, the line under a failure that says why, and the summary line at the end.
+// One port asked by one --port: the status lines, a bar on a terminal (with the rate and the time
+// left, and once every byte is sent, that the handset is committing and restarting) or a line
+// per tenth otherwise, the line under a failure that says why, and the summary line at the end.
 class SingleRunView : public RunView {
 public:
     explicit SingleRunView(const CliSession& session);
@@ -19,6 +20,7 @@ public:
     void Progress(const PortRun& run, unsigned percent) override;
     void Waiting(const PortRun& run, const std::string& line) override;
     void Stopped(const PortRun& run) override;
+    void Tick() override;
     void Finish(const std::vector<std::unique_ptr<PortRun>>&) override {}
 
 private:
@@ -27,6 +29,8 @@ private:
     const CliSession& m_session;
     ProgressPrinter m_check;
     std::unique_ptr<ProgressPrinter> m_download;
+    const PortRun* m_run = nullptr;
+    bool m_committingShown = false;
 };
 
 // "<bytes> bytes sent in <s> s, <rate> on average." in the session's language.

@@ -4,28 +4,37 @@
 #include <cmath>
 #include <cstdio>
 
-void TransferEstimate::Sample(unsigned percent, double seconds) {
+void TransferEstimate::Sample(uint64_t bytes, double seconds) {
     if (!m_haveBase) {
-        if (percent == 0) return;
+        if (bytes == 0) return;
         m_haveBase = true;
-        m_basePercent = percent;
+        m_baseBytes = bytes;
         m_baseSeconds = seconds;
+        m_bytes = bytes;
+        m_seconds = seconds;
     }
-    m_percent = percent;
+    if (bytes <= m_bytes) return;
+    m_bytes = bytes;
     m_seconds = seconds;
 }
 
+void TransferEstimate::Begin(uint64_t bytes, double seconds) {
+    if (m_haveBase) return;
+    m_haveBase = true;
+    m_baseBytes = m_bytes = bytes;
+    m_baseSeconds = m_seconds = seconds;
+}
+
 double TransferEstimate::BytesPerSecond() const {
-    if (!m_haveBase || m_percent <= m_basePercent || m_seconds <= m_baseSeconds) return 0;
-    const double bytes = static_cast<double>(m_totalBytes) * (m_percent - m_basePercent) / 100.0;
-    return bytes / (m_seconds - m_baseSeconds);
+    if (!m_haveBase || m_bytes <= m_baseBytes || m_seconds <= m_baseSeconds) return 0;
+    return static_cast<double>(m_bytes - m_baseBytes) / (m_seconds - m_baseSeconds);
 }
 
 double TransferEstimate::SecondsLeft() const {
     const double rate = BytesPerSecond();
     if (rate <= 0) return -1;
-    const unsigned left = m_percent >= 100 ? 0 : 100 - m_percent;
-    return static_cast<double>(m_totalBytes) * left / 100.0 / rate;
+    const uint64_t left = m_bytes >= m_totalBytes ? 0 : m_totalBytes - m_bytes;
+    return static_cast<double>(left) / rate;
 }
 
 std::string FormatRate(double bytesPerSecond) {

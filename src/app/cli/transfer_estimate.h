@@ -3,13 +3,19 @@
 #include <cstdint>
 #include <string>
 
-// The transfer rate and the time left of a run, from its percentages and when they came.
+// The transfer rate and the time left of a run: payload bytes a second over the block phase so
+// far, from the load bytes the handset has taken and when.
 class TransferEstimate {
 public:
     explicit TransferEstimate(uint64_t totalBytes = 0) : m_totalBytes(totalBytes) {}
-    // A percentage reached at seconds (any steady origin). The first one above 0 is the
-    // baseline: what came before it (finding the handset, switching it) is not transfer time.
-    void Sample(unsigned percent, double seconds);
+    // bytes sent, seen at seconds (any steady origin). The first look that finds bytes sent (the
+    // first packet) starts the block phase: what came before it (finding the handset, switching
+    // it to download mode) is not transfer time. The rate is taken when bytes last grew, so it
+    // holds steady between the blocks.
+    void Sample(uint64_t bytes, double seconds);
+    // The block phase's start as the engine saw it: bytes sent (the first packet) at seconds.
+    // Taken when no look has started it yet.
+    void Begin(uint64_t bytes, double seconds);
     // Bytes per second; 0 while unknown.
     double BytesPerSecond() const;
     // Negative while unknown.
@@ -18,9 +24,9 @@ public:
 private:
     uint64_t m_totalBytes;
     bool m_haveBase = false;
-    unsigned m_basePercent = 0;
+    uint64_t m_baseBytes = 0;
     double m_baseSeconds = 0;
-    unsigned m_percent = 0;
+    uint64_t m_bytes = 0;
     double m_seconds = 0;
 };
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <thread>
 
+#include "app/cli/exit_status.h"
 #include "app/cli/message_queue.h"
 #include "app/cli/progress_printer.h"
 #include "app/cli/side_thread.h"
@@ -18,6 +19,10 @@
 #include "platform/window_messages.h"
 
 namespace {
+
+constexpr const char* kDamagedHint =
+    "This program file is damaged: a part of it is missing or changed, as a broken copy leaves it. Copy it "
+    "again from where it came from (or pack it again with vexlor-pack).";
 
 struct CheckOutcome {
     int32_t result = 0;
@@ -55,11 +60,13 @@ int RunVerifyCommand(std::FILE* out, std::FILE* err, bool quiet) {
     if (outcome.result != 1) {
         std::fprintf(err, "%s (error code %X)\n", PackageCheckStepMessage(outcome.failedStep),
                      static_cast<unsigned>(outcome.result));
-        if (IsMissingPackage(outcome.result)) {
+        if (CarriesNoPackage(outcome.result, file)) {
             std::fprintf(err, "This program carries no firmware load. Pack one into a copy of it with vexlor-pack "
                               "(vexlor-pack --program %s --load FILE --version TEXT --out OUT).\n", path.c_str());
+        } else {
+            std::fprintf(err, "%s\n", kDamagedHint);
         }
-        return 1;
+        return kExitPackage;
     }
     std::fprintf(out, "The package is sound: load version \"%s\", %u bytes.\n", parameters.GetVersion().c_str(),
                  parameters.GetLoadSize());

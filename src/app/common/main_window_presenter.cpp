@@ -58,7 +58,7 @@ bool CMainWindowPresenter::CheckPackage(platform::NotifyTarget* progressTarget) 
 bool CMainWindowPresenter::Open(bool checkPassed) {
     if (!checkPassed) {
         const int32_t result = m_checkResult.load();
-        m_view.Inform(PackageCheckMessage(result, m_text));
+        m_view.Inform(PackageCheckMessage(CarriesNoPackage(result, m_programFile), m_text));
     }
     m_view.ShowNoPort(m_text(lang::IDS_NO_PORT));
     m_view.SetTitle(FormatText(m_text(lang::IDS_TITLE), lang::kModelCode));

@@ -2,7 +2,6 @@
 #include "app/common/status_lines.h"
 
 #include "app/common/format_text.h"
-#include "app/common/package_problem.h"
 #include "engine/dl_status.h"
 #include "lang/string_ids.h"
 #include "platform/sys_error.h"
@@ -75,10 +74,10 @@ std::string PortBusyLine(const PortFailure& holder, const std::string& portName,
                        {portName, holder.holderName + " (PID " + std::to_string(holder.holderPid) + ")"});
 }
 
-std::string PackageCheckMessage(int32_t checkResult, const TextLookup& text) {
+std::string PackageCheckMessage(bool carriesNoPackage, const TextLookup& text) {
     if (!text) return {};
     std::string message = text(lang::IDS_CHECK_FAILED);
-    const std::string reason = IsMissingPackage(checkResult) ? text(lang::IDS_NO_LOAD) : std::string();
+    const std::string reason = carriesNoPackage ? text(lang::IDS_NO_LOAD) : std::string();
     if (!reason.empty()) message += (message.empty() ? "" : "\n") + reason;
     return message;
 }

@@ -41,16 +41,31 @@ bool LockForWriting(int fd, bool append) {
 
 }  // namespace
 
-LogFileHandle OpenLogFile(const char* path, bool append) {
-    if (!path || !*path) return kNoLogFile;
+LogFileHandle OpenLogFile(const char* path, bool append, int* error) {
+    int ignored = 0;
+    int& failure = error ? *error : ignored;
+    failure = 0;
+    if (!path || !*path) {
+        failure = ENOENT;
+        return kNoLogFile;
+    }
     // O_NONBLOCK only guards the open against a FIFO put in the file's place; it is cleared below.
     int fd = ::open(path, O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
-    if (fd < 0) return kNoLogFile;
+    if (fd < 0) {
+        failure = errno;
+        return kNoLogFile;
+    }
     struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    errno = 0;
+    bool ok = ::fstat(fd, &st) == 0;
+    if (ok && !S_ISREG(st.st_mode)) {
+        ok = false;
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    }
     ok = ok && LockForWriting(fd, append);
     ok = ok && ::fcntl(fd, F_SETFL, O_APPEND) == 0;
     if (!ok) {
+        failure = errno ? errno : EWOULDBLOCK;
         ::close(fd);
         return kNoLogFile;
     }

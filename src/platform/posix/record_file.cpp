@@ -7,14 +7,22 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 
 namespace platform {
 
 namespace {
 
+// Other runs hold the lock only for one write; a lock that does not come within this time
+// belongs to somebody who will not let go (a program that locked the file and hangs).
+constexpr auto kLockWait = std::chrono::seconds(10);
+constexpr auto kLockRetry = std::chrono::milliseconds(5);
+
 int WriteAll(int fd, const std::string& text) {
     size_t done = 0;
     while (done < text.size()) {
+        errno = 0;
         const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return errno ? errno : EIO;
@@ -23,20 +31,46 @@ int WriteAll(int fd, const std::string& text) {
     return 0;
 }
 
+int LockWhole(int fd) {
+    const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK && errno != EINTR) return errno;
+        if (std::chrono::steady_clock::now() >= deadline) return EWOULDBLOCK;
+        std::this_thread::sleep_for(kLockRetry);
+    }
+    return 0;
+}
+
+// Why a non-blocking open failed: a FIFO without a reader answers ENXIO, a device may answer
+// almost anything; what is there and is not a regular file is refused as such.
+int OpenFailure(const std::string& path, int error) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return kRecordNotAFile;
+    return error;
+}
+
 }  // namespace
 
 int AppendRecord(const std::string& path, const std::string& header, const std::string& record) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
-    if (fd < 0) return errno;
+    // O_NONBLOCK: a FIFO or a device in the file's place must not hold the open (a FIFO would
+    // wait for a reader for ever); it is looked at, and refused, before anything is written.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
+    if (fd < 0) return OpenFailure(path, errno);
     int error = 0;
     struct stat st {};
-    if (::flock(fd, LOCK_EX) != 0 || ::fstat(fd, &st) != 0) {
+    if (::fstat(fd, &st) != 0) {
         error = errno;
     } else if (!S_ISREG(st.st_mode)) {
-        error = EINVAL;
-    } else {
+        error = kRecordNotAFile;
+    } else if (::fcntl(fd, F_SETFL, O_APPEND) != 0) {
+        error = errno;
+    } else if ((error = LockWhole(fd)) == 0 && ::fstat(fd, &st) != 0) {
+        error = errno;
+    } else if (error == 0) {
         // Header and record in one write: a reader never sees a header without its first row.
         error = WriteAll(fd, st.st_size == 0 ? header + record : record);
+        // The lock is still held: what a short write left is taken back before anyone appends.
+        if (error != 0) (void)::ftruncate(fd, st.st_size);
     }
     ::close(fd);  // releases the lock
     return error;

@@ -44,4 +44,9 @@ void StopSignalWatch::Stop() {
     if (m_thread.joinable()) m_thread.join();
 }
 
+void KeepRunningOnFailedWrites() {
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+}
+
 }  // namespace platform

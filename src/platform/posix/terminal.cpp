@@ -15,6 +15,13 @@ int TerminalColumns(std::FILE* stream) {
     return size.ws_col;
 }
 
+int TerminalLines(std::FILE* stream) {
+    if (!IsTerminal(stream)) return 0;
+    struct winsize size {};
+    if (ioctl(fileno(stream), TIOCGWINSZ, &size) != 0) return 0;
+    return size.ws_row;
+}
+
 void UseUtf8Console() {}
 
 }  // namespace platform

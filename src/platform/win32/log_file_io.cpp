@@ -26,17 +26,30 @@ bool EmptyUnlessShared(const std::wstring& path) {
 
 }  // namespace
 
-LogFileHandle OpenLogFile(const char* path, bool append) {
+LogFileHandle OpenLogFile(const char* path, bool append, int* error) {
+    int ignored = 0;
+    int& failure = error ? *error : ignored;
+    failure = 0;
     std::wstring wide;
-    if (!path || !win32::WidenPath(path, wide)) return kNoLogFile;
+    if (!path || !win32::WidenPath(path, wide)) {
+        failure = ERROR_INVALID_NAME;
+        return kNoLogFile;
+    }
     // FILE_APPEND_DATA alone: every write lands whole at the end, whoever wrote before it.
     // Appending keeps other copies from writing the file meanwhile; otherwise they may.
-    if (!append && !EmptyUnlessShared(wide)) return kNoLogFile;
+    if (!append && !EmptyUnlessShared(wide)) {
+        failure = static_cast<int>(GetLastError());
+        return kNoLogFile;
+    }
     const DWORD share = append ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE;
     HANDLE file = OpenShared(wide, FILE_APPEND_DATA | SYNCHRONIZE, share);
-    if (file == INVALID_HANDLE_VALUE) return kNoLogFile;
+    if (file == INVALID_HANDLE_VALUE) {
+        failure = static_cast<int>(GetLastError());
+        return kNoLogFile;
+    }
     if (GetFileType(file) != FILE_TYPE_DISK) {  // a device or a pipe by the file's name
         CloseHandle(file);
+        failure = ERROR_INVALID_FUNCTION;
         return kNoLogFile;
     }
     return win32::AsValue(file);

@@ -41,21 +41,24 @@ int LockWhole(HANDLE file, OVERLAPPED& range) {
 int AppendRecord(const std::string& path, const std::string& header, const std::string& record) {
     std::wstring wide;
     if (!win32::WidenPath(path, wide)) return ERROR_INVALID_NAME;
-    // FILE_APPEND_DATA without FILE_WRITE_DATA: every write lands at the end, whoever wrote last.
-    HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ | FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    // Write access (not only FILE_APPEND_DATA): a short write is cut off again with SetEndOfFile.
+    // Every writer appends under the whole file's lock, so the end found under it is the end.
+    HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return static_cast<int>(GetLastError());
     int error = 0;
     OVERLAPPED range{};
     LARGE_INTEGER size{};
     if (GetFileType(file) != FILE_TYPE_DISK) {
-        error = ERROR_INVALID_FUNCTION;
+        error = kRecordNotAFile;
     } else if ((error = LockWhole(file, range)) == 0) {
-        if (!GetFileSizeEx(file, &size)) {
+        if (!GetFileSizeEx(file, &size) || !SetFilePointerEx(file, size, nullptr, FILE_BEGIN)) {
             error = static_cast<int>(GetLastError());
         } else {
             // Header and record in one write: a reader never sees a header without its first row.
             error = WriteAll(file, size.QuadPart == 0 ? header + record : record);
+            // Still under the lock: what a short write left is taken back before anyone appends.
+            if (error != 0 && SetFilePointerEx(file, size, nullptr, FILE_BEGIN)) SetEndOfFile(file);
         }
         UnlockFileEx(file, 0, MAXDWORD, MAXDWORD, &range);
     }

@@ -30,7 +30,8 @@ SerialPortUse LookAtSerialPort(const std::string& devicePath, const std::string&
         use.state = keptOut ? SerialPortUse::State::kNoAccess : SerialPortUse::State::kHeld;
         return use;
     }
-    use.state = SerialPortUse::State::kFailed;
+    const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    use.state = missing ? SerialPortUse::State::kMissing : SerialPortUse::State::kFailed;
     use.error = static_cast<int>(error);
     return use;
 }

@@ -80,6 +80,14 @@ int TerminalColumns(std::FILE* stream) {
     return columns > 0 ? columns : 0;
 }
 
+int TerminalLines(std::FILE* stream) {
+    HANDLE console = ConsoleOf(stream);
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (console == INVALID_HANDLE_VALUE || !GetConsoleScreenBufferInfo(console, &info)) return 0;
+    const int lines = info.srWindow.Bottom - info.srWindow.Top + 1;
+    return lines > 0 ? lines : 0;
+}
+
 void UseUtf8Console() {
     const UINT page = GetConsoleOutputCP();
     if (page == 0 || page == CP_UTF8) return;  // no console, or nothing to do

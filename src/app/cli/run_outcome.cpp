@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "app/cli/run_outcome.h"
+
+#include <cstdio>
+
+#include "lang/string_ids.h"
+#include "log/log.h"
+
+RunOutcome OutcomeOf(const PortRun& run, const TextLookup& text) {
+    RunOutcome outcome;
+    outcome.result = ResultWord(run.result);
+    if (run.lastStatus != 0) outcome.code = run.lastStatus;
+    switch (run.result) {
+    case PortRun::Result::kRefused:
+        outcome.text = "refused:";
+        outcome.reason = run.claim.Why();
+        break;
+    case PortRun::Result::kStopped: outcome.text = text ? text(lang::IDS_STOPPED) : "stopped"; break;
+    case PortRun::Result::kRunning: break;
+    default:
+        outcome.text = StatusLineBody(run.lastStatus, text);
+        outcome.reason = FailureDetailLine(run.lastStatus, run.failure, run.Port(), text);
+        break;
+    }
+    return outcome;
+}
+
+std::string StatusCodeText(uint32_t code) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%03X", static_cast<unsigned>(code));
+    return hex;
+}
+
+void LogRunOutcome(const PortRun& run, const RunOutcome& outcome, const std::string& loadVersion) {
+    const std::string handset = run.worker ? run.worker->HandsetVersion() : std::string();
+    const std::string code = outcome.code ? StatusCodeText(*outcome.code) : std::string("none");
+    LogWritePort(LOG_NML, run.Port().c_str(), "vexlor --cli",
+                 "Run ended: %s, status %s, program %s, load %s, handset %s, port %s (%s).", outcome.result,
+                 code.c_str(), VEXLOR_VERSION_TEXT, loadVersion.empty() ? "-" : loadVersion.c_str(),
+                 handset.empty() ? "-" : handset.c_str(), run.Port().c_str(),
+                 run.Device().empty() ? "-" : run.Device().c_str());
+}

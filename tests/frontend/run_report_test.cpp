@@ -1,0 +1,85 @@
+// SPDX-License-Identifier: Apache-2.0
+// The report file: rows whole or not at all, only regular files, and fields that stay text.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <future>
+
+#include "app/cli/run_report.h"
+#include "bench_fixture.h"
+#include "engine/dl_status.h"
+#include "platform/record_file.h"
+
+namespace {
+
+class RunReportTest : public BenchFixture {
+protected:
+    std::unique_ptr<PortRun> DoneRun(const std::string& port) {
+        auto run = RunOf(Claim(port));
+        run->result = PortRun::Result::kDone;
+        run->lastStatus = STATUS_DONE;
+        return run;
+    }
+    RunReport Report(const std::string& path, const std::string& version = "VX12.01") {
+        return RunReport(path, version, [this](unsigned id) { return Text(id); });
+    }
+};
+
+TEST_F(RunReportTest, ARowIsAppendedWholeOrNotAtAll) {
+    const std::string path = folder.File("report.csv");
+    RunReport report = Report(path);
+    ASSERT_EQ(report.Append(*DoneRun("COM5")), 0);
+    const std::string before = ReadWholeFile(path);
+    // In a child whose file size limit ends the next row half-way, as a full disk would.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{before.size() + 40, before.size() + 40};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        _exit(report.Append(*DoneRun("COM6")) == EFBIG ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(ReadWholeFile(path), before);  // the half row was taken back
+    ASSERT_EQ(report.Append(*DoneRun("COM7")), 0);
+    const auto lines = LinesOf(ReadWholeFile(path));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(CsvFields(lines[2]).size(), 10u);
+    EXPECT_EQ(CsvFields(lines[2])[2], "COM7");
+    EXPECT_NE(report.Problem(EFBIG).find(path + ": File too large"), std::string::npos);
+}
+
+TEST_F(RunReportTest, WhatIsNotARegularFileIsRefusedAtOnce) {
+    const std::string fifo = folder.File("fifo.csv");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // No reader ever comes. Should the check wait for one, a reader frees it and the test fails.
+    auto check = std::async(std::launch::async, [&] { return Report(fifo).Check(); });
+    const bool answered = check.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    if (!answered) close(open(fifo.c_str(), O_RDONLY | O_NONBLOCK));
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(check.get(), platform::kRecordNotAFile);
+    EXPECT_EQ(Report("/dev/null").Check(), platform::kRecordNotAFile);
+    EXPECT_EQ(Report(folder.Path()).Check(), platform::kRecordNotAFile);
+    EXPECT_EQ(Report(fifo).Problem(platform::kRecordNotAFile),
+              "cannot write the report file " + fifo +
+                  ": it is not a regular file (a FIFO, a device or a folder); --report takes a file");
+}
+
+TEST_F(RunReportTest, FieldsASpreadsheetWouldRunAsAFormulaStayText) {
+    EXPECT_EQ(CsvField("=HYPERLINK(\"x\")"), "\"'=HYPERLINK(\"\"x\"\")\"");
+    for (const std::string text : {"+1", "-2", "@SUM(A1)", "\tx"}) EXPECT_EQ(CsvField(text), "'" + text);
+    EXPECT_EQ(CsvField("\rx"), "\"'\rx\"");
+    EXPECT_EQ(CsvField("VX12.01"), "VX12.01");
+    EXPECT_EQ(CsvField("a, b"), "\"a, b\"");
+    const std::string path = folder.File("report.csv");
+    ASSERT_EQ(Report(path, "=cmd|' /C calc'!A0").Append(*DoneRun("COM5")), 0);
+    EXPECT_EQ(CsvFields(LinesOf(ReadWholeFile(path)).at(1)).at(4), "'=cmd|' /C calc'!A0");
+}
+
+}  // namespace
