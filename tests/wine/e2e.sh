@@ -105,13 +105,13 @@ start_handset --mode ds --only-baud 460800 "${line[@]}"
 # USB IDs, serial number and product text cannot show here (their reading is unit-tested), and
 # neither can "no access": Windows answers "access denied" to a second opener as well, and only a
 # device's security descriptor, which a Wine port has not, tells the two apart (that check is
-# unit-tested). What can: a free port, one that cannot be opened at all, and (in run 3) one
+# unit-tested). What can: a free port, one with no device behind it, and (in run 4) one
 # another program holds.
 run_tool --list-ports || fail "--list-ports: exit $?: $(cat "$work/err")"
 grep -qxF "$(printf 'COM23\t\\Device\\VexlorSim\t-\t-\t-\tok')" "$work/out.txt" \
   || fail "--list-ports: COM23 is not listed free: $(cat "$work/out.txt")"
-grep -q "^COM25	.*	cannot be opened: ." "$work/out.txt" \
-  || fail "--list-ports: COM25 is not listed as unusable: $(cat "$work/out.txt")"
+grep -q "^COM25	.*	missing$" "$work/out.txt" \
+  || fail "--list-ports: COM25 is not listed as missing: $(cat "$work/out.txt")"
 
 status=0; run_tool || status=$?
 [ $status -eq 0 ] || fail "download: exit $status: $(cat "$work/out.txt" "$work/err")"
@@ -135,7 +135,7 @@ echo "wine-e2e: download done with the machine's registry, image equal to the lo
 run_tool --verify --log-dir C:/vexlor-other || fail "--verify: exit $?: $(cat "$work/out.txt" "$work/err")"
 [ "$(ls "$WINEPREFIX/drive_c/vexlor-other")" = "vx_$(date +%Y%m%d).log" ] \
   || fail "--log-dir: C:/vexlor-other holds: $(ls "$WINEPREFIX/drive_c/vexlor-other")"
-echo "wine-e2e: the port list shows a free and an unusable port; --log-dir C:/vexlor-other replaces App's folder"
+echo "wine-e2e: the port list shows a free and a missing port; --log-dir C:/vexlor-other replaces App's folder"
 settings=$work/settings.reg
 
 # 2. The handset refuses the NAND write: its own status, exit 1, no done.
