@@ -9,9 +9,8 @@
 // package; a refusal leaves no output behind; an output reads back through the program's own
 // package reader (parameter block, load CRC, image self-check, the load chunk by chunk equal to
 // the input) and cannot itself be packed again.
-#include <sys/stat.h>
-
 #include <fuzzer/FuzzedDataProvider.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <string>
@@ -29,7 +28,7 @@
 
 namespace {
 
-const char* const kWords[] = {"--program", "--load",     "--version",  "--out",  "--value16",
+const char* const kWords[] = {"--program",  "--load",     "--version",  "--out",  "--value16",
                               "--value32a", "--value32b", "--value32c", "--help", "-h"};
 
 std::vector<std::string> Arguments(FuzzedDataProvider& input) {
@@ -56,7 +55,8 @@ void CheckParsed(const std::vector<std::string>& args, bool parsed, const PackOp
     }
     if (options.showHelp || options.showVersion) return;
     FUZZ_CHECK(!options.programPath.empty() && !options.loadPath.empty() && !options.outPath.empty());
-    FUZZ_CHECK(std::any_of(args.begin(), args.end(), [](const std::string& a) { return a.rfind("--version", 0) == 0; }));
+    FUZZ_CHECK(
+        std::any_of(args.begin(), args.end(), [](const std::string& a) { return a.rfind("--version", 0) == 0; }));
 }
 
 // A version text vexlor-pack takes: printable ASCII, not empty.

@@ -13,10 +13,9 @@
 // frame larger than the worker's buffer dropped; every decoded frame is counted as pending; no
 // frame length is left behind once the worker has taken it.
 #include <fcntl.h>
+#include <fuzzer/FuzzedDataProvider.h>
 #include <pty.h>
 #include <unistd.h>
-
-#include <fuzzer/FuzzedDataProvider.h>
 
 #include <atomic>
 #include <chrono>
@@ -62,8 +61,7 @@ Terminal& SharedTerminal() {
 
 void DrainMaster(int master) {
     uint8_t sink[4096];
-    while (read(master, sink, sizeof sink) > 0) {
-    }
+    while (read(master, sink, sizeof sink) > 0) {}
 }
 
 // The link with its port opened directly (no listener thread: this thread plays the listener).
@@ -230,9 +228,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case 15:  // a notification with nothing to read, or an event that carries no data
             link.OnEvent(static_cast<EChannelEvent>(input.ConsumeIntegralInRange<int>(0, 5)));
             break;
-        default:
-            batch = input.ConsumeBytes<uint8_t>(input.ConsumeIntegralInRange<size_t>(1, 700));
-            break;
+        default: batch = input.ConsumeBytes<uint8_t>(input.ConsumeIntegralInRange<size_t>(1, 700)); break;
         }
         scriptBytes += batch.size();
         session.Deliver(batch, expected);

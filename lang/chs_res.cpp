@@ -62,6 +62,4 @@ constexpr StringEntry kTable[] = {
 
 }  // namespace
 
-VEXLOR_RES_EXPORT const char* VexlorResString(unsigned id) {
-    return FindText(kTable, id);
-}
+VEXLOR_RES_EXPORT const char* VexlorResString(unsigned id) { return FindText(kTable, id); }

@@ -33,9 +33,11 @@ constexpr StringEntry kTable[] = {
     {IDS_RESTORE, "Restore"},
     {IDS_CHECK_PROGRESS, "Checking firmware data: %d%%"},
     {IDS_CHECK_FAILED, "The firmware data of this tool is damaged or incomplete. The tool will close."},
-    {IDS_ERR_VERSION, "The handset's software version could not be checked. Switch the handset off and on, then try again."},
+    {IDS_ERR_VERSION,
+     "The handset's software version could not be checked. Switch the handset off and on, then try again."},
     {IDS_ERR_PORT, "The handset could not be reached on this port."},
-    {IDS_ERR_MODE, "The handset could not be switched to download mode. Switch the handset off and on, then try again."},
+    {IDS_ERR_MODE,
+     "The handset could not be switched to download mode. Switch the handset off and on, then try again."},
     {IDS_ERR_WRITE, "Writing the firmware to the handset failed. Switch the handset off and on, then try again."},
     {IDS_STARTED, "Download started. Looking for the handset..."},
     {IDS_ERR_ACC, "The handset refused the start of the download."},
@@ -45,9 +47,11 @@ constexpr StringEntry kTable[] = {
     {IDS_ERR_NOT_DIAG, "The handset is already in download mode: switch the handset off and on, then try again."},
     {IDS_ERR_FINAL, "The handset did not accept the end of the download."},
     {IDS_ERR_NAND, "The handset could not write the firmware to its NAND flash."},
-    {IDS_ERR_VERSION_MISMATCH, "Version mismatch: the handset has software version %s, this firmware load is for version %s."},
+    {IDS_ERR_VERSION_MISMATCH,
+     "Version mismatch: the handset has software version %s, this firmware load is for version %s."},
     {IDS_PORT_ABSENT, "%s was not there: the device did not appear. Check the cable and the port."},
-    {IDS_PORT_NO_ACCESS, "%s cannot be opened: %s. Join the dialout group (sudo adduser $USER dialout), then log in again."},
+    {IDS_PORT_NO_ACCESS,
+     "%s cannot be opened: %s. Join the dialout group (sudo adduser $USER dialout), then log in again."},
     {IDS_PORT_IN_USE, "%s is in use by another program: %s. Close that program, then try again."},
     {IDS_PORT_IN_USE_UNKNOWN, "%s is in use by another program. Close that program, then try again."},
     {IDS_PORT_NOT_SERIAL, "%s is not a serial port: %s."},
@@ -57,11 +61,10 @@ constexpr StringEntry kTable[] = {
     {IDS_SUMMARY, "%s bytes sent in %s s, %s on average."},
     {IDS_PORT_BUSY_WAITING, "%s is in use by %s; waiting for it to let go"},
     {IDS_PORT_BUSY_WAITING_UNKNOWN, "%s is in use by another program; waiting for it to let go"},
-    {IDS_PORT_GONE, "%s: the port went away during the download: check the cable, switch the handset off and on, then try again"},
+    {IDS_PORT_GONE,
+     "%s: the port went away during the download: check the cable, switch the handset off and on, then try again"},
 };
 
 }  // namespace
 
-VEXLOR_RES_EXPORT const char* VexlorResString(unsigned id) {
-    return FindText(kTable, id);
-}
+VEXLOR_RES_EXPORT const char* VexlorResString(unsigned id) { return FindText(kTable, id); }

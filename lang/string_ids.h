@@ -10,18 +10,18 @@
 namespace lang {
 
 enum StringId : unsigned {
-    IDS_TITLE = 1,            // window title and About text; %s: model code
-    IDS_STOP = 3,             // caption of Stop
-    IDS_NO_PORT = 4,          // the only combo item while no port is known
-    IDS_PROGRESS = 5,         // progress line of a run; %d: percentage
-    IDS_ABOUT = 24,           // About menu item and About caption; %s: model code
-    IDS_PORT_PREFIX = 27,     // put before the number of every port in the combo
-    IDS_DIAG_READY = 28,      // status 0x060
-    IDS_INSTRUCTION_1 = 37,   // instruction lines 1 to 4; %s: model code
+    IDS_TITLE = 1,           // window title and About text; %s: model code
+    IDS_STOP = 3,            // caption of Stop
+    IDS_NO_PORT = 4,         // the only combo item while no port is known
+    IDS_PROGRESS = 5,        // progress line of a run; %d: percentage
+    IDS_ABOUT = 24,          // About menu item and About caption; %s: model code
+    IDS_PORT_PREFIX = 27,    // put before the number of every port in the combo
+    IDS_DIAG_READY = 28,     // status 0x060
+    IDS_INSTRUCTION_1 = 37,  // instruction lines 1 to 4; %s: model code
     IDS_INSTRUCTION_2 = 38,
     IDS_INSTRUCTION_3 = 39,
     IDS_INSTRUCTION_4 = 40,
-    IDS_INSTRUCTION_6 = 44,   // instruction lines 6 to 13; %s: model code
+    IDS_INSTRUCTION_6 = 44,  // instruction lines 6 to 13; %s: model code
     IDS_INSTRUCTION_7 = 45,
     IDS_INSTRUCTION_8 = 46,
     IDS_INSTRUCTION_9 = 47,
@@ -48,29 +48,29 @@ enum StringId : unsigned {
 
     // The line under a status line that says what the status line's text does not: a library
     // without these texts leaves the line out.
-    IDS_ERR_NOT_DIAG = 96,    // under 0xF15: the handset is already in download mode
-    IDS_ERR_FINAL = 97,       // under 0xF63: the end of the download was refused
-    IDS_ERR_NAND = 98,        // under 0xF64: the write to NAND failed
+    IDS_ERR_NOT_DIAG = 96,          // under 0xF15: the handset is already in download mode
+    IDS_ERR_FINAL = 97,             // under 0xF63: the end of the download was refused
+    IDS_ERR_NAND = 98,              // under 0xF64: the write to NAND failed
     IDS_ERR_VERSION_MISMATCH = 99,  // under 0xF60; %s: the handset's version, %s: the load's
 
     // The line under a failure status that says why the port could not be used. The first %s
     // is the port ("COM3 (/dev/ttyUSB0)"); a second %s is the system's error text, or for a
     // port in use the program that holds it.
-    IDS_PORT_ABSENT = 100,     // the device never appeared
-    IDS_PORT_NO_ACCESS = 101,  // no permission; %s %s
-    IDS_PORT_IN_USE = 102,     // held by another program; %s %s
+    IDS_PORT_ABSENT = 100,          // the device never appeared
+    IDS_PORT_NO_ACCESS = 101,       // no permission; %s %s
+    IDS_PORT_IN_USE = 102,          // held by another program; %s %s
     IDS_PORT_IN_USE_UNKNOWN = 103,  // held by a program the system does not name
-    IDS_PORT_NOT_SERIAL = 104,  // not a terminal; %s %s
-    IDS_PORT_NO_ANSWER = 105,  // the port opened, but no handset answered
-    IDS_PORT_FAILED = 106,     // could not be opened for another reason; %s %s
+    IDS_PORT_NOT_SERIAL = 104,      // not a terminal; %s %s
+    IDS_PORT_NO_ANSWER = 105,       // the port opened, but no handset answered
+    IDS_PORT_FAILED = 106,          // could not be opened for another reason; %s %s
 
-    IDS_NO_LOAD = 107,   // under IDS_CHECK_FAILED: the program carries no firmware package
-    IDS_SUMMARY = 108,   // end of a headless run; %s bytes, %s seconds, %s average rate
+    IDS_NO_LOAD = 107,  // under IDS_CHECK_FAILED: the program carries no firmware package
+    IDS_SUMMARY = 108,  // end of a headless run; %s bytes, %s seconds, %s average rate
 
     // While a run waits for a port another program holds; %s: the port, %s: the holder.
     IDS_PORT_BUSY_WAITING = 109,
     IDS_PORT_BUSY_WAITING_UNKNOWN = 110,  // the system does not name the holder; %s: the port
-    IDS_PORT_GONE = 111,  // the line under a failure: the port went away during the run; %s: the port
+    IDS_PORT_GONE = 111,                  // the line under a failure: the port went away during the run; %s: the port
 };
 
 // What a text is formatted with.
@@ -138,10 +138,9 @@ inline constexpr StringUse kStringUses[] = {
 
 // The instruction lines in the order the window lists them (13 in all).
 inline constexpr unsigned kInstructionLines[] = {
-    IDS_INSTRUCTION_1,  IDS_INSTRUCTION_2,  IDS_INSTRUCTION_3,  IDS_INSTRUCTION_4,
-    IDS_INSTRUCTION_5,  IDS_INSTRUCTION_6,  IDS_INSTRUCTION_7,  IDS_INSTRUCTION_8,
-    IDS_INSTRUCTION_9,  IDS_INSTRUCTION_10, IDS_INSTRUCTION_11, IDS_INSTRUCTION_12,
-    IDS_INSTRUCTION_13,
+    IDS_INSTRUCTION_1,  IDS_INSTRUCTION_2,  IDS_INSTRUCTION_3,  IDS_INSTRUCTION_4, IDS_INSTRUCTION_5,
+    IDS_INSTRUCTION_6,  IDS_INSTRUCTION_7,  IDS_INSTRUCTION_8,  IDS_INSTRUCTION_9, IDS_INSTRUCTION_10,
+    IDS_INSTRUCTION_11, IDS_INSTRUCTION_12, IDS_INSTRUCTION_13,
 };
 
 // The handset model that several texts are formatted with.

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "block_phase.h"
 
-#include "allocation_count.h"
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -10,8 +10,8 @@
 #include <iterator>
 #include <sstream>
 #include <thread>
-#include <unistd.h>
 
+#include "allocation_count.h"
 #include "app/program_mark.h"
 #include "engine/dl_packets.h"
 #include "link/packet_packer.h"
@@ -129,7 +129,8 @@ std::vector<uint8_t> BlockPhaseBench::BlockPhaseLineBytes() const {
         const size_t length = std::min<size_t>(dlpacket::WRITE_DATA_MAX, m_loadSize - address);
         dlpacket::BuildWritePacket(packet, address, load.data() + address, length);
         line.insert(line.end(), frame, frame + PackPacket(packet, 0x7E, 0x7E, frame));
-        const bool blockEnds = (address + length - 0x200) % CDLOperator::BLOCK_SIZE == 0 || address + length == m_loadSize;
+        const bool blockEnds =
+            (address + length - 0x200) % CDLOperator::BLOCK_SIZE == 0 || address + length == m_loadSize;
         if (blockEnds) line.insert(line.end(), frame, frame + PackPacket(nop, 0x7E, 0x7E, frame));
     }
     return line;

@@ -15,8 +15,8 @@ class BlockPhaseBench {
 public:
     struct Result {
         bool ok = false;
-        double seconds = 0;     // wall time of the block phase
-        double cpuSeconds = 0;  // this process's CPU time (all threads) in the block phase
+        double seconds = 0;              // wall time of the block phase
+        double cpuSeconds = 0;           // this process's CPU time (all threads) in the block phase
         double simulatorCpuSeconds = 0;  // the simulator's CPU time in the block phase
         uint64_t payloadBytes = 0;
         uint64_t allocations = 0;  // operator new calls of this process in the block phase

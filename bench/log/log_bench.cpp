@@ -48,8 +48,8 @@ void Measure(benchmark::State& state, Body body) {
     int64_t written = 0;
     for (auto _ : state) written += body();
     size_t allocations = allocation_counter::Count() - before;
-    state.counters["allocs_per_call"] = benchmark::Counter(static_cast<double>(allocations) /
-                                                           static_cast<double>(state.iterations()));
+    state.counters["allocs_per_call"] =
+        benchmark::Counter(static_cast<double>(allocations) / static_cast<double>(state.iterations()));
     state.counters["written_per_call"] =
         benchmark::Counter(static_cast<double>(written) / static_cast<double>(state.iterations()));
 }
@@ -99,7 +99,9 @@ BENCHMARK(BM_LogDump_Written);
 void BM_LogWriteSrc_ErrorFlushed(benchmark::State& state) {
     BenchLog log(LOG_DBG);
     if (!log.Opened()) return state.SkipWithError("log did not open");
-    Measure(state, [&] { return LogWriteSrc(LOG_ER, "CSerCOMLibrary::TxRx", "TxRx failed with error code %X.", 0xF0000301u); });
+    Measure(state, [&] {
+        return LogWriteSrc(LOG_ER, "CSerCOMLibrary::TxRx", "TxRx failed with error code %X.", 0xF0000301u);
+    });
 }
 BENCHMARK(BM_LogWriteSrc_ErrorFlushed);
 

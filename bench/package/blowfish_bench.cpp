@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "package/blowfish.h"
-
 #include <benchmark/benchmark.h>
 #include <openssl/blowfish.h>
-
 #include <time.h>
 
 #include <cstring>
 #include <random>
 #include <vector>
+
+#include "package/blowfish.h"
 
 namespace {
 
@@ -26,7 +25,8 @@ std::vector<uint8_t> RandomData() {
 }
 
 void OursDecipherUnits(CBlowfish& cipher, const std::vector<uint8_t>& in, std::vector<uint8_t>& out) {
-    for (size_t u = 0; u < kUnits; ++u) cipher.Decrypt(in.data() + u * kUnit, out.data() + u * kUnit, kUnit, CBlowfish::CBC);
+    for (size_t u = 0; u < kUnits; ++u)
+        cipher.Decrypt(in.data() + u * kUnit, out.data() + u * kUnit, kUnit, CBlowfish::CBC);
 }
 
 void OpenSslDecipherUnits(const BF_KEY& key, const std::vector<uint8_t>& in, std::vector<uint8_t>& out) {

@@ -3,6 +3,7 @@
 // single-thread Blowfish CBC decipher of the same load area, in the same run.
 #include <benchmark/benchmark.h>
 #include <openssl/blowfish.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -12,7 +13,6 @@
 #include <ctime>
 #include <memory>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "package/blowfish.h"

@@ -5,12 +5,13 @@
 // figure should not grow with the load.
 //
 // Usage: package_check_rss [chunks ...]   (default: 6171 24684)
-#include <cstdio>
-#include <cstdlib>
-#include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "package/dl_parameter.h"

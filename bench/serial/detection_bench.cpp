@@ -46,8 +46,10 @@ void Detection(benchmark::State& state, const char* mode, int pieceGapMs) {
     }
 }
 
-#define VEXLOR_DETECTION(mode, gap)                                                                   \
-    BENCHMARK_CAPTURE(Detection, mode##_pieces_##gap##ms, #mode, gap)->UseManualTime()->Iterations(10) \
+#define VEXLOR_DETECTION(mode, gap)                                   \
+    BENCHMARK_CAPTURE(Detection, mode##_pieces_##gap##ms, #mode, gap) \
+        ->UseManualTime()                                             \
+        ->Iterations(10)                                              \
         ->Unit(benchmark::kMillisecond)
 
 VEXLOR_DETECTION(ds, 0);

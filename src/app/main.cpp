@@ -12,10 +12,10 @@
 #include "app/cli/list_ports_command.h"
 #include "app/cli/message_queue.h"
 #include "app/cli/settings_report.h"
-#include "platform/stop_signals.h"
-#include "platform/terminal.h"
 #include "app/cli/verify_command.h"
 #include "log/log.h"
+#include "platform/stop_signals.h"
+#include "platform/terminal.h"
 #ifdef VEXLOR_WITH_WINDOW
 #ifdef _WIN32
 #include "app/win32/window_main.h"
@@ -59,30 +59,25 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     switch (parsed.command) {
-        case CliCommand::kHelp:
-            std::fputs(CliUsage(), stdout);
-            return kExitDone;
-        case CliCommand::kVersion:
-            std::printf("vexlor %s\n", VEXLOR_VERSION_TEXT);
-            return kExitDone;
-        case CliCommand::kVerify: {
-            OpenLogTellingFailure(parsed, stderr);
-            const int status = RunVerifyCommand(stdout, stderr, parsed.quiet);
-            LogClose();
-            return status;
-        }
-        case CliCommand::kListPorts:
-            return RunListPortsCommand(stdout, stderr);
-        case CliCommand::kDownload:
-        case CliCommand::kInfo:
-            // A reader of the output that goes away, or a file size limit, ends no run.
-            platform::KeepRunningOnFailedWrites();
-            return RunPortTask(parsed);
-        case CliCommand::kWindow:
+    case CliCommand::kHelp: std::fputs(CliUsage(), stdout); return kExitDone;
+    case CliCommand::kVersion: std::printf("vexlor %s\n", VEXLOR_VERSION_TEXT); return kExitDone;
+    case CliCommand::kVerify: {
+        OpenLogTellingFailure(parsed, stderr);
+        const int status = RunVerifyCommand(stdout, stderr, parsed.quiet);
+        LogClose();
+        return status;
+    }
+    case CliCommand::kListPorts: return RunListPortsCommand(stdout, stderr);
+    case CliCommand::kDownload:
+    case CliCommand::kInfo:
+        // A reader of the output that goes away, or a file size limit, ends no run.
+        platform::KeepRunningOnFailedWrites();
+        return RunPortTask(parsed);
+    case CliCommand::kWindow:
 #ifdef VEXLOR_WITH_WINDOW
-            return RunWindowApplication(argc, argv);
+        return RunWindowApplication(argc, argv);
 #else
-            break;
+        break;
 #endif
     }
     std::fprintf(stderr, "vexlor: this build has no window; see 'vexlor --help' for the headless commands.\n");

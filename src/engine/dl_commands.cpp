@@ -106,8 +106,8 @@ int32_t CDLOperator::WriteBlockPacket(uint8_t* chunk, uint32_t blockStart, uint3
         if (offset == BLOCK_SIZE) {
             // The packet completing a full block is the one whose answer is awaited.
             LogWritePort(LOG_DBG, port, kSrc, "Send TxRx command.");
-            const int32_t result = m_link.DLTxRx(m_packet, sizeof m_packet, m_blockResponse, sizeof m_blockResponse,
-                                                 kCommandTimeoutMs);
+            const int32_t result =
+                m_link.DLTxRx(m_packet, sizeof m_packet, m_blockResponse, sizeof m_blockResponse, kCommandTimeoutMs);
             if (result < 0) {
                 LogWritePort(LOG_ER, port, kSrc, "TxRx failed with ret %X.", Hex(result));
                 return result;
@@ -138,8 +138,8 @@ int32_t CDLOperator::CheckWriteBlockPacketError() {
     LogWritePort(LOG_DBG, LogPort(), kSrc, "Send TxRx command.");
     uint8_t* response = m_blockResponse;
     std::memset(response, 0, dlpacket::RESPONSE_BLOCK_CHECK);
-    const int32_t result =
-        m_link.DLTxRx(dlpacket::NOP, sizeof dlpacket::NOP, response, dlpacket::RESPONSE_BLOCK_CHECK, kBlockCheckTimeoutMs);
+    const int32_t result = m_link.DLTxRx(dlpacket::NOP, sizeof dlpacket::NOP, response, dlpacket::RESPONSE_BLOCK_CHECK,
+                                         kBlockCheckTimeoutMs);
     if (result < 0) {
         LogWritePort(LOG_ER, m_link.PortName(), kSrc, "Send nop command failed with error code %X.", Hex(result));
         return result;

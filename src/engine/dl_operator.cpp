@@ -4,9 +4,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "engine/dl_status.h"
 #include "log/log.h"
 #include "package/package_checks.h"
-#include "engine/dl_status.h"
 #include "package/package_errors.h"
 #include "platform/sleep.h"
 

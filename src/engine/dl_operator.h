@@ -4,9 +4,9 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "engine/dl_packets.h"
@@ -103,8 +103,8 @@ private:
     void Post(uint32_t message, uintptr_t value) { platform::PostTo(m_pWnd.load(), message, value); }
     void ShowMessage(const char* text);
     // Sends a 0x70 command and applies the common response check.
-    int32_t DownloadCommand(const char* source, const uint8_t* request, int32_t length,
-                            int32_t timeoutMs, bool startOfDownload);
+    int32_t DownloadCommand(const char* source, const uint8_t* request, int32_t length, int32_t timeoutMs,
+                            bool startOfDownload);
     // True (with the stop line written and the port closed if open) when a stop was requested.
     bool StopCheck(bool portOpen);
     // How a failed step ends the run: its status; whether its error line goes before the port is

@@ -13,9 +13,9 @@ constexpr uint8_t WRITE_TO_NAND[2] = {0x70, 0x04};
 constexpr uint8_t NOP[1] = {0x06};
 constexpr uint8_t RESET[1] = {0x0A};
 
-constexpr uint8_t CMD_DOWNLOAD = 0x70;   // echoed in byte 0 of every 0x70 response
+constexpr uint8_t CMD_DOWNLOAD = 0x70;  // echoed in byte 0 of every 0x70 response
 constexpr uint8_t ACTION_WRITE = 0x01;
-constexpr uint8_t ACK = 0x02;            // answer to the no-operation
+constexpr uint8_t ACK = 0x02;  // answer to the no-operation
 
 constexpr size_t WRITE_PACKET_SIZE = 520;
 constexpr size_t WRITE_DATA_MAX = 512;

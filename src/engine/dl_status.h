@@ -29,6 +29,4 @@ enum DownloadNotice : uint32_t {
 };
 
 // True for the codes that end a run (done or an error); the other two only mark progress.
-constexpr bool IsFinalStatus(uint32_t status) {
-    return status != STATUS_STARTED && status != STATUS_DIAG_READY;
-}
+constexpr bool IsFinalStatus(uint32_t status) { return status != STATUS_STARTED && status != STATUS_DIAG_READY; }

@@ -92,7 +92,8 @@ void CDLOperator::DownloadFunc() {
     for (int attempt = 1;; ++attempt) {
         result = CheckVersion();
         if (result >= 0) break;
-        if (attempt == kVersionAttempts) return Fail(STATUS_ERR_VERSION, "Check version failed with error code %X.", result);
+        if (attempt == kVersionAttempts)
+            return Fail(STATUS_ERR_VERSION, "Check version failed with error code %X.", result);
         platform::Sleep(kVersionRetryPauseMs);
     }
     if (StopCheck(true)) return;

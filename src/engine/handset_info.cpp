@@ -15,7 +15,8 @@ constexpr uint8_t kPlatformRequest[] = {kVersionReplyCode};
 
 // The platform text of a version reply: bytes 39..46, printable characters only, trimmed.
 std::string PlatformText(const uint8_t* reply, int32_t length) {
-    if (length < static_cast<int32_t>(kPlatformTextOffset + kPlatformTextSize) || reply[0] != kVersionReplyCode) return {};
+    if (length < static_cast<int32_t>(kPlatformTextOffset + kPlatformTextSize) || reply[0] != kVersionReplyCode)
+        return {};
     std::string text;
     for (size_t i = 0; i < kPlatformTextSize; ++i) {
         const uint8_t c = reply[kPlatformTextOffset + i];
@@ -50,9 +51,11 @@ int32_t ReadHandsetInfo(CSerCOMLibrary& link, const char* portName, HandsetInfo&
     result = link.DIAGTxRx(dlpacket::VERSION_QUERY, sizeof dlpacket::VERSION_QUERY, version, sizeof version,
                            kQueryTimeoutMs);
     if (result > static_cast<int32_t>(dlpacket::VERSION_BYTE_MINOR)) {
-        info.softwareVersion = OldVersionOf(version[dlpacket::VERSION_BYTE_MAJOR], version[dlpacket::VERSION_BYTE_MINOR]);
+        info.softwareVersion =
+            OldVersionOf(version[dlpacket::VERSION_BYTE_MAJOR], version[dlpacket::VERSION_BYTE_MINOR]);
     } else {
-        LogWritePort(LOG_ER, link.PortName(), kSource, "The handset gave no version: %X.", static_cast<unsigned>(result));
+        LogWritePort(LOG_ER, link.PortName(), kSource, "The handset gave no version: %X.",
+                     static_cast<unsigned>(result));
     }
     uint8_t platform[kPlatformReplyMax] = {};
     result = link.DIAGTxRx(kPlatformRequest, sizeof kPlatformRequest, platform, sizeof platform, kQueryTimeoutMs);

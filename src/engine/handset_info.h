@@ -9,8 +9,8 @@
 struct HandsetInfo {
     EPhoneMode foundMode = PHONE_MODE_UNKNOWN;  // the mode it answered in first
     EPhoneMode mode = PHONE_MODE_UNKNOWN;       // the mode it was left in (DIAG after a switch from AT)
-    std::string softwareVersion;  // its two version numbers joined ("%d%d"); empty when not reported
-    std::string platform;         // its platform text, trimmed; empty when not reported
+    std::string softwareVersion;                // its two version numbers joined ("%d%d"); empty when not reported
+    std::string platform;                       // its platform text, trimmed; empty when not reported
 };
 
 // Finds the handset on portName (COMn), brings it from AT data mode to diagnostic mode if

@@ -21,9 +21,7 @@ std::string NewVersionShown(std::string_view loadVersionText) {
     return std::string(loadVersionText.substr(start, end - start));
 }
 
-std::string OldVersionOf(uint8_t major, uint8_t minor) {
-    return std::to_string(major) + std::to_string(minor);
-}
+std::string OldVersionOf(uint8_t major, uint8_t minor) { return std::to_string(major) + std::to_string(minor); }
 
 bool SameVersion(std::string_view newVersion, std::string_view oldVersion) {
     if (newVersion.size() != oldVersion.size()) return false;

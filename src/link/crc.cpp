@@ -62,11 +62,11 @@ uint16_t Crc16Update(uint16_t reg, const uint8_t* p, size_t count) {
         const uint32_t b = LoadLe32(p + 4);
         const uint32_t c = LoadLe32(p + 8);
         const uint32_t d = LoadLe32(p + 12);
-        reg = static_cast<uint16_t>(
-            t[15][a & 0xFF] ^ t[14][(a >> 8) & 0xFF] ^ t[13][(a >> 16) & 0xFF] ^ t[12][a >> 24] ^
-            t[11][b & 0xFF] ^ t[10][(b >> 8) & 0xFF] ^ t[9][(b >> 16) & 0xFF] ^ t[8][b >> 24] ^
-            t[7][c & 0xFF] ^ t[6][(c >> 8) & 0xFF] ^ t[5][(c >> 16) & 0xFF] ^ t[4][c >> 24] ^
-            t[3][d & 0xFF] ^ t[2][(d >> 8) & 0xFF] ^ t[1][(d >> 16) & 0xFF] ^ t[0][d >> 24]);
+        reg =
+            static_cast<uint16_t>(t[15][a & 0xFF] ^ t[14][(a >> 8) & 0xFF] ^ t[13][(a >> 16) & 0xFF] ^ t[12][a >> 24] ^
+                                  t[11][b & 0xFF] ^ t[10][(b >> 8) & 0xFF] ^ t[9][(b >> 16) & 0xFF] ^ t[8][b >> 24] ^
+                                  t[7][c & 0xFF] ^ t[6][(c >> 8) & 0xFF] ^ t[5][(c >> 16) & 0xFF] ^ t[4][c >> 24] ^
+                                  t[3][d & 0xFF] ^ t[2][(d >> 8) & 0xFF] ^ t[1][(d >> 16) & 0xFF] ^ t[0][d >> 24]);
     }
     for (; count > 0; --count, ++p) {
         reg = static_cast<uint16_t>((reg >> 8) ^ t[0][(reg ^ *p) & 0xFF]);
@@ -82,10 +82,10 @@ uint32_t Crc30UpdateAligned(uint32_t reg, const uint8_t* p, size_t count) {
         const uint32_t b = LoadBe32(p + 4);
         const uint32_t c = LoadBe32(p + 8);
         const uint32_t d = LoadBe32(p + 12);
-        reg = t[15][a >> 24] ^ t[14][(a >> 16) & 0xFF] ^ t[13][(a >> 8) & 0xFF] ^ t[12][a & 0xFF] ^
-              t[11][b >> 24] ^ t[10][(b >> 16) & 0xFF] ^ t[9][(b >> 8) & 0xFF] ^ t[8][b & 0xFF] ^
-              t[7][c >> 24] ^ t[6][(c >> 16) & 0xFF] ^ t[5][(c >> 8) & 0xFF] ^ t[4][c & 0xFF] ^
-              t[3][d >> 24] ^ t[2][(d >> 16) & 0xFF] ^ t[1][(d >> 8) & 0xFF] ^ t[0][d & 0xFF];
+        reg = t[15][a >> 24] ^ t[14][(a >> 16) & 0xFF] ^ t[13][(a >> 8) & 0xFF] ^ t[12][a & 0xFF] ^ t[11][b >> 24] ^
+              t[10][(b >> 16) & 0xFF] ^ t[9][(b >> 8) & 0xFF] ^ t[8][b & 0xFF] ^ t[7][c >> 24] ^
+              t[6][(c >> 16) & 0xFF] ^ t[5][(c >> 8) & 0xFF] ^ t[4][c & 0xFF] ^ t[3][d >> 24] ^ t[2][(d >> 16) & 0xFF] ^
+              t[1][(d >> 8) & 0xFF] ^ t[0][d & 0xFF];
     }
     for (; count > 0; --count, ++p) {
         reg = (reg << 8) ^ t[0][(reg >> 24) ^ *p];
@@ -99,9 +99,7 @@ uint32_t Crc30Update(uint32_t reg, const uint8_t* p, size_t count) {
 }
 
 // A null pointer counts as no data rather than a crash.
-size_t WholeBytes(const uint8_t* data, uint32_t bitCount) {
-    return data ? bitCount / 8 : 0;
-}
+size_t WholeBytes(const uint8_t* data, uint32_t bitCount) { return data ? bitCount / 8 : 0; }
 
 // The running register of Crc30CalcPart, kept in 30 bits. Atomic so that touching it from
 // different threads is never undefined; mixing two chunked computations still mixes their CRCs.

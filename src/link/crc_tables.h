@@ -21,8 +21,8 @@ constexpr Crc16Table MakeCrc16Table() {
     for (uint32_t i = 0; i < 256; ++i) {
         uint16_t reg = static_cast<uint16_t>(i);
         for (int bit = 0; bit < 8; ++bit) {
-            reg = (reg & 1) ? static_cast<uint16_t>((reg >> 1) ^ CRC16_POLY_REFLECTED)
-                            : static_cast<uint16_t>(reg >> 1);
+            reg =
+                (reg & 1) ? static_cast<uint16_t>((reg >> 1) ^ CRC16_POLY_REFLECTED) : static_cast<uint16_t>(reg >> 1);
         }
         table[i] = reg;
     }

@@ -45,9 +45,7 @@ int32_t CPacketUnpacker::PutByte(uint8_t byte) {
         }
         if (byte != FRAME_FLAG) return Append(byte);
         return CloseFrame();
-    case STATE_ESCAPED:
-        m_nState = STATE_NORMAL;
-        return Append(static_cast<uint8_t>(byte ^ FRAME_ESCAPE_XOR));
+    case STATE_ESCAPED: m_nState = STATE_NORMAL; return Append(static_cast<uint8_t>(byte ^ FRAME_ESCAPE_XOR));
     case STATE_OPENED:
         // The first byte after the opening flag is taken as it is, even a flag or an escape.
         m_nState = STATE_NORMAL;
@@ -55,8 +53,7 @@ int32_t CPacketUnpacker::PutByte(uint8_t byte) {
     case STATE_HUNTING:
         if (byte == FRAME_FLAG) m_nState = STATE_NORMAL;
         return RESULT_HUNTING;
-    default:
-        return RESULT_BAD_STATE;
+    default: return RESULT_BAD_STATE;
     }
 }
 

@@ -18,11 +18,11 @@ public:
     static constexpr int32_t MODE_DL = PHONE_MODE_DL;
 
     // PutByte results besides a payload length greater than 0.
-    static constexpr int32_t RESULT_TAKEN = 0;          // byte taken, frame not complete
-    static constexpr int32_t RESULT_HUNTING = -1;       // byte discarded while waiting for a flag
-    static constexpr int32_t RESULT_NO_OPENING = -2;    // DL frame without opening flag; hunting now
-    static constexpr int32_t RESULT_BAD_FRAME = -3;     // too short, bad CRC or too long; discarded
-    static constexpr int32_t RESULT_BAD_STATE = -4;     // state corrupted
+    static constexpr int32_t RESULT_TAKEN = 0;        // byte taken, frame not complete
+    static constexpr int32_t RESULT_HUNTING = -1;     // byte discarded while waiting for a flag
+    static constexpr int32_t RESULT_NO_OPENING = -2;  // DL frame without opening flag; hunting now
+    static constexpr int32_t RESULT_BAD_FRAME = -3;   // too short, bad CRC or too long; discarded
+    static constexpr int32_t RESULT_BAD_STATE = -4;   // state corrupted
 
     // States.
     static constexpr int32_t STATE_NORMAL = 0;

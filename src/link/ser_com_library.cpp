@@ -46,9 +46,7 @@ bool CSerCOMLibrary::MayLookAgain(int32_t attempt, std::chrono::steady_clock::ti
     return std::chrono::steady_clock::now() - start < std::chrono::milliseconds(m_nDetectionPatienceMs.load());
 }
 
-bool CSerCOMLibrary::StopRequested() const {
-    return m_pStopRequest != nullptr && m_pStopRequest->load() != 0;
-}
+bool CSerCOMLibrary::StopRequested() const { return m_pStopRequest != nullptr && m_pStopRequest->load() != 0; }
 
 int32_t CSerCOMLibrary::OpenComport(const char* label, const char* portName) {
     if (label == nullptr || portName == nullptr || *portName == '\0') {
@@ -106,8 +104,8 @@ bool CSerCOMLibrary::TakeReadyFrame(uint8_t* dest, int32_t capacity, int32_t off
     return true;
 }
 
-int32_t CSerCOMLibrary::TxRx(const uint8_t* command, int32_t commandLength, uint8_t* response,
-                             int32_t responseCapacity, int32_t timeoutMs) {
+int32_t CSerCOMLibrary::TxRx(const uint8_t* command, int32_t commandLength, uint8_t* response, int32_t responseCapacity,
+                             int32_t timeoutMs) {
     const EPhoneMode mode = Mode();
     m_unpacker.SetMode(mode);
     const uint8_t lead = mode == PHONE_MODE_DL ? FRAME_FLAG : FRAME_NO_LEAD;
@@ -242,11 +240,8 @@ int32_t CSerCOMLibrary::IsDIAGConnected() {
     for (int32_t attempt = 0; MayLookAgain(attempt, start); ++attempt) {
         if (IsPortUnusable()) return PortUnusable(kSrcDiag);
         switch (Mode()) {
-        case PHONE_MODE_DS:
-            return ChangeDS2DIAG() == 1 ? SERCOM_OK : SERCOM_ERR_CHANGE;
-        case PHONE_MODE_DIAG:
-            LogWritePort(LOG_WRN, port, kSrcDiag, "DIAG detected.");
-            return SERCOM_OK;
+        case PHONE_MODE_DS: return ChangeDS2DIAG() == 1 ? SERCOM_OK : SERCOM_ERR_CHANGE;
+        case PHONE_MODE_DIAG: LogWritePort(LOG_WRN, port, kSrcDiag, "DIAG detected."); return SERCOM_OK;
         case PHONE_MODE_DL:
             LogWritePort(LOG_ER, port, kSrcDiag, "Mobile current mode is DL, can not change to DIAG.");
             return SERCOM_ERR_DL_NOT_DIAG;
@@ -278,9 +273,7 @@ int32_t CSerCOMLibrary::IsDLConnected() {
             }
             LogWritePort(LOG_WRN, port, kSrcDl, "DIAG to DL change completed.");
             return SERCOM_OK;
-        case PHONE_MODE_DL:
-            LogWritePort(LOG_ER, port, kSrcDl, "DL detected.");
-            return SERCOM_OK;
+        case PHONE_MODE_DL: LogWritePort(LOG_ER, port, kSrcDl, "DL detected."); return SERCOM_OK;
         default:
             LogWritePort(LOG_ER, port, kSrcDl, "Can not determine phone mode, so wait a moment.");
             WaitModeDecided(DL_DETECTION_PAUSE_MS);

@@ -41,10 +41,10 @@ public:
     // One command and its response, in the mode named: the response payload length (0 or more),
     // SERCOM_ERR_WRONG_MODE (nothing sent), SERCOM_ERR_WRITE or SERCOM_ERR_TIMEOUT. The whole
     // response buffer is zeroed before the payload is copied to its start.
-    int32_t DIAGTxRx(const uint8_t* command, int32_t commandLength, uint8_t* response,
-                     int32_t responseCapacity, int32_t timeoutMs);
-    int32_t DLTxRx(const uint8_t* command, int32_t commandLength, uint8_t* response,
-                   int32_t responseCapacity, int32_t timeoutMs);
+    int32_t DIAGTxRx(const uint8_t* command, int32_t commandLength, uint8_t* response, int32_t responseCapacity,
+                     int32_t timeoutMs);
+    int32_t DLTxRx(const uint8_t* command, int32_t commandLength, uint8_t* response, int32_t responseCapacity,
+                   int32_t timeoutMs);
     // Writes one DL frame without waiting for a response. 0, or SERCOM_ERR_WRITE.
     int32_t DLSend(const uint8_t* command, int32_t commandLength);
     // Takes the response frames that arrived meanwhile: 0 at once when none is ready, else the
@@ -73,8 +73,8 @@ public:
     void SetListenerDelayForTest(int ms) { m_nListenerDelayMsForTest.store(ms); }
 
 private:
-    int32_t TxRx(const uint8_t* command, int32_t commandLength, uint8_t* response,
-                 int32_t responseCapacity, int32_t timeoutMs);
+    int32_t TxRx(const uint8_t* command, int32_t commandLength, uint8_t* response, int32_t responseCapacity,
+                 int32_t timeoutMs);
     // Frames command into m_frame; its length, or 0 when it cannot be framed.
     size_t Pack(const uint8_t* command, int32_t commandLength, uint8_t lead);
     // Worker side: copies the ready frame to dest + offset after zeroing dest, then releases the

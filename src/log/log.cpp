@@ -12,11 +12,11 @@
 #include "log/log.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <atomic>
+#include <cerrno>
 #include <climits>
 #include <cstdarg>
+#include <cstdio>
 #include <mutex>
 #include <string>
 
@@ -81,8 +81,8 @@ void BuildLine(LogLine& line, int32_t level, Layout layout, const char* port, co
 // Only LOG_NML and LOG_ER lines are forced to disk at once.
 bool FlushesAtOnce(int32_t level) { return level == LOG_NML || level == LOG_ER; }
 
-int32_t WriteLineV(int32_t level, Layout layout, const char* port, const char* source, const char* format,
-                   va_list args) __attribute__((format(printf, 5, 0)));
+int32_t WriteLineV(int32_t level, Layout layout, const char* port, const char* source, const char* format, va_list args)
+    __attribute__((format(printf, 5, 0)));
 
 int32_t WriteLineV(int32_t level, Layout layout, const char* port, const char* source, const char* format,
                    va_list args) {
@@ -208,8 +208,7 @@ int32_t LogDumpPort(int32_t level, const char* port, const char* source, const v
     count = DumpCount(bytes, count);
     char hex[kDumpVisibleBytes * 3 + 1];
     diaglog::HexDump(bytes, std::min(static_cast<size_t>(count), kDumpVisibleBytes), hex, sizeof hex);
-    WritePlain(level, "%s\t%s\tThe %d bytes buffer content is: %s", port ? port : "", source ? source : "", count,
-               hex);
+    WritePlain(level, "%s\t%s\tThe %d bytes buffer content is: %s", port ? port : "", source ? source : "", count, hex);
     return 1;
 }
 

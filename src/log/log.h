@@ -26,8 +26,7 @@ int32_t LogClose();
 // 1 when written; 0 when filtered out or the log is not open.
 int32_t LogWrite(int32_t level, const char* format, ...) VEXLOR_PRINTF(2, 3);
 int32_t LogWriteSrc(int32_t level, const char* source, const char* format, ...) VEXLOR_PRINTF(3, 4);
-int32_t LogWritePort(int32_t level, const char* port, const char* source, const char* format, ...)
-    VEXLOR_PRINTF(4, 5);
+int32_t LogWritePort(int32_t level, const char* port, const char* source, const char* format, ...) VEXLOR_PRINTF(4, 5);
 int32_t LogDump(int32_t level, const void* bytes, int32_t count);
 int32_t LogDumpPort(int32_t level, const char* port, const char* source, const void* bytes, int32_t count);
 int32_t LogSysError(int32_t errorNumber);

@@ -43,7 +43,7 @@ public:
 
 private:
     std::atomic<platform::LogFileHandle> m_fd{platform::kNoLogFile};  // what writers use; none once sealed
-    std::atomic<int> m_inFlight{0};  // writers between announcing themselves and finishing
+    std::atomic<int> m_inFlight{0};                             // writers between announcing themselves and finishing
     platform::LogFileHandle m_sealedFd = platform::kNoLogFile;  // kept for the closing lines
 };
 

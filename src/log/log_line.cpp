@@ -9,11 +9,11 @@ namespace diaglog {
 
 const char* LevelTag(int32_t level) {
     switch (level) {
-        case 0: return "<NML>";
-        case 1: return "<!ER>";
-        case 3: return "<WRN>";
-        case 5: return "<DBG>";
-        default: return "";
+    case 0: return "<NML>";
+    case 1: return "<!ER>";
+    case 3: return "<WRN>";
+    case 5: return "<DBG>";
+    default: return "";
     }
 }
 

@@ -12,9 +12,9 @@ namespace diaglog {
 
 // The three settings of the log, with the values they keep when absent from the key.
 struct LogSettings {
-    int32_t level = 1;           // "Level": highest level written; -1 switches the log off
-    uint32_t appendOption = 0;   // "AppendOption": non-zero continues the day's file
-    std::string app;             // "App": folder and/or prefix put before the date
+    int32_t level = 1;          // "Level": highest level written; -1 switches the log off
+    uint32_t appendOption = 0;  // "AppendOption": non-zero continues the day's file
+    std::string app;            // "App": folder and/or prefix put before the date
 };
 
 // Reads "Level", "AppendOption" and "App" from keyPath in the settings file in use.

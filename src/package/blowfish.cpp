@@ -35,8 +35,8 @@ inline void StoreBigEndian(uint8_t* bytes, uint32_t word) {
 
 // One Feistel step on every lane: target ^= F(source) ^ subkey.
 template <size_t N>
-[[gnu::always_inline]] inline void Step(const SBoxes& s, uint32_t (&target)[N],
-                                        const uint32_t (&source)[N], uint32_t subkey) {
+[[gnu::always_inline]] inline void Step(const SBoxes& s, uint32_t (&target)[N], const uint32_t (&source)[N],
+                                        uint32_t subkey) {
 #pragma GCC unroll 8
     for (size_t k = 0; k < N; ++k) target[k] ^= RoundFunction(s, source[k]) ^ subkey;
 }
@@ -50,8 +50,8 @@ template <size_t N>
 // The 16 rounds on N independent blocks at once, rounds written out so that the subkeys are
 // constant offsets and the lanes' loads interleave. Results come back in (l, r) unswapped.
 template <size_t N>
-[[gnu::always_inline]] inline void EncipherLanes(const uint32_t* p, const SBoxes& s,
-                                                 uint32_t (&l)[N], uint32_t (&r)[N]) {
+[[gnu::always_inline]] inline void EncipherLanes(const uint32_t* p, const SBoxes& s, uint32_t (&l)[N],
+                                                 uint32_t (&r)[N]) {
     XorAll(l, p[0]);
     Step(s, r, l, p[1]);
     Step(s, l, r, p[2]);
@@ -75,8 +75,8 @@ template <size_t N>
 }
 
 template <size_t N>
-[[gnu::always_inline]] inline void DecipherLanes(const uint32_t* p, const SBoxes& s,
-                                                 uint32_t (&l)[N], uint32_t (&r)[N]) {
+[[gnu::always_inline]] inline void DecipherLanes(const uint32_t* p, const SBoxes& s, uint32_t (&l)[N],
+                                                 uint32_t (&r)[N]) {
     XorAll(l, p[17]);
     Step(s, r, l, p[16]);
     Step(s, l, r, p[15]);
@@ -124,22 +124,26 @@ void RunCodebook(const uint32_t* p, const SBoxes& s, const uint8_t* in, uint8_t*
     for (; i + kLanes <= blocks; i += kLanes) {
         uint32_t l[kLanes], r[kLanes];
         LoadLanes(in + i * kBlockSize, l, r);
-        if constexpr (Decipher) DecipherLanes(p, s, l, r);
-        else EncipherLanes(p, s, l, r);
+        if constexpr (Decipher)
+            DecipherLanes(p, s, l, r);
+        else
+            EncipherLanes(p, s, l, r);
         StoreLanes(out + i * kBlockSize, l, r);
     }
     for (; i < blocks; ++i) {
         uint32_t l[1], r[1];
         LoadLanes(in + i * kBlockSize, l, r);
-        if constexpr (Decipher) DecipherLanes(p, s, l, r);
-        else EncipherLanes(p, s, l, r);
+        if constexpr (Decipher)
+            DecipherLanes(p, s, l, r);
+        else
+            EncipherLanes(p, s, l, r);
         StoreLanes(out + i * kBlockSize, l, r);
     }
 }
 
 // Cipher-block chaining, deciphering direction.
-void CbcDecipher(const uint32_t* p, const SBoxes& s, const uint32_t (&chainStart)[2], const uint8_t* in,
-                 uint8_t* out, size_t blocks) {
+void CbcDecipher(const uint32_t* p, const SBoxes& s, const uint32_t (&chainStart)[2], const uint8_t* in, uint8_t* out,
+                 size_t blocks) {
     uint32_t chainL = chainStart[0], chainR = chainStart[1];
     size_t i = 0;
     // Each plaintext needs only its own and the previous ciphertext, so blocks decipher side
@@ -175,11 +179,12 @@ void CbcDecipher(const uint32_t* p, const SBoxes& s, const uint32_t (&chainStart
 }
 
 // 64-bit cipher feedback, deciphering direction.
-void CfbDecipher(const uint32_t* p, const SBoxes& s, const uint32_t (&chainStart)[2], const uint8_t* in,
-                 uint8_t* out, size_t blocks) {
+void CfbDecipher(const uint32_t* p, const SBoxes& s, const uint32_t (&chainStart)[2], const uint8_t* in, uint8_t* out,
+                 size_t blocks) {
     uint32_t chainL = chainStart[0], chainR = chainStart[1];
     size_t i = 0;
-    // The key stream of block k is E(ciphertext k-1), known up front, so it too runs side by side. Ciphertext k is read before plaintext k overwrites it.
+    // The key stream of block k is E(ciphertext k-1), known up front, so it too runs side by side. Ciphertext k is read
+    // before plaintext k overwrites it.
     for (; i + kLanes <= blocks; i += kLanes) {
         const uint8_t* src = in + i * kBlockSize;
         uint8_t* dst = out + i * kBlockSize;
@@ -212,8 +217,7 @@ void CfbDecipher(const uint32_t* p, const SBoxes& s, const uint32_t (&chainStart
 }
 
 void CheckLength(size_t length) {
-    if (length == 0 || length % kBlockSize != 0)
-        throw std::invalid_argument("Incorrect buffer length");
+    if (length == 0 || length % kBlockSize != 0) throw std::invalid_argument("Incorrect buffer length");
 }
 
 }  // namespace
@@ -296,7 +300,10 @@ void CBlowfish::Encrypt(const uint8_t* in, uint8_t* out, size_t length, int mode
 void CBlowfish::Decrypt(const uint8_t* in, uint8_t* out, size_t length, int mode) {
     CheckLength(length);
     const size_t blocks = length / kBlockSize;
-    if (mode == CBC) CbcDecipher(m_p, m_s, m_chainStart, in, out, blocks);
-    else if (mode == CFB) CfbDecipher(m_p, m_s, m_chainStart, in, out, blocks);
-    else RunCodebook<true>(m_p, m_s, in, out, blocks);
+    if (mode == CBC)
+        CbcDecipher(m_p, m_s, m_chainStart, in, out, blocks);
+    else if (mode == CFB)
+        CfbDecipher(m_p, m_s, m_chainStart, in, out, blocks);
+    else
+        RunCodebook<true>(m_p, m_s, in, out, blocks);
 }

@@ -63,15 +63,15 @@ private:
     std::condition_variable m_spaceFreed;  // the worker waits here for a free slot
     std::condition_variable m_batchReady;  // the consumer waits here for its next batch
     Slot m_slots[kBatchSlots];
-    uint32_t m_nextClaim = 0;     // next batch nobody has started on
-    uint32_t m_released = 0;      // batches the consumer has finished with; their slots are free
+    uint32_t m_nextClaim = 0;  // next batch nobody has started on
+    uint32_t m_released = 0;   // batches the consumer has finished with; their slots are free
     bool m_waitingForSpace = false;
     bool m_waitingForBatch = false;
     bool m_stop = false;
 
     // The consumer's own position: only it touches these.
-    uint32_t m_nextOut = 0;         // next chunk to hand out
-    int64_t m_heldBatch = -1;       // the batch whose chunks it is handing out
+    uint32_t m_nextOut = 0;    // next chunk to hand out
+    int64_t m_heldBatch = -1;  // the batch whose chunks it is handing out
     int64_t m_heldBytes = 0;
 
     ReadFailure m_failure;

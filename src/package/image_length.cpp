@@ -14,7 +14,8 @@ public:
     // count bytes at offset, little-endian, or nothing when they are not all there.
     std::optional<uint64_t> Number(uint64_t offset, size_t count) const {
         uint8_t bytes[8] = {};
-        if (count > sizeof bytes || m_file.ReadAt(static_cast<int64_t>(offset), bytes, count) != static_cast<int64_t>(count)) {
+        if (count > sizeof bytes ||
+            m_file.ReadAt(static_cast<int64_t>(offset), bytes, count) != static_cast<int64_t>(count)) {
             return std::nullopt;
         }
         uint64_t value = 0;
@@ -90,7 +91,7 @@ std::optional<uint64_t> ProgramImageLength(const platform::ReadOnlyFile& file) {
     const Reader read(file);
     const auto magic = read.Number(0, 4);
     if (!magic) return std::nullopt;
-    if (*magic == 0x464C457F) {  // "\x7F" "ELF"
+    if (*magic == 0x464C457F) {               // "\x7F" "ELF"
         const auto form = read.Number(4, 2);  // class, then byte order
         if (form == 0x0101) return ElfLength(read, false);
         if (form == 0x0102) return ElfLength(read, true);

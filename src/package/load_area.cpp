@@ -7,11 +7,11 @@
 
 const char* DescribeLoadSizeProblem(uint64_t loadSize) {
     switch (CheckLoadSize(loadSize)) {
-        case LoadSizeProblem::kZero: return "the load is empty";
-        case LoadSizeProblem::kTooLarge: return "the load is too large for the package";
-        case LoadSizeProblem::kCrcStraddles:
-            return "the load size leaves 4093 to 4095 bytes in its last chunk, so its CRC would cross two chunks";
-        case LoadSizeProblem::kNone: break;
+    case LoadSizeProblem::kZero: return "the load is empty";
+    case LoadSizeProblem::kTooLarge: return "the load is too large for the package";
+    case LoadSizeProblem::kCrcStraddles:
+        return "the load size leaves 4093 to 4095 bytes in its last chunk, so its CRC would cross two chunks";
+    case LoadSizeProblem::kNone: break;
     }
     return "";
 }

@@ -4,7 +4,8 @@
 #include "package/package_layout.h"
 #include "platform/window_messages.h"
 
-LoadProgress::LoadProgress(uint32_t loadSize, platform::NotifyTarget* window) : m_loadSize(loadSize), m_window(window) {}
+LoadProgress::LoadProgress(uint32_t loadSize, platform::NotifyTarget* window)
+    : m_loadSize(loadSize), m_window(window) {}
 
 void LoadProgress::Start() {
     m_lastPosted = 0;

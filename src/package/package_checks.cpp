@@ -12,10 +12,10 @@ constexpr const char* kSource = "CDLOperator::SetLoad";
 
 const char* PackageCheckStepMessage(int step) {
     switch (step) {
-        case 1: return "Load download parameter failed.";
-        case 2: return "Check Load CRC failed.";
-        case 3: return "Check Load Exe failed.";
-        default: return "";
+    case 1: return "Load download parameter failed.";
+    case 2: return "Check Load CRC failed.";
+    case 3: return "Check Load Exe failed.";
+    default: return "";
     }
 }
 

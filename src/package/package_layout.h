@@ -35,9 +35,9 @@ constexpr uint64_t EncipheredAreaSize(uint64_t loadSize) {
 
 enum class LoadSizeProblem {
     kNone,
-    kZero,           // nothing to load; the progress arithmetic divides by the size
-    kCrcStraddles,   // remainder 4093..4095: the stored CRC would cross into a chunk of its own
-    kTooLarge,       // the area size would not fit 32 bits
+    kZero,          // nothing to load; the progress arithmetic divides by the size
+    kCrcStraddles,  // remainder 4093..4095: the stored CRC would cross into a chunk of its own
+    kTooLarge,      // the area size would not fit 32 bits
 };
 
 constexpr LoadSizeProblem CheckLoadSize(uint64_t loadSize) {

@@ -44,7 +44,8 @@ PackResult PackageWriter::CopyImage(const platform::ReadOnlyFile& program) {
     std::unique_ptr<uint8_t[]> piece(new uint8_t[kImagePiece]);
     for (int64_t offset = 0; offset < length;) {
         const size_t want = static_cast<size_t>(std::min<int64_t>(length - offset, kImagePiece));
-        if (program.ReadAt(offset, piece.get(), want) != static_cast<int64_t>(want)) return PackResult::kImageUnreadable;
+        if (program.ReadAt(offset, piece.get(), want) != static_cast<int64_t>(want))
+            return PackResult::kImageUnreadable;
         hash.Update(piece.get(), want);
         if (!m_out.Write(piece.get(), want)) return PackResult::kWriteFailed;
         offset += static_cast<int64_t>(want);

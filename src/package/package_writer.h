@@ -29,10 +29,10 @@ public:
 
 enum class PackResult {
     kOk,
-    kImageUnreadable,   // the program file could not be read whole
-    kLoadUnreadable,    // the load file ended early or could not be read
-    kLoadSizeRefused,   // see CheckLoadSize
-    kVersionTooLong,    // over 47 characters
+    kImageUnreadable,  // the program file could not be read whole
+    kLoadUnreadable,   // the load file ended early or could not be read
+    kLoadSizeRefused,  // see CheckLoadSize
+    kVersionTooLong,   // over 47 characters
     kWriteFailed,
 };
 

@@ -45,8 +45,8 @@ void RegistryNotes::Value(int line, const std::string& name, const RegistryValue
     if (!m_notes || !m_portMap || value.type != RegistryValue::Type::String) return;
     const auto [earlier, first] = m_ports.try_emplace(PortKey(value.text), name, line);
     if (first || earlier->second.first == name) return;
-    m_notes->push_back("line " + std::to_string(line) + ": " + value.text + " is given to " + name +
-                       " as well as to " + earlier->second.first + " (line " + std::to_string(earlier->second.second) +
+    m_notes->push_back("line " + std::to_string(line) + ": " + value.text + " is given to " + name + " as well as to " +
+                       earlier->second.first + " (line " + std::to_string(earlier->second.second) +
                        "); the port list takes the first");
 }
 

@@ -76,7 +76,7 @@ std::string SettingsTextToUtf8(std::string_view bytes, SettingsEncoding encoding
 }
 
 std::string SettingsTextFromUtf8(std::string_view text, SettingsEncoding encoding) {
-    const std::string_view bom = encoding == SettingsEncoding::kUtf8Bom    ? kBomUtf8
+    const std::string_view bom = encoding == SettingsEncoding::kUtf8Bom   ? kBomUtf8
                                  : encoding == SettingsEncoding::kUtf16Le ? kBomUtf16Le
                                  : encoding == SettingsEncoding::kUtf16Be ? kBomUtf16Be
                                                                           : std::string_view();

@@ -8,7 +8,7 @@ namespace platform {
 // The fixed system error numbers the serial channel reports, kept with their Windows values
 // so that log lines and callers read the same on every platform.
 constexpr int kErrorAccessDenied = 5;
-constexpr int kErrorInvalidHandle = 6;        // port not open
+constexpr int kErrorInvalidHandle = 6;  // port not open
 constexpr int kErrorGenFailure = 31;
 constexpr int kErrorAlreadyInitialized = 1247;  // port already open
 

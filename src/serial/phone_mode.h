@@ -28,7 +28,7 @@ EPhoneMode ClassifyReply(const uint8_t* bytes, size_t count);
 // How far one collected reply decides the mode, for a reply that may arrive in pieces.
 struct ReplyVerdict {
     EPhoneMode mode = PHONE_MODE_UNKNOWN;  // the mode ClassifyReply gives
-    bool final = true;  // false while the bytes are the start of a pattern and more may follow
+    bool final = true;                     // false while the bytes are the start of a pattern and more may follow
 };
 ReplyVerdict ClassifyReplyPrefix(const uint8_t* bytes, size_t count);
 

@@ -55,7 +55,7 @@ void CSerialIO::DestroyChannel() {
 
 const char* CSerialIO::PortName() const {
     return std::strncmp(m_szDevice, kDevicePrefix, kDevicePrefixSize) == 0 ? m_szDevice + kDevicePrefixSize
-                                                                            : m_szDevice;
+                                                                           : m_szDevice;
 }
 
 int32_t CSerialIO::Open(const char* lpszDevice, uint32_t baudrate) {

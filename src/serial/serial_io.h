@@ -21,7 +21,7 @@ enum EChannelEvent : int32_t {
     EVENT_DS_FOUND = 2,
     EVENT_DIAG_FOUND = 3,
     EVENT_DL_FOUND = 4,
-    EVENT_DATA = 5,            // bytes were appended to the receive buffer: take them with Read
+    EVENT_DATA = 5,  // bytes were appended to the receive buffer: take them with Read
 };
 
 // The rate rotation of the listener.
@@ -32,15 +32,15 @@ enum EBaudrate : uint32_t {
 };
 
 // Result codes besides 0 and errno values.
-inline constexpr int32_t kSerialRefused = -1;                 // Write gated, or device not in the port list
-inline constexpr int32_t kSerialNotOpen = 6;                  // platform::kErrorInvalidHandle
-inline constexpr int32_t kSerialAlreadyOpen = 1247;           // platform::kErrorAlreadyInitialized
-inline constexpr int32_t kSerialDeviceNameSize = 16;          // m_szDevice, NUL included
-inline constexpr int32_t kSerialRxInitialCapacity = 8192;     // receive buffer start and growth step
-inline constexpr int32_t kSerialListenerReadSize = 1024;      // one listener read
-inline constexpr int32_t kReadWhenAvailableLimitMs = 3000;    // ReadWhenAvailable gives up (timed out)
-inline constexpr int32_t kDetectionSettleMs = 20;             // gap that ends a piece of a reply
-inline constexpr int32_t kDetectionReplyLimitMs = 1000;       // a reply in pieces is whole by then
+inline constexpr int32_t kSerialRefused = -1;               // Write gated, or device not in the port list
+inline constexpr int32_t kSerialNotOpen = 6;                // platform::kErrorInvalidHandle
+inline constexpr int32_t kSerialAlreadyOpen = 1247;         // platform::kErrorAlreadyInitialized
+inline constexpr int32_t kSerialDeviceNameSize = 16;        // m_szDevice, NUL included
+inline constexpr int32_t kSerialRxInitialCapacity = 8192;   // receive buffer start and growth step
+inline constexpr int32_t kSerialListenerReadSize = 1024;    // one listener read
+inline constexpr int32_t kReadWhenAvailableLimitMs = 3000;  // ReadWhenAvailable gives up (timed out)
+inline constexpr int32_t kDetectionSettleMs = 20;           // gap that ends a piece of a reply
+inline constexpr int32_t kDetectionReplyLimitMs = 1000;     // a reply in pieces is whole by then
 
 // The channel to the handset over one serial port: opens it with fixed line settings, runs one
 // listener thread per open port that detects the handset's mode and then keeps received bytes
@@ -147,16 +147,16 @@ protected:
     // Notes a failed read or write: a device that went away in the middle of a run.
     void NoteLineError(int error);
 
-    std::recursive_mutex m_csPort;  // opening, closing and writing of the port
+    std::recursive_mutex m_csPort;        // opening, closing and writing of the port
     mutable std::recursive_mutex m_csRx;  // the receive buffer and its two positions
     char m_szDevice[kSerialDeviceNameSize] = {};
     std::atomic<uint32_t> m_dwBaudrate{0};
     std::atomic<int32_t> m_lLastError{0};
     std::unique_ptr<platform::SerialLine> m_hFile;  // the line; closed while the port is closed
-    platform::AutoResetEvent m_hevtWrite;   // signalled when a write has completed
-    platform::AutoResetEvent m_hevtRead;    // wakes the listener's pauses when it is asked to stop
+    platform::AutoResetEvent m_hevtWrite;           // signalled when a write has completed
+    platform::AutoResetEvent m_hevtRead;            // wakes the listener's pauses when it is asked to stop
     std::atomic<int32_t> m_bStop{0};
-    std::thread m_hThread;                  // the listener; not joinable when none runs
+    std::thread m_hThread;  // the listener; not joinable when none runs
     std::atomic<int32_t> m_bDestroying{0};
     std::atomic<EPhoneMode> m_eMode{PHONE_MODE_NONE};
     std::unique_ptr<uint8_t[]> m_pRxBuffer;
@@ -191,14 +191,14 @@ private:
     std::mutex m_endMutex;                      // with m_endCond: the end of the listener
     std::condition_variable m_endCond;
 
-    mutable std::mutex m_failureMutex;            // m_openFailure
-    PortFailure m_openFailure;                    // the latest failed opening since Open
+    mutable std::mutex m_failureMutex;  // m_openFailure
+    PortFailure m_openFailure;          // the latest failed opening since Open
     std::atomic<bool> m_bPortUnusable{false};
-    std::atomic<bool> m_bPortOpened{false};       // the port opened at least once since Open
+    std::atomic<bool> m_bPortOpened{false};  // the port opened at least once since Open
     std::atomic<EPhoneMode> m_eFirstMode{PHONE_MODE_UNKNOWN};
-    platform::AutoResetEvent m_hModeDecided;      // a mode was recognised, or the port is unusable
-    PortFailure m_gone;                           // under m_failureMutex: the device went away
-    std::mutex m_noticeMutex;                     // held while m_portNotice runs
+    platform::AutoResetEvent m_hModeDecided;  // a mode was recognised, or the port is unusable
+    PortFailure m_gone;                       // under m_failureMutex: the device went away
+    std::mutex m_noticeMutex;                 // held while m_portNotice runs
     PortNotice m_portNotice;
-    std::string m_toldHolder;                     // under m_failureMutex: the holder last told
+    std::string m_toldHolder;  // under m_failureMutex: the holder last told
 };

@@ -20,9 +20,9 @@ constexpr int kQuietRoundsMax = 10;
 
 EChannelEvent FoundEvent(EPhoneMode mode) {
     switch (mode) {
-        case PHONE_MODE_DS: return EVENT_DS_FOUND;
-        case PHONE_MODE_DIAG: return EVENT_DIAG_FOUND;
-        default: return EVENT_DL_FOUND;
+    case PHONE_MODE_DS: return EVENT_DS_FOUND;
+    case PHONE_MODE_DIAG: return EVENT_DIAG_FOUND;
+    default: return EVENT_DL_FOUND;
     }
 }
 }  // namespace
@@ -131,8 +131,8 @@ int CSerialIO::ReadDetectionReply(uint8_t* buffer, size_t capacity, size_t* rece
     int error = m_hFile->Read(buffer, capacity, &got, platform::SerialLine::kReadTimeoutMs, kDetectionSettleMs);
     while (error == 0 && got > 0 && got < capacity && !m_bStop.load()) {
         const ReplyVerdict verdict = ClassifyReplyPrefix(buffer, got);
-        const bool morePromised = !verdict.final ||
-                                  (verdict.mode != PHONE_MODE_UNKNOWN && !IsWholeDetectionReply(buffer, got));
+        const bool morePromised =
+            !verdict.final || (verdict.mode != PHONE_MODE_UNKNOWN && !IsWholeDetectionReply(buffer, got));
         if (!morePromised) break;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(limit - Clock::now()).count();
         if (left <= 0) break;
@@ -175,9 +175,8 @@ uint32_t CSerialIO::ThreadProc() {
         }
 
         size_t received = 0;
-        int error = m_eMode.load() == PHONE_MODE_UNKNOWN
-                        ? ReadDetectionReply(buffer, sizeof buffer, &received)
-                        : m_hFile->ReadWindow(buffer, sizeof buffer, &received);
+        int error = m_eMode.load() == PHONE_MODE_UNKNOWN ? ReadDetectionReply(buffer, sizeof buffer, &received)
+                                                         : m_hFile->ReadWindow(buffer, sizeof buffer, &received);
         if (error != 0) {
             NoteLineError(error);
             if (m_eMode.load() != PHONE_MODE_UNKNOWN && !m_bDestroying.load()) {

@@ -60,8 +60,8 @@ std::string TtyClassDir(const SerialCommSources& sources) {
 std::vector<SerialCommValue> ReadFileEntries(const SerialCommSources& sources) {
     std::vector<SerialCommValue> entries;
     // The settings in use (on Windows the machine's own registry), unless a file is named.
-    const platform::Registry registry = sources.settingsFile.empty() ? platform::Registry::Load()
-                                                                      : platform::Registry::LoadFile(sources.settingsFile);
+    const platform::Registry registry =
+        sources.settingsFile.empty() ? platform::Registry::Load() : platform::Registry::LoadFile(sources.settingsFile);
     for (const auto& [name, value] : registry.Values(kSerialCommKey)) {
         if (value.type != platform::RegistryValue::Type::String || name.empty() || value.text.empty()) continue;
         entries.push_back({name, value.text});
@@ -111,9 +111,9 @@ std::vector<SerialCommValue> SynthesiseSerialCommKey(const std::vector<SerialCom
     std::sort(devices.begin(), devices.end(), [](const Device& a, const Device& b) {
         return std::tie(a.kind, a.index, a.name) < std::tie(b.kind, b.index, b.name);
     });
-    devices.erase(std::unique(devices.begin(), devices.end(),
-                              [](const Device& a, const Device& b) { return a.name == b.name; }),
-                  devices.end());
+    devices.erase(
+        std::unique(devices.begin(), devices.end(), [](const Device& a, const Device& b) { return a.name == b.name; }),
+        devices.end());
     for (Device& device : devices) {
         int32_t ruled = RuledPortOf(device.kind, device.index);
         if (ruled > 0 && taken.insert(ruled).second) device.port = ruled;
@@ -189,7 +189,8 @@ std::vector<uint32_t> EnumerateSerialPorts(const SerialCommSources& sources) {
         if (end == std::string::npos) end = text.size();
         std::string name = text.substr(start, end - start);
         size_t m = name.find_last_of('M');
-        ports.push_back(static_cast<uint32_t>(ReadDecimal(m == std::string::npos ? name.c_str() : name.c_str() + m + 1)));
+        ports.push_back(
+            static_cast<uint32_t>(ReadDecimal(m == std::string::npos ? name.c_str() : name.c_str() + m + 1)));
         start = end + 1;
     }
     std::sort(ports.begin(), ports.end());

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 // Library texts as formats: which conversions a text carries, and filling exactly one argument.
-#include <gtest/gtest.h>
-
 #include "app/common/format_text.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 

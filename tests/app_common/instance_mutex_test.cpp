@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
 // The single-instance guard: the first holder wins, a second is told so and keeps nothing,
 // and closing hands the mutex on.
+#include "app/common/instance_mutex.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
-
-#include "app/common/instance_mutex.h"
 
 namespace {
 

@@ -4,6 +4,8 @@
 // posting order as a window's queue delivers them. The opening behind the package check, the
 // port list, the status and progress lines with the three control states, Start, Stop and
 // closing with their questions, and a start the operator refuses.
+#include "app/common/main_window_presenter.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,7 +23,6 @@
 
 #include "app/common/format_text.h"
 #include "app/common/language_choice.h"
-#include "app/common/main_window_presenter.h"
 #include "app/common/resource_library.h"
 #include "engine/dl_status.h"
 #include "lang/string_ids.h"
@@ -335,9 +336,9 @@ TEST_F(PresenterTest, PortThatWentAwayEndsTheRunWithTheReasonUnderItsStatus) {
     ASSERT_TRUE(queue.Deliver(*presenter, [&] { return view.controls == kIdle; }));
     // The reason names the port and the device it opens (Windows opens "\\.\COM9" itself).
     const std::string where = "COM9 (" + platform::SerialOpenPath("handset-model", "COM9") + ")";
-    EXPECT_EQ(view.lines, (std::vector<std::string>{Text(lang::IDS_ERR_PORT),
-                                                    FormatText(Text(lang::IDS_PORT_ABSENT), where),
-                                                    Text(lang::IDS_STARTED)}));
+    EXPECT_EQ(view.lines,
+              (std::vector<std::string>{Text(lang::IDS_ERR_PORT), FormatText(Text(lang::IDS_PORT_ABSENT), where),
+                                        Text(lang::IDS_STARTED)}));
     EXPECT_TRUE(view.informs.empty());
 }
 
@@ -410,7 +411,7 @@ TEST_F(PresenterTest, ClosingOrGoingAwayDuringARunStopsTheRunFirst) {
     ASSERT_TRUE(StartRun(8 * 0x20000));
     presenter.reset();
     EXPECT_FALSE(op->IsRunning());
-    EXPECT_TRUE(view.informs.empty());  // stopped within the wait
+    EXPECT_TRUE(view.informs.empty());                         // stopped within the wait
     EXPECT_EQ(InLog("Use call to stop download thread."), 2);  // the closed run and this one
 }
 

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
 // The port numbers the window lists for a port list text.
+#include "app/common/port_numbers.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
-
-#include "app/common/port_numbers.h"
 
 namespace {
 

@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: Apache-2.0
 // Loading, looking up and freeing a language library, and the ways a load can fail.
+#include "app/common/resource_library.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <string>
 
 #include "app/common/language_choice.h"
-#include "app/common/resource_library.h"
 #include "platform/program_path.h"
 
 namespace {

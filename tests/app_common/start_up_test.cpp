@@ -2,6 +2,8 @@
 // The window program's start-up without a toolkit: one instance at a time, the language asked
 // at every start, its library from the program's folder (or the "Error" box naming its full
 // path), then the main window, with the single-instance mutex held until that has closed.
+#include "app/common/start_up.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -12,7 +14,6 @@
 #include "app/common/language_choice.h"
 #include "app/common/resource_ids.h"
 #include "app/common/resource_library.h"
-#include "app/common/start_up.h"
 #include "lang/string_ids.h"
 #include "log/log.h"
 #include "platform/program_path.h"

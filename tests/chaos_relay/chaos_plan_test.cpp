@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: Apache-2.0
 // The fault decisions of the chaos relay: how often, which faults, what each does to a piece,
 // and that a seed replays the same decisions.
+#include "chaos_plan.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <map>
 #include <numeric>
 #include <vector>
-
-#include "chaos_plan.h"
 
 namespace {
 
@@ -96,9 +96,7 @@ TEST(ChaosPlanTest, EachFaultDoesWhatItSays) {
             EXPECT_EQ(piece, before);
             EXPECT_EQ(decision.delayMs, 0);
             break;
-        case Fault::None:
-            ADD_FAILURE() << "rate 100 left a piece alone";
-            break;
+        case Fault::None: ADD_FAILURE() << "rate 100 left a piece alone"; break;
         }
     }
     for (Fault fault : {Fault::Garbage, Fault::Drop, Fault::Corrupt, Fault::Duplicate, Fault::Delay, Fault::Disconnect})

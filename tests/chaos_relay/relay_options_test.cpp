@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 // The relay's command line.
-#include <gtest/gtest.h>
-
 #include "relay_options.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -18,10 +18,10 @@ TEST(RelayOptionsTest, TakesEveryOptionAndKeepsTheDefaultsOtherwise) {
     EXPECT_EQ(options.seed, 1u);
     EXPECT_EQ(options.percent, 4);
     EXPECT_EQ(options.maxDelayMs, 3000);
-    ASSERT_EQ(Parse({"--seed", "18446744073709551615", "--rate", "100", "--max-delay", "250", "--log", "f",
-                     "--device", "d"},
-                    options),
-              "");
+    ASSERT_EQ(
+        Parse({"--seed", "18446744073709551615", "--rate", "100", "--max-delay", "250", "--log", "f", "--device", "d"},
+              options),
+        "");
     EXPECT_EQ(options.seed, UINT64_MAX);
     EXPECT_EQ(options.percent, 100);
     EXPECT_EQ(options.maxDelayMs, 250);

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // The relay program between a terminal that plays the handset and one that plays the tool.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
 #include <termios.h>

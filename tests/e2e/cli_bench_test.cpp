@@ -82,9 +82,11 @@ TEST_F(CliBenchTest, MixedOutcomesEachKeepTheirOwnAndTheReportRecordsEveryRun) {
     ASSERT_NE(table, std::string::npos) << Output();
     const std::string out = Output().substr(0, table);
     const std::string reasons = Output().substr(Output().find("\n\n", table + 1) + 2);
-    EXPECT_EQ(LinesStartingWith(reasons, "COM11: [0xF64] Writing the firmware to the handset failed.").size(), 1u) << reasons;
-    EXPECT_EQ(LinesStartingWith(reasons, "COM13: [0xF01] The handset could not be reached on this port. COM13 (").size(),
-              1u) << reasons;
+    EXPECT_EQ(LinesStartingWith(reasons, "COM11: [0xF64] Writing the firmware to the handset failed.").size(), 1u)
+        << reasons;
+    EXPECT_EQ(
+        LinesStartingWith(reasons, "COM13: [0xF01] The handset could not be reached on this port. COM13 (").size(), 1u)
+        << reasons;
     EXPECT_EQ(LinesStartingWith(reasons, "COM9: refused: COM9 is named twice").size(), 1u) << reasons;
     EXPECT_EQ(LinesStartingWith(reasons, "COM10").size(), 0u) << reasons;
     EXPECT_EQ(LinesStartingWith(out, "COM9: [0x065] ").size(), 1u) << out;
@@ -125,8 +127,8 @@ TEST_F(CliBenchTest, JsonEventsParseAndTellWhatHappened) {
         "    if e['event'] == 'progress' and e['percent'] == 50: print(e['port'], 'half', e['bytes'] > 0)\n";
     std::ofstream(rig.Folder().File("events.json")) << Output();
     ChildProcess reader;
-    ASSERT_TRUE(reader.Start("/bin/sh", {"-c", "/usr/bin/python3 -c \"$0\" < \"$1\"", script,
-                                         rig.Folder().File("events.json")}));
+    ASSERT_TRUE(reader.Start("/bin/sh",
+                             {"-c", "/usr/bin/python3 -c \"$0\" < \"$1\"", script, rig.Folder().File("events.json")}));
     EXPECT_EQ(reader.Wait(20000), 0);
     const std::string all = std::to_string(0x20300);
     // The final statuses come in the order the runs end; the summaries in the order of the ports.
@@ -186,8 +188,8 @@ TEST_F(CliBenchTest, JsonReportAndExitStatusAgree) {
         "    if e['event'] == 'progress' and e['port'] == 'COM10' and e['percent'] > 0: print('rate', e['rate'])\n";
     std::ofstream(rig.Folder().File("events.json")) << Output();
     ChildProcess reader;
-    ASSERT_TRUE(reader.Start("/bin/sh", {"-c", "/usr/bin/python3 -c \"$0\" < \"$1\"", script,
-                                         rig.Folder().File("events.json")}));
+    ASSERT_TRUE(reader.Start("/bin/sh",
+                             {"-c", "/usr/bin/python3 -c \"$0\" < \"$1\"", script, rig.Folder().File("events.json")}));
     ASSERT_EQ(reader.Wait(20000), 0) << Output();
     // A progress event's rate is payload bytes a second of the blocks so far: the line's rate,
     // less its framing, from the first block on.
@@ -202,8 +204,8 @@ TEST_F(CliBenchTest, JsonReportAndExitStatusAgree) {
               (std::vector<std::string>{"COM9 done 0x065" + all, "COM10 done 0x065" + all, "COM12 empty 0xF01,0"}));
     // The report: the same codes and bytes, COM11 left out, the empty port told why.
     const auto rows = ReportRows(ReadWholeFile(report));
-    EXPECT_EQ(rows, (std::multimap<std::string, std::string>{{"COM9", "0x065" + all}, {"COM10", "0x065" + all},
-                                                             {"COM12", "0xF01,0"}}));
+    EXPECT_EQ(rows, (std::multimap<std::string, std::string>{
+                        {"COM9", "0x065" + all}, {"COM10", "0x065" + all}, {"COM12", "0xF01,0"}}));
     EXPECT_NE(ReadWholeFile(report).find("No handset answers on COM12"), std::string::npos);
 
     // Each run's last log line tells its outcome.

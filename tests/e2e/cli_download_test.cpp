@@ -2,8 +2,6 @@
 // Whole downloads through the real vexlor --cli program (a packed copy) against the simulator:
 // status lines, exit status, log lines and the image, for the whole matrix of handset behaviour,
 // plus the start-up checks and the signals.
-#include "cli_rig.h"
-
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -11,6 +9,7 @@
 #include <sstream>
 #include <thread>
 
+#include "cli_rig.h"
 #include "engine/dl_status.h"
 #include "platform/named_mutex.h"
 
@@ -65,7 +64,8 @@ TEST_P(CliLoadSizeTest, ArrivesWhole) {
     ExpectImageIsLoad();
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, CliLoadSizeTest, ::testing::Values(100u, 0x200u, 0x20200u, 0x20201u, 5u * 1024 * 1024 + 3),
+INSTANTIATE_TEST_SUITE_P(Sizes, CliLoadSizeTest,
+                         ::testing::Values(100u, 0x200u, 0x20200u, 0x20201u, 5u * 1024 * 1024 + 3),
                          [](const auto& info) { return "Load" + std::to_string(info.param); });
 
 // --- Failures ------------------------------------------------------------------------------
@@ -97,22 +97,39 @@ TEST_P(CliFailureTest, EndsWithItsStatusAndExitOne) {
 INSTANTIATE_TEST_SUITE_P(
     Handset, CliFailureTest,
     ::testing::Values(
-        FailureCase{"VersionMismatch", {"--version-numbers", "9,9"}, STATUS_ERR_VERSION,
+        FailureCase{"VersionMismatch",
+                    {"--version-numbers", "9,9"},
+                    STATUS_ERR_VERSION,
                     "Check version failed with error code F0010102."},
         FailureCase{"AccRefusal", {"--refuse-start", "0x1002"}, STATUS_ERR_ACC, "ACC failed with error code F0010105."},
-        FailureCase{"OtherRefusal", {"--refuse-start", "0x0001"}, STATUS_ERR_MODE,
+        FailureCase{"OtherRefusal",
+                    {"--refuse-start", "0x0001"},
+                    STATUS_ERR_MODE,
                     "Download initialization failed with error code F0010101."},
-        FailureCase{"BadBlockStatus", {"--bad-block-status", "1"}, STATUS_ERR_WRITE,
+        FailureCase{"BadBlockStatus",
+                    {"--bad-block-status", "1"},
+                    STATUS_ERR_WRITE,
                     "write packet failed with error code F0010101."},
-        FailureCase{"BadCheckAfterBlock", {"--bad-check-after-block", "2"}, STATUS_ERR_WRITE,
+        FailureCase{"BadCheckAfterBlock",
+                    {"--bad-check-after-block", "2"},
+                    STATUS_ERR_WRITE,
                     "There is error in Block packet writing."},
-        FailureCase{"UnaskedResponse", {"--unasked-response-in-block", "1"}, STATUS_ERR_WRITE,
+        FailureCase{"UnaskedResponse",
+                    {"--unasked-response-in-block", "1"},
+                    STATUS_ERR_WRITE,
                     "write packet failed with error code F0010103."},
-        FailureCase{"EndFails", {"--fail-final"}, STATUS_ERR_FINAL, "CDLOperator::FinalDownload\tReturn response error code is 70 - 1."},
-        FailureCase{"NandFails", {"--fail-nand"}, STATUS_ERR_NAND, "CDLOperator::WriteToNand\tReturn response error code is 70 - 1."},
+        FailureCase{"EndFails",
+                    {"--fail-final"},
+                    STATUS_ERR_FINAL,
+                    "CDLOperator::FinalDownload\tReturn response error code is 70 - 1."},
+        FailureCase{"NandFails",
+                    {"--fail-nand"},
+                    STATUS_ERR_NAND,
+                    "CDLOperator::WriteToNand\tReturn response error code is 70 - 1."},
         FailureCase{"OfflineNever", {"--offline-after", "never"}, STATUS_ERR_MODE, "Change to offline fails."},
         FailureCase{"Silent", {"--silent"}, STATUS_ERR_PORT, "Phone mode detection failed."},
-        FailureCase{"Disconnect", {"--disconnect-after", "200000"}, STATUS_ERR_WRITE, "write packet failed with error code"}),
+        FailureCase{
+            "Disconnect", {"--disconnect-after", "200000"}, STATUS_ERR_WRITE, "write packet failed with error code"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CliDownloadTest, APortThatGoesAwayDuringTheDownloadIsToldAsSuch) {
@@ -156,8 +173,8 @@ TEST_F(CliDownloadTest, SigintDuringTheBlocksStopsTheRun) {
     EXPECT_EQ(PrintedStatuses(), (Statuses{STATUS_STARTED, STATUS_DIAG_READY}));
     EXPECT_NE(Output().find("The download was stopped."), std::string::npos);
     EXPECT_EQ(CountInLog("CDLOperator::DownloadFunc\tUse call to stop download thread."), 1);
-    EXPECT_EQ(CountInLog("Start writing block start at"), CountInLog("CDLOperator::CheckWriteBlockPacketError\tSend TxRx") +
-                                                              1);
+    EXPECT_EQ(CountInLog("Start writing block start at"),
+              CountInLog("CDLOperator::CheckWriteBlockPacketError\tSend TxRx") + 1);
 }
 
 TEST_F(CliDownloadTest, SigtermDuringDetectionStopsTheRun) {

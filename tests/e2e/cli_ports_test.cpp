@@ -116,8 +116,8 @@ TEST_F(CliDownloadTest, APortHeldForAMomentIsWaitedForAndTheHolderNamedAtOnce) {
     ChildProcess holder;
     ASSERT_TRUE(HoldPort(holder, rig.TerminalPath()));
     Launch();
-    const std::string waiting =
-        std::string(DownloadRig::kPort) + " is in use by flock (PID " + std::to_string(holder.Pid()) + "); waiting for it to let go";
+    const std::string waiting = std::string(DownloadRig::kPort) + " is in use by flock (PID " +
+                                std::to_string(holder.Pid()) + "); waiting for it to let go";
     ASSERT_TRUE(vexlor.WaitForOutput(waiting, 20000)) << Output();
     holder.Signal(SIGTERM);
     holder.Wait(5000);
@@ -145,8 +145,8 @@ TEST_F(CliDownloadTest, NoPermissionIsToldWithTheSystemsWordsAndTheDialoutHint) 
     fs::permissions(rig.SettingsPath(), fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
     ASSERT_EQ(chmod(rig.TerminalPath().c_str(), 0600), 0);
     ASSERT_TRUE(vexlor.Start("/usr/bin/setpriv",
-                             {"--reuid=nobody", "--regid=nogroup", "--clear-groups", rig.PackedPath(), "--cli", "--port",
-                              DownloadRig::kPort},
+                             {"--reuid=nobody", "--regid=nogroup", "--clear-groups", rig.PackedPath(), "--cli",
+                              "--port", DownloadRig::kPort},
                              rig.ChildEnvironment("0.05"), rig.Folder().File("vexlor.err")));
     EXPECT_EQ(Finish(), 1) << Errors();
     EXPECT_EQ(PrintedStatuses(), (Statuses{STATUS_STARTED, STATUS_ERR_PORT})) << Output();
@@ -159,10 +159,12 @@ TEST_F(CliDownloadTest, NoPermissionIsToldWithTheSystemsWordsAndTheDialoutHint) 
 TEST_F(CliDownloadTest, PortThatAppearsWithinTheWaitIsFlashedThroughItsDevicePath) {
     Prepare(0x200, {});
     const std::string settings = ReadWholeFile(rig.SettingsPath());
-    std::ofstream(rig.SettingsPath(), std::ios::trunc) << "Windows Registry Editor Version 5.00\n";  // not yet plugged in
+    std::ofstream(rig.SettingsPath(), std::ios::trunc)
+        << "Windows Registry Editor Version 5.00\n";  // not yet plugged in
     Launch({"--cli", "--port", rig.TerminalPath(), "--wait", "20"});
     // Plugged in only once the program is waiting for it.
-    ASSERT_TRUE(vexlor.WaitForOutput("Waiting up to 20 s for " + rig.TerminalPath() + " to appear...", 20000)) << Output();
+    ASSERT_TRUE(vexlor.WaitForOutput("Waiting up to 20 s for " + rig.TerminalPath() + " to appear...", 20000))
+        << Output();
     std::ofstream(rig.SettingsPath(), std::ios::trunc) << settings;
     EXPECT_EQ(Finish(), 0) << Errors();
     EXPECT_EQ(PrintedStatuses(), (Statuses{STATUS_STARTED, STATUS_DIAG_READY, STATUS_DONE}));

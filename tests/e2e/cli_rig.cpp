@@ -16,7 +16,8 @@ void CliDownloadTest::Prepare(uint32_t loadSize, const std::vector<std::string>&
 }
 
 void CliDownloadTest::Launch(const std::vector<std::string>& args, const std::string& timeScale) {
-    const std::vector<std::string> run = args.empty() ? std::vector<std::string>{"--cli", "--port", DownloadRig::kPort} : args;
+    const std::vector<std::string> run =
+        args.empty() ? std::vector<std::string>{"--cli", "--port", DownloadRig::kPort} : args;
     std::string scale = timeScale;
     if (scale.empty()) {
         const char* configured = std::getenv("VEXLOR_E2E_TIME_SCALE");

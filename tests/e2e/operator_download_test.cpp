@@ -2,9 +2,8 @@
 // Whole downloads through CDLOperator in this process, against the handset model on an
 // in-process line: start modes, load sizes, every failure the handset can show, and Stop at
 // each stage.
-#include "operator_rig.h"
-
 #include "engine/dl_errors.h"
+#include "operator_rig.h"
 
 namespace {
 
@@ -20,7 +19,8 @@ TEST_F(OperatorDownloadTest, DiagStartTwoBlocksArrivesWhole) {
     ExpectProgressShape();
     EXPECT_TRUE(WaitWorkerEnded(5000));
     const std::string log = Log();
-    EXPECT_EQ(CountOccurrences(log, "CDLOperator::DownloadFunc\tStart writing block start at 200, block size 20000."), 1);
+    EXPECT_EQ(CountOccurrences(log, "CDLOperator::DownloadFunc\tStart writing block start at 200, block size 20000."),
+              1);
     EXPECT_EQ(CountOccurrences(log, "CDLOperator::DownloadFunc\tStart writing block start at 20200, block size 1."), 1);
     EXPECT_EQ(CountOccurrences(log, "DIAG to DL change completed."), 1);
     EXPECT_EQ(CountOccurrences(log, "CDLOperator::DownloadFunc\tStart target download process"), 1);
@@ -117,7 +117,8 @@ TEST_F(OperatorDownloadTest, BadAnswerToTheCheckAfterABlock) {
     Prepare(0x40300, {"--bad-check-after-block", "1"});
     EXPECT_EQ(RunToEnd(), STATUS_ERR_WRITE);
     const std::string log = Log();
-    EXPECT_EQ(CountOccurrences(log, "CDLOperator::CheckWriteBlockPacketError\tThere is error in Block packet writing."), 1);
+    EXPECT_EQ(CountOccurrences(log, "CDLOperator::CheckWriteBlockPacketError\tThere is error in Block packet writing."),
+              1);
     EXPECT_EQ(CountOccurrences(log, "write packet failed with error code F0010104."), 1);
     EXPECT_EQ(CountOccurrences(log, "Start writing block"), 1);
 }

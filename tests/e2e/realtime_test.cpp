@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 // The normal case and the version retries at the design's own timing (no time scale).
-#include "cli_rig.h"
-
 #include <chrono>
 
+#include "cli_rig.h"
 #include "engine/dl_status.h"
 
 namespace {

@@ -11,9 +11,9 @@ TEST(NewVersion, TwoCharactersBeforeFirstFullStop) {
 }
 
 TEST(NewVersion, EarlyOrMissingFullStopTakesFirstTwoCharacters) {
-    EXPECT_EQ(NewVersionOf("1.23"), "1.");   // full stop at position 1: the stop is included
-    EXPECT_EQ(NewVersionOf(".123"), ".1");   // position 0
-    EXPECT_EQ(NewVersionOf("ABCDEF"), "AB"); // none
+    EXPECT_EQ(NewVersionOf("1.23"), "1.");    // full stop at position 1: the stop is included
+    EXPECT_EQ(NewVersionOf(".123"), ".1");    // position 0
+    EXPECT_EQ(NewVersionOf("ABCDEF"), "AB");  // none
 }
 
 TEST(NewVersion, ShortTextsYieldWhatThereIs) {

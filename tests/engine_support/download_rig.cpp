@@ -57,8 +57,9 @@ bool DownloadRig::PackLoad(uint32_t size, const std::string& program, const std:
     WriteWholeFile(loadPath, std::string(m_load.begin(), m_load.end()));
     m_packedPath = m_folder.File("vexlor-packed");
     ChildProcess pack;
-    if (!pack.Start(PackProgram(), {"--program", program, "--load", loadPath, "--version", version, "--out", m_packedPath},
-                    {}, m_folder.File("pack.err"))) {
+    if (!pack.Start(PackProgram(),
+                    {"--program", program, "--load", loadPath, "--version", version, "--out", m_packedPath}, {},
+                    m_folder.File("pack.err"))) {
         return false;
     }
     const int status = pack.Wait(60000);
@@ -72,7 +73,8 @@ bool DownloadRig::PackLoad(uint32_t size, const std::string& program, const std:
 bool DownloadRig::StartSimulator(const std::vector<std::string>& options) {
     m_simulator = std::make_unique<ChildProcess>();
     std::vector<std::string> args = options;
-    for (const char* extra : {"--register", m_settingsPath.c_str(), "--com", kPort, "--image-out", m_imagePath.c_str()}) {
+    for (const char* extra :
+         {"--register", m_settingsPath.c_str(), "--com", kPort, "--image-out", m_imagePath.c_str()}) {
         args.emplace_back(extra);
     }
     if (!m_simulator->Start(SimulatorProgram(), args, {}, m_folder.File("sim.err"))) return false;

@@ -41,8 +41,8 @@ std::vector<uint8_t> TestLoad(uint32_t size) {
     return load;
 }
 
-std::string PackLoadIntoProgram(const std::string& folder, const std::vector<uint8_t>& load,
-                                const std::string& version, const std::string& packedPath) {
+std::string PackLoadIntoProgram(const std::string& folder, const std::vector<uint8_t>& load, const std::string& version,
+                                const std::string& packedPath) {
     const std::string programPath = folder + "/program";
     const std::string loadPath = folder + "/load.bin";
     if (!WriteWholeFile(programPath, std::string(8192, '\x5A') + ProgramMark()) ||

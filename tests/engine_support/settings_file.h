@@ -7,8 +7,8 @@
 // A throw-away settings file (.reg) for one test: the log's settings and the port map.
 struct TestSettings {
     int logLevel = 5;
-    std::string logPrefix;                    // "App": folder and prefix of the daily log file
-    std::map<std::string, std::string> ports; // device path -> COMn
+    std::string logPrefix;                     // "App": folder and prefix of the daily log file
+    std::map<std::string, std::string> ports;  // device path -> COMn
 };
 
 // The .reg text of settings.

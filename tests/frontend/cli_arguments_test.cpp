@@ -47,8 +47,8 @@ TEST(CliArguments, DownloadTakesAPortAndALanguage) {
 }
 
 TEST(CliArguments, PortTasksTakeDevicePathsInfoWaitQuietAndLogOverrides) {
-    Parsed p = Parse({"--cli", "--port", "/dev/serial/by-id/usb-handset", "--info", "--wait=30", "-q",
-                      "--log-level", "-1", "--log-dir", "/tmp/logs"});
+    Parsed p = Parse({"--cli", "--port", "/dev/serial/by-id/usb-handset", "--info", "--wait=30", "-q", "--log-level",
+                      "-1", "--log-dir", "/tmp/logs"});
     ASSERT_TRUE(p.ok) << p.error;
     EXPECT_EQ(p.args.command, CliCommand::kInfo);
     EXPECT_EQ(p.args.ports, std::vector<std::string>{"/dev/serial/by-id/usb-handset"});
@@ -63,8 +63,8 @@ TEST(CliArguments, PortTasksTakeDevicePathsInfoWaitQuietAndLogOverrides) {
 }
 
 TEST(CliArguments, SeveralPortsRepeatedOrCommaSeparatedKeepTheirOrderAndDuplicates) {
-    Parsed p = Parse({"--cli", "--port", "COM3,com4", "--port=/dev/ttyUSB0", "--port", "COM3", "--json", "--report",
-                      "runs.csv"});
+    Parsed p = Parse(
+        {"--cli", "--port", "COM3,com4", "--port=/dev/ttyUSB0", "--port", "COM3", "--json", "--report", "runs.csv"});
     ASSERT_TRUE(p.ok) << p.error;
     EXPECT_EQ(p.args.command, CliCommand::kDownload);
     EXPECT_EQ(p.args.ports, (std::vector<std::string>{"COM3", "COM4", "/dev/ttyUSB0", "COM3"}));
@@ -84,36 +84,36 @@ TEST(CliArguments, OtherTasks) {
 
 TEST(CliArguments, BadCommandLinesAreRefusedWithAReason) {
     const std::vector<std::vector<std::string>> bad = {
-        {"--port", "COM3"},                          // no --cli
-        {"--cli"},                                   // no task
-        {"--cli", "--port"},                         // no value
-        {"--cli", "--port", "COM"},                  // no number
+        {"--port", "COM3"},          // no --cli
+        {"--cli"},                   // no task
+        {"--cli", "--port"},         // no value
+        {"--cli", "--port", "COM"},  // no number
         {"--cli", "--port", "COM0"},
         {"--cli", "--port", "COM1234"},
         {"--cli", "--port", "LPT1"},
-        {"--cli", "--port", "ttyUSB0"},                // a device needs its whole path
+        {"--cli", "--port", "ttyUSB0"},                  // a device needs its whole path
         {"--cli", "--port", "COM3,", "--port", "COM4"},  // an empty item
         {"--cli", "--port", "COM3", "--all-ports"},
-        {"--cli", "--port", "COM3,COM4", "--info"},    // --info asks one handset
+        {"--cli", "--port", "COM3,COM4", "--info"},  // --info asks one handset
         {"--cli", "--verify", "--json"},
         {"--cli", "--port", "COM3", "--report", ""},
         {"--cli", "--port", "COM3", "--wait", "-1"},
         {"--cli", "--port", "COM3", "--wait", "1.5"},
         {"--cli", "--port", "COM3", "--log-level", "6x"},
         {"--cli", "--port", "COM3", "--log-level", "-2"},
-        {"--cli", "--port", "COM3", "--log-level", "6"},   // 5 writes everything already
+        {"--cli", "--port", "COM3", "--log-level", "6"},     // 5 writes everything already
         {"--cli", "--port", "COM3", "--skip-port", "COM4"},  // --skip-port goes with --all-ports
         {"--cli", "--all-ports", "--skip-port", "ttyS0"},
         {"--cli", "--port", "COM3", "--log-dir", ""},
-        {"--cli", "--verify", "--wait", "5"},         // nothing to wait for
-        {"--cli", "--list-ports", "--info"},          // --info needs a port
+        {"--cli", "--verify", "--wait", "5"},  // nothing to wait for
+        {"--cli", "--list-ports", "--info"},   // --info needs a port
         {"--cli", "--list-ports", "--quiet"},
         {"--cli", "--port", "COM3x"},
         {"--cli", "--port", "COM3", "--lang", "3"},
         {"--cli", "--port", "COM3", "--lang", "-1"},
         {"--cli", "--port", "COM3", "--lang", "0", "--lang", "1"},
-        {"--cli", "--port", "COM3", "--verify"},     // two tasks
-        {"--cli", "--verify", "--lang", "1"},        // language without a download
+        {"--cli", "--port", "COM3", "--verify"},  // two tasks
+        {"--cli", "--verify", "--lang", "1"},     // language without a download
         {"--cli", "--list-ports=yes"},
         {"--cli", "--frobnicate"},
     };
@@ -126,9 +126,9 @@ TEST(CliArguments, BadCommandLinesAreRefusedWithAReason) {
 
 TEST(CliArguments, UsageNamesEveryOption) {
     const std::string usage = CliUsage();
-    for (const char* option : {"--cli", "--port", "--lang", "--list-ports", "--verify", "--help", "--version", "--info",
-                               "--wait", "--quiet", "--log-level", "--log-dir", "130", "SIGHUP", "--all-ports",
-                               "--json", "--report", "--skip-port"}) {
+    for (const char* option :
+         {"--cli", "--port", "--lang", "--list-ports", "--verify", "--help", "--version", "--info", "--wait", "--quiet",
+          "--log-level", "--log-dir", "130", "SIGHUP", "--all-ports", "--json", "--report", "--skip-port"}) {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
 }

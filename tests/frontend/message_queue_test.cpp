@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
+#include "app/cli/message_queue.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
 #include <thread>
 
-#include "app/cli/message_queue.h"
 #include "platform/stop_signals.h"
 
 namespace {

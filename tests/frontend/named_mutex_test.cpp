@@ -2,12 +2,12 @@
 #include "platform/named_mutex.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -23,8 +23,10 @@ protected:
         setenv("XDG_RUNTIME_DIR", m_dir.c_str(), 1);
     }
     void TearDown() override {
-        if (m_hadRuntime) setenv("XDG_RUNTIME_DIR", m_oldRuntime.c_str(), 1);
-        else unsetenv("XDG_RUNTIME_DIR");
+        if (m_hadRuntime)
+            setenv("XDG_RUNTIME_DIR", m_oldRuntime.c_str(), 1);
+        else
+            unsetenv("XDG_RUNTIME_DIR");
         std::filesystem::remove_all(m_dir);
     }
     // Tries the lock from a child process: flock locks belong to the open file, so a second

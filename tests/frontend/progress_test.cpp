@@ -65,11 +65,11 @@ TEST(StatusLine, EachStatusKeepsItsFixedStringAndTheLineUnderItTellsTheRest) {
         return "#" + std::to_string(id);
     };
     // The string IDs every language library is built to.
-    const std::pair<uint32_t, unsigned> fixed[] = {{STATUS_ERR_MODE, 89}, {STATUS_ERR_NOT_DIAG, 89},
-                                                   {STATUS_ERR_VERSION, 87}, {STATUS_ERR_WRITE, 90},
-                                                   {STATUS_ERR_FINAL, 90}, {STATUS_ERR_NAND, 90},
-                                                   {STATUS_ERR_PORT, 88}, {STATUS_ERR_ACC, 92}};
-    for (const auto& [code, id] : fixed) EXPECT_EQ(StatusLineBody(code, text), "#" + std::to_string(id)) << std::hex << code;
+    const std::pair<uint32_t, unsigned> fixed[] = {
+        {STATUS_ERR_MODE, 89},  {STATUS_ERR_NOT_DIAG, 89}, {STATUS_ERR_VERSION, 87}, {STATUS_ERR_WRITE, 90},
+        {STATUS_ERR_FINAL, 90}, {STATUS_ERR_NAND, 90},     {STATUS_ERR_PORT, 88},    {STATUS_ERR_ACC, 92}};
+    for (const auto& [code, id] : fixed)
+        EXPECT_EQ(StatusLineBody(code, text), "#" + std::to_string(id)) << std::hex << code;
 
     const RunFailure none;
     EXPECT_EQ(FailureDetailLine(STATUS_ERR_NOT_DIAG, none, "COM3", text), "#96");
@@ -102,7 +102,9 @@ TEST(StatusLine, PortFailureNamesPortDeviceSystemTextAndHolder) {
         default: return std::string("?");
         }
     };
-    const auto line = [&](const RunFailure& failure) { return FailureDetailLine(STATUS_ERR_PORT, failure, "COM3", text); };
+    const auto line = [&](const RunFailure& failure) {
+        return FailureDetailLine(STATUS_ERR_PORT, failure, "COM3", text);
+    };
     RunFailure failure;
     EXPECT_EQ(line(failure), "");
     failure.port = {PortFailure::Kind::kNoAccess, EACCES, "/dev/ttyUSB0", 0, ""};
@@ -153,7 +155,14 @@ TEST(ProgressPrinter, PlainLinesUseTheLibraryTextOncePerTenth) {
 }
 
 TEST(ProgressPrinter, TerminalRedrawsOneLineAndEndsIt) {
-    const std::string text = Printed([](ProgressPrinter& p) { p.Show(10); p.Show(20); p.End(); p.End(); }, true, "");
+    const std::string text = Printed(
+        [](ProgressPrinter& p) {
+            p.Show(10);
+            p.Show(20);
+            p.End();
+            p.End();
+        },
+        true, "");
     EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 2);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1);
     EXPECT_NE(text.find("20%"), std::string::npos);

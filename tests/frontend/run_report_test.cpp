@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // The report file: rows whole or not at all, only regular files, and fields that stay text.
+#include "app/cli/run_report.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -9,7 +11,6 @@
 
 #include <future>
 
-#include "app/cli/run_report.h"
 #include "bench_fixture.h"
 #include "engine/dl_status.h"
 #include "platform/record_file.h"

@@ -45,7 +45,8 @@ protected:
         for (const std::string& line : LinesOf(Output())) {
             if (line.find("\"summary\",\"port\":\"" + port + "\"") == std::string::npos) continue;
             const size_t result = line.find("\"result\":\"") + 10, code = line.find("\"code\":") + 7;
-            return line.substr(result, line.find('"', result) - result) + " " + line.substr(code, line.find(',', code) - code);
+            return line.substr(result, line.find('"', result) - result) + " " +
+                   line.substr(code, line.find(',', code) - code);
         }
         return "none";
     }

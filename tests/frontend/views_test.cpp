@@ -29,7 +29,8 @@ size_t Width(const std::string& line) {
 
 class ViewsTest : public BenchFixture {
 protected:
-    std::unique_ptr<PortRun> Ended(const std::string& port, PortRun::Result result, uint32_t code, RunFailure failure = {}) {
+    std::unique_ptr<PortRun> Ended(const std::string& port, PortRun::Result result, uint32_t code,
+                                   RunFailure failure = {}) {
         auto run = RunOf(Claim(port));
         run->result = result;
         run->lastStatus = code;
@@ -58,7 +59,8 @@ TEST_F(ViewsTest, JsonIsValidUtf8WhateverBytesTheDeviceAndTheVersionsHold) {
         EXPECT_EQ(platform::ValidUtf8(line), line);
         EXPECT_NE(line.find("\"device\":\"/dev/tty\xEF\xBF\xBD\xEF\xBF\xBD\""), std::string::npos) << line;
     }
-    EXPECT_NE(lines[0].find("this firmware load is for version \xEF\xBF\xBD\xEF\xBF\xBD."), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find("this firmware load is for version \xEF\xBF\xBD\xEF\xBF\xBD."), std::string::npos)
+        << lines[0];
     EXPECT_EQ(JsonString("a\"\\\x01\xF0\x9F\x93\xB1"), "\"a\\\"\\\\\\u0001\xF0\x9F\x93\xB1\"");
 }
 
@@ -91,9 +93,10 @@ TEST_F(ViewsTest, LiveRowsNeverOutnumberTheTerminalAndACutShows) {
         EXPECT_EQ(compact[0], "5 ports: 1 running, 1 done, 1 failed, \xE2\x80\xA6") << lines;
         for (const std::string& line : compact) EXPECT_LE(Width(line), 39u) << line;
     }
-    EXPECT_EQ(view.Lines(64, 4), (std::vector<std::string>{"5 ports: 1 running, 1 done, 1 failed, 1 stopped, 1 refused",
-                                                           "COM5 done      COM6 F01       COM7 42%       COM8 stopped   ",
-                                                           "COM9 refused   "}));
+    EXPECT_EQ(
+        view.Lines(64, 4),
+        (std::vector<std::string>{"5 ports: 1 running, 1 done, 1 failed, 1 stopped, 1 refused",
+                                  "COM5 done      COM6 F01       COM7 42%       COM8 stopped   ", "COM9 refused   "}));
 }
 
 TEST_F(ViewsTest, SummaryTableEndsWithTheFullReasonOfEveryPortThatFailedOrWasRefused) {

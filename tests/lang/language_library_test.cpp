@@ -31,7 +31,7 @@ namespace chs_source {
 namespace {
 
 std::string SourceText(int position, unsigned id) {
-    const char* text = position == LANGUAGE_TRADITIONAL_CHINESE ? cht_source::VexlorResString(id)
+    const char* text = position == LANGUAGE_TRADITIONAL_CHINESE  ? cht_source::VexlorResString(id)
                        : position == LANGUAGE_SIMPLIFIED_CHINESE ? chs_source::VexlorResString(id)
                                                                  : eng_source::VexlorResString(id);
     return text ? text : "";

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
+#include "link/crc.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <random>
 #include <vector>
 
-#include "link/crc.h"
 #include "link/crc_reference.h"
 #include "link/crc_tables.h"
 

@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
+#include "link/packet_packer.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -6,7 +8,6 @@
 #include <vector>
 
 #include "link/crc.h"
-#include "link/packet_packer.h"
 #include "worked_frames.h"
 
 namespace {

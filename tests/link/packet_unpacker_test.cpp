@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
+#include "link/packet_unpacker.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,7 +10,6 @@
 
 #include "link/crc.h"
 #include "link/packet_packer.h"
-#include "link/packet_unpacker.h"
 #include "log_capture.h"
 #include "worked_frames.h"
 
@@ -293,7 +294,10 @@ TEST(CPacketUnpacker, BulkFeedMatchesBytewiseFeedOnNoisyStreams) {
                 switch (rng() % 6) {
                 case 1: piece[rng() % piece.size()] ^= static_cast<uint8_t>(1 + rng() % 255); break;
                 case 2: piece.resize(rng() % piece.size()); break;
-                case 3: piece.assign(1 + rng() % 3000, 0); for (auto& b : piece) b = static_cast<uint8_t>(rng()); break;
+                case 3:
+                    piece.assign(1 + rng() % 3000, 0);
+                    for (auto& b : piece) b = static_cast<uint8_t>(rng());
+                    break;
                 case 4:
                     if (rng() % 4 == 0) {
                         piece.assign(16000 + rng() % 1000, 0x41);

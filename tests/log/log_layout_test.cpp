@@ -71,8 +71,8 @@ TEST_F(LogLayoutTest, TagsOfEachLevel) {
 TEST_F(LogLayoutTest, TimeFieldIsTheLocalTimeOfTheWrite) {
     auto stamp = [](const platform::LocalTime& t) {
         char text[32];
-        std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d:%03d", t.year, t.month, t.day, t.hour,
-                      t.minute, t.second, t.millisecond);
+        std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d:%03d", t.year, t.month, t.day, t.hour, t.minute,
+                      t.second, t.millisecond);
         return std::string(text);
     };
     std::string before = stamp(platform::Now());
@@ -104,17 +104,16 @@ TEST_F(LogLayoutTest, MissingFormatIsAnEmptyMessage) {
 TEST_F(LogLayoutTest, LineCutAfterItsFourThousandNinetySixthCharacter) {
     // Message sizes around the limit: the whole line including CR LF is at most 4096 characters.
     const size_t fitting = kLineMax - kPlainPrefix - 2;
-    LogWrite(LOG_ER, "%s", std::string(fitting, 'a').c_str());       // exactly 4096 with CR LF
-    LogWrite(LOG_ER, "%s", std::string(fitting + 1, 'b').c_str());   // CR is the 4096th
-    LogWrite(LOG_ER, "%s", std::string(fitting + 2, 'c').c_str());   // no line end at all
-    LogWrite(LOG_ER, "%s", std::string(20000, 'd').c_str());         // past the message limit
+    LogWrite(LOG_ER, "%s", std::string(fitting, 'a').c_str());      // exactly 4096 with CR LF
+    LogWrite(LOG_ER, "%s", std::string(fitting + 1, 'b').c_str());  // CR is the 4096th
+    LogWrite(LOG_ER, "%s", std::string(fitting + 2, 'c').c_str());  // no line end at all
+    LogWrite(LOG_ER, "%s", std::string(20000, 'd').c_str());        // past the message limit
     LogWrite(LOG_ER, "after");
     std::string body = RawBody();
     std::string expected = MaskTime("<!ER>\t2000-01-01 00:00:00:000\t");
     ASSERT_EQ(body.size(), 4 * kLineMax + kPlainPrefix + 7);
     EXPECT_EQ(body.substr(0, kLineMax), body.substr(0, kPlainPrefix) + std::string(fitting, 'a') + "\r\n");
-    EXPECT_EQ(body.substr(kLineMax + kPlainPrefix, kLineMax - kPlainPrefix),
-              std::string(fitting + 1, 'b') + "\r");
+    EXPECT_EQ(body.substr(kLineMax + kPlainPrefix, kLineMax - kPlainPrefix), std::string(fitting + 1, 'b') + "\r");
     EXPECT_EQ(body.substr(2 * kLineMax + kPlainPrefix, kLineMax - kPlainPrefix), std::string(fitting + 2, 'c'));
     EXPECT_EQ(body.substr(3 * kLineMax + kPlainPrefix, kLineMax - kPlainPrefix), std::string(fitting + 2, 'd'));
     EXPECT_EQ(MaskTime(body.substr(4 * kLineMax)), "<!ER>\t<time>\tafter\r\n");
@@ -139,8 +138,9 @@ TEST_F(LogLayoutTest, DumpOfThreeBytes) {
     const unsigned char bytes[] = {0x00, 0x7E, 0xAB};
     EXPECT_EQ(LogDump(LOG_DBG, bytes, 3), 1);
     EXPECT_EQ(LogDumpPort(LOG_DBG, "COM3", "CSerCOMLibrary::OnEvent", bytes, 3), 1);
-    EXPECT_EQ(Written(), (Lines{"<DBG>\t<time>\tThe 3 bytes buffer content is: 00 7E AB ",
-                                "<DBG>\t<time>\tCOM3\tCSerCOMLibrary::OnEvent\tThe 3 bytes buffer content is: 00 7E AB "}));
+    EXPECT_EQ(Written(),
+              (Lines{"<DBG>\t<time>\tThe 3 bytes buffer content is: 00 7E AB ",
+                     "<DBG>\t<time>\tCOM3\tCSerCOMLibrary::OnEvent\tThe 3 bytes buffer content is: 00 7E AB "}));
 }
 
 TEST_F(LogLayoutTest, DumpOfNothing) {
@@ -148,10 +148,10 @@ TEST_F(LogLayoutTest, DumpOfNothing) {
     EXPECT_EQ(LogDump(LOG_DBG, nullptr, 16), 1);  // no buffer: nothing to show
     EXPECT_EQ(LogDump(LOG_DBG, "abc", -3), 1);    // a negative count is no bytes
     EXPECT_EQ(LogDumpPort(LOG_DBG, "COM3", "S", "", 0), 1);
-    EXPECT_EQ(Written(), (Lines{"<DBG>\t<time>\tThe 0 bytes buffer content is: ",
-                                "<DBG>\t<time>\tThe 0 bytes buffer content is: ",
-                                "<DBG>\t<time>\tThe 0 bytes buffer content is: ",
-                                "<DBG>\t<time>\tCOM3\tS\tThe 0 bytes buffer content is: "}));
+    EXPECT_EQ(Written(),
+              (Lines{"<DBG>\t<time>\tThe 0 bytes buffer content is: ", "<DBG>\t<time>\tThe 0 bytes buffer content is: ",
+                     "<DBG>\t<time>\tThe 0 bytes buffer content is: ",
+                     "<DBG>\t<time>\tCOM3\tS\tThe 0 bytes buffer content is: "}));
 }
 
 TEST_F(LogLayoutTest, DumpOfFiveThousandBytesReportsFourThousandNinetySixAndIsCutAtTheLineLimit) {
@@ -176,8 +176,9 @@ TEST_F(LogLayoutTest, DumpOfFiveThousandBytesReportsFourThousandNinetySixAndIsCu
 TEST_F(LogLayoutTest, SystemErrorLines) {
     EXPECT_EQ(LogSysError(ENOENT), 1);
     EXPECT_EQ(LogSysErrorPort("COM3", "CSerialIO::Open", EACCES), 1);
-    EXPECT_EQ(Written(), (Lines{"<!ER>\t<time>\tThe system error number [2] --> No such file or directory",
-                                "<!ER>\t<time>\tCOM3\tCSerialIO::Open\tThe system error number [13] --> Permission denied"}));
+    EXPECT_EQ(Written(),
+              (Lines{"<!ER>\t<time>\tThe system error number [2] --> No such file or directory",
+                     "<!ER>\t<time>\tCOM3\tCSerialIO::Open\tThe system error number [13] --> Permission denied"}));
 }
 
 TEST_F(LogLayoutTest, SystemErrorWithoutATextWritesNothing) {

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
 // A level or folder given for one run over the settings file's, seen through the files written.
+#include "log/log_overrides.h"
+
 #include <cerrno>
 
-#include "log/log_overrides.h"
 #include "log/log_settings.h"
 #include "log_test_support.h"
 #include "platform/local_time.h"
@@ -22,9 +23,7 @@ protected:
         }
         return names;
     }
-    static std::string Dated(const std::string& prefix) {
-        return *diaglog::LogFileName(prefix, platform::Now());
-    }
+    static std::string Dated(const std::string& prefix) { return *diaglog::LogFileName(prefix, platform::Now()); }
 };
 
 TEST_F(LogOverridesTest, GivenLevelReplacesTheSettingsLevel) {
@@ -92,10 +91,10 @@ TEST_F(LogOverridesTest, GivenFolderReplacesTheFolderPartOfApp) {
         std::string file;  // expected in the given folder
     };
     const std::vector<Case> cases = {
-        {(m_dir / "set/pre_").string(), given, Dated("pre_")},        // prefix kept, '/' added
-        {(m_dir / "set/").string(), given + "/", Dated("")},          // folder only
-        {"pre_", given, Dated("pre_")},                               // prefix only
-        {"", given, Dated("")},                                       // no App at all
+        {(m_dir / "set/pre_").string(), given, Dated("pre_")},  // prefix kept, '/' added
+        {(m_dir / "set/").string(), given + "/", Dated("")},    // folder only
+        {"pre_", given, Dated("pre_")},                         // prefix only
+        {"", given, Dated("")},                                 // no App at all
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.app);

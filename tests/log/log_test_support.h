@@ -85,8 +85,7 @@ protected:
     // Writes the settings file with the key holding exactly the given value lines.
     void WriteSettings(const std::string& valueLines) {
         std::ofstream out(m_settings, std::ios::binary | std::ios::trunc);
-        out << "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vexlor]\r\n"
-            << valueLines;
+        out << "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vexlor]\r\n" << valueLines;
     }
 
     void WriteSettings(int32_t level, uint32_t appendOption) {

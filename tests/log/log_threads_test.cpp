@@ -18,9 +18,9 @@ namespace {
 int32_t WriteNumbered(int thread, int index) {
     static const std::string padding(300, 'p');
     switch (index % 3) {
-        case 0: return LogWrite(LOG_WRN, "t%d n%d %s", thread, index, padding.c_str());
-        case 1: return LogWriteSrc(LOG_WRN, "Writer::Run", "t%d n%d %s", thread, index, padding.c_str());
-        default: return LogWritePort(LOG_WRN, "COM9", "Writer::Run", "t%d n%d %s", thread, index, padding.c_str());
+    case 0: return LogWrite(LOG_WRN, "t%d n%d %s", thread, index, padding.c_str());
+    case 1: return LogWriteSrc(LOG_WRN, "Writer::Run", "t%d n%d %s", thread, index, padding.c_str());
+    default: return LogWritePort(LOG_WRN, "COM9", "Writer::Run", "t%d n%d %s", thread, index, padding.c_str());
     }
 }
 

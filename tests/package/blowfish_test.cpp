@@ -17,7 +17,8 @@ using Bytes = std::vector<uint8_t>;
 
 Bytes FromHex(const std::string& hex) {
     Bytes bytes;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2) bytes.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        bytes.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
     return bytes;
 }
 
@@ -149,12 +150,12 @@ TEST(BlowfishVectors, PublishedEcbTriples) {
 TEST(BlowfishVectors, PublishedVariableKeyLengths) {
     // The first 1..24 bytes of this key encipher FEDCBA9876543210 to the listed blocks.
     const Bytes key = FromHex("F0E1D2C3B4A5968778695A4B3C2D1E0F0011223344556677");
-    const char* const ciphers[] = {
-        "F9AD597C49DB005E", "E91D21C1D961A6D6", "E9C2B70A1BC65CF3", "BE1E639408640F05", "B39E44481BDB1E6E",
-        "9457AA83B1928C0D", "8BB77032F960629D", "E87A244E2CC85E82", "15750E7A4F4EC577", "122BA70B3AB64AE0",
-        "3A833C9AFFC537F6", "9409DA87A90F6BF2", "884F80625060B8B4", "1F85031C19E11968", "79D9373A714CA34F",
-        "93142887EE3BE15C", "03429E838CE2D14B", "A4299E27469FF67B", "AFD5AED1C1BC96A8", "10851C0E3858DA9F",
-        "E6F51ED79B9DB21F", "64A6E14AFD36B46F", "80C7D7D45A5479AD", "05044B62FA52D080"};
+    const char* const ciphers[] = {"F9AD597C49DB005E", "E91D21C1D961A6D6", "E9C2B70A1BC65CF3", "BE1E639408640F05",
+                                   "B39E44481BDB1E6E", "9457AA83B1928C0D", "8BB77032F960629D", "E87A244E2CC85E82",
+                                   "15750E7A4F4EC577", "122BA70B3AB64AE0", "3A833C9AFFC537F6", "9409DA87A90F6BF2",
+                                   "884F80625060B8B4", "1F85031C19E11968", "79D9373A714CA34F", "93142887EE3BE15C",
+                                   "03429E838CE2D14B", "A4299E27469FF67B", "AFD5AED1C1BC96A8", "10851C0E3858DA9F",
+                                   "E6F51ED79B9DB21F", "64A6E14AFD36B46F", "80C7D7D45A5479AD", "05044B62FA52D080"};
     for (size_t length = 1; length <= key.size(); ++length) {
         SCOPED_TRACE(length);
         CBlowfish cipher = MakeCipher(Bytes(key.begin(), key.begin() + static_cast<long>(length)));
@@ -171,7 +172,8 @@ class BlowfishPublishedChaining : public ::testing::Test {
 protected:
     const Bytes key = FromHex("0123456789ABCDEFF0E1D2C3B4A59687");
     const Bytes iv = IvFromWords(0xFEDCBA98, 0x76543210);
-    const Bytes text = FromHex("37363534333231204E6F77206973207468652074696D6520666F722000000000");  // zero-padded to 32
+    const Bytes text =
+        FromHex("37363534333231204E6F77206973207468652074696D6520666F722000000000");  // zero-padded to 32
 };
 
 TEST_F(BlowfishPublishedChaining, Cbc) {
@@ -304,8 +306,10 @@ TEST(BlowfishArguments, BufferLengthZeroOrPartialBlockIsRefused) {
     for (int mode : kModes) {
         for (size_t length : {size_t{0}, size_t{12}}) {
             SCOPED_TRACE(testing::Message() << "length " << length << " mode " << mode);
-            ExpectInvalidArgument([&] { cipher.Encrypt(in.data(), out.data(), length, mode); }, "Incorrect buffer length");
-            ExpectInvalidArgument([&] { cipher.Decrypt(in.data(), out.data(), length, mode); }, "Incorrect buffer length");
+            ExpectInvalidArgument([&] { cipher.Encrypt(in.data(), out.data(), length, mode); },
+                                  "Incorrect buffer length");
+            ExpectInvalidArgument([&] { cipher.Decrypt(in.data(), out.data(), length, mode); },
+                                  "Incorrect buffer length");
             EXPECT_EQ(out, Bytes(16, 0xEE));
         }
     }

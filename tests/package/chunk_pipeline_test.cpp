@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
 #include <cstring>
+#include <filesystem>
 #include <thread>
 
 #include "package/image_digest.h"

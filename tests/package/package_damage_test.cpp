@@ -145,8 +145,8 @@ TEST_F(DamagedPackage, WrongMarkerWithRightCrcFailsTheMarker) {
     const size_t mismatch = text.find("CDLParameter::ReadParameterFromFile\t First four byte mismatch.");
     const size_t inBuffer = text.find("CDLParameter::ReadParameterFromFile\t The four byte in buffer is.");
     char dump[64];
-    std::snprintf(dump, sizeof dump, "The 4 bytes buffer content is: %02X %02X %02X %02X", found[0], found[1],
-                  found[2], found[3]);
+    std::snprintf(dump, sizeof dump, "The 4 bytes buffer content is: %02X %02X %02X %02X", found[0], found[1], found[2],
+                  found[3]);
     const size_t bytes = text.find(dump);
     ASSERT_NE(mismatch, std::string::npos) << text;
     ASSERT_NE(inBuffer, std::string::npos);
@@ -336,9 +336,11 @@ TEST(PackageOnAFileThatIsNotOpen, EveryOperationFailsWithAReadCode) {
 TEST(PackageOnRandomFiles, EveryOperationEndsWithAKnownResult) {
     pkgtest::TempDir dir;
     std::mt19937 rng(2024);
-    const int32_t known[] = {1, PKGERR_MARKER, PKGERR_PARAM_CRC, PKGERR_PARAM_SHORT, PKGERR_PARAM_READ,
-                             PKGERR_CRC, PKGERR_LOAD_SIZE, PKGERR_LOAD_FIT, PKGERR_LOAD_READ};
-    auto isKnown = [&known](int32_t result) { return std::find(std::begin(known), std::end(known), result) != std::end(known); };
+    const int32_t known[] = {1,          PKGERR_MARKER,    PKGERR_PARAM_CRC, PKGERR_PARAM_SHORT, PKGERR_PARAM_READ,
+                             PKGERR_CRC, PKGERR_LOAD_SIZE, PKGERR_LOAD_FIT,  PKGERR_LOAD_READ};
+    auto isKnown = [&known](int32_t result) {
+        return std::find(std::begin(known), std::end(known), result) != std::end(known);
+    };
     for (int round = 0; round < 150; ++round) {
         const size_t length = rng() % 30000;
         Bytes bytes = pkgtest::RandomBytes(length, static_cast<uint32_t>(round));

@@ -95,8 +95,7 @@ TEST_P(PackageRoundTrip, PackCheckAndReadBackChunkByChunk) {
 }
 
 INSTANTIATE_TEST_SUITE_P(LoadSizes, PackageRoundTrip,
-                         ::testing::Values(1u, 511u, 512u, 4092u, 4096u, 8188u, 8192u, 0x20200u,
-                                           RandomLargeSize()));
+                         ::testing::Values(1u, 511u, 512u, 4092u, 4096u, 8188u, 8192u, 0x20200u, RandomLargeSize()));
 
 // 8191 leaves 4095 bytes in its last chunk: its CRC would straddle two chunks, so the writer
 // refuses it and the reader refuses a block that names it.

@@ -1,14 +1,15 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "process_runner.h"
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
 #include <sstream>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "package_fixture.h"
 

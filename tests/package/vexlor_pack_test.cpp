@@ -2,11 +2,11 @@
 // vexlor-pack, run as the real program: what it writes reads back, and what it refuses leaves
 // no output behind.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <csignal>
 #include <filesystem>
-#include <sys/stat.h>
 #include <thread>
 
 #include "app/program_mark.h"
@@ -66,9 +66,8 @@ protected:
 };
 
 TEST_F(VexlorPack, WritesAnExecutableCopyWhosePackageReadsBack) {
-    const ProcessResult result = Pack({"--value16", "0x1234", "--value32a", "7", "--value32b=0xFFFFFFFF",
-                                       "--value32c", "4000000000"},
-                                      "Load 3.1.4");
+    const ProcessResult result = Pack(
+        {"--value16", "0x1234", "--value32a", "7", "--value32b=0xFFFFFFFF", "--value32c", "4000000000"}, "Load 3.1.4");
     ASSERT_EQ(result.exitStatus, 0) << result.err;
     EXPECT_TRUE(result.err.empty());
     struct stat st {};
@@ -122,9 +121,7 @@ TEST_F(VexlorPack, RefusesAnEmptyLoad) {
     ExpectRefused(Pack(), "the load is empty");
 }
 
-TEST_F(VexlorPack, RefusesAVersionTextOver47Characters) {
-    ExpectRefused(Pack({}, std::string(48, 'v')), "at most 47");
-}
+TEST_F(VexlorPack, RefusesAVersionTextOver47Characters) { ExpectRefused(Pack({}, std::string(48, 'v')), "at most 47"); }
 
 TEST_F(VexlorPack, RefusesLoadSizesWhoseCrcWouldStraddleTwoChunks) {
     for (size_t size : {size_t{4093}, size_t{4094}, size_t{4095}, size_t{3 * 4096 + 4095}}) {
@@ -175,9 +172,9 @@ TEST_F(VexlorPack, ARefusalLeavesAnExistingOutputUntouched) {
 TEST_F(VexlorPack, RejectsBadCommandLines) {
     const std::vector<std::vector<std::string>> bad = {
         {},
-        {"--program", m_program, "--load", m_load, "--version", "x"},                  // no --out
-        {"--program", m_program, "--load", m_load, "--out", m_out},                    // no --version
-        {"--program", m_program, "--load", m_load, "--version", "x", "--out"},         // value missing
+        {"--program", m_program, "--load", m_load, "--version", "x"},           // no --out
+        {"--program", m_program, "--load", m_load, "--out", m_out},             // no --version
+        {"--program", m_program, "--load", m_load, "--version", "x", "--out"},  // value missing
         {"--program", m_program, "--program", m_program, "--load", m_load, "--version", "x", "--out", m_out},
         {"--program", m_program, "--load", m_load, "--version", "x", "--out", m_out, "--frobnicate"},
         {"--program", m_program, "--load", m_load, "--version", "x", "--out", m_out, "--value16", "65536"},
@@ -199,8 +196,8 @@ TEST_F(VexlorPack, RejectsBadCommandLines) {
 TEST_F(VexlorPack, HelpDescribesEveryOption) {
     const ProcessResult result = pkgtest::RunProcess(VEXLOR_PACK_BINARY, {"--help"});
     EXPECT_EQ(result.exitStatus, 0);
-    for (const char* option : {"--program", "--load", "--version", "--out", "--value16", "--value32a", "--value32b",
-                               "--value32c"})
+    for (const char* option :
+         {"--program", "--load", "--version", "--out", "--value16", "--value32a", "--value32b", "--value32c"})
         EXPECT_NE(result.out.find(option), std::string::npos) << option;
     for (const char* rule : {"program mark", "1 to 47 printable ASCII characters", "\"R1234.56\" fits version 34",
                              "OUT must not be the program or the load", "130 when SIGINT"})
@@ -218,11 +215,12 @@ TEST_F(VexlorPack, RefusesAProgramWithoutTheVexlorProgramMark) {
     pkgtest::WriteFile(m_dir.File("cut-short"), cutShort);
     pkgtest::WriteFile(m_dir.File("spoiled"), spoiled);
     // vexlor-pack itself must not pass for a vexlor program.
-    for (const std::string& program : {plain, m_dir.File("cut-short"), m_dir.File("spoiled"),
-                                       std::string(VEXLOR_PACK_BINARY)}) {
+    for (const std::string& program :
+         {plain, m_dir.File("cut-short"), m_dir.File("spoiled"), std::string(VEXLOR_PACK_BINARY)}) {
         m_program = program;
-        ExpectRefused(Pack(), program + " is not a vexlor program (no vexlor program mark found); --program takes "
-                                        "the vexlor program to carry the load");
+        ExpectRefused(Pack(), program +
+                                  " is not a vexlor program (no vexlor program mark found); --program takes "
+                                  "the vexlor program to carry the load");
     }
 }
 
@@ -272,8 +270,9 @@ TEST_F(VexlorPack, TheRealProgramPacksAndPassesItsCheck) {
     const std::string version = "R1.0 edition";
     const ProcessResult packed = Pack({}, version);
     ASSERT_EQ(packed.exitStatus, 0) << packed.err;
-    const ProcessResult verify = pkgtest::RunProcess(
-        m_out, {"--cli", "--verify"}, {{"VEXLOR_REGISTRY", m_dir.File("no-settings.reg")}, {"XDG_RUNTIME_DIR", m_dir.Path()}});
+    const ProcessResult verify =
+        pkgtest::RunProcess(m_out, {"--cli", "--verify"},
+                            {{"VEXLOR_REGISTRY", m_dir.File("no-settings.reg")}, {"XDG_RUNTIME_DIR", m_dir.Path()}});
     EXPECT_EQ(verify.exitStatus, 0) << verify.out << verify.err;
     EXPECT_NE(verify.out.find("\"" + version + "\", 70000 bytes"), std::string::npos) << verify.out;
 }
@@ -295,8 +294,9 @@ TEST_F(VexlorPack, RefusesAnOutputThatIsTheProgramOrTheLoadBeforeWritingAnything
     const Bytes load = pkgtest::ReadFile(m_load);
     std::filesystem::create_symlink(m_load, m_dir.File("link"));
     std::filesystem::create_hard_link(m_program, m_dir.File("hard"));
-    for (const auto& [out, input] : {std::pair{m_load, "--load"}, std::pair{m_dir.Path() + "/./load", "--load"},
-                                     std::pair{m_dir.File("link"), "--load"}, std::pair{m_dir.File("hard"), "--program"}}) {
+    for (const auto& [out, input] :
+         {std::pair{m_load, "--load"}, std::pair{m_dir.Path() + "/./load", "--load"},
+          std::pair{m_dir.File("link"), "--load"}, std::pair{m_dir.File("hard"), "--program"}}) {
         m_out = out;
         const ProcessResult result = Pack();
         EXPECT_EQ(result.exitStatus, 1) << out;
@@ -311,8 +311,8 @@ TEST_F(VexlorPack, AStopSignalLeavesNoTemporaryFileBehind) {
     std::filesystem::resize_file(m_load, 96u << 20);  // the writing takes a while
     for (const int signal : {SIGINT, SIGTERM}) {
         ChildProcess pack;
-        ASSERT_TRUE(pack.Start(VEXLOR_PACK_BINARY, {"--program", m_program, "--load", m_load, "--version", "V1.0",
-                                                    "--out", m_out}));
+        ASSERT_TRUE(pack.Start(VEXLOR_PACK_BINARY,
+                               {"--program", m_program, "--load", m_load, "--version", "V1.0", "--out", m_out}));
         // The temporary file beside OUT shows that the writing has begun.
         bool writing = false;
         for (int i = 0; i < 20000 && !writing; ++i) {

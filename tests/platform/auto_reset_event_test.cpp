@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: Apache-2.0
 // AutoResetEvent: one waiter released per Set, the event resets itself, time-outs end waits.
+#include "platform/auto_reset_event.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <thread>
 #include <vector>
-
-#include "platform/auto_reset_event.h"
 
 namespace platform {
 namespace {
@@ -61,7 +61,8 @@ TEST(AutoResetEvent, EachSetReleasesOneWaiter) {
         // Wait until the previous Set has been consumed, so Sets do not merge.
         auto deadline = Clock::now() + std::chrono::seconds(5);
         event.Set();
-        while (released.load() < set && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        while (released.load() < set && Clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         ASSERT_EQ(released.load(), set);
         // No second waiter slips through on the same Set.
         std::this_thread::sleep_for(std::chrono::milliseconds(10));

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
 // The USB vendor and product IDs and the serial number that Windows device instance IDs carry, as
 // the port list shows them. (A Wine COM port has no Plug and Play device, so only this shows it.)
+#include "platform/device_instance_id.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "platform/device_instance_id.h"
 
 namespace platform {
 namespace {

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // ReadOnlyFile: open, length, seeks from either end, reads that stop at the end of the file.
+#include "platform/read_only_file.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -7,7 +9,6 @@
 #include <fstream>
 #include <string>
 
-#include "platform/read_only_file.h"
 #include "test_support.h"
 
 namespace platform {

@@ -145,8 +145,8 @@ TEST_F(RegistryFileTest, LoadFileReadsCrlfFileWithByteOrderMark) {
 TEST_F(RegistryFileTest, WhatIsNotARegularFileGivesNoSettings) {
     EXPECT_FALSE(Registry::LoadFile((m_dir / "absent.reg").string()).HasKey("SOFTWARE\\Vexlor"));
     EXPECT_FALSE(Registry::LoadFile(m_dir.string()).HasKey(""));  // a folder
-#ifndef _WIN32  // devices and FIFOs by path
-    EXPECT_FALSE(Registry::LoadFile("/dev/zero").HasKey(""));      // endless device
+#ifndef _WIN32                                                    // devices and FIFOs by path
+    EXPECT_FALSE(Registry::LoadFile("/dev/zero").HasKey(""));     // endless device
     std::string fifo = (m_dir / "fifo.reg").string();
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     EXPECT_FALSE(Registry::LoadFile(fifo).HasKey(""));  // must not wait for a writer
@@ -217,7 +217,9 @@ std::string Utf16Bytes(std::u16string_view text, bool bigEndian) {
 }
 
 TEST_F(RegistryFileTest, Utf16FilesReadLikeUtf8) {
-    const std::string port = "/dev/serial/by-id/usb-\xC3\x9C" "bertr\xC3\xA4ger_\xF0\x9D\x84\x9E-if00";
+    const std::string port =
+        "/dev/serial/by-id/usb-\xC3\x9C"
+        "bertr\xC3\xA4ger_\xF0\x9D\x84\x9E-if00";
     const std::pair<const char*, std::string> files[] = {
         {"utf8.reg", kSettingsUtf8},
         {"le.reg", Utf16Bytes(kSettingsUtf16, false)},
@@ -233,7 +235,9 @@ TEST_F(RegistryFileTest, Utf16FilesReadLikeUtf8) {
         EXPECT_EQ(error, 0);
         EXPECT_EQ(r.ReadDword("SOFTWARE\\Vexlor", "Level"), 5u);
         EXPECT_EQ(r.ReadDword("SOFTWARE\\Vexlor", "AppendOption"), 1u);
-        EXPECT_EQ(r.ReadString("SOFTWARE\\Vexlor", "App"), "/home/t\xC3\xA9" "cnico/logs/");
+        EXPECT_EQ(r.ReadString("SOFTWARE\\Vexlor", "App"),
+                  "/home/t\xC3\xA9"
+                  "cnico/logs/");
         auto ports = r.Values("HARDWARE\\DEVICEMAP\\SERIALCOMM");
         ASSERT_EQ(ports.size(), 2u);
         EXPECT_EQ(ports[0].first, port);
@@ -253,7 +257,9 @@ TEST_F(RegistryFileTest, CutUtf16FileKeepsTheWholeLinesBeforeTheCut) {
     const size_t levelEnd = endOf(u"\"Level\"=dword:00000005\r\n");
     const size_t portEnd = endOf(u"-if00\"=\"COM3\"\r\n");
     ASSERT_LT(portEnd, whole.size());
-    const std::string port = "/dev/serial/by-id/usb-\xC3\x9C" "bertr\xC3\xA4ger_\xF0\x9D\x84\x9E-if00";
+    const std::string port =
+        "/dev/serial/by-id/usb-\xC3\x9C"
+        "bertr\xC3\xA4ger_\xF0\x9D\x84\x9E-if00";
     for (size_t cut = 0; cut <= whole.size(); ++cut) {
         std::ofstream(m_dir / "cut.reg", std::ios::binary | std::ios::trunc) << whole.substr(0, cut);
         int error = -1;
@@ -270,7 +276,10 @@ TEST_F(RegistryFileTest, CutUtf16FileKeepsTheWholeLinesBeforeTheCut) {
         }
         // Whatever was read is whole: a cut value is left out, never read short.
         EXPECT_TRUE(!level || *level == 5u) << cut;
-        EXPECT_TRUE(!app || *app == "/home/t\xC3\xA9" "cnico/logs/") << cut;
+        EXPECT_TRUE(!app || *app ==
+                                "/home/t\xC3\xA9"
+                                "cnico/logs/")
+            << cut;
         if (!ports.empty()) {
             EXPECT_EQ(ports[0].first, port) << cut;
             EXPECT_EQ(ports[0].second.text, "COM3") << cut;
@@ -280,7 +289,8 @@ TEST_F(RegistryFileTest, CutUtf16FileKeepsTheWholeLinesBeforeTheCut) {
 
 TEST(RegistryUtf16, DamagedUnitsSpoilNoMoreThanTheirLine) {
     // Lone surrogates read as U+FFFD, a NUL unit costs its line, a last odd byte is dropped.
-    std::u16string text = u"[HKEY_LOCAL_MACHINE\\K]\r\n\"a\"=\"x?y\"\r\n\"b\"=\"?\"\r\n\"c\"=\"?\"\r\n\"d\"=\"ok\"\r\n\"e\"=\"?";
+    std::u16string text =
+        u"[HKEY_LOCAL_MACHINE\\K]\r\n\"a\"=\"x?y\"\r\n\"b\"=\"?\"\r\n\"c\"=\"?\"\r\n\"d\"=\"ok\"\r\n\"e\"=\"?";
     text[text.find(u"x?y") + 1] = 0xD800;
     text[text.find(u"\"b\"=\"?") + 5] = 0xDC00;
     text[text.find(u"\"c\"=\"?") + 5] = 0;
@@ -373,18 +383,19 @@ TEST_F(RegistryFileTest, CheckSettingsFileTellsBadLinesPortsGivenTwiceAndWhatIsN
     // In UTF-16 without a mark, so the line numbers are seen to count lines, not bytes.
     const std::u16string text =
         u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vexlor]\r\n"
-        u"\"Level\"=dword:00000005\r\n\"App\"=\"/tmp/logs/\r\n\r\n"                 // line 5: a quote missing
+        u"\"Level\"=dword:00000005\r\n\"App\"=\"/tmp/logs/\r\n\r\n"  // line 5: a quote missing
         u"[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\r\n"
-        u"\"/dev/ttyUSB0\"=\"COM3\"\r\n\"/dev/ttyUSB1\"=\"com3\"\r\n"                  // line 9: COM3 again
-        u"[HKEY_LOCAL_MACHINE\\Broken\r\n";                                       // line 10
+        u"\"/dev/ttyUSB0\"=\"COM3\"\r\n\"/dev/ttyUSB1\"=\"com3\"\r\n"  // line 9: COM3 again
+        u"[HKEY_LOCAL_MACHINE\\Broken\r\n";                            // line 10
     std::ofstream(path, std::ios::binary) << Utf16Bytes(text, false).substr(2);
     Registry::SettingsCheck check = Registry::CheckSettingsFile();
     EXPECT_EQ(check.error, 0);
     EXPECT_EQ(check.notSettings, "");
     ASSERT_EQ(check.problems.size(), 3u);
     EXPECT_EQ(check.problems[0].rfind("line 5 is not read: \"App\"=\"/tmp/logs/", 0), 0u) << check.problems[0];
-    EXPECT_EQ(check.problems[1],
-              "line 9: com3 is given to /dev/ttyUSB1 as well as to /dev/ttyUSB0 (line 8); the port list takes the first");
+    EXPECT_EQ(
+        check.problems[1],
+        "line 9: com3 is given to /dev/ttyUSB1 as well as to /dev/ttyUSB0 (line 8); the port list takes the first");
     EXPECT_EQ(check.problems[2].rfind("line 10 is not read: [HKEY_LOCAL_MACHINE\\Broken", 0), 0u) << check.problems[2];
     EXPECT_EQ(LoadedSettings().ReadDword("SOFTWARE\\Vexlor", "Level"), 5u);  // the good lines are read
 

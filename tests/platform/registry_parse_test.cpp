@@ -142,8 +142,9 @@ TEST(RegistryParse, RepeatedKeysMergeAndLaterValuesReplaceInPlace) {
 }
 
 TEST(RegistryParse, CommentsBlankLinesAndLineEnds) {
-    const std::string body = "; a comment\r\n  ; indented comment\r\n\r\n[HKEY_LOCAL_MACHINE\\K]\r\n"
-                             ";\"hidden\"=dword:00000001\r\n\t\"shown\"=dword:00000002\r\n";
+    const std::string body =
+        "; a comment\r\n  ; indented comment\r\n\r\n[HKEY_LOCAL_MACHINE\\K]\r\n"
+        ";\"hidden\"=dword:00000001\r\n\t\"shown\"=dword:00000002\r\n";
     for (const std::string& text : {body, std::string("\xEF\xBB\xBF") + body, body.substr(0, body.size() - 2)}) {
         Registry r = Registry::Parse(text);
         EXPECT_FALSE(r.Read("K", "hidden").has_value());
@@ -204,7 +205,8 @@ TEST(RegistryParse, ManyKeysAndValuesParseInLinearTime) {
     // 200,000 keys and 200,000 values of one key: a quadratic parser would take minutes.
     std::string text;
     text.reserve(16 << 20);
-    for (int i = 0; i < 200000; ++i) text += "[HKEY_LOCAL_MACHINE\\Keys\\K" + std::to_string(i) + "]\n\"v\"=dword:00000001\n";
+    for (int i = 0; i < 200000; ++i)
+        text += "[HKEY_LOCAL_MACHINE\\Keys\\K" + std::to_string(i) + "]\n\"v\"=dword:00000001\n";
     text += "[HKEY_LOCAL_MACHINE\\Big]\n";
     for (int i = 0; i < 200000; ++i) text += "\"n" + std::to_string(i) + "\"=\"" + std::to_string(i) + "\"\n";
     text += "\"n7\"=\"replaced\"\n";

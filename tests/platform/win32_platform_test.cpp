@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 // What only the Windows platform layer has: the machine's registry, mutex objects, the log file's
 // share modes, language DLLs and COM ports.
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 #include <sddl.h>
 
 #include <cerrno>
@@ -52,9 +52,9 @@ class RegistrySnapshotTest : public ::testing::Test {
 protected:
     void SetUp() override {
         m_path = win32::Widen("Software\\VexlorTest\\" + UniqueName("snapshot-"));
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_key,
-                                  nullptr),
-                  ERROR_SUCCESS);
+        ASSERT_EQ(
+            RegCreateKeyExW(HKEY_CURRENT_USER, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_key, nullptr),
+            ERROR_SUCCESS);
     }
     void TearDown() override {
         if (m_key) RegCloseKey(m_key);
@@ -87,7 +87,8 @@ TEST_F(RegistrySnapshotTest, ReadsTheDwordsAndTextsOfTheKeysAsked) {
                            registry);
     EXPECT_EQ(registry.ReadDword("software\\vexlor", "LEVEL"), 5u);  // names regardless of case
     EXPECT_EQ(registry.ReadString("SOFTWARE\\Vexlor", "App"),
-              "C:\\Protokolle\\t\xC3\xA9" "cnico\\\xF0\x9D\x84\x9E-");
+              "C:\\Protokolle\\t\xC3\xA9"
+              "cnico\\\xF0\x9D\x84\x9E-");
     EXPECT_EQ(registry.ReadString("SOFTWARE\\Vexlor", "Folder"), "%TEMP%\\x");  // as written
     EXPECT_EQ(registry.ReadString("HARDWARE\\DEVICEMAP\\SERIALCOMM", "\\Device\\Serial7"), "COM7");
     EXPECT_EQ(registry.ReadString("HARDWARE\\DEVICEMAP\\SERIALCOMM", "\\Device\\Cut"), "COM8");
@@ -130,9 +131,9 @@ TEST(RegistryLoad, HoldsTheMachinesPortMapAsWindowsReportsIt) {
     for (const auto& [name, value] : values) {
         wchar_t data[256] = {};
         DWORD size = sizeof data;
-        ASSERT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, keyPath, win32::Widen(name).c_str(), RRF_RT_REG_SZ, nullptr, data,
-                               &size),
-                  ERROR_SUCCESS)
+        ASSERT_EQ(
+            RegGetValueW(HKEY_LOCAL_MACHINE, keyPath, win32::Widen(name).c_str(), RRF_RT_REG_SZ, nullptr, data, &size),
+            ERROR_SUCCESS)
             << name;
         EXPECT_EQ(value.text, win32::Narrow(data)) << name;
     }
@@ -198,8 +199,8 @@ protected:
     }
     std::string Content(const std::string& path) {
         // Opened as another program would while the log is written: sharing reading and writing.
-        HANDLE file = CreateFileW(win32::Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, 0, nullptr);
+        HANDLE file = CreateFileW(win32::Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
         EXPECT_NE(file, INVALID_HANDLE_VALUE) << path;
         char buffer[256];
         DWORD got = 0;
@@ -217,7 +218,9 @@ TEST_F(Utf8ProgramTest, NarrowNamesAreUtf8ThroughTheManifest) {
     // The program's manifest makes UTF-8 the process's code page: the C library's file names
     // reach the system as the UTF-8 text they are.
     EXPECT_EQ(GetACP(), static_cast<UINT>(CP_UTF8));
-    const std::string name = m_dir.string() + "\\t\xC3\xA9" "cnico-\xF0\x9D\x84\x9E.bin";
+    const std::string name = m_dir.string() +
+                             "\\t\xC3\xA9"
+                             "cnico-\xF0\x9D\x84\x9E.bin";
     std::ofstream(name, std::ios::binary) << "x";
     const std::wstring wide = win32::Widen(m_dir.string()) + L"\\t\u00E9cnico-\U0001D11E.bin";
     EXPECT_NE(GetFileAttributesW(wide.c_str()), INVALID_FILE_ATTRIBUTES);
@@ -505,7 +508,8 @@ TEST(ConsoleWin32, VexlorLeavesTheConsoleAsItFoundIt) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION child{};
-    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child));
+    ASSERT_TRUE(
+        CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child));
     EXPECT_EQ(WaitForSingleObject(child.hProcess, 60000), WAIT_OBJECT_0);
     DWORD status = 0;
     GetExitCodeProcess(child.hProcess, &status);

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // Bringing the handset into DIAG or DL mode on top of the listener's detection.
-#include "sercom_fixture.h"
-
 #include "platform/sleep.h"
+#include "sercom_fixture.h"
 
 namespace {
 

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 // The hand-over of frames between the listener and the worker: streaming after an awaited
 // answer with a slow listener, the pending count, and what ends a blocked listener.
-#include "sercom_fixture.h"
-
 #include "engine/dl_packets.h"
+#include "sercom_fixture.h"
 
 namespace {
 

@@ -122,7 +122,8 @@ TEST_F(SerComTest, BadFrameIsLoggedAndDroppedAndTheNextAnswerStillArrives) {
     Bytes corrupt = ScriptedHandset::DiagFrame({0x4B, 0x02});
     corrupt[1] ^= 0x01;
     handset->Send(corrupt);
-    ASSERT_TRUE(WaitFor([&] { return CountOccurrences(LogText(), "Packet check fails with error code -3") == 1; }, 2000));
+    ASSERT_TRUE(
+        WaitFor([&] { return CountOccurrences(LogText(), "Packet check fails with error code -3") == 1; }, 2000));
     uint8_t response[91] = {};
     ASSERT_EQ(link->DIAGTxRx(kVersionQuery.data(), 4, response, sizeof response, 10000), 2);
     EXPECT_EQ(response[1], 0x01);

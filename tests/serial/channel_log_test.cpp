@@ -35,7 +35,8 @@ protected:
                 if (!line.empty() && line.back() == '\r') line.pop_back();
                 size_t first = line.find('\t');
                 size_t second = first == std::string::npos ? first : line.find('\t', first + 1);
-                if (second != std::string::npos) lines.push_back(line.substr(0, first) + "\t" + line.substr(second + 1));
+                if (second != std::string::npos)
+                    lines.push_back(line.substr(0, first) + "\t" + line.substr(second + 1));
             }
         }
         return lines;
@@ -99,8 +100,9 @@ TEST_F(ChannelLogTest, PortColumnDropsThePrefixAndRefusalsAreLogged) {
     EXPECT_TRUE(Has(lines, "<WRN>\tCOM12\tCSerialIO::ThreadProc\tStart InternalOpen()."));
     EXPECT_TRUE(Has(lines, "<!ER>\tCOM12\tCSerialIO::ThreadProc\tInternalOpen() failed."));
     EXPECT_TRUE(Has(lines, "<WRN>\tCOM12\tCSerialIO::Close\tTry to close com port COM12"));
-    EXPECT_TRUE(Has(lines, "<!ER>\tCOM1234567890123\tCSerialIO::Open\tDevice name COM1234567890123 is too long: at "
-                           "most 15 characters."));
+    EXPECT_TRUE(Has(lines,
+                    "<!ER>\tCOM1234567890123\tCSerialIO::Open\tDevice name COM1234567890123 is too long: at "
+                    "most 15 characters."));
     // A port missing from the map is never opened, so InternalOpen writes nothing of its own.
     for (const std::string& line : lines) EXPECT_EQ(line.find("CSerialIO::InternalOpen"), std::string::npos) << line;
 }

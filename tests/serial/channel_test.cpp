@@ -53,26 +53,32 @@ TEST_P(DetectionTest, ListenerFindsTheModeAndCloseEndsIt) {
 // Whole replies per mode are found against the handset model (mode_detection_test.cpp); here,
 // over a real terminal, replies that come in pieces, as USB adapters and handsets hand them over:
 // recognised whole, nothing left over as data.
-INSTANTIATE_TEST_SUITE_P(Modes, DetectionTest,
-                         ::testing::Values(DetectionCase{"DsIn4BytePiecesEvery16ms", {"--mode", "ds", "--reply-pieces", "4,16"},
-                                                         EVENT_DS_FOUND, PHONE_MODE_DS},
-                                           DetectionCase{"DsIn3BytePiecesEvery90ms", {"--mode", "ds", "--reply-pieces", "3,90"},
-                                                         EVENT_DS_FOUND, PHONE_MODE_DS},
-                                           DetectionCase{"Diag1In4BytePiecesEvery40ms",
-                                                         {"--mode", "diag", "--reply-pieces", "4,40"}, EVENT_DIAG_FOUND,
-                                                         PHONE_MODE_DIAG},
-                                           DetectionCase{"Diag1In4BytePiecesEvery90ms",
-                                                         {"--mode", "diag", "--reply-pieces", "4,90"}, EVENT_DIAG_FOUND,
-                                                         PHONE_MODE_DIAG},
-                                           DetectionCase{"Diag2In2BytePiecesEvery90ms",
-                                                         {"--mode", "diag", "--reply-pattern", "2", "--reply-pieces", "2,90"},
-                                                         EVENT_DIAG_FOUND, PHONE_MODE_DIAG},
-                                           DetectionCase{"DlIn2BytePiecesEvery90ms", {"--mode", "dl", "--reply-pieces", "2,90"},
-                                                         EVENT_DL_FOUND, PHONE_MODE_DL},
-                                           DetectionCase{"DiagAt460800In4BytePiecesEvery90ms",
-                                                         {"--mode", "diag", "--only-baud", "460800", "--reply-pieces", "4,90"},
-                                                         EVENT_DIAG_FOUND, PHONE_MODE_DIAG}),
-                         [](const ::testing::TestParamInfo<DetectionCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Modes, DetectionTest,
+    ::testing::Values(
+        DetectionCase{
+            "DsIn4BytePiecesEvery16ms", {"--mode", "ds", "--reply-pieces", "4,16"}, EVENT_DS_FOUND, PHONE_MODE_DS},
+        DetectionCase{
+            "DsIn3BytePiecesEvery90ms", {"--mode", "ds", "--reply-pieces", "3,90"}, EVENT_DS_FOUND, PHONE_MODE_DS},
+        DetectionCase{"Diag1In4BytePiecesEvery40ms",
+                      {"--mode", "diag", "--reply-pieces", "4,40"},
+                      EVENT_DIAG_FOUND,
+                      PHONE_MODE_DIAG},
+        DetectionCase{"Diag1In4BytePiecesEvery90ms",
+                      {"--mode", "diag", "--reply-pieces", "4,90"},
+                      EVENT_DIAG_FOUND,
+                      PHONE_MODE_DIAG},
+        DetectionCase{"Diag2In2BytePiecesEvery90ms",
+                      {"--mode", "diag", "--reply-pattern", "2", "--reply-pieces", "2,90"},
+                      EVENT_DIAG_FOUND,
+                      PHONE_MODE_DIAG},
+        DetectionCase{
+            "DlIn2BytePiecesEvery90ms", {"--mode", "dl", "--reply-pieces", "2,90"}, EVENT_DL_FOUND, PHONE_MODE_DL},
+        DetectionCase{"DiagAt460800In4BytePiecesEvery90ms",
+                      {"--mode", "diag", "--only-baud", "460800", "--reply-pieces", "4,90"},
+                      EVENT_DIAG_FOUND,
+                      PHONE_MODE_DIAG}),
+    [](const ::testing::TestParamInfo<DetectionCase>& info) { return info.param.name; });
 
 TEST_F(ChannelTest, RateRotationFindsAHandsetAnsweringOnlyAt460800OnTheThirdOpening) {
     auto sim = StartSim({"--mode", "diag", "--only-baud", "460800"});
@@ -135,8 +141,8 @@ TEST_F(ChannelTest, UnrecognisedReplyKeepsTheRateAndProbesAgain) {
             }
             line.append(buffer, static_cast<size_t>(n));
             size_t at;
-            while ((at = line.find(std::string(reinterpret_cast<const char*>(kDetectionPacket), kDetectionPacketSize))) !=
-                   std::string::npos) {
+            while ((at = line.find(std::string(reinterpret_cast<const char*>(kDetectionPacket),
+                                               kDetectionPacketSize))) != std::string::npos) {
                 line.erase(0, at + kDetectionPacketSize);
                 probeRates.push_back(pty.Rate());
                 static const uint8_t garbage[] = {0x55, 0xAA, 0x7E};
@@ -311,7 +317,7 @@ TEST(ReceiveBuffer, GrowthAndCompactionRules) {
     // Room in all but not at the end: the unread bytes move to the start.
     TestChannel moved;
     moved.AppendReceived(bytes.data(), 8000);
-    moved.m_nRxRead = 7000;  // as if the owner had read 7000
+    moved.m_nRxRead = 7000;                          // as if the owner had read 7000
     moved.AppendReceived(bytes.data() + 8000, 192);  // ends exactly at the capacity
     EXPECT_EQ(moved.RxCapacity(), 8192u);
     EXPECT_EQ(moved.m_nRxRead.load(), 0u);

@@ -37,14 +37,14 @@ TEST_P(DetectionTest, ListenerFindsTheModeAndCloseEndsIt) {
     EXPECT_EQ(channel.Mode(), PHONE_MODE_UNKNOWN);
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, DetectionTest,
-                         ::testing::Values(DetectionCase{"Ds", {"--mode", "ds"}, EVENT_DS_FOUND, PHONE_MODE_DS},
-                                           DetectionCase{"DiagPattern1", {"--mode", "diag", "--reply-pattern", "1"},
-                                                         EVENT_DIAG_FOUND, PHONE_MODE_DIAG},
-                                           DetectionCase{"DiagPattern2", {"--mode", "diag", "--reply-pattern", "2"},
-                                                         EVENT_DIAG_FOUND, PHONE_MODE_DIAG},
-                                           DetectionCase{"Dl", {"--mode", "dl"}, EVENT_DL_FOUND, PHONE_MODE_DL}),
-                         [](const ::testing::TestParamInfo<DetectionCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Modes, DetectionTest,
+    ::testing::Values(
+        DetectionCase{"Ds", {"--mode", "ds"}, EVENT_DS_FOUND, PHONE_MODE_DS},
+        DetectionCase{"DiagPattern1", {"--mode", "diag", "--reply-pattern", "1"}, EVENT_DIAG_FOUND, PHONE_MODE_DIAG},
+        DetectionCase{"DiagPattern2", {"--mode", "diag", "--reply-pattern", "2"}, EVENT_DIAG_FOUND, PHONE_MODE_DIAG},
+        DetectionCase{"Dl", {"--mode", "dl"}, EVENT_DL_FOUND, PHONE_MODE_DL}),
+    [](const ::testing::TestParamInfo<DetectionCase>& info) { return info.param.name; });
 
 TEST_F(ModelChannelTest, RateRotationFindsAHandsetAnsweringOnlyAt460800OnTheThirdOpening) {
     ModelLine& sim = StartSim({"--mode", "diag", "--only-baud", "460800"});

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
+#include "serial/phone_mode.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "serial/handset_replies.h"
-#include "serial/phone_mode.h"
 
 namespace {
 
@@ -31,8 +32,8 @@ TEST(ClassifyReply, ShortOrShiftedRepliesMatchNothing) {
 TEST(ClassifyReplyPrefix, WaitsOnlyWhileThePiecesSoFarStartAPattern) {
     auto verdict = [](const std::vector<uint8_t>& bytes) { return ClassifyReplyPrefix(bytes.data(), bytes.size()); };
     // The echo "at\r" alone, the first half of a DIAG answer, the opening flag of a DL one.
-    for (const auto& start : std::vector<std::vector<uint8_t>>{{0x61, 0x74, 0x0D}, {0x14, 0x61, 0x74, 0x0D}, {0x7E},
-                                                               {0x13}, {}}) {
+    for (const auto& start :
+         std::vector<std::vector<uint8_t>>{{0x61, 0x74, 0x0D}, {0x14, 0x61, 0x74, 0x0D}, {0x7E}, {0x13}, {}}) {
         EXPECT_FALSE(verdict(start).final) << start.size();
         EXPECT_EQ(verdict(start).mode, PHONE_MODE_UNKNOWN);
     }
@@ -118,7 +119,8 @@ TEST(StatusWords, EachEscapeAmongTheFirstBytesShiftsBothWords) {
     EXPECT_EQ(words.second, 6);
     EXPECT_TRUE(IsOfflineStatus(words));
     // Read at the fixed positions, the same bytes would not show the offline status.
-    StatusWords naive{static_cast<uint16_t>(reply[8] | reply[9] << 8), static_cast<uint16_t>(reply[32] | reply[33] << 8)};
+    StatusWords naive{static_cast<uint16_t>(reply[8] | reply[9] << 8),
+                      static_cast<uint16_t>(reply[32] | reply[33] << 8)};
     EXPECT_FALSE(IsOfflineStatus(naive));
 }
 

@@ -35,10 +35,11 @@ protected:
         if (type) std::ofstream(dir / "type") << type << "\n";
     }
     void WriteSettings(const std::string& serialCommLines) {
-        std::ofstream(m_sources.settingsFile) << "Windows Registry Editor Version 5.00\r\n\r\n"
-                                              << "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vexlor]\r\n\"Level\"=dword:00000005\r\n\r\n"
-                                              << "[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\r\n"
-                                              << serialCommLines;
+        std::ofstream(m_sources.settingsFile)
+            << "Windows Registry Editor Version 5.00\r\n\r\n"
+            << "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vexlor]\r\n\"Level\"=dword:00000005\r\n\r\n"
+            << "[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\r\n"
+            << serialCommLines;
     }
     std::string List() {
         CSerialCommList list;

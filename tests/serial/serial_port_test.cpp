@@ -313,7 +313,11 @@ TEST(SerialPortProblems, AnythingButACharacterDeviceIsNotSerialAndOnlyLastingPro
     char folder[] = "/tmp/vexlor-port-XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
     const std::string file = std::string(folder) + "/plain";
-    { FILE* f = fopen(file.c_str(), "w"); ASSERT_NE(f, nullptr); fclose(f); }
+    {
+        FILE* f = fopen(file.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        fclose(f);
+    }
     SerialPort port;
     const platform::SerialLine::OpenResult plain = port.Open(file, 115200);
     EXPECT_EQ(plain.error, ENOTTY);

@@ -70,8 +70,7 @@ void SimProcess::Stop(int signal) {
     if (m_pid <= 0) return;
     kill(m_pid, signal);
     int status = 0;
-    while (waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {}
     m_pid = -1;
 }
 

@@ -101,8 +101,7 @@ TEST(HandsetDiag, DetectionPacketWithReplyPattern1) {
     const Bytes answer = Feed(model, DetectionPacket());
     // Code 0x14, then each of the packet's two frames as it came, each answer framed.
     EXPECT_TRUE(StartsWith(answer, Hex("14 61 74 0D 1C D5 7D 5E"))) << ToHex(answer);
-    EXPECT_EQ(ToHex(answer),
-              ToHex(Concat(DiagFrame(Hex("14 61 74 0D 1C D5 7E")), DiagFrame(Hex("14 06 4E 95 7E")))));
+    EXPECT_EQ(ToHex(answer), ToHex(Concat(DiagFrame(Hex("14 61 74 0D 1C D5 7E")), DiagFrame(Hex("14 06 4E 95 7E")))));
 }
 
 TEST(HandsetDiag, DetectionPacketWithReplyPattern2) {
@@ -115,8 +114,8 @@ TEST(HandsetDiag, DetectionPacketWithReplyPattern2) {
 
 TEST(HandsetDiag, QuietRequestsAndOfflineCommandAreEchoedAsSent) {
     HandsetModel model(Config(HandsetMode::DIAG));
-    for (const char* frame : {"1F FF 00 5E F6 7E", "60 00 12 6A 7E", "73 00 00 00 00 00 00 00 DA 81 7E",
-                              "29 01 00 31 40 7E"}) {
+    for (const char* frame :
+         {"1F FF 00 5E F6 7E", "60 00 12 6A 7E", "73 00 00 00 00 00 00 00 DA 81 7E", "29 01 00 31 40 7E"}) {
         EXPECT_EQ(ToHex(Feed(model, Hex(frame))), frame);
     }
     EXPECT_EQ(model.Mode(), HandsetMode::DIAG);
@@ -193,8 +192,8 @@ struct StatusCase {
 };
 
 void PrintTo(const StatusCase& c, std::ostream* out) {
-    *out << "offline after " << (c.offlineAfter ? std::to_string(*c.offlineAfter) : "never") << ", RF mode "
-         << c.rfMode << ", " << c.escapes << " escapes";
+    *out << "offline after " << (c.offlineAfter ? std::to_string(*c.offlineAfter) : "never") << ", RF mode " << c.rfMode
+         << ", " << c.escapes << " escapes";
 }
 
 class HandsetStatus : public ::testing::TestWithParam<StatusCase> {};

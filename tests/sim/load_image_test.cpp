@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
+#include "load_image.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -7,7 +9,6 @@
 #include <random>
 #include <string>
 
-#include "load_image.h"
 #include "sim_test_bytes.h"
 
 namespace {

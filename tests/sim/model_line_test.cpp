@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 // The handset model on an in-process serial line: a port's behaviour, the read's time-out,
 // settle window and wake-up, and the simulator's options as the line plays them.
+#include "model_line.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -8,7 +10,6 @@
 #include <thread>
 
 #include "log/log.h"
-#include "model_line.h"
 #include "platform/sys_error.h"
 #include "settings_file.h"
 #include "sim_test_bytes.h"
@@ -81,8 +82,8 @@ TEST(ModelLine, BehavesAsAPortClosedOpenAndReopened) {
     using Kind = InProcessLine::Event::Kind;
     std::vector<Kind> kinds;
     for (const InProcessLine::Event& event : line.Events()) kinds.push_back(event.kind);
-    EXPECT_EQ(kinds, (std::vector<Kind>{Kind::kOpen, Kind::kWrite, Kind::kWrite, Kind::kClose, Kind::kOpen,
-                                        Kind::kRestore}));
+    EXPECT_EQ(kinds,
+              (std::vector<Kind>{Kind::kOpen, Kind::kWrite, Kind::kWrite, Kind::kClose, Kind::kOpen, Kind::kRestore}));
 }
 
 // On the line's own clock, which moves on to whatever moment the line waits for: the timing is

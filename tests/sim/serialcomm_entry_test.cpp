@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: Apache-2.0
+#include "serialcomm_entry.h"
+
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 
 #include "platform/registry.h"
-#include "serialcomm_entry.h"
 
 namespace {
 
@@ -114,7 +115,8 @@ TEST(SerialCommEntry, FileRegistrationCreatesUpdatesAndRemoves) {
 TEST(SerialCommEntry, AUtf16FileStaysUtf16WithItsOwnMarkAndByteOrder) {
     const std::string file = ::testing::TempDir() + "sim_reg16_" + std::to_string(getpid()) + ".reg";
     const std::u16string text =
-        u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vexlor]\r\n\"App\"=\"/tmp/t\u00E9\"\r\n";
+        u"Windows Registry Editor Version "
+        u"5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vexlor]\r\n\"App\"=\"/tmp/t\u00E9\"\r\n";
     for (const char* mark : {"\xFF\xFE", "\xFE\xFF", ""}) {
         const bool bigEndian = std::string(mark) == "\xFE\xFF";
         SCOPED_TRACE(bigEndian);
@@ -131,8 +133,10 @@ TEST(SerialCommEntry, AUtf16FileStaysUtf16WithItsOwnMarkAndByteOrder) {
         std::ifstream in(file, std::ios::binary);
         const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         // The whole file is the old text and the new lines, every one of them in UTF-16.
-        EXPECT_EQ(bytes, mark + utf16(text) +
-                             utf16(u"\r\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\r\n\"/dev/pts/5\"=\"COM5\"\r\n"));
+        EXPECT_EQ(
+            bytes,
+            mark + utf16(text) +
+                utf16(u"\r\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\r\n\"/dev/pts/5\"=\"COM5\"\r\n"));
         const auto registry = platform::Registry::LoadFile(file);
         EXPECT_EQ(registry.ReadString(kKey, "/dev/pts/5"), "COM5");
         EXPECT_EQ(registry.ReadString("SOFTWARE\\Vexlor", "App"), "/tmp/t\xC3\xA9");

@@ -1,16 +1,14 @@
 // SPDX-License-Identifier: Apache-2.0
+#include "sim_options.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "sim_options.h"
-
 namespace {
 
-std::string Parse(const std::vector<std::string>& args, SimOptions& options) {
-    return ParseSimOptions(args, options);
-}
+std::string Parse(const std::vector<std::string>& args, SimOptions& options) { return ParseSimOptions(args, options); }
 
 TEST(SimOptions, DefaultsDescribeAQuietDiagHandset) {
     SimOptions o;
@@ -28,13 +26,47 @@ TEST(SimOptions, DefaultsDescribeAQuietDiagHandset) {
 
 TEST(SimOptions, EveryKnobIsTaken) {
     SimOptions o;
-    ASSERT_EQ(Parse({"--mode", "ds", "--reply-pattern", "2", "--register", "/tmp/r.reg", "--com", "COM12",
-                     "--image-out", "/tmp/i.bin", "--only-baud", "460800", "--throttle", "115200",
-                     "--version-numbers", "0,5", "--platform", "CORVANE1", "--offline-after", "never",
-                     "--no-status-reply", "--rf-mode", "0", "--status-escapes", "3", "--refuse-start", "0x1002",
-                     "--bad-block-status", "2", "--bad-check-after-block", "3", "--unasked-response-in-block", "4",
-                     "--fail-final", "--fail-nand", "--silent", "--disconnect-after", "70000", "--log",
-                     "/tmp/t.log", "--exit-after-reset"},
+    ASSERT_EQ(Parse({"--mode",
+                     "ds",
+                     "--reply-pattern",
+                     "2",
+                     "--register",
+                     "/tmp/r.reg",
+                     "--com",
+                     "COM12",
+                     "--image-out",
+                     "/tmp/i.bin",
+                     "--only-baud",
+                     "460800",
+                     "--throttle",
+                     "115200",
+                     "--version-numbers",
+                     "0,5",
+                     "--platform",
+                     "CORVANE1",
+                     "--offline-after",
+                     "never",
+                     "--no-status-reply",
+                     "--rf-mode",
+                     "0",
+                     "--status-escapes",
+                     "3",
+                     "--refuse-start",
+                     "0x1002",
+                     "--bad-block-status",
+                     "2",
+                     "--bad-check-after-block",
+                     "3",
+                     "--unasked-response-in-block",
+                     "4",
+                     "--fail-final",
+                     "--fail-nand",
+                     "--silent",
+                     "--disconnect-after",
+                     "70000",
+                     "--log",
+                     "/tmp/t.log",
+                     "--exit-after-reset"},
                     o),
               "");
     EXPECT_EQ(o.handset.startMode, HandsetMode::DS);
@@ -114,11 +146,30 @@ TEST(SimOptions, UnknownArgumentsAndHalfARegistrationAreRefused) {
 
 TEST(SimOptions, HelpNamesEveryOption) {
     const std::string help = SimHelpText();
-    for (const char* name :
-         {"--mode", "--reply-pattern", "--register", "--com", "--image-out", "--only-baud", "--throttle",
-          "--version-numbers", "--platform", "--offline-after", "--no-status-reply", "--rf-mode", "--status-escapes",
-          "--refuse-start", "--bad-block-status", "--bad-check-after-block", "--unasked-response-in-block",
-          "--fail-final", "--fail-nand", "--silent", "--disconnect-after", "--log", "--exit-after-reset", "--help"}) {
+    for (const char* name : {"--mode",
+                             "--reply-pattern",
+                             "--register",
+                             "--com",
+                             "--image-out",
+                             "--only-baud",
+                             "--throttle",
+                             "--version-numbers",
+                             "--platform",
+                             "--offline-after",
+                             "--no-status-reply",
+                             "--rf-mode",
+                             "--status-escapes",
+                             "--refuse-start",
+                             "--bad-block-status",
+                             "--bad-check-after-block",
+                             "--unasked-response-in-block",
+                             "--fail-final",
+                             "--fail-nand",
+                             "--silent",
+                             "--disconnect-after",
+                             "--log",
+                             "--exit-after-reset",
+                             "--help"}) {
         EXPECT_NE(help.find(std::string(" ") + name + " "), std::string::npos) << name;
         SimOptions o;
         // Every documented name is also accepted (values where needed).

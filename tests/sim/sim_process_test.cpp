@@ -1,20 +1,20 @@
 // SPDX-License-Identifier: Apache-2.0
 // The simulator binary over a real pseudo-terminal: start-up line, the line as the tool sees it
 // (reopening, rates, silence, pacing, a dropped line), the settings file and the image file.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
 #include <fstream>
 #include <iterator>
-#include <poll.h>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
-#include <termios.h>
-#include <unistd.h>
 #include <vector>
 
 #include "platform/registry.h"

@@ -30,7 +30,8 @@ std::vector<uint8_t> StoredZlib(const std::vector<uint8_t>& raw) {
         out.push_back(static_cast<uint8_t>(length >> 8));
         out.push_back(static_cast<uint8_t>(~length));
         out.push_back(static_cast<uint8_t>(~length >> 8));
-        out.insert(out.end(), raw.begin() + static_cast<long>(offset), raw.begin() + static_cast<long>(offset + length));
+        out.insert(out.end(), raw.begin() + static_cast<long>(offset),
+                   raw.begin() + static_cast<long>(offset + length));
         offset += length;
     } while (offset < raw.size());
     PutBig32(out, Adler32(raw.data(), raw.size()));

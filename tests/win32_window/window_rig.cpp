@@ -6,8 +6,8 @@
 #include <chrono>
 #include <filesystem>
 
-#include "png_file.h"
 #include "platform/win32/wide_text.h"
+#include "png_file.h"
 
 using platform::win32::Narrow;
 
@@ -67,10 +67,12 @@ BOOL CALLBACK CheckWindow(HWND window, LPARAM lParam) {
 }
 
 HWND FindDialog(DWORD thread, DialogSearch search, int limitMs) {
-    WaitUntil([&] {
-        EnumThreadWindows(thread, &CheckWindow, reinterpret_cast<LPARAM>(&search));
-        return search.found != nullptr;
-    }, limitMs);
+    WaitUntil(
+        [&] {
+            EnumThreadWindows(thread, &CheckWindow, reinterpret_cast<LPARAM>(&search));
+            return search.found != nullptr;
+        },
+        limitMs);
     return search.found;
 }
 
@@ -93,11 +95,14 @@ void CloseEverything(DWORD thread, int limitMs) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
     while (std::chrono::steady_clock::now() < end) {
         bool any = false;
-        EnumThreadWindows(thread, [](HWND window, LPARAM found) {
-            *reinterpret_cast<bool*>(found) = true;
-            PostMessageW(window, WM_CLOSE, 0, 0);
-            return TRUE;
-        }, reinterpret_cast<LPARAM>(&any));
+        EnumThreadWindows(
+            thread,
+            [](HWND window, LPARAM found) {
+                *reinterpret_cast<bool*>(found) = true;
+                PostMessageW(window, WM_CLOSE, 0, 0);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&any));
         if (!any) return;
         AnswerMessageBox(thread, IDYES, 200);
     }
@@ -116,7 +121,8 @@ bool ItemEnabled(HWND dialog, int controlId) { return IsWindowEnabled(GetDlgItem
 bool ItemVisible(HWND dialog, int controlId) { return IsWindowVisible(GetDlgItem(dialog, controlId)) != FALSE; }
 
 void Click(HWND dialog, int controlId) {
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(controlId, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, controlId)));
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(controlId, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, controlId)));
 }
 
 std::string TooltipText(HWND owner, int controlId) {
@@ -124,14 +130,17 @@ std::string TooltipText(HWND owner, int controlId) {
         HWND owner;
         HWND tooltip = nullptr;
     } search{owner};
-    EnumThreadWindows(GetWindowThreadProcessId(owner, nullptr), [](HWND window, LPARAM lParam) {
-        auto* found = reinterpret_cast<Search*>(lParam);
-        wchar_t className[32] = {};
-        GetClassNameW(window, className, 32);
-        if (std::wstring(className) != TOOLTIPS_CLASSW || GetWindow(window, GW_OWNER) != found->owner) return TRUE;
-        found->tooltip = window;
-        return FALSE;
-    }, reinterpret_cast<LPARAM>(&search));
+    EnumThreadWindows(
+        GetWindowThreadProcessId(owner, nullptr),
+        [](HWND window, LPARAM lParam) {
+            auto* found = reinterpret_cast<Search*>(lParam);
+            wchar_t className[32] = {};
+            GetClassNameW(window, className, 32);
+            if (std::wstring(className) != TOOLTIPS_CLASSW || GetWindow(window, GW_OWNER) != found->owner) return TRUE;
+            found->tooltip = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
     if (!search.tooltip) return "(no tooltip)";
     wchar_t buffer[256] = {};
     TOOLINFOW tool{};
@@ -152,7 +161,8 @@ std::vector<std::string> ListViewLines(HWND list) {
         item.iSubItem = 0;
         item.pszText = buffer;
         item.cchTextMax = 1024;
-        const auto length = SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+        const auto length =
+            SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
         lines.push_back(Narrow(std::wstring_view(buffer, static_cast<size_t>(length))));
     }
     return lines;

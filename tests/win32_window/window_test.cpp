@@ -9,8 +9,10 @@
 
 // First: the engine's and the handset's headers before <windows.h>, whose macros
 // (LoadImage, STILL_ACTIVE) would rewrite their names.
+// clang-format off
 #include "model_line.h"
 #include "app/win32/vexlor_dlg.h"
+// clang-format on
 
 #include <commctrl.h>
 
@@ -26,8 +28,8 @@
 #include "log/log.h"
 #include "packed_load.h"
 #include "platform/program_path.h"
-#include "platform/window_messages.h"
 #include "platform/win32/wide_text.h"
+#include "platform/window_messages.h"
 #include "png_file.h"
 #include "settings_file.h"
 #include "temp_folder.h"
@@ -91,7 +93,8 @@ protected:
         Launch(library, program, simOptions);
         return WaitForDialog(ui->Id(), WithModel(library, lang::IDS_TITLE), kOpenMs);
     }
-    void Launch(const CResourceLibrary& library, const std::string& program, const std::vector<std::string>& simOptions) {
+    void Launch(const CResourceLibrary& library, const std::string& program,
+                const std::vector<std::string>& simOptions) {
         auto options = std::make_shared<CVexlorDlg::Options>();
         options->programPath = program;
         EXPECT_EQ(ParseSimOptions(simOptions, sim), "");
@@ -349,10 +352,12 @@ TEST_F(WindowTest, ProgramAsksForTheLanguageOnceAtATimeAndNamesAMissingLibrary) 
     ASSERT_NE(first, nullptr);
     HWND language = nullptr;
     // Visible: it has filled its list.
-    ASSERT_TRUE(WaitUntil([&] {
-        language = FindWindowW(L"#32770", L"Language Setting");
-        return language && IsWindowVisible(language);
-    }, kOpenMs));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            language = FindWindowW(L"#32770", L"Language Setting");
+            return language && IsWindowVisible(language);
+        },
+        kOpenMs));
 
     const HANDLE second = StartProgram();
     ASSERT_NE(second, nullptr);
@@ -364,10 +369,12 @@ TEST_F(WindowTest, ProgramAsksForTheLanguageOnceAtATimeAndNamesAMissingLibrary) 
     SendMessageW(GetDlgItem(language, IDC_LIST_LANGUAGE), LB_SETCURSEL, LANGUAGE_TRADITIONAL_CHINESE, 0);
     Click(language, IDOK);
     HWND error = nullptr;
-    ASSERT_TRUE(WaitUntil([&] {
-        error = FindWindowW(L"#32770", L"Error");
-        return error && IsWindowVisible(error);
-    }, kOpenMs));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            error = FindWindowW(L"#32770", L"Error");
+            return error && IsWindowVisible(error);
+        },
+        kOpenMs));
     // The full path in the program's folder, with the separators Windows gives.
     std::string expected = folder.File("VexlorChtRes.dll");
     for (char& c : expected) c = c == '/' ? '\\' : c;

@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "pseudo_terminal.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -34,8 +35,7 @@ std::string PseudoTerminal::Open() {
         error = ErrorText("posix_openpt");
     } else if (grantpt(m_master) != 0 || unlockpt(m_master) != 0 || ptsname_r(m_master, name, sizeof name) != 0) {
         error = ErrorText("pseudo-terminal set-up");
-    } else if ((m_keeper = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC)) < 0 ||
-               !MakeRawTerminal(m_keeper)) {
+    } else if ((m_keeper = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC)) < 0 || !MakeRawTerminal(m_keeper)) {
         error = ErrorText(name);
     } else {
         const int flags = fcntl(m_master, F_GETFL);

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "stop_signals.h"
 
-#include <csignal>
 #include <fcntl.h>
-#include <initializer_list>
 #include <unistd.h>
+
+#include <csignal>
+#include <initializer_list>
 
 namespace {
 

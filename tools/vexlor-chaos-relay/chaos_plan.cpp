@@ -66,7 +66,8 @@ ChaosPlan::Decision ChaosPlan::Apply(std::vector<uint8_t>& piece) {
     }
     case Fault::Drop: {
         const size_t count = std::min(piece.size(), 1 + Below(kDropMax));
-        for (size_t i = 0; i < count; ++i) piece.erase(piece.begin() + static_cast<std::ptrdiff_t>(Below(piece.size())));
+        for (size_t i = 0; i < count; ++i)
+            piece.erase(piece.begin() + static_cast<std::ptrdiff_t>(Below(piece.size())));
         detail = std::to_string(count) + " bytes";
         break;
     }
@@ -82,12 +83,12 @@ ChaosPlan::Decision ChaosPlan::Apply(std::vector<uint8_t>& piece) {
         break;
     }
     case Fault::Delay:
-        decision.delayMs = m_maxDelayMs / 4 + static_cast<int>(Below(static_cast<size_t>(m_maxDelayMs - m_maxDelayMs / 4) + 1));
+        decision.delayMs =
+            m_maxDelayMs / 4 + static_cast<int>(Below(static_cast<size_t>(m_maxDelayMs - m_maxDelayMs / 4) + 1));
         detail = std::to_string(decision.delayMs) + " ms";
         break;
     case Fault::Disconnect:
-    case Fault::None:
-        break;
+    case Fault::None: break;
     }
     decision.note = std::string(FaultName(decision.fault)) + (detail.empty() ? "" : " " + detail);
     return decision;

@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "chaos_relay.h"
 
-#include <cerrno>
-#include <chrono>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
 
 namespace {
 
@@ -93,9 +94,11 @@ ChaosRelay::End ChaosRelay::Run(int wakeFd, ChaosPlan& plan, std::FILE* trace) {
         const Clock::time_point now = Clock::now();
         int waitMs = kIdleWaitMs;
         if (!m_held.empty()) {
-            waitMs = now >= releaseAt
-                         ? 20  // the tool's side is full: look again soon
-                         : static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(releaseAt - now).count()) + 1;
+            waitMs =
+                now >= releaseAt
+                    ? 20  // the tool's side is full: look again soon
+                    : static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(releaseAt - now).count()) +
+                          1;
         }
         pollfd fds[3] = {{wakeFd, POLLIN, 0}, {m_tool.Master(), POLLIN, 0}, {m_handset, POLLIN, 0}};
         if (poll(fds, 3, waitMs) < 0) {

@@ -35,9 +35,9 @@ public:
     const std::string& LastError() const { return m_lastError; }
 
 private:
-    bool Forward(int from, int to);  // tool to handset, whole
+    bool Forward(int from, int to);    // tool to handset, whole
     void CarryRate(int from, int to);  // the tool's line rate onto the handset's terminal
-    bool FlushHeld();                // handset to tool, as far as the tool takes it
+    bool FlushHeld();                  // handset to tool, as far as the tool takes it
 
     int m_handset = -1;
     PseudoTerminal m_tool;

@@ -26,7 +26,8 @@ std::string ParseRelayOptions(const std::vector<std::string>& args, RelayOptions
             if (!ParseUnsigned(value, 10, 0, UINT64_MAX, number)) return "--seed needs a number, not \"" + value + "\"";
             options.seed = number;
         } else if (name == "--rate") {
-            if (!ParseUnsigned(value, 10, 0, 100, number)) return "--rate needs a percentage 0 to 100, not \"" + value + "\"";
+            if (!ParseUnsigned(value, 10, 0, 100, number))
+                return "--rate needs a percentage 0 to 100, not \"" + value + "\"";
             options.percent = static_cast<int>(number);
         } else {
             if (!ParseUnsigned(value, 10, 1, 600000, number))

@@ -188,8 +188,8 @@ void HandsetModel::HandleDl(std::span<const uint8_t> payload, std::vector<uint8_
 }
 
 void HandsetModel::HandleNop(std::vector<uint8_t>& reply) {
-    const bool refuse = m_config.badCheckAfterBlock != 0 && m_writesSinceCheck &&
-                        m_lastWriteBlock == m_config.badCheckAfterBlock;
+    const bool refuse =
+        m_config.badCheckAfterBlock != 0 && m_writesSinceCheck && m_lastWriteBlock == m_config.badCheckAfterBlock;
     m_writesSinceCheck = false;
     if (refuse) {
         Note("check after block " + std::to_string(m_lastWriteBlock) + " refused");
@@ -199,8 +199,7 @@ void HandsetModel::HandleNop(std::vector<uint8_t>& reply) {
     }
 }
 
-void HandsetModel::HandleDlGroup(std::span<const uint8_t> payload, std::vector<uint8_t>& reply,
-                                 HandsetEvents& events) {
+void HandsetModel::HandleDlGroup(std::span<const uint8_t> payload, std::vector<uint8_t>& reply, HandsetEvents& events) {
     const uint8_t action = payload[1];
     if (action == DL_WRITE) {
         HandleWritePacket(payload, reply, events);
@@ -228,9 +227,7 @@ void HandsetModel::HandleDlGroup(std::span<const uint8_t> payload, std::vector<u
         Reply(DlGroupReply(m_config.failNand ? DL_STATUS_FAILED : DL_STATUS_OK), reply);
         events.nandWrite = true;
         break;
-    default:
-        Reply(DlGroupReply(DL_STATUS_BAD_PACKET), reply);
-        break;
+    default: Reply(DlGroupReply(DL_STATUS_BAD_PACKET), reply); break;
     }
 }
 
@@ -244,8 +241,8 @@ void HandsetModel::HandleWritePacket(std::span<const uint8_t> payload, std::vect
     const bool paddingZero = std::all_of(padding.begin(), padding.end(), [](uint8_t b) { return b == 0; });
     if (!wellFormed || !lengthOk || !paddingZero ||
         !m_image.Write(address, payload.subspan(WRITE_HEADER_SIZE, length))) {
-        Note("bad write packet (" + std::to_string(payload.size()) + " bytes, address " + Hex(address) +
-             ", length " + std::to_string(length) + ")");
+        Note("bad write packet (" + std::to_string(payload.size()) + " bytes, address " + Hex(address) + ", length " +
+             std::to_string(length) + ")");
         Reply(DlGroupReply(DL_STATUS_BAD_PACKET), reply);
         return;
     }

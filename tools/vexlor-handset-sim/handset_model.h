@@ -74,7 +74,7 @@ private:
     int m_pollsSinceOffline = 0;
 
     // Per download (reset by start of download).
-    int m_lastWriteBlock = -1;       // block of the latest write packet; 0 is the first packet
-    bool m_writesSinceCheck = false; // a write packet came after the latest no-operation
+    int m_lastWriteBlock = -1;        // block of the latest write packet; 0 is the first packet
+    bool m_writesSinceCheck = false;  // a write packet came after the latest no-operation
     bool m_unaskedSent = false;
 };

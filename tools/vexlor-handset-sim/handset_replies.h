@@ -10,16 +10,16 @@
 namespace handset {
 
 // DIAG requests (first payload byte).
-constexpr uint8_t DIAG_VERSION_REQUEST = 0x00;   // answered with the platform text at bytes 39..46
-constexpr uint8_t DIAG_STATUS_REQUEST = 0x0C;    // phone status
-constexpr uint8_t DIAG_QUIET_MESSAGES = 0x1F;    // quiet request 1F FF 00
-constexpr uint8_t DIAG_OFFLINE_COMMAND = 0x29;   // 29 01 00
-constexpr uint8_t DIAG_CHANGE_TO_DL = 0x3A;      // switch to download mode
-constexpr uint8_t DIAG_SUBSYSTEM = 0x4B;         // 4B 00 01 00 is the version query
-constexpr uint8_t DIAG_QUIET_EVENTS = 0x60;      // quiet request 60 00
-constexpr uint8_t DIAG_QUIET_LOGS = 0x73;        // quiet request 73 + seven zero bytes
-constexpr uint8_t DIAG_BAD_COMMAND_RAW = 0x14;   // reply pattern 1
-constexpr uint8_t DIAG_BAD_COMMAND = 0x13;       // reply pattern 2
+constexpr uint8_t DIAG_VERSION_REQUEST = 0x00;  // answered with the platform text at bytes 39..46
+constexpr uint8_t DIAG_STATUS_REQUEST = 0x0C;   // phone status
+constexpr uint8_t DIAG_QUIET_MESSAGES = 0x1F;   // quiet request 1F FF 00
+constexpr uint8_t DIAG_OFFLINE_COMMAND = 0x29;  // 29 01 00
+constexpr uint8_t DIAG_CHANGE_TO_DL = 0x3A;     // switch to download mode
+constexpr uint8_t DIAG_SUBSYSTEM = 0x4B;        // 4B 00 01 00 is the version query
+constexpr uint8_t DIAG_QUIET_EVENTS = 0x60;     // quiet request 60 00
+constexpr uint8_t DIAG_QUIET_LOGS = 0x73;       // quiet request 73 + seven zero bytes
+constexpr uint8_t DIAG_BAD_COMMAND_RAW = 0x14;  // reply pattern 1
+constexpr uint8_t DIAG_BAD_COMMAND = 0x13;      // reply pattern 2
 
 // DL requests and replies.
 constexpr uint8_t DL_ACK = 0x02;

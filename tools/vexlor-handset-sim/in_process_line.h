@@ -113,9 +113,9 @@ private:
     const std::shared_ptr<LineClock> m_clock;
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;  // bytes queued, wake-up, unplugged or closed
-    std::deque<Chunk> m_chunks;          // in arrival order
+    std::deque<Chunk> m_chunks;         // in arrival order
     Clock::time_point m_lastDue{};
-    Clock::time_point m_lineFree{};      // a paced line is busy until then
+    Clock::time_point m_lineFree{};  // a paced line is busy until then
     uint32_t m_pacedBaud;
     bool m_open = false;
     bool m_wake = false;

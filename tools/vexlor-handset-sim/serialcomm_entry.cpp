@@ -1,17 +1,18 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "serialcomm_entry.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <functional>
 #include <optional>
-#include <sys/file.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 #include "platform/settings_text.h"
@@ -212,8 +213,8 @@ std::string WithSerialCommEntry(std::string_view text, const std::string& path, 
         lines.lines.insert(lines.lines.begin() + static_cast<ptrdiff_t>(*insertAt), entry);
         return JoinLines(lines);
     }
-    const bool blank = std::all_of(lines.lines.begin(), lines.lines.end(),
-                                   [](const std::string& l) { return Trim(l).empty(); });
+    const bool blank =
+        std::all_of(lines.lines.begin(), lines.lines.end(), [](const std::string& l) { return Trim(l).empty(); });
     if (blank) lines.lines = {std::string(HEADER)};
     if (!lines.lines.empty() && !Trim(lines.lines.back()).empty()) lines.lines.emplace_back();
     lines.lines.push_back("[" + std::string(KEY) + "]");

@@ -35,12 +35,13 @@ struct Option {
 std::string Number(const std::string& name, const std::string& text, uint64_t min, uint64_t max, uint64_t& value,
                    int base = 10) {
     if (ParseUnsigned(text, base, min, max, value)) return {};
-    return name + " needs a number from " + std::to_string(min) + " to " + std::to_string(max) + ", not \"" +
-           text + "\"";
+    return name + " needs a number from " + std::to_string(min) + " to " + std::to_string(max) + ", not \"" + text +
+           "\"";
 }
 
 // "A,B": two numbers, each within its range. False when the text is not so.
-bool Pair(const std::string& text, uint64_t minA, uint64_t maxA, uint64_t minB, uint64_t maxB, uint64_t& a, uint64_t& b) {
+bool Pair(const std::string& text, uint64_t minA, uint64_t maxA, uint64_t minB, uint64_t maxB, uint64_t& a,
+          uint64_t& b) {
     const size_t comma = text.find(',');
     return comma != std::string::npos && ParseUnsigned(text.substr(0, comma), 10, minA, maxA, a) &&
            ParseUnsigned(text.substr(comma + 1), 10, minB, maxB, b);
@@ -65,140 +66,186 @@ Setter FlagSetter(bool HandsetConfig::*field, bool value) {
 
 const std::map<std::string, Option>& Options() {
     static const std::map<std::string, Option> options = {
-        {"--mode", {true, [](const std::string& v, SimOptions& o) {
-             if (v == "ds") o.handset.startMode = HandsetMode::DS;
-             else if (v == "diag") o.handset.startMode = HandsetMode::DIAG;
-             else if (v == "dl") o.handset.startMode = HandsetMode::DL;
-             else return "--mode needs ds, diag or dl, not \"" + v + "\"";
-             return std::string();
-         }}},
-        {"--reply-pattern", {true, [](const std::string& v, SimOptions& o) {
-             uint64_t n = 0;
-             std::string error = Number("--reply-pattern", v, 1, 2, n);
-             if (error.empty()) o.handset.replyPattern = static_cast<int>(n);
-             return error;
-         }}},
-        {"--register", {true, [](const std::string& v, SimOptions& o) {
-             if (v.empty()) return std::string("--register needs a file name");
-             o.registerFile = v;
-             return std::string();
-         }}},
-        {"--com", {true, [](const std::string& v, SimOptions& o) {
-             if (!IsComName(v)) return "--com needs a name COM1 to COM999999, not \"" + v + "\"";
-             o.comName = v;
-             return std::string();
-         }}},
-        {"--image-out", {true, [](const std::string& v, SimOptions& o) {
-             if (v.empty()) return std::string("--image-out needs a file name");
-             o.imageOut = v;
-             return std::string();
-         }}},
-        {"--log", {true, [](const std::string& v, SimOptions& o) {
-             if (v.empty()) return std::string("--log needs a file name");
-             o.logFile = v;
-             return std::string();
-         }}},
-        {"--only-baud", {true, [](const std::string& v, SimOptions& o) {
-             uint64_t n = 0;
-             std::string error = Number("--only-baud", v, 50, 4000000, n);
-             if (error.empty()) o.onlyBaud = static_cast<uint32_t>(n);
-             return error;
-         }}},
-        {"--line-latency", {true, [](const std::string& v, SimOptions& o) {
-             uint64_t n = 0;
-             std::string error = Number("--line-latency", v, 0, 1000, n);
-             if (error.empty()) o.lineLatencyMs = static_cast<uint32_t>(n);
-             return error;
-         }}},
-        {"--throttle", {true, [](const std::string& v, SimOptions& o) {
-             uint64_t n = 0;
-             std::string error = Number("--throttle", v, 300, 4000000, n);
-             if (error.empty()) o.throttleBaud = static_cast<uint32_t>(n);
-             return error;
-         }}},
-        {"--reply-pieces", {true, [](const std::string& v, SimOptions& o) {
-             uint64_t bytes = 0, pause = 0;
-             if (!Pair(v, 1, 4096, 0, 1000, bytes, pause)) {
-                 return "--reply-pieces needs BYTES,MS with BYTES 1 to 4096 and MS 0 to 1000, not \"" + v + "\"";
-             }
-             o.pieceBytes = static_cast<uint32_t>(bytes);
-             o.piecePauseMs = static_cast<uint32_t>(pause);
-             return std::string();
-         }}},
-        {"--version-numbers", {true, [](const std::string& v, SimOptions& o) {
-             uint64_t a = 0, b = 0;
-             if (!Pair(v, 0, 255, 0, 255, a, b)) {
-                 return "--version-numbers needs two numbers 0 to 255 as A,B, not \"" + v + "\"";
-             }
-             o.handset.versionNumbers[0] = static_cast<uint8_t>(a);
-             o.handset.versionNumbers[1] = static_cast<uint8_t>(b);
-             return std::string();
-         }}},
-        {"--platform", {true, [](const std::string& v, SimOptions& o) {
-             if (!IsPlatformText(v)) {
-                 return "--platform needs up to 8 printable characters other than } and ~, not \"" + v + "\"";
-             }
-             o.handset.platform = v;
-             return std::string();
-         }}},
-        {"--offline-after", {true, [](const std::string& v, SimOptions& o) {
-             if (v == "never") {
-                 o.handset.offlineAfterPolls.reset();
-                 return std::string();
-             }
-             uint64_t n = 0;
-             std::string error = Number("--offline-after", v, 0, 1000000, n);
-             if (!error.empty()) return error + " or never";
-             o.handset.offlineAfterPolls = static_cast<int>(n);
-             return error;
-         }}},
+        {"--mode",
+         {true,
+          [](const std::string& v, SimOptions& o) {
+              if (v == "ds")
+                  o.handset.startMode = HandsetMode::DS;
+              else if (v == "diag")
+                  o.handset.startMode = HandsetMode::DIAG;
+              else if (v == "dl")
+                  o.handset.startMode = HandsetMode::DL;
+              else
+                  return "--mode needs ds, diag or dl, not \"" + v + "\"";
+              return std::string();
+          }}},
+        {"--reply-pattern",
+         {true,
+          [](const std::string& v, SimOptions& o) {
+              uint64_t n = 0;
+              std::string error = Number("--reply-pattern", v, 1, 2, n);
+              if (error.empty()) o.handset.replyPattern = static_cast<int>(n);
+              return error;
+          }}},
+        {"--register",
+         {true,
+          [](const std::string& v, SimOptions& o) {
+              if (v.empty()) return std::string("--register needs a file name");
+              o.registerFile = v;
+              return std::string();
+          }}},
+        {"--com",
+         {true,
+          [](const std::string& v, SimOptions& o) {
+              if (!IsComName(v)) return "--com needs a name COM1 to COM999999, not \"" + v + "\"";
+              o.comName = v;
+              return std::string();
+          }}},
+        {"--image-out",
+         {true,
+          [](const std::string& v, SimOptions& o) {
+              if (v.empty()) return std::string("--image-out needs a file name");
+              o.imageOut = v;
+              return std::string();
+          }}},
+        {"--log",
+         {true,
+          [](const std::string& v, SimOptions& o) {
+              if (v.empty()) return std::string("--log needs a file name");
+              o.logFile = v;
+              return std::string();
+          }}},
+        {"--only-baud",
+         {true,
+          [](const std::string& v, SimOptions& o) {
+              uint64_t n = 0;
+              std::string error = Number("--only-baud", v, 50, 4000000, n);
+              if (error.empty()) o.onlyBaud = static_cast<uint32_t>(n);
+              return error;
+          }}},
+        {"--line-latency",
+         {true,
+          [](const std::string& v, SimOptions& o) {
+              uint64_t n = 0;
+              std::string error = Number("--line-latency", v, 0, 1000, n);
+              if (error.empty()) o.lineLatencyMs = static_cast<uint32_t>(n);
+              return error;
+          }}},
+        {"--throttle",
+         {true,
+          [](const std::string& v, SimOptions& o) {
+              uint64_t n = 0;
+              std::string error = Number("--throttle", v, 300, 4000000, n);
+              if (error.empty()) o.throttleBaud = static_cast<uint32_t>(n);
+              return error;
+          }}},
+        {"--reply-pieces",
+         {true,
+          [](const std::string& v, SimOptions& o) {
+              uint64_t bytes = 0, pause = 0;
+              if (!Pair(v, 1, 4096, 0, 1000, bytes, pause)) {
+                  return "--reply-pieces needs BYTES,MS with BYTES 1 to 4096 and MS 0 to 1000, not \"" + v + "\"";
+              }
+              o.pieceBytes = static_cast<uint32_t>(bytes);
+              o.piecePauseMs = static_cast<uint32_t>(pause);
+              return std::string();
+          }}},
+        {"--version-numbers",
+         {true,
+          [](const std::string& v, SimOptions& o) {
+              uint64_t a = 0, b = 0;
+              if (!Pair(v, 0, 255, 0, 255, a, b)) {
+                  return "--version-numbers needs two numbers 0 to 255 as A,B, not \"" + v + "\"";
+              }
+              o.handset.versionNumbers[0] = static_cast<uint8_t>(a);
+              o.handset.versionNumbers[1] = static_cast<uint8_t>(b);
+              return std::string();
+          }}},
+        {"--platform",
+         {true,
+          [](const std::string& v, SimOptions& o) {
+              if (!IsPlatformText(v)) {
+                  return "--platform needs up to 8 printable characters other than } and ~, not \"" + v + "\"";
+              }
+              o.handset.platform = v;
+              return std::string();
+          }}},
+        {"--offline-after",
+         {true,
+          [](const std::string& v, SimOptions& o) {
+              if (v == "never") {
+                  o.handset.offlineAfterPolls.reset();
+                  return std::string();
+              }
+              uint64_t n = 0;
+              std::string error = Number("--offline-after", v, 0, 1000000, n);
+              if (!error.empty()) return error + " or never";
+              o.handset.offlineAfterPolls = static_cast<int>(n);
+              return error;
+          }}},
         {"--no-status-reply", {false, FlagSetter(&HandsetConfig::statusReply, false)}},
-        {"--rf-mode", {true, [](const std::string& v, SimOptions& o) {
-             uint64_t n = 0;
-             std::string error = Number("--rf-mode", v, 0, 1, n);
-             if (error.empty()) o.handset.rfMode = static_cast<uint16_t>(n);
-             return error;
-         }}},
-        {"--status-escapes", {true, [](const std::string& v, SimOptions& o) {
-             uint64_t n = 0;
-             std::string error = Number("--status-escapes", v, 0, 7, n);
-             if (error.empty()) o.handset.statusEscapes = static_cast<int>(n);
-             return error;
-         }}},
-        {"--refuse-start", {true, [](const std::string& v, SimOptions& o) {
-             uint64_t n = 0;
-             std::string error = Number("--refuse-start", v, 1, 0xFFFF, n, 0);
-             if (error.empty()) o.handset.startStatus = static_cast<uint16_t>(n);
-             return error;
-         }}},
+        {"--rf-mode",
+         {true,
+          [](const std::string& v, SimOptions& o) {
+              uint64_t n = 0;
+              std::string error = Number("--rf-mode", v, 0, 1, n);
+              if (error.empty()) o.handset.rfMode = static_cast<uint16_t>(n);
+              return error;
+          }}},
+        {"--status-escapes",
+         {true,
+          [](const std::string& v, SimOptions& o) {
+              uint64_t n = 0;
+              std::string error = Number("--status-escapes", v, 0, 7, n);
+              if (error.empty()) o.handset.statusEscapes = static_cast<int>(n);
+              return error;
+          }}},
+        {"--refuse-start",
+         {true,
+          [](const std::string& v, SimOptions& o) {
+              uint64_t n = 0;
+              std::string error = Number("--refuse-start", v, 1, 0xFFFF, n, 0);
+              if (error.empty()) o.handset.startStatus = static_cast<uint16_t>(n);
+              return error;
+          }}},
         {"--bad-block-status", {true, BlockSetter("--bad-block-status", &HandsetConfig::badBlockStatus)}},
         {"--bad-check-after-block", {true, BlockSetter("--bad-check-after-block", &HandsetConfig::badCheckAfterBlock)}},
         {"--unasked-response-in-block",
          {true, BlockSetter("--unasked-response-in-block", &HandsetConfig::unaskedResponseInBlock)}},
         {"--fail-final", {false, FlagSetter(&HandsetConfig::failFinal, true)}},
         {"--fail-nand", {false, FlagSetter(&HandsetConfig::failNand, true)}},
-        {"--disconnect-after", {true, [](const std::string& v, SimOptions& o) {
-             uint64_t n = 0;
-             std::string error = Number("--disconnect-after", v, 1, UINT64_MAX, n);
-             if (error.empty()) o.handset.disconnectAfterBytes = n;
-             return error;
-         }}},
-        {"--silent", {false, [](const std::string&, SimOptions& o) {
-             o.silent = true;
-             return std::string();
-         }}},
-        {"--exit-after-reset", {false, [](const std::string&, SimOptions& o) {
-             o.exitAfterReset = true;
-             return std::string();
-         }}},
-        {"--version", {false, [](const std::string&, SimOptions& o) {
-             o.version = true;
-             return std::string();
-         }}},
-        {"--help", {false, [](const std::string&, SimOptions& o) {
-             o.help = true;
-             return std::string();
-         }}},
+        {"--disconnect-after",
+         {true,
+          [](const std::string& v, SimOptions& o) {
+              uint64_t n = 0;
+              std::string error = Number("--disconnect-after", v, 1, UINT64_MAX, n);
+              if (error.empty()) o.handset.disconnectAfterBytes = n;
+              return error;
+          }}},
+        {"--silent",
+         {false,
+          [](const std::string&, SimOptions& o) {
+              o.silent = true;
+              return std::string();
+          }}},
+        {"--exit-after-reset",
+         {false,
+          [](const std::string&, SimOptions& o) {
+              o.exitAfterReset = true;
+              return std::string();
+          }}},
+        {"--version",
+         {false,
+          [](const std::string&, SimOptions& o) {
+              o.version = true;
+              return std::string();
+          }}},
+        {"--help",
+         {false,
+          [](const std::string&, SimOptions& o) {
+              o.help = true;
+              return std::string();
+          }}},
     };
     return options;
 }

@@ -13,8 +13,8 @@ struct SimOptions {
 
     std::string registerFile;  // .reg file to map the terminal to comName in (empty: none)
     std::string comName;
-    std::string imageOut;      // where the received load is written (empty: nowhere)
-    std::string logFile;       // trace of every byte received and sent (empty: none)
+    std::string imageOut;  // where the received load is written (empty: nowhere)
+    std::string logFile;   // trace of every byte received and sent (empty: none)
 
     std::optional<uint32_t> onlyBaud;  // answer only while the tool's line rate is this
     uint32_t lineLatencyMs = 20;       // bytes are judged this long after they arrive

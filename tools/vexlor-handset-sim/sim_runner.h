@@ -31,7 +31,7 @@ public:
 private:
     struct Arrival {
         std::vector<uint8_t> bytes;
-        std::optional<uint32_t> rate;                 // the tool's line rate when they came
+        std::optional<uint32_t> rate;               // the tool's line rate when they came
         std::chrono::steady_clock::time_point due;  // when the handset takes them
     };
     // Hands arrived bytes to the handset, unless the line garbled them; an outcome that ends

@@ -5,10 +5,10 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
-#include <functional>
-#include <vector>
 #include <filesystem>
+#include <functional>
 #include <system_error>
+#include <vector>
 
 #include "app/program_mark.h"
 #include "engine/version_text.h"
@@ -56,8 +56,9 @@ std::string CheckVersionText(const std::string& version) {
         const std::string where = std::string(code) + " at byte " + std::to_string(i + 1) + " (counting from 1)";
         return byte < 0x80 ? "--version: control character " + where +
                                  "; the version text takes no bytes below 0x20 and no 0x7F"
-                           : "--version: " + where + " is not printable ASCII; the version text takes the characters "
-                                                     "0x20 to 0x7E only";
+                           : "--version: " + where +
+                                 " is not printable ASCII; the version text takes the characters "
+                                 "0x20 to 0x7E only";
     }
     if (version.size() > kParamVersionMaxText) {
         return "--version: the version text is " + std::to_string(version.size()) + " characters; at most " +
@@ -104,12 +105,12 @@ MarkSearch FindProgramMark(const platform::ReadOnlyFile& file, int& readError) {
 
 const char* DescribeFailure(PackResult result) {
     switch (result) {
-        case PackResult::kImageUnreadable: return "the program could not be read whole";
-        case PackResult::kLoadUnreadable: return "the load could not be read whole (did it change meanwhile?)";
-        case PackResult::kLoadSizeRefused: return "the load size cannot be stored";
-        case PackResult::kVersionTooLong: return "the version text is over 47 characters";
-        case PackResult::kWriteFailed: return "the output could not be written";
-        case PackResult::kOk: break;
+    case PackResult::kImageUnreadable: return "the program could not be read whole";
+    case PackResult::kLoadUnreadable: return "the load could not be read whole (did it change meanwhile?)";
+    case PackResult::kLoadSizeRefused: return "the load size cannot be stored";
+    case PackResult::kVersionTooLong: return "the version text is over 47 characters";
+    case PackResult::kWriteFailed: return "the output could not be written";
+    case PackResult::kOk: break;
     }
     return "";
 }
@@ -123,7 +124,8 @@ bool RunPack(const PackOptions& options, std::string& error, PackReport& report,
     platform::ReadOnlyFile load;
     if (!OpenInput(options.programPath, "program", program, error)) return false;
     if (!OpenInput(options.loadPath, "load", load, error)) return false;
-    for (const auto& [input, what] : {std::pair{&options.programPath, "--program"}, std::pair{&options.loadPath, "--load"}}) {
+    for (const auto& [input, what] :
+         {std::pair{&options.programPath, "--program"}, std::pair{&options.loadPath, "--load"}}) {
         if (SameFile(options.outPath, *input)) {
             error = "refused: --out " + options.outPath + " is the same file as " + what + " " + *input +
                     "; writing it would destroy that file. Name another output file";
@@ -148,15 +150,15 @@ bool RunPack(const PackOptions& options, std::string& error, PackReport& report,
     // Last of the checks: it reads the whole program.
     int readError = 0;
     switch (FindProgramMark(program, readError)) {
-        case MarkSearch::kFound: break;
-        case MarkSearch::kMissing:
-            error = options.programPath +
-                    " is not a vexlor program (no vexlor program mark found); --program takes the vexlor program "
-                    "to carry the load";
-            return false;
-        case MarkSearch::kReadError:
-            error = "cannot read the program " + options.programPath + ": " + platform::SysErrorPhrase(readError);
-            return false;
+    case MarkSearch::kFound: break;
+    case MarkSearch::kMissing:
+        error = options.programPath +
+                " is not a vexlor program (no vexlor program mark found); --program takes the vexlor program "
+                "to carry the load";
+        return false;
+    case MarkSearch::kReadError:
+        error = "cannot read the program " + options.programPath + ": " + platform::SysErrorPhrase(readError);
+        return false;
     }
 
     OutputFile out(stop);
@@ -173,7 +175,8 @@ bool RunPack(const PackOptions& options, std::string& error, PackReport& report,
     if (result == PackResult::kOk) result = writer.AppendLoadArea(load, loadSize);
     if (result == PackResult::kOk) result = writer.AppendParameterBlock(values, loadSize);
     if (result != PackResult::kOk) {
-        error = out.Stopped() ? "stopped by a signal; " + options.outPath + " was not written" : DescribeFailure(result);
+        error =
+            out.Stopped() ? "stopped by a signal; " + options.outPath + " was not written" : DescribeFailure(result);
         return false;
     }
     if (!out.Commit(error)) return false;

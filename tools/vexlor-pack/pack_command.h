@@ -8,7 +8,7 @@
 
 // What a successful pack made, for the technician.
 struct PackReport {
-    uint64_t programSize = 0;    // OUT's size
+    uint64_t programSize = 0;  // OUT's size
     uint64_t loadSize = 0;
     std::string handsetVersion;  // the two characters the version check compares
     // "Wrote OUT: ... bytes ..." and the handset version the load fits, in lines.

@@ -15,8 +15,8 @@ struct OptionSpec {
 };
 
 constexpr OptionSpec kOptions[] = {
-    {"--program", Kind::kText},     {"--load", Kind::kText},        {"--version", Kind::kText},
-    {"--out", Kind::kText},         {"--value16", Kind::kNumber16}, {"--value32a", Kind::kNumber32},
+    {"--program", Kind::kText},      {"--load", Kind::kText},         {"--version", Kind::kText},
+    {"--out", Kind::kText},          {"--value16", Kind::kNumber16},  {"--value32a", Kind::kNumber32},
     {"--value32b", Kind::kNumber32}, {"--value32c", Kind::kNumber32},
 };
 
@@ -27,23 +27,31 @@ bool Store(const OptionSpec& option, const std::string& value, PackOptions& opti
             error = name + " needs a non-empty value";
             return false;
         }
-        if (name == "--program") options.programPath = value;
-        else if (name == "--load") options.loadPath = value;
-        else if (name == "--version") options.version = value;
-        else options.outPath = value;
+        if (name == "--program")
+            options.programPath = value;
+        else if (name == "--load")
+            options.loadPath = value;
+        else if (name == "--version")
+            options.version = value;
+        else
+            options.outPath = value;
         return true;
     }
-    const uint64_t max = option.kind == Kind::kNumber16 ? std::numeric_limits<uint16_t>::max()
-                                                        : std::numeric_limits<uint32_t>::max();
+    const uint64_t max =
+        option.kind == Kind::kNumber16 ? std::numeric_limits<uint16_t>::max() : std::numeric_limits<uint32_t>::max();
     uint64_t number = 0;
     if (!ParseUnsigned(value, 0, 0, max, number)) {
         error = name + " needs a number from 0 to " + std::to_string(max) + ", not \"" + value + "\"";
         return false;
     }
-    if (name == "--value16") options.value16 = static_cast<uint16_t>(number);
-    else if (name == "--value32a") options.value32a = static_cast<uint32_t>(number);
-    else if (name == "--value32b") options.value32b = static_cast<uint32_t>(number);
-    else options.value32c = static_cast<uint32_t>(number);
+    if (name == "--value16")
+        options.value16 = static_cast<uint16_t>(number);
+    else if (name == "--value32a")
+        options.value32a = static_cast<uint32_t>(number);
+    else if (name == "--value32b")
+        options.value32b = static_cast<uint32_t>(number);
+    else
+        options.value32c = static_cast<uint32_t>(number);
     return true;
 }
 

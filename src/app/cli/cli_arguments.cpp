@@ -46,8 +46,9 @@ bool TakePorts(const std::string& value, std::vector<std::string>& ports, std::s
         const std::string item = value.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
         const auto port = PortArgument(item);
         if (!port) {
-            return Refuse(error, "\"" + item + "\" is not a port; expected COMn or a device path such as "
-                                 "/dev/ttyUSB0 (see vexlor --cli --list-ports)");
+            return Refuse(error, "\"" + item +
+                                     "\" is not a port; expected COMn or a device path such as "
+                                     "/dev/ttyUSB0 (see vexlor --cli --list-ports)");
         }
         ports.push_back(*port);
         start = comma == std::string::npos ? std::string::npos : comma + 1;
@@ -166,7 +167,8 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
     if (tasks == 0) return Refuse(error, "--cli needs a task: --port PORT, --all-ports, --list-ports or --verify");
     if (tasks > 1) return Refuse(error, "give only one of --port, --all-ports, --list-ports and --verify");
     const bool withPort = parsed.command == CliCommand::kDownload;
-    if (info && (!withPort || parsed.allPorts || parsed.ports.size() != 1)) return Refuse(error, "--info goes with one --port");
+    if (info && (!withPort || parsed.allPorts || parsed.ports.size() != 1))
+        return Refuse(error, "--info goes with one --port");
     if (info) parsed.command = CliCommand::kInfo;
     if ((parsed.json || parsed.reportFile) && parsed.command != CliCommand::kDownload) {
         return Refuse(error, "--json and --report go with a download (--port or --all-ports)");
@@ -174,7 +176,8 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
     if (!parsed.skipPorts.empty() && !parsed.allPorts) return Refuse(error, "--skip-port goes with --all-ports");
     if (languageGiven && !withPort) return Refuse(error, "--lang goes with --port");
     if (parsed.waitSeconds && !withPort) return Refuse(error, "--wait goes with --port");
-    if (parsed.quiet && parsed.command == CliCommand::kListPorts) return Refuse(error, "--quiet does not go with --list-ports");
+    if (parsed.quiet && parsed.command == CliCommand::kListPorts)
+        return Refuse(error, "--quiet does not go with --list-ports");
     return true;
 }
 

@@ -6,7 +6,7 @@
 
 // What the command line asks for.
 enum class CliCommand {
-    kWindow,     // no arguments: the main window
+    kWindow,  // no arguments: the main window
     kHelp,
     kVersion,
     kVerify,     // --cli --verify: only the start-up package check
@@ -23,9 +23,9 @@ struct CliArguments {
     bool allPorts = false;  // --all-ports: every port of the port list
     // --skip-port (with --all-ports): ports left out, as --port takes them (COMn or a device path).
     std::vector<std::string> skipPorts;
-    bool json = false;      // --json: one JSON object per event
+    bool json = false;                      // --json: one JSON object per event
     std::optional<std::string> reportFile;  // --report: a CSV row per handset run, appended
-    int language = 0;  // --lang: 0 English, 1 Traditional Chinese, 2 Simplified Chinese
+    int language = 0;                       // --lang: 0 English, 1 Traditional Chinese, 2 Simplified Chinese
     bool quiet = false;                     // --quiet: status lines only
     std::optional<int> waitSeconds;         // --wait: for the port to appear and the handset to answer
     std::optional<int> logLevel;            // --log-level: overrides the settings file

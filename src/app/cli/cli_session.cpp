@@ -115,11 +115,13 @@ int CliSession::ClaimPorts() {
             told = true;
         }
         MessageQueue::Message message;
-        if (m_queue.WaitFor(message, kPortLookPause) && message.message == platform::StopSignalWatch::MESSAGE) return kExitSignal;
+        if (m_queue.WaitFor(message, kPortLookPause) && message.message == platform::StopSignalWatch::MESSAGE)
+            return kExitSignal;
     }
     for (PortClaim* claim : waiting) {
         claim->RefuseAsAbsent(m_args.waitSeconds
-                                  ? claim->Requested() + " did not appear within " + std::to_string(*m_args.waitSeconds) + " s."
+                                  ? claim->Requested() + " did not appear within " +
+                                        std::to_string(*m_args.waitSeconds) + " s."
                                   : claim->Requested() + " is not in the port list (see vexlor --cli --list-ports).");
     }
     // The same port twice, under one name or two, runs once.

@@ -13,13 +13,13 @@
 #include "app/cli/port_rows_view.h"
 #include "app/cli/run_report.h"
 #include "app/cli/side_thread.h"
-#include "platform/stop_signals.h"
 #include "app/cli/single_run_view.h"
 #include "app/common/package_problem.h"
 #include "engine/dl_operator.h"
 #include "lang/string_ids.h"
 #include "platform/program_path.h"
 #include "platform/read_only_file.h"
+#include "platform/stop_signals.h"
 #include "platform/sys_error.h"
 #include "platform/window_messages.h"
 
@@ -73,7 +73,8 @@ int RunDownloadCommand(CliSession& session) {
     if (loaded < 0) {
         const bool none = CarriesNoPackage(loaded, program);
         std::fprintf(session.Err(), "%s\n", PackageCheckMessage(none, session.Text()).c_str());
-        if (!none) std::fprintf(session.Err(), "vexlor: this program file is damaged (a broken copy?): copy it again.\n");
+        if (!none)
+            std::fprintf(session.Err(), "vexlor: this program file is damaged (a broken copy?): copy it again.\n");
         return kExitPackage;
     }
     std::unique_ptr<RunReport> report;

@@ -9,7 +9,6 @@
 #include "app/cli/run_outcome.h"
 #include "app/common/status_lines.h"
 #include "engine/dl_packets.h"
-#include "platform/stop_signals.h"
 #include "engine/dl_status.h"
 #include "platform/stop_signals.h"
 #include "platform/window_messages.h"
@@ -34,7 +33,11 @@ private:
 class Runner {
 public:
     Runner(CliSession& session, RunView& view, const RunReport* report, uint64_t loadSize, std::string loadVersion)
-        : m_session(session), m_view(view), m_report(report), m_loadSize(loadSize), m_loadVersion(std::move(loadVersion)) {}
+        : m_session(session),
+          m_view(view),
+          m_report(report),
+          m_loadSize(loadSize),
+          m_loadVersion(std::move(loadVersion)) {}
 
     int Run(const std::vector<std::unique_ptr<PortClaim>>& claims, const WorkerMaker& make);
 
@@ -104,7 +107,8 @@ void Runner::OnStatus(PortRun& run, uint32_t code) {
         run.failure = run.worker->LastFailure();
         PortRun::Result result = code == STATUS_DONE ? PortRun::Result::kDone : PortRun::Result::kFailed;
         // Every port of the list is tried: one with nothing on it is not a failed handset.
-        if (m_session.Args().allPorts && code == STATUS_ERR_PORT && run.failure.port.kind == PortFailure::Kind::kNoAnswer) {
+        if (m_session.Args().allPorts && code == STATUS_ERR_PORT &&
+            run.failure.port.kind == PortFailure::Kind::kNoAnswer) {
             result = PortRun::Result::kEmpty;
         }
         End(run, result);

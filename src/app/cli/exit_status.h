@@ -4,15 +4,15 @@
 // The headless tool's exit statuses: each cause has its own, so scripts can tell them apart.
 // --help and the man page list them.
 enum CliExitStatus : int {
-    kExitDone = 0,          // the download ended with the done status (or the task succeeded)
-    kExitFailed = 1,        // the run ended with a failure status
-    kExitUsage = 2,         // a bad command line
-    kExitPortHeld = 3,      // another vexlor runs on this port
-    kExitLock = 4,          // the port's lock file cannot be created
-    kExitSettings = 5,      // the settings file exists but cannot be read
-    kExitLanguage = 6,      // the language library cannot be loaded
-    kExitPackage = 7,       // the program carries no firmware load, or it is damaged
-    kExitNoSuchPort = 8,    // the port is not in the port list (or did not appear in time)
-    kExitReport = 9,        // the report file cannot be written
-    kExitSignal = 130,      // stopped by SIGINT, SIGTERM or SIGHUP
+    kExitDone = 0,        // the download ended with the done status (or the task succeeded)
+    kExitFailed = 1,      // the run ended with a failure status
+    kExitUsage = 2,       // a bad command line
+    kExitPortHeld = 3,    // another vexlor runs on this port
+    kExitLock = 4,        // the port's lock file cannot be created
+    kExitSettings = 5,    // the settings file exists but cannot be read
+    kExitLanguage = 6,    // the language library cannot be loaded
+    kExitPackage = 7,     // the program carries no firmware load, or it is damaged
+    kExitNoSuchPort = 8,  // the port is not in the port list (or did not appear in time)
+    kExitReport = 9,      // the report file cannot be written
+    kExitSignal = 130,    // stopped by SIGINT, SIGTERM or SIGHUP
 };

@@ -8,7 +8,6 @@
 #include "app/cli/cli_session.h"
 #include "app/cli/exit_status.h"
 #include "app/cli/side_thread.h"
-#include "platform/stop_signals.h"
 #include "app/cli/status_text.h"
 #include "engine/dl_status.h"
 #include "engine/handset_info.h"
@@ -16,6 +15,7 @@
 #include "package/dl_parameter.h"
 #include "platform/program_path.h"
 #include "platform/read_only_file.h"
+#include "platform/stop_signals.h"
 
 namespace {
 
@@ -52,9 +52,10 @@ void PrintInfo(const CliSession& session, const HandsetInfo& info) {
     const std::string load = LoadVersion();
     if (load.empty() || info.softwareVersion.empty()) return;
     const std::string loadDigits = NewVersionOf(load);
-    session.Print("Firmware load:    " + load + (SameVersion(loadDigits, info.softwareVersion)
-                                                     ? " (fits this handset)"
-                                                     : " (for version " + loadDigits + ": a version mismatch)"));
+    session.Print("Firmware load:    " + load +
+                  (SameVersion(loadDigits, info.softwareVersion)
+                       ? " (fits this handset)"
+                       : " (for version " + loadDigits + ": a version mismatch)"));
 }
 
 }  // namespace

@@ -61,13 +61,15 @@ void JsonEventsView::CheckProgress(unsigned percent) {
     Emit("check", nullptr, ",\"percent\":" + std::to_string(percent));
 }
 
-void JsonEventsView::Refused(const PortRun& run) { Emit("refused", &run, ",\"reason\":" + JsonString(run.claim.Why())); }
+void JsonEventsView::Refused(const PortRun& run) {
+    Emit("refused", &run, ",\"reason\":" + JsonString(run.claim.Why()));
+}
 
 void JsonEventsView::Status(const PortRun& run, uint32_t code) {
-    std::string fields = ",\"code\":" + Code(code) +
-                         ",\"text\":" + JsonString(StatusLineBody(code, m_session.Text())) +
+    std::string fields = ",\"code\":" + Code(code) + ",\"text\":" + JsonString(StatusLineBody(code, m_session.Text())) +
                          ",\"final\":" + (run.Ended() ? "true" : "false");
-    const std::string why = run.Ended() ? FailureDetailLine(code, run.failure, run.Port(), m_session.Text()) : std::string();
+    const std::string why =
+        run.Ended() ? FailureDetailLine(code, run.failure, run.Port(), m_session.Text()) : std::string();
     if (!why.empty()) fields += ",\"reason\":" + JsonString(why);
     Emit("status", &run, fields);
 }
@@ -90,8 +92,8 @@ void JsonEventsView::Finish(const std::vector<std::unique_ptr<PortRun>>& runs) {
         const bool ran = run->result != PortRun::Result::kRefused;
         const RunOutcome outcome = OutcomeOf(*run, m_session.Text());
         Emit("summary", run.get(),
-             std::string(",\"result\":\"") + outcome.result + "\",\"code\":" +
-                 (outcome.code ? Code(*outcome.code) : std::string("null")) +
+             std::string(",\"result\":\"") + outcome.result +
+                 "\",\"code\":" + (outcome.code ? Code(*outcome.code) : std::string("null")) +
                  ",\"seconds\":" + Number(ran ? run->Seconds() : 0) + ",\"bytes\":" + std::to_string(run->Bytes()) +
                  ",\"rate\":" + Number(ran ? run->AverageRate() : 0));
     }

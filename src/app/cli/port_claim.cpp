@@ -54,7 +54,8 @@ PortClaim::Outcome PortClaim::Guard() {
     }
     const int error = errno;
     m_outcome = Outcome::kLockFailed;
-    m_why = "cannot create the lock file " + platform::NamedMutex::LockPath(name) + ": " + platform::SysErrorPhrase(error);
+    m_why =
+        "cannot create the lock file " + platform::NamedMutex::LockPath(name) + ": " + platform::SysErrorPhrase(error);
     return m_outcome;
 }
 

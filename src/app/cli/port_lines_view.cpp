@@ -6,11 +6,14 @@
 #include "app/common/format_text.h"
 #include "lang/string_ids.h"
 
-PortLinesView::PortLinesView(const CliSession& session) : m_session(session), m_check(session.Out(), false, "Checking") {
+PortLinesView::PortLinesView(const CliSession& session)
+    : m_session(session), m_check(session.Out(), false, "Checking") {
     m_check.SetLineFormat(session.Text()(lang::IDS_CHECK_PROGRESS));
 }
 
-void PortLinesView::Line(const PortRun& run, const std::string& text) const { m_session.Print(run.Port() + ": " + text); }
+void PortLinesView::Line(const PortRun& run, const std::string& text) const {
+    m_session.Print(run.Port() + ": " + text);
+}
 
 void PortLinesView::CheckProgress(unsigned percent) {
     if (!m_session.Args().quiet) m_check.Show(percent);

@@ -18,7 +18,7 @@ constexpr int kBarWidth = 24;
 constexpr size_t kPhaseWidth = 27;
 constexpr std::chrono::milliseconds kRedrawPause{100};
 constexpr const char* kCutMark = "\xE2\x80\xA6";  // "…", one column
-constexpr size_t kCellText = 8;                    // "refused", "42%", "commit"
+constexpr size_t kCellText = 8;                   // "refused", "42%", "commit"
 
 // Display columns of a code point: East Asian wide characters take two.
 int Columns(char32_t c) {
@@ -119,8 +119,8 @@ std::vector<std::string> PortRowsView::CompactLines(int width, int lines) const 
     size_t counts[6] = {};
     for (const auto& run : *m_runs) ++counts[static_cast<int>(run->result)];
     std::string head = std::to_string(m_runs->size()) + " ports:";
-    const PortRun::Result order[] = {PortRun::Result::kRunning, PortRun::Result::kDone, PortRun::Result::kFailed,
-                                     PortRun::Result::kEmpty, PortRun::Result::kStopped, PortRun::Result::kRefused};
+    const PortRun::Result order[] = {PortRun::Result::kRunning, PortRun::Result::kDone,    PortRun::Result::kFailed,
+                                     PortRun::Result::kEmpty,   PortRun::Result::kStopped, PortRun::Result::kRefused};
     for (const PortRun::Result result : order) {
         const size_t n = counts[static_cast<int>(result)];
         if (n == 0) continue;

@@ -10,13 +10,13 @@
 // How a run that has ended is told: one set of fields, the same in the JSON summary, the
 // summary table, the report row and the log.
 struct RunOutcome {
-    const char* result = "";        // ResultWord: done, failed, empty, stopped, refused
-    std::optional<uint32_t> code;   // the last status the run reached; none for a refused run or
-                                    // one stopped before its first status
-    std::string text;               // the final status line's text; for a stopped run the stop's
-                                    // line; "refused:" for a refused port
-    std::string reason;             // why, where the tool knows: the port's story under a failure,
-                                    // the refusal's reason
+    const char* result = "";       // ResultWord: done, failed, empty, stopped, refused
+    std::optional<uint32_t> code;  // the last status the run reached; none for a refused run or
+                                   // one stopped before its first status
+    std::string text;              // the final status line's text; for a stopped run the stop's
+                                   // line; "refused:" for a refused port
+    std::string reason;            // why, where the tool knows: the port's story under a failure,
+                                   // the refusal's reason
     // text and reason in one line.
     std::string Line() const { return reason.empty() ? text : text + " " + reason; }
 };

@@ -27,9 +27,10 @@ int RunReport::Append(const PortRun& run) const {
     const RunOutcome outcome = OutcomeOf(run, m_text);
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f", ran ? run.Seconds() : 0.0);
-    const std::string row = CsvField(platform::IsoText(run.startedAt)) + "," + CsvField(platform::IsoText(run.endedAt)) +
-                            "," + CsvField(run.Port()) + "," + CsvField(run.Device()) + "," + CsvField(m_loadVersion) +
-                            "," + CsvField(run.worker ? run.worker->HandsetVersion() : std::string()) + "," +
+    const std::string row = CsvField(platform::IsoText(run.startedAt)) + "," +
+                            CsvField(platform::IsoText(run.endedAt)) + "," + CsvField(run.Port()) + "," +
+                            CsvField(run.Device()) + "," + CsvField(m_loadVersion) + "," +
+                            CsvField(run.worker ? run.worker->HandsetVersion() : std::string()) + "," +
                             (outcome.code ? StatusCodeText(*outcome.code) : std::string()) + "," +
                             CsvField(outcome.Line()) + "," + std::to_string(run.Bytes()) + "," + seconds + "\n";
     return platform::AppendRecord(m_path, Header(), row);

@@ -29,7 +29,8 @@ std::string SummaryTable(const std::vector<std::unique_ptr<PortRun>>& runs, cons
         const bool ran = run->result != PortRun::Result::kRefused;
         std::snprintf(line, sizeof line, "%-*s  %-8s  %-6s  %8s  %12s\n", static_cast<int>(portWidth),
                       run->Port().c_str(), outcome.result, status.c_str(),
-                      ran ? FormatDuration(run->Seconds()).c_str() : "-", ran ? FormatRate(run->AverageRate()).c_str() : "-");
+                      ran ? FormatDuration(run->Seconds()).c_str() : "-",
+                      ran ? FormatRate(run->AverageRate()).c_str() : "-");
         table += line;
         const bool told = run->result == PortRun::Result::kFailed || run->result == PortRun::Result::kEmpty ||
                           run->result == PortRun::Result::kRefused;

@@ -61,8 +61,10 @@ int RunVerifyCommand(std::FILE* out, std::FILE* err, bool quiet) {
         std::fprintf(err, "%s (error code %X)\n", PackageCheckStepMessage(outcome.failedStep),
                      static_cast<unsigned>(outcome.result));
         if (CarriesNoPackage(outcome.result, file)) {
-            std::fprintf(err, "This program carries no firmware load. Pack one into a copy of it with vexlor-pack "
-                              "(vexlor-pack --program %s --load FILE --version TEXT --out OUT).\n", path.c_str());
+            std::fprintf(err,
+                         "This program carries no firmware load. Pack one into a copy of it with vexlor-pack "
+                         "(vexlor-pack --program %s --load FILE --version TEXT --out OUT).\n",
+                         path.c_str());
         } else {
             std::fprintf(err, "%s\n", kDamagedHint);
         }

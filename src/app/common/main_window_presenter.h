@@ -16,8 +16,8 @@
 
 // Where a main window's package, ports and downloads' line come from.
 struct MainWindowOptions {
-    std::string programPath;        // the file holding the package; empty: the running program
-    SerialCommSources portSources;  // where the port list comes from; empty fields: the system's
+    std::string programPath;                               // the file holding the package; empty: the running program
+    SerialCommSources portSources;                         // where the port list comes from; empty fields: the system's
     std::unique_ptr<platform::SerialLine> line = nullptr;  // the operator's; null: the serial device
 };
 

@@ -11,18 +11,17 @@ CAboutDlg::CAboutDlg(const CResourceLibrary& library) : CDialog(IDD_ABOUTBOX), m
 
 INT_PTR CAboutDlg::OnMessage(UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
-        case WM_INITDIALOG:
-            SetItemTextUtf8(Handle(), IDC_STATIC_VERSION,
-                            FormatText(m_library.LoadString(lang::IDS_TITLE), lang::kModelCode));
-            SetWindowTextUtf8(Handle(), FormatText(m_library.LoadString(lang::IDS_ABOUT), lang::kModelCode));
+    case WM_INITDIALOG:
+        SetItemTextUtf8(Handle(), IDC_STATIC_VERSION,
+                        FormatText(m_library.LoadString(lang::IDS_TITLE), lang::kModelCode));
+        SetWindowTextUtf8(Handle(), FormatText(m_library.LoadString(lang::IDS_ABOUT), lang::kModelCode));
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+            EndDialog(Handle(), LOWORD(wParam));
             return TRUE;
-        case WM_COMMAND:
-            if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
-                EndDialog(Handle(), LOWORD(wParam));
-                return TRUE;
-            }
-            return FALSE;
-        default:
-            return FALSE;
+        }
+        return FALSE;
+    default: return FALSE;
     }
 }

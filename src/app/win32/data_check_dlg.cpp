@@ -32,25 +32,19 @@ void CDataCheckDlg::RunCheck(const Check& check) {
 
 INT_PTR CDataCheckDlg::OnMessage(UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
-        case WM_INITDIALOG:
-            m_target.Attach(Handle());
-            return TRUE;
-        case WM_DL_PROGRESS:
-            SetItemTextUtf8(Handle(), IDC_STATIC_CHECK,
-                            FormatNumber(m_progressFormat, static_cast<long long>(wParam)));
-            SetMessageResult(0);
-            return TRUE;
-        case kEndMessage:
-            EndDialog(Handle(), static_cast<INT_PTR>(wParam));
-            return TRUE;
-        case WM_COMMAND:
-            // Enter (IDOK) and Esc (IDCANCEL) would end the dialog while the check runs.
-            return LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL;
-        case WM_DESTROY:
-            // Nothing is posted to a window that has gone.
-            m_target.Attach(nullptr);
-            return FALSE;
-        default:
-            return FALSE;
+    case WM_INITDIALOG: m_target.Attach(Handle()); return TRUE;
+    case WM_DL_PROGRESS:
+        SetItemTextUtf8(Handle(), IDC_STATIC_CHECK, FormatNumber(m_progressFormat, static_cast<long long>(wParam)));
+        SetMessageResult(0);
+        return TRUE;
+    case kEndMessage: EndDialog(Handle(), static_cast<INT_PTR>(wParam)); return TRUE;
+    case WM_COMMAND:
+        // Enter (IDOK) and Esc (IDCANCEL) would end the dialog while the check runs.
+        return LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL;
+    case WM_DESTROY:
+        // Nothing is posted to a window that has gone.
+        m_target.Attach(nullptr);
+        return FALSE;
+    default: return FALSE;
     }
 }

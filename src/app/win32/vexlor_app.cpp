@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/win32/vexlor_app.h"
 
-#include "app/win32/vexlor_dlg.h"  // first: see there
+// clang-format off: the engine's headers come before <windows.h> (see vexlor_dlg.h)
+#include "app/win32/vexlor_dlg.h"
+// clang-format on
 
 #include <cstdio>
 
@@ -32,8 +34,10 @@ int CVexlorApp::ChooseLanguage(int& position) {
         // console that started us can still read it.
         const unsigned long error = GetLastError();
         LogWrite(LOG_ER, "The language dialog could not be shown, error %lu.", error);
-        std::fprintf(stderr, "vexlor: the window cannot be shown (system error %lu); see 'vexlor --help' for the "
-                             "headless commands.\n", error);
+        std::fprintf(stderr,
+                     "vexlor: the window cannot be shown (system error %lu); see 'vexlor --help' for the "
+                     "headless commands.\n",
+                     error);
         m_status = 1;
     }
     position = language.Position();

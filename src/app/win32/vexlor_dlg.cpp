@@ -22,8 +22,9 @@ CVexlorDlg::CVexlorDlg(const CResourceLibrary& library, Options options)
     : CDialog(IDD_VEXLOR_DIALOG),
       m_library(library),
       m_operator(options.line ? std::move(options.line) : platform::MakeSystemSerialLine()),
-      m_presenter(*this, [&library](unsigned id) { return library.LoadString(id); }, m_operator, &m_target,
-                  m_programFile, std::move(options)) {
+      m_presenter(
+          *this, [&library](unsigned id) { return library.LoadString(id); }, m_operator, &m_target, m_programFile,
+          std::move(options)) {
     m_bigIcon = LoadProgramIcon(SM_CXICON, SM_CYICON);
     m_smallIcon = LoadProgramIcon(SM_CXSMICON, SM_CYSMICON);
 }
@@ -35,31 +36,24 @@ CVexlorDlg::~CVexlorDlg() {
 
 INT_PTR CVexlorDlg::OnMessage(UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
-        case WM_INITDIALOG:
-            OnInitDialog();
-            return TRUE;
-        case WM_COMMAND:
-            OnCommand(LOWORD(wParam), HIWORD(wParam));
-            return TRUE;
-        case WM_SYSCOMMAND:
-            if ((wParam & 0xFFF0) != IDM_ABOUTBOX) return FALSE;
-            CAboutDlg(m_library).RunModal(Handle());
-            return TRUE;
-        case WM_PAINT:
-            return PaintMinimized();
-        case WM_QUERYDRAGICON:
-            return reinterpret_cast<INT_PTR>(m_bigIcon);
-        case WM_DL_STATUS:
-        case WM_DL_PROGRESS:
-            m_presenter.Notify(message, wParam);
-            SetMessageResult(0);
-            return TRUE;
-        case WM_DESTROY:
-            // Whatever a worker posts from now on finds no window.
-            m_target.Attach(nullptr);
-            return FALSE;
-        default:
-            return FALSE;
+    case WM_INITDIALOG: OnInitDialog(); return TRUE;
+    case WM_COMMAND: OnCommand(LOWORD(wParam), HIWORD(wParam)); return TRUE;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) != IDM_ABOUTBOX) return FALSE;
+        CAboutDlg(m_library).RunModal(Handle());
+        return TRUE;
+    case WM_PAINT: return PaintMinimized();
+    case WM_QUERYDRAGICON: return reinterpret_cast<INT_PTR>(m_bigIcon);
+    case WM_DL_STATUS:
+    case WM_DL_PROGRESS:
+        m_presenter.Notify(message, wParam);
+        SetMessageResult(0);
+        return TRUE;
+    case WM_DESTROY:
+        // Whatever a worker posts from now on finds no window.
+        m_target.Attach(nullptr);
+        return FALSE;
+    default: return FALSE;
     }
 }
 
@@ -80,31 +74,30 @@ void CVexlorDlg::OnInitDialog() {
     SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon));
 
     m_dataCheckDlg.SetProgressFormat(m_presenter.BeginPackageCheck());
-    const INT_PTR checked = m_dataCheckDlg.Run(
-        window, [this](platform::NotifyTarget* target) { return m_presenter.CheckPackage(target); });
+    const INT_PTR checked =
+        m_dataCheckDlg.Run(window, [this](platform::NotifyTarget* target) { return m_presenter.CheckPackage(target); });
     // The window fills itself either way; after a failed check it ends before it takes any input.
     if (!m_presenter.Open(checked == CDataCheckDlg::RESULT_PASSED)) EndDialog(window, RESULT_CHECK_FAILED);
 }
 
 void CVexlorDlg::OnCommand(int controlId, int notification) {
     switch (controlId) {
-        case IDC_BTN_START:
-            if (notification == BN_CLICKED) m_presenter.Start();
-            break;
-        case IDC_BTN_STOP:
-            if (notification == BN_CLICKED) m_presenter.Stop();
-            break;
-        case IDC_CMB_COM:
-            if (notification == CBN_DROPDOWN) m_presenter.DropDown();
-            if (notification == CBN_SELCHANGE) m_portCombo.ShowSelectedDevice();
-            break;
-        case IDOK:      // Enter that no button takes
-        case IDCANCEL:  // Esc and the close box
-            // Closing asks first while a download runs and stops it before the window ends.
-            if (m_presenter.MayClose()) EndDialog(Handle(), controlId);
-            break;
-        default:
-            break;
+    case IDC_BTN_START:
+        if (notification == BN_CLICKED) m_presenter.Start();
+        break;
+    case IDC_BTN_STOP:
+        if (notification == BN_CLICKED) m_presenter.Stop();
+        break;
+    case IDC_CMB_COM:
+        if (notification == CBN_DROPDOWN) m_presenter.DropDown();
+        if (notification == CBN_SELCHANGE) m_portCombo.ShowSelectedDevice();
+        break;
+    case IDOK:      // Enter that no button takes
+    case IDCANCEL:  // Esc and the close box
+        // Closing asks first while a download runs and stops it before the window ends.
+        if (m_presenter.MayClose()) EndDialog(Handle(), controlId);
+        break;
+    default: break;
     }
 }
 

@@ -6,14 +6,13 @@
 // The engine's headers before <windows.h>: its macros (STILL_ACTIVE, BAUD_115200) would
 // otherwise rewrite the engine's own names.
 #include "app/common/main_window_presenter.h"
-#include "engine/dl_operator.h"
-#include "platform/read_only_file.h"
-
 #include "app/win32/data_check_dlg.h"
 #include "app/win32/dialog_base.h"
 #include "app/win32/port_combo.h"
 #include "app/win32/status_list.h"
 #include "app/win32/window_notify_target.h"
+#include "engine/dl_operator.h"
+#include "platform/read_only_file.h"
 
 class CResourceLibrary;
 

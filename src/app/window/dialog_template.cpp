@@ -33,8 +33,7 @@ constexpr ControlTemplate kDataCheckControls[] = {
 };
 
 constexpr DialogTemplate kTemplates[] = {
-    {IDD_ABOUTBOX, "About Vexlor", 251, 55, "Courier New", 9, DS_CAPTION | DS_SYSMENU | DS_MODALFRAME,
-     kAboutControls},
+    {IDD_ABOUTBOX, "About Vexlor", 251, 55, "Courier New", 9, DS_CAPTION | DS_SYSMENU | DS_MODALFRAME, kAboutControls},
     {IDD_VEXLOR_DIALOG, "Orvo K310X Firmware Upgrade Tool", 445, 168, "System", 11,
      DS_CAPTION | DS_SYSMENU | DS_MODALFRAME | DS_APPWINDOW, kMainControls},
     {IDD_LANGUAGE, "Language Setting", 247, 79, "Courier New", 9, DS_CAPTION | DS_SYSMENU | DS_MODALFRAME,

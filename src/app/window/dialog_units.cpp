@@ -18,8 +18,8 @@ int MulDiv(int a, int b, int c) {
 
 CDialogUnits::CDialogUnits(const QFont& font) {
     const QFontMetrics metrics(font);
-    const int letters = metrics.horizontalAdvance(
-        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int letters =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     m_baseX = std::max(1, (letters / 26 + 1) / 2);
     m_baseY = std::max(1, metrics.height());
 }
@@ -34,8 +34,7 @@ QRect CDialogUnits::ToPixels(int x, int y, int cx, int cy) const {
 
 QFont DialogFont(const DialogTemplate& dialog) {
     const QString face = QString::fromUtf8(dialog.fontFace);
-    QFont font = face.compare(QLatin1String("System"), Qt::CaseInsensitive) == 0 ? QApplication::font()
-                                                                                   : QFont(face);
+    QFont font = face.compare(QLatin1String("System"), Qt::CaseInsensitive) == 0 ? QApplication::font() : QFont(face);
     if (face.contains(QLatin1String("Courier"), Qt::CaseInsensitive)) {
         font.setStyleHint(QFont::TypeWriter);
         font.setFixedPitch(true);

@@ -4,9 +4,7 @@
 #include "app/common/format_text.h"
 #include "app/common/resource_library.h"
 
-QString LibText(const CResourceLibrary& library, unsigned id) {
-    return QString::fromStdString(library.LoadString(id));
-}
+QString LibText(const CResourceLibrary& library, unsigned id) { return QString::fromStdString(library.LoadString(id)); }
 
 QString LibTextWith(const CResourceLibrary& library, unsigned id, const char* argument) {
     return QString::fromStdString(FormatText(library.LoadString(id), argument));

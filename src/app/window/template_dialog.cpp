@@ -74,8 +74,7 @@ QWidget* CTemplateDialog::CreateControl(const ControlTemplate& control) {
         auto* list = new QListWidget(this);
         list->setSortingEnabled(control.style & CS_SORT);
         list->setFrameShape((control.style & CS_BORDER) ? QFrame::StyledPanel : QFrame::NoFrame);
-        list->setVerticalScrollBarPolicy((control.style & CS_VSCROLL) ? Qt::ScrollBarAsNeeded
-                                                                       : Qt::ScrollBarAlwaysOff);
+        list->setVerticalScrollBarPolicy((control.style & CS_VSCROLL) ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
         return list;
     }
     case ControlKind::ListView: {

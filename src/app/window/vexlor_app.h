@@ -14,11 +14,11 @@ class CVexlorApp : private StartUpView {
 public:
     // What a test replaces; every empty field means the real thing.
     struct Hooks {
-        std::string programFolder;                        // where the language libraries lie
-        CPrompter* prompter = nullptr;                    // message boxes
-        std::function<int(int& position)> chooseLanguage; // the language dialog: result, position
-        std::function<void(CVexlorDlg&)> runMainWindow;   // the main window's modal run
-        CVexlorDlg::Options windowOptions;                // taken by the one main window
+        std::string programFolder;                         // where the language libraries lie
+        CPrompter* prompter = nullptr;                     // message boxes
+        std::function<int(int& position)> chooseLanguage;  // the language dialog: result, position
+        std::function<void(CVexlorDlg&)> runMainWindow;    // the main window's modal run
+        CVexlorDlg::Options windowOptions;                 // taken by the one main window
     };
 
     CVexlorApp();

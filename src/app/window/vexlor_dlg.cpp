@@ -35,8 +35,9 @@ CVexlorDlg::CVexlorDlg(const CResourceLibrary& library, CPrompter& prompter, Opt
       m_icon(ProgramIcon()),
       m_target(this),
       m_operator(options.line ? std::move(options.line) : platform::MakeSystemSerialLine()),
-      m_presenter(*this, [&library](unsigned id) { return library.LoadString(id); }, m_operator, &m_target,
-                  m_programFile, std::move(options)) {
+      m_presenter(
+          *this, [&library](unsigned id) { return library.LoadString(id); }, m_operator, &m_target, m_programFile,
+          std::move(options)) {
     connect(Button(IDC_BTN_START), &QPushButton::clicked, this, [this] { m_presenter.Start(); });
     connect(Button(IDC_BTN_STOP), &QPushButton::clicked, this, [this] { m_presenter.Stop(); });
     connect(m_portCombo, &CPortComboBox::dropDown, this, [this] { m_presenter.DropDown(); });
@@ -94,9 +95,7 @@ int CVexlorDlg::RunDataCheck() {
     return result;
 }
 
-void CVexlorDlg::ShowPortDevice() {
-    m_portCombo->setToolTip(m_portCombo->currentData(Qt::ToolTipRole).toString());
-}
+void CVexlorDlg::ShowPortDevice() { m_portCombo->setToolTip(m_portCombo->currentData(Qt::ToolTipRole).toString()); }
 
 void CVexlorDlg::OnSysCommand(unsigned commandId) {
     if ((commandId & 0xFFF0) != IDM_ABOUTBOX) return;

@@ -3,11 +3,11 @@
 
 #include <dirent.h>
 #include <signal.h>
-#include <cerrno>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "platform/local_time.h"
 
-#include <ctime>
 #include <sys/time.h>
+
+#include <ctime>
 
 namespace platform {
 

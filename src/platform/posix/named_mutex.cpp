@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "platform/named_mutex.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
 
 namespace platform {
 

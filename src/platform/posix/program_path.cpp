@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "platform/program_path.h"
 
-#include <climits>
 #include <unistd.h>
+
+#include <climits>
 
 namespace platform {
 

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "platform/read_only_file.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 namespace platform {
 
@@ -42,7 +43,8 @@ int64_t ReadOnlyFile::ReadAt(int64_t offset, void* buffer, size_t count) const {
     size_t done = 0;
     auto* out = static_cast<unsigned char*>(buffer);
     while (done < count) {
-        ssize_t n = ::pread(static_cast<int>(m_handle), out + done, count - done, static_cast<off_t>(offset + static_cast<int64_t>(done)));
+        ssize_t n = ::pread(static_cast<int>(m_handle), out + done, count - done,
+                            static_cast<off_t>(offset + static_cast<int64_t>(done)));
         if (n < 0) {
             if (errno == EINTR) continue;
             return done > 0 ? static_cast<int64_t>(done) : -1;

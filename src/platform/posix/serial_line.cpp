@@ -1,6 +1,4 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "platform/posix/posix_serial_line.h"
-
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -11,6 +9,8 @@
 
 #include <cerrno>
 #include <chrono>
+
+#include "platform/posix/posix_serial_line.h"
 
 namespace platform {
 
@@ -26,15 +26,15 @@ int MsUntil(Clock::time_point deadline) {
 
 speed_t SpeedOf(uint32_t baudrate) {
     switch (baudrate) {
-        case 9600: return B9600;
-        case 19200: return B19200;
-        case 38400: return B38400;
-        case 57600: return B57600;
-        case 115200: return B115200;
-        case 230400: return B230400;
-        case 460800: return B460800;
-        case 921600: return B921600;
-        default: return B0;
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    case 230400: return B230400;
+    case 460800: return B460800;
+    case 921600: return B921600;
+    default: return B0;
     }
 }
 

@@ -16,8 +16,12 @@ const int kErrorBadArgument = EINVAL;
 
 namespace {
 // strerror_r comes in two flavours; overloads pick whichever this C library declares.
-[[maybe_unused]] std::string FromResult(int rc, const char* buffer) { return rc == 0 ? std::string(buffer) : std::string(); }
-[[maybe_unused]] std::string FromResult(const char* text, const char*) { return text ? std::string(text) : std::string(); }
+[[maybe_unused]] std::string FromResult(int rc, const char* buffer) {
+    return rc == 0 ? std::string(buffer) : std::string();
+}
+[[maybe_unused]] std::string FromResult(const char* text, const char*) {
+    return text ? std::string(text) : std::string();
+}
 }  // namespace
 
 // Both the generic and the system category carry errno values here.

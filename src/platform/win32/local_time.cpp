@@ -32,8 +32,8 @@ LocalTime Now() {
     t.minute = local.wMinute;
     t.second = local.wSecond;
     t.millisecond = local.wMilliseconds;
-    t.utcOffsetMinutes = static_cast<int>((difference + (difference < 0 ? -kTicksPerMinute : kTicksPerMinute) / 2) /
-                                          kTicksPerMinute);
+    t.utcOffsetMinutes =
+        static_cast<int>((difference + (difference < 0 ? -kTicksPerMinute : kTicksPerMinute) / 2) / kTicksPerMinute);
     return t;
 }
 

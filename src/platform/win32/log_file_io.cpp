@@ -18,8 +18,8 @@ HANDLE OpenShared(const std::wstring& path, DWORD access, DWORD share) {
 bool EmptyUnlessShared(const std::wstring& path) {
     HANDLE file = OpenShared(path, GENERIC_WRITE, FILE_SHARE_READ);
     if (file == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_SHARING_VIOLATION;
-    const bool ok = GetFileType(file) == FILE_TYPE_DISK && SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0 &&
-                    SetEndOfFile(file);
+    const bool ok =
+        GetFileType(file) == FILE_TYPE_DISK && SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0 && SetEndOfFile(file);
     CloseHandle(file);
     return ok;
 }

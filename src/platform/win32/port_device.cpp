@@ -3,7 +3,6 @@
 
 // The GUIDs and property keys are defined here, once.
 #include <initguid.h>
-
 #include <cfgmgr32.h>
 #include <devguid.h>
 #include <devpkey.h>

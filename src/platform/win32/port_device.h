@@ -10,11 +10,11 @@
 namespace platform::win32 {
 
 struct PortDevice {
-    std::string instanceId;        // "USB\VID_0403&PID_6001\A50285BI"
-    std::string parentId;          // the parent device's instance ID; empty when it has none
-    std::string product;           // the text the device reports on its bus (the USB product string)
-    std::string parentProduct;     // the same of the parent
-    std::vector<BYTE> security;    // the device's (else its class's) security descriptor; empty: none set
+    std::string instanceId;      // "USB\VID_0403&PID_6001\A50285BI"
+    std::string parentId;        // the parent device's instance ID; empty when it has none
+    std::string product;         // the text the device reports on its bus (the USB product string)
+    std::string parentProduct;   // the same of the parent
+    std::vector<BYTE> security;  // the device's (else its class's) security descriptor; empty: none set
 };
 
 // The present device of the Ports or Modem class whose "PortName" (or a modem's "AttachedTo")

@@ -43,8 +43,8 @@ int AppendRecord(const std::string& path, const std::string& header, const std::
     if (!win32::WidenPath(path, wide)) return ERROR_INVALID_NAME;
     // Write access (not only FILE_APPEND_DATA): a short write is cut off again with SetEndOfFile.
     // Every writer appends under the whole file's lock, so the end found under it is the end.
-    HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return static_cast<int>(GetLastError());
     int error = 0;
     OVERLAPPED range{};

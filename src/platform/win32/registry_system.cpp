@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "platform/registry.h"
-
 #include <cstdlib>
 #include <vector>
 
+#include "platform/registry.h"
 #include "platform/win32/registry_snapshot.h"
 #include "platform/win32/wide_text.h"
 

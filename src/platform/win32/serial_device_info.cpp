@@ -31,7 +31,8 @@ SerialDeviceInfo DescribeSerialDevice(const std::string&, const std::string& por
     info.productId = usb.productId;
     info.serial = Printable(usb.serial);
     // The bus text of a USB device only: a built-in port's is the driver's name for it.
-    if (!usb.vendorId.empty()) info.product = Printable(device->product.empty() ? device->parentProduct : device->product);
+    if (!usb.vendorId.empty())
+        info.product = Printable(device->product.empty() ? device->parentProduct : device->product);
     return info;
 }
 

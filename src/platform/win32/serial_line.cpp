@@ -172,7 +172,8 @@ SerialLine::OpenResult Win32SerialLine::Open(const std::string& device, uint32_t
     if (!win32::WidenPath(device, wide)) return failed(ERROR_INVALID_NAME);
     // A folder would otherwise fail with "access denied" and pass for a port in use.
     const DWORD attributes = GetFileAttributesW(wide.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return failed(ERROR_DIRECTORY);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return failed(ERROR_DIRECTORY);
     HANDLE port = CreateFileW(wide.c_str(), kPortAccess, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (port == INVALID_HANDLE_VALUE) return failed(GetLastError());
     // A file would take the handset's bytes without a word.

@@ -22,17 +22,14 @@ constexpr DWORD kCloseGraceMs = 4500;
 BOOL WINAPI OnConsoleControl(DWORD type) {
     switch (type) {
     case CTRL_C_EVENT:
-    case CTRL_BREAK_EVENT:
-        SetEvent(g_requested);
-        return TRUE;
+    case CTRL_BREAK_EVENT: SetEvent(g_requested); return TRUE;
     case CTRL_CLOSE_EVENT:
     case CTRL_LOGOFF_EVENT:
     case CTRL_SHUTDOWN_EVENT:
         SetEvent(g_requested);
         WaitForSingleObject(g_finished, kCloseGraceMs);
         return TRUE;
-    default:
-        return FALSE;
+    default: return FALSE;
     }
 }
 

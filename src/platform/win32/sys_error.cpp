@@ -36,12 +36,11 @@ std::string SysErrorText(int errorNumber) {
     wchar_t buffer[1024];
     const DWORD flags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
     const DWORD code = static_cast<DWORD>(errorNumber);
-    DWORD length = FormatMessageW(flags, nullptr, code,
-                                  MAKELANGID(LANG_NEUTRAL, SUBLANG_SYS_DEFAULT), buffer, ARRAYSIZE(buffer), nullptr);
+    DWORD length = FormatMessageW(flags, nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_SYS_DEFAULT), buffer,
+                                  ARRAYSIZE(buffer), nullptr);
     // A system without messages in its own language still has the neutral ones.
     if (length == 0 && GetLastError() == ERROR_RESOURCE_LANG_NOT_FOUND) {
-        length = FormatMessageW(flags, nullptr, code, 0, buffer, ARRAYSIZE(buffer),
-                                nullptr);
+        length = FormatMessageW(flags, nullptr, code, 0, buffer, ARRAYSIZE(buffer), nullptr);
     }
     if (length == 0) return std::string();
     return win32::Narrow(std::wstring_view(buffer, length));
