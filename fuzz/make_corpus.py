@@ -187,7 +187,7 @@ def sercom_seeds(diag, dl):
 
 
 def registry_seeds(settings_texts):
-    design = (
+    sample = (
         "Windows Registry Editor Version 5.00\r\n\r\n"
         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vexlor]\r\n"
         "\"Level\"=dword:00000005\r\n\"AppendOption\"=dword:00000001\r\n"
@@ -195,7 +195,7 @@ def registry_seeds(settings_texts):
         "[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\r\n"
         "\"/dev/ttyUSB0\"=\"COM3\"\r\n\"/dev/pts/7\"=\"COM7\"\r\n"
     )
-    write("registry", "design", design.encode())
+    write("registry", "sample", sample.encode())
     odd = (
         "\ufeff; comment\n[hkey_local_machine\\software\\vexlor\\]\n\"level\"=DWORD:0000000A\n"
         "\"Level\"=dword:00000003\n\"App\"=\"C:\\\\logs\\\\\\\"x\\\"\"\n[HKEY_CURRENT_USER\\X]\n\"A\"=\"b\"\n"

@@ -3,8 +3,8 @@
 # The test command: setup, build, and run every test three ways: a normal Release build,
 # an AddressSanitizer + UndefinedBehaviorSanitizer build, and a ThreadSanitizer build of the
 # threaded tests (ctest labels "threaded" and "realtime"); then the Windows build's tests and end-to-end
-# downloads and a silent install and uninstall under Wine, the Debian package, the fuzz corpora
-# and a short fault soak.
+# downloads and a silent install and uninstall under Wine, the house style (clang-format and
+# clang-tidy), the Debian package, the fuzz corpora and a short fault soak.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build.sh
@@ -12,6 +12,11 @@ jobs=$(nproc)
 # Sanitizer builds: light optimisation and line tables only, which keeps them quick to build
 # while reports still name file and line.
 sanitizer_flags=(-DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g1" "-DCMAKE_C_FLAGS_DEBUG=-O1 -g1")
+
+# The house style (clang-format, clang-tidy) is checked in the background, at the lowest priority:
+# the test runs below mostly wait on lines and timers, and leave the processors to it.
+nice -n 19 scripts/style.sh > build/style.log 2>&1 &
+style_pid=$!
 
 echo "=== normal build: all tests"
 ctest --test-dir build --output-on-failure -j "$jobs" --timeout 300
@@ -38,6 +43,10 @@ tests/wine/installer.sh build-win
 
 echo "=== Every source file names its licence"
 scripts/licence_headers.py
+
+echo "=== House style: clang-format and clang-tidy"
+wait "$style_pid" || { cat build/style.log; exit 1; }
+cat build/style.log
 
 echo "=== Debian package: build, unpack into a temporary root, run from there"
 scripts/package-test.sh

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: Apache-2.0
 # Time from the start status ([0x001]) to the port status ([0xF01]) for each way a port can fail,
-# through the real vexlor --cli at the design's own timing, against the baseline of a port where
+# through the real vexlor --cli at the tool's own timing, against the baseline of a port where
 # no handset answers (which is how every port error ended before they were told apart).
 #   bench/serial/port_errors.sh [RUNS]        (default 3 runs a case; build/ must be built)
 set -euo pipefail

@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr size_t kPieceSize = 256 * 1024;
+constexpr size_t kPieceSize = size_t{256} * 1024;
 
 }  // namespace
 
@@ -43,7 +43,7 @@ int32_t DigestImage(const platform::ReadOnlyFile& file, int64_t imageLength, con
                             static_cast<unsigned long long>(offset), platform::SysErrorText(error).c_str());
             else
                 LogWriteSrc(LOG_ER, source, "The program image ends early at %llX.",
-                            static_cast<unsigned long long>(offset + got));
+                            static_cast<unsigned long long>(offset) + static_cast<unsigned long long>(got));
             return PKGERR_LOAD_READ;
         }
         hash.Update(piece.get(), want);

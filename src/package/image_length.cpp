@@ -77,9 +77,9 @@ std::optional<uint64_t> PeLength(const Reader& read) {
     // The certificate table (data directory 4) lies outside every section.
     const auto magic = read.Number(optional, 2);
     const uint64_t directories = optional + (magic == 0x20B ? 112 : 96);
-    const auto certificate = read.Number(directories + 4 * 8, 4);
-    const auto certificateSize = read.Number(directories + 4 * 8 + 4, 4);
-    if (certificate && certificateSize && *certificate != 0 && directories + 5 * 8 <= table) {
+    const auto certificate = read.Number(directories + uint64_t{4} * 8, 4);
+    const auto certificateSize = read.Number(directories + uint64_t{4} * 8 + 4, 4);
+    if (certificate && certificateSize && *certificate != 0 && directories + uint64_t{5} * 8 <= table) {
         end = std::max(end, *certificate + *certificateSize);
     }
     return end;

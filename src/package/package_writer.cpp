@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr size_t kImagePiece = 256 * 1024;
+constexpr size_t kImagePiece = size_t{256} * 1024;
 
 }  // namespace
 
@@ -27,7 +27,9 @@ void EncodeParameterBlock(const PackageValues& values, uint32_t loadSize, uint8_
         PackageKey key;
         FormPackageMarker(key, block + kParamMarkerOffset);
     }
+    // The block was zeroed: the text field stays NUL-terminated (its last byte is never written).
     const size_t textLength = std::min(values.version.size(), kParamVersionMaxText);
+    // NOLINTNEXTLINE(bugprone-not-null-terminated-result)
     std::memcpy(block + kParamVersionOffset, values.version.data(), textLength);
     WriteLe16(block + kParamValue16Offset, values.value16);
     WriteLe32(block + kParamLoadSizeOffset, loadSize);

@@ -6,7 +6,7 @@
 namespace platform {
 
 // An event that releases exactly one waiter per Set and then resets itself,
-// like the Windows auto-reset event the download engine was designed around.
+// like the Windows auto-reset event the download engine is built around.
 class AutoResetEvent {
 public:
     static constexpr int kInfinite = -1;
@@ -14,7 +14,7 @@ public:
     void Set();
     void Reset();
     // Waits up to timeoutMs milliseconds (kInfinite: no limit). True when the event was set.
-    // The time-out is taken as given: callers scale design pauses with ScaledMs themselves.
+    // The time-out is taken as given: callers scale the tool's fixed pauses with ScaledMs themselves.
     bool Wait(int timeoutMs);
 
 private:

@@ -126,7 +126,7 @@ void ParseKeyLine(std::string_view line, bool& machineKey, std::string_view& pat
 }
 
 // Settings files are a few lines; anything larger than this is not one and is refused whole.
-constexpr int64_t kMaxSettingsFileBytes = 16 * 1024 * 1024;
+constexpr int64_t kMaxSettingsFileBytes = int64_t{16} * 1024 * 1024;
 
 // True when path names something, or may: only "no such file" and "not a folder" say for sure
 // that it does not.

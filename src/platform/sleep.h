@@ -8,7 +8,7 @@ namespace platform {
 // Read once per process: tests set it before the first pause.
 double TimeScale();
 
-// A design pause or time-out in milliseconds, scaled by TimeScale().
+// One of the tool's fixed pauses or time-outs in milliseconds, scaled by TimeScale().
 // A non-zero pause never scales down to 0, so a wait still yields the processor.
 int ScaledMs(int ms);
 

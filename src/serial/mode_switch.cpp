@@ -75,7 +75,7 @@ void CSerialIO::DrainHandset() {
     for (int look = 0; look < kDrainMaxLooks && quietLooks < kDrainQuietLooks; ++look) {
         platform::Sleep(kDrainLookPauseMs);
         if (UnreadCount() > 0) {
-            Read(scratch, kReplySize);
+            Read(scratch, kReplySize, nullptr);
             quietLooks = 0;
         } else {
             ++quietLooks;

@@ -69,10 +69,10 @@ public:
     // ending listener has closed the port, 1 when Close itself closed it, else the error.
     virtual int32_t Close();
     // Write gate, then InternalWrite. -1 (nothing sent) while m_bBlockWrites is set.
-    virtual int32_t Write(const void* data, int32_t length, uint32_t* written = nullptr);
+    virtual int32_t Write(const void* data, int32_t length, uint32_t* written);
     // Takes up to capacity unread bytes from the receive buffer. 0 (count possibly 0), or 6
     // when the port is not open.
-    virtual int32_t Read(void* dest, int32_t capacity, int32_t* taken = nullptr);
+    virtual int32_t Read(void* dest, int32_t capacity, int32_t* taken);
     virtual void OnEvent(EChannelEvent event) = 0;
 
     // Port, listener and receive buffer operations (the owner and the mode switches use them).

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-// The normal case and the version retries at the design's own timing (no time scale).
+// The normal case and the version retries at the tool's own timing (no time scale).
 #include <chrono>
 
 #include "cli_rig.h"

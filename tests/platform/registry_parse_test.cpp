@@ -12,7 +12,7 @@ namespace {
 
 constexpr const char* kKey = "SOFTWARE\\Vexlor";
 
-TEST(RegistryParse, TheDesignSample) {
+TEST(RegistryParse, TheSampleSettingsFile) {
     Registry r = Registry::Parse(
         "Windows Registry Editor Version 5.00\n"
         "\n"

@@ -33,7 +33,7 @@ TEST(TimeScaleFast, ShrinksPausesButNeverToZero) {
 }
 
 TEST(TimeScaleFast, SleepUsesTheScale) {
-    // A 60 s design pause ends well within the test's time-out.
+    // A 60 s fixed pause ends well within the test's time-out.
     auto start = std::chrono::steady_clock::now();
     Sleep(60000);
     auto elapsed = std::chrono::steady_clock::now() - start;

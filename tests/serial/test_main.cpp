@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 // Each test process gets its own settings file (the port map the simulators register in), an
-// empty stand-in for /sys/class/tty, and shortened design pauses, before any thread starts.
+// empty stand-in for /sys/class/tty, and the tool's fixed pauses shortened, before any thread starts.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 

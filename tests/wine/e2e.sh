@@ -156,7 +156,7 @@ heard_every_command "download mode" 0
 echo "wine-e2e: a handset already in download mode ends with 0xF15"
 
 # 4. A stop during the blocks (SIGINT, as Ctrl-C in a terminal): the run ends stopped, exit 130.
-# At the design's own timing: a scaled block time-out would be shorter than the line takes.
+# At the tool's own timing: a scaled block time-out would be shorter than the line takes.
 start_handset --mode diag --throttle 460800
 VEXLOR_REGISTRY=$settings VEXLOR_TIME_SCALE=1 "$wine" "$work/vexlor.exe" --cli --port COM23 > "$work/stop" 2>"$work/err" &
 tool=$!

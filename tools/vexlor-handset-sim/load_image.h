@@ -13,7 +13,7 @@
 class LoadImage {
 public:
     // Largest image accepted: far above any load, low enough to refuse absurd addresses.
-    static constexpr uint64_t MAX_BYTES = 256u * 1024 * 1024;
+    static constexpr uint64_t MAX_BYTES = uint64_t{256} * 1024 * 1024;
 
     // Stores data at address; false (nothing stored) when it would end past MAX_BYTES.
     bool Write(uint32_t address, std::span<const uint8_t> data);

@@ -6,7 +6,7 @@
 #include "platform/sys_error.h"
 
 namespace {
-constexpr size_t kBufferSize = 256 * 1024;
+constexpr size_t kBufferSize = size_t{256} * 1024;
 }  // namespace
 
 bool OutputFile::Create(const std::string& finalPath, std::string& error) {

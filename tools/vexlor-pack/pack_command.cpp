@@ -79,7 +79,7 @@ enum class MarkSearch { kFound, kMissing, kReadError };
 // The last mark-length-minus-one bytes of each block are kept in front of the next one, so a mark
 // across a block boundary is found too. readError is the errno of a failed read.
 MarkSearch FindProgramMark(const platform::ReadOnlyFile& file, int& readError) {
-    constexpr size_t kBlockSize = 64 * 1024;
+    constexpr size_t kBlockSize = size_t{64} * 1024;
     const std::string mark = ProgramMark();
     const std::boyer_moore_horspool_searcher searcher(mark.begin(), mark.end());
     const size_t keep = mark.size() - 1;

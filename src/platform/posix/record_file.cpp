@@ -56,17 +56,14 @@ int AppendRecord(const std::string& path, const std::string& header, const std::
     // wait for a reader for ever); it is looked at, and refused, before anything is written.
     const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
     if (fd < 0) return OpenFailure(path, errno);
-    int error = 0;
+    // Each step runs only when the ones before it went well; the first failure is the answer.
     struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        error = errno;
-    } else if (!S_ISREG(st.st_mode)) {
-        error = kRecordNotAFile;
-    } else if (::fcntl(fd, F_SETFL, O_APPEND) != 0) {
-        error = errno;
-    } else if ((error = LockWhole(fd)) == 0 && ::fstat(fd, &st) != 0) {
-        error = errno;
-    } else if (error == 0) {
+    int error = ::fstat(fd, &st) == 0 ? 0 : errno;
+    if (error == 0 && !S_ISREG(st.st_mode)) error = kRecordNotAFile;
+    if (error == 0 && ::fcntl(fd, F_SETFL, O_APPEND) != 0) error = errno;
+    if (error == 0) error = LockWhole(fd);
+    if (error == 0 && ::fstat(fd, &st) != 0) error = errno;  // the size under the lock
+    if (error == 0) {
         // Header and record in one write: a reader never sees a header without its first row.
         error = WriteAll(fd, st.st_size == 0 ? header + record : record);
         // The lock is still held: what a short write left is taken back before anyone appends.

@@ -25,7 +25,7 @@ bool StopSignalWatch::Install(NotifyTarget* target) {
     if (pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0) return false;
     try {
         m_thread = std::thread([this, target, set] {
-            const timespec poll{0, 100 * 1000 * 1000};  // looks at m_stop ten times a second
+            const timespec poll{0, 100L * 1000 * 1000};  // looks at m_stop ten times a second
             while (!m_stop.load()) {
                 const int signal = sigtimedwait(&set, nullptr, &poll);
                 if (signal <= 0) continue;

@@ -34,10 +34,10 @@ int MsUntil(Clock::time_point deadline) {
     return left > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(left);
 }
 
-// The rates a COM port is asked for; the same list as on Linux (the design's three among them).
+// The rates a COM port is asked for; the same list as on Linux (the channel's three among them).
 constexpr uint32_t kRates[] = {9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600};
 
-// The design's line: binary, no parity check, no CTS/DSR/XON/XOFF flow control, DTR and RTS
+// The channel's line: binary, no parity check, no CTS/DSR/XON/XOFF flow control, DTR and RTS
 // held on, abort on error; 8N1 at the rate; EOF and event characters 0x7E.
 void SetLine(DCB& dcb, uint32_t baudrate) {
     dcb.DCBlength = sizeof(DCB);
