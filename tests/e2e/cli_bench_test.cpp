@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "cli_rig.h"
+#include "platform/file_holder.h"
 
 namespace {
 
@@ -60,8 +61,12 @@ protected:
         ASSERT_TRUE(rig.StartSimulatorOn("COM11", {"--fail-nand"}));
         ASSERT_TRUE(rig.StartSimulatorOn("COM12", {"--disconnect-after", "140000"}));
         ASSERT_TRUE(rig.StartSimulatorOn("COM13", {}));
-        ASSERT_TRUE(holder.Start("/usr/bin/flock", {rig.TerminalOf("COM13"), "sleep", "60"}));
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        ASSERT_TRUE(holder.Start("/usr/bin/flock", {"-o", rig.TerminalOf("COM13"), "sleep", "60"}));
+        // The run starts once the lock is held.
+        for (int look = 0; look < 1000 && !platform::FindLockHolder(rig.TerminalOf("COM13")); ++look) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ASSERT_TRUE(platform::FindLockHolder(rig.TerminalOf("COM13")));
     }
     void TearDown() override {
         if (holder.Pid() > 0) holder.Signal(SIGTERM);

@@ -181,7 +181,10 @@ TEST_F(CliDownloadTest, SigtermDuringDetectionStopsTheRun) {
     Prepare(0x200, {"--silent"});
     Launch();
     ASSERT_TRUE(vexlor.WaitForOutput("[0x001]", 20000));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // Once the handset is being looked for.
+    for (int look = 0; look < 2000 && CountInLog("Can not determine phone mode, so wait a moment.") == 0; ++look) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     vexlor.Signal(SIGTERM);
     EXPECT_EQ(Finish(20000), 130);
     EXPECT_EQ(PrintedStatuses(), (Statuses{STATUS_STARTED}));

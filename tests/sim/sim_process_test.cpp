@@ -135,6 +135,12 @@ public:
 
     void Send(const Bytes& bytes) { ASSERT_EQ(write(m_fd, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
 
+    // Waits until an answer has arrived, without reading it; false after limitMs.
+    bool AnswerArrived(int limitMs) {
+        pollfd fd = {m_fd, POLLIN, 0};
+        return poll(&fd, 1, limitMs) > 0;
+    }
+
     // Reads until want bytes came or limitMs passed.
     Bytes Receive(size_t want, int limitMs) {
         Bytes got;
@@ -206,7 +212,7 @@ TEST(SimProcess, KeepsAnsweringWhileThePortIsClosedAndReopenedManyTimes) {
         // An answer left unread when the port closes is purged by the next opening.
         Port port(path, B115200);
         port.Send(DetectionPacket());
-        usleep(100000);
+        ASSERT_TRUE(port.AnswerArrived(3000));
     }
     Port port(path, B115200);
     port.Send(DetectionPacket());
