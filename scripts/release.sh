@@ -99,7 +99,7 @@ check_quick() {
     echo "  (no git here: no source tarball)"
   fi
 
-  if has_windows_build && [ -f "$win/vexlor-$version-setup.exe" ]; then
+  if has_windows_build && [ -f "$win/build.ninja" ]; then
     # A language DLL linked in two fresh folders of different names, from the committed source.
     local dir
     for dir in "$work/one" "$work/second/folder-two"; do
@@ -114,9 +114,10 @@ check_quick() {
       "$work/second/folder-two/build/bin/VexlorEngRes.dll"
 
     # The zip and the setup program staged and packed twice from the same programs.
-    local file outputs=("$win/vexlor-$version-windows.zip" "$win/vexlor-$version-setup.exe")
     rm -f "$win/packaging/windows/stage.stamp"
     cmake --build "$win" --target vexlor_windows_zip vexlor_windows_setup >/dev/null
+    local file stage=("$win"/packaging/windows/stage/vexlor-*)
+    local outputs=("$win/${stage[0]##*/}-windows.zip" "$win/${stage[0]##*/}-setup.exe")
     mkdir "$work/windows"
     cp "${outputs[@]}" "$work/windows/"
     rm -f "$win/packaging/windows/stage.stamp"
@@ -125,7 +126,7 @@ check_quick() {
       compare "$(basename "$file") (packed twice in $win/)" "$work/windows/$(basename "$file")" "$file"
     done
   else
-    echo "  (no Windows build of $version in $win/: no Windows files)"
+    echo "  (no Windows build in $win/: no Windows files)"
   fi
   finish_check "left to scripts/release.sh --check-reproducible: the programs compiled in two folders, and the .deb, zip and setup program made from them"
 }
