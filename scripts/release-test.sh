@@ -50,12 +50,19 @@ setup=$win/$name-setup.exe
 for file in "${stage[0]}"/{vexlor.exe,vexlor-pack.exe,VexlorEngRes.dll,VexlorChtRes.dll,VexlorChsRes.dll} "$setup"; do
   verifies "$file" || fail "$file does not verify: $(osslsigncode verify -CAfile "$work/cert.pem" -in "$file" 2>&1)"
 done
-# The zip holds the signed files; the build's own stay as linked: a program without its signature
-# is the built one, byte for byte (what a user compares with a rebuild of the release).
+# The zip holds the signed files, and each is the built one with a signature added: the signature
+# taken from it and put on the build's own file (which stays as linked) gives it back byte for
+# byte. That is how a user compares a signed release with a rebuild.
 unzip -q "$win/$name-windows.zip" -d "$work/zip"
-verifies "$work/zip/$name/vexlor.exe" || fail "the zip's vexlor.exe is not signed"
-osslsigncode remove-signature -in "$work/zip/$name/vexlor.exe" -out "$work/unsigned.exe" >/dev/null
-cmp -s "$work/unsigned.exe" "$win/bin/vexlor.exe" || fail "vexlor.exe without its signature is not the built program"
+for file in vexlor.exe vexlor-pack.exe VexlorEngRes.dll VexlorChtRes.dll VexlorChsRes.dll; do
+  verifies "$work/zip/$name/$file" || fail "the zip's $file is not signed"
+  ! verifies "$win/bin/$file" || fail "the build's own $file was signed"
+  osslsigncode extract-signature -in "$work/zip/$name/$file" -out "$work/signature" >/dev/null
+  osslsigncode attach-signature -sigin "$work/signature" -CAfile "$work/cert.pem" -in "$win/bin/$file" \
+    -out "$work/rebuilt" >/dev/null
+  cmp -s "$work/rebuilt" "$work/zip/$name/$file" || fail "$file with its signature put on the built file differs"
+  rm -f "$work/signature" "$work/rebuilt"
+done
 # A signed program still runs.
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 shown=$(WINEPREFIX=$PWD/$win/wine WINEDEBUG=-all "$wine" "$work/zip/$name/vexlor.exe" --version | tr -d '\r')
