@@ -5,6 +5,11 @@
 # settings file.
 set(CMAKE_INSTALL_DOCDIR "share/doc/vexlor")
 include(GNUInstallDirs)
+# Folders the installation makes are 0755, not what the umask leaves of 0777: the package must not
+# differ with the umask of whoever built it. (A umask that takes the owner's or the world's read
+# bits still does; scripts/package.sh packs under 022.)
+set(_directory_permissions OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS ${_directory_permissions})
 
 set(VEXLOR_INSTALL_LIBDIR "${CMAKE_INSTALL_LIBDIR}/vexlor")
 if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
@@ -20,7 +25,10 @@ foreach(program IN LISTS _programs)
     # Relative symlink in bin/, made at install time (works under DESTDIR and in the package).
     install(CODE "
       set(_bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
-      file(MAKE_DIRECTORY \"\${_bin}\")
+      if(NOT EXISTS \"\${_bin}\")
+        file(MAKE_DIRECTORY \"\${_bin}\")
+        file(CHMOD \"\${_bin}\" PERMISSIONS ${_directory_permissions})
+      endif()
       file(CREATE_LINK \"../${VEXLOR_INSTALL_LIBDIR}/${program}\" \"\${_bin}/${program}\" SYMBOLIC)
     ")
   endif()
@@ -47,7 +55,7 @@ add_custom_command(OUTPUT ${_metainfo}
 add_custom_command(OUTPUT ${_changelog}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
   COMMAND ${Python3_EXECUTABLE} ${_packaging}/release_notes.py debian ${PROJECT_SOURCE_DIR}/CHANGELOG.md
-          ${VEXLOR_VERSION_TEXT} ${CMAKE_BINARY_DIR}/packaging/changelog ${VEXLOR_COMMIT_TIME}
+          ${VEXLOR_VERSION_TEXT} ${CMAKE_BINARY_DIR}/packaging/changelog ${VEXLOR_SOURCE_DATE_EPOCH}
   COMMAND gzip -9 -n -f ${CMAKE_BINARY_DIR}/packaging/changelog
   DEPENDS ${_packaging}/release_notes.py ${PROJECT_SOURCE_DIR}/CHANGELOG.md
   VERBATIM)
@@ -114,4 +122,11 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "udev")
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/cpack)
 set(CPACK_STRIP_FILES ON)  # the installed program carries no load, so nothing of its image is checked
+# CPack dates every member of the package SOURCE_DATE_EPOCH where that is set when it runs; the
+# commit's time is set here for a cpack run without it, so every package of a commit is the same.
+if(VEXLOR_SOURCE_DATE_EPOCH)
+  set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/CPackSourceDate.cmake)
+  file(WRITE ${CPACK_PROJECT_CONFIG_FILE}
+       "if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})\n  set(ENV{SOURCE_DATE_EPOCH} ${VEXLOR_SOURCE_DATE_EPOCH})\nendif()\n")
+endif()
 include(CPack)

@@ -4,34 +4,240 @@
 # source tarball (git archive), the Windows installer and portable zip (where the Windows build
 # can be made here), and SHA256SUMS over them all. The version is the project's (CMakeLists.txt),
 # with the commit for a tree that is not exactly the release tag v<version>.
+#
+# Every run from one commit makes the same bytes, in any folder, at any time, under any umask and
+# time zone: the programs are built afresh (build-release/, build-release-win/) with the commit's
+# time as SOURCE_DATE_EPOCH, the folders mapped out of them and no link time in the Windows
+# headers, and the archives keep fixed member orders, times, owners and modes.
+#
+# Signing, where the environment names the keys:
+#   VEXLOR_SIGN_PKCS12, VEXLOR_SIGN_PASSWORD,  Authenticode on the Windows programs, the DLLs and
+#   VEXLOR_SIGN_TIMESTAMP_URL (optional)       the setup program (packaging/windows/sign.sh)
+#   VEXLOR_GPG_KEY (keyring of GNUPGHOME)      SHA256SUMS.asc (scripts/checksums.sh)
+#
+#   scripts/release.sh                                dist/
+#   scripts/release.sh --check-reproducible           two releases of HEAD from clones in different
+#                                                     folders, one after the other, under different
+#                                                     umasks and time zones, compared file by file
+#   scripts/release.sh --check-reproducible --quick   the part the test command runs (a minute):
+#                                                     the source tarball, the .deb from build/, a
+#                                                     language DLL linked in two folders, and the
+#                                                     zip and the setup program from build-win/
+# A check prints diffoscope's report (else the first differing bytes) for each file that differs,
+# and ends with status 1 if any does.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-if [ -n "$(git status --porcelain)" ]; then
-  echo "release: the tree has uncommitted changes; commit or stash them first:" >&2
-  git status --short >&2
-  exit 1
-fi
+fail() { echo "release: $*" >&2; exit 1; }
+work=""  # a check's scratch folder
+trap '[ -z "$work" ] || rm -rf "$work"' EXIT
+has_windows_build() { command -v x86_64-w64-mingw32-g++-posix >/dev/null && command -v makensis >/dev/null; }
 
-deb=$(scripts/package.sh | tail -n 1)
-version=$(dpkg-deb --field "$deb" Version)
-rm -rf dist
-mkdir dist
-cp "$deb" dist/
+# The source as committed; the archive names its commit and the commit's time (cmake/git_commit.txt,
+# export-subst). git archive fixes the members' order, times (the commit's), owners and modes.
+make_tarball() {  # VERSION OUT
+  git archive --format=tar --prefix="vexlor-$1/" HEAD | gzip -9 -n > "$2"
+}
 
-# The source as committed; the archive names its commit (cmake/git_commit.txt, export-subst).
-git archive --format=tar --prefix="vexlor-$version/" HEAD | gzip -9 -n > "dist/vexlor-$version.tar.gz"
-
-if command -v x86_64-w64-mingw32-g++-posix >/dev/null && command -v makensis >/dev/null; then
-  scripts/build-windows.sh >/dev/null
-  win_build=${VEXLOR_WIN_BUILD:-build-win}  # where build-windows.sh built
-  for file in "$win_build/vexlor-$version-setup.exe" "$win_build/vexlor-$version-windows.zip"; do
-    [ -f "$file" ] || { echo "release: the Windows build made no $file" >&2; exit 1; }
-    cp "$file" dist/
+# Prints how two files differ: diffoscope's report where it is installed, else the first
+# differing byte and the bytes around it in each.
+show_difference() {  # A B
+  if command -v diffoscope >/dev/null; then
+    diffoscope --no-progress --text - --max-text-report-size 60000 "$1" "$2" || true
+    return
+  fi
+  local size1 size2 first
+  size1=$(stat -c %s "$1") size2=$(stat -c %s "$2")
+  [ "$size1" = "$size2" ] || echo "  sizes: $size1 and $size2 bytes"
+  first=$(cmp "$1" "$2" 2>/dev/null | sed -n 's/.* differ: byte \([0-9]*\),.*/\1/p')
+  [ -n "$first" ] || return 0  # one is the start of the other
+  echo "  first difference at byte $first (offset $((first - 1))); 48 bytes from offset $(( first > 17 ? first - 17 : 0 )):"
+  for file in "$1" "$2"; do
+    echo "  $file:"
+    od -A d -t x1z -j $(( first > 17 ? first - 17 : 0 )) -N 48 "$file" | sed 's/^/    /'
   done
-else
-  echo "release: no mingw-w64 or NSIS here: dist/ has no Windows files" >&2
-fi
+}
 
-(cd dist && sha256sum -- * > SHA256SUMS && sha256sum --check --quiet SHA256SUMS)
-echo "release: dist/ for vexlor $version:"
-ls -1 dist
+differing=()
+compare() {  # NAME A B
+  if cmp -s "$2" "$3"; then
+    echo "  identical  $1"
+  else
+    echo "  DIFFERENT  $1"
+    show_difference "$2" "$3" | sed 's/^/    /'
+    differing+=("$1")
+  fi
+}
+
+finish_check() {  # WHAT-WAS-LEFT-OUT
+  if [ ${#differing[@]} -gt 0 ]; then
+    echo "release: not reproducible: ${differing[*]}" >&2
+    exit 1
+  fi
+  echo "release: every file checked is reproducible${1:+; $1}"
+}
+
+# The second of each pair of builds is made later, under another umask and time zone.
+later() { umask 077; export TZ=Pacific/Chatham; }
+
+# The test command's part: what can be made twice from the trees it has built already.
+check_quick() {
+  local build=${VEXLOR_BUILD:-build} win=${VEXLOR_WIN_BUILD:-build-win} deb version
+  work=$(mktemp -d)
+  echo "release: reproducibility, quick part"
+
+  deb=$(scripts/package.sh | tail -n 1)
+  cp "$deb" "$work/one.deb"
+  deb=$(later && scripts/package.sh | tail -n 1)
+  compare "$(basename "$deb") (packed twice from $build/)" "$work/one.deb" "$deb"
+  version=$(dpkg-deb --field "$deb" Version)
+
+  if git rev-parse --verify --quiet HEAD >/dev/null; then
+    make_tarball "$version" "$work/one.tar.gz"
+    (later && make_tarball "$version" "$work/two.tar.gz")
+    compare "vexlor-$version.tar.gz" "$work/one.tar.gz" "$work/two.tar.gz"
+  else
+    echo "  (no git here: no source tarball)"
+  fi
+
+  if has_windows_build && [ -f "$win/build.ninja" ]; then
+    # A language DLL linked in two fresh folders of different names, from the committed source.
+    local dir
+    for dir in "$work/one" "$work/second/folder-two"; do
+      mkdir -p "$dir/src"
+      git archive HEAD | tar -x -C "$dir/src"
+      ( [ "$dir" = "$work/one" ] || later
+        cmake -S "$dir/src" -B "$dir/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$dir/src/cmake/mingw-w64.cmake" \
+          -DCMAKE_BUILD_TYPE=Release -DVEXLOR_BUILD_GUI=OFF -DVEXLOR_BUILD_BENCH=OFF -DVEXLOR_BUILD_TESTS=OFF >/dev/null &&
+        cmake --build "$dir/build" --target vexlor_lang_eng >/dev/null ) || fail "cannot build VexlorEngRes.dll in $dir"
+    done
+    compare "VexlorEngRes.dll (linked in two folders)" "$work/one/build/bin/VexlorEngRes.dll" \
+      "$work/second/folder-two/build/bin/VexlorEngRes.dll"
+
+    # The zip and the setup program staged and packed twice from the same programs.
+    rm -f "$win/packaging/windows/stage.stamp"
+    cmake --build "$win" --target vexlor_windows_zip vexlor_windows_setup >/dev/null
+    local file stage=("$win"/packaging/windows/stage/vexlor-*)
+    local outputs=("$win/${stage[0]##*/}-windows.zip" "$win/${stage[0]##*/}-setup.exe")
+    mkdir "$work/windows"
+    cp "${outputs[@]}" "$work/windows/"
+    rm -f "$win/packaging/windows/stage.stamp"
+    (later && cmake --build "$win" --target vexlor_windows_zip vexlor_windows_setup >/dev/null)
+    for file in "${outputs[@]}"; do
+      compare "$(basename "$file") (packed twice in $win/)" "$work/windows/$(basename "$file")" "$file"
+    done
+  else
+    echo "  (no Windows build in $win/: no Windows files)"
+  fi
+  finish_check "left to scripts/release.sh --check-reproducible: the programs compiled in two folders, and the .deb, zip and setup program made from them"
+}
+
+# Two whole releases of HEAD, each from a clone of its own, compared.
+check_full() {
+  local commit dir mask zone
+  commit=$(git rev-parse HEAD)
+  [ -z "$(git status --porcelain)" ] || echo "release: uncommitted changes are not part of the check: it builds $commit" >&2
+  work=$(mktemp -d)
+  local first=$work/one/vexlor second=$work/second/a/longer/path/vexlor-again
+  for dir in "$first" "$second"; do
+    git clone --quiet --no-hardlinks . "$dir"
+    git -C "$dir" checkout --quiet --detach "$commit"
+  done
+  # Each build its own, unsigned, without a compiler cache (a cached object would hide a
+  # compiler that is not deterministic), the second later, under another umask and time zone.
+  for dir in "$first" "$second"; do
+    if [ "$dir" = "$first" ]; then mask=022 zone=UTC; else mask=077 zone=Pacific/Chatham; fi
+    echo "release: building the release in $dir (umask $mask, TZ $zone), $(date -u '+%H:%M:%S UTC')"
+    (cd "$dir" && umask "$mask" &&
+     env -u SOURCE_DATE_EPOCH -u VEXLOR_BUILD -u VEXLOR_WIN_BUILD -u VEXLOR_SIGN_PKCS12 -u VEXLOR_GPG_KEY \
+         -u CMAKE_C_COMPILER_LAUNCHER -u CMAKE_CXX_COMPILER_LAUNCHER CCACHE_DISABLE=1 TZ="$zone" \
+         scripts/release.sh > "$work/$(basename "$dir").log" 2>&1) ||
+      { tail -n 40 "$work/$(basename "$dir").log" >&2; fail "the release in $dir failed"; }
+  done
+
+  echo "release: comparing the two releases of $commit"
+  local file name
+  for file in "$first"/dist/* "$second"/dist/*; do
+    name=$(basename "$file")
+    [ -f "$first/dist/$name" ] && [ -f "$second/dist/$name" ] && continue
+    echo "  DIFFERENT  $name is in one release only: $file"
+    differing+=("$name")
+  done
+  for file in "$first"/dist/*; do
+    name=$(basename "$file")
+    if [ -f "$second/dist/$name" ]; then compare "$name" "$file" "$second/dist/$name"; fi
+  done
+  # The Windows programs and DLLs themselves, as in the zip and the setup program.
+  for file in "$first"/build-release-win/bin/{vexlor.exe,vexlor-pack.exe,VexlorEngRes.dll,VexlorChtRes.dll,VexlorChsRes.dll}; do
+    if [ -f "$file" ]; then compare "$(basename "$file")" "$file" "$second/build-release-win/bin/$(basename "$file")"; fi
+  done
+  finish_check ""
+}
+
+make_release() {
+  if [ -n "$(git status --porcelain)" ]; then
+    echo "release: the tree has uncommitted changes; commit or stash them first:" >&2
+    git status --short >&2
+    exit 1
+  fi
+  SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
+  export SOURCE_DATE_EPOCH
+  # Keys are checked before the builds, not after them.
+  local windows_signed=""
+  if [ -n "${VEXLOR_SIGN_PKCS12:-}" ]; then
+    [ -r "$VEXLOR_SIGN_PKCS12" ] || fail "cannot read the certificate file $VEXLOR_SIGN_PKCS12 (VEXLOR_SIGN_PKCS12)"
+    command -v osslsigncode >/dev/null || fail "no osslsigncode to sign with (scripts/setup.sh installs it)"
+    windows_signed=yes
+  fi
+  if [ -n "${VEXLOR_GPG_KEY:-}" ]; then
+    gpg --batch --list-secret-keys "$VEXLOR_GPG_KEY" >/dev/null 2>&1 ||
+      fail "no secret key $VEXLOR_GPG_KEY (VEXLOR_GPG_KEY) in the keyring ${GNUPGHOME:-~/.gnupg}"
+  fi
+
+  rm -rf build-release build-release-win dist
+  local deb version
+  deb=$(VEXLOR_BUILD=build-release scripts/package.sh -DVEXLOR_BUILD_TESTS=OFF -DVEXLOR_BUILD_BENCH=OFF | tail -n 1)
+  version=$(dpkg-deb --field "$deb" Version)
+  mkdir dist
+  cp "$deb" dist/
+  make_tarball "$version" "dist/vexlor-$version.tar.gz"
+
+  local windows=""
+  if has_windows_build; then
+    VEXLOR_WIN_BUILD=build-release-win scripts/build-windows.sh -DVEXLOR_BUILD_TESTS=OFF >/dev/null
+    local file
+    for file in "build-release-win/vexlor-$version-setup.exe" "build-release-win/vexlor-$version-windows.zip"; do
+      [ -f "$file" ] || fail "the Windows build made no $file"
+      cp "$file" dist/
+    done
+    windows=yes
+  else
+    echo "release: no mingw-w64 or NSIS here: dist/ has no Windows files" >&2
+  fi
+
+  scripts/checksums.sh dist
+  echo "release: dist/ for vexlor $version:"
+  ls -1 dist
+  if [ -z "$windows" ]; then
+    :
+  elif [ -n "$windows_signed" ]; then
+    echo "release: the Windows programs, DLLs and setup program are signed (Authenticode)${VEXLOR_SIGN_TIMESTAMP_URL:+, time-stamped by $VEXLOR_SIGN_TIMESTAMP_URL}"
+  else
+    echo "release: the Windows files are UNSIGNED: Windows will name no publisher (set VEXLOR_SIGN_PKCS12 and VEXLOR_SIGN_PASSWORD to sign them)"
+  fi
+  if [ -n "${VEXLOR_GPG_KEY:-}" ]; then
+    echo "release: SHA256SUMS is signed: SHA256SUMS.asc, key $VEXLOR_GPG_KEY"
+  else
+    echo "release: SHA256SUMS is not signed (set VEXLOR_GPG_KEY to sign it)"
+  fi
+}
+
+case "${1:-}" in
+  "") make_release ;;
+  --check-reproducible)
+    case "${2:-}" in
+      "") check_full ;;
+      --quick) check_quick ;;
+      *) fail "unknown option $2 (--check-reproducible [--quick])" ;;
+    esac ;;
+  *) fail "unknown option $1 (scripts/release.sh [--check-reproducible [--quick]])" ;;
+esac

@@ -18,6 +18,9 @@ packages=(
   # sources to build for it, Wine to run the programs and tests, the installer maker and a
   # display for the dialogs; zip and unzip for the portable zip and its test.
   g++-mingw-w64-x86-64-posix googletest wine64 nsis xvfb zip unzip
+  # Releases (scripts/release.sh): Authenticode signatures, the OpenPGP signature of SHA256SUMS,
+  # the test's throw-away certificate, and the report on files that differ between two builds.
+  osslsigncode gnupg openssl diffoscope
 )
 
 missing=()

@@ -2,9 +2,10 @@
 # SPDX-License-Identifier: Apache-2.0
 # The test command: setup, build, and run every test three ways: a normal Release build,
 # an AddressSanitizer + UndefinedBehaviorSanitizer build, and a ThreadSanitizer build of the
-# threaded tests (ctest labels "threaded" and "realtime"); then the Windows build's tests and end-to-end
-# downloads and a silent install and uninstall under Wine, the house style (clang-format and
-# clang-tidy), the Debian package, the fuzz corpora and a short fault soak.
+# threaded tests (ctest labels "threaded" and "realtime"); then the Windows build's tests and
+# end-to-end downloads and a silent install and uninstall under Wine, the house style
+# (clang-format and clang-tidy), the Debian package, the release's signing and the quick part of
+# its reproducibility check, the fuzz corpora and a short fault soak.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build.sh
@@ -50,6 +51,9 @@ cat build/style.log
 
 echo "=== Debian package: build, unpack into a temporary root, run from there"
 scripts/package-test.sh
+
+echo "=== Releases: signing with throw-away keys, the quick part of the reproducibility check"
+scripts/release-test.sh
 
 echo "=== Fuzz targets: seed corpus replay and a few seconds of fuzzing each"
 scripts/fuzz.sh 4
