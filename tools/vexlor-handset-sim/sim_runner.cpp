@@ -133,7 +133,9 @@ SimRunner::Outcome SimRunner::Run(int wakeFd) {
             break;
         }
         }
-        while (!pending.empty() && pending.front().due <= Clock::now()) {
+        // One part at a time, reading in between: the next parts' latency runs while the handset
+        // takes this one, as on a line that never stops.
+        if (!pending.empty() && pending.front().due <= Clock::now()) {
             const Arrival arrival = std::move(pending.front());
             pending.pop_front();
             pendingBytes -= arrival.bytes.size();
