@@ -272,12 +272,13 @@ TEST_F(SerialPortTest, ThePortKeepsTheToolsSettingsForTheRunAndGetsItsOwnBackOnl
     ASSERT_EQ(m_port.Open(m_pty.Slave(), 115200).error, 0);
 
     // The run's last command is still on its way when the port is let go.
+    // The settle time counts from the last byte on the line, so from before the write at the latest.
+    const auto start = Clock::now();
     size_t written = 0;
     ASSERT_EQ(m_port.Write("\x7E\x0A\x4B\xB8\x7E", 5, &written), 0);
     std::string taken;
     speed_t rate = B0;
     std::thread adapter([&] { rate = RateWhenTaken(m_pty, 20, taken); });
-    const auto start = Clock::now();
     ASSERT_EQ(m_port.Close(CloseMode::kRestoreSettings), 0);
     adapter.join();
     EXPECT_EQ(taken.size(), 5u);
