@@ -11,6 +11,7 @@ packages=(
   fonts-wqy-microhei  # Chinese glyphs for the window and its screenshots
   clang libclang-rt-dev
   clang-format clang-tidy  # the house style (scripts/style.sh)
+  ccache  # the test command's builds
   dpkg-dev file
   lintian appstream desktop-file-utils  # the package test checks the package, its metainfo and desktop entry
   python3-minimal  # the bench tests read the tool's JSON output with a real JSON parser
