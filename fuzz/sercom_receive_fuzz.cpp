@@ -67,7 +67,7 @@ void DrainMaster(int master) {
 // The link with its port opened directly (no listener thread: this thread plays the listener).
 class FuzzLink : public CSerCOMLibrary {
 public:
-    bool OpenPort(const std::string& path) { return m_hFile->Open(path) == 0; }
+    bool OpenPort(const std::string& path) { return m_hFile->Open(path, 115200).Ok(); }
     void SetChannelMode(EPhoneMode mode) { m_eMode.store(mode); }
     using CSerialIO::AppendReceived;
 };
