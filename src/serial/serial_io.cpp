@@ -165,6 +165,10 @@ PortFailure CSerialIO::DetectionFailure() const {
 
 bool CSerialIO::WaitModeDecided(int ms) { return m_hModeDecided.Wait(platform::ScaledMs(ms)); }
 
+bool CSerialIO::WaitModeDecidedFor(std::chrono::milliseconds span) {
+    return m_hModeDecided.Wait(static_cast<int>(span.count()));
+}
+
 int32_t CSerialIO::Close() {
     LogWritePort(LOG_WRN, PortName(), "CSerialIO::Close", "Try to close com port %s", PortName());
     m_lLastError = 0;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -131,6 +132,15 @@ public:
     // Waits up to ms (scaled) until the listener has recognised a mode or found the port
     // unusable. True when it did; false after the time.
     bool WaitModeDecided(int ms);
+    // The same for a span of the caller's own (not scaled).
+    bool WaitModeDecidedFor(std::chrono::milliseconds span);
+    // Detection packets the listeners of this channel have sent: a look at the port that has
+    // seen the count grow by four has tried every rate of the rotation and waited out the third
+    // one's reply.
+    uint32_t ProbesSent() const { return m_nProbesSent.load(); }
+    // True while the latest opening found the device missing from the port list (a USB port
+    // unplugged); cleared by an opening that got past that look.
+    bool DeviceMissing() const { return m_bDeviceMissing.load(); }
     // The mode the handset answered in first since Open (PHONE_MODE_UNKNOWN while none).
     EPhoneMode FirstModeFound() const { return m_eFirstMode.load(); }
 
@@ -196,6 +206,8 @@ private:
     std::atomic<bool> m_bPortUnusable{false};
     std::atomic<bool> m_bPortOpened{false};  // the port opened at least once since Open
     std::atomic<EPhoneMode> m_eFirstMode{PHONE_MODE_UNKNOWN};
+    std::atomic<uint32_t> m_nProbesSent{0};
+    std::atomic<bool> m_bDeviceMissing{false};
     platform::AutoResetEvent m_hModeDecided;  // a mode was recognised, or the port is unusable
     PortFailure m_gone;                       // under m_failureMutex: the device went away
     std::mutex m_noticeMutex;                 // held while m_portNotice runs

@@ -18,6 +18,7 @@ int32_t CSerialIO::InternalOpen() {
     using platform::SerialLine;
     m_lLastError = 0;
     std::string path = DevicePathOf(m_szDevice);
+    m_bDeviceMissing = path.empty();
     if (path.empty()) {
         RecordOpenFailure(platform::kErrorNotFound, SerialLine::Problem::kAbsent, path);
         platform::Sleep(kMissingDevicePauseMs);
@@ -137,6 +138,7 @@ int32_t CSerialIO::InternalWrite(const void* data, int32_t length, uint32_t* wri
 int32_t CSerialIO::SendProbe() {
     const char* port = PortName();
     LogWritePort(LOG_WRN, port, "CSerialIO::SendProbe", "Write detection packet to com port.");
+    ++m_nProbesSent;
     uint32_t written = 0;
     int32_t result = InternalWrite(kDetectionPacket, static_cast<int32_t>(kDetectionPacketSize), &written);
     if (result != 0 || written < kDetectionPacketSize) {
