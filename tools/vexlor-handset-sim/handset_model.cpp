@@ -72,6 +72,15 @@ void HandsetModel::DropPartialInput() {
     m_atLine.clear();
 }
 
+void HandsetModel::PowerOn(HandsetMode mode) {
+    m_offlineRequested = false;
+    m_pollsSinceOffline = 0;
+    m_lastWriteBlock = -1;
+    m_writesSinceCheck = false;
+    m_unaskedSent = false;
+    EnterMode(mode);
+}
+
 void HandsetModel::EnterMode(HandsetMode mode) {
     Note(std::string("mode ") + HandsetModeName(m_mode) + " -> " + HandsetModeName(mode));
     m_mode = mode;

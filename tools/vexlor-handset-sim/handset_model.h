@@ -38,6 +38,10 @@ public:
     // Forgets a half-received frame or AT line (bytes at a wrong line rate are noise).
     void DropPartialInput();
 
+    // The handset has restarted (with the software it was given, kept in its image) and answers
+    // in mode from now on; the offline step and the download's state start afresh.
+    void PowerOn(HandsetMode mode);
+
     HandsetMode Mode() const { return m_mode; }
     bool Offline() const;
     const LoadImage& Image() const { return m_image; }

@@ -1,0 +1,103 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "handset_sequence.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+constexpr uint8_t kToolsProbe[] = {0x61, 0x74, 0x0D, 0x1C, 0xD5, 0x7E, 0x06, 0x4E, 0x95, 0x7E};
+
+std::chrono::milliseconds Ms(uint32_t ms) { return std::chrono::milliseconds(ms); }
+}  // namespace
+
+bool HandsetSequence::IsDetectionPacket(const uint8_t* bytes, size_t count) {
+    return count == sizeof kToolsProbe && std::memcmp(bytes, kToolsProbe, count) == 0;
+}
+
+HandsetSequence::HandsetSequence(const SimOptions& options, Clock::time_point now, NoteSink note)
+    : m_note(std::move(note)) {
+    m_handsets.push_back(BenchHandset{options.handset, options.times});
+    m_handsets.insert(m_handsets.end(), options.nextHandsets.begin(), options.nextHandsets.end());
+    PlugIn(0, now);
+}
+
+void HandsetSequence::Note(const std::string& text) const {
+    if (m_note) m_note(text);
+}
+
+void HandsetSequence::PlugIn(size_t index, Clock::time_point now) {
+    m_index = index;
+    const HandsetConfig& config = m_handsets[index].handset;
+    m_model = std::make_unique<HandsetModel>(config);
+    m_model->SetNoteSink(m_note);
+    m_state = State::kOn;
+    m_lastSpoken = now;
+    m_restartedAt.reset();
+    // The first handset is simply there; later ones arrive, and the trace says which.
+    if (index > 0 || m_handsets.size() > 1) {
+        Note("handset " + std::to_string(Number()) + " plugged in (platform " + config.platform + ", start mode " +
+             HandsetModeName(config.startMode) + ")");
+    }
+}
+
+std::optional<HandsetSequence::Clock::time_point> HandsetSequence::UnplugAt() const {
+    const HandsetTimes& times = m_handsets[m_index].times;
+    if (!times.unplugAfterMs || m_state == State::kOff || m_state == State::kDone) return std::nullopt;
+    Clock::time_point base = m_lastSpoken;
+    if (m_restartedAt) base = std::max(base, *m_restartedAt);
+    return base + Ms(*times.unplugAfterMs);
+}
+
+std::optional<HandsetSequence::Clock::time_point> HandsetSequence::NextChange() const {
+    std::optional<Clock::time_point> next = UnplugAt();
+    auto sooner = [&next](Clock::time_point at) { next = next ? std::min(*next, at) : at; };
+    if (m_state == State::kRestarting) sooner(*m_restartedAt);
+    if (m_state == State::kOff) sooner(m_offAt + Ms(m_handsets[m_index].times.swapMs));
+    return next;
+}
+
+HandsetModel* HandsetSequence::Listening(Clock::time_point now) {
+    for (;;) {
+        const HandsetTimes& times = m_handsets[m_index].times;
+        if (m_state == State::kRestarting && now >= *m_restartedAt) {
+            m_model->PowerOn(times.restartMode);
+            m_state = State::kOn;
+            Note(std::string("restarted in ") + HandsetModeName(times.restartMode) + " mode");
+            continue;
+        }
+        if (const auto unplug = UnplugAt(); unplug && now >= *unplug) {
+            m_state = State::kOff;
+            m_offAt = *unplug;
+            Note("unplugged");
+            if (m_index + 1 == m_handsets.size()) {
+                m_state = State::kDone;
+                Note("no more handsets");
+            }
+            continue;
+        }
+        if (m_state == State::kOff && now >= m_offAt + Ms(times.swapMs)) {
+            PlugIn(m_index + 1, m_offAt + Ms(times.swapMs));
+            continue;
+        }
+        break;
+    }
+    return m_state == State::kOn ? m_model.get() : nullptr;
+}
+
+void HandsetSequence::Heard(const HandsetEvents& events, bool detectionOnly, Clock::time_point now) {
+    if (!detectionOnly) m_lastSpoken = now;
+    const HandsetTimes& times = m_handsets[m_index].times;
+    if (!events.reset || (!times.restartAfterMs && !times.neverRestarts)) return;
+    if (times.neverRestarts) {
+        m_state = State::kDead;
+        Note("never restarts");
+        return;
+    }
+    m_state = State::kRestarting;
+    m_restartedAt = now + Ms(*times.restartAfterMs);
+    Note("restarting (silent for " + std::to_string(*times.restartAfterMs) + " ms)");
+}
+
+uint32_t HandsetSequence::AnswerDelayMs(const HandsetEvents& events) const {
+    return events.nandWrite ? m_handsets[m_index].times.commitMs : 0;
+}
