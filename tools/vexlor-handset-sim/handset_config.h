@@ -69,7 +69,8 @@ struct HandsetTimes {
     bool neverRestarts = false;
     HandsetMode restartMode = HandsetMode::DS;
     // Taken off the cable this long after the later of the last bytes the tool sent it other than
-    // the detection packet, and its restart; silent from then on. nullopt: never.
+    // the detection packet (none yet: it waits for its turn), and its restart; silent from then
+    // on. nullopt: never.
     std::optional<uint32_t> unplugAfterMs;
     uint32_t swapMs = 1000;  // the next handset is plugged in this long after this one went
 };

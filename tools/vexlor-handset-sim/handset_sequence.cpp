@@ -14,24 +14,23 @@ bool HandsetSequence::IsDetectionPacket(const uint8_t* bytes, size_t count) {
     return count == sizeof kToolsProbe && std::memcmp(bytes, kToolsProbe, count) == 0;
 }
 
-HandsetSequence::HandsetSequence(const SimOptions& options, Clock::time_point now, NoteSink note)
-    : m_note(std::move(note)) {
+HandsetSequence::HandsetSequence(const SimOptions& options, NoteSink note) : m_note(std::move(note)) {
     m_handsets.push_back(BenchHandset{options.handset, options.times});
     m_handsets.insert(m_handsets.end(), options.nextHandsets.begin(), options.nextHandsets.end());
-    PlugIn(0, now);
+    PlugIn(0);
 }
 
 void HandsetSequence::Note(const std::string& text) const {
     if (m_note) m_note(text);
 }
 
-void HandsetSequence::PlugIn(size_t index, Clock::time_point now) {
+void HandsetSequence::PlugIn(size_t index) {
     m_index = index;
     const HandsetConfig& config = m_handsets[index].handset;
     m_model = std::make_unique<HandsetModel>(config);
     m_model->SetNoteSink(m_note);
     m_state = State::kOn;
-    m_lastSpoken = now;
+    m_lastSpoken.reset();
     m_restartedAt.reset();
     // The first handset is simply there; later ones arrive, and the trace says which.
     if (index > 0 || m_handsets.size() > 1) {
@@ -42,8 +41,9 @@ void HandsetSequence::PlugIn(size_t index, Clock::time_point now) {
 
 std::optional<HandsetSequence::Clock::time_point> HandsetSequence::UnplugAt() const {
     const HandsetTimes& times = m_handsets[m_index].times;
-    if (!times.unplugAfterMs || m_state == State::kOff || m_state == State::kDone) return std::nullopt;
-    Clock::time_point base = m_lastSpoken;
+    // A handset the tool has not spoken to yet waits on the cable for its turn.
+    if (!times.unplugAfterMs || !m_lastSpoken || m_state == State::kOff || m_state == State::kDone) return std::nullopt;
+    Clock::time_point base = *m_lastSpoken;
     if (m_restartedAt) base = std::max(base, *m_restartedAt);
     return base + Ms(*times.unplugAfterMs);
 }
@@ -76,7 +76,7 @@ HandsetModel* HandsetSequence::Listening(Clock::time_point now) {
             continue;
         }
         if (m_state == State::kOff && now >= m_offAt + Ms(times.swapMs)) {
-            PlugIn(m_index + 1, m_offAt + Ms(times.swapMs));
+            PlugIn(m_index + 1);
             continue;
         }
         break;

@@ -23,8 +23,8 @@ public:
     using Clock = std::chrono::steady_clock;
     using NoteSink = std::function<void(const std::string&)>;
 
-    // The first handset (options.handset, options.times) is plugged in at now.
-    HandsetSequence(const SimOptions& options, Clock::time_point now, NoteSink note = nullptr);
+    // The first handset (options.handset, options.times) is on the cable from the start.
+    explicit HandsetSequence(const SimOptions& options, NoteSink note = nullptr);
 
     // The handset that hears bytes arriving at now, or null while none answers (restarting, never
     // restarting, off the cable, between two handsets, after the last). Moves the turns on first.
@@ -50,7 +50,7 @@ public:
 private:
     enum class State { kOn, kRestarting, kDead, kOff, kDone };
 
-    void PlugIn(size_t index, Clock::time_point now);
+    void PlugIn(size_t index);
     std::optional<Clock::time_point> UnplugAt() const;
     void Note(const std::string& text) const;
 
@@ -59,7 +59,7 @@ private:
     size_t m_index = 0;
     std::unique_ptr<HandsetModel> m_model;
     State m_state = State::kOn;
-    Clock::time_point m_lastSpoken{};                // the tool's last bytes other than the detection packet
+    std::optional<Clock::time_point> m_lastSpoken;   // the tool's last bytes other than the detection packet
     std::optional<Clock::time_point> m_restartedAt;  // the latest restart, done or due
     Clock::time_point m_offAt{};                     // when it was taken off
 };

@@ -3,7 +3,6 @@
 // command line; the protocol lives in HandsetModel, the line in PtyPort, the loop in SimRunner.
 
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -65,8 +64,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
     trace.Line("terminal " + path + ", start mode " + HandsetModeName(options.handset.startMode));
-    HandsetSequence handsets(options, std::chrono::steady_clock::now(),
-                             [&trace](const std::string& note) { trace.Line(note); });
+    HandsetSequence handsets(options, [&trace](const std::string& note) { trace.Line(note); });
     SimRunner runner(options, port, handsets, trace);
     const SimRunner::Outcome outcome = runner.Run(wakeRead);
 

@@ -13,7 +13,7 @@ void ModelLine::StartModel(const SimOptions& options) {
     m_options = options;
     // Runs inside Receive and Listening, with m_mutex already held.
     m_handsets =
-        std::make_unique<HandsetSequence>(options, Now(), [this](const std::string& note) { m_notes.push_back(note); });
+        std::make_unique<HandsetSequence>(options, [this](const std::string& note) { m_notes.push_back(note); });
     m_ignoredRate.reset();
     m_fedMode = options.handset.startMode;
     m_decoderEmpty = true;

@@ -463,9 +463,10 @@ A bench: handset after handset on one cable
   --restart-mode ds|diag|dl  the mode after such a restart (default ds: AT data mode)
   --unplug-after MS          the technician takes the handset off the cable MS milliseconds after
                              the later of the last bytes the tool sent it other than the
-                             detection packet, and its restart; it is silent from then on (the
-                             terminal stays: it is the cable's adapter). Without it the handset
-                             stays on the cable for good
+                             detection packet (until the tool has sent some, it waits for its
+                             turn), and its restart; it is silent from then on (the terminal
+                             stays: it is the cable's adapter). Without it the handset stays on
+                             the cable for good
   --swap-time MS             the next handset is plugged in MS milliseconds after this one was
                              taken off (default 1000)
   --then "OPTIONS"           the next handset of the sequence (repeat for each), with its own
