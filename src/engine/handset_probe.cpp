@@ -10,9 +10,9 @@
 namespace {
 
 constexpr const char* kSource = "CHandsetProbe::Look";
-// How often a look wakes to see whether it was stopped or the port went: a stop takes at most
-// this long, and a waiting port costs a handful of wake-ups a second.
-constexpr std::chrono::milliseconds kSlice{200};
+// How often a look wakes by itself to see whether the port went (a stop wakes it at once): a
+// waiting port costs next to nothing.
+constexpr std::chrono::milliseconds kSlice{1000};
 // A look over every rate of the rotation has sent this many detection packets: the fourth goes
 // out only once the third one's reply window has passed.
 constexpr uint32_t kProbesPerRotation = 4;

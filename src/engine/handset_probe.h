@@ -37,8 +37,11 @@ public:
     CHandsetProbe(const CHandsetProbe&) = delete;
     CHandsetProbe& operator=(const CHandsetProbe&) = delete;
 
-    // A counter whose non-zero value ends a look at once (kStopped); null: never.
+    // A counter whose non-zero value ends a look (kStopped); null: never. Raising it ends the
+    // look within a second; Wake then ends it at once.
     void SetStopRequest(const std::atomic<int32_t>* stop);
+    // Any thread: a look that waits looks again at once (after the stop request was raised).
+    void Wake() { m_link.WakeModeWaiter(); }
     // Told on the listener thread while another program holds the port (the look goes on).
     void SetPortNotice(CSerialIO::PortNotice notice) { m_link.SetPortNotice(std::move(notice)); }
 

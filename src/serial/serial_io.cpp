@@ -80,6 +80,7 @@ int32_t CSerialIO::Open(const char* lpszDevice, uint32_t baudrate) {
     if (prefixed) std::memcpy(m_szDevice, kDevicePrefix, kDevicePrefixSize);
     std::memcpy(m_szDevice + (prefixed ? kDevicePrefixSize : 0), name, length);
     m_dwBaudrate = baudrate;
+    m_resolvedPath.clear();  // a new run reads the port map afresh
     {
         std::lock_guard<std::mutex> lock(m_failureMutex);
         m_openFailure = PortFailure{};

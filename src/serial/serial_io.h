@@ -134,6 +134,8 @@ public:
     bool WaitModeDecided(int ms);
     // The same for a span of the caller's own (not scaled).
     bool WaitModeDecidedFor(std::chrono::milliseconds span);
+    // Ends a wait for the mode at once (any thread), as a decision would; the waiter looks again.
+    void WakeModeWaiter() { m_hModeDecided.Set(); }
     // Detection packets the listeners of this channel have sent: a look at the port that has
     // seen the count grow by four has tried every rate of the rotation and waited out the third
     // one's reply.
@@ -195,7 +197,12 @@ private:
     bool WaitListenerEnded(int32_t timeoutMs);
     // Joins a listener that StopListener left ending once it has ended. True when none is left.
     bool ReapStaleListener();
+    // The device path of m_szDevice in the port map (empty: not in it), looked up afresh when the
+    // last look is old. The opening threads only (the listener, or a mode switch while none runs).
+    std::string ResolveDevice();
 
+    std::string m_resolvedPath;  // ResolveDevice's last look, and when it was
+    std::chrono::steady_clock::time_point m_resolvedAt{};
     std::thread m_hStaleThread;                 // a listener that outlived StopListener's limit
     std::atomic<bool> m_bListenerAlive{false};  // a listener thread has not yet ended
     std::mutex m_endMutex;                      // with m_endCond: the end of the listener

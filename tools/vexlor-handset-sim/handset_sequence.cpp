@@ -85,8 +85,9 @@ HandsetModel* HandsetSequence::Listening(Clock::time_point now) {
 }
 
 void HandsetSequence::Heard(const HandsetEvents& events, bool detectionOnly, Clock::time_point now) {
-    if (!detectionOnly) m_lastSpoken = now;
     const HandsetTimes& times = m_handsets[m_index].times;
+    // Spoken to until its answer is out (after the commit's time, for a write to NAND).
+    if (!detectionOnly) m_lastSpoken = now + Ms(AnswerDelayMs(events));
     if (!events.reset || (!times.restartAfterMs && !times.neverRestarts)) return;
     if (times.neverRestarts) {
         m_state = State::kDead;

@@ -462,9 +462,9 @@ A bench: handset after handset on one cable
                              start mode at once
   --restart-mode ds|diag|dl  the mode after such a restart (default ds: AT data mode)
   --unplug-after MS          the technician takes the handset off the cable MS milliseconds after
-                             the later of the last bytes the tool sent it other than the
-                             detection packet (until the tool has sent some, it waits for its
-                             turn), and its restart; it is silent from then on (the terminal
+                             the later of its last answer to the tool other than to the
+                             detection packet (until the tool has asked something, it waits for
+                             its turn), and its restart; it is silent from then on (the terminal
                              stays: it is the cable's adapter). Without it the handset stays on
                              the cable for good
   --swap-time MS             the next handset is plugged in MS milliseconds after this one was

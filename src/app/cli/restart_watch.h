@@ -28,7 +28,10 @@ public:
     RestartWatch& operator=(const RestartWatch&) = delete;
 
     // Ends the look at once (its message still comes).
-    void Stop() { m_stop.store(1); }
+    void Stop() {
+        m_stop.store(1);
+        m_probe.Wake();
+    }
     // What the look found; read after its message.
     ProbeResult Answer() const;
 

@@ -38,8 +38,8 @@ void StationLinesView::PhaseChanged(const StationPort& port) {
         case StationPort::Phase::kConfirming: break;  // the run's own line tells it
         case StationPort::Phase::kRefused: break;     // so does the refusal's
         case StationPort::Phase::kEnded:
-            // A stopped handset's line has said what to do with it.
-            if (!port.handset || port.handset->result != PortRun::Result::kStopped) Line(port, PhaseText(port));
+            // A handset stopped in flight gets a line that says what to do with it.
+            if (!port.handset || port.handset->recorded) Line(port, PhaseText(port));
             break;
         default: Line(port, PhaseText(port)); break;
         }

@@ -70,6 +70,7 @@ void StationLoop::RequestStop() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_stop.store(1);
     if (m_worker) m_worker->RequestStop();
+    m_probe.Wake();
     m_changed.notify_all();
 }
 
