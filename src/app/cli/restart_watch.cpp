@@ -3,7 +3,7 @@
 
 RestartWatch::RestartWatch(const std::string& port, std::chrono::milliseconds timeout, MessageQueue& queue,
                            uint32_t source, const ProbeLineMaker& makeLine)
-    : m_probe(makeLine ? makeLine() : platform::MakeSystemSerialLine()), m_target(queue, source) {
+    : m_probe(makeLine ? makeLine(port) : platform::MakeSystemSerialLine()), m_target(queue, source) {
     m_probe.SetStopRequest(&m_stop);
     m_thread = std::thread([this, port, timeout] {
         ProbeResult answer = m_probe.WaitForAnswer(port, timeout);

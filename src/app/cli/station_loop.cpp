@@ -46,7 +46,7 @@ StationLoop::StationLoop(std::string port, StationSettings settings, MessageQueu
       m_settings(settings),
       m_target(queue, source),
       m_makeWorker(std::move(makeWorker)),
-      m_probe(makeLine ? makeLine() : platform::MakeSystemSerialLine()) {
+      m_probe(makeLine ? makeLine(m_port) : platform::MakeSystemSerialLine()) {
     m_probe.SetStopRequest(&m_stop);
     // On the probe's listener thread: another program holds the port meanwhile.
     m_probe.SetPortNotice([this](const PortFailure& holder) {

@@ -52,8 +52,8 @@ struct StationSettings {
 // Makes the flashing worker of a handset on port, posting to target.
 using StationWorkerMaker =
     std::function<std::unique_ptr<PortWorker>(const std::string& port, platform::NotifyTarget& target)>;
-// Makes the serial line the loop looks for handsets through.
-using ProbeLineMaker = std::function<std::unique_ptr<platform::SerialLine>()>;
+// Makes the serial line through which handsets on port are looked for.
+using ProbeLineMaker = std::function<std::unique_ptr<platform::SerialLine>(const std::string& port)>;
 
 // One port of a station on a thread of its own: waits for a handset (the quiet look of
 // CHandsetProbe), flashes it with a worker of its own (exactly an ordinary run, whose messages
