@@ -51,8 +51,8 @@ protected:
 
 TEST_F(BenchSequence, RestartUnplugAndTheNextHandsetFollowTheirTimes) {
     Start({"--mode", "dl", "--commit-time", "3000", "--restart-after", "800", "--unplug-after", "500", "--swap-time",
-           "2000", "--then", "--mode diag --platform CORVANE1 --unplug-after 300"});
-    // Nothing spoken to it yet but probes: it waits on the cable for its turn.
+           "2000", "--then", "--mode diag --platform CORVANE1 --fail-nand --unplug-after 300"});
+    // Its turn has not ended: it stays on the cable, however long.
     clock->Advance(60000);
     EXPECT_EQ(ModeOfAnswer(), PHONE_MODE_DL);
 
@@ -85,8 +85,14 @@ TEST_F(BenchSequence, RestartUnplugAndTheNextHandsetFollowTheirTimes) {
     EXPECT_EQ(line->HandsetNumber(), 2u);
     EXPECT_EQ(PlatformOfAnswer(), "CORVANE1");
 
-    // Spoken to (the version request), it goes 300 ms later; after the last nothing answers.
-    clock->Advance(300);
+    // Its NAND write refused, its turn has ended: it goes 300 ms later; after the last nothing
+    // answers.
+    Ask(DiagFrame(Hex("3A")));  // to download mode
+    clock->Advance(5000);
+    EXPECT_EQ(DecodeFrames(Ask(DlFrame(Hex("70 04"))), true), std::vector<Bytes>{Hex("70 01 00")});
+    clock->Advance(299);
+    EXPECT_EQ(ModeOfAnswer(), PHONE_MODE_DL);
+    clock->Advance(1);
     EXPECT_EQ(ModeOfAnswer(), PHONE_MODE_UNKNOWN);
     clock->Advance(600000);
     EXPECT_EQ(ModeOfAnswer(), PHONE_MODE_UNKNOWN);

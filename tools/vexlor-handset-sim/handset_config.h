@@ -68,9 +68,9 @@ struct HandsetTimes {
     std::optional<uint32_t> restartAfterMs;
     bool neverRestarts = false;
     HandsetMode restartMode = HandsetMode::DS;
-    // Taken off the cable this long after the later of the last exchange with the tool other than
-    // the detection packet (its answer sent; none yet: it waits for its turn), and its restart;
-    // silent from then on. nullopt: never.
+    // Taken off the cable this long after its turn ended: its restart (its reset, if it never
+    // restarts), or its refusal of a download step (a fault knob's failure answer). Until then,
+    // however long, it stays; silent from then on. nullopt: never.
     std::optional<uint32_t> unplugAfterMs;
     uint32_t swapMs = 1000;  // the next handset is plugged in this long after this one went
 };

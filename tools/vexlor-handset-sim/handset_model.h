@@ -15,6 +15,7 @@ struct HandsetEvents {
     bool nandWrite = false;   // a write to NAND came in: time to save the image
     bool reset = false;       // a reset came in and was acknowledged; back in the start mode
     bool disconnect = false;  // the line goes dead now: nothing more is received or sent
+    bool refused = false;     // a fault knob had a download step refused (the download has failed)
 };
 
 // The simulated handset without any input or output: bytes from the tool go in, the handset's
@@ -62,7 +63,7 @@ private:
     void HandleDl(std::span<const uint8_t> payload, std::vector<uint8_t>& reply, HandsetEvents& events);
     void HandleDlGroup(std::span<const uint8_t> payload, std::vector<uint8_t>& reply, HandsetEvents& events);
     void HandleWritePacket(std::span<const uint8_t> payload, std::vector<uint8_t>& reply, HandsetEvents& events);
-    void HandleNop(std::vector<uint8_t>& reply);
+    void HandleNop(std::vector<uint8_t>& reply, HandsetEvents& events);
     void Reply(std::span<const uint8_t> payload, std::vector<uint8_t>& reply) const;
     void Note(const std::string& text) const;
 

@@ -2,17 +2,10 @@
 #include "handset_sequence.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
-constexpr uint8_t kToolsProbe[] = {0x61, 0x74, 0x0D, 0x1C, 0xD5, 0x7E, 0x06, 0x4E, 0x95, 0x7E};
-
 std::chrono::milliseconds Ms(uint32_t ms) { return std::chrono::milliseconds(ms); }
 }  // namespace
-
-bool HandsetSequence::IsDetectionPacket(const uint8_t* bytes, size_t count) {
-    return count == sizeof kToolsProbe && std::memcmp(bytes, kToolsProbe, count) == 0;
-}
 
 HandsetSequence::HandsetSequence(const SimOptions& options, NoteSink note) : m_note(std::move(note)) {
     m_handsets.push_back(BenchHandset{options.handset, options.times});
@@ -30,8 +23,7 @@ void HandsetSequence::PlugIn(size_t index) {
     m_model = std::make_unique<HandsetModel>(config);
     m_model->SetNoteSink(m_note);
     m_state = State::kOn;
-    m_lastSpoken.reset();
-    m_restartedAt.reset();
+    m_turnEnded.reset();
     // The first handset is simply there; later ones arrive, and the trace says which.
     if (index > 0 || m_handsets.size() > 1) {
         Note("handset " + std::to_string(Number()) + " plugged in (platform " + config.platform + ", start mode " +
@@ -41,17 +33,15 @@ void HandsetSequence::PlugIn(size_t index) {
 
 std::optional<HandsetSequence::Clock::time_point> HandsetSequence::UnplugAt() const {
     const HandsetTimes& times = m_handsets[m_index].times;
-    // A handset the tool has not spoken to yet waits on the cable for its turn.
-    if (!times.unplugAfterMs || !m_lastSpoken || m_state == State::kOff || m_state == State::kDone) return std::nullopt;
-    Clock::time_point base = *m_lastSpoken;
-    if (m_restartedAt) base = std::max(base, *m_restartedAt);
-    return base + Ms(*times.unplugAfterMs);
+    // Until its turn has ended the handset stays on the cable, however long that takes.
+    if (!times.unplugAfterMs || !m_turnEnded || m_state == State::kOff || m_state == State::kDone) return std::nullopt;
+    return *m_turnEnded + Ms(*times.unplugAfterMs);
 }
 
 std::optional<HandsetSequence::Clock::time_point> HandsetSequence::NextChange() const {
     std::optional<Clock::time_point> next = UnplugAt();
     auto sooner = [&next](Clock::time_point at) { next = next ? std::min(*next, at) : at; };
-    if (m_state == State::kRestarting) sooner(*m_restartedAt);
+    if (m_state == State::kRestarting) sooner(*m_turnEnded);
     if (m_state == State::kOff) sooner(m_offAt + Ms(m_handsets[m_index].times.swapMs));
     return next;
 }
@@ -59,7 +49,7 @@ std::optional<HandsetSequence::Clock::time_point> HandsetSequence::NextChange() 
 HandsetModel* HandsetSequence::Listening(Clock::time_point now) {
     for (;;) {
         const HandsetTimes& times = m_handsets[m_index].times;
-        if (m_state == State::kRestarting && now >= *m_restartedAt) {
+        if (m_state == State::kRestarting && now >= *m_turnEnded) {
             m_model->PowerOn(times.restartMode);
             m_state = State::kOn;
             Note(std::string("restarted in ") + HandsetModeName(times.restartMode) + " mode");
@@ -84,18 +74,19 @@ HandsetModel* HandsetSequence::Listening(Clock::time_point now) {
     return m_state == State::kOn ? m_model.get() : nullptr;
 }
 
-void HandsetSequence::Heard(const HandsetEvents& events, bool detectionOnly, Clock::time_point now) {
+void HandsetSequence::Heard(const HandsetEvents& events, Clock::time_point now) {
     const HandsetTimes& times = m_handsets[m_index].times;
-    // Spoken to until its answer is out (after the commit's time, for a write to NAND).
-    if (!detectionOnly) m_lastSpoken = now + Ms(AnswerDelayMs(events));
+    // A refusal ends the turn once it is answered (a NAND write's after the commit's time).
+    if (events.refused) m_turnEnded = now + Ms(AnswerDelayMs(events));
     if (!events.reset || (!times.restartAfterMs && !times.neverRestarts)) return;
     if (times.neverRestarts) {
         m_state = State::kDead;
+        m_turnEnded = now;
         Note("never restarts");
         return;
     }
     m_state = State::kRestarting;
-    m_restartedAt = now + Ms(*times.restartAfterMs);
+    m_turnEnded = now + Ms(*times.restartAfterMs);
     Note("restarting (silent for " + std::to_string(*times.restartAfterMs) + " ms)");
 }
 

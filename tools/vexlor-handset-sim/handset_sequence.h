@@ -14,10 +14,10 @@
 
 // The handsets one simulator plays in turn on its cable, as a bench sees them: each restarts
 // after its reset (silent for its restart time, then answering in its restart mode), is taken
-// off the cable a while later (silent), and the next one is plugged in after the swap time
-// (HandsetTimes). Time is what the caller says it is, so the terminal's loop and the in-process
-// line (with its own, possibly manual, clock) play the same bench. Without any of the times the
-// one handset stays on the cable for good and is back in its start mode at once after a reset.
+// off the cable a while after its turn ended (its restart, or a refused download step; silent
+// then), and the next one is plugged in after the swap time (HandsetTimes). Time is what the caller says it is, so the
+// terminal's loop and the in-process line (with its own, possibly manual, clock) play the same bench. Without any of
+// the times the one handset stays on the cable for good and is back in its start mode at once after a reset.
 class HandsetSequence {
 public:
     using Clock = std::chrono::steady_clock;
@@ -29,9 +29,9 @@ public:
     // The handset that hears bytes arriving at now, or null while none answers (restarting, never
     // restarting, off the cable, between two handsets, after the last). Moves the turns on first.
     HandsetModel* Listening(Clock::time_point now);
-    // What the handset that listened made of bytes it heard at now (its Receive's events);
-    // detectionOnly: the bytes were the detection packet and nothing more.
-    void Heard(const HandsetEvents& events, bool detectionOnly, Clock::time_point now);
+    // What the handset that listened made of bytes it heard at now (its Receive's events): a
+    // reset or a refused download step ends its turn.
+    void Heard(const HandsetEvents& events, Clock::time_point now);
     // How long the answer to what gave events waits: the commit time after a write to NAND.
     uint32_t AnswerDelayMs(const HandsetEvents& events) const;
     // When the turns next change by themselves (a restart, an unplugging, a handset plugged in);
@@ -43,9 +43,6 @@ public:
     const HandsetModel& Current() const { return *m_model; }
     // Its number in the sequence, from 1.
     size_t Number() const { return m_index + 1; }
-
-    // True for exactly the detection packet.
-    static bool IsDetectionPacket(const uint8_t* bytes, size_t count);
 
 private:
     enum class State { kOn, kRestarting, kDead, kOff, kDone };
@@ -59,7 +56,8 @@ private:
     size_t m_index = 0;
     std::unique_ptr<HandsetModel> m_model;
     State m_state = State::kOn;
-    std::optional<Clock::time_point> m_lastSpoken;   // the tool's last bytes other than the detection packet
-    std::optional<Clock::time_point> m_restartedAt;  // the latest restart, done or due
+    // When its turn ended: its restart (done or due), its reset if it never restarts, or its
+    // refusal of a download step; none while it goes on.
+    std::optional<Clock::time_point> m_turnEnded;
     Clock::time_point m_offAt{};                     // when it was taken off
 };

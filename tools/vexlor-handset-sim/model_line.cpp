@@ -60,6 +60,7 @@ bool ModelLine::Feed(std::span<const uint8_t> bytes, std::vector<uint8_t>& reply
         const HandsetEvents events = model.Receive({&byte, 1}, reply);
         heard.nandWrite |= events.nandWrite;
         heard.reset |= events.reset;
+        heard.refused |= events.refused;
         if (events.disconnect) return false;
         if (events.reset) m_decoderEmpty = true;
     }
@@ -84,7 +85,7 @@ bool ModelLine::Hear(std::span<const uint8_t> bytes, uint32_t rate, std::vector<
     std::vector<uint8_t> reply;
     HandsetEvents heard;
     if (!Feed(bytes, reply, heard)) return false;  // the answer to the packet that reached the count is not sent
-    m_handsets->Heard(heard, HandsetSequence::IsDetectionPacket(bytes.data(), bytes.size()), now);
+    m_handsets->Heard(heard, now);
     const int delay = static_cast<int>(m_handsets->AnswerDelayMs(heard));
     const size_t piece = m_options.pieceBytes == 0 ? reply.size() : m_options.pieceBytes;
     for (size_t at = 0; at < reply.size(); at += piece) {

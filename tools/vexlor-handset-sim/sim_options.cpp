@@ -462,11 +462,11 @@ A bench: handset after handset on one cable
                              start mode at once
   --restart-mode ds|diag|dl  the mode after such a restart (default ds: AT data mode)
   --unplug-after MS          the technician takes the handset off the cable MS milliseconds after
-                             the later of its last answer to the tool other than to the
-                             detection packet (until the tool has asked something, it waits for
-                             its turn), and its restart; it is silent from then on (the terminal
-                             stays: it is the cable's adapter). Without it the handset stays on
-                             the cable for good
+                             its turn ended: its restart (its reset, if it never restarts), or
+                             its refusal of a download step (the answer of a fault knob such as
+                             --fail-nand; a NAND write's after the commit time). Until then it
+                             stays, however long; then it is silent (the terminal stays: it is
+                             the cable's adapter). Without it the handset stays for good
   --swap-time MS             the next handset is plugged in MS milliseconds after this one was
                              taken off (default 1000)
   --then "OPTIONS"           the next handset of the sequence (repeat for each), with its own

@@ -75,7 +75,7 @@ std::optional<SimRunner::Outcome> SimRunner::Take(const Arrival& arrival) {
     }
     std::vector<uint8_t> reply;
     const HandsetEvents events = model->Receive(received, reply);
-    m_handsets.Heard(events, HandsetSequence::IsDetectionPacket(received.data(), received.size()), now);
+    m_handsets.Heard(events, now);
     // Saved before the answer goes out: whoever has the answer finds the file complete.
     if (events.nandWrite || events.reset) SaveImage();
     if (const uint32_t delay = m_handsets.AnswerDelayMs(events); delay > 0) {
