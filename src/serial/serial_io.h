@@ -136,6 +136,9 @@ public:
     bool WaitModeDecidedFor(std::chrono::milliseconds span);
     // Ends a wait for the mode at once (any thread), as a decision would; the waiter looks again.
     void WakeModeWaiter() { m_hModeDecided.Set(); }
+    // A pause in milliseconds the listener takes, while no mode is known, before each rotation of
+    // the rates after the first (0, the default: none). For a look that may last hours.
+    void SetRotationRest(int ms) { m_nRotationRestMs.store(ms < 0 ? 0 : ms); }
     // Detection packets the listeners of this channel have sent: a look at the port that has
     // seen the count grow by four has tried every rate of the rotation and waited out the third
     // one's reply.
@@ -215,6 +218,7 @@ private:
     std::atomic<EPhoneMode> m_eFirstMode{PHONE_MODE_UNKNOWN};
     std::atomic<uint32_t> m_nProbesSent{0};
     std::atomic<bool> m_bDeviceMissing{false};
+    std::atomic<int> m_nRotationRestMs{0};
     platform::AutoResetEvent m_hModeDecided;  // a mode was recognised, or the port is unusable
     PortFailure m_gone;                       // under m_failureMutex: the device went away
     std::mutex m_noticeMutex;                 // held while m_portNotice runs
