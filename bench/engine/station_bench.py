@@ -2,14 +2,14 @@
 # SPDX-License-Identifier: Apache-2.0
 """Station mode at scale: 16 simulated benches, each behind a line throttled to 460800 baud and
 plugging in a series of handsets (each committing, restarting, taken off and swapped for the next
-after set times), flashed by one `vexlor --cli --station --json` at the design's own timing.
+after set times), flashed by one `vexlor --cli --station --json` at the tool's own timing (no time scale).
 
 It reports, over every port's cycles (from one handset's flashing to the next one's):
 - the cycle time per handset against its floor: the load's line time at the framing limit (every
   write packet framed as the tool frames it, 10 bits a byte) plus the simulator's commit, restart,
   unplug and swap times, as a ratio;
 - the station's own overhead per cycle: the cycle less the handset's run (as its record times it,
-  less the design's 5 s pause before the done status, which the restart covers) and less the
+  less the tool's fixed 5 s pause before the done status, which the restart covers) and less the
   simulator's restart, unplug and swap times; that is, what the station adds by looking for a
   handset, confirming it and waiting for its removal. As a share of the cycle;
 - the tool's CPU while every port waits (all handsets done), as a share of one core.
@@ -32,7 +32,7 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 BIN = os.path.join(ROOT, "build", "bin")
-DONE_PAUSE_S = 5.0  # the design's pause between the port's close and the done status
+DONE_PAUSE_S = 5.0  # the tool's fixed pause between the port's close and the done status
 TICKS = os.sysconf("SC_CLK_TCK")
 
 
@@ -177,7 +177,7 @@ def main():
                                               args.unplug_ms / 1000, args.swap_ms / 1000))
         print("cycle per handset: mean %.2f s, slowest %.2f s over %d cycles: %.3f of the floor" % (
             mean_cycle, max(cycles), len(cycles), mean_cycle / floor))
-        print("a handset's run (record's seconds): mean %.2f s (line time %.1f s, the design's pauses and "
+        print("a handset's run (record's seconds): mean %.2f s (line time %.1f s, the tool's fixed pauses and "
               "the handset's commit the rest)" % (sum(runs) / len(runs), line))
         print("station overhead per cycle: mean %.3f s, largest %.3f s: %.2f %% of the cycle" % (
             mean_overhead, max(overheads), 100 * mean_overhead / mean_cycle))
