@@ -59,5 +59,5 @@ private:
     // When its turn ended: its restart (done or due), its reset if it never restarts, or its
     // refusal of a download step; none while it goes on.
     std::optional<Clock::time_point> m_turnEnded;
-    Clock::time_point m_offAt{};                     // when it was taken off
+    Clock::time_point m_offAt{};  // when it was taken off
 };
