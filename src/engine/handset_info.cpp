@@ -13,8 +13,9 @@ constexpr int32_t kQueryTimeoutMs = 5000;
 constexpr int32_t kPlatformReplyMax = 128;
 constexpr uint8_t kPlatformRequest[] = {kVersionReplyCode};
 
-// The platform text of a version reply: bytes 39..46, printable characters only, trimmed.
-std::string PlatformText(const uint8_t* reply, int32_t length) {
+}  // namespace
+
+std::string PlatformTextOf(const uint8_t* reply, int32_t length) {
     if (length < static_cast<int32_t>(kPlatformTextOffset + kPlatformTextSize) || reply[0] != kVersionReplyCode)
         return {};
     std::string text;
@@ -26,7 +27,12 @@ std::string PlatformText(const uint8_t* reply, int32_t length) {
     return text;
 }
 
-}  // namespace
+std::string AskPlatformText(CSerCOMLibrary& link) {
+    uint8_t platform[kPlatformReplyMax] = {};
+    const int32_t result =
+        link.DIAGTxRx(kPlatformRequest, sizeof kPlatformRequest, platform, sizeof platform, kQueryTimeoutMs);
+    return PlatformTextOf(platform, result);
+}
 
 int32_t ReadHandsetInfo(CSerCOMLibrary& link, const char* portName, HandsetInfo& info) {
     info = HandsetInfo{};
@@ -57,9 +63,7 @@ int32_t ReadHandsetInfo(CSerCOMLibrary& link, const char* portName, HandsetInfo&
         LogWritePort(LOG_ER, link.PortName(), kSource, "The handset gave no version: %X.",
                      static_cast<unsigned>(result));
     }
-    uint8_t platform[kPlatformReplyMax] = {};
-    result = link.DIAGTxRx(kPlatformRequest, sizeof kPlatformRequest, platform, sizeof platform, kQueryTimeoutMs);
-    info.platform = PlatformText(platform, result);
+    info.platform = AskPlatformText(link);
     link.CloseCOMPort();
     return 1;
 }

@@ -13,6 +13,14 @@ struct HandsetInfo {
     std::string platform;                       // its platform text, trimmed; empty when not reported
 };
 
+// The platform text of a version reply (bytes 39..46 of the payload as the transaction layer
+// hands it over), printable characters only, trimmed; empty when the reply is no version reply.
+std::string PlatformTextOf(const uint8_t* reply, int32_t length);
+
+// Asks a handset in diagnostic mode for its platform text (the version request); empty when it
+// gives none.
+std::string AskPlatformText(CSerCOMLibrary& link);
+
 // Finds the handset on portName (COMn), brings it from AT data mode to diagnostic mode if
 // needed, asks its software version and platform, and closes the port. A handset found in
 // download mode cannot answer those questions: only its mode is told. 1, or the link's negative

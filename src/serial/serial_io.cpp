@@ -80,6 +80,7 @@ int32_t CSerialIO::Open(const char* lpszDevice, uint32_t baudrate) {
     if (prefixed) std::memcpy(m_szDevice, kDevicePrefix, kDevicePrefixSize);
     std::memcpy(m_szDevice + (prefixed ? kDevicePrefixSize : 0), name, length);
     m_dwBaudrate = baudrate;
+    m_resolvedPath.clear();  // a new run reads the port map afresh
     {
         std::lock_guard<std::mutex> lock(m_failureMutex);
         m_openFailure = PortFailure{};
@@ -164,6 +165,10 @@ PortFailure CSerialIO::DetectionFailure() const {
 }
 
 bool CSerialIO::WaitModeDecided(int ms) { return m_hModeDecided.Wait(platform::ScaledMs(ms)); }
+
+bool CSerialIO::WaitModeDecidedFor(std::chrono::milliseconds span) {
+    return m_hModeDecided.Wait(static_cast<int>(span.count()));
+}
 
 int32_t CSerialIO::Close() {
     LogWritePort(LOG_WRN, PortName(), "CSerialIO::Close", "Try to close com port %s", PortName());

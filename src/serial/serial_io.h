@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -131,6 +132,20 @@ public:
     // Waits up to ms (scaled) until the listener has recognised a mode or found the port
     // unusable. True when it did; false after the time.
     bool WaitModeDecided(int ms);
+    // The same for a span of the caller's own (not scaled).
+    bool WaitModeDecidedFor(std::chrono::milliseconds span);
+    // Ends a wait for the mode at once (any thread), as a decision would; the waiter looks again.
+    void WakeModeWaiter() { m_hModeDecided.Set(); }
+    // A pause in milliseconds the listener takes, while no mode is known, before each rotation of
+    // the rates after the first (0, the default: none). For a look that may last hours.
+    void SetRotationRest(int ms) { m_nRotationRestMs.store(ms < 0 ? 0 : ms); }
+    // Detection packets the listeners of this channel have sent: a look at the port that has
+    // seen the count grow by four has tried every rate of the rotation and waited out the third
+    // one's reply.
+    uint32_t ProbesSent() const { return m_nProbesSent.load(); }
+    // True while the latest opening found the device missing from the port list (a USB port
+    // unplugged); cleared by an opening that got past that look.
+    bool DeviceMissing() const { return m_bDeviceMissing.load(); }
     // The mode the handset answered in first since Open (PHONE_MODE_UNKNOWN while none).
     EPhoneMode FirstModeFound() const { return m_eFirstMode.load(); }
 
@@ -185,7 +200,12 @@ private:
     bool WaitListenerEnded(int32_t timeoutMs);
     // Joins a listener that StopListener left ending once it has ended. True when none is left.
     bool ReapStaleListener();
+    // The device path of m_szDevice in the port map (empty: not in it), looked up afresh when the
+    // last look is old. The opening threads only (the listener, or a mode switch while none runs).
+    std::string ResolveDevice();
 
+    std::string m_resolvedPath;  // ResolveDevice's last look, and when it was
+    std::chrono::steady_clock::time_point m_resolvedAt{};
     std::thread m_hStaleThread;                 // a listener that outlived StopListener's limit
     std::atomic<bool> m_bListenerAlive{false};  // a listener thread has not yet ended
     std::mutex m_endMutex;                      // with m_endCond: the end of the listener
@@ -196,6 +216,9 @@ private:
     std::atomic<bool> m_bPortUnusable{false};
     std::atomic<bool> m_bPortOpened{false};  // the port opened at least once since Open
     std::atomic<EPhoneMode> m_eFirstMode{PHONE_MODE_UNKNOWN};
+    std::atomic<uint32_t> m_nProbesSent{0};
+    std::atomic<bool> m_bDeviceMissing{false};
+    std::atomic<int> m_nRotationRestMs{0};
     platform::AutoResetEvent m_hModeDecided;  // a mode was recognised, or the port is unusable
     PortFailure m_gone;                       // under m_failureMutex: the device went away
     std::mutex m_noticeMutex;                 // held while m_portNotice runs

@@ -12,12 +12,26 @@ constexpr const char* kOpenSource = "CSerialIO::InternalOpen";
 constexpr const char* kCloseSource = "CSerialIO::InternalClose";
 constexpr const char* kWriteSource = "CSerialIO::InternalWrite";
 constexpr int kMissingDevicePauseMs = 1000;
+// Reading the port map scans the system's devices: a channel that reopens its port several times
+// a second (the rate rotation) looks it up again at most this often, and at once after an opening
+// found the device gone.
+constexpr std::chrono::milliseconds kPortMapMaxAge{10000};
 }  // namespace
+
+std::string CSerialIO::ResolveDevice() {
+    const auto now = std::chrono::steady_clock::now();
+    if (m_resolvedPath.empty() || now - m_resolvedAt >= kPortMapMaxAge) {
+        m_resolvedPath = DevicePathOf(m_szDevice);
+        m_resolvedAt = now;
+    }
+    return m_resolvedPath;
+}
 
 int32_t CSerialIO::InternalOpen() {
     using platform::SerialLine;
     m_lLastError = 0;
-    std::string path = DevicePathOf(m_szDevice);
+    const std::string path = ResolveDevice();
+    m_bDeviceMissing = path.empty();
     if (path.empty()) {
         RecordOpenFailure(platform::kErrorNotFound, SerialLine::Problem::kAbsent, path);
         platform::Sleep(kMissingDevicePauseMs);
@@ -42,6 +56,7 @@ int32_t CSerialIO::InternalOpen() {
     const SerialLine::OpenStep step = opened.step;
     using Step = SerialLine::OpenStep;
     if (!opened.Ok() && step == Step::kCreate) {
+        if (opened.problem == SerialLine::Problem::kAbsent) m_resolvedPath.clear();  // looked up afresh next time
         m_lLastError = opened.error;
         LogWritePort(LOG_ER, port, kOpenSource, "Fails in opening %s port in CSerialIO::InternalOpen()", m_szDevice);
         LogSysErrorPort(port, kOpenSource, opened.error);
@@ -137,6 +152,7 @@ int32_t CSerialIO::InternalWrite(const void* data, int32_t length, uint32_t* wri
 int32_t CSerialIO::SendProbe() {
     const char* port = PortName();
     LogWritePort(LOG_WRN, port, "CSerialIO::SendProbe", "Write detection packet to com port.");
+    ++m_nProbesSent;
     uint32_t written = 0;
     int32_t result = InternalWrite(kDetectionPacket, static_cast<int32_t>(kDetectionPacketSize), &written);
     if (result != 0 || written < kDetectionPacketSize) {

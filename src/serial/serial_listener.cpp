@@ -154,6 +154,7 @@ uint32_t CSerialIO::ThreadProc() {
     m_eMode = PHONE_MODE_UNKNOWN;
     if (!m_bDestroying.load()) OnEvent(EVENT_DETECTING);
 
+    bool opened = false;  // an opening was tried: the next one at the first rate starts a rotation
     while (!m_bStop.load()) {
         const char* port = PortName();
         if (m_eMode.load() == PHONE_MODE_UNKNOWN) {
@@ -161,6 +162,11 @@ uint32_t CSerialIO::ThreadProc() {
                 LogWritePort(LOG_WRN, port, kThreadSource, "Start InternalClose().");
                 InternalClose();
                 ListenerPause(kReopenPauseMs);
+                // A quiet look rests between whole rotations (not scaled: the owner's own time).
+                if (opened && m_nBaudIndex.load() == 0 && m_nRotationRestMs.load() > 0 && !m_bStop.load()) {
+                    m_hevtRead.Wait(m_nRotationRestMs.load());
+                }
+                opened = true;
                 if (m_bStop.load()) break;
                 LogWritePort(LOG_WRN, port, kThreadSource, "Start InternalOpen().");
                 if (InternalOpen() != 0) {

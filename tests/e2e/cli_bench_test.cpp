@@ -24,13 +24,15 @@ std::vector<std::string> LinesStartingWith(const std::string& text, const std::s
 }
 
 // The report's rows as port -> "status_code,bytes_sent" (the file's fields 3, 7 and 9, counted
-// from 1; the texts before them hold no comma here).
+// from 1).
 std::multimap<std::string, std::string> ReportRows(const std::string& csv) {
     std::multimap<std::string, std::string> rows;
     std::istringstream in(csv);
     std::string line;
     std::getline(in, line);
-    EXPECT_EQ(line, "start,end,port,device,load_version,handset_version,status_code,status_text,bytes_sent,seconds");
+    EXPECT_EQ(line,
+              "start,end,port,device,load_version,handset_version,status_code,status_text,bytes_sent,seconds,sequence,"
+              "confirmed,platform");
     while (std::getline(in, line)) {
         std::vector<std::string> fields;
         bool quoted = false;
@@ -45,8 +47,8 @@ std::multimap<std::string, std::string> ReportRows(const std::string& csv) {
             }
         }
         fields.push_back(field);
-        EXPECT_EQ(fields.size(), 10u) << line;
-        if (fields.size() == 10) rows.emplace(fields[2], fields[6] + "," + fields[8]);
+        EXPECT_EQ(fields.size(), 13u) << line;
+        if (fields.size() == 13) rows.emplace(fields[2], fields[6] + "," + fields[8]);
     }
     return rows;
 }

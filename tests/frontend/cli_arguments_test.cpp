@@ -77,6 +77,43 @@ TEST(CliArguments, SeveralPortsRepeatedOrCommaSeparatedKeepTheirOrderAndDuplicat
     EXPECT_EQ(p.args.skipPorts, (std::vector<std::string>{"COM1", "/dev/ttyS1", "COM2"}));
 }
 
+TEST(CliArguments, AStationTakesItsTimesAndALimitAndConfirmGoesWithAnyDownload) {
+    Parsed p = Parse({"--cli", "--station", "--all-ports", "--skip-port", "COM1", "--confirm-timeout", "90",
+                      "--gone-after=0.5", "--max-handsets", "12", "--report", "r.csv"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(p.args.command, CliCommand::kDownload);
+    EXPECT_TRUE(p.args.station);
+    EXPECT_TRUE(p.args.Confirms());
+    EXPECT_EQ(p.args.confirmTimeoutSeconds, 90);
+    EXPECT_EQ(p.args.goneAfterSeconds, 0.5);
+    EXPECT_EQ(p.args.maxHandsets, 12);
+    p = Parse({"--cli", "--port", "COM3", "--confirm"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_TRUE(p.args.Confirms());
+    EXPECT_FALSE(p.args.station);
+    EXPECT_EQ(p.args.confirmTimeoutSeconds, 60);  // the defaults
+    EXPECT_EQ(p.args.goneAfterSeconds, 3);
+    EXPECT_FALSE(Parse({"--cli", "--port", "COM3"}).args.Confirms());
+
+    const std::vector<std::vector<std::string>> bad = {
+        {"--cli", "--station", "--list-ports"},
+        {"--cli", "--station", "--port", "COM3", "--info"},
+        {"--cli", "--port", "COM3", "--confirm-timeout", "5"},  // no confirmation asked
+        {"--cli", "--port", "COM3", "--confirm", "--gone-after", "1"},
+        {"--cli", "--port", "COM3", "--max-handsets", "2"},
+        {"--cli", "--station", "--port", "COM3", "--max-handsets", "0"},
+        {"--cli", "--station", "--port", "COM3", "--gone-after", "0"},
+        {"--cli", "--station", "--port", "COM3", "--gone-after", "1e3"},
+        {"--cli", "--station", "--port", "COM3", "--confirm-timeout", "3601"},
+        {"--cli", "--station", "--port", "COM3", "--confirm-timeout", ".5"},
+    };
+    for (const auto& args : bad) {
+        const Parsed refused = Parse(args);
+        EXPECT_FALSE(refused.ok) << args.back();
+        EXPECT_FALSE(refused.error.empty()) << args.back();
+    }
+}
+
 TEST(CliArguments, OtherTasks) {
     EXPECT_EQ(Parse({"--cli", "--list-ports"}).args.command, CliCommand::kListPorts);
     EXPECT_EQ(Parse({"--cli", "--verify"}).args.command, CliCommand::kVerify);
@@ -126,9 +163,15 @@ TEST(CliArguments, BadCommandLinesAreRefusedWithAReason) {
 
 TEST(CliArguments, UsageNamesEveryOption) {
     const std::string usage = CliUsage();
-    for (const char* option :
-         {"--cli", "--port", "--lang", "--list-ports", "--verify", "--help", "--version", "--info", "--wait", "--quiet",
-          "--log-level", "--log-dir", "130", "SIGHUP", "--all-ports", "--json", "--report", "--skip-port"}) {
+    for (const char* option : {"--cli",        "--port",         "--lang",
+                               "--list-ports", "--verify",       "--help",
+                               "--version",    "--info",         "--wait",
+                               "--quiet",      "--log-level",    "--log-dir",
+                               "130",          "SIGHUP",         "--all-ports",
+                               "--json",       "--report",       "--skip-port",
+                               "--station",    "--confirm",      "--confirm-timeout",
+                               "--gone-after", "--max-handsets", "remove the handset",
+                               "sequence,"}) {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
 }

@@ -51,7 +51,7 @@ TEST_F(RunReportTest, ARowIsAppendedWholeOrNotAtAll) {
     ASSERT_EQ(report.Append(*DoneRun("COM7")), 0);
     const auto lines = LinesOf(ReadWholeFile(path));
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(CsvFields(lines[2]).size(), 10u);
+    EXPECT_EQ(CsvFields(lines[2]).size(), 13u);
     EXPECT_EQ(CsvFields(lines[2])[2], "COM7");
     EXPECT_NE(report.Problem(EFBIG).find(path + ": File too large"), std::string::npos);
 }

@@ -9,6 +9,7 @@
 #include "app/cli/json_events_view.h"
 #include "app/cli/port_rows_view.h"
 #include "app/cli/single_run_view.h"
+#include "app/cli/station_rows_view.h"
 #include "app/cli/summary_table.h"
 #include "bench_fixture.h"
 #include "engine/dl_status.h"
@@ -97,6 +98,48 @@ TEST_F(ViewsTest, LiveRowsNeverOutnumberTheTerminalAndACutShows) {
         view.Lines(64, 4),
         (std::vector<std::string>{"5 ports: 1 running, 1 done, 1 failed, 1 stopped, 1 refused",
                                   "COM5 done      COM6 F01       COM7 42%       COM8 stopped   ", "COM9 refused   "}));
+}
+
+TEST_F(ViewsTest, AStationsRowsTellEachPortsStateAndCountsAndTheBenchLineStaysLast) {
+    StationRowsView view(Session({}));
+    std::vector<std::unique_ptr<StationPort>> ports;
+    auto port = [&](const std::string& name, StationPort::Phase phase) -> StationPort& {
+        ports.push_back(std::make_unique<StationPort>(Claim(name), static_cast<uint32_t>(ports.size() + 1)));
+        ports.back()->phase = phase;
+        return *ports.back();
+    };
+    port("COM5", StationPort::Phase::kWaiting).done = 2;
+    StationPort& flashing = port("COM6", StationPort::Phase::kFlashing);
+    flashing.handset = RunOf(Claim("COM6"), 262144);
+    flashing.handset->sequence = 3;
+    flashing.handset->hasProgress = true;
+    flashing.handset->percent = 42;
+    StationPort& failed = port("COM7", StationPort::Phase::kRemoval);
+    failed.handset = Ended("COM7", PortRun::Result::kFailed, STATUS_ERR_NAND);
+    failed.failed = 1;
+    port("COM8", StationPort::Phase::kConfirming).handset = Ended("COM8", PortRun::Result::kDone, STATUS_DONE);
+    view.BeginStation(ports);
+    BenchTotals totals;
+    totals.handsets = 4;
+    totals.done = 3;
+    totals.failed = 1;
+    totals.seconds = 3600;
+
+    const auto lines = view.Lines(0, 0, totals);
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[0], "COM5    2 done   0 failed  waiting for a handset");
+    EXPECT_EQ(lines[1].rfind("COM6    0 done   0 failed  #3 downloading ", 0), 0u) << lines[1];
+    EXPECT_NE(lines[1].find("42%"), std::string::npos) << lines[1];
+    // A failed handset's row keeps its failure, in full, until it is taken off.
+    EXPECT_EQ(lines[2], "COM7    0 done   1 failed  #1 failed: remove the handset  [0xF64] " +
+                            Text(lang::IDS_ERR_WRITE) + " " + Text(lang::IDS_ERR_NAND));
+    EXPECT_EQ(lines[3], "COM8    0 done   0 failed  #1 done: waiting for the handset to restart");
+    EXPECT_EQ(lines[4], "Bench: 4 handsets in 1:00:00: 3 done, 1 failed; 4.0 handsets per hour");
+
+    // More ports than lines: a short cell each, the bench line still last, within the terminal.
+    const auto compact = view.Lines(40, 4, totals);
+    EXPECT_EQ(compact, (std::vector<std::string>{"COM5 wait    COM6 42%     COM7 F64!    ", "COM8 restart ",
+                                                 "Bench: 4 handsets in 1:00:00: 3 done, \xE2\x80\xA6"}));
 }
 
 TEST_F(ViewsTest, SummaryTableEndsWithTheFullReasonOfEveryPortThatFailedOrWasRefused) {

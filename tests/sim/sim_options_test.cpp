@@ -135,6 +135,38 @@ TEST(SimOptions, BadValuesAreRefusedWithTheOptionNamed) {
     }
 }
 
+TEST(SimOptions, ABenchIsASequenceOfHandsetsEachWithItsOwnKnobsAndTimes) {
+    SimOptions o;
+    ASSERT_EQ(Parse({"--restart-after", "800", "--unplug-after", "1500", "--swap-time=400", "--commit-time", "2000",
+                     "--then", "--fail-nand  --unplug-after 600", "--then",
+                     "--platform CORVANE1 --restart-after never --restart-mode diag"},
+                    o),
+              "");
+    EXPECT_EQ(o.times.restartAfterMs, 800u);
+    EXPECT_EQ(o.times.restartMode, HandsetMode::DS);  // a restarted handset answers in AT data mode
+    EXPECT_EQ(o.times.unplugAfterMs, 1500u);
+    EXPECT_EQ(o.times.swapMs, 400u);
+    EXPECT_EQ(o.times.commitMs, 2000u);
+    ASSERT_EQ(o.nextHandsets.size(), 2u);
+    EXPECT_TRUE(o.nextHandsets[0].handset.failNand);
+    EXPECT_EQ(o.nextHandsets[0].times.unplugAfterMs, 600u);
+    EXPECT_FALSE(o.nextHandsets[0].times.restartAfterMs);  // each its own: nothing inherited
+    EXPECT_EQ(o.nextHandsets[0].times.swapMs, 1000u);
+    EXPECT_EQ(o.nextHandsets[1].handset.platform, "CORVANE1");
+    EXPECT_TRUE(o.nextHandsets[1].times.neverRestarts);
+    EXPECT_EQ(o.nextHandsets[1].times.restartMode, HandsetMode::DIAG);
+    EXPECT_FALSE(o.handset.failNand);
+
+    // Inside --then only what a handset is: not the line, the files or the process.
+    for (const char* other : {"--throttle 115200", "--image-out x", "--silent", "--then --fail-nand", "--bogus"}) {
+        SimOptions t;
+        EXPECT_NE(Parse({"--then", other}, t).find("--then"), std::string::npos) << other;
+    }
+    SimOptions bad;
+    EXPECT_NE(Parse({"--restart-after", "soon"}, bad).find("or never"), std::string::npos);
+    EXPECT_NE(Parse({"--restart-mode", "off"}, bad).find("--restart-mode"), std::string::npos);
+}
+
 TEST(SimOptions, UnknownArgumentsAndHalfARegistrationAreRefused) {
     SimOptions o;
     EXPECT_NE(Parse({"--turbo"}, o).find("--turbo"), std::string::npos);
@@ -165,6 +197,12 @@ TEST(SimOptions, HelpNamesEveryOption) {
                              "--unasked-response-in-block",
                              "--fail-final",
                              "--fail-nand",
+                             "--commit-time",
+                             "--restart-after",
+                             "--restart-mode",
+                             "--unplug-after",
+                             "--swap-time",
+                             "--then",
                              "--silent",
                              "--disconnect-after",
                              "--log",

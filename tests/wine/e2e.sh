@@ -4,11 +4,12 @@
 # the simulator's pseudo-terminal made a Wine COM port (a link in the prefix's dosdevices) and
 # named in the port map, the packed vexlor.exe --cli --port COMn flashing it. The handset hears
 # one rate only, behind an adapter that holds bytes 30 ms (a command sent at another rate, or
-# under a rate change, is noise to it). Four runs: a download from AT mode at 460800 whose image
+# under a rate change, is noise to it). Five runs: a download from AT mode at 460800 whose image
 # must equal the load and whose last command must restart the handset, with the machine's own
 # registry (the port map in HARDWARE\DEVICEMAP\SERIALCOMM, the log's settings in SOFTWARE\Vexlor;
 # the log must land where "App" says); a NAND refusal at 230400; a handset already in download
-# mode at 115200; a stop (SIGINT) during the blocks; the port list beside them.
+# mode at 115200; a station flashing two handsets in turn; a stop (SIGINT) during the blocks; the
+# port list beside them.
 # Needs build/ (Linux: simulator, packer) and build-win/ (scripts/build-windows.sh).
 #   tests/wine/e2e.sh
 set -euo pipefail
@@ -154,6 +155,28 @@ status=0; run_tool || status=$?
 grep -q '^\[0xF15\] ' "$work/out.txt" || fail "download mode: no 0xF15: $(cat "$work/out.txt")"
 heard_every_command "download mode" 0
 echo "wine-e2e: a handset already in download mode ends with 0xF15"
+
+# 5. A station on the port: two handsets in turn, one that restarts (in AT data mode) and is taken
+# off, then one that refuses the NAND write; each flashed once and recorded once, in JSON and in
+# the report alike.
+start_handset --mode diag --only-baud 230400 --restart-after 800 --unplug-after 500 --swap-time 4000 \
+  --then "--fail-nand" "${line[@]}"
+status=0
+run_tool --station --port COM23 --max-handsets 2 --confirm-timeout 5 --gone-after 1 --json \
+  --report "Z:$work/report.csv" || status=$?
+[ $status -eq 1 ] || fail "station: exit $status: $(cat "$work/out.txt" "$work/err")"
+grep -q '"event":"handset","port":"COM23",.*"sequence":1,"result":"done","code":"0x065",.*"confirmed":true,"mode_after":"ds"' \
+  "$work/out.txt" || fail "station: no confirmed record of handset 1: $(grep handset "$work/out.txt")"
+grep -q '"event":"handset","port":"COM23",.*"sequence":2,"result":"failed","code":"0xF64",.*"confirmed":null' \
+  "$work/out.txt" || fail "station: no record of handset 2's failure: $(grep handset "$work/out.txt")"
+[ "$(grep -c '"event":"handset"' "$work/out.txt")" -eq 2 ] || fail "station: not two records"
+rows=$(python3 -c 'import csv, sys
+for r in csv.DictReader(open(sys.argv[1], encoding="utf-8")): print(r["port"], r["sequence"], r["status_code"], r["confirmed"])' \
+  "$work/report.csv")
+[ "$rows" = "$(printf 'COM23 1 0x065 true\nCOM23 2 0xF64 ')" ] || fail "station: the report's rows: $rows"
+[ "$(grep -c ' start of download' "$work/handset.log")" -eq 2 ] || fail "station: a handset was flashed twice"
+heard_every_command station 1
+echo "wine-e2e: a station on COM23 flashed two handsets in turn, confirmed the restart, recorded each once"
 
 # 4. A stop during the blocks (SIGINT, as Ctrl-C in a terminal): the run ends stopped, exit 130.
 # At the tool's own timing: a scaled block time-out would be shorter than the line takes.

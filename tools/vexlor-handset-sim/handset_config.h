@@ -57,3 +57,26 @@ struct HandsetConfig {
     // that reaches the count is not sent). nullopt: never.
     std::optional<uint64_t> disconnectAfterBytes;
 };
+
+// A handset's turn on a bench, as the technician and the handset's own restart play it. Without
+// any of these the handset is back in its start mode at once after a reset and stays on the
+// cable for good.
+struct HandsetTimes {
+    uint32_t commitMs = 0;  // the write to NAND is answered this long after it came (the commit)
+    // After a reset: silent this long, then answering in restartMode with the new software.
+    // nullopt: at once in the start mode (neverRestarts false), or never again (true).
+    std::optional<uint32_t> restartAfterMs;
+    bool neverRestarts = false;
+    HandsetMode restartMode = HandsetMode::DS;
+    // Taken off the cable this long after its turn ended: its restart (its reset, if it never
+    // restarts), or its refusal of a download step (a fault knob's failure answer). Until then,
+    // however long, it stays; silent from then on. nullopt: never.
+    std::optional<uint32_t> unplugAfterMs;
+    uint32_t swapMs = 1000;  // the next handset is plugged in this long after this one went
+};
+
+// One handset of a bench's sequence.
+struct BenchHandset {
+    HandsetConfig handset;
+    HandsetTimes times;
+};

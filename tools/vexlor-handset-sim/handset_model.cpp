@@ -72,6 +72,15 @@ void HandsetModel::DropPartialInput() {
     m_atLine.clear();
 }
 
+void HandsetModel::PowerOn(HandsetMode mode) {
+    m_offlineRequested = false;
+    m_pollsSinceOffline = 0;
+    m_lastWriteBlock = -1;
+    m_writesSinceCheck = false;
+    m_unaskedSent = false;
+    EnterMode(mode);
+}
+
 void HandsetModel::EnterMode(HandsetMode mode) {
     Note(std::string("mode ") + HandsetModeName(m_mode) + " -> " + HandsetModeName(mode));
     m_mode = mode;
@@ -172,7 +181,7 @@ void HandsetModel::HandleStatusRequest(std::vector<uint8_t>& reply) {
 void HandsetModel::HandleDl(std::span<const uint8_t> payload, std::vector<uint8_t>& reply, HandsetEvents& events) {
     const uint8_t code = payload[0];
     if (code == DL_NOP && payload.size() == 1) {
-        HandleNop(reply);
+        HandleNop(reply, events);
     } else if (code == DL_RESET && payload.size() == 1) {
         Reply(DlAck(), reply);
         Note("reset");
@@ -187,13 +196,14 @@ void HandsetModel::HandleDl(std::span<const uint8_t> payload, std::vector<uint8_
     }
 }
 
-void HandsetModel::HandleNop(std::vector<uint8_t>& reply) {
+void HandsetModel::HandleNop(std::vector<uint8_t>& reply, HandsetEvents& events) {
     const bool refuse =
         m_config.badCheckAfterBlock != 0 && m_writesSinceCheck && m_lastWriteBlock == m_config.badCheckAfterBlock;
     m_writesSinceCheck = false;
     if (refuse) {
         Note("check after block " + std::to_string(m_lastWriteBlock) + " refused");
         Reply(DlNak(), reply);
+        events.refused = true;
     } else {
         Reply(DlAck(), reply);
     }
@@ -217,15 +227,18 @@ void HandsetModel::HandleDlGroup(std::span<const uint8_t> payload, std::vector<u
         m_unaskedSent = false;
         Note("start of download, status " + Hex(m_config.startStatus));
         Reply(DlGroupReply(m_config.startStatus), reply);
+        events.refused = m_config.startStatus != 0;
         break;
     case DL_END:
         Note(m_config.failFinal ? "end of download failed" : "end of download");
         Reply(DlGroupReply(m_config.failFinal ? DL_STATUS_FAILED : DL_STATUS_OK), reply);
+        events.refused = m_config.failFinal;
         break;
     case DL_NAND:
         Note(m_config.failNand ? "write to NAND failed" : "write to NAND");
         Reply(DlGroupReply(m_config.failNand ? DL_STATUS_FAILED : DL_STATUS_OK), reply);
         events.nandWrite = true;
+        events.refused = m_config.failNand;
         break;
     default: Reply(DlGroupReply(DL_STATUS_BAD_PACKET), reply); break;
     }
@@ -263,6 +276,7 @@ void HandsetModel::HandleWritePacket(std::span<const uint8_t> payload, std::vect
         const bool fail = completesBlock && block == m_config.badBlockStatus;
         if (completesBlock) Note("block " + std::to_string(block) + (fail ? " failed" : " taken"));
         Reply(DlGroupReply(fail ? DL_STATUS_FAILED : DL_STATUS_OK), reply);
+        events.refused = fail;
     } else if (block != 0 && block == m_config.unaskedResponseInBlock && !m_unaskedSent) {
         Note("unasked answer in block " + std::to_string(block));
         m_unaskedSent = true;

@@ -15,6 +15,7 @@ struct HandsetEvents {
     bool nandWrite = false;   // a write to NAND came in: time to save the image
     bool reset = false;       // a reset came in and was acknowledged; back in the start mode
     bool disconnect = false;  // the line goes dead now: nothing more is received or sent
+    bool refused = false;     // a fault knob had a download step refused (the download has failed)
 };
 
 // The simulated handset without any input or output: bytes from the tool go in, the handset's
@@ -38,6 +39,10 @@ public:
     // Forgets a half-received frame or AT line (bytes at a wrong line rate are noise).
     void DropPartialInput();
 
+    // The handset has restarted (with the software it was given, kept in its image) and answers
+    // in mode from now on; the offline step and the download's state start afresh.
+    void PowerOn(HandsetMode mode);
+
     HandsetMode Mode() const { return m_mode; }
     bool Offline() const;
     const LoadImage& Image() const { return m_image; }
@@ -58,7 +63,7 @@ private:
     void HandleDl(std::span<const uint8_t> payload, std::vector<uint8_t>& reply, HandsetEvents& events);
     void HandleDlGroup(std::span<const uint8_t> payload, std::vector<uint8_t>& reply, HandsetEvents& events);
     void HandleWritePacket(std::span<const uint8_t> payload, std::vector<uint8_t>& reply, HandsetEvents& events);
-    void HandleNop(std::vector<uint8_t>& reply);
+    void HandleNop(std::vector<uint8_t>& reply, HandsetEvents& events);
     void Reply(std::span<const uint8_t> payload, std::vector<uint8_t>& reply) const;
     void Note(const std::string& text) const;
 

@@ -94,6 +94,8 @@ protected:
     // Another far end takes the line (plugged in again if it was gone), at a new pace: whatever
     // the old one had still on its way never arrives.
     void Restart(uint32_t pacedBaud);
+    // The line's time now.
+    Clock::time_point Now() const { return m_clock->Now(); }
 
 private:
     struct Chunk {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "handset_model.h"
+#include "handset_sequence.h"
 #include "pty_port.h"
 #include "serialcomm_entry.h"
 #include "sim_options.h"
@@ -63,9 +63,9 @@ int main(int argc, char** argv) {
     std::printf("%s\n", path.c_str());
     std::fflush(stdout);
 
-    HandsetModel model(options.handset);
     trace.Line("terminal " + path + ", start mode " + HandsetModeName(options.handset.startMode));
-    SimRunner runner(options, port, model, trace);
+    HandsetSequence handsets(options, [&trace](const std::string& note) { trace.Line(note); });
+    SimRunner runner(options, port, handsets, trace);
     const SimRunner::Outcome outcome = runner.Run(wakeRead);
 
     static const char* const OUTCOMES[] = {"stopped by a signal", "line dropped", "reset done", "line failed"};

@@ -57,6 +57,52 @@ Setter BlockSetter(const std::string& name, int HandsetConfig::*field) {
     };
 }
 
+bool ModeOf(const std::string& text, HandsetMode& mode) {
+    if (text == "ds")
+        mode = HandsetMode::DS;
+    else if (text == "diag")
+        mode = HandsetMode::DIAG;
+    else if (text == "dl")
+        mode = HandsetMode::DL;
+    else
+        return false;
+    return true;
+}
+
+// A time in milliseconds of a handset's turn.
+Setter TimeSetter(const std::string& name, uint32_t max, std::function<void(SimOptions&, uint32_t)> set) {
+    return [name, max, set](const std::string& v, SimOptions& o) {
+        uint64_t ms = 0;
+        std::string error = Number(name, v, 0, max, ms);
+        if (error.empty()) set(o, static_cast<uint32_t>(ms));
+        return error;
+    };
+}
+
+// The words of a --then value, split at blanks.
+std::vector<std::string> Words(const std::string& text) {
+    std::vector<std::string> words;
+    std::string word;
+    for (const char c : text + " ") {
+        if (c != ' ' && c != '\t') {
+            word += c;
+        } else if (!word.empty()) {
+            words.push_back(word);
+            word.clear();
+        }
+    }
+    return words;
+}
+
+// True when options holds nothing but a handset's own knobs and times.
+bool OnlyHandsetOptions(const SimOptions& options) {
+    const SimOptions plain;
+    return options.registerFile.empty() && options.comName.empty() && options.imageOut.empty() &&
+           options.logFile.empty() && !options.onlyBaud && options.lineLatencyMs == plain.lineLatencyMs &&
+           options.throttleBaud == 0 && options.pieceBytes == 0 && !options.silent && !options.exitAfterReset &&
+           !options.help && !options.version && options.nextHandsets.empty();
+}
+
 Setter FlagSetter(bool HandsetConfig::*field, bool value) {
     return [field, value](const std::string&, SimOptions& o) {
         o.handset.*field = value;
@@ -69,14 +115,45 @@ const std::map<std::string, Option>& Options() {
         {"--mode",
          {true,
           [](const std::string& v, SimOptions& o) {
-              if (v == "ds")
-                  o.handset.startMode = HandsetMode::DS;
-              else if (v == "diag")
-                  o.handset.startMode = HandsetMode::DIAG;
-              else if (v == "dl")
-                  o.handset.startMode = HandsetMode::DL;
-              else
-                  return "--mode needs ds, diag or dl, not \"" + v + "\"";
+              if (!ModeOf(v, o.handset.startMode)) return "--mode needs ds, diag or dl, not \"" + v + "\"";
+              return std::string();
+          }}},
+        {"--commit-time",
+         {true, TimeSetter("--commit-time", 600000, [](SimOptions& o, uint32_t ms) { o.times.commitMs = ms; })}},
+        {"--restart-after",
+         {true,
+          [](const std::string& v, SimOptions& o) {
+              if (v == "never") {
+                  o.times.restartAfterMs.reset();
+                  o.times.neverRestarts = true;
+                  return std::string();
+              }
+              uint64_t ms = 0;
+              std::string error = Number("--restart-after", v, 0, 600000, ms);
+              if (!error.empty()) return error + " or never";
+              o.times.restartAfterMs = static_cast<uint32_t>(ms);
+              o.times.neverRestarts = false;
+              return error;
+          }}},
+        {"--restart-mode",
+         {true,
+          [](const std::string& v, SimOptions& o) {
+              if (!ModeOf(v, o.times.restartMode)) return "--restart-mode needs ds, diag or dl, not \"" + v + "\"";
+              return std::string();
+          }}},
+        {"--unplug-after",
+         {true, TimeSetter("--unplug-after", 3600000, [](SimOptions& o, uint32_t ms) { o.times.unplugAfterMs = ms; })}},
+        {"--swap-time",
+         {true, TimeSetter("--swap-time", 3600000, [](SimOptions& o, uint32_t ms) { o.times.swapMs = ms; })}},
+        {"--then",
+         {true,
+          [](const std::string& v, SimOptions& o) {
+              SimOptions next;
+              if (std::string error = ParseSimOptions(Words(v), next); !error.empty()) return "--then: " + error;
+              if (!OnlyHandsetOptions(next)) {
+                  return "--then takes only a handset's own options (its knobs and times), not \"" + v + "\"";
+              }
+              o.nextHandsets.push_back(BenchHandset{next.handset, next.times});
               return std::string();
           }}},
         {"--reply-pattern",
@@ -285,7 +362,7 @@ std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& op
 }
 
 std::string SimHelpText() {
-    return R"(Usage: vexlor-handset-sim [OPTION]...
+    return R"help(Usage: vexlor-handset-sim [OPTION]...
 An emulated CDMA handset on a pseudo-terminal, for tests, demonstrations and training.
 
 It opens a pseudo-terminal, prints the path of its terminal (e.g. /dev/pts/7) as the first line
@@ -337,6 +414,8 @@ Options:
                              nobody asked for
   --fail-final               answer end of download with status 0x0001
   --fail-nand                answer write to NAND with status 0x0001
+  --commit-time MS           answer the write to NAND MS milliseconds after it came, as a
+                             handset committing the load does (0..600000, default 0)
   --disconnect-after N       once N load bytes (write packet data, repeats included) have
                              come in, close the terminal and exit: the tool's port then reads
                              end-of-file and fails writes; the last packet is not answered
@@ -376,6 +455,32 @@ Options:
   -h, --help                 show this help
   --version                  show the program's version
 
+A bench: handset after handset on one cable
+  --restart-after MS|never   after acknowledging a reset, stay silent MS milliseconds (the
+                             restart), then answer in the --restart-mode with the new software;
+                             never: never answer again. Without it the handset is back in its
+                             start mode at once
+  --restart-mode ds|diag|dl  the mode after such a restart (default ds: AT data mode)
+  --unplug-after MS          the technician takes the handset off the cable MS milliseconds after
+                             its turn ended: its restart (its reset, if it never restarts), or
+                             its refusal of a download step (the answer of a fault knob such as
+                             --fail-nand; a NAND write's after the commit time). Until then it
+                             stays, however long; then it is silent (the terminal stays: it is
+                             the cable's adapter). Without it the handset stays for good
+  --swap-time MS             the next handset is plugged in MS milliseconds after this one was
+                             taken off (default 1000)
+  --then "OPTIONS"           the next handset of the sequence (repeat for each), with its own
+                             knobs and times: the options of this list that describe a handset
+                             (--mode, --platform, --fail-nand, --restart-after, --unplug-after,
+                             ...), split at blanks. Each one starts in its own start mode with an
+                             empty image; the first handset is the one of the options outside
+                             --then. After the last one is taken off, nothing answers any more.
+  --image-out names the first handset's image; the image of handset N (2, 3, ...) goes to FILE.N.
+  The trace notes each step: "handset N plugged in (...)", "restarting", "restarted in DS mode",
+  "unplugged", "no more handsets".
+  Example: --restart-after 800 --unplug-after 1500 --swap-time 500
+             --then "--fail-nand --unplug-after 600" --then "--platform CORVANE1 --restart-after never"
+
 The line:
   The simulator keeps a descriptor of the terminal's own slave side open, so the tool may close
   and reopen the port (it does at each rate change and mode switch) without the simulator
@@ -383,5 +488,5 @@ The line:
   port closed: it keeps its mode and state and answers whatever comes next. An answer nobody
   reads waits at most 2 s for room in the terminal, then is dropped (noted in the trace).
   Rates are read from the terminal with tcgetattr: the master side sees the rate the tool set.
-)";
+)help";
 }

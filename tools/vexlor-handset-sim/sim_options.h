@@ -10,6 +10,9 @@
 // The simulator's command line.
 struct SimOptions {
     HandsetConfig handset;
+    HandsetTimes times;  // the first handset's turn on a bench
+    // --then: the handsets plugged in after it, in turn, each with its own knobs and times.
+    std::vector<BenchHandset> nextHandsets;
 
     std::string registerFile;  // .reg file to map the terminal to comName in (empty: none)
     std::string comName;

@@ -18,10 +18,8 @@ std::string RateText(std::optional<uint32_t> rate) { return rate ? std::to_strin
 
 }  // namespace
 
-SimRunner::SimRunner(const SimOptions& options, PtyPort& port, HandsetModel& model, TraceLog& trace)
-    : m_options(options), m_port(port), m_model(model), m_trace(trace), m_pacer(options.throttleBaud) {
-    m_model.SetNoteSink([this](const std::string& note) { m_trace.Line(note); });
-}
+SimRunner::SimRunner(const SimOptions& options, PtyPort& port, HandsetSequence& handsets, TraceLog& trace)
+    : m_options(options), m_port(port), m_handsets(handsets), m_trace(trace), m_pacer(options.throttleBaud) {}
 
 std::optional<uint32_t> SimRunner::LookAtRate() {
     const std::optional<uint32_t> rate = m_port.LineRate();
@@ -34,8 +32,10 @@ std::optional<uint32_t> SimRunner::LookAtRate() {
 
 void SimRunner::SaveImage() {
     if (m_options.imageOut.empty()) return;
-    const LoadImage& image = m_model.Image();
-    const std::string error = image.SaveTo(m_options.imageOut);
+    const LoadImage& image = m_handsets.Current().Image();
+    const size_t number = m_handsets.Number();
+    const std::string error =
+        image.SaveTo(number == 1 ? m_options.imageOut : m_options.imageOut + "." + std::to_string(number));
     if (!error.empty()) {
         std::fprintf(stderr, "vexlor-handset-sim: %s\n", error.c_str());
         m_trace.Line("image not saved: " + error);
@@ -61,20 +61,27 @@ void SimRunner::SendInPieces(std::span<const uint8_t> reply) {
 std::optional<SimRunner::Outcome> SimRunner::Take(const Arrival& arrival) {
     const std::span<const uint8_t> received(arrival.bytes);
     m_pacer.Pace(received.size());
-    if (m_options.silent) return std::nullopt;
+    const auto now = std::chrono::steady_clock::now();
+    HandsetModel* model = m_handsets.Listening(now);
+    if (m_options.silent || model == nullptr) return std::nullopt;
     // The rate the bytes met when they came, and the rate still in force once an adapter would
     // have sent them on: a change in between garbles them, as on a real line.
     const std::optional<uint32_t> rate = LookAtRate();
     if (rate != arrival.rate || !m_options.HearsAt(rate)) {
         m_trace.Line("garbled: " + std::to_string(received.size()) + " bytes at line rate " + RateText(rate) +
                      (rate != arrival.rate ? " (was " + RateText(arrival.rate) + " when they came)" : std::string()));
-        m_model.DropPartialInput();
+        model->DropPartialInput();
         return std::nullopt;
     }
     std::vector<uint8_t> reply;
-    const HandsetEvents events = m_model.Receive(received, reply);
+    const HandsetEvents events = model->Receive(received, reply);
+    m_handsets.Heard(events, now);
     // Saved before the answer goes out: whoever has the answer finds the file complete.
     if (events.nandWrite || events.reset) SaveImage();
+    if (const uint32_t delay = m_handsets.AnswerDelayMs(events); delay > 0) {
+        m_trace.Line("committing for " + std::to_string(delay) + " ms");
+        std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+    }
     if (!reply.empty()) {
         m_pacer.Pace(reply.size());
         SendInPieces(reply);
@@ -105,10 +112,14 @@ SimRunner::Outcome SimRunner::Run(int wakeFd) {
     const size_t bufferBytes = AdapterBufferBytes();
     for (;;) {
         int waitMs = READ_WAIT_MS;
-        if (!pending.empty()) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(pending.front().due - Clock::now());
-            waitMs = static_cast<int>(std::clamp<int64_t>(left.count() + 1, 0, READ_WAIT_MS));
-        }
+        auto until = [&](Clock::time_point moment) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(moment - Clock::now());
+            waitMs = std::min(waitMs, static_cast<int>(std::clamp<int64_t>(left.count() + 1, 0, READ_WAIT_MS)));
+        };
+        if (!pending.empty()) until(pending.front().due);
+        // The bench's turns move on in time, so the trace tells each step when it happens.
+        m_handsets.Listening(Clock::now());
+        if (const auto change = m_handsets.NextChange()) until(*change);
         const bool room = pendingBytes < bufferBytes;
         switch (m_port.WaitForBytes(wakeFd, waitMs, room)) {
         case PtyPort::ReadResult::Woken: return Outcome::Stopped;

@@ -5,27 +5,29 @@
 #include <span>
 #include <vector>
 
-#include "handset_model.h"
+#include "handset_sequence.h"
 #include "line_pacer.h"
 #include "pty_port.h"
 #include "sim_options.h"
 #include "trace_log.h"
 
 // Moves bytes between the pseudo-terminal and the handset model: reads what the tool sent,
-// drops it when the simulator is silent or the bytes crossed the line at a rate the handset does
-// not hear (looked at when they arrive and again when they are taken, --line-latency later),
-// hands the rest to the model, writes the answers, and saves the image when the model says so.
+// drops it when the simulator is silent, no handset of the sequence is listening, or the bytes
+// crossed the line at a rate the handset does not hear (looked at when they arrive and again
+// when they are taken, --line-latency later), hands the rest to the model, writes the answers
+// (the write to NAND's after the commit time), and saves the image when the model says so.
 class SimRunner {
 public:
     enum class Outcome { Stopped, Disconnected, ResetDone, LineError };
 
-    SimRunner(const SimOptions& options, PtyPort& port, HandsetModel& model, TraceLog& trace);
+    SimRunner(const SimOptions& options, PtyPort& port, HandsetSequence& handsets, TraceLog& trace);
 
     // Runs until wakeFd becomes readable (a signal came), the model drops the line, a reset ends
     // the run (--exit-after-reset) or the terminal fails.
     Outcome Run(int wakeFd);
 
-    // Writes the image to --image-out, if given; reports a failure on standard error.
+    // Writes the current handset's image to --image-out (FILE.N for handset N from 2 on), if
+    // given; reports a failure on standard error.
     void SaveImage();
 
 private:
@@ -46,7 +48,7 @@ private:
 
     const SimOptions& m_options;
     PtyPort& m_port;
-    HandsetModel& m_model;
+    HandsetSequence& m_handsets;
     TraceLog& m_trace;
     LinePacer m_pacer;
     std::optional<uint32_t> m_lastRate;

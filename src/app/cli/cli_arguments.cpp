@@ -8,6 +8,8 @@
 namespace {
 
 constexpr int kWaitSecondsMax = 24 * 60 * 60;
+constexpr double kStationSecondsMax = 3600;
+constexpr int kMaxHandsetsMax = 1000000;
 
 bool Refuse(std::string& error, std::string why) {
     error = std::move(why);
@@ -27,9 +29,20 @@ std::optional<int> WholeNumber(const std::string& text, int min, int max) {
     return static_cast<int>(value);
 }
 
+// Seconds as a decimal number ("3", "0.5") from min to max.
+std::optional<double> DecimalSeconds(const std::string& text, double min, double max) {
+    if (text.empty() || text.size() > 12 || text.find_first_not_of("0123456789.") != std::string::npos ||
+        text.find('.') != text.rfind('.') || text.front() == '.' || text.back() == '.')
+        return std::nullopt;
+    const double value = std::strtod(text.c_str(), nullptr);
+    if (value < min || value > max) return std::nullopt;
+    return value;
+}
+
 bool TakesValue(const std::string& name) {
     return name == "--port" || name == "--skip-port" || name == "--lang" || name == "--wait" || name == "--log-level" ||
-           name == "--log-dir" || name == "--report";
+           name == "--log-dir" || name == "--report" || name == "--confirm-timeout" || name == "--gone-after" ||
+           name == "--max-handsets";
 }
 
 // One port of --port: "COMn" as normalised, or a device path as given.
@@ -89,6 +102,8 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
     bool languageGiven = false;
     bool info = false;
     bool portsGiven = false;
+    bool goneGiven = false;
+    bool confirmTimeoutGiven = false;
     int tasks = 0;
     std::vector<std::string> seen;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -153,6 +168,23 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
         } else if (name == "--log-dir") {
             if (value.empty()) return Refuse(error, "--log-dir needs a folder");
             parsed.logFolder = value;
+        } else if (name == "--station") {
+            parsed.station = true;
+        } else if (name == "--confirm") {
+            parsed.confirm = true;
+        } else if (name == "--confirm-timeout" || name == "--gone-after") {
+            const double min = name == "--gone-after" ? 0.1 : 0;
+            const auto seconds = DecimalSeconds(value, min, kStationSecondsMax);
+            if (!seconds) {
+                return Refuse(error, name + " takes seconds from " + (min > 0 ? "0.1" : "0") + " to 3600 (\"" + value +
+                                         "\" is not)");
+            }
+            (name == "--gone-after" ? parsed.goneAfterSeconds : parsed.confirmTimeoutSeconds) = *seconds;
+            (name == "--gone-after" ? goneGiven : confirmTimeoutGiven) = true;
+        } else if (name == "--max-handsets") {
+            parsed.maxHandsets = WholeNumber(value, 1, kMaxHandsetsMax);
+            if (!parsed.maxHandsets)
+                return Refuse(error, "--max-handsets takes a number from 1 to " + std::to_string(kMaxHandsetsMax));
         } else if (name == "--list-ports") {
             parsed.command = CliCommand::kListPorts;
             ++tasks;
@@ -174,6 +206,12 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
         return Refuse(error, "--json and --report go with a download (--port or --all-ports)");
     }
     if (!parsed.skipPorts.empty() && !parsed.allPorts) return Refuse(error, "--skip-port goes with --all-ports");
+    if ((parsed.station || parsed.confirm) && parsed.command != CliCommand::kDownload)
+        return Refuse(error, "--station and --confirm go with a download (--port or --all-ports)");
+    if (confirmTimeoutGiven && !parsed.Confirms())
+        return Refuse(error, "--confirm-timeout goes with --station or --confirm");
+    if ((goneGiven || parsed.maxHandsets) && !parsed.station)
+        return Refuse(error, "--gone-after and --max-handsets go with --station");
     if (languageGiven && !withPort) return Refuse(error, "--lang goes with --port");
     if (parsed.waitSeconds && !withPort) return Refuse(error, "--wait goes with --port");
     if (parsed.quiet && parsed.command == CliCommand::kListPorts)
@@ -202,6 +240,21 @@ const char* CliUsage() {
            "                        and fails nothing. On a terminal one live row per port, else one\n"
            "                        line per event prefixed with its port; a summary table at the end\n"
            "  --skip-port PORT      with --all-ports: leave PORT out (repeat it, or PORT,PORT,...)\n"
+           "  --cli --station --port PORT,PORT,...   (or --all-ports [--skip-port PORT])\n"
+           "                        a bench that runs until stopped: each port waits for a handset\n"
+           "                        (looking for it quietly a few times a second), flashes it as\n"
+           "                        above, waits up to --confirm-timeout for it to restart and answer\n"
+           "                        again, then says \"remove the handset\" and waits until nothing\n"
+           "                        has answered for --gone-after seconds (or the port went away);\n"
+           "                        only then is the next handset new: one left on the cable is never\n"
+           "                        flashed twice. A failed handset waits for its removal too, its\n"
+           "                        failure shown until then. One record per handset (JSON \"handset\"\n"
+           "                        event, report row); a terminal shows a live row per port (waiting,\n"
+           "                        flashing with bar and time left, confirming, remove the handset,\n"
+           "                        failed: remove) with done/failed counts and a bench line with the\n"
+           "                        totals and handsets per hour. SIGINT, SIGTERM or SIGHUP end it: a\n"
+           "                        handset in flight is stopped (switch it off and on), then a summary\n"
+           "                        table per port\n"
            "  --cli --port PORT --info\n"
            "                        find the handset, bring it to diagnostic mode if needed and\n"
            "                        print its mode, software version and platform; nothing is\n"
@@ -225,7 +278,18 @@ const char* CliUsage() {
            "                        turns the log on)\n"
            "  --json                one JSON object per line for each event (see the README)\n"
            "  --report FILE         append one CSV row per handset run to FILE (a header when new);\n"
-           "                        a regular file only\n"
+           "                        a regular file only. Columns: start, end, port, device,\n"
+           "                        load_version, handset_version, status_code, status_text,\n"
+           "                        bytes_sent, seconds, sequence, confirmed, platform\n"
+           "  --confirm             after the done status, wait for the handset to restart and answer\n"
+           "                        again (in any mode) and record the mode and platform it answers\n"
+           "                        with; one that does not is \"done, restart not confirmed\", a\n"
+           "                        warning, not a failure (--station always does this)\n"
+           "  --confirm-timeout S   how long the restart is waited for (default 60 seconds)\n"
+           "  --gone-after S        --station: the port is free again once nothing has answered for\n"
+           "                        S seconds (default 3)\n"
+           "  --max-handsets N      --station: end by itself once N handsets are recorded (exit 0\n"
+           "                        when none failed)\n"
            "  -h, --help            show this text\n"
            "  --version             show the program version\n"
            "\n"
@@ -233,7 +297,8 @@ const char* CliUsage() {
            "\n"
            "Exit status:\n"
            "  0    the download is done on every port (the task succeeded); with --all-ports, on\n"
-           "       every port where a handset answered, and on one at least\n"
+           "       every port where a handset answered, and on one at least; --station with\n"
+           "       --max-handsets: no handset failed\n"
            "  1    a run ended with a failure status, or a port was refused\n"
            "  2    a bad command line\n"
            "  3    another vexlor runs on this port\n"
@@ -245,7 +310,7 @@ const char* CliUsage() {
            "  9    the report file cannot be written, or a run's row could not be written to it\n"
            "       (whatever the downloads did: the record is incomplete)\n"
            "  130  stopped by SIGINT, SIGTERM or SIGHUP (every run is stopped as the Stop button\n"
-           "       stops it)\n"
+           "       stops it; the end of every --station)\n"
            "With several ports, 3 and 8 are a port's refusal and count as 1. 130 comes first, then 9.\n"
            "\n"
            "Several vexlor --cli runs work side by side on different ports; the window runs alone.\n"

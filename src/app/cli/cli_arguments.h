@@ -30,6 +30,16 @@ struct CliArguments {
     std::optional<int> waitSeconds;         // --wait: for the port to appear and the handset to answer
     std::optional<int> logLevel;            // --log-level: overrides the settings file
     std::optional<std::string> logFolder;   // --log-dir: likewise
+    // --station: every port flashes handset after handset until stopped (waiting, flashing,
+    // confirming the restart, waiting for the handset's removal).
+    bool station = false;
+    bool confirm = false;               // --confirm: after the done status, wait for the restart
+    double confirmTimeoutSeconds = 60;  // --confirm-timeout: how long the restart is waited for
+    double goneAfterSeconds = 3;        // --gone-after: silence that makes a station port free again
+    std::optional<int> maxHandsets;     // --max-handsets: the station ends after this many records
+
+    // True when a run's done status is followed by the wait for the handset's restart.
+    bool Confirms() const { return station || confirm; }
 };
 
 // Parses the arguments after the program name. False with error set on a bad command line.

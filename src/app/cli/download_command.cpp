@@ -14,6 +14,8 @@
 #include "app/cli/run_report.h"
 #include "app/cli/side_thread.h"
 #include "app/cli/single_run_view.h"
+#include "app/cli/station_lines_view.h"
+#include "app/cli/station_rows_view.h"
 #include "app/common/package_problem.h"
 #include "engine/dl_operator.h"
 #include "lang/string_ids.h"
@@ -28,7 +30,14 @@ namespace {
 constexpr uint32_t kCheckFinished = 0x7F02;  // posted by the package-check thread at its end
 constexpr std::chrono::milliseconds kPoll{100};
 
+std::unique_ptr<StationView> StationViewFor(const CliSession& session) {
+    if (session.Args().json) return std::make_unique<JsonEventsView>(session);
+    if (session.Terminal()) return std::make_unique<StationRowsView>(session);
+    return std::make_unique<StationLinesView>(session);
+}
+
 std::unique_ptr<RunView> ViewFor(const CliSession& session) {
+    if (session.Args().station) return StationViewFor(session);
     if (session.Args().json) return std::make_unique<JsonEventsView>(session);
     if (session.SinglePort()) return std::make_unique<SingleRunView>(session);
     if (session.Terminal()) return std::make_unique<PortRowsView>(session);
@@ -65,6 +74,9 @@ int32_t CheckPackage(CliSession& session, platform::ReadOnlyFile& program, CDLPa
 
 int RunDownloadCommand(CliSession& session) {
     const std::unique_ptr<RunView> view = ViewFor(session);
+    // The station's view is one of StationViewFor's.
+    StationView* stationView = session.Args().station ? static_cast<StationView*>(view.get()) : nullptr;
+    JsonEventsView* json = session.Args().json ? static_cast<JsonEventsView*>(view.get()) : nullptr;
     CDLParameter package;
     bool interrupted = false;
     platform::ReadOnlyFile program;
@@ -77,6 +89,7 @@ int RunDownloadCommand(CliSession& session) {
             std::fprintf(session.Err(), "vexlor: this program file is damaged (a broken copy?): copy it again.\n");
         return kExitPackage;
     }
+    if (json) json->SetLoadVersion(package.GetVersion());
     std::unique_ptr<RunReport> report;
     if (session.Args().reportFile) {
         report = std::make_unique<RunReport>(*session.Args().reportFile, package.GetVersion(), session.Text());
@@ -85,5 +98,6 @@ int RunDownloadCommand(CliSession& session) {
             return kExitReport;
         }
     }
+    if (stationView) return RunStation(session, package, *stationView, report.get());
     return RunDownloads(session, package, *view, report.get());
 }

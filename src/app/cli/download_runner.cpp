@@ -4,11 +4,13 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <map>
 
 #include "app/cli/exit_status.h"
-#include "app/cli/run_outcome.h"
+#include "app/cli/restart_watch.h"
+#include "app/cli/run_keeper.h"
+#include "app/cli/station_runner.h"
 #include "app/common/status_lines.h"
-#include "engine/dl_packets.h"
 #include "engine/dl_status.h"
 #include "platform/stop_signals.h"
 #include "platform/window_messages.h"
@@ -33,50 +35,41 @@ private:
 class Runner {
 public:
     Runner(CliSession& session, RunView& view, const RunReport* report, uint64_t loadSize, std::string loadVersion)
-        : m_session(session),
-          m_view(view),
-          m_report(report),
-          m_loadSize(loadSize),
-          m_loadVersion(std::move(loadVersion)) {}
+        : m_session(session), m_view(view), m_keeper(session, view, report, loadSize, std::move(loadVersion)) {}
 
     int Run(const std::vector<std::unique_ptr<PortClaim>>& claims, const WorkerMaker& make);
 
 private:
     void StartAll(const std::vector<std::unique_ptr<PortClaim>>& claims, const WorkerMaker& make);
-    void End(PortRun& run, PortRun::Result result);
-    void OnStatus(PortRun& run, uint32_t code);
-    void OnProgress(PortRun& run, unsigned percent);
-    // The bytes each running run has sent, looked at now (the rates are made of these looks).
-    void SampleTransfers();
-    void SampleTransfer(PortRun& run);
     void StopAll();
     // Takes one message: a stop signal is noted, a run's message goes to its run (a message of a
     // run that has ended is dropped).
     void Take(const MessageQueue::Message& message);
     // Ends the runs whose worker has ended without a final status (one that could not start).
     void SettleEndedWorkers();
+    // --confirm: a done run's restart is looked for; its record waits for the answer.
+    void WatchRestarts();
+    void TakeRestart(PortRun& run);
     bool AnyRunning() const;
     int ExitStatus() const;
 
     CliSession& m_session;
     RunView& m_view;
-    const RunReport* m_report;
-    uint64_t m_loadSize;
-    std::string m_loadVersion;
+    RunKeeper m_keeper;
     std::vector<std::unique_ptr<PortRun>> m_runs;
+    std::map<const PortRun*, std::unique_ptr<RestartWatch>> m_watches;
     bool m_stopAsked = false;
-    bool m_recordLost = false;
 };
 
 void Runner::StartAll(const std::vector<std::unique_ptr<PortClaim>>& claims, const WorkerMaker& make) {
     uint32_t source = 0;
     for (const auto& claim : claims) {
-        m_runs.push_back(std::make_unique<PortRun>(*claim, m_session.Queue(), ++source, m_loadSize));
+        m_runs.push_back(std::make_unique<PortRun>(*claim, m_session.Queue(), ++source, m_keeper.LoadSize()));
     }
     m_view.Begin(m_runs);
     for (auto& run : m_runs) {
         if (!run->claim.Claimed()) {
-            End(*run, PortRun::Result::kRefused);
+            m_keeper.End(*run, PortRun::Result::kRefused);
             m_view.Refused(*run);
             continue;
         }
@@ -84,58 +77,6 @@ void Runner::StartAll(const std::vector<std::unique_ptr<PortClaim>>& claims, con
         run->start = std::chrono::steady_clock::now();
         run->startedAt = platform::Now();
         run->worker->Start();
-    }
-}
-
-void Runner::End(PortRun& run, PortRun::Result result) {
-    run.result = result;
-    run.end = std::chrono::steady_clock::now();
-    run.endedAt = platform::Now();
-    LogRunOutcome(run, OutcomeOf(run, m_session.Text()), m_loadVersion);
-    if (!m_report) return;
-    if (const int error = m_report->Append(run); error != 0) {
-        m_recordLost = true;
-        std::fprintf(m_session.Err(), "vexlor: the report row of %s is lost: %s\n", run.Port().c_str(),
-                     m_report->Problem(error).c_str());
-        std::fflush(m_session.Err());
-    }
-}
-
-void Runner::OnStatus(PortRun& run, uint32_t code) {
-    run.lastStatus = code;
-    if (IsFinalStatus(code)) {
-        run.failure = run.worker->LastFailure();
-        PortRun::Result result = code == STATUS_DONE ? PortRun::Result::kDone : PortRun::Result::kFailed;
-        // Every port of the list is tried: one with nothing on it is not a failed handset.
-        if (m_session.Args().allPorts && code == STATUS_ERR_PORT &&
-            run.failure.port.kind == PortFailure::Kind::kNoAnswer) {
-            result = PortRun::Result::kEmpty;
-        }
-        End(run, result);
-    }
-    m_view.Status(run, code);
-}
-
-void Runner::OnProgress(PortRun& run, unsigned percent) {
-    run.hasProgress = true;
-    run.percent = percent;
-    SampleTransfer(run);
-    m_view.Progress(run, percent);
-}
-
-void Runner::SampleTransfer(PortRun& run) {
-    // The engine's time of the first packet, where it tells one: a look here may come up to a
-    // poll late, which a fast line would feel in its first block.
-    if (const auto blocks = run.worker->BlockPhaseStart()) {
-        run.estimate.Begin(std::min<uint64_t>(dlpacket::WRITE_DATA_MAX, m_loadSize),
-                           std::chrono::duration<double>(*blocks - run.start).count());
-    }
-    run.estimate.Sample(run.Bytes(), run.Seconds());
-}
-
-void Runner::SampleTransfers() {
-    for (auto& run : m_runs) {
-        if (!run->Ended() && run->worker) SampleTransfer(*run);
     }
 }
 
@@ -147,14 +88,45 @@ void Runner::StopAll() {
     for (auto& run : m_runs) {
         if (!run->Ended()) run->worker->Stop();
     }
-    // A run that ended by itself before it saw the request has its final status queued.
+    for (auto& watch : m_watches) watch.second->Stop();
+    // A run that ended by itself before it saw the request has its final status queued (and a
+    // stopped look for a restart its answer).
     MessageQueue::Message message;
     while (m_session.Queue().WaitFor(message, std::chrono::milliseconds(0))) Take(message);
     for (auto& run : m_runs) {
         if (run->Ended()) continue;
-        End(*run, PortRun::Result::kStopped);
+        m_keeper.Close(*run, PortRun::Result::kStopped);
         m_view.Stopped(*run);
+        m_keeper.Record(*run);
     }
+    m_watches.clear();
+    for (auto& run : m_runs) {
+        if (run->recorded) continue;
+        run->confirmed = false;  // done, but stopped before it answered again
+        m_keeper.Record(*run);
+    }
+}
+
+void Runner::WatchRestarts() {
+    const CliArguments& args = m_session.Args();
+    for (auto& run : m_runs) {
+        if (!run->Ended() || run->recorded || m_watches.count(run.get()) != 0) continue;
+        const auto timeout = std::chrono::milliseconds(static_cast<int64_t>(args.confirmTimeoutSeconds * 1000));
+        m_watches[run.get()] =
+            std::make_unique<RestartWatch>(run->Port(), timeout, m_session.Queue(), run->target.Source());
+    }
+}
+
+void Runner::TakeRestart(PortRun& run) {
+    const auto watch = m_watches.find(&run);
+    if (watch == m_watches.end() || run.recorded) return;
+    const ProbeResult answer = watch->second->Answer();
+    if (answer.kind == ProbeResult::Kind::kStopped) return;  // the stop records it
+    run.confirmed = answer.kind == ProbeResult::Kind::kAnswered;
+    run.modeAfter = answer.mode;
+    run.platform = answer.platform;
+    m_watches.erase(watch);
+    m_keeper.Record(run);
 }
 
 void Runner::Take(const MessageQueue::Message& message) {
@@ -164,13 +136,9 @@ void Runner::Take(const MessageQueue::Message& message) {
     }
     if (message.source == 0 || message.source > m_runs.size()) return;
     PortRun& run = *m_runs[message.source - 1];
-    if (run.Ended()) return;
-    if (message.message == WM_DL_STATUS) OnStatus(run, static_cast<uint32_t>(message.wParam));
-    if (message.message == WM_DL_PROGRESS) OnProgress(run, static_cast<unsigned>(message.wParam));
-    if (message.message == WM_DL_NOTICE && message.wParam == NOTICE_PORT_BUSY) {
-        run.notice = PortBusyLine(run.worker->LastNotice(), run.Port(), m_session.Text());
-        if (!run.notice.empty()) m_view.Waiting(run, run.notice);
-    }
+    if (message.message == RestartWatch::MESSAGE) return TakeRestart(run);
+    m_keeper.Take(run, message.message, message.wParam, m_session.Args().confirm);
+    if (run.Ended() && !run.recorded) WatchRestarts();
 }
 
 void Runner::SettleEndedWorkers() {
@@ -185,20 +153,20 @@ void Runner::SettleEndedWorkers() {
     MessageQueue::Message message;
     while (m_session.Queue().WaitFor(message, std::chrono::milliseconds(0))) Take(message);
     for (PortRun* run : ended) {
-        if (!run->Ended()) End(*run, PortRun::Result::kFailed);
+        if (!run->Ended()) m_keeper.End(*run, PortRun::Result::kFailed);
     }
 }
 
 bool Runner::AnyRunning() const {
     for (const auto& run : m_runs) {
-        if (!run->Ended()) return true;
+        if (!run->Ended() || !run->recorded) return true;
     }
     return false;
 }
 
 int Runner::ExitStatus() const {
     if (m_stopAsked) return kExitSignal;
-    if (m_recordLost) return kExitReport;
+    if (m_keeper.RecordLost()) return kExitReport;
     if (m_session.SinglePort() && m_runs.size() == 1 && m_runs.front()->result == PortRun::Result::kRefused) {
         return RefusalExitStatus(m_runs.front()->claim);
     }
@@ -220,7 +188,7 @@ int Runner::Run(const std::vector<std::unique_ptr<PortClaim>>& claims, const Wor
         MessageQueue::Message message;
         const bool taken = m_session.Queue().WaitFor(message, kPoll);
         if (taken) Take(message);
-        SampleTransfers();
+        for (auto& run : m_runs) m_keeper.SampleTransfer(*run);
         // Also while other ports keep the queue busy.
         if (!taken || std::chrono::steady_clock::now() - lastSettle >= kPoll) {
             SettleEndedWorkers();
@@ -248,4 +216,13 @@ int RunDownloads(CliSession& session, const CDLParameter& package, RunView& view
                     [&](PortRun& run) -> std::unique_ptr<PortWorker> {
                         return std::make_unique<OperatorWorker>(run.Port(), package, run.target, messages, extraMs);
                     });
+}
+
+int RunStation(CliSession& session, const CDLParameter& package, StationView& view, const RunReport* report) {
+    PrintedMessages messages(session.Err());
+    StationRunner runner(session, view, report, package.GetLoadSize(), package.GetVersion());
+    return runner.Run(session.Claims(),
+                      [&](const std::string& port, platform::NotifyTarget& target) -> std::unique_ptr<PortWorker> {
+                          return std::make_unique<OperatorWorker>(port, package, target, messages, 0);
+                      });
 }

@@ -9,6 +9,7 @@
 #include "app/cli/port_worker.h"
 #include "app/cli/run_report.h"
 #include "app/cli/run_view.h"
+#include "app/cli/station_port.h"
 #include "package/dl_parameter.h"
 
 // Runs a download on every claimed port at once, each with an operator of its own (its own
@@ -20,6 +21,10 @@
 // when every port ended done (with --all-ports: every port where a handset answered, and one
 // at least), 1 otherwise.
 int RunDownloads(CliSession& session, const CDLParameter& package, RunView& view, const RunReport* report);
+
+// --station: a loop on every claimed port until stopped or, with --max-handsets, until that
+// many handsets are recorded (StationRunner). Its exit status.
+int RunStation(CliSession& session, const CDLParameter& package, StationView& view, const RunReport* report);
 
 // Makes the worker of a claimed port's run (which posts to run.target).
 using WorkerMaker = std::function<std::unique_ptr<PortWorker>(PortRun& run)>;

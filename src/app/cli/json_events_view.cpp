@@ -5,7 +5,9 @@
 #include <cstdio>
 
 #include "app/cli/run_outcome.h"
+#include "app/cli/station_text.h"
 #include "app/cli/status_text.h"
+#include "engine/handset_probe.h"
 #include "platform/local_time.h"
 #include "platform/utf8.h"
 
@@ -16,6 +18,15 @@ std::string Number(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f", value);
     return text;
+}
+
+// A text field, or null for an empty one.
+std::string TextOrNull(const std::string& text) { return text.empty() ? "null" : JsonString(text); }
+
+std::string Counts(unsigned handsets, unsigned done, unsigned unconfirmed, unsigned failed, unsigned stopped) {
+    return ",\"handsets\":" + std::to_string(handsets) + ",\"done\":" + std::to_string(done) +
+           ",\"unconfirmed\":" + std::to_string(unconfirmed) + ",\"failed\":" + std::to_string(failed) +
+           ",\"stopped\":" + std::to_string(stopped);
 }
 
 std::string Code(uint32_t code) {
@@ -97,4 +108,50 @@ void JsonEventsView::Finish(const std::vector<std::unique_ptr<PortRun>>& runs) {
                  ",\"seconds\":" + Number(ran ? run->Seconds() : 0) + ",\"bytes\":" + std::to_string(run->Bytes()) +
                  ",\"rate\":" + Number(ran ? run->AverageRate() : 0));
     }
+}
+
+void JsonEventsView::EmitPort(const char* event, const StationPort& port, const std::string& fields) const {
+    if (m_session.OutputGone()) return;
+    m_session.Print("{\"time\":" + JsonString(platform::IsoText(platform::Now())) + ",\"event\":\"" + event +
+                    "\",\"port\":" + JsonString(port.Port()) + ",\"device\":" + JsonString(port.Device()) + fields +
+                    "}");
+}
+
+void JsonEventsView::Confirming(const PortRun& run) {
+    Emit("confirming", &run, ",\"timeout\":" + Number(m_session.Args().confirmTimeoutSeconds));
+}
+
+void JsonEventsView::Recorded(const PortRun& run) {
+    const RunOutcome outcome = OutcomeOf(run, m_session.Text());
+    const bool answered = run.confirmed == true;
+    const std::string confirmed = run.confirmed ? (*run.confirmed ? "true" : "false") : "null";
+    Emit("handset", &run,
+         ",\"sequence\":" + std::to_string(run.sequence) + ",\"result\":\"" + outcome.result +
+             "\",\"code\":" + (outcome.code ? Code(*outcome.code) : std::string("null")) +
+             ",\"reason\":" + TextOrNull(outcome.reason) + ",\"confirmed\":" + confirmed +
+             ",\"mode_after\":" + (answered ? TextOrNull(ModeWord(run.modeAfter)) : std::string("null")) +
+             ",\"platform\":" + (answered ? TextOrNull(run.platform) : std::string("null")) +
+             ",\"handset_version\":" + TextOrNull(run.worker ? run.worker->HandsetVersion() : std::string()) +
+             ",\"load_version\":" + TextOrNull(m_loadVersion) + ",\"started\":" +
+             JsonString(platform::IsoText(run.startedAt)) + ",\"ended\":" + JsonString(platform::IsoText(run.endedAt)) +
+             ",\"seconds\":" + Number(run.Seconds()) + ",\"bytes\":" + std::to_string(run.Bytes()));
+}
+
+void JsonEventsView::PhaseChanged(const StationPort& port) {
+    // The confirmation has its own event (Confirming), with the handset's run.
+    if (port.phase == StationPort::Phase::kConfirming) return;
+    const bool withHandset = port.handset && port.phase != StationPort::Phase::kWaiting;
+    std::string fields = std::string(",\"phase\":\"") + PhaseWord(port.phase) + "\",\"sequence\":" +
+                         (withHandset ? std::to_string(port.handset->sequence) : std::string("null"));
+    if (!port.notice.empty()) fields += ",\"reason\":" + JsonString(port.notice);
+    EmitPort("phase", port, fields);
+}
+
+void JsonEventsView::FinishStation(const std::vector<std::unique_ptr<StationPort>>& ports, const BenchTotals& totals) {
+    for (const auto& port : ports) {
+        EmitPort("station", *port, Counts(port->handsets, port->done, port->unconfirmed, port->failed, port->stopped));
+    }
+    Emit("bench", nullptr,
+         Counts(totals.handsets, totals.done, totals.unconfirmed, totals.failed, totals.stopped) +
+             ",\"seconds\":" + Number(totals.seconds) + ",\"per_hour\":" + Number(totals.PerHour()));
 }

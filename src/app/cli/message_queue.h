@@ -42,6 +42,7 @@ class TaggedTarget : public platform::NotifyTarget {
 public:
     TaggedTarget(MessageQueue& queue, uint32_t source) : m_queue(queue), m_source(source) {}
     void Post(uint32_t message, uintptr_t wParam) override { m_queue.PostFrom(m_source, message, wParam); }
+    uint32_t Source() const { return m_source; }
 
 private:
     MessageQueue& m_queue;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/cli/port_lines_view.h"
 
+#include "app/cli/station_text.h"
 #include "app/cli/status_text.h"
 #include "app/cli/summary_table.h"
 #include "app/common/format_text.h"
@@ -40,6 +41,14 @@ void PortLinesView::Progress(const PortRun& run, unsigned percent) {
 void PortLinesView::Waiting(const PortRun& run, const std::string& line) { Line(run, line); }
 
 void PortLinesView::Stopped(const PortRun& run) { Line(run, m_session.Text()(lang::IDS_STOPPED)); }
+
+void PortLinesView::Confirming(const PortRun& run) {
+    Line(run, ConfirmingLine(m_session.Args().confirmTimeoutSeconds));
+}
+
+void PortLinesView::Recorded(const PortRun& run) {
+    if (run.confirmed) Line(run, ConfirmedLine(run));
+}
 
 void PortLinesView::Finish(const std::vector<std::unique_ptr<PortRun>>& runs) {
     std::string text = "\n";

@@ -20,11 +20,15 @@ public:
     void Progress(const PortRun& run, unsigned percent) override;
     void Waiting(const PortRun& run, const std::string& line) override;
     void Stopped(const PortRun& run) override;
+    void Confirming(const PortRun& run) override;
+    void Recorded(const PortRun& run) override;
     void Finish(const std::vector<std::unique_ptr<PortRun>>& runs) override;
 
-private:
+    // A new run on the port of run begins: its progress is told from its start again.
+    void Forget(const PortRun& run) { m_tenthShown.erase(&run); }
     void Line(const PortRun& run, const std::string& text) const;
 
+private:
     const CliSession& m_session;
     ProgressPrinter m_check;
     std::map<const PortRun*, unsigned> m_tenthShown;  // the tenth each run's progress showed last

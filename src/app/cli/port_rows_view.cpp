@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/cli/station_text.h"
 #include "app/cli/status_text.h"
 #include "app/cli/summary_table.h"
 #include "app/cli/transfer_estimate.h"
@@ -28,13 +29,6 @@ int Columns(char32_t c) {
     return wide ? 2 : 1;
 }
 
-const char* Phase(const PortRun& run) {
-    if (run.Committing()) return "committing and restarting";
-    if (run.hasProgress) return run.percent > 0 ? "downloading" : "switching to download mode";
-    if (run.lastStatus == STATUS_DIAG_READY) return "checking the version";
-    return "looking for the handset";
-}
-
 // A port's few characters in the compact view.
 std::string Cell(const PortRun& run) {
     switch (run.result) {
@@ -51,6 +45,20 @@ std::string Cell(const PortRun& run) {
 }
 
 }  // namespace
+
+const char* RunPhaseText(const PortRun& run) {
+    if (run.Committing()) return "committing and restarting";
+    if (run.hasProgress) return run.percent > 0 ? "downloading" : "switching to download mode";
+    if (run.lastStatus == STATUS_DIAG_READY) return "checking the version";
+    return "looking for the handset";
+}
+
+std::string RedrawFrame(const std::vector<std::string>& lines, size_t drawnBefore) {
+    std::string frame;
+    if (drawnBefore > 0) frame += "\x1b[" + std::to_string(drawnBefore) + "A";
+    for (const std::string& line : lines) frame += "\r" + line + "\x1b[K\n";
+    return frame + "\x1b[J";
+}
 
 std::string FitColumns(const std::string& text, int columns) {
     if (columns <= 0) return text;
@@ -92,13 +100,16 @@ std::string PortRowsView::Row(const PortRun& run) const {
     case PortRun::Result::kRunning: break;
     default: {
         row += StatusLineText(run.lastStatus, m_session.Text());
+        if (run.result == PortRun::Result::kDone && !run.recorded && m_session.Args().confirm)
+            return row + " " + ConfirmingLine(m_session.Args().confirmTimeoutSeconds);
+        if (run.result == PortRun::Result::kDone && run.confirmed) return row + " " + ConfirmedLine(run);
         const std::string why = FailureDetailLine(run.lastStatus, run.failure, run.Port(), m_session.Text());
         return why.empty() ? row : row + " " + why;
     }
     }
     // Until the handset answers, the port another program holds is the story.
     if (!run.notice.empty() && run.lastStatus == STATUS_STARTED) return row + run.notice;
-    std::string phase = Phase(run);
+    std::string phase = RunPhaseText(run);
     phase.resize(kPhaseWidth, ' ');
     const double left = run.Committing() ? -1 : run.estimate.SecondsLeft();
     return row + phase + FormatProgressBar(run.percent, run.estimate.BytesPerSecond(), left, kBarWidth);
@@ -163,13 +174,7 @@ void PortRowsView::Redraw() {
     if (!m_runs || !m_dirty) return;
     const std::vector<std::string> lines =
         Lines(platform::TerminalColumns(m_session.Out()), platform::TerminalLines(m_session.Out()));
-    std::string frame;
-    // Back to the first row, then every row rewritten and cleared to its end, and whatever an
-    // earlier, longer redraw left below cleared: one write.
-    if (m_drawnLines > 0) frame += "\x1b[" + std::to_string(m_drawnLines) + "A";
-    for (const std::string& line : lines) frame += "\r" + line + "\x1b[K\n";
-    frame += "\x1b[J";
-    m_session.Write(frame);
+    m_session.Write(RedrawFrame(lines, m_drawnLines));
     m_drawnLines = lines.size();
     m_dirty = false;
     m_lastDraw = std::chrono::steady_clock::now();

@@ -24,6 +24,8 @@ public:
     void Progress(const PortRun& run, unsigned) override { Changed(run); }
     void Waiting(const PortRun& run, const std::string& line) override;
     void Stopped(const PortRun& run) override { Changed(run); }
+    void Confirming(const PortRun& run) override { Changed(run); }
+    void Recorded(const PortRun& run) override { Changed(run); }
     void Tick() override;
     void Finish(const std::vector<std::unique_ptr<PortRun>>& runs) override;
 
@@ -50,3 +52,11 @@ private:
 // text cut to fit columns display columns (0: as it is), never inside a character; a text that
 // did not fit ends with a mark ("…") so the cut shows.
 std::string FitColumns(const std::string& text, int columns);
+
+// Where a running run stands: "looking for the handset", "checking the version", "switching to
+// download mode", "downloading", "committing and restarting".
+const char* RunPhaseText(const PortRun& run);
+
+// One write that draws lines over the drawnBefore lines a live view drew last: back to its first
+// row, each line rewritten and cleared to its end, whatever is left below cleared.
+std::string RedrawFrame(const std::vector<std::string>& lines, size_t drawnBefore);

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/cli/message_queue.h"
@@ -11,6 +12,7 @@
 #include "app/cli/transfer_estimate.h"
 #include "engine/run_failure.h"
 #include "platform/local_time.h"
+#include "serial/phone_mode.h"
 
 // One port's run as the headless front end follows it: its worker (with its own stream of
 // messages), where it stands, and how it ended.
@@ -44,7 +46,7 @@ struct PortRun {
     const PortClaim& claim;
     TaggedTarget target;
     uint64_t loadSize;
-    std::unique_ptr<PortWorker> worker;  // null for a refused port
+    std::shared_ptr<PortWorker> worker;  // null for a refused port (shared with a station's loop)
     Result result = Result::kRunning;
     uint32_t lastStatus = 0;  // the latest status code, 0 before the first
     bool hasProgress = false;
@@ -56,6 +58,15 @@ struct PortRun {
     std::chrono::steady_clock::time_point end = start;
     platform::LocalTime startedAt = platform::Now();
     platform::LocalTime endedAt = startedAt;
+
+    // One handset of a port, as records tell it.
+    uint32_t sequence = 1;  // its number on the port (1, 2, ... at a station)
+    // After the done status, whether it answered again (its restart confirmed); none where no
+    // confirmation was asked (or before it was made).
+    std::optional<bool> confirmed;
+    EPhoneMode modeAfter = PHONE_MODE_UNKNOWN;  // the mode it answered in after the restart
+    std::string platform;                       // the platform text it gave then (diagnostic mode)
+    bool recorded = false;                      // its record (log line, report row) is written
 };
 
 // The word a result goes by in summaries and records.

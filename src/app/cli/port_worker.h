@@ -39,9 +39,12 @@ public:
 // The real one: a download operator of its own, with its own reading of the program file.
 class OperatorWorker : public PortWorker {
 public:
-    // package: the parameters of the checked package; extraDetectionMs: what --wait leaves.
+    // package: the parameters of the checked package; extraDetectionMs: what --wait leaves;
+    // line: the port's serial line; programPath: the program file carrying the load.
     OperatorWorker(const std::string& port, const CDLParameter& package, platform::NotifyTarget& target,
-                   IMessageSink& messages, int extraDetectionMs);
+                   IMessageSink& messages, int extraDetectionMs,
+                   std::unique_ptr<platform::SerialLine> line = platform::MakeSystemSerialLine(),
+                   const std::string& programPath = "");
 
     void Start() override { m_operator.Start(); }
     bool Running() const override { return m_operator.IsRunning(); }

@@ -20,6 +20,8 @@ RunOutcome OutcomeOf(const PortRun& run, const TextLookup& text) {
     default:
         outcome.text = StatusLineBody(run.lastStatus, text);
         outcome.reason = FailureDetailLine(run.lastStatus, run.failure, run.Port(), text);
+        // A warning, not a failure: the load is in, but the handset was not seen to restart.
+        if (run.result == PortRun::Result::kDone && run.confirmed == false) outcome.reason = kRestartNotConfirmed;
         break;
     }
     return outcome;

@@ -23,6 +23,9 @@ struct RunOutcome {
 
 RunOutcome OutcomeOf(const PortRun& run, const TextLookup& text);
 
+// The reason of a done run whose handset did not answer again after its restart.
+inline constexpr const char* kRestartNotConfirmed = "Done, restart not confirmed: the handset did not answer again.";
+
 // "0x065".
 std::string StatusCodeText(uint32_t code);
 

@@ -17,7 +17,8 @@ std::string CsvField(const std::string& text) {
 }
 
 const char* RunReport::Header() {
-    return "start,end,port,device,load_version,handset_version,status_code,status_text,bytes_sent,seconds\n";
+    return "start,end,port,device,load_version,handset_version,status_code,status_text,bytes_sent,seconds,sequence,"
+           "confirmed,platform\n";
 }
 
 int RunReport::Check() const { return platform::AppendRecord(m_path, Header(), ""); }
@@ -27,12 +28,13 @@ int RunReport::Append(const PortRun& run) const {
     const RunOutcome outcome = OutcomeOf(run, m_text);
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f", ran ? run.Seconds() : 0.0);
-    const std::string row = CsvField(platform::IsoText(run.startedAt)) + "," +
-                            CsvField(platform::IsoText(run.endedAt)) + "," + CsvField(run.Port()) + "," +
-                            CsvField(run.Device()) + "," + CsvField(m_loadVersion) + "," +
-                            CsvField(run.worker ? run.worker->HandsetVersion() : std::string()) + "," +
-                            (outcome.code ? StatusCodeText(*outcome.code) : std::string()) + "," +
-                            CsvField(outcome.Line()) + "," + std::to_string(run.Bytes()) + "," + seconds + "\n";
+    const std::string row =
+        CsvField(platform::IsoText(run.startedAt)) + "," + CsvField(platform::IsoText(run.endedAt)) + "," +
+        CsvField(run.Port()) + "," + CsvField(run.Device()) + "," + CsvField(m_loadVersion) + "," +
+        CsvField(run.worker ? run.worker->HandsetVersion() : std::string()) + "," +
+        (outcome.code ? StatusCodeText(*outcome.code) : std::string()) + "," + CsvField(outcome.Line()) + "," +
+        std::to_string(run.Bytes()) + "," + seconds + "," + (ran ? std::to_string(run.sequence) : std::string()) + "," +
+        (run.confirmed ? (*run.confirmed ? "true" : "false") : "") + "," + CsvField(run.platform) + "\n";
     return platform::AppendRecord(m_path, Header(), row);
 }
 

@@ -5,13 +5,17 @@
 #include "app/cli/port_run.h"
 #include "app/common/status_lines.h"
 
-// --report FILE: the traceability record a service centre keeps. One CSV row per port at the
-// end of its run, appended whole (or not at all) under a lock (several runs, several
-// processes), with a header when the file is new:
-//   start,end,port,device,load_version,handset_version,status_code,status_text,bytes_sent,seconds
+// --report FILE: the traceability record a service centre keeps. One CSV row per handset at the
+// end of its run (after its confirmation, where one was asked), appended whole (or not at all)
+// under a lock (several runs, several processes), with a header when the file is new:
+//   start,end,port,device,load_version,handset_version,status_code,status_text,bytes_sent,seconds,
+//   sequence,confirmed,platform
 // Times are ISO 8601 local times with their offset; status_code is "0x065", the same code the
 // JSON summary and the summary table show (empty for a refused port, or a run stopped before its
-// first status); status_text is the outcome's line (RunOutcome::Line). Text fields are quoted
+// first status); status_text is the outcome's line (RunOutcome::Line). The last three came later
+// and stay last, so readers of the first ten keep working: the handset's number on its port
+// (empty for a refused port), whether its restart was confirmed ("true", "false", empty where no
+// confirmation was asked) and the platform text it answered with then. Text fields are quoted
 // where needed, and kept as text where a spreadsheet would take them for a formula.
 class RunReport {
 public:

@@ -24,6 +24,11 @@ public:
     virtual void Waiting(const PortRun& run, const std::string& line) = 0;
     // A run stopped by a signal.
     virtual void Stopped(const PortRun& run) = 0;
+    // A run done: its handset is waited for to restart and answer again (--confirm, --station).
+    virtual void Confirming(const PortRun&) {}
+    // A handset's record is complete (after its confirmation, where one was asked): the outcome,
+    // the confirmation, the mode and platform it answered with. Not for a refused port.
+    virtual void Recorded(const PortRun&) {}
     // Time passes (about ten times a second): a live view may redraw.
     virtual void Tick() {}
     // Every run has ended.

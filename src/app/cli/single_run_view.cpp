@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "app/cli/station_text.h"
 #include "app/cli/status_text.h"
 #include "app/common/format_text.h"
 #include "lang/string_ids.h"
@@ -68,6 +69,14 @@ void SingleRunView::Stopped(const PortRun& run) {
     m_download->End();
     m_session.Print(m_session.Text()(lang::IDS_STOPPED));
     PrintSummary(run);
+}
+
+void SingleRunView::Confirming(const PortRun&) {
+    m_session.Print(ConfirmingLine(m_session.Args().confirmTimeoutSeconds));
+}
+
+void SingleRunView::Recorded(const PortRun& run) {
+    if (run.confirmed) m_session.Print(ConfirmedLine(run));
 }
 
 void SingleRunView::PrintSummary(const PortRun& run) const {

@@ -20,6 +20,8 @@ public:
     void Progress(const PortRun& run, unsigned percent) override;
     void Waiting(const PortRun& run, const std::string& line) override;
     void Stopped(const PortRun& run) override;
+    void Confirming(const PortRun& run) override;
+    void Recorded(const PortRun& run) override;
     void Tick() override;
     void Finish(const std::vector<std::unique_ptr<PortRun>>&) override {}
 

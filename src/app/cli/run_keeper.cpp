@@ -1,0 +1,84 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "app/cli/run_keeper.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "app/cli/run_outcome.h"
+#include "engine/dl_packets.h"
+#include "engine/dl_status.h"
+#include "platform/window_messages.h"
+
+void RunKeeper::Take(PortRun& run, uint32_t message, uintptr_t value, bool confirm) {
+    if (run.Ended()) return;
+    if (message == WM_DL_STATUS) OnStatus(run, static_cast<uint32_t>(value), confirm);
+    if (message == WM_DL_PROGRESS) {
+        run.hasProgress = true;
+        run.percent = static_cast<unsigned>(value);
+        SampleTransfer(run);
+        m_view.Progress(run, run.percent);
+    }
+    if (message == WM_DL_NOTICE && value == NOTICE_PORT_BUSY) {
+        run.notice = PortBusyLine(run.worker->LastNotice(), run.Port(), m_session.Text());
+        if (!run.notice.empty()) m_view.Waiting(run, run.notice);
+    }
+}
+
+void RunKeeper::OnStatus(PortRun& run, uint32_t code, bool confirm) {
+    run.lastStatus = code;
+    if (!IsFinalStatus(code)) {
+        m_view.Status(run, code);
+        return;
+    }
+    run.failure = run.worker->LastFailure();
+    PortRun::Result result = code == STATUS_DONE ? PortRun::Result::kDone : PortRun::Result::kFailed;
+    // Every port of the list is tried: one with nothing on it is not a failed handset. (A
+    // station flashes only a handset that answered: one gone by then has failed.)
+    if (m_session.Args().allPorts && !m_session.Args().station && code == STATUS_ERR_PORT &&
+        run.failure.port.kind == PortFailure::Kind::kNoAnswer) {
+        result = PortRun::Result::kEmpty;
+    }
+    Close(run, result);
+    m_view.Status(run, code);
+    if (confirm && code == STATUS_DONE) {
+        m_view.Confirming(run);
+    } else {
+        Record(run);
+    }
+}
+
+void RunKeeper::SampleTransfer(PortRun& run) {
+    if (run.Ended() || !run.worker) return;
+    // The engine's time of the first packet, where it tells one: a look here may come up to a
+    // poll late, which a fast line would feel in its first block.
+    if (const auto blocks = run.worker->BlockPhaseStart()) {
+        run.estimate.Begin(std::min<uint64_t>(dlpacket::WRITE_DATA_MAX, m_loadSize),
+                           std::chrono::duration<double>(*blocks - run.start).count());
+    }
+    run.estimate.Sample(run.Bytes(), run.Seconds());
+}
+
+void RunKeeper::Close(PortRun& run, PortRun::Result result) {
+    run.result = result;
+    run.end = std::chrono::steady_clock::now();
+    run.endedAt = platform::Now();
+}
+
+void RunKeeper::Record(PortRun& run) {
+    if (run.recorded) return;
+    run.recorded = true;
+    LogRunOutcome(run, OutcomeOf(run, m_session.Text()), m_loadVersion);
+    if (run.result != PortRun::Result::kRefused) m_view.Recorded(run);
+    if (!m_report) return;
+    if (const int error = m_report->Append(run); error != 0) {
+        m_recordLost = true;
+        std::fprintf(m_session.Err(), "vexlor: the report row of %s is lost: %s\n", run.Port().c_str(),
+                     m_report->Problem(error).c_str());
+        std::fflush(m_session.Err());
+    }
+}
+
+void RunKeeper::End(PortRun& run, PortRun::Result result) {
+    Close(run, result);
+    Record(run);
+}

@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "app/cli/station_lines_view.h"
+
+#include "app/cli/station_summary.h"
+#include "app/cli/station_text.h"
+#include "lang/string_ids.h"
+
+void StationLinesView::Line(const StationPort& port, const std::string& text) const {
+    m_session.Print(port.Port() + ": " + text);
+}
+
+void StationLinesView::Stopped(const PortRun& run) {
+    m_lines.Line(run, m_session.Text()(lang::IDS_STOPPED) + " Switch the handset off and on.");
+}
+
+void StationLinesView::Recorded(const PortRun& run) {
+    std::string outcome = std::string("handset ").append(std::to_string(run.sequence)).append(": ");
+    switch (run.result) {
+    case PortRun::Result::kDone: outcome += ConfirmedLine(run); break;
+    case PortRun::Result::kStopped: outcome += "stopped"; break;
+    default: outcome += "failed"; break;
+    }
+    m_lines.Line(run, outcome);
+}
+
+void StationLinesView::PhaseChanged(const StationPort& port) {
+    const uint32_t sequence = port.handset ? port.handset->sequence : 0;
+    const auto found = m_told.find(&port);
+    const bool moved = found == m_told.end() || found->second.phase != port.phase || found->second.sequence != sequence;
+    const bool newNotice = found == m_told.end() ? !port.notice.empty() : found->second.notice != port.notice;
+    m_told[&port] = Told{port.phase, sequence, port.notice};
+    if (moved) {
+        switch (port.phase) {
+        case StationPort::Phase::kFlashing:
+            m_lines.Forget(*port.handset);
+            Line(port, std::string("handset ").append(std::to_string(sequence)).append(": flashing"));
+            break;
+        case StationPort::Phase::kConfirming: break;  // the run's own line tells it
+        case StationPort::Phase::kRefused: break;     // so does the refusal's
+        case StationPort::Phase::kEnded:
+            // A handset stopped in flight gets a line that says what to do with it.
+            if (!port.handset || port.handset->recorded) Line(port, PhaseText(port));
+            break;
+        default: Line(port, PhaseText(port)); break;
+        }
+    }
+    if (newNotice && !port.notice.empty()) Line(port, port.notice);
+}
+
+void StationLinesView::FinishStation(const std::vector<std::unique_ptr<StationPort>>& ports,
+                                     const BenchTotals& totals) {
+    m_session.Write(std::string("\n").append(StationSummary(ports, totals)));
+}

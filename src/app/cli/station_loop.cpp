@@ -1,0 +1,219 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "app/cli/station_loop.h"
+
+#include "engine/dl_status.h"
+#include "log/log.h"
+#include "serial/serial_port_list.h"
+
+namespace {
+
+constexpr const char* kSource = "StationLoop";
+// How often a port that has left the port list is looked for again.
+constexpr std::chrono::milliseconds kAbsentPause{1000};
+// How long a port that cannot be opened rests before the next try.
+constexpr std::chrono::milliseconds kUnusablePause{2000};
+// Between two looks that found the handset still there: the port is left alone a moment.
+constexpr std::chrono::milliseconds kPresentPause{250};
+// How often a worker without a final status yet is looked at.
+constexpr std::chrono::milliseconds kWorkerPoll{100};
+
+StationEvent Event(StationEvent::Kind kind, uint32_t sequence = 0) {
+    StationEvent event;
+    event.kind = kind;
+    event.sequence = sequence;
+    return event;
+}
+
+std::string FailureKey(const PortFailure& failure) {
+    return std::to_string(static_cast<int>(failure.kind)) + " " + std::to_string(failure.error) + " " +
+           std::to_string(failure.holderPid);
+}
+
+}  // namespace
+
+void StationLoop::FlashTarget::Post(uint32_t message, uintptr_t wParam) {
+    // Passed on first: the runner sees the final status before any phase that follows it.
+    m_loop.m_target.Post(message, wParam);
+    if (message != WM_DL_STATUS || !IsFinalStatus(static_cast<uint32_t>(wParam))) return;
+    std::lock_guard<std::mutex> lock(m_loop.m_mutex);
+    m_loop.m_finalStatus = static_cast<uint32_t>(wParam);
+    m_loop.m_changed.notify_all();
+}
+
+StationLoop::StationLoop(std::string port, StationSettings settings, MessageQueue& queue, uint32_t source,
+                         StationWorkerMaker makeWorker, ProbeLineMaker makeLine)
+    : m_port(std::move(port)),
+      m_settings(settings),
+      m_target(queue, source),
+      m_makeWorker(std::move(makeWorker)),
+      m_probe(makeLine ? makeLine(m_port) : platform::MakeSystemSerialLine()) {
+    m_probe.SetStopRequest(&m_stop);
+    // On the probe's listener thread: another program holds the port meanwhile.
+    m_probe.SetPortNotice([this](const PortFailure& holder) {
+        StationEvent event = Event(StationEvent::Kind::kNotice);
+        event.failure = holder;
+        Post(event);
+    });
+}
+
+StationLoop::~StationLoop() {
+    RequestStop();
+    Join();
+    m_probe.SetPortNotice(nullptr);
+}
+
+void StationLoop::Start() {
+    m_thread = std::thread([this] { Run(); });
+}
+
+void StationLoop::RequestStop() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_stop.store(1);
+    if (m_worker) m_worker->RequestStop();
+    m_probe.Wake();
+    m_changed.notify_all();
+}
+
+void StationLoop::Join() {
+    if (m_thread.joinable()) m_thread.join();
+}
+
+bool StationLoop::TakeEvent(StationEvent& event) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_events.empty()) return false;
+    event = std::move(m_events.front());
+    m_events.pop_front();
+    return true;
+}
+
+void StationLoop::Post(StationEvent event) {
+    const auto kind = static_cast<uintptr_t>(event.kind);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_events.push_back(std::move(event));
+    }
+    m_target.Post(MESSAGE, kind);
+}
+
+bool StationLoop::Pause(std::chrono::milliseconds span) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return !m_changed.wait_for(lock, span, [this] { return Stopping(); });
+}
+
+void StationLoop::Run() {
+    uint32_t sequence = 0;
+    while (!Stopping()) {
+        if (m_settings.station) {
+            Post(Event(StationEvent::Kind::kWaiting));
+            if (!WaitForHandset()) break;
+        }
+        const uint32_t final = Flash(++sequence);
+        if (Stopping()) break;
+        if (final == STATUS_DONE && m_settings.confirm) Confirm(sequence);
+        if (!m_settings.station || Stopping()) break;
+        Post(Event(StationEvent::Kind::kRemoval, sequence));
+        WaitForRemoval();
+    }
+    Post(Event(StationEvent::Kind::kEnded));
+}
+
+bool StationLoop::WaitForHandset() {
+    using Kind = ProbeResult::Kind;
+    for (;;) {
+        const ProbeResult found = m_probe.WaitForAnswer(m_port, std::nullopt);
+        if (found.kind == Kind::kStopped) return false;
+        if (found.kind == Kind::kAnswered) break;
+        // Told once while it lasts; the port is tried again after a rest.
+        const bool absent = found.kind == Kind::kAbsent;
+        const std::string key = FailureKey(found.failure);
+        bool tell = false;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            tell = key != m_toldFailure;
+            m_toldFailure = key;
+        }
+        if (tell) {
+            StationEvent notice = Event(StationEvent::Kind::kNotice);
+            notice.failure = found.failure;
+            Post(notice);
+        }
+        if (!absent) {
+            if (!Pause(kUnusablePause)) return false;
+            continue;
+        }
+        // Gone from the list (a USB port unplugged): looked for quietly until it is back.
+        while (DevicePathOf(m_port.c_str()).empty()) {
+            if (!Pause(kAbsentPause)) return false;
+        }
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_toldFailure.clear();
+        }
+        Post(Event(StationEvent::Kind::kWaiting));
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_toldFailure.clear();
+    }
+    // --max-handsets: a handset found once the count is reached is left alone.
+    if (m_settings.budget && m_settings.budget->fetch_sub(1) <= 0) {
+        m_settings.budget->fetch_add(1);
+        return false;
+    }
+    return true;
+}
+
+uint32_t StationLoop::Flash(uint32_t sequence) {
+    std::shared_ptr<PortWorker> worker = m_makeWorker(m_port, m_flashTarget);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_worker = worker;
+        m_finalStatus = 0;
+    }
+    StationEvent flashing = Event(StationEvent::Kind::kFlashing, sequence);
+    flashing.worker = worker;
+    Post(flashing);
+    LogWritePort(LOG_WRN, m_port.c_str(), kSource, "Handset %u found; flashing it.", static_cast<unsigned>(sequence));
+    if (!Stopping()) worker->Start();
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        // The worker posts its last message before it ends: the final status, once seen, is
+        // soon followed by the end.
+        while (!Stopping() && worker->Running()) {
+            m_changed.wait_for(lock, m_finalStatus != 0 ? std::chrono::milliseconds(5) : kWorkerPoll);
+        }
+    }
+    if (Stopping()) worker->Stop();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_worker.reset();
+    return m_finalStatus;
+}
+
+void StationLoop::Confirm(uint32_t sequence) {
+    Post(Event(StationEvent::Kind::kConfirming, sequence));
+    const ProbeResult answer = m_probe.WaitForAnswer(m_port, m_settings.confirmTimeout);
+    if (answer.kind == ProbeResult::Kind::kStopped) return;
+    StationEvent confirmed = Event(StationEvent::Kind::kConfirmed, sequence);
+    confirmed.answered = answer.kind == ProbeResult::Kind::kAnswered;
+    confirmed.mode = answer.mode;
+    confirmed.platform = answer.platform;
+    Post(confirmed);
+}
+
+void StationLoop::WaitForRemoval() {
+    using Clock = std::chrono::steady_clock;
+    using Kind = ProbeResult::Kind;
+    Clock::time_point lastAnswer = Clock::now();
+    while (!Stopping()) {
+        const ProbeResult look = m_probe.Look(m_port);
+        if (look.kind == Kind::kAbsent) return;  // the port went with the handset
+        if (look.kind == Kind::kStopped) return;
+        if (look.kind == Kind::kAnswered) {
+            lastAnswer = Clock::now();
+            if (!Pause(kPresentPause)) return;
+            continue;
+        }
+        if (look.kind == Kind::kSilent && Clock::now() - lastAnswer >= m_settings.goneAfter) return;
+        if (look.kind == Kind::kUnusable && !Pause(kUnusablePause)) return;
+    }
+}

@@ -1,0 +1,147 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "app/cli/station_rows_view.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "app/cli/port_rows_view.h"
+#include "app/cli/station_summary.h"
+#include "app/cli/station_text.h"
+#include "app/cli/status_text.h"
+#include "app/cli/transfer_estimate.h"
+#include "platform/terminal.h"
+
+namespace {
+
+constexpr int kBarWidth = 20;
+constexpr size_t kPhaseWidth = 27;
+constexpr std::chrono::milliseconds kRedrawPause{100};
+// Without a change the rows still move on once a second: the time and the rate per hour.
+constexpr std::chrono::milliseconds kQuietRedraw{1000};
+
+std::string Counts(const StationPort& port) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%3u done %3u failed  ", port.done, port.failed);
+    return text;
+}
+
+}  // namespace
+
+StationRowsView::StationRowsView(const CliSession& session)
+    : m_session(session), m_check(session.Out(), true, "Checking") {}
+
+void StationRowsView::CheckProgress(unsigned percent) {
+    if (!m_session.Args().quiet) m_check.Show(percent);
+}
+
+void StationRowsView::BeginStation(const std::vector<std::unique_ptr<StationPort>>& ports) {
+    m_check.End();
+    m_ports = &ports;
+    m_start = std::chrono::steady_clock::now();
+    for (const auto& port : ports) m_portWidth = std::max(m_portWidth, port->Port().size());
+    m_dirty = true;
+    Redraw(TotalsOf(ports, 0));
+}
+
+std::string StationRowsView::Row(const StationPort& port) const {
+    std::string row = port.Port();
+    row.resize(m_portWidth + 2, ' ');
+    if (port.phase == StationPort::Phase::kRefused) return row + PhaseText(port);
+    row += Counts(port);
+    const PortRun* handset = port.handset.get();
+    if (handset) row.append("#").append(std::to_string(handset->sequence)).append(" ");
+    if (port.phase == StationPort::Phase::kFlashing && handset && !handset->Ended()) {
+        // Until the handset answers, the port another program holds is the story.
+        if (!handset->notice.empty() && !handset->hasProgress) return row + handset->notice;
+        std::string phase = RunPhaseText(*handset);
+        phase.resize(kPhaseWidth, ' ');
+        const double left = handset->Committing() ? -1 : handset->estimate.SecondsLeft();
+        return row + phase + FormatProgressBar(handset->percent, handset->estimate.BytesPerSecond(), left, kBarWidth);
+    }
+    row += PhaseText(port);
+    // A failed handset's row keeps its failure until it is taken off.
+    if (handset && handset->result == PortRun::Result::kFailed) {
+        row += "  " + StatusLineText(handset->lastStatus, m_session.Text());
+        const std::string why = FailureDetailLine(handset->lastStatus, handset->failure, port.Port(), m_session.Text());
+        if (!why.empty()) row += " " + why;
+    }
+    if (!port.notice.empty()) row += ": " + port.notice;
+    return row;
+}
+
+std::string StationRowsView::Cell(const StationPort& port) const {
+    const PortRun* handset = port.handset.get();
+    switch (port.phase) {
+    case StationPort::Phase::kWaiting: return port.notice.empty() ? "wait" : "wait!";
+    case StationPort::Phase::kFlashing:
+        return handset && handset->hasProgress ? std::to_string(handset->percent).append("%") : "look";
+    case StationPort::Phase::kConfirming: return "restart";
+    case StationPort::Phase::kRemoval:
+        if (handset && handset->result == PortRun::Result::kFailed) {
+            char code[16];
+            std::snprintf(code, sizeof code, "F%02X!", static_cast<unsigned>(handset->lastStatus & 0xFF));
+            return code;
+        }
+        return "remove";
+    case StationPort::Phase::kEnded: return handset && handset->result == PortRun::Result::kStopped ? "stop" : "end";
+    case StationPort::Phase::kRefused: return "refused";
+    }
+    return "?";
+}
+
+std::vector<std::string> StationRowsView::Lines(int columns, int lines, const BenchTotals& totals) const {
+    if (!m_ports) return {};
+    const int width = columns > 1 ? columns - 1 : 0;
+    std::vector<std::string> out;
+    const std::string bench = FitColumns(std::string("Bench: ").append(BenchLine(totals)), width);
+    // The rows, the bench line and the line the cursor waits on.
+    if (lines <= 0 || m_ports->size() + 2 <= static_cast<size_t>(lines)) {
+        for (const auto& port : *m_ports) out.push_back(FitColumns(Row(*port), width));
+        out.push_back(bench);
+        return out;
+    }
+    const size_t cellWidth = m_portWidth + 1 + 8;
+    const size_t perLine = width > 0 ? std::max<size_t>(1, static_cast<size_t>(width) / cellWidth) : m_ports->size();
+    std::string line;
+    size_t shown = 0;
+    for (const auto& port : *m_ports) {
+        std::string cell = port->Port();
+        cell.resize(m_portWidth + 1, ' ');
+        cell += Cell(*port);
+        cell.resize(cellWidth, ' ');
+        line += cell;
+        if (++shown % perLine == 0) {
+            out.push_back(FitColumns(line, width));
+            line.clear();
+        }
+    }
+    if (!line.empty()) out.push_back(FitColumns(line, width));
+    // Never more than the terminal holds: the bench line stays, the last cells give way.
+    if (lines > 1 && out.size() + 2 > static_cast<size_t>(lines)) out.resize(static_cast<size_t>(lines - 2));
+    out.push_back(bench);
+    return out;
+}
+
+void StationRowsView::Redraw(const BenchTotals& totals) {
+    if (!m_ports) return;
+    const std::vector<std::string> lines =
+        Lines(platform::TerminalColumns(m_session.Out()), platform::TerminalLines(m_session.Out()), totals);
+    m_session.Write(RedrawFrame(lines, m_drawnLines));
+    m_drawnLines = lines.size();
+    m_dirty = false;
+    m_lastDraw = std::chrono::steady_clock::now();
+}
+
+void StationRowsView::Tick() {
+    if (!m_ports) return;
+    const auto since = std::chrono::steady_clock::now() - m_lastDraw;
+    if ((m_dirty && since >= kRedrawPause) || since >= kQuietRedraw) {
+        Redraw(TotalsOf(*m_ports, std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count()));
+    }
+}
+
+void StationRowsView::FinishStation(const std::vector<std::unique_ptr<StationPort>>& ports, const BenchTotals& totals) {
+    m_dirty = true;
+    Redraw(totals);
+    m_session.Write(std::string("\n").append(StationSummary(ports, totals)));
+}

@@ -1,0 +1,234 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "app/cli/station_runner.h"
+
+#include "app/cli/exit_status.h"
+#include "app/common/status_lines.h"
+#include "engine/dl_status.h"
+#include "platform/stop_signals.h"
+
+namespace {
+
+constexpr std::chrono::milliseconds kPoll{100};
+
+std::chrono::milliseconds Ms(double seconds) {
+    return std::chrono::milliseconds(static_cast<int64_t>(seconds * 1000 + 0.5));
+}
+
+// Why a station's port cannot be used for now, as its row and its line tell it.
+std::string NoticeLine(const PortFailure& failure, const std::string& port, const TextLookup& text) {
+    switch (failure.kind) {
+    case PortFailure::Kind::kInUse: return PortBusyLine(failure, port, text);
+    case PortFailure::Kind::kAbsent: return port + " has gone from the port list; waiting for it to come back";
+    default: {
+        RunFailure why;
+        why.port = failure;
+        return FailureDetailLine(STATUS_ERR_PORT, why, port, text) + " Trying again.";
+    }
+    }
+}
+
+}  // namespace
+
+BenchTotals TotalsOf(const std::vector<std::unique_ptr<StationPort>>& ports, double seconds) {
+    BenchTotals totals;
+    for (const auto& port : ports) {
+        totals.handsets += port->handsets;
+        totals.done += port->done;
+        totals.unconfirmed += port->unconfirmed;
+        totals.failed += port->failed;
+        totals.stopped += port->stopped;
+    }
+    totals.seconds = seconds;
+    return totals;
+}
+
+StationRunner::StationRunner(CliSession& session, StationView& view, const RunReport* report, uint64_t loadSize,
+                             std::string loadVersion)
+    : m_session(session), m_view(view), m_keeper(session, view, report, loadSize, std::move(loadVersion)) {
+    if (session.Args().maxHandsets) m_budget = std::make_unique<std::atomic<int>>(*session.Args().maxHandsets);
+}
+
+StationRunner::~StationRunner() { StopLoops(); }
+
+BenchTotals StationRunner::Totals() const {
+    return TotalsOf(m_ports, std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count());
+}
+
+void StationRunner::Start(const std::vector<std::unique_ptr<PortClaim>>& claims, const StationWorkerMaker& make,
+                          const ProbeLineMaker& line) {
+    const CliArguments& args = m_session.Args();
+    StationSettings settings;
+    settings.confirmTimeout = Ms(args.confirmTimeoutSeconds);
+    settings.goneAfter = Ms(args.goneAfterSeconds);
+    settings.budget = m_budget.get();
+    uint32_t source = 0;
+    for (const auto& claim : claims) m_ports.push_back(std::make_unique<StationPort>(*claim, ++source));
+    m_start = std::chrono::steady_clock::now();
+    m_view.BeginStation(m_ports);
+    for (auto& port : m_ports) {
+        if (!port->claim.Claimed()) {
+            // Told and recorded as on any bench, then left alone.
+            PortRun refused(port->claim, m_session.Queue(), port->source, m_keeper.LoadSize());
+            m_keeper.End(refused, PortRun::Result::kRefused);
+            m_view.Refused(refused);
+            port->phase = StationPort::Phase::kRefused;
+            m_anyRefused = true;
+            m_view.PhaseChanged(*port);
+            continue;
+        }
+        port->loop = std::make_unique<StationLoop>(port->Port(), settings, m_session.Queue(), port->source, make, line);
+        port->loop->Start();
+    }
+}
+
+void StationRunner::Count(StationPort& port, const PortRun& run) {
+    ++port.handsets;
+    ++m_recorded;
+    switch (run.result) {
+    case PortRun::Result::kDone:
+        ++port.done;
+        if (run.confirmed == false) ++port.unconfirmed;
+        break;
+    case PortRun::Result::kStopped: ++port.stopped; break;
+    default: ++port.failed; break;
+    }
+}
+
+void StationRunner::Record(StationPort& port, PortRun& run) {
+    if (run.recorded) return;
+    m_keeper.Record(run);
+    Count(port, run);
+}
+
+void StationRunner::Take(const MessageQueue::Message& message) {
+    if (message.message == platform::StopSignalWatch::MESSAGE) {
+        m_stopAsked = true;
+        return;
+    }
+    if (message.source == 0 || message.source > m_ports.size()) return;
+    StationPort& port = *m_ports[message.source - 1];
+    if (message.message == StationLoop::MESSAGE) {
+        StationEvent event;
+        if (port.loop && port.loop->TakeEvent(event)) OnEvent(port, event);
+        return;
+    }
+    if (!port.handset) return;
+    PortRun& run = *port.handset;
+    const bool recorded = run.recorded;
+    m_keeper.Take(run, message.message, message.wParam, true);
+    if (!recorded && run.recorded) Count(port, run);
+}
+
+void StationRunner::BeginHandset(StationPort& port, StationEvent& event) {
+    auto run = std::make_unique<PortRun>(port.claim, m_session.Queue(), port.source, m_keeper.LoadSize());
+    run->sequence = event.sequence;
+    run->worker = std::move(event.worker);
+    run->start = std::chrono::steady_clock::now();
+    run->startedAt = platform::Now();
+    port.handset = std::move(run);
+    port.phase = StationPort::Phase::kFlashing;
+    port.notice.clear();
+}
+
+void StationRunner::OnEvent(StationPort& port, StationEvent& event) {
+    using Kind = StationEvent::Kind;
+    PortRun* run = port.handset && port.handset->sequence == event.sequence ? port.handset.get() : nullptr;
+    switch (event.kind) {
+    case Kind::kWaiting:
+        port.phase = StationPort::Phase::kWaiting;
+        port.handset.reset();  // taken off: the next handset is new
+        port.notice.clear();
+        break;
+    case Kind::kNotice: port.notice = NoticeLine(event.failure, port.Port(), m_session.Text()); break;
+    case Kind::kFlashing: BeginHandset(port, event); break;
+    case Kind::kConfirming: port.phase = StationPort::Phase::kConfirming; break;
+    case Kind::kConfirmed:
+        if (!run) break;
+        run->confirmed = event.answered;
+        run->modeAfter = event.mode;
+        run->platform = event.platform;
+        Record(port, *run);
+        break;
+    case Kind::kRemoval:
+        // A worker that ended without a final status (one that could not run) failed its handset.
+        if (run && !run->Ended()) m_keeper.Close(*run, PortRun::Result::kFailed);
+        if (run) Record(port, *run);
+        port.phase = StationPort::Phase::kRemoval;
+        break;
+    case Kind::kEnded: port.phase = StationPort::Phase::kEnded; break;
+    }
+    m_view.PhaseChanged(port);
+}
+
+bool StationRunner::Ended() const {
+    if (m_budget && m_recorded >= static_cast<unsigned>(*m_session.Args().maxHandsets)) return true;
+    for (const auto& port : m_ports) {
+        if (port->phase != StationPort::Phase::kEnded && port->phase != StationPort::Phase::kRefused) return false;
+    }
+    return true;
+}
+
+bool StationRunner::Step(std::chrono::milliseconds wait) {
+    if (m_finished) return false;
+    MessageQueue::Message message;
+    if (m_session.Queue().WaitFor(message, wait)) {
+        Take(message);
+        // Whatever else has come meanwhile, without waiting again.
+        while (!m_stopAsked && m_session.Queue().WaitFor(message, std::chrono::milliseconds(0))) Take(message);
+    }
+    for (auto& port : m_ports) {
+        if (port->handset) m_keeper.SampleTransfer(*port->handset);
+    }
+    m_view.Tick();
+    return !m_stopAsked && !Ended();
+}
+
+void StationRunner::StopLoops() {
+    // Every loop is asked first, so they all wind down together; then each is waited for.
+    for (auto& port : m_ports) {
+        if (port->loop) port->loop->RequestStop();
+    }
+    for (auto& port : m_ports) {
+        if (port->loop) port->loop->Join();
+    }
+}
+
+void StationRunner::Finish() {
+    if (m_finished) return;
+    StopLoops();
+    // What the loops and their workers posted before they ended.
+    MessageQueue::Message message;
+    while (m_session.Queue().WaitFor(message, std::chrono::milliseconds(0))) {
+        if (message.message != platform::StopSignalWatch::MESSAGE) Take(message);
+    }
+    for (auto& port : m_ports) {
+        if (!port->handset || port->handset->recorded) continue;
+        PortRun& run = *port->handset;
+        if (!run.Ended()) {
+            m_keeper.Close(run, PortRun::Result::kStopped);
+            m_view.Stopped(run);
+        } else if (run.result == PortRun::Result::kDone && !run.confirmed) {
+            run.confirmed = false;  // done, but the station ended before it answered again
+        }
+        Record(*port, run);
+    }
+    m_finished = true;
+    m_view.FinishStation(m_ports, Totals());
+}
+
+int StationRunner::ExitStatus() const {
+    if (m_stopAsked) return kExitSignal;
+    if (m_keeper.RecordLost()) return kExitReport;
+    for (const auto& port : m_ports) {
+        if (port->failed > 0 || port->stopped > 0) return kExitFailed;
+    }
+    return m_anyRefused ? kExitFailed : kExitDone;
+}
+
+int StationRunner::Run(const std::vector<std::unique_ptr<PortClaim>>& claims, const StationWorkerMaker& make,
+                       const ProbeLineMaker& line) {
+    Start(claims, make, line);
+    while (Step(kPoll)) {}
+    Finish();
+    return ExitStatus();
+}
