@@ -8,7 +8,7 @@
 # must equal the load and whose last command must restart the handset, with the machine's own
 # registry (the port map in HARDWARE\DEVICEMAP\SERIALCOMM, the log's settings in SOFTWARE\Vexlor;
 # the log must land where "App" says); a NAND refusal at 230400; a handset already in download
-# mode at 115200; a station flashing two handsets in turn; a stop (SIGINT) during the blocks; the
+# mode at 115200; a station on three ports flashing three handsets each and stopped by SIGINT; a stop (SIGINT) during the blocks; the
 # port list beside them.
 # Needs build/ (Linux: simulator, packer) and build-win/ (scripts/build-windows.sh).
 #   tests/wine/e2e.sh
@@ -23,7 +23,7 @@ work=$(mktemp -d)
 sim_pid=""
 cleanup() {
   [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true
-  rm -f "$WINEPREFIX/dosdevices/com23" "$WINEPREFIX/dosdevices/com26"
+  rm -f "$WINEPREFIX"/dosdevices/com2[3467]
   # The settings key would stay in the prefix, where the other tests must not find it; the port
   # map's entries go with the server.
   "$wine" reg delete 'HKLM\SOFTWARE\Vexlor' /f >/dev/null 2>&1 || true
@@ -156,27 +156,54 @@ grep -q '^\[0xF15\] ' "$work/out.txt" || fail "download mode: no 0xF15: $(cat "$
 heard_every_command "download mode" 0
 echo "wine-e2e: a handset already in download mode ends with 0xF15"
 
-# 5. A station on the port: two handsets in turn, one that restarts (in AT data mode) and is taken
-# off, then one that refuses the NAND write; each flashed once and recorded once, in JSON and in
-# the report alike.
-start_handset --mode diag --only-baud 230400 --restart-after 800 --unplug-after 500 --swap-time 4000 \
-  --then "--fail-nand" "${line[@]}"
-status=0
-run_tool --station --port COM23 --max-handsets 2 --confirm-timeout 5 --gone-after 1 --json \
-  --report "Z:$work/report.csv" || status=$?
-[ $status -eq 1 ] || fail "station: exit $status: $(cat "$work/out.txt" "$work/err")"
-grep -q '"event":"handset","port":"COM23",.*"sequence":1,"result":"done","code":"0x065",.*"confirmed":true,"mode_after":"ds"' \
-  "$work/out.txt" || fail "station: no confirmed record of handset 1: $(grep handset "$work/out.txt")"
-grep -q '"event":"handset","port":"COM23",.*"sequence":2,"result":"failed","code":"0xF64",.*"confirmed":null' \
-  "$work/out.txt" || fail "station: no record of handset 2's failure: $(grep handset "$work/out.txt")"
-[ "$(grep -c '"event":"handset"' "$work/out.txt")" -eq 2 ] || fail "station: not two records"
-rows=$(python3 -c 'import csv, sys
-for r in csv.DictReader(open(sys.argv[1], encoding="utf-8")): print(r["port"], r["sequence"], r["status_code"], r["confirmed"])' \
-  "$work/report.csv")
-[ "$rows" = "$(printf 'COM23 1 0x065 true\nCOM23 2 0xF64 ')" ] || fail "station: the report's rows: $rows"
-[ "$(grep -c ' start of download' "$work/handset.log")" -eq 2 ] || fail "station: a handset was flashed twice"
-heard_every_command station 1
-echo "wine-e2e: a station on COM23 flashed two handsets in turn, confirmed the restart, recorded each once"
+# 5. A station on three ports, each seeing three handsets in turn: one that restarts (in AT data
+# mode) and is taken off, one that refuses the NAND write, one that never restarts; COM23's bench
+# then plugs in a fourth (after the confirmation's time: one swapped in sooner is taken for the
+# restarted one), and SIGINT comes while it commits. Each handset flashed once and
+# recorded once, in JSON and in the report alike; the one in flight recorded as stopped.
+bench_handsets=(--only-baud 230400 --line-latency 30 --restart-after 800 --unplug-after 500 --swap-time 3000
+  --then "--fail-nand --unplug-after 500 --swap-time 3000"
+  --then "--restart-after never --unplug-after 500 --swap-time 4000")
+start_handset --mode diag "${bench_handsets[@]}" --then "--commit-time 20000" --log "$work/handset.log"
+bench_pids=()
+for n in 24 27; do
+  "$linux/vexlor-handset-sim" --mode diag "${bench_handsets[@]}" --log "$work/handset$n.log" \
+    > "$work/sim$n.out" 2>"$work/sim$n.err" &
+  bench_pids+=($!)
+  for _ in $(seq 100); do [ -s "$work/sim$n.out" ] && break; sleep 0.05; done
+  ln -sfn "$(head -n 1 "$work/sim$n.out")" "$WINEPREFIX/dosdevices/com$n"
+  printf '"\\\\Device\\\\VexlorBench%s"="COM%s"\n' "$n" "$n" >> "$work/settings.reg"
+done
+VEXLOR_REGISTRY=$settings "$wine" "$work/vexlor.exe" --cli --station --port COM23,COM24,COM27 --confirm-timeout 2 \
+  --gone-after 1 --json --report "Z:$work/report.csv" > "$work/station" 2>"$work/err" &
+tool=$!
+for _ in $(seq 1800); do grep -q ' committing for ' "$work/handset.log" 2>/dev/null && break; sleep 0.1; done
+grep -q ' committing for ' "$work/handset.log" || fail "station: the fourth handset never committed: $(cat "$work/station")"
+kill -INT "$tool"
+status=0; wait "$tool" || status=$?
+kill "${bench_pids[@]}" 2>/dev/null || true
+tr -d '\r' < "$work/station" > "$work/out.txt"
+[ $status -eq 130 ] || fail "station: exit $status: $(cat "$work/out.txt" "$work/err")"
+records=$(python3 -c 'import csv, json, sys
+for line in open(sys.argv[1], encoding="utf-8"):
+    e = json.loads(line)
+    if e["event"] == "handset":
+        print("J", e["port"], e["sequence"], e["result"], e["code"], {True: "true", False: "false", None: ""}[e["confirmed"]])
+for r in csv.DictReader(open(sys.argv[2], encoding="utf-8")):
+    print("C", r["port"], r["sequence"], r["status_code"], r["confirmed"])' "$work/out.txt" "$work/report.csv" | sort)
+expected=""
+for port in COM23 COM24 COM27; do
+  expected+="C $port 1 0x065 true"$'\n'"C $port 2 0xF64 "$'\n'"C $port 3 0x065 false"$'\n'
+  expected+="J $port 1 done 0x065 true"$'\n'"J $port 2 failed 0xF64 "$'\n'"J $port 3 done 0x065 false"$'\n'
+done
+expected+="C COM23 4 0x060 "$'\n'"J COM23 4 stopped 0x060 "
+[ "$records" = "$(sort <<< "$expected")" ] || fail "station: the records: $records"
+for n in "" 24 27; do
+  [ "$(grep -c ' start of download' "$work/handset$n.log")" -eq "$([ -z "$n" ] && echo 4 || echo 3)" ] \
+    || fail "station: a handset of COM${n:-23} was flashed twice"
+done
+heard_every_command station 2
+echo "wine-e2e: a station on three ports flashed nine handsets, each once, confirmed the restarts, recorded each in JSON and the report alike, and SIGINT stopped the tenth"
 
 # 4. A stop during the blocks (SIGINT, as Ctrl-C in a terminal): the run ends stopped, exit 130.
 # At the tool's own timing: a scaled block time-out would be shorter than the line takes.
