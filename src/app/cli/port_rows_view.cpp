@@ -60,6 +60,31 @@ std::string RedrawFrame(const std::vector<std::string>& lines, size_t drawnBefor
     return frame + "\x1b[J";
 }
 
+std::vector<std::string> PackCells(const std::vector<std::string>& cells, size_t cellWidth, int width, size_t room) {
+    const size_t perLine = width > 0 ? std::max<size_t>(1, static_cast<size_t>(width) / cellWidth) : cells.size();
+    std::vector<std::string> out;
+    std::string line;
+    size_t shown = 0;
+    for (const std::string& text : cells) {
+        if (room == 0) break;
+        if (shown + 1 == room && cells.size() > room) {
+            line += '+';
+            line += std::to_string(cells.size() - shown);
+            line += " more";
+            break;
+        }
+        std::string cell = text;
+        cell.resize(cellWidth, ' ');
+        line += cell;
+        if (++shown % perLine == 0) {
+            out.push_back(FitColumns(line, width));
+            line.clear();
+        }
+    }
+    if (!line.empty()) out.push_back(FitColumns(line, width));
+    return out;
+}
+
 std::string FitColumns(const std::string& text, int columns) {
     if (columns <= 0) return text;
     int used = 0;
@@ -145,28 +170,15 @@ std::vector<std::string> PortRowsView::CompactLines(int width, int lines) const 
     std::vector<std::string> out{FitColumns(head, width)};
     const size_t cellWidth = m_portWidth + 1 + kCellText + 2;
     const size_t perLine = width > 0 ? std::max<size_t>(1, static_cast<size_t>(width) / cellWidth) : m_runs->size();
-    const size_t room = lines > 1 ? static_cast<size_t>(lines - 1) * perLine : 0;
-    std::string line;
-    size_t shown = 0;
+    std::vector<std::string> cells;
     for (const auto& run : *m_runs) {
-        if (room == 0) break;
-        if (shown + 1 == room && m_runs->size() > room) {
-            line += '+';
-            line += std::to_string(m_runs->size() - shown);
-            line += " more";
-            break;
-        }
         std::string cell = run->Port();
         cell.resize(m_portWidth + 1, ' ');
-        cell += Cell(*run);
-        cell.resize(cellWidth, ' ');
-        line += cell;
-        if (++shown % perLine == 0) {
-            out.push_back(FitColumns(line, width));
-            line.clear();
-        }
+        cells.push_back(cell + Cell(*run));
     }
-    if (!line.empty()) out.push_back(FitColumns(line, width));
+    const std::vector<std::string> packed =
+        PackCells(cells, cellWidth, width, lines > 1 ? static_cast<size_t>(lines - 1) * perLine : 0);
+    out.insert(out.end(), packed.begin(), packed.end());
     return out;
 }
 

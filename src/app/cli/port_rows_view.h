@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,11 @@ private:
 // text cut to fit columns display columns (0: as it is), never inside a character; a text that
 // did not fit ends with a mark ("…") so the cut shows.
 std::string FitColumns(const std::string& text, int columns);
+
+// Cells of one width packed side by side into lines of width columns (all on one line when 0),
+// at most room cells: when more come, the last place says how many were left out ("+3 more").
+std::vector<std::string> PackCells(const std::vector<std::string>& cells, size_t cellWidth, int width,
+                                   size_t room = SIZE_MAX);
 
 // Where a running run stands: "looking for the handset", "checking the version", "switching to
 // download mode", "downloading", "committing and restarting".

@@ -101,21 +101,13 @@ std::vector<std::string> StationRowsView::Lines(int columns, int lines, const Be
         return out;
     }
     const size_t cellWidth = m_portWidth + 1 + 8;
-    const size_t perLine = width > 0 ? std::max<size_t>(1, static_cast<size_t>(width) / cellWidth) : m_ports->size();
-    std::string line;
-    size_t shown = 0;
+    std::vector<std::string> cells;
     for (const auto& port : *m_ports) {
         std::string cell = port->Port();
         cell.resize(m_portWidth + 1, ' ');
-        cell += Cell(*port);
-        cell.resize(cellWidth, ' ');
-        line += cell;
-        if (++shown % perLine == 0) {
-            out.push_back(FitColumns(line, width));
-            line.clear();
-        }
+        cells.push_back(cell + Cell(*port));
     }
-    if (!line.empty()) out.push_back(FitColumns(line, width));
+    out = PackCells(cells, cellWidth, width);
     // Never more than the terminal holds: the bench line stays, the last cells give way.
     if (lines > 1 && out.size() + 2 > static_cast<size_t>(lines)) out.resize(static_cast<size_t>(lines - 2));
     out.push_back(bench);
