@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "download_rig.h"
 
+#include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "packed_load.h"
@@ -21,10 +24,28 @@ DownloadRig::~DownloadRig() {
     while (!m_extra.empty()) StopSimulatorOn(m_extra.begin()->first);
 }
 
+namespace {
+
+// A real adapter holds bytes some 20 ms; the tests run the tool's time-outs scaled down, so the
+// simulated adapter is scaled with them (a time-out must stay well above the line's latency, as
+// it is on a real bench). A test that gives its own latency chooses its time scale to match.
+std::vector<std::string> WithScaledLatency(const std::vector<std::string>& options) {
+    std::vector<std::string> args = options;
+    if (std::find(args.begin(), args.end(), "--line-latency") != args.end()) return args;
+    const char* scale = std::getenv("VEXLOR_TIME_SCALE");
+    if (!scale || !*scale) scale = std::getenv("VEXLOR_E2E_TIME_SCALE");
+    const double factor = scale && *scale ? std::atof(scale) : 0.05;
+    const long latencyMs = std::max(1L, std::lround(20 * std::min(std::max(factor, 0.0), 1.0)));
+    args.insert(args.end(), {"--line-latency", std::to_string(latencyMs)});
+    return args;
+}
+
+}  // namespace
+
 bool DownloadRig::StartSimulatorOn(const std::string& port, const std::vector<std::string>& options) {
     ExtraSimulator& sim = m_extra[port];
     sim.process = std::make_unique<ChildProcess>();
-    std::vector<std::string> args = options;
+    std::vector<std::string> args = WithScaledLatency(options);
     for (const std::string& extra : {std::string("--register"), m_settingsPath, std::string("--com"), port,
                                      std::string("--image-out"), ImagePathOf(port)}) {
         args.push_back(extra);
@@ -72,7 +93,7 @@ bool DownloadRig::PackLoad(uint32_t size, const std::string& program, const std:
 
 bool DownloadRig::StartSimulator(const std::vector<std::string>& options) {
     m_simulator = std::make_unique<ChildProcess>();
-    std::vector<std::string> args = options;
+    std::vector<std::string> args = WithScaledLatency(options);
     for (const char* extra :
          {"--register", m_settingsPath.c_str(), "--com", kPort, "--image-out", m_imagePath.c_str()}) {
         args.emplace_back(extra);
