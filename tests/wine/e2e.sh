@@ -162,7 +162,7 @@ echo "wine-e2e: a handset already in download mode ends with 0xF15"
 # then plugs in a fourth (after the confirmation's time: one swapped in sooner is taken for the
 # restarted one), and SIGINT comes while it commits. Each handset flashed once and
 # recorded once, in JSON and in the report alike; the one in flight recorded as stopped.
-bench_handsets=(--only-baud 230400 --line-latency 30 --restart-after 800 --unplug-after 500 --swap-time 3000
+bench_handsets=(--only-baud 230400 --line-latency 30 --restart-after 800 --unplug-after 3000 --swap-time 3000
   --then "--fail-nand --unplug-after 500 --swap-time 3000"
   --then "--restart-after never --unplug-after 500 --swap-time 4000")
 start_handset --mode diag "${bench_handsets[@]}" --then "--commit-time 20000" --log "$work/handset.log"
