@@ -35,8 +35,9 @@ void StationLinesView::PhaseChanged(const StationPort& port) {
             m_lines.Forget(*port.handset);
             Line(port, std::string("handset ").append(std::to_string(sequence)).append(": flashing"));
             break;
-        case StationPort::Phase::kConfirming: break;  // the run's own line tells it
-        case StationPort::Phase::kRefused: break;     // so does the refusal's
+        case StationPort::Phase::kConfirming:  // the run's own line tells it
+        case StationPort::Phase::kRefused:     // so does the refusal's
+            break;
         case StationPort::Phase::kEnded:
             // A handset stopped in flight gets a line that says what to do with it.
             if (!port.handset || port.handset->recorded) Line(port, PhaseText(port));

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/cli/station_runner.h"
 
+#include <cmath>
+
 #include "app/cli/exit_status.h"
 #include "app/common/status_lines.h"
 #include "engine/dl_status.h"
@@ -10,9 +12,7 @@ namespace {
 
 constexpr std::chrono::milliseconds kPoll{100};
 
-std::chrono::milliseconds Ms(double seconds) {
-    return std::chrono::milliseconds(static_cast<int64_t>(seconds * 1000 + 0.5));
-}
+std::chrono::milliseconds Ms(double seconds) { return std::chrono::milliseconds(std::llround(seconds * 1000)); }
 
 // Why a station's port cannot be used for now, as its row and its line tell it.
 std::string NoticeLine(const PortFailure& failure, const std::string& port, const TextLookup& text) {

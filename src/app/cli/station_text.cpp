@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/cli/station_text.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "app/cli/run_outcome.h"
@@ -62,7 +63,7 @@ std::string PhaseText(const StationPort& port) {
 }
 
 std::string BenchLine(const BenchTotals& totals) {
-    const long long seconds = static_cast<long long>(totals.seconds + 0.5);
+    const long long seconds = std::llround(totals.seconds);
     char time[32];
     std::snprintf(time, sizeof time, "%lld:%02lld:%02lld", seconds / 3600, seconds / 60 % 60, seconds % 60);
     char rate[32];
