@@ -287,7 +287,9 @@ TEST_F(PresenterTest, EveryStatusShowsItsLineAndFinalOnesReturnToIdle) {
         presenter->Notify(WM_DL_STATUS, row.code);
         EXPECT_EQ(view.lines.front(), Text(row.id));
         EXPECT_EQ(view.lines.size(), before + (row.under ? 2 : 1));
-        if (row.under) EXPECT_EQ(view.lines[1], Text(row.under));
+        if (row.under) {
+            EXPECT_EQ(view.lines[1], Text(row.under));
+        }
         EXPECT_EQ(view.controls, row.final ? kIdle : kNoPort);
     }
     // A code outside the table adds an empty line and changes no control; a message that is
