@@ -33,6 +33,9 @@ bool SameRow(const Row& a, const Row& b) {
            a.failed == b.failed && a.resultLine == b.resultLine && a.resultDetail == b.resultDetail;
 }
 
+// How often figures that change at every tick (rates, times left, handsets per hour) are redrawn.
+constexpr std::chrono::seconds kFiguresEvery{1};
+
 std::chrono::duration<double> Seconds(std::chrono::milliseconds span) { return span; }
 
 std::string ReportProblem(const std::string& path, int error, const TextLookup& text) {
@@ -61,6 +64,7 @@ struct BenchWindowPresenter::Impl : public StationView, public IMessageSink {
         bool drawn = false;
         BenchTotals earlier;  // its handsets of earlier Starts
         std::string lastLine, lastDetail;  // the last handset's result, kept after it is taken off
+        std::chrono::steady_clock::time_point figuresAt;  // when its rate and time left were drawn
     };
 
     Impl(BenchWindowView& view, TextLookup text, BenchWindowOptions options)
@@ -118,6 +122,8 @@ struct BenchWindowPresenter::Impl : public StationView, public IMessageSink {
     std::vector<std::unique_ptr<PortClaim>> claims;  // the ports' guards, as long as the runner
     std::vector<size_t> rowOfPort;                   // the row of each of the runner's ports
     std::string totalsShown;
+    std::chrono::steady_clock::time_point totalsAt;  // when the totals line was drawn
+    unsigned totalsDone = 0, totalsFailed = 0;        // the counts it showed
 
     std::mutex shownMutex;
     std::vector<std::string> shown;
@@ -135,7 +141,7 @@ void BenchWindowPresenter::Impl::ListPorts() {
     rows.clear();
     std::vector<BenchWindowView::PortItem> items;
     for (const auto& [number, item] : found) {
-        rows.push_back(PortRow{item, {}, false, {}, {}, {}});
+        rows.push_back(PortRow{item, {}, false, {}, {}, {}, {}});
         items.push_back(item);
     }
     view.SetPorts(items);
@@ -238,6 +244,7 @@ void BenchWindowPresenter::Impl::DrawRow(size_t row, Row content) {
 }
 
 void BenchWindowPresenter::Impl::Draw() {
+    const auto now = std::chrono::steady_clock::now();
     BenchTotals totals = earlier;
     if (runner) {
         const auto& ports = runner->Ports();
@@ -250,13 +257,26 @@ void BenchWindowPresenter::Impl::Draw() {
                 content.resultLine = row.lastLine;
                 content.resultDetail = row.lastDetail;
             }
+            // The rate and the time left move a little at every tick: redrawn once a second.
+            if (content.state == Row::State::kFlashing && row.drawn && row.shown.state == content.state &&
+                now - row.figuresAt < kFiguresEvery) {
+                content.rate = row.shown.rate;
+                content.timeLeft = row.shown.timeLeft;
+            } else {
+                row.figuresAt = now;
+            }
             DrawRow(rowOfPort[i], std::move(content));
         }
         Add(totals, runner->Totals());
     }
+    // So do the handsets per hour: the line changes at once only when a count does.
     std::string line = BenchTotalsLine(totals, text);
-    if (line != totalsShown) {
+    const bool counts = totals.done != totalsDone || totals.failed != totalsFailed;
+    if (line != totalsShown && (counts || !runner || now - totalsAt >= kFiguresEvery)) {
         totalsShown = std::move(line);
+        totalsDone = totals.done;
+        totalsFailed = totals.failed;
+        totalsAt = now;
         view.SetTotals(totalsShown);
     }
 }
