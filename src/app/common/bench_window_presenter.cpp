@@ -231,6 +231,7 @@ void BenchWindowPresenter::Impl::EndRun() {
     session.reset();
     const int reportError = recordLost && report ? report->Check() : 0;
     report.reset();
+    Draw();  // the totals as they ended
     Enable();
     if (recordLost) view.Inform(ReportProblem(reportPath, reportError, text));
 }

@@ -76,8 +76,11 @@ CBenchDlg::CBenchDlg(const CResourceLibrary& library, CPrompter& prompter, Optio
     connect(m_stop, &QPushButton::clicked, this, [this] { m_presenter.Stop(); });
     connect(m_station, &QCheckBox::toggled, this, [this](bool on) { m_presenter.StationToggled(on); });
     connect(m_browse, &QPushButton::clicked, this, &CBenchDlg::ChooseReportFile);
-    connect(m_report, &QLineEdit::editingFinished, this,
-            [this] { m_presenter.ReportChosen(m_report->text().trimmed().toStdString()); });
+    connect(m_report, &QLineEdit::editingFinished, this, [this] {
+        // Leaving the field unchanged (a message box taking the focus, say) chooses nothing.
+        const QString path = m_report->text().trimmed();
+        if (path != m_reportShown) m_presenter.ReportChosen(path.toStdString());
+    });
     connect(m_table, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
         if (!m_filling && item->column() == kPort) {
             m_presenter.PortChecked(static_cast<size_t>(item->row()), item->checkState() == Qt::Checked);
@@ -200,7 +203,10 @@ void CBenchDlg::SetStation(bool on) {
     m_station->setChecked(on);
 }
 
-void CBenchDlg::SetReportPath(const std::string& path) { m_report->setText(FromUtf8(path)); }
+void CBenchDlg::SetReportPath(const std::string& path) {
+    m_reportShown = FromUtf8(path);
+    m_report->setText(m_reportShown);
+}
 
 void CBenchDlg::EnableControls(const ControlStates& states) {
     m_filling = true;

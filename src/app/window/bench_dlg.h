@@ -73,6 +73,7 @@ private:
     QCheckBox* m_station;
     QLabel* m_reportLabel;
     QLineEdit* m_report;
+    QString m_reportShown;  // the report file as the presenter last set it
     QPushButton* m_browse;
     QLabel* m_totals;
     QTimer m_timer;
