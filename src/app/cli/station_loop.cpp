@@ -14,8 +14,10 @@ constexpr std::chrono::milliseconds kAbsentPause{1000};
 constexpr std::chrono::milliseconds kUnusablePause{2000};
 // Between two looks that found the handset still there: the port is left alone a moment.
 constexpr std::chrono::milliseconds kPresentPause{250};
-// How often a worker without a final status yet is looked at.
-constexpr std::chrono::milliseconds kWorkerPoll{100};
+// How often a worker without a final status yet is looked at. The final status and a stop wake
+// the wait at once: this only catches a worker that ends without one, so it can be slow (every
+// port's loop waits like this through its whole download).
+constexpr std::chrono::milliseconds kWorkerPoll{1000};
 
 StationEvent Event(StationEvent::Kind kind, uint32_t sequence = 0) {
     StationEvent event;
