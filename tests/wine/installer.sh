@@ -3,11 +3,11 @@
 # The Windows installer and portable zip under Wine, in a fresh prefix of their own (removed at
 # the end): version 1.0.0 (made here from the same script and files) goes into Program Files; the
 # build's installer, silently, into another folder upgrades it: the old folder is gone, exactly
-# the zip's files are in the new one with the Start-menu shortcut, and Programs and Features
-# holds one entry, of the build's version; the installed vexlor.exe shows it. While Vexlor runs
-# (a window, on a virtual display, or a headless run) a silent install or uninstall fails with
-# status 3 and touches nothing. The silent uninstall removes all of it but leaves the user's
-# log file and the settings key. Run after scripts/build-windows.sh; the build folder is $1
+# the zip's files are in the new one with the Start-menu shortcuts (the window, and the bench
+# window with --bench), and Programs and Features holds one entry, of the build's version; the
+# installed vexlor.exe shows it. While Vexlor runs (a window, on a virtual display, or a headless
+# run) a silent install or uninstall fails with status 3 and touches nothing. The silent
+# uninstall removes all of it but leaves the user's log file and the settings key. Run after scripts/build-windows.sh; the build folder is $1
 # (build-win by default).
 #   tests/wine/installer.sh [BUILD_DIR]
 set -euo pipefail
@@ -80,6 +80,7 @@ program_files=$WINEPREFIX/drive_c/Program\ Files
 win_dir='C:\Tools\Vexlor'
 dir=$WINEPREFIX/drive_c/Tools/Vexlor
 shortcut=$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start\ Menu/Programs/Vexlor.lnk
+bench_shortcut=${shortcut%.lnk}\ Bench.lnk
 files="CHANGELOG.md
 LICENSE.txt
 README.md
@@ -105,6 +106,35 @@ $listed
 expected:
 $expected"
 unzip -q "$zip" -d "$work/zip"
+
+# What a shortcut (.lnk) runs: "program|arguments", read from the file's own layout (a header of
+# 76 bytes with the flags at 20, the item ID list and the link info, whose local base path is the
+# program; then counted strings, some writers with a closing NUL: name, relative path, working
+# folder, arguments).
+shortcut_run() {
+  python3 - "$1" <<'PY'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+flags = struct.unpack_from("<I", data, 20)[0]
+at, target = 76, ""
+if flags & 0x01:
+    at += 2 + struct.unpack_from("<H", data, at)[0]
+if flags & 0x02:
+    size, _, info_flags, _, base = struct.unpack_from("<IIIII", data, at)
+    if info_flags & 0x01:
+        target = data[at + base:data.index(b"\0", at + base)].decode("latin-1")
+    at += size
+wide = 2 if flags & 0x80 else 1
+strings = {}
+for bit, name in ((0x04, "name"), (0x08, "relative"), (0x10, "folder"), (0x20, "arguments")):
+    if flags & bit:
+        count = struct.unpack_from("<H", data, at)[0]
+        raw = data[at + 2:at + 2 + count * wide]
+        strings[name] = raw.decode("utf-16-le" if wide == 2 else "latin-1").rstrip("\0")
+        at += 2 + count * wide
+print(target + "|" + strings.get("arguments", ""))
+PY
+}
 
 # Programs and Features entries named Vexlor, in both registry views.
 entries() {
@@ -136,6 +166,11 @@ installed=$(ls -1 "$dir" | LC_ALL=C sort)
 diff -r --exclude=uninstall.exe "$work/zip/vexlor-$version" "$dir" >/dev/null \
   || fail "the installed files differ from the zip's"
 [ -f "$shortcut" ] || fail "no Start-menu shortcut"
+[ -f "$bench_shortcut" ] || fail "no Start-menu shortcut to the bench window"
+[ "$(shortcut_run "$shortcut")" = 'C:\Tools\Vexlor\vexlor.exe|' ] \
+  || fail "the Start-menu shortcut runs '$(shortcut_run "$shortcut")'"
+[ "$(shortcut_run "$bench_shortcut")" = 'C:\Tools\Vexlor\vexlor.exe|--bench' ] \
+  || fail "the bench window's shortcut runs '$(shortcut_run "$bench_shortcut")'"
 run reg query "$uninstall_key" > "$work/key.txt"
 grep -Eq "^ +DisplayVersion +REG_SZ +${version//+/\\+}$" "$work/key.txt" \
   || fail "the Uninstall key has no DisplayVersion $version: $(cat "$work/key.txt")"
@@ -143,7 +178,7 @@ grep -Eq '^ +QuietUninstallString +REG_SZ +"C:\\Tools\\Vexlor\\uninstall.exe" /S
   || fail "the Uninstall key has no QuietUninstallString: $(cat "$work/key.txt")"
 shown=$(run "$win_dir\\vexlor.exe" --version)
 [ "$shown" = "$built" ] || fail "the installed vexlor.exe shows '$shown', the build '$built'"
-echo "wine-installer: 1.0.0 upgraded to $version in $win_dir: $(wc -l <<<"$files") files, shortcut, one Uninstall entry"
+echo "wine-installer: 1.0.0 upgraded to $version in $win_dir: $(wc -l <<<"$files") files, two shortcuts, one Uninstall entry"
 
 await() {  # until the probe's status is $1, up to 30 s
   local status
@@ -202,6 +237,7 @@ if run reg query "$uninstall_key" >/dev/null; then fail "the Uninstall key is st
 left=$(ls -1 "$dir")
 [ "$left" = 20261209.log ] || fail "after the uninstall the folder holds: $(echo $left)"
 [ ! -e "$shortcut" ] || fail "the Start-menu shortcut is still there"
+[ ! -e "$bench_shortcut" ] || fail "the bench window's Start-menu shortcut is still there"
 [ "$(entries)" = 0 ] || fail "Programs and Features still holds $(entries) Vexlor entries"
 run reg query "$settings_key" /v Level | grep -q 'Level' || fail "the uninstall removed the settings key"
 echo "wine-installer: uninstalled; the user's log and settings key remain"
