@@ -168,6 +168,23 @@ std::vector<std::string> ListViewLines(HWND list) {
     return lines;
 }
 
+std::string ListViewCell(HWND list, int row, int column) {
+    wchar_t buffer[1024] = {};
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = buffer;
+    item.cchTextMax = 1024;
+    const auto length = SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    return Narrow(std::wstring_view(buffer, static_cast<size_t>(length > 0 ? length : 0)));
+}
+
+void SetListViewCheck(HWND list, int row, bool checked) {
+    LVITEMW item{};
+    item.stateMask = LVIS_STATEIMAGEMASK;
+    item.state = INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
 std::vector<std::string> ListBoxEntries(HWND list) {
     std::vector<std::string> entries;
     const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));

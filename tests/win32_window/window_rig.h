@@ -51,6 +51,10 @@ void Click(HWND dialog, int controlId);
 std::string TooltipText(HWND owner, int controlId);
 // The lines of a list view, top to bottom.
 std::vector<std::string> ListViewLines(HWND list);
+// The text of one cell of a report-view list view.
+std::string ListViewCell(HWND list, int row, int column);
+// Checks or clears a row's check box as a click on it does (the list tells its owner).
+void SetListViewCheck(HWND list, int row, bool checked);
 // The entries of a list box, top to bottom.
 std::vector<std::string> ListBoxEntries(HWND list);
 

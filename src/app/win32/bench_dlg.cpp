@@ -35,13 +35,7 @@ INT_PTR CBenchDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_TIMER:
         if (wParam != kTickTimer) return FALSE;
-        // A message box that a tick shows runs a message loop of its own, with this timer in
-        // it: the runs' messages wait for the outer tick to take them, in order.
-        if (!m_ticking) {
-            m_ticking = true;
-            m_presenter.Tick();
-            m_ticking = false;
-        }
+        m_presenter.Tick();
         return TRUE;
     case WM_DESTROY: KillTimer(Handle(), kTickTimer); return FALSE;
     default: return FALSE;

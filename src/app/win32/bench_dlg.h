@@ -53,7 +53,6 @@ private:
     HICON m_smallIcon = nullptr;
     CBenchTable m_table;
     bool m_checksEnabled = false;
-    bool m_ticking = false;
     CDataCheckDlg m_dataCheckDlg;
     BenchWindowPresenter m_presenter;  // last: it stops its runs before what they use goes
 };
