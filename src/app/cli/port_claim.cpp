@@ -46,8 +46,8 @@ PortClaim::Outcome PortClaim::Guard() {
     case platform::NamedMutex::Result::AlreadyExists: {
         m_outcome = Outcome::kHeld;
         const auto holder = platform::FindHolder(platform::NamedMutex::LockPath(name));
-        m_why = m_port + " is in use by another vexlor" +
-                (holder ? " (" + holder->name + ", PID " + std::to_string(holder->pid) + ")." : std::string("."));
+        m_holder = holder ? holder->name + ", PID " + std::to_string(holder->pid) : std::string();
+        m_why = m_port + " is in use by another vexlor" + (holder ? " (" + m_holder + ")." : std::string("."));
         return m_outcome;
     }
     case platform::NamedMutex::Result::Failed: break;

@@ -40,12 +40,15 @@ public:
     const std::string& Device() const { return m_device; }
     // Why the claim was refused, in a sentence ("" when claimed).
     const std::string& Why() const { return m_why; }
+    // Who holds the port, for kHeld: "vexlor, PID 1234" ("" when the system does not say).
+    const std::string& Holder() const { return m_holder; }
 
 private:
     std::string m_requested;
     std::string m_port;
     std::string m_device;
     std::string m_why;
+    std::string m_holder;
     Outcome m_outcome = Outcome::kAbsent;
     platform::NamedMutex m_guard;
 };

@@ -58,6 +58,9 @@ void StationRunner::Start(const std::vector<std::unique_ptr<PortClaim>>& claims,
                           const ProbeLineMaker& line) {
     const CliArguments& args = m_session.Args();
     StationSettings settings;
+    // A window's bench without its Station mode: one handset on each port, at once.
+    settings.station = args.station;
+    settings.confirm = args.Confirms();
     settings.confirmTimeout = Ms(args.confirmTimeoutSeconds);
     settings.goneAfter = Ms(args.goneAfterSeconds);
     settings.budget = m_budget.get();
@@ -115,7 +118,7 @@ void StationRunner::Take(const MessageQueue::Message& message) {
     if (!port.handset) return;
     PortRun& run = *port.handset;
     const bool recorded = run.recorded;
-    m_keeper.Take(run, message.message, message.wParam, true);
+    m_keeper.Take(run, message.message, message.wParam, m_session.Args().Confirms());
     if (!recorded && run.recorded) Count(port, run);
 }
 

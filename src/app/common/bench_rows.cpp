@@ -1,0 +1,109 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "app/common/bench_rows.h"
+
+#include <cstdio>
+
+#include "app/cli/transfer_estimate.h"
+#include "app/common/format_text.h"
+#include "engine/dl_status.h"
+#include "lang/string_ids.h"
+
+namespace {
+
+using Row = BenchWindowView::Row;
+
+// A run that ended without a final status line (stopped, or a worker that could not run).
+std::string EndedWithoutStatus(const PortRun& run, const TextLookup& text) {
+    return run.result == PortRun::Result::kStopped ? text(lang::IDS_STOPPED) : StatusLineBody(STATUS_ERR_PORT, text);
+}
+
+}  // namespace
+
+std::string RefusalText(const PortClaim& claim, const TextLookup& text) {
+    switch (claim.Result()) {
+    case PortClaim::Outcome::kHeld:
+        return claim.Holder().empty() ? FormatText(text(lang::IDS_BENCH_PORT_HELD_UNKNOWN), claim.Port())
+                                      : FormatTexts(text(lang::IDS_BENCH_PORT_HELD), {claim.Port(), claim.Holder()});
+    case PortClaim::Outcome::kAbsent: return FormatText(text(lang::IDS_PORT_ABSENT), claim.Port());
+    default: return FormatTexts(text(lang::IDS_PORT_FAILED), {claim.Port(), claim.Why()});
+    }
+}
+
+void DescribeResult(const PortRun& run, const TextLookup& text, std::string& line, std::string& detail) {
+    if (run.result == PortRun::Result::kRefused) {
+        line = detail = RefusalText(run.claim, text);
+        return;
+    }
+    if (run.result == PortRun::Result::kDone && run.confirmed == false) {
+        line = detail = text(lang::IDS_BENCH_UNCONFIRMED);
+        return;
+    }
+    const bool hasStatus = run.lastStatus != 0 && StatusLineFor(run.lastStatus).final;
+    const std::string body = hasStatus ? StatusLineBody(run.lastStatus, text) : EndedWithoutStatus(run, text);
+    const std::string why =
+        run.result == PortRun::Result::kFailed ? FailureDetailLine(run.lastStatus, run.failure, run.Port(), text) : "";
+    line = why.empty() ? body : body + " " + why;
+    detail = why.empty() ? body : body + "\n" + why;
+}
+
+BenchWindowView::Row BenchRowOf(const StationPort& port, const BenchTotals& earlier, const TextLookup& text) {
+    Row row;
+    row.done = earlier.done + port.done;
+    row.failed = earlier.failed + port.failed;
+    const PortRun* handset = port.handset.get();
+    if (handset && handset->Ended()) DescribeResult(*handset, text, row.resultLine, row.resultDetail);
+    switch (port.phase) {
+    case StationPort::Phase::kWaiting: row.state = Row::State::kWaiting; break;
+    case StationPort::Phase::kFlashing:
+        row.state = Row::State::kFlashing;
+        if (handset) {
+            row.showProgress = true;
+            row.percent = handset->percent;
+            const double rate = handset->estimate.BytesPerSecond();
+            if (rate > 0) row.rate = FormatRate(rate);
+            if (!handset->Committing()) row.timeLeft = FormatTimeLeft(handset->estimate.SecondsLeft());
+            // Until the handset answers, the port another program holds is the story.
+            if (!handset->notice.empty() && !handset->hasProgress) row.resultLine = row.resultDetail = handset->notice;
+        }
+        break;
+    case StationPort::Phase::kConfirming:
+        row.state = Row::State::kConfirming;
+        row.showProgress = true;
+        row.percent = 100;
+        break;
+    case StationPort::Phase::kRemoval: row.state = Row::State::kRemove; break;
+    case StationPort::Phase::kEnded:
+        if (!handset || !handset->Ended() || handset->result == PortRun::Result::kStopped) {
+            row.state = Row::State::kIdle;
+        } else {
+            row.state = handset->result == PortRun::Result::kDone ? Row::State::kDone : Row::State::kFailed;
+        }
+        break;
+    case StationPort::Phase::kRefused:
+        row.state = Row::State::kFailed;
+        row.resultLine = row.resultDetail = RefusalText(port.claim, text);
+        break;
+    }
+    // Why the port cannot be used for now, while it lasts.
+    if (!port.notice.empty()) row.resultLine = row.resultDetail = port.notice;
+    static constexpr unsigned kStateText[] = {lang::IDS_BENCH_IDLE,       lang::IDS_BENCH_WAITING,
+                                              lang::IDS_BENCH_FLASHING,   lang::IDS_BENCH_CONFIRMING,
+                                              lang::IDS_BENCH_REMOVE,     lang::IDS_BENCH_DONE,
+                                              lang::IDS_BENCH_FAILED};
+    row.stateText = text(kStateText[static_cast<int>(row.state)]);
+    return row;
+}
+
+std::string BenchTotalsLine(const BenchTotals& totals, const TextLookup& text) {
+    char perHour[32];
+    std::snprintf(perHour, sizeof perHour, "%.1f", totals.PerHour());
+    return FormatTexts(text(lang::IDS_BENCH_TOTALS), {std::to_string(totals.done), std::to_string(totals.failed), perHour});
+}
+
+std::string FormatTimeLeft(double seconds) {
+    if (seconds < 0) return "";
+    const long long total = static_cast<long long>(seconds + 0.5);
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld:%02lld", total / 60, total % 60);
+    return text;
+}

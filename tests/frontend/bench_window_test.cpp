@@ -1,0 +1,227 @@
+// SPDX-License-Identifier: Apache-2.0
+// The bench window's logic without a toolkit: a view that records what it is told to draw, the
+// real station runner, its loops and download operators against simulated handsets on in-process
+// lines, ticked as a window's timer ticks it. One handset per checked port with mixed outcomes,
+// a port another run holds refused by name, the report's rows and the ports let go at the end;
+// then a station going handset after handset until stopped, with the questions first.
+#include "app/common/bench_window_presenter.h"
+
+#include <gtest/gtest.h>
+#include <csignal>
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <set>
+#include <thread>
+
+#include "bench_fixture.h"
+#include "child_process.h"
+#include "lang/string_ids.h"
+#include "packed_load.h"
+#include "shared_line.h"
+
+namespace {
+
+using Row = BenchWindowView::Row;
+using State = Row::State;
+
+// Draws nothing: keeps what the presenter asks for and answers its questions as told.
+class RecordingView : public BenchWindowView {
+public:
+    void SetCaptions(const Captions& texts) override { captions = texts; }
+    void SetPorts(const std::vector<PortItem>& items) override {
+        ports = items;
+        rows.assign(items.size(), Row{});
+        updates.assign(items.size(), 0);
+        seen.assign(items.size(), {});
+    }
+    void UpdateRow(size_t row, const Row& content) override {
+        ASSERT_LT(row, rows.size());
+        rows[row] = content;
+        ++updates[row];
+        seen[row].insert(content.state);
+    }
+    void SetTotals(const std::string& text) override { totals = text; }
+    void SetStation(bool on) override { station = on; }
+    void SetReportPath(const std::string& path) override { reportPath = path; }
+    void EnableControls(const ControlStates& states) override { controls = states; }
+    bool AskYesNo(const std::string& text) override {
+        questions.push_back(text);
+        return answerYes;
+    }
+    void Inform(const std::string& text) override { informs.push_back(text); }
+
+    Captions captions;
+    std::vector<PortItem> ports;
+    std::vector<Row> rows;
+    std::vector<int> updates;
+    std::vector<std::set<State>> seen;
+    std::string totals, reportPath;
+    bool station = false;
+    ControlStates controls;
+    std::vector<std::string> questions, informs;
+    bool answerYes = true;
+};
+
+class BenchWindowTest : public BenchFixture {
+protected:
+    void SetUp() override {
+        BenchFixture::SetUp();
+        load = TestLoad(0x8200);
+        ASSERT_EQ(PackLoadIntoProgram(folder.Path(), load, "VX12.01", folder.File("vexlor-packed")), "");
+        for (int i = 5; i <= 8; ++i) Bench("COM" + std::to_string(i), {});
+    }
+    void TearDown() override {
+        presenter.reset();
+        BenchFixture::TearDown();
+    }
+    // The handsets on port, as the simulator's options describe them.
+    void Bench(const std::string& port, const std::vector<std::string>& args) {
+        SimOptions options;
+        ASSERT_EQ(ParseSimOptions(args, options), "");
+        lines[port] = std::make_shared<ModelLine>(options);
+    }
+    // The window opened behind a package check that passed.
+    void Open() {
+        BenchWindowOptions options;
+        options.programPath = folder.File("vexlor-packed");
+        options.lineFor = [this](const std::string& port) { return std::make_unique<SharedLine>(lines.at(port)); };
+        options.confirmTimeout = std::chrono::seconds(2);
+        options.goneAfter = std::chrono::milliseconds(500);
+        presenter = std::make_unique<BenchWindowPresenter>(view, [this](unsigned id) { return Text(id); }, options);
+        ASSERT_TRUE(presenter->CheckPackage(nullptr));
+        ASSERT_TRUE(presenter->Open(true));
+    }
+    // Waits (at most ten seconds) until another process holds port's guard.
+    static bool WaitUntilHeld(const std::string& port) {
+        for (int look = 0; look < 500; ++look) {
+            PortClaim probe(port);
+            if (probe.Resolve() && probe.Guard() == PortClaim::Outcome::kHeld) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return false;
+    }
+    // Ticks as the window's timer does until done() holds; false when it did not within a minute.
+    bool TickUntil(const std::function<bool()>& done) {
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > limit) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(BenchWindowPresenter::kTickMs));
+            presenter->Tick();
+            ++ticks;
+        }
+        return true;
+    }
+
+    std::vector<uint8_t> load;
+    std::map<std::string, std::shared_ptr<ModelLine>> lines;
+    RecordingView view;
+    std::unique_ptr<BenchWindowPresenter> presenter;
+    int ticks = 0;
+};
+
+TEST_F(BenchWindowTest, OneHandsetPerCheckedPortWithMixedOutcomesAndAHeldPortRefusedByName) {
+    // COM5 a good handset, COM6 one that refuses the NAND write, COM7 held by another process,
+    // COM8 not checked.
+    Bench("COM6", {"--fail-nand"});
+    ChildProcess holder;
+    ASSERT_TRUE(holder.Start("/usr/bin/flock", {folder.File("run/vexlor-port-COM7.lock"), "sleep", "60"}));
+    ASSERT_TRUE(WaitUntilHeld("COM7"));
+    Open();
+    ASSERT_EQ(view.ports.size(), 4u);
+    EXPECT_EQ(view.ports[0].port, "COM5");
+    EXPECT_EQ(view.ports[0].device, "/dev/ttyBENCH0");
+    EXPECT_EQ(view.captions.title, "Vexlor V26 Bench");
+    EXPECT_EQ(view.captions.start, Text(lang::IDS_START));
+    EXPECT_TRUE(view.controls.start);
+    EXPECT_FALSE(view.controls.stop);
+
+    presenter->ReportChosen(folder.File("report.csv"));
+    EXPECT_EQ(view.reportPath, folder.File("report.csv"));
+    for (size_t row = 0; row < 3; ++row) presenter->PortChecked(row, true);
+    presenter->Start();
+    ASSERT_TRUE(presenter->Running());
+    EXPECT_FALSE(view.controls.start);
+    EXPECT_TRUE(view.controls.stop);
+    EXPECT_FALSE(view.controls.portChecks);
+    ASSERT_EQ(view.informs.size(), 1u);
+    EXPECT_NE(view.informs[0].find("COM7 is in use by another Vexlor run ("), std::string::npos) << view.informs[0];
+    EXPECT_NE(view.informs[0].find("(flock, PID " + std::to_string(holder.Pid()) + ")"), std::string::npos) << view.informs[0];
+
+    ASSERT_TRUE(TickUntil([this] { return !presenter->Running(); }));
+    EXPECT_EQ(view.rows[0].state, State::kDone);
+    EXPECT_EQ(view.rows[0].stateText, "done");
+    EXPECT_EQ(view.rows[0].resultLine, Text(lang::IDS_DONE));
+    EXPECT_EQ(view.rows[0].done, 1u);
+    EXPECT_EQ(view.rows[1].state, State::kFailed);
+    EXPECT_EQ(view.rows[1].failed, 1u);
+    EXPECT_NE(view.rows[1].resultLine.find(Text(lang::IDS_ERR_NAND)), std::string::npos) << view.rows[1].resultLine;
+    EXPECT_EQ(view.rows[1].resultDetail, Text(lang::IDS_ERR_WRITE) + "\n" + Text(lang::IDS_ERR_NAND));
+    EXPECT_EQ(view.rows[2].state, State::kFailed);
+    EXPECT_EQ(view.rows[2].resultLine, view.informs[0]);
+    EXPECT_EQ(view.updates[3], 1) << "an unchecked port keeps its first drawing";
+    // Each row is drawn at most once a tick (and once when listed).
+    for (size_t row = 0; row < 3; ++row) EXPECT_LE(view.updates[row], ticks + 2);
+    EXPECT_EQ(view.totals.rfind("Done: 1   Failed: 1   Handsets per hour: ", 0), 0u) << view.totals;
+    EXPECT_TRUE(view.controls.start);
+    EXPECT_EQ(view.informs.size(), 1u) << view.informs.back();
+
+    holder.Signal(SIGTERM);
+    holder.Wait(5000);
+
+    // One report row per port run, the refused one too.
+    std::map<std::string, std::string> codes;
+    for (const std::string& line : LinesOf(ReadWholeFile(folder.File("report.csv")))) {
+        const auto cells = CsvFields(line);
+        ASSERT_EQ(cells.size(), 13u) << line;
+        if (cells[2] != "port") codes[cells[2]] += cells[6] + "|";
+    }
+    EXPECT_EQ(codes, (std::map<std::string, std::string>{{"COM5", "0x065|"}, {"COM6", "0xF64|"}, {"COM7", "|"}}));
+
+    // The ports are let go: another run may take them.
+    PortClaim again("COM5");
+    ASSERT_TRUE(again.Resolve());
+    EXPECT_EQ(again.Guard(), PortClaim::Outcome::kClaimed);
+}
+
+TEST_F(BenchWindowTest, AStationGoesHandsetAfterHandsetUntilStoppedAndAsksBeforeStoppingOrClosing) {
+    // Two handsets in turn on COM5, each restarting and then taken off.
+    Bench("COM5", {"--restart-after", "300", "--unplug-after", "400", "--swap-time", "1500", "--then",
+                   "--restart-after 300 --unplug-after 400"});
+    Open();
+    presenter->Start();
+    EXPECT_FALSE(presenter->Running());
+    EXPECT_EQ(view.informs, std::vector<std::string>{Text(lang::IDS_BENCH_NONE_CHECKED)});
+
+    presenter->StationToggled(true);
+    presenter->PortChecked(0, true);
+    presenter->Start();
+    ASSERT_TRUE(presenter->Running());
+    EXPECT_FALSE(view.controls.station);
+    ASSERT_TRUE(TickUntil([this] { return view.rows[0].done == 2 && view.rows[0].state == State::kWaiting; }))
+        << view.rows[0].stateText << " " << view.rows[0].resultLine;
+    EXPECT_TRUE(view.seen[0].count(State::kFlashing));
+    EXPECT_TRUE(view.seen[0].count(State::kRemove));
+    EXPECT_EQ(view.rows[0].failed, 0u);
+    // The last result stays on the row after its handset has gone.
+    EXPECT_EQ(view.rows[0].resultLine, Text(lang::IDS_DONE));
+
+    view.answerYes = false;
+    EXPECT_FALSE(presenter->MayClose());
+    EXPECT_EQ(view.questions, std::vector<std::string>{Text(lang::IDS_CLOSE_QUESTION)});
+    presenter->Stop();
+    EXPECT_TRUE(presenter->Running());
+    EXPECT_EQ(view.questions.size(), 2u);
+    view.answerYes = true;
+    presenter->Stop();
+    EXPECT_FALSE(presenter->Running());
+    EXPECT_EQ(view.questions.back(), Text(lang::IDS_STOP_QUESTION));
+    EXPECT_EQ(view.rows[0].state, State::kIdle);
+    EXPECT_EQ(view.rows[0].done, 2u);
+    EXPECT_TRUE(view.controls.start);
+    EXPECT_TRUE(presenter->MayClose());
+    EXPECT_EQ(view.questions.size(), 3u);
+}
+
+}  // namespace
