@@ -42,6 +42,8 @@ endforeach()
 set(_packaging ${PROJECT_SOURCE_DIR}/packaging)
 # The desktop entry and the software centre's entry share the component's reverse-DNS id.
 install(FILES ${_packaging}/org.vexlor.Vexlor.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The bench window's entry: many ports at once (vexlor --bench).
+install(FILES ${_packaging}/org.vexlor.VexlorBench.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set(_metainfo ${CMAKE_BINARY_DIR}/packaging/org.vexlor.Vexlor.metainfo.xml)
 set(_changelog ${CMAKE_BINARY_DIR}/packaging/changelog.gz)

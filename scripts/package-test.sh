@@ -19,7 +19,8 @@ dpkg-deb -x "$deb" "$root"
 
 for f in usr/bin/vexlor usr/bin/vexlor-pack usr/bin/vexlor-handset-sim \
          usr/libexec/vexlor/VexlorEngRes.so usr/libexec/vexlor/VexlorChtRes.so usr/libexec/vexlor/VexlorChsRes.so \
-         usr/share/applications/org.vexlor.Vexlor.desktop usr/share/icons/hicolor/48x48/apps/vexlor.png \
+         usr/share/applications/org.vexlor.Vexlor.desktop usr/share/applications/org.vexlor.VexlorBench.desktop \
+         usr/share/icons/hicolor/48x48/apps/vexlor.png \
          usr/share/metainfo/org.vexlor.Vexlor.metainfo.xml \
          usr/share/doc/vexlor/copyright usr/share/doc/vexlor/changelog.gz \
          usr/share/man/man1/vexlor.1.gz usr/lib/udev/rules.d/60-vexlor-serial.rules \
@@ -50,8 +51,12 @@ grep -q '^License: Apache-2.0$' "$copyright" || fail "the copyright file names n
 lint=$(lintian --fail-on error,warning "$deb" 2>&1) || fail "lintian: $lint"
 appstreamcli validate --no-net "$root/usr/share/metainfo/org.vexlor.Vexlor.metainfo.xml" >/dev/null ||
   fail "appstreamcli: $(appstreamcli validate --no-net "$root/usr/share/metainfo/org.vexlor.Vexlor.metainfo.xml")"
-desktop-file-validate "$root/usr/share/applications/org.vexlor.Vexlor.desktop" ||
-  fail "desktop-file-validate found faults"
+for entry in org.vexlor.Vexlor org.vexlor.VexlorBench; do
+  desktop-file-validate "$root/usr/share/applications/$entry.desktop" ||
+    fail "desktop-file-validate found faults in $entry.desktop"
+done
+grep -qx 'Exec=vexlor --bench' "$root/usr/share/applications/org.vexlor.VexlorBench.desktop" ||
+  fail "the bench entry does not run vexlor --bench"
 "$root/usr/bin/vexlor" --cli --list-ports >/dev/null || fail "vexlor --cli --list-ports"
 "$root/usr/bin/vexlor-pack" --help >/dev/null || fail "vexlor-pack --help"
 "$root/usr/bin/vexlor-handset-sim" --help >/dev/null || fail "vexlor-handset-sim --help"

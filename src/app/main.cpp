@@ -79,6 +79,12 @@ int main(int argc, char** argv) {
 #else
         break;
 #endif
+    case CliCommand::kBench:
+#ifdef VEXLOR_WITH_WINDOW
+        return RunWindowApplication(argc, argv, StartWindow::kBench);
+#else
+        break;
+#endif
     }
     std::fprintf(stderr, "vexlor: this build has no window; see 'vexlor --help' for the headless commands.\n");
     return kExitUsage;

@@ -38,11 +38,16 @@ public:
         startCaption = library.LoadString(lang::IDS_START);
         mutexHeld = CInstanceMutex().Create("Vexlor") == 0;
     }
+    void RunBenchWindow(const CResourceLibrary& library) override {
+        ++benches;
+        startCaption = library.LoadString(lang::IDS_START);
+    }
 
     int position = LANGUAGE_ENGLISH;
     int result = IDOK;
     int asked = 0;
     int windows = 0;
+    int benches = 0;
     std::vector<std::string> errors;
     std::string startCaption;
     bool mutexHeld = false;
@@ -126,6 +131,22 @@ TEST_F(StartUpTest, CancelledLanguageDialogOrASecondInstanceEndsBeforeAnyWindow)
     RunStartUp(view, library, "");
     EXPECT_EQ(view.asked + view.windows, 0);
     EXPECT_TRUE(view.errors.empty());
+}
+
+TEST_F(StartUpTest, BenchWindowOpensAfterTheLanguageEvenWhileAnotherInstanceRuns) {
+    // Its ports are guarded one by one: the main window's single-instance mutex does not hold it.
+    CInstanceMutex first;
+    ASSERT_EQ(first.Create("Vexlor"), 1);
+    ScriptedStartUp view;
+    view.position = LANGUAGE_SIMPLIFIED_CHINESE;
+    CResourceLibrary library;
+    RunStartUp(view, library, "", StartWindow::kBench);
+    EXPECT_EQ(view.asked, 1);
+    EXPECT_EQ(view.benches, 1);
+    EXPECT_EQ(view.windows, 0);
+    CResourceLibrary expected;
+    ASSERT_TRUE(expected.Load(LanguageLibraryPath(platform::ProgramFolder(), LANGUAGE_SIMPLIFIED_CHINESE)));
+    EXPECT_EQ(view.startCaption, expected.LoadString(lang::IDS_START));
 }
 
 }  // namespace

@@ -23,6 +23,13 @@ TEST(CliArguments, NoArgumentsIsTheWindow) {
     EXPECT_EQ(p.args.command, CliCommand::kWindow);
 }
 
+TEST(CliArguments, BenchIsTheBenchWindowAndTakesNothingElse) {
+    EXPECT_EQ(Parse({"--bench"}).args.command, CliCommand::kBench);
+    const Parsed p = Parse({"--bench", "--cli", "--port", "COM3"});
+    EXPECT_FALSE(p.ok);
+    EXPECT_EQ(p.error, "--bench takes no other options");
+}
+
 TEST(CliArguments, HelpAndVersionWinWherever) {
     EXPECT_EQ(Parse({"--cli", "--port", "COM3", "--help"}).args.command, CliCommand::kHelp);
     EXPECT_EQ(Parse({"-h"}).args.command, CliCommand::kHelp);

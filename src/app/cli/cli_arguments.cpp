@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/cli/cli_arguments.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cstdlib>
@@ -97,6 +98,11 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
         }
     }
     if (args.empty()) return true;
+    if (std::find(args.begin(), args.end(), "--bench") != args.end()) {
+        if (args.size() > 1) return Refuse(error, "--bench takes no other options");
+        parsed.command = CliCommand::kBench;
+        return true;
+    }
 
     bool cli = false;
     bool languageGiven = false;
@@ -220,10 +226,14 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
 }
 
 const char* CliUsage() {
-    return "Usage: vexlor [--cli TASK [OPTIONS]] [--help] [--version]\n"
+    return "Usage: vexlor [--cli TASK [OPTIONS]] [--bench] [--help] [--version]\n"
            "\n"
            "Firmware upgrade tool for CDMA handsets on a serial port. The firmware load travels\n"
            "inside this program file. Without arguments the window opens.\n"
+           "\n"
+           "  --bench               the bench window instead: a table of ports, each flashing its\n"
+           "                        own handset (or, in Station mode, handset after handset), with\n"
+           "                        progress, counts and results, a report file and the totals\n"
            "\n"
            "Tasks:\n"
            "  --cli --port PORT     flash the load to the handset on PORT (COMn, or a device path\n"

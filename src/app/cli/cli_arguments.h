@@ -7,6 +7,7 @@
 // What the command line asks for.
 enum class CliCommand {
     kWindow,  // no arguments: the main window
+    kBench,   // --bench alone: the bench window (many ports at once)
     kHelp,
     kVersion,
     kVerify,     // --cli --verify: only the start-up package check

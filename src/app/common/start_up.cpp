@@ -8,10 +8,11 @@
 #include "log/log.h"
 #include "platform/program_path.h"
 
-void RunStartUp(StartUpView& view, CResourceLibrary& library, const std::string& programFolder) {
+void RunStartUp(StartUpView& view, CResourceLibrary& library, const std::string& programFolder,
+                StartWindow window) {
     LogOpen("SOFTWARE\\Vexlor");
     CInstanceMutex instance;
-    if (instance.Create("Vexlor") <= 0) {
+    if (window == StartWindow::kMain && instance.Create("Vexlor") <= 0) {
         // Another copy runs (or the guard failed, which is logged): end without a word.
         instance.Close();
         return;
@@ -27,5 +28,9 @@ void RunStartUp(StartUpView& view, CResourceLibrary& library, const std::string&
         view.ShowError("Error", "Couldn't load file with path: " + path + ".");
         return;
     }
-    view.RunMainWindow(library);
+    if (window == StartWindow::kBench) {
+        view.RunBenchWindow(library);
+    } else {
+        view.RunMainWindow(library);
+    }
 }

@@ -4,9 +4,9 @@
 #include "app/window/language_dlg.h"
 #include "log/log.h"
 
-CVexlorApp::CVexlorApp() : CVexlorApp(Hooks{}) {}
+CVexlorApp::CVexlorApp(StartWindow window) : CVexlorApp(Hooks{}, window) {}
 
-CVexlorApp::CVexlorApp(Hooks hooks) : m_hooks(std::move(hooks)) {}
+CVexlorApp::CVexlorApp(Hooks hooks, StartWindow window) : m_hooks(std::move(hooks)), m_window(window) {}
 
 int CVexlorApp::Run() {
     InitInstance();
@@ -14,7 +14,7 @@ int CVexlorApp::Run() {
 }
 
 bool CVexlorApp::InitInstance() {
-    RunStartUp(*this, m_library, m_hooks.programFolder);
+    RunStartUp(*this, m_library, m_hooks.programFolder, m_window);
     return false;
 }
 
@@ -39,6 +39,15 @@ void CVexlorApp::RunMainWindow(const CResourceLibrary& library) {
     CVexlorDlg window(library, Prompter(), std::move(m_hooks.windowOptions));
     if (m_hooks.runMainWindow) {
         m_hooks.runMainWindow(window);
+    } else {
+        window.RunModal();
+    }
+}
+
+void CVexlorApp::RunBenchWindow(const CResourceLibrary& library) {
+    CBenchDlg window(library, Prompter(), std::move(m_hooks.benchOptions));
+    if (m_hooks.runBenchWindow) {
+        m_hooks.runBenchWindow(window);
     } else {
         window.RunModal();
     }

@@ -5,6 +5,7 @@
 
 #include "app/common/resource_library.h"
 #include "app/common/start_up.h"
+#include "app/window/bench_dlg.h"
 #include "app/window/prompter.h"
 #include "app/window/vexlor_dlg.h"
 
@@ -19,10 +20,12 @@ public:
         std::function<int(int& position)> chooseLanguage;  // the language dialog: result, position
         std::function<void(CVexlorDlg&)> runMainWindow;    // the main window's modal run
         CVexlorDlg::Options windowOptions;                 // taken by the one main window
+        std::function<void(CBenchDlg&)> runBenchWindow;    // the bench window's modal run
+        CBenchDlg::Options benchOptions;                   // taken by the one bench window
     };
 
-    CVexlorApp();
-    explicit CVexlorApp(Hooks hooks);
+    explicit CVexlorApp(StartWindow window = StartWindow::kMain);
+    explicit CVexlorApp(Hooks hooks, StartWindow window = StartWindow::kMain);
 
     // The whole start-up; returns false, so that the program ends when it returns.
     bool InitInstance();
@@ -38,10 +41,12 @@ private:
     int ChooseLanguage(int& position) override;
     void ShowError(const std::string& caption, const std::string& text) override;
     void RunMainWindow(const CResourceLibrary& library) override;
+    void RunBenchWindow(const CResourceLibrary& library) override;
 
     CPrompter& Prompter() { return m_hooks.prompter ? *m_hooks.prompter : m_messageBoxes; }
 
     Hooks m_hooks;
+    StartWindow m_window;
     CMessageBoxPrompter m_messageBoxes;
     CResourceLibrary m_library;
 };

@@ -6,10 +6,10 @@
 #include "app/window/program_icon.h"
 #include "app/window/vexlor_app.h"
 
-int RunWindowApplication(int argc, char** argv) {
+int RunWindowApplication(int argc, char** argv, StartWindow window) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vexlor"));
     QApplication::setWindowIcon(ProgramIcon());
-    CVexlorApp theApp;
+    CVexlorApp theApp(window);
     return theApp.Run();
 }
