@@ -286,4 +286,32 @@ TEST_F(BenchWindowTest, InEachLanguageItsTextsAHeldPortNamedAndStopAndTheCloseBo
     }
 }
 
+// vexlor.exe --bench (the program beside the test, which carries no load) while a main window
+// holds the single-instance mutex: it asks for the language all the same, checks its package and,
+// the check failing, says so and ends; the main window's copy goes on meanwhile.
+TEST_F(BenchWindowTest, ProgramOpensTheBenchBesideAMainWindowBehindItsPackageCheck) {
+    const std::string program = platform::ProgramFolder() + "vexlor.exe";
+    const HANDLE main = StartProgram(program);
+    ASSERT_NE(main, nullptr);
+    const HWND mainLanguage = WaitForProcessDialog(main, "Language Setting", kOpenMs);
+    ASSERT_NE(mainLanguage, nullptr);
+
+    const HANDLE bench = StartProgram(program, "--bench");
+    ASSERT_NE(bench, nullptr);
+    const HWND language = WaitForProcessDialog(bench, "Language Setting", kOpenMs);
+    ASSERT_NE(language, nullptr);
+    const DWORD benchThread = GetWindowThreadProcessId(language, nullptr);
+    Click(language, IDOK);  // English, the first
+    const auto library = LoadLanguage(LANGUAGE_ENGLISH);
+    EXPECT_EQ(AnswerMessageBox(benchThread, IDOK, kOpenMs),
+              library->LoadString(lang::IDS_CHECK_FAILED) + "\n" + library->LoadString(lang::IDS_NO_LOAD));
+    EXPECT_EQ(WaitForSingleObject(bench, kOpenMs), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(main, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+
+    PostMessageW(mainLanguage, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(WaitForSingleObject(main, kOpenMs), WAIT_OBJECT_0);
+    CloseHandle(bench);
+    CloseHandle(main);
+}
+
 }  // namespace

@@ -196,6 +196,55 @@ std::vector<std::string> ListBoxEntries(HWND list) {
     return entries;
 }
 
+HANDLE StartProgram(const std::string& path, const std::string& arguments) {
+    std::wstring command = L"\"" + platform::win32::Widen(path) + L"\"";
+    if (!arguments.empty()) command += L" " + platform::win32::Widen(arguments);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        return nullptr;
+    }
+    CloseHandle(process.hThread);
+    return process.hProcess;
+}
+
+DWORD ExitCodeOf(HANDLE process) {
+    DWORD code = 0;
+    GetExitCodeProcess(process, &code);
+    return code;
+}
+
+HWND WaitForProcessDialog(HANDLE process, const std::string& caption, int limitMs) {
+    struct Search {
+        DWORD id;
+        std::wstring caption;
+        HWND found = nullptr;
+    } search{GetProcessId(process), platform::win32::Widen(caption)};
+    WaitUntil(
+        [&] {
+            EnumWindows(
+                [](HWND window, LPARAM lParam) {
+                    auto* wanted = reinterpret_cast<Search*>(lParam);
+                    DWORD owner = 0;
+                    GetWindowThreadProcessId(window, &owner);
+                    wchar_t className[16] = {}, title[256] = {};
+                    GetClassNameW(window, className, 16);
+                    GetWindowTextW(window, title, 256);
+                    if (owner != wanted->id || std::wstring(className) != L"#32770" || !IsWindowVisible(window) ||
+                        wanted->caption != title) {
+                        return TRUE;
+                    }
+                    wanted->found = window;
+                    return FALSE;
+                },
+                reinterpret_cast<LPARAM>(&search));
+            return search.found != nullptr;
+        },
+        limitMs);
+    return search.found;
+}
+
 bool SaveScreenshot(HWND window, const std::string& name) {
     RECT frame{};
     if (!GetWindowRect(window, &frame)) return false;

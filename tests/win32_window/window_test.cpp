@@ -320,26 +320,6 @@ TEST_F(WindowTest, ClicksTheCloseBoxAndTheRunsMessagesReachThePresenterAndTheLis
 
 namespace {
 
-// A program (vexlor.exe beside the test program unless named), started with no arguments; null
-// when it did not start.
-HANDLE StartProgram(const std::string& path = platform::ProgramFolder() + "vexlor.exe") {
-    std::wstring command = L"\"" + platform::win32::Widen(path) + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        return nullptr;
-    }
-    CloseHandle(process.hThread);
-    return process.hProcess;
-}
-
-DWORD ExitCodeOf(HANDLE process) {
-    DWORD code = 0;
-    GetExitCodeProcess(process, &code);
-    return code;
-}
-
 // Another copy (the one beside the test program, with its libraries) of a window program
 // ends at once, while the first asks for the language; then that first, in a folder without the
 // language libraries, names the missing one in an error box and ends.
@@ -359,7 +339,7 @@ TEST_F(WindowTest, ProgramAsksForTheLanguageOnceAtATimeAndNamesAMissingLibrary) 
         },
         kOpenMs));
 
-    const HANDLE second = StartProgram();
+    const HANDLE second = StartProgram(platform::ProgramFolder() + "vexlor.exe");
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(WaitForSingleObject(second, kOpenMs), WAIT_OBJECT_0);
     EXPECT_EQ(ExitCodeOf(second), 0u);
