@@ -106,14 +106,6 @@ bool CBenchDlg::OnTableNotify(NMHDR& header) {
         if ((change.uChanged & LVIF_STATE) && ((change.uOldState ^ change.uNewState) & LVIS_SELECTED)) ShowDetail();
         return false;
     }
-    case LVN_GETINFOTIPW: {
-        auto& tip = *reinterpret_cast<NMLVGETINFOTIPW*>(&header);
-        const std::wstring detail = platform::win32::Widen(m_table.Detail(static_cast<size_t>(tip.iItem)));
-        if (tip.pszText && tip.cchTextMax > 0 && !detail.empty()) {
-            lstrcpynW(tip.pszText, detail.c_str(), tip.cchTextMax);
-        }
-        return false;
-    }
     default: return false;
     }
 }

@@ -21,7 +21,7 @@ UINT CheckImage(UINT state) { return (state & LVIS_STATEIMAGEMASK) >> 12; }
 
 void CBenchTable::Bind(HWND list) {
     m_list = list;
-    const DWORD styles = LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP | LVS_EX_GRIDLINES;
+    const DWORD styles = LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES;
     SendMessageW(m_list, LVM_SETEXTENDEDLISTVIEWSTYLE, styles, styles);
 }
 
