@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 // The Win32 bench window driven as a user drives it, with window messages from the test's thread
 // while the window runs its modal loop on a thread of its own: two handsets flashed at once until
-// both rows show done (their counts, the totals, the detail pane, the report's rows), and in each
+// both rows show done (their counts, the totals, the detail pane, the report's rows), a station
+// going handset after handset, the real program opened with --bench, and in each
 // language its texts, a picture mid-run, Start with nothing checked, a port another run holds,
 // and Stop and the close box asking first. What the presenter decides is tested without a window
 // (tests/frontend). The handsets are models on in-process lines; with VEXLOR_BENCH_PORTS=COMa,COMb
@@ -17,6 +18,7 @@
 
 #include <commctrl.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -94,6 +96,8 @@ protected:
     HWND Open(const CResourceLibrary& library, const std::vector<std::string>& simOptions) {
         auto options = std::make_shared<BenchWindowOptions>();
         options->programPath = folder.File("vexlor-packed");
+        options->confirmTimeout = std::chrono::seconds(2);
+        options->goneAfter = std::chrono::milliseconds(500);
         if (!onComPorts) {
             EXPECT_EQ(ParseSimOptions(simOptions, sim), "");
             handsets.clear();
@@ -176,7 +180,11 @@ TEST_F(BenchWindowTest, TwoHandsetsAtOnceEndDoneAndTheRowsTheTotalsAndTheReportS
     SetListViewCheck(Table(window), 0, true);
     SetListViewCheck(Table(window), 1, true);
     Click(window, IDC_BTN_BENCH_START);
-    ASSERT_TRUE(WaitUntil([&] { return Flashing(window, *library, {0, 1}); }, kRunMs))
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return Flashing(window, *library, {0, 1});
+        },
+        kRunMs))
         << Cell(window, 0, CBenchTable::kResult) << " / " << Cell(window, 1, CBenchTable::kResult);
     EXPECT_TRUE(Running(window));
     EXPECT_FALSE(ItemEnabled(window, IDC_CHK_STATION));
@@ -284,6 +292,35 @@ TEST_F(BenchWindowTest, InEachLanguageItsTextsAHeldPortNamedAndStopAndTheCloseBo
         ASSERT_TRUE(ui->Join(kRunMs));
         EXPECT_EQ(ui->Result(), IDCANCEL);
     }
+}
+
+TEST_F(BenchWindowTest, TheStationCheckBoxKeepsFlashingHandsetAfterHandset) {
+    const auto library = LoadLanguage(LANGUAGE_ENGLISH);
+    const auto text = [&library](unsigned id) { return library->LoadString(id); };
+    // Two handsets in turn on each port, each restarting and then taken off.
+    const HWND window = Open(*library, {"--mode", "diag", "--restart-after", "300", "--unplug-after", "400",
+                                        "--swap-time", "1500", "--then", "--restart-after 300 --unplug-after 400"});
+    ASSERT_NE(window, nullptr);
+    // A click as the user makes it: the box is ticked, then the window hears of it.
+    SendMessageW(GetDlgItem(window, IDC_CHK_STATION), BM_CLICK, 0, 0);
+    SetListViewCheck(Table(window), 0, true);
+    Click(window, IDC_BTN_BENCH_START);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return Cell(window, 0, CBenchTable::kDone) == "2" &&
+                   Cell(window, 0, CBenchTable::kState) == text(lang::IDS_BENCH_WAITING);
+        },
+        kRunMs))
+        << Cell(window, 0, CBenchTable::kState) << " " << Cell(window, 0, CBenchTable::kResult);
+    EXPECT_TRUE(Running(window));
+    EXPECT_EQ(Cell(window, 0, CBenchTable::kResult), text(lang::IDS_DONE));
+    Click(window, IDC_BTN_BENCH_STOP);
+    EXPECT_EQ(AnswerMessageBox(ui->Id(), IDYES, kOpenMs), text(lang::IDS_STOP_QUESTION));
+    EXPECT_TRUE(WaitUntil([&] { return !Running(window); }, kRunMs));
+    EXPECT_EQ(Cell(window, 0, CBenchTable::kDone), "2");
+    EXPECT_EQ(CountOccurrences(ItemText(window, IDC_STATIC_TOTALS),
+                               FormatTexts(text(lang::IDS_BENCH_TOTALS), {"2", "0", ""})),
+              1);
 }
 
 // vexlor.exe --bench (the program beside the test, which carries no load) while a main window

@@ -90,9 +90,7 @@ void CBenchDlg::OnCommand(int controlId, int notification) {
 
 bool CBenchDlg::OnTableNotify(NMHDR& header) {
     switch (header.code) {
-    case NM_CUSTOMDRAW:
-        SetMessageResult(m_table.CustomDraw(*reinterpret_cast<NMLVCUSTOMDRAW*>(&header)));
-        return true;
+    case NM_CUSTOMDRAW: SetMessageResult(m_table.CustomDraw(*reinterpret_cast<NMLVCUSTOMDRAW*>(&header))); return true;
     case LVN_ITEMCHANGING:
         // While the bench runs the check boxes stay as they are.
         if (m_checksEnabled || !CBenchTable::ChangesCheck(*reinterpret_cast<NMLISTVIEW*>(&header))) return false;
@@ -186,7 +184,9 @@ void CBenchDlg::EnableControls(const ControlStates& states) {
     // key reaches anything: hand it to the button that now takes input.
     const HWND focus = GetFocus();
     if (!focus || !IsWindowEnabled(focus)) {
-        const HWND next = GetDlgItem(window, states.stop ? IDC_BTN_BENCH_STOP : states.start ? IDC_BTN_BENCH_START : IDC_LIST_BENCH);
+        const HWND next = GetDlgItem(window, states.stop    ? IDC_BTN_BENCH_STOP
+                                             : states.start ? IDC_BTN_BENCH_START
+                                                            : IDC_LIST_BENCH);
         SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(next), TRUE);
     }
 }

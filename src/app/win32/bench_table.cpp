@@ -26,8 +26,7 @@ void CBenchTable::Bind(HWND list) {
 }
 
 void CBenchTable::SetHeadings(const std::vector<std::string>& headings) {
-    while (SendMessageW(m_list, LVM_DELETECOLUMN, 0, 0)) {
-    }
+    while (SendMessageW(m_list, LVM_DELETECOLUMN, 0, 0)) {}
     for (int column = 0; column < kColumns; ++column) {
         std::wstring text = Widen(static_cast<size_t>(column) < headings.size() ? headings[column] : std::string());
         LVCOLUMNW item{};
