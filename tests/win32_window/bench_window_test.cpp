@@ -123,12 +123,13 @@ protected:
     static bool Running(HWND window) {
         return ItemEnabled(window, IDC_BTN_BENCH_STOP) && !ItemEnabled(window, IDC_BTN_BENCH_START);
     }
-    // True when every given row is being flashed and its bar has moved.
-    static bool Flashing(HWND window, const CResourceLibrary& library, std::initializer_list<int> rows) {
+    // True when every given row is being flashed and (when moved) its bar has moved.
+    static bool Flashing(HWND window, const CResourceLibrary& library, std::initializer_list<int> rows,
+                         bool moved = true) {
         for (const int row : rows) {
             const std::string percent = Cell(window, row, CBenchTable::kProgress);
             if (Cell(window, row, CBenchTable::kState) != library.LoadString(lang::IDS_BENCH_FLASHING) ||
-                percent.empty() || percent == "0%") {
+                (moved && (percent.empty() || percent == "0%"))) {
                 return false;
             }
         }
@@ -286,7 +287,7 @@ TEST_F(BenchWindowTest, InEachLanguageItsTextsAHeldPortNamedAndStopAndTheCloseBo
         PowerCycle();
         SetListViewCheck(Table(window), 1, false);
         Click(window, IDC_BTN_BENCH_START);
-        ASSERT_TRUE(WaitUntil([&] { return Flashing(window, *library, {0}); }, kRunMs));
+        ASSERT_TRUE(WaitUntil([&] { return Flashing(window, *library, {0}, false); }, kRunMs));
         PostMessageW(window, WM_CLOSE, 0, 0);
         EXPECT_EQ(AnswerMessageBox(ui->Id(), IDYES, kOpenMs), text(lang::IDS_CLOSE_QUESTION));
         ASSERT_TRUE(ui->Join(kRunMs));
