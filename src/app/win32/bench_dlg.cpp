@@ -92,8 +92,11 @@ bool CBenchDlg::OnTableNotify(NMHDR& header) {
     switch (header.code) {
     case NM_CUSTOMDRAW: SetMessageResult(m_table.CustomDraw(*reinterpret_cast<NMLVCUSTOMDRAW*>(&header))); return true;
     case LVN_ITEMCHANGING:
-        // While the bench runs the check boxes stay as they are.
-        if (m_checksEnabled || !CBenchTable::ChangesCheck(*reinterpret_cast<NMLISTVIEW*>(&header))) return false;
+        // While the bench runs the check boxes stay as the user left them.
+        if (m_checksEnabled || m_table.Filling() ||
+            !CBenchTable::ChangesCheck(*reinterpret_cast<NMLISTVIEW*>(&header))) {
+            return false;
+        }
         SetMessageResult(TRUE);
         return true;
     case LVN_ITEMCHANGED: {

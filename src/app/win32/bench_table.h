@@ -29,6 +29,8 @@ public:
     bool CheckChanged(const NMLISTVIEW& change, size_t& row, bool& checked) const;
     // Whether a pending change (LVN_ITEMCHANGING) touches a row's check box.
     static bool ChangesCheck(const NMLISTVIEW& change);
+    // True while SetRows fills the rows in (their check boxes are set then, whatever the state).
+    bool Filling() const { return m_filling; }
     // The custom draw answer for the list (NM_CUSTOMDRAW).
     LRESULT CustomDraw(NMLVCUSTOMDRAW& draw) const;
     // The row the user selected; -1 for none.
