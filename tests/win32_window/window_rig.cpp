@@ -216,33 +216,19 @@ DWORD ExitCodeOf(HANDLE process) {
 }
 
 HWND WaitForProcessDialog(HANDLE process, const std::string& caption, int limitMs) {
-    struct Search {
-        DWORD id;
-        std::wstring caption;
-        HWND found = nullptr;
-    } search{GetProcessId(process), platform::win32::Widen(caption)};
+    const std::wstring title = platform::win32::Widen(caption);
+    HWND found = nullptr;
     WaitUntil(
         [&] {
-            EnumWindows(
-                [](HWND window, LPARAM lParam) {
-                    auto* wanted = reinterpret_cast<Search*>(lParam);
-                    DWORD owner = 0;
-                    GetWindowThreadProcessId(window, &owner);
-                    wchar_t className[16] = {}, title[256] = {};
-                    GetClassNameW(window, className, 16);
-                    GetWindowTextW(window, title, 256);
-                    if (owner != wanted->id || std::wstring(className) != L"#32770" || !IsWindowVisible(window) ||
-                        wanted->caption != title) {
-                        return TRUE;
-                    }
-                    wanted->found = window;
-                    return FALSE;
-                },
-                reinterpret_cast<LPARAM>(&search));
-            return search.found != nullptr;
+            for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, L"#32770", title.c_str()));) {
+                DWORD owner = 0;
+                GetWindowThreadProcessId(window, &owner);
+                if (owner == GetProcessId(process) && IsWindowVisible(window)) found = window;
+            }
+            return found != nullptr;
         },
         limitMs);
-    return search.found;
+    return found;
 }
 
 bool SaveScreenshot(HWND window, const std::string& name) {
