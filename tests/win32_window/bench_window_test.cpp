@@ -4,8 +4,8 @@
 // both rows show done (their counts, the totals, the detail pane, the report's rows); in each
 // language a picture mid-run, a port another run holds, Stop and the close box asking first; and
 // the real program opened with --bench. What the presenter decides is tested without a window
-// (tests/frontend). The handsets are models on in-process lines; with VEXLOR_BENCH_PORTS=COMa,COMb
-// (tests/wine/bench.sh) they are simulators behind those Wine COM ports instead.
+// (tests/frontend). The handsets are models on in-process lines; with VEXLOR_BENCH_ON_COM_PORTS set
+// (tests/wine/bench.sh) they are simulators behind the Wine COM ports COM23 and COM24 instead.
 #include <gtest/gtest.h>
 
 // First: the engine's and the handset's headers before <windows.h> (see window_test.cpp).
@@ -20,14 +20,13 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
-#include <sstream>
 
 #include "app/cli/port_claim.h"
 #include "app/common/format_text.h"
-#include "app/common/language_choice.h"
 #include "app/common/resource_ids.h"
 #include "app/common/resource_library.h"
 #include "lang/string_ids.h"
+#include "languages.h"
 #include "log/log.h"
 #include "packed_load.h"
 #include "platform/program_path.h"
@@ -38,27 +37,7 @@
 
 namespace {
 
-constexpr int kLanguages[] = {LANGUAGE_ENGLISH, LANGUAGE_TRADITIONAL_CHINESE, LANGUAGE_SIMPLIFIED_CHINESE};
-constexpr const char* kTags[] = {"eng", "cht", "chs"};
-constexpr int kOpenMs = 20000;
 constexpr int kRunMs = 120000;
-
-std::unique_ptr<CResourceLibrary> LoadLanguage(int position) {
-    auto library = std::make_unique<CResourceLibrary>();
-    EXPECT_TRUE(library->Load(LanguageLibraryPath(platform::ProgramFolder(), position))) << library->LoadError();
-    return library;
-}
-
-// The COM ports named by $VEXLOR_BENCH_PORTS (comma-separated); none when it is not set.
-std::vector<std::string> ComPortsFromEnvironment() {
-    std::vector<std::string> ports;
-    const char* named = std::getenv("VEXLOR_BENCH_PORTS");
-    std::stringstream list(named ? named : "");
-    for (std::string port; std::getline(list, port, ',');) {
-        if (!port.empty()) ports.push_back(port);
-    }
-    return ports;
-}
 
 class BenchWindowTest : public ::testing::Test {
 protected:
@@ -67,9 +46,8 @@ protected:
         InitCommonControlsEx(&controls);
         // The port map: the models' made-up devices, or the Wine COM ports' (their links in the
         // prefix lead to the simulators' terminals).
-        const std::vector<std::string> com = ComPortsFromEnvironment();
-        onComPorts = !com.empty();
-        ports = onComPorts ? com : std::vector<std::string>{"COM9", "COM10"};
+        onComPorts = std::getenv("VEXLOR_BENCH_ON_COM_PORTS") != nullptr;
+        ports = onComPorts ? std::vector<std::string>{"COM23", "COM24"} : std::vector<std::string>{"COM9", "COM10"};
         TestSettings settings;
         settings.logPrefix = folder.File("log-");
         for (size_t i = 0; i < ports.size(); ++i) {
@@ -113,9 +91,6 @@ protected:
 
     static HWND Table(HWND window) { return GetDlgItem(window, IDC_LIST_BENCH); }
     static std::string Cell(HWND window, int row, int column) { return ListViewCell(Table(window), row, column); }
-    static bool Checked(HWND window, int row) {
-        return (SendMessageW(Table(window), LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK) >> 12) == 2;
-    }
     static bool Running(HWND window) {
         return ItemEnabled(window, IDC_BTN_BENCH_STOP) && !ItemEnabled(window, IDC_BTN_BENCH_START);
     }
@@ -183,7 +158,7 @@ TEST_F(BenchWindowTest, TwoHandsetsAtOnceEndDoneAndTheRowsTheTotalsAndTheReportS
     EXPECT_FALSE(ItemEnabled(window, IDC_BTN_REPORT));
     // The rows' check boxes hold while the bench runs.
     SetListViewCheck(Table(window), 1, false);
-    EXPECT_TRUE(Checked(window, 1));
+    EXPECT_EQ(SendMessageW(Table(window), LVM_GETITEMSTATE, 1, LVIS_STATEIMAGEMASK), INDEXTOSTATEIMAGEMASK(2));
     EXPECT_TRUE(SaveScreenshot(window, onComPorts ? "bench-window-com-ports" : "bench-window-two-ports"));
 
     const std::string done = text(lang::IDS_BENCH_DONE);

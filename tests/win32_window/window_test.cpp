@@ -25,6 +25,7 @@
 #include "app/win32/data_check_dlg.h"
 #include "app/win32/language_dlg.h"
 #include "lang/string_ids.h"
+#include "languages.h"
 #include "log/log.h"
 #include "packed_load.h"
 #include "platform/program_path.h"
@@ -36,16 +37,6 @@
 #include "window_rig.h"
 
 namespace {
-
-constexpr int kLanguages[] = {LANGUAGE_ENGLISH, LANGUAGE_TRADITIONAL_CHINESE, LANGUAGE_SIMPLIFIED_CHINESE};
-constexpr const char* kTags[] = {"eng", "cht", "chs"};
-constexpr int kOpenMs = 20000;
-
-std::unique_ptr<CResourceLibrary> LoadLanguage(int position) {
-    auto library = std::make_unique<CResourceLibrary>();
-    EXPECT_TRUE(library->Load(LanguageLibraryPath(platform::ProgramFolder(), position))) << library->LoadError();
-    return library;
-}
 
 std::string Text(const CResourceLibrary& library, unsigned id) { return library.LoadString(id); }
 std::string WithModel(const CResourceLibrary& library, unsigned id) {

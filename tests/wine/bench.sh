@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: Apache-2.0
 # The Win32 bench window under Wine against two handset simulators behind Wine COM ports: their
 # pseudo-terminals linked as COM23 and COM24 in the window tests' prefix, the window test that
-# flashes two handsets at once run on those ports (VEXLOR_BENCH_PORTS) instead of on its
+# flashes two handsets at once run on those ports (VEXLOR_BENCH_ON_COM_PORTS) instead of on its
 # in-process models. Both rows must end done with one handset each, the report must hold a done
 # row for each port, and each simulator must have been flashed once and restarted once. The
 # picture taken mid-run is build-win/screenshots/bench-window-com-ports.png.
@@ -47,7 +47,7 @@ done
 
 # At the tool's own timing: scaled block time-outs would be shorter than a paced line takes.
 status=0
-VEXLOR_BENCH_PORTS=COM23,COM24 VEXLOR_TIME_SCALE=1 timeout 300 xvfb-run -a -s "-screen 0 1280x1024x24" \
+VEXLOR_BENCH_ON_COM_PORTS=1 VEXLOR_TIME_SCALE=1 timeout 300 xvfb-run -a -s "-screen 0 1280x1024x24" \
   "$display" "$wine" "$wineserver" "$windows/win32_window_tests.exe" \
   --gtest_filter='BenchWindowTest.TwoHandsetsAtOnce*' > "$work/test.out" 2>&1 || status=$?
 [ $status -eq 0 ] || fail "the bench window test failed ($status): $(tail -n 40 "$work/test.out")"
