@@ -7,9 +7,9 @@ using platform::win32::Widen;
 
 namespace {
 
-// Column widths in pixels, in the table's order: the last result takes what is left of a wide
-// window and scrolls sideways beyond it.
-constexpr int kWidths[CBenchTable::kColumns] = {70, 120, 100, 90, 80, 70, 50, 50, 400};
+// Column widths in dialog units (so they grow with the font and the screen's scale), in the
+// table's order: the last result takes what is left of the window and scrolls sideways beyond it.
+constexpr int kWidths[CBenchTable::kColumns] = {40, 68, 57, 51, 46, 40, 28, 28, 228};
 
 constexpr UINT kUnchecked = INDEXTOSTATEIMAGEMASK(1);
 constexpr UINT kChecked = INDEXTOSTATEIMAGEMASK(2);
@@ -32,7 +32,9 @@ void CBenchTable::SetHeadings(const std::vector<std::string>& headings) {
         LVCOLUMNW item{};
         item.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
         item.fmt = column >= kDone && column <= kFailed ? LVCFMT_RIGHT : LVCFMT_LEFT;
-        item.cx = kWidths[column];
+        RECT width{0, 0, kWidths[column], 0};
+        MapDialogRect(GetParent(m_list), &width);
+        item.cx = width.right;
         item.pszText = text.data();
         SendMessageW(m_list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item));
     }
