@@ -7,13 +7,13 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 #include "app/common/resource_library.h"
 #include "app/window/program_icon.h"
+#include "app/window/progress_delegate.h"
 #include "app/window/prompter.h"
 
 namespace {
@@ -52,6 +52,7 @@ CBenchDlg::CBenchDlg(const CResourceLibrary& library, CPrompter& prompter, Optio
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->setWordWrap(false);
+    m_table->setItemDelegateForColumn(kProgress, new CProgressDelegate(m_table));
     for (QPushButton* button : {m_start, m_stop, m_browse}) button->setAutoDefault(false);
 
     auto* buttons = new QHBoxLayout;
@@ -69,7 +70,7 @@ CBenchDlg::CBenchDlg(const CResourceLibrary& library, CPrompter& prompter, Optio
     layout->addLayout(buttons);
     layout->addLayout(report);
     layout->addWidget(m_totals);
-    resize(980, 420);
+    resize(1040, 420);
 
     connect(m_start, &QPushButton::clicked, this, [this] { m_presenter.Start(); });
     connect(m_stop, &QPushButton::clicked, this, [this] { m_presenter.Stop(); });
@@ -163,18 +164,15 @@ void CBenchDlg::SetPorts(const std::vector<PortItem>& ports) {
         name->setCheckState(port.checked ? Qt::Checked : Qt::Unchecked);
         m_table->setItem(row, kPort, name);
         m_table->setItem(row, kDevice, new QTableWidgetItem(FromUtf8(port.device)));
-        for (int column = kState; column < kColumns; ++column) {
-            if (column != kProgress) m_table->setItem(row, column, new QTableWidgetItem);
-        }
+        for (int column = kState; column < kColumns; ++column) m_table->setItem(row, column, new QTableWidgetItem);
         for (int column : {kDone, kFailed}) m_table->item(row, column)->setTextAlignment(Qt::AlignCenter);
-        auto* bar = new QProgressBar;
-        bar->setRange(0, 100);
-        bar->setVisible(false);
-        m_table->setCellWidget(row, kProgress, bar);
     }
     m_table->resizeColumnsToContents();
-    m_table->setColumnWidth(kProgress, 140);
-    m_table->setColumnWidth(kState, std::max(m_table->columnWidth(kState), 110));
+    // Room for what the runs will write: a state, a bar, "1.8 MB/s", "12:34".
+    const int em = fontMetrics().horizontalAdvance('M');
+    for (const auto& [column, ems] : {std::pair{kState, 12}, {kProgress, 10}, {kRate, 8}, {kTimeLeft, 4}}) {
+        m_table->setColumnWidth(column, std::max(m_table->columnWidth(column), ems * em));
+    }
     m_filling = false;
 }
 
@@ -184,9 +182,8 @@ void CBenchDlg::UpdateRow(size_t index, const Row& content) {
     QTableWidgetItem* state = m_table->item(row, kState);
     state->setText(FromUtf8(content.stateText));
     state->setForeground(StateColour(content.state));
-    auto* bar = static_cast<QProgressBar*>(m_table->cellWidget(row, kProgress));
-    bar->setVisible(content.showProgress);
-    bar->setValue(static_cast<int>(content.percent));
+    m_table->item(row, kProgress)
+        ->setData(CProgressDelegate::ValueRole, content.showProgress ? static_cast<int>(content.percent) : -1);
     m_table->item(row, kRate)->setText(FromUtf8(content.rate));
     m_table->item(row, kTimeLeft)->setText(FromUtf8(content.timeLeft));
     m_table->item(row, kDone)->setText(QString::number(content.done));

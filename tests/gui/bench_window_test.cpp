@@ -1,0 +1,162 @@
+// SPDX-License-Identifier: Apache-2.0
+// The Qt bench window against three handset simulators behind pseudo-terminals: what its
+// presenter decides reaches the table, the buttons and the totals, and what the user does (check
+// boxes, the report file, Start, the close box) reaches the presenter; the runs are real
+// downloads through the serial devices. Pictures of the window mid-run in the three languages.
+// What the presenter decides is tested without Qt (tests/frontend).
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+
+#include "app/common/language_choice.h"
+#include "app/window/bench_dlg.h"
+#include "app/window/progress_delegate.h"
+#include "download_rig.h"
+#include "gui_support.h"
+#include "lang/string_ids.h"
+
+namespace {
+
+constexpr int kLoadSize = 2 * 128 * 1024 + 3000;  // two full blocks and a short one
+constexpr int kRunLimitMs = 90000;
+
+QString Cell(CBenchDlg& window, int row, int column) { return window.Table()->item(row, column)->text(); }
+// The percentage a row's bar shows; -1 for no bar.
+int Progress(CBenchDlg& window, int row) {
+    return window.Table()->item(row, CBenchDlg::kProgress)->data(CProgressDelegate::ValueRole).toInt();
+}
+
+}  // namespace
+
+class BenchWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void threeHandsetsAtOnceFillTheTableTheTotalsAndTheReport();
+    void screenshotsOfTheBenchWindowMidRun();
+
+private:
+    // The three simulators, each with its own options, registered as COM5 to COM7.
+    void StartHandsets(const std::vector<std::vector<std::string>>& options);
+    std::unique_ptr<CBenchDlg> OpenWindow(const CResourceLibrary& library, CScriptedPrompter& prompter);
+
+    DownloadRig m_rig;
+    QTemporaryDir m_folder;
+    QString m_program;
+};
+
+void BenchWindowTest::initTestCase() {
+    QVERIFY(m_folder.isValid());
+    m_program = MakePackedProgram(m_folder.path(), kLoadSize, "V12.0");
+    QVERIFY(!m_program.isEmpty());
+    // The rig's settings file holds the simulators' ports; only they are listed, and the ports'
+    // guards live in the rig's own runtime folder.
+    QDir(m_folder.path()).mkpath("no-ttys");
+    qputenv("VEXLOR_REGISTRY", QByteArray::fromStdString(m_rig.SettingsPath()));
+    qputenv("VEXLOR_SYSFS_ROOT", (m_folder.path() + "/no-ttys").toUtf8());
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(m_rig.Folder().File("run")));
+}
+
+void BenchWindowTest::StartHandsets(const std::vector<std::vector<std::string>>& options) {
+    for (size_t i = 0; i < options.size(); ++i) {
+        const std::string port = "COM" + std::to_string(5 + i);
+        m_rig.StopSimulatorOn(port);
+        QVERIFY2(m_rig.StartSimulatorOn(port, options[i]), port.c_str());
+    }
+}
+
+std::unique_ptr<CBenchDlg> BenchWindowTest::OpenWindow(const CResourceLibrary& library, CScriptedPrompter& prompter) {
+    CBenchDlg::Options options;
+    options.programPath = m_program.toStdString();
+    options.portSources = {m_rig.SettingsPath(), (m_folder.path() + "/no-ttys").toStdString(), ""};
+    auto window = std::make_unique<CBenchDlg>(library, prompter, std::move(options));
+    if (!window->OnInitDialog()) return nullptr;
+    window->show();
+    return window;
+}
+
+void BenchWindowTest::threeHandsetsAtOnceFillTheTableTheTotalsAndTheReport() {
+    StartHandsets({{}, {"--fail-nand"}, {}});
+    auto library = LoadLanguage(LANGUAGE_ENGLISH);
+    CScriptedPrompter prompter;
+    auto window = OpenWindow(*library, prompter);
+    QVERIFY(window);
+    QCOMPARE(window->windowTitle(), QString("Vexlor V26 Bench"));
+    QTableWidget* table = window->Table();
+    QCOMPARE(table->rowCount(), 3);
+    QCOMPARE(table->horizontalHeaderItem(CBenchDlg::kResult)->text(), Text(*library, lang::IDS_BENCH_COL_RESULT));
+    QCOMPARE(Cell(*window, 2, CBenchDlg::kPort), QString("COM7"));
+    QCOMPARE(Cell(*window, 2, CBenchDlg::kDevice), QString::fromStdString(m_rig.TerminalOf("COM7")));
+    QCOMPARE(Cell(*window, 0, CBenchDlg::kState), Text(*library, lang::IDS_BENCH_IDLE));
+    QCOMPARE(Progress(*window, 0), -1);
+    QCOMPARE(window->StartButton()->text(), Text(*library, lang::IDS_START));
+    QVERIFY(window->StartButton()->isEnabled());
+    QVERIFY(!window->StopButton()->isEnabled());
+
+    const QString report = m_folder.path() + "/report.csv";
+    window->ReportEdit()->setText(report);
+    emit window->ReportEdit()->editingFinished();
+    for (int row = 0; row < 3; ++row) table->item(row, CBenchDlg::kPort)->setCheckState(Qt::Checked);
+    window->StartButton()->click();
+    QVERIFY(window->Running());
+    QVERIFY(!window->StartButton()->isEnabled());
+    QVERIFY(window->StopButton()->isEnabled());
+    QVERIFY(!window->StationBox()->isEnabled());
+    // Progress reaches the bars while the handsets are flashed.
+    QTRY_VERIFY_WITH_TIMEOUT(Progress(*window, 0) > 0, kRunLimitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!window->Running(), kRunLimitMs);
+
+    QCOMPARE(Cell(*window, 0, CBenchDlg::kState), Text(*library, lang::IDS_BENCH_DONE));
+    QCOMPARE(Cell(*window, 0, CBenchDlg::kResult), Text(*library, lang::IDS_DONE));
+    QCOMPARE(Cell(*window, 0, CBenchDlg::kDone), QString("1"));
+    QCOMPARE(Progress(*window, 0), -1);  // a done handset (not a station's): no bar
+    QCOMPARE(Cell(*window, 1, CBenchDlg::kState), Text(*library, lang::IDS_BENCH_FAILED));
+    QCOMPARE(Cell(*window, 1, CBenchDlg::kFailed), QString("1"));
+    QCOMPARE(table->item(1, CBenchDlg::kResult)->toolTip(),
+             Text(*library, lang::IDS_ERR_WRITE) + "\n" + Text(*library, lang::IDS_ERR_NAND));
+    QCOMPARE(Cell(*window, 2, CBenchDlg::kState), Text(*library, lang::IDS_BENCH_DONE));
+    QVERIFY2(window->TotalsLabel()->text().startsWith("Done: 2   Failed: 1   Handsets per hour: "),
+             qPrintable(window->TotalsLabel()->text()));
+    QVERIFY(window->StartButton()->isEnabled());
+    QVERIFY(prompter.informs.isEmpty());
+
+    QFile rows(report);
+    QVERIFY(rows.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(rows.readAll()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 4);  // the header and one row per handset
+    QCOMPARE(lines.filter(",0x065,").size(), 2);
+    QCOMPARE(lines.filter(",0xF64,").size(), 1);
+
+    // Nothing runs: the window closes without a question.
+    window->close();
+    QVERIFY(!window->isVisible());
+    QVERIFY(prompter.questions.isEmpty());
+}
+
+void BenchWindowTest::screenshotsOfTheBenchWindowMidRun() {
+    for (int position : {LANGUAGE_ENGLISH, LANGUAGE_TRADITIONAL_CHINESE, LANGUAGE_SIMPLIFIED_CHINESE}) {
+        // Throttled handsets, so that the picture catches them flashing at different rates.
+        StartHandsets({{"--throttle", "230400"}, {"--throttle", "115200"}, {"--throttle", "460800"}});
+        auto library = LoadLanguage(position);
+        CScriptedPrompter prompter;
+        auto window = OpenWindow(*library, prompter);
+        QVERIFY(window);
+        window->StationBox()->setChecked(true);
+        for (int row = 0; row < 3; ++row) window->Table()->item(row, CBenchDlg::kPort)->setCheckState(Qt::Checked);
+        window->StartButton()->click();
+        QTRY_VERIFY_WITH_TIMEOUT(Progress(*window, 1) >= 15, kRunLimitMs);
+        SaveScreenshot(*window, QString("bench-window-") + LanguageTag(position));
+        // Closing mid-run asks first, then stops every handset.
+        window->close();
+        QCOMPARE(prompter.questions, QStringList{Text(*library, lang::IDS_CLOSE_QUESTION)});
+        QVERIFY(!window->isVisible());
+        QVERIFY(!window->Running());
+    }
+}
+
+QTEST_MAIN(BenchWindowTest)
+#include "bench_window_test.moc"
