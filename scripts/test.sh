@@ -50,6 +50,7 @@ echo "=== Windows build (mingw-w64): its tests and end-to-end downloads under Wi
 scripts/build-windows.sh
 ctest --test-dir build-win --output-on-failure -j "$jobs" --timeout 600
 tests/wine/e2e.sh
+tests/wine/bench.sh
 tests/wine/installer.sh build-win
 
 echo "=== Every source file names its licence"

@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: Apache-2.0
 ; The Windows installer: the programs, the language DLLs and the documents in one folder under
-; Program Files, a Start-menu shortcut, and an uninstaller listed in Programs and Features.
+; Program Files, Start-menu shortcuts to the window and to the bench window (vexlor.exe --bench),
+; and an uninstaller listed in Programs and Features.
 ; Made by the build (packaging/windows/CMakeLists.txt), which defines:
 ;   VERSION   the version text, e.g. 1.0.0 or 1.0.0+g1a2b3c4
 ;   VERSION4  the same as four numbers for the version resource, e.g. 1.0.0.0
@@ -155,6 +156,7 @@ Section "Vexlor" SecVexlor
   !insertmacro VexlorFiles InstallFile
   WriteUninstaller "$INSTDIR\uninstall.exe"
   CreateShortcut "$SMPROGRAMS\Vexlor.lnk" "$INSTDIR\vexlor.exe"
+  CreateShortcut "$SMPROGRAMS\Vexlor Bench.lnk" "$INSTDIR\vexlor.exe" "--bench"
 
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Vexlor"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -175,5 +177,6 @@ Section "Uninstall"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"  ; only when empty
   Delete "$SMPROGRAMS\Vexlor.lnk"
+  Delete "$SMPROGRAMS\Vexlor Bench.lnk"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd

@@ -168,6 +168,23 @@ std::vector<std::string> ListViewLines(HWND list) {
     return lines;
 }
 
+std::string ListViewCell(HWND list, int row, int column) {
+    wchar_t buffer[1024] = {};
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = buffer;
+    item.cchTextMax = 1024;
+    const auto length = SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    return Narrow(std::wstring_view(buffer, static_cast<size_t>(length > 0 ? length : 0)));
+}
+
+void SetListViewCheck(HWND list, int row, bool checked) {
+    LVITEMW item{};
+    item.stateMask = LVIS_STATEIMAGEMASK;
+    item.state = INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
 std::vector<std::string> ListBoxEntries(HWND list) {
     std::vector<std::string> entries;
     const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
@@ -177,6 +194,41 @@ std::vector<std::string> ListBoxEntries(HWND list) {
         entries.push_back(Narrow(std::wstring_view(buffer, static_cast<size_t>(length > 0 ? length : 0))));
     }
     return entries;
+}
+
+HANDLE StartProgram(const std::string& path, const std::string& arguments) {
+    std::wstring command = L"\"" + platform::win32::Widen(path) + L"\"";
+    if (!arguments.empty()) command += L" " + platform::win32::Widen(arguments);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        return nullptr;
+    }
+    CloseHandle(process.hThread);
+    return process.hProcess;
+}
+
+DWORD ExitCodeOf(HANDLE process) {
+    DWORD code = 0;
+    GetExitCodeProcess(process, &code);
+    return code;
+}
+
+HWND WaitForProcessDialog(HANDLE process, const std::string& caption, int limitMs) {
+    const std::wstring title = platform::win32::Widen(caption);
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, L"#32770", title.c_str()));) {
+                DWORD owner = 0;
+                GetWindowThreadProcessId(window, &owner);
+                if (owner == GetProcessId(process) && IsWindowVisible(window)) found = window;
+            }
+            return found != nullptr;
+        },
+        limitMs);
+    return found;
 }
 
 bool SaveScreenshot(HWND window, const std::string& name) {

@@ -51,8 +51,18 @@ void Click(HWND dialog, int controlId);
 std::string TooltipText(HWND owner, int controlId);
 // The lines of a list view, top to bottom.
 std::vector<std::string> ListViewLines(HWND list);
+// The text of one cell of a report-view list view.
+std::string ListViewCell(HWND list, int row, int column);
+// Checks or clears a row's check box as a click on it does (the list tells its owner).
+void SetListViewCheck(HWND list, int row, bool checked);
 // The entries of a list box, top to bottom.
 std::vector<std::string> ListBoxEntries(HWND list);
+
+// A program started with the given arguments (none when empty); null when it did not start.
+HANDLE StartProgram(const std::string& path, const std::string& arguments = std::string());
+DWORD ExitCodeOf(HANDLE process);
+// A visible dialog window of process whose caption is caption; null after limitMs.
+HWND WaitForProcessDialog(HANDLE process, const std::string& caption, int limitMs);
 
 // Saves a picture of window as <build>/screenshots/<name>.png; false when it could not.
 bool SaveScreenshot(HWND window, const std::string& name);

@@ -25,6 +25,7 @@
 #include "app/win32/data_check_dlg.h"
 #include "app/win32/language_dlg.h"
 #include "lang/string_ids.h"
+#include "languages.h"
 #include "log/log.h"
 #include "packed_load.h"
 #include "platform/program_path.h"
@@ -36,16 +37,6 @@
 #include "window_rig.h"
 
 namespace {
-
-constexpr int kLanguages[] = {LANGUAGE_ENGLISH, LANGUAGE_TRADITIONAL_CHINESE, LANGUAGE_SIMPLIFIED_CHINESE};
-constexpr const char* kTags[] = {"eng", "cht", "chs"};
-constexpr int kOpenMs = 20000;
-
-std::unique_ptr<CResourceLibrary> LoadLanguage(int position) {
-    auto library = std::make_unique<CResourceLibrary>();
-    EXPECT_TRUE(library->Load(LanguageLibraryPath(platform::ProgramFolder(), position))) << library->LoadError();
-    return library;
-}
 
 std::string Text(const CResourceLibrary& library, unsigned id) { return library.LoadString(id); }
 std::string WithModel(const CResourceLibrary& library, unsigned id) {
@@ -320,26 +311,6 @@ TEST_F(WindowTest, ClicksTheCloseBoxAndTheRunsMessagesReachThePresenterAndTheLis
 
 namespace {
 
-// A program (vexlor.exe beside the test program unless named), started with no arguments; null
-// when it did not start.
-HANDLE StartProgram(const std::string& path = platform::ProgramFolder() + "vexlor.exe") {
-    std::wstring command = L"\"" + platform::win32::Widen(path) + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        return nullptr;
-    }
-    CloseHandle(process.hThread);
-    return process.hProcess;
-}
-
-DWORD ExitCodeOf(HANDLE process) {
-    DWORD code = 0;
-    GetExitCodeProcess(process, &code);
-    return code;
-}
-
 // Another copy (the one beside the test program, with its libraries) of a window program
 // ends at once, while the first asks for the language; then that first, in a folder without the
 // language libraries, names the missing one in an error box and ends.
@@ -359,7 +330,7 @@ TEST_F(WindowTest, ProgramAsksForTheLanguageOnceAtATimeAndNamesAMissingLibrary) 
         },
         kOpenMs));
 
-    const HANDLE second = StartProgram();
+    const HANDLE second = StartProgram(platform::ProgramFolder() + "vexlor.exe");
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(WaitForSingleObject(second, kOpenMs), WAIT_OBJECT_0);
     EXPECT_EQ(ExitCodeOf(second), 0u);

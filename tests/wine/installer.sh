@@ -3,11 +3,11 @@
 # The Windows installer and portable zip under Wine, in a fresh prefix of their own (removed at
 # the end): version 1.0.0 (made here from the same script and files) goes into Program Files; the
 # build's installer, silently, into another folder upgrades it: the old folder is gone, exactly
-# the zip's files are in the new one with the Start-menu shortcut, and Programs and Features
-# holds one entry, of the build's version; the installed vexlor.exe shows it. While Vexlor runs
-# (a window, on a virtual display, or a headless run) a silent install or uninstall fails with
-# status 3 and touches nothing. The silent uninstall removes all of it but leaves the user's
-# log file and the settings key. Run after scripts/build-windows.sh; the build folder is $1
+# the zip's files are in the new one with the Start-menu shortcuts (the window, and the bench
+# window with --bench), and Programs and Features holds one entry, of the build's version; the
+# installed vexlor.exe shows it. While Vexlor runs (a window, on a virtual display, or a headless
+# run) a silent install or uninstall fails with status 3 and touches nothing. The silent
+# uninstall removes all of it but leaves the user's log file and the settings key. Run after scripts/build-windows.sh; the build folder is $1
 # (build-win by default).
 #   tests/wine/installer.sh [BUILD_DIR]
 set -euo pipefail
@@ -80,6 +80,7 @@ program_files=$WINEPREFIX/drive_c/Program\ Files
 win_dir='C:\Tools\Vexlor'
 dir=$WINEPREFIX/drive_c/Tools/Vexlor
 shortcut=$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start\ Menu/Programs/Vexlor.lnk
+bench_shortcut=${shortcut%.lnk}\ Bench.lnk
 files="CHANGELOG.md
 LICENSE.txt
 README.md
@@ -105,6 +106,11 @@ $listed
 expected:
 $expected"
 unzip -q "$zip" -d "$work/zip"
+
+# What a shortcut (.lnk) runs: the program's path is in its link information (ANSI), the
+# arguments a counted UTF-16 string.
+runs_program() { LC_ALL=C grep -a -q -F 'C:\Tools\Vexlor\vexlor.exe' "$1"; }
+has_bench_argument() { LC_ALL=C grep -a -q -P -e '-\x00-\x00b\x00e\x00n\x00c\x00h\x00' "$1"; }
 
 # Programs and Features entries named Vexlor, in both registry views.
 entries() {
@@ -136,6 +142,10 @@ installed=$(ls -1 "$dir" | LC_ALL=C sort)
 diff -r --exclude=uninstall.exe "$work/zip/vexlor-$version" "$dir" >/dev/null \
   || fail "the installed files differ from the zip's"
 [ -f "$shortcut" ] || fail "no Start-menu shortcut"
+[ -f "$bench_shortcut" ] || fail "no Start-menu shortcut to the bench window"
+runs_program "$shortcut" && ! has_bench_argument "$shortcut" || fail "the Start-menu shortcut runs something else"
+runs_program "$bench_shortcut" && has_bench_argument "$bench_shortcut" \
+  || fail "the bench window's shortcut does not run vexlor.exe --bench"
 run reg query "$uninstall_key" > "$work/key.txt"
 grep -Eq "^ +DisplayVersion +REG_SZ +${version//+/\\+}$" "$work/key.txt" \
   || fail "the Uninstall key has no DisplayVersion $version: $(cat "$work/key.txt")"
@@ -143,7 +153,7 @@ grep -Eq '^ +QuietUninstallString +REG_SZ +"C:\\Tools\\Vexlor\\uninstall.exe" /S
   || fail "the Uninstall key has no QuietUninstallString: $(cat "$work/key.txt")"
 shown=$(run "$win_dir\\vexlor.exe" --version)
 [ "$shown" = "$built" ] || fail "the installed vexlor.exe shows '$shown', the build '$built'"
-echo "wine-installer: 1.0.0 upgraded to $version in $win_dir: $(wc -l <<<"$files") files, shortcut, one Uninstall entry"
+echo "wine-installer: 1.0.0 upgraded to $version in $win_dir: $(wc -l <<<"$files") files, two shortcuts, one Uninstall entry"
 
 await() {  # until the probe's status is $1, up to 30 s
   local status
@@ -202,6 +212,7 @@ if run reg query "$uninstall_key" >/dev/null; then fail "the Uninstall key is st
 left=$(ls -1 "$dir")
 [ "$left" = 20261209.log ] || fail "after the uninstall the folder holds: $(echo $left)"
 [ ! -e "$shortcut" ] || fail "the Start-menu shortcut is still there"
+[ ! -e "$bench_shortcut" ] || fail "the bench window's Start-menu shortcut is still there"
 [ "$(entries)" = 0 ] || fail "Programs and Features still holds $(entries) Vexlor entries"
 run reg query "$settings_key" /v Level | grep -q 'Level' || fail "the uninstall removed the settings key"
 echo "wine-installer: uninstalled; the user's log and settings key remain"

@@ -3,6 +3,7 @@
 
 // clang-format off: the engine's headers come before <windows.h> (see vexlor_dlg.h)
 #include "app/win32/vexlor_dlg.h"
+#include "app/win32/bench_dlg.h"
 // clang-format on
 
 #include <cstdio>
@@ -17,7 +18,7 @@ int CVexlorApp::Run() {
 }
 
 bool CVexlorApp::InitInstance() {
-    RunStartUp(*this, m_library, std::string());
+    RunStartUp(*this, m_library, std::string(), m_window);
     return false;
 }
 
@@ -48,5 +49,10 @@ void CVexlorApp::ShowError(const std::string& caption, const std::string& text) 
 
 void CVexlorApp::RunMainWindow(const CResourceLibrary& library) {
     CVexlorDlg window(library, CVexlorDlg::Options{});
+    window.RunModal(nullptr);
+}
+
+void CVexlorApp::RunBenchWindow(const CResourceLibrary& library) {
+    CBenchDlg window(library, BenchWindowOptions{});
     window.RunModal(nullptr);
 }

@@ -5,18 +5,10 @@
 #include "app/common/resource_library.h"
 #include "app/win32/about_dlg.h"
 #include "app/win32/dialog_text.h"
+#include "app/win32/program_icon.h"
 #include "app/win32/prompter.h"
 #include "platform/win32/wide_text.h"
 #include "platform/window_messages.h"
-
-namespace {
-
-HICON LoadProgramIcon(int metricX, int metricY) {
-    return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
-                                         GetSystemMetrics(metricX), GetSystemMetrics(metricY), LR_DEFAULTCOLOR));
-}
-
-}  // namespace
 
 CVexlorDlg::CVexlorDlg(const CResourceLibrary& library, Options options)
     : CDialog(IDD_VEXLOR_DIALOG),

@@ -18,10 +18,10 @@ void ReleaseOwnConsole() {
 
 }  // namespace
 
-int RunWindowApplication(int, char**) {
+int RunWindowApplication(int, char**, StartWindow window) {
     ReleaseOwnConsole();
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
-    CVexlorApp app;
+    CVexlorApp app(window);
     return app.Run();
 }

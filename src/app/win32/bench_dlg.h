@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: Apache-2.0
+#pragma once
+#include <string>
+
+// The presenter's headers before <windows.h>: its macros would otherwise rewrite the engine's
+// own names (see vexlor_dlg.h).
+#include "app/common/bench_window_presenter.h"
+#include "app/win32/bench_table.h"
+#include "app/win32/data_check_dlg.h"
+#include "app/win32/dialog_base.h"
+
+class CResourceLibrary;
+
+// The bench window: one row per listed port with its state, progress, rate, time left, counts
+// and last result, Start and Stop for the checked ports, the Station check box, the report file
+// and the totals. What it shows and allows is decided by its BenchWindowPresenter; this class
+// draws with Win32 and forwards the user's actions and the presenter's timer.
+class CBenchDlg : public CDialog, private BenchWindowView {
+public:
+    // The window's result when the package check failed.
+    static constexpr int RESULT_CHECK_FAILED = 3;
+
+    CBenchDlg(const CResourceLibrary& library, BenchWindowOptions options);
+    ~CBenchDlg() override;
+
+protected:
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    static constexpr UINT_PTR kTickTimer = 1;
+
+    void OnInitDialog();
+    void OnCommand(int controlId, int notification);
+    // A notification of the port table; true when it was answered (its result set).
+    bool OnTableNotify(NMHDR& header);
+    void BrowseReport();
+    // The report file typed into its box, once the box is left.
+    void TakeTypedReport();
+    void ShowDetail();
+
+    // BenchWindowView: drawing with Win32.
+    void SetCaptions(const Captions& captions) override;
+    void SetPorts(const std::vector<PortItem>& ports) override;
+    void UpdateRow(size_t row, const Row& content) override;
+    void SetTotals(const std::string& text) override;
+    void SetStation(bool on) override;
+    void SetReportPath(const std::string& path) override;
+    void EnableControls(const ControlStates& states) override;
+    bool AskYesNo(const std::string& text) override;
+    void Inform(const std::string& text) override;
+
+    HICON m_bigIcon = nullptr;
+    HICON m_smallIcon = nullptr;
+    CBenchTable m_table;
+    bool m_checksEnabled = false;
+    CDataCheckDlg m_dataCheckDlg;
+    BenchWindowPresenter m_presenter;  // last: it stops its runs before what they use goes
+};
