@@ -30,7 +30,9 @@ def start_handsets(work, count, baud, settings):
     for i in range(count):
         port = "COM%d" % (101 + i)
         sim = subprocess.Popen(
-            [os.path.join(BIN, "vexlor-handset-sim"), "--throttle", str(baud), "--register", settings, "--com", port],
+            # The adapter's latency at the tool's time scale (0.1): time-outs stay well above it.
+            [os.path.join(BIN, "vexlor-handset-sim"), "--throttle", str(baud), "--line-latency", "2",
+             "--register", settings, "--com", port],
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         sim.stdout.readline()  # the terminal's path: the registration is in place
         sims.append((port, sim))

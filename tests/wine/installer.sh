@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: Apache-2.0
 # The Windows installer and portable zip under Wine, in a fresh prefix of their own (removed at
-# the end): version 1.0.0 (made here from the same script and files) goes into Program Files; the
+# the end): version 0.9.0 (made here from the same script and files) goes into Program Files; the
 # build's installer, silently, into another folder upgrades it: the old folder is gone, exactly
 # the zip's files are in the new one with the Start-menu shortcuts (the window, and the bench
 # window with --bench), and Programs and Features holds one entry, of the build's version; the
@@ -33,13 +33,13 @@ trap cleanup EXIT
 mkdir -p "$WINEPREFIX"
 
 # Made while Wine boots (a pause between Wine programs costs more than it takes: Wine's services
-# end after the last program and the next one waits for them): version 1.0.0 of the installer,
+# end after the last program and the next one waits for them): version 0.9.0 of the installer,
 # from the same script and files, compressed lightly as only its logic counts; and a probe, so
 # that the test waits for Vexlor to run or end rather than for a time: its status is 1 while the
 # named mutex "Vexlor" exists, 2 while the installed vexlor.exe is held open.
 stage=("$build"/packaging/windows/stage/vexlor-*)
 [ ${#stage[@]} -eq 1 ] && [ -d "${stage[0]}" ] || fail "not one staged folder in $build/packaging/windows/stage"
-old_setup=$work/vexlor-1.0.0-setup.exe
+old_setup=$work/vexlor-0.9.0-setup.exe
 cat > "$work/probe.nsi" <<'PROBE'
 Unicode true
 Target amd64-unicode
@@ -62,21 +62,21 @@ Section
   done:
 SectionEnd
 PROBE
-makensis -V1 -X"SetCompressor /FINAL zlib" -DVERSION=1.0.0 -DVERSION4=1.0.0.0 -DSTAGE="$PWD/${stage[0]}" \
+makensis -V1 -X"SetCompressor /FINAL zlib" -DVERSION=0.9.0 -DVERSION4=0.9.0.0 -DSTAGE="$PWD/${stage[0]}" \
   -DOUTFILE="$old_setup" packaging/windows/vexlor.nsi >/dev/null 2>&1 && makensis -V1 "$work/probe.nsi" >/dev/null 2>&1 &
 makers=$!
 
 # A server of its own, so nothing Wine starts keeps this script's output open.
 "$wineserver" -p </dev/null >/dev/null 2>&1
 "$wine" wineboot -i >/dev/null 2>&1 || fail "wineboot failed"
-wait $makers || fail "cannot make the 1.0.0 installer or the probe"
+wait $makers || fail "cannot make the 0.9.0 installer or the probe"
 
 run() { "$wine" "$@" 2>/dev/null | tr -d '\r'; }  # Wine's console output has CR LF lines
 uninstall_root='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 uninstall_key=$uninstall_root'\Vexlor'
 settings_key='HKLM\SOFTWARE\Vexlor'
 program_files=$WINEPREFIX/drive_c/Program\ Files
-# The build's installer goes into a folder of the user's choice; 1.0.0 was in the default one.
+# The build's installer goes into a folder of the user's choice; 0.9.0 was in the default one.
 win_dir='C:\Tools\Vexlor'
 dir=$WINEPREFIX/drive_c/Tools/Vexlor
 shortcut=$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start\ Menu/Programs/Vexlor.lnk
@@ -125,10 +125,10 @@ installer() {  # exit status of a silent run of installer $1 with the arguments 
   return $status
 }
 
-# Version 1.0.0 first, in the default folder.
+# Version 0.9.0 first, in the default folder.
 status=0; installer "$old_setup" /S || status=$?
-[ $status -eq 0 ] || fail "installing 1.0.0 exited with $status"
-[ -f "$program_files/Vexlor/vexlor.exe" ] || fail "1.0.0 is not in $program_files/Vexlor"
+[ $status -eq 0 ] || fail "installing 0.9.0 exited with $status"
+[ -f "$program_files/Vexlor/vexlor.exe" ] || fail "0.9.0 is not in $program_files/Vexlor"
 
 # The upgrade, into another folder: the old version is removed first, its folder with it.
 status=0; installer "$setup" /S "/D=$win_dir" || status=$?
@@ -153,7 +153,7 @@ grep -Eq '^ +QuietUninstallString +REG_SZ +"C:\\Tools\\Vexlor\\uninstall.exe" /S
   || fail "the Uninstall key has no QuietUninstallString: $(cat "$work/key.txt")"
 shown=$(run "$win_dir\\vexlor.exe" --version)
 [ "$shown" = "$built" ] || fail "the installed vexlor.exe shows '$shown', the build '$built'"
-echo "wine-installer: 1.0.0 upgraded to $version in $win_dir: $(wc -l <<<"$files") files, two shortcuts, one Uninstall entry"
+echo "wine-installer: 0.9.0 upgraded to $version in $win_dir: $(wc -l <<<"$files") files, two shortcuts, one Uninstall entry"
 
 await() {  # until the probe's status is $1, up to 30 s
   local status
