@@ -74,11 +74,11 @@ enum StringId : unsigned {
 
     // The bench window (many ports at once). Its Start, Stop and questions are the main
     // window's texts.
-    IDS_BENCH_TITLE = 112,         // window title; %s: model code
-    IDS_BENCH_STATION = 113,       // the Station check box
-    IDS_BENCH_REPORT = 114,        // label before the report file
-    IDS_BENCH_BROWSE = 115,        // the button that chooses the report file
-    IDS_BENCH_COL_PORT = 116,      // column headings, 116 to 124
+    IDS_BENCH_TITLE = 112,     // window title; %s: model code
+    IDS_BENCH_STATION = 113,   // the Station check box
+    IDS_BENCH_REPORT = 114,    // label before the report file
+    IDS_BENCH_BROWSE = 115,    // the button that chooses the report file
+    IDS_BENCH_COL_PORT = 116,  // column headings, 116 to 124
     IDS_BENCH_COL_DEVICE = 117,
     IDS_BENCH_COL_STATE = 118,
     IDS_BENCH_COL_PROGRESS = 119,
@@ -87,16 +87,16 @@ enum StringId : unsigned {
     IDS_BENCH_COL_DONE = 122,
     IDS_BENCH_COL_FAILED = 123,
     IDS_BENCH_COL_RESULT = 124,
-    IDS_BENCH_IDLE = 125,          // a port's state, 125 to 131
+    IDS_BENCH_IDLE = 125,  // a port's state, 125 to 131
     IDS_BENCH_WAITING = 126,
     IDS_BENCH_FLASHING = 127,
     IDS_BENCH_CONFIRMING = 128,
     IDS_BENCH_REMOVE = 129,
     IDS_BENCH_DONE = 130,
     IDS_BENCH_FAILED = 131,
-    IDS_BENCH_TOTALS = 132,        // the totals line; %s done, %s failed, %s handsets per hour
-    IDS_BENCH_NONE_CHECKED = 133,  // Start with no port checked
-    IDS_BENCH_PORT_HELD = 134,     // a port another run holds; %s: the port, %s: the holder
+    IDS_BENCH_TOTALS = 132,             // the totals line; %s done, %s failed, %s handsets per hour
+    IDS_BENCH_NONE_CHECKED = 133,       // Start with no port checked
+    IDS_BENCH_PORT_HELD = 134,          // a port another run holds; %s: the port, %s: the holder
     IDS_BENCH_PORT_HELD_UNKNOWN = 135,  // the same, the holder not known; %s: the port
     IDS_BENCH_REPORT_FAILED = 136,      // %s: the report file, %s: the system's error text
     IDS_BENCH_UNCONFIRMED = 137,        // result of a done handset whose restart was not seen

@@ -4,17 +4,16 @@
 // lines, ticked as a window's timer ticks it. One handset per checked port with mixed outcomes,
 // a port another run holds refused by name, the report's rows and the ports let go at the end;
 // then a station going handset after handset until stopped, with the questions first.
-#include "app/common/bench_window_presenter.h"
-
 #include <gtest/gtest.h>
-#include <csignal>
 
 #include <chrono>
+#include <csignal>
 #include <functional>
 #include <map>
 #include <set>
 #include <thread>
 
+#include "app/common/bench_window_presenter.h"
 #include "bench_fixture.h"
 #include "child_process.h"
 #include "lang/string_ids.h"
@@ -89,7 +88,8 @@ protected:
         options.lineFor = [this](const std::string& port) { return std::make_unique<SharedLine>(lines.at(port)); };
         options.confirmTimeout = std::chrono::seconds(2);
         options.goneAfter = std::chrono::milliseconds(500);
-        presenter = std::make_unique<BenchWindowPresenter>(view, [this](unsigned id) { return Text(id); }, options);
+        presenter = std::make_unique<BenchWindowPresenter>(
+            view, [this](unsigned id) { return Text(id); }, options);
         ASSERT_TRUE(presenter->CheckPackage(nullptr));
         ASSERT_TRUE(presenter->Open(true));
     }
@@ -147,7 +147,8 @@ TEST_F(BenchWindowTest, OneHandsetPerCheckedPortWithMixedOutcomesAndAHeldPortRef
     EXPECT_FALSE(view.controls.portChecks);
     ASSERT_EQ(view.informs.size(), 1u);
     EXPECT_NE(view.informs[0].find("COM7 is in use by another Vexlor run ("), std::string::npos) << view.informs[0];
-    EXPECT_NE(view.informs[0].find("(flock, PID " + std::to_string(holder.Pid()) + ")"), std::string::npos) << view.informs[0];
+    EXPECT_NE(view.informs[0].find("(flock, PID " + std::to_string(holder.Pid()) + ")"), std::string::npos)
+        << view.informs[0];
 
     ASSERT_TRUE(TickUntil([this] { return !presenter->Running(); }));
     EXPECT_EQ(view.rows[0].state, State::kDone);

@@ -86,10 +86,9 @@ BenchWindowView::Row BenchRowOf(const StationPort& port, const BenchTotals& earl
     }
     // Why the port cannot be used for now, while it lasts.
     if (!port.notice.empty()) row.resultLine = row.resultDetail = port.notice;
-    static constexpr unsigned kStateText[] = {lang::IDS_BENCH_IDLE,       lang::IDS_BENCH_WAITING,
-                                              lang::IDS_BENCH_FLASHING,   lang::IDS_BENCH_CONFIRMING,
-                                              lang::IDS_BENCH_REMOVE,     lang::IDS_BENCH_DONE,
-                                              lang::IDS_BENCH_FAILED};
+    static constexpr unsigned kStateText[] = {
+        lang::IDS_BENCH_IDLE,   lang::IDS_BENCH_WAITING, lang::IDS_BENCH_FLASHING, lang::IDS_BENCH_CONFIRMING,
+        lang::IDS_BENCH_REMOVE, lang::IDS_BENCH_DONE,    lang::IDS_BENCH_FAILED};
     row.stateText = text(kStateText[static_cast<int>(row.state)]);
     return row;
 }
@@ -97,7 +96,8 @@ BenchWindowView::Row BenchRowOf(const StationPort& port, const BenchTotals& earl
 std::string BenchTotalsLine(const BenchTotals& totals, const TextLookup& text) {
     char perHour[32];
     std::snprintf(perHour, sizeof perHour, "%.1f", totals.PerHour());
-    return FormatTexts(text(lang::IDS_BENCH_TOTALS), {std::to_string(totals.done), std::to_string(totals.failed), perHour});
+    return FormatTexts(text(lang::IDS_BENCH_TOTALS),
+                       {std::to_string(totals.done), std::to_string(totals.failed), perHour});
 }
 
 std::string FormatTimeLeft(double seconds) {

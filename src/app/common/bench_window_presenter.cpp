@@ -62,8 +62,8 @@ struct BenchWindowPresenter::Impl : public StationView, public IMessageSink {
         BenchWindowView::PortItem item;
         Row shown;
         bool drawn = false;
-        BenchTotals earlier;  // its handsets of earlier Starts
-        std::string lastLine, lastDetail;  // the last handset's result, kept after it is taken off
+        BenchTotals earlier;                              // its handsets of earlier Starts
+        std::string lastLine, lastDetail;                 // the last handset's result, kept after it is taken off
         std::chrono::steady_clock::time_point figuresAt;  // when its rate and time left were drawn
     };
 
@@ -123,7 +123,7 @@ struct BenchWindowPresenter::Impl : public StationView, public IMessageSink {
     std::vector<size_t> rowOfPort;                   // the row of each of the runner's ports
     std::string totalsShown;
     std::chrono::steady_clock::time_point totalsAt;  // when the totals line was drawn
-    unsigned totalsDone = 0, totalsFailed = 0;        // the counts it showed
+    unsigned totalsDone = 0, totalsFailed = 0;       // the counts it showed
 
     std::mutex shownMutex;
     std::vector<std::string> shown;
@@ -197,7 +197,8 @@ bool BenchWindowPresenter::Impl::StartRun() {
         }
         rowOfPort.push_back(row);
     }
-    runner = std::make_unique<StationRunner>(*session, *this, report.get(), package.GetLoadSize(), package.GetVersion());
+    runner =
+        std::make_unique<StationRunner>(*session, *this, report.get(), package.GetLoadSize(), package.GetVersion());
     const auto lineFor = options.lineFor;
     const std::string programPath = options.programPath;
     runner->Start(
@@ -252,7 +253,8 @@ void BenchWindowPresenter::Impl::Draw() {
         for (size_t i = 0; i < ports.size(); ++i) {
             const StationPort& port = *ports[i];
             PortRow& row = rows[rowOfPort[i]];
-            if (port.handset && port.handset->Ended()) DescribeResult(*port.handset, text, row.lastLine, row.lastDetail);
+            if (port.handset && port.handset->Ended())
+                DescribeResult(*port.handset, text, row.lastLine, row.lastDetail);
             Row content = BenchRowOf(port, row.earlier, text);
             if (content.resultLine.empty()) {
                 content.resultLine = row.lastLine;

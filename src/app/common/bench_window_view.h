@@ -40,7 +40,7 @@ public:
     struct Row {
         enum class State { kIdle, kWaiting, kFlashing, kConfirming, kRemove, kDone, kFailed };
         State state = State::kIdle;
-        std::string stateText;  // the state in words
+        std::string stateText;      // the state in words
         bool showProgress = false;  // the bar shows (a handset is being flashed, or just was)
         unsigned percent = 0;
         std::string rate;      // "" while unknown

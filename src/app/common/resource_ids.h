@@ -29,15 +29,15 @@
 #define IDC_LIST_STATUS 1012
 
 // Controls of the bench window.
-#define IDC_LIST_BENCH 1030     // the port table
+#define IDC_LIST_BENCH 1030  // the port table
 #define IDC_BTN_BENCH_START 1031
 #define IDC_BTN_BENCH_STOP 1032
 #define IDC_CHK_STATION 1033
 #define IDC_STATIC_REPORT 1034  // the label before the report file
 #define IDC_EDIT_REPORT 1035
-#define IDC_BTN_REPORT 1036     // chooses the report file
+#define IDC_BTN_REPORT 1036  // chooses the report file
 #define IDC_STATIC_TOTALS 1037
-#define IDC_EDIT_DETAIL 1038    // the selected row's last result in full
+#define IDC_EDIT_DETAIL 1038  // the selected row's last result in full
 
 // Controls of the secondary dialogs.
 #define IDC_LIST_LANGUAGE 1011

@@ -8,8 +8,7 @@
 #include "log/log.h"
 #include "platform/program_path.h"
 
-void RunStartUp(StartUpView& view, CResourceLibrary& library, const std::string& programFolder,
-                StartWindow window) {
+void RunStartUp(StartUpView& view, CResourceLibrary& library, const std::string& programFolder, StartWindow window) {
     LogOpen("SOFTWARE\\Vexlor");
     CInstanceMutex instance;
     if (window == StartWindow::kMain && instance.Create("Vexlor") <= 0) {

@@ -125,9 +125,9 @@ int CBenchDlg::RunDataCheck() {
 
 void CBenchDlg::ChooseReportFile() {
     // Rows are appended to an existing report: choosing one is no overwrite.
-    const QString path = QFileDialog::getSaveFileName(this, m_reportLabel->text(), m_report->text(),
-                                                      QStringLiteral("CSV (*.csv);;* (*)"), nullptr,
-                                                      QFileDialog::DontConfirmOverwrite);
+    const QString path =
+        QFileDialog::getSaveFileName(this, m_reportLabel->text(), m_report->text(),
+                                     QStringLiteral("CSV (*.csv);;* (*)"), nullptr, QFileDialog::DontConfirmOverwrite);
     if (!path.isEmpty()) m_presenter.ReportChosen(path.toStdString());
 }
 
