@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/win32/vexlor_app.h"
 
-// clang-format off: the engine's headers come before <windows.h> (see vexlor_dlg.h)
-#include "app/win32/bench_dlg.h"
+// The engine's headers come before <windows.h> (see vexlor_dlg.h).
+// clang-format off
 #include "app/win32/vexlor_dlg.h"
+#include "app/win32/bench_dlg.h"
 // clang-format on
 
 #include <cstdio>
