@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/common/bench_rows.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "app/cli/transfer_estimate.h"
@@ -101,8 +102,8 @@ std::string BenchTotalsLine(const BenchTotals& totals, const TextLookup& text) {
 }
 
 std::string FormatTimeLeft(double seconds) {
-    if (seconds < 0) return "";
-    const long long total = static_cast<long long>(seconds + 0.5);
+    if (!(seconds >= 0) || seconds > 1e9) return "";  // none yet, or nothing a row could say
+    const long long total = std::llround(seconds);
     char text[32];
     std::snprintf(text, sizeof text, "%lld:%02lld", total / 60, total % 60);
     return text;
