@@ -92,7 +92,7 @@ CBenchDlg::CBenchDlg(const CResourceLibrary& library, CPrompter& prompter, Optio
 
 CBenchDlg::~CBenchDlg() {
     m_timer.stop();
-    if (m_checkThread.joinable()) m_checkThread.join();
+    m_dataCheckDlg.WaitForCheck();
 }
 
 int CBenchDlg::RunModal() {
@@ -111,16 +111,7 @@ bool CBenchDlg::OnInitDialog() {
 }
 
 int CBenchDlg::RunDataCheck() {
-    // Started from inside the dialog's modal loop, so its end can never come before the loop runs.
-    QTimer::singleShot(0, &m_dataCheckDlg, [this] {
-        m_checkThread = std::thread([this] {
-            const bool passed = m_presenter.CheckPackage(m_dataCheckDlg.Target());
-            m_dataCheckDlg.EndFromAnyThread(passed ? CDataCheckDlg::RESULT_PASSED : CDataCheckDlg::RESULT_FAILED);
-        });
-    });
-    const int result = m_dataCheckDlg.exec();
-    if (m_checkThread.joinable()) m_checkThread.join();
-    return result;
+    return m_dataCheckDlg.RunCheck([this](platform::NotifyTarget* target) { return m_presenter.CheckPackage(target); });
 }
 
 void CBenchDlg::ChooseReportFile() {

@@ -3,7 +3,6 @@
 #include <QDialog>
 #include <QIcon>
 #include <QTimer>
-#include <thread>
 
 #include "app/common/bench_window_presenter.h"
 #include "app/window/data_check_dlg.h"
@@ -80,6 +79,5 @@ private:
     bool m_filling = false;  // the rows are being listed: their check boxes are not the user's
 
     CDataCheckDlg m_dataCheckDlg;
-    std::thread m_checkThread;
     BenchWindowPresenter m_presenter;
 };

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMetaObject>
+#include <QTimer>
 
 #include "app/common/resource_ids.h"
 #include "app/window/library_text.h"
@@ -50,4 +51,18 @@ void CDataCheckDlg::reject() {
 void CDataCheckDlg::closeEvent(QCloseEvent* event) {
     if (m_ending) return CTemplateDialog::closeEvent(event);
     event->ignore();
+}
+
+int CDataCheckDlg::RunCheck(std::function<bool(platform::NotifyTarget*)> check) {
+    QTimer::singleShot(0, this, [this, check = std::move(check)] {
+        m_checkThread =
+            std::thread([this, check] { EndFromAnyThread(check(Target()) ? RESULT_PASSED : RESULT_FAILED); });
+    });
+    const int result = exec();
+    WaitForCheck();
+    return result;
+}
+
+void CDataCheckDlg::WaitForCheck() {
+    if (m_checkThread.joinable()) m_checkThread.join();
 }

@@ -1,5 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
+#include <functional>
+#include <thread>
+
 #include "app/window/notify_event.h"
 #include "app/window/template_dialog.h"
 
@@ -26,6 +29,12 @@ public:
     // Ends the dialog with result; callable from any thread (the end is queued).
     void EndFromAnyThread(int result);
 
+    // Runs check on a thread of its own, started from inside the dialog's modal loop so that its
+    // end can never come before the loop runs; the dialog's result once the check has ended.
+    int RunCheck(std::function<bool(platform::NotifyTarget*)> check);
+    // Waits for a check still running (an owner's destructor: the check uses what it owns).
+    void WaitForCheck();
+
     void reject() override;
 
 protected:
@@ -38,4 +47,5 @@ private:
     QString m_progressFormat;
     CQtNotifyTarget m_target;
     bool m_ending = false;
+    std::thread m_checkThread;
 };

@@ -46,7 +46,7 @@ CVexlorDlg::CVexlorDlg(const CResourceLibrary& library, CPrompter& prompter, Opt
 
 CVexlorDlg::~CVexlorDlg() {
     // The check thread uses the operator and the program file; the presenter stops a download.
-    if (m_checkThread.joinable()) m_checkThread.join();
+    m_dataCheckDlg.WaitForCheck();
 }
 
 int CVexlorDlg::RunModal() {
@@ -81,18 +81,7 @@ bool CVexlorDlg::OnInitDialog() {
 }
 
 int CVexlorDlg::RunDataCheck() {
-    // The check starts from inside the dialog's modal loop, so that its end can never arrive
-    // before the loop runs.
-    QTimer::singleShot(0, &m_dataCheckDlg, [this] {
-        m_checkThread = std::thread([this] {
-            const bool passed = m_presenter.CheckPackage(m_dataCheckDlg.Target());
-            m_dataCheckDlg.EndFromAnyThread(passed ? CDataCheckDlg::RESULT_PASSED : CDataCheckDlg::RESULT_FAILED);
-        });
-    });
-    const int result = m_dataCheckDlg.exec();
-    // The check thread uses the operator and the program file to its last line.
-    if (m_checkThread.joinable()) m_checkThread.join();
-    return result;
+    return m_dataCheckDlg.RunCheck([this](platform::NotifyTarget* target) { return m_presenter.CheckPackage(target); });
 }
 
 void CVexlorDlg::ShowPortDevice() { m_portCombo->setToolTip(m_portCombo->currentData(Qt::ToolTipRole).toString()); }

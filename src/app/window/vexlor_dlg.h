@@ -3,7 +3,6 @@
 #include <QIcon>
 #include <cstdint>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/common/main_window_presenter.h"
@@ -82,7 +81,6 @@ private:
     platform::ReadOnlyFile m_programFile;
     CDataCheckDlg m_dataCheckDlg;
     CQtNotifyTarget m_target;
-    std::thread m_checkThread;
     CDLOperator m_operator;
     CMainWindowPresenter m_presenter;  // after the operator it drives
 };
