@@ -75,7 +75,7 @@ def run(work, command, count, baud, load_bytes, env_extra, window):
             first = marks.get(event["port"], (mark, mark))[0]
             marks[event["port"]] = (first, mark)
         if window and event["event"] == "result":
-            results[event["port"]] = "done" if event["state"] == "done" else event["state"]
+            results[event["port"]] = event["state"]
         if not window and event["event"] == "summary":
             results[event["port"]] = event["result"]
     _, status, usage = os.wait4(tool.pid, 0)

@@ -18,12 +18,8 @@ void CliDownloadTest::Prepare(uint32_t loadSize, const std::vector<std::string>&
 void CliDownloadTest::Launch(const std::vector<std::string>& args, const std::string& timeScale) {
     const std::vector<std::string> run =
         args.empty() ? std::vector<std::string>{"--cli", "--port", DownloadRig::kPort} : args;
-    std::string scale = timeScale;
-    if (scale.empty()) {
-        const char* configured = std::getenv("VEXLOR_E2E_TIME_SCALE");
-        scale = configured && *configured ? configured : "0.05";
-    }
-    std::vector<std::string> environment = rig.ChildEnvironment(scale);
+    std::vector<std::string> environment =
+        rig.ChildEnvironment(timeScale.empty() ? DownloadRig::ChildTimeScale() : timeScale);
     environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
     ASSERT_TRUE(vexlor.Start(rig.PackedPath(), run, environment, rig.Folder().File("vexlor.err")));
 }

@@ -32,9 +32,8 @@ namespace {
 std::vector<std::string> WithScaledLatency(const std::vector<std::string>& options) {
     std::vector<std::string> args = options;
     if (std::find(args.begin(), args.end(), "--line-latency") != args.end()) return args;
-    const char* scale = std::getenv("VEXLOR_TIME_SCALE");
-    if (!scale || !*scale) scale = std::getenv("VEXLOR_E2E_TIME_SCALE");
-    const double factor = scale && *scale ? std::atof(scale) : 0.05;
+    const char* inProcess = std::getenv("VEXLOR_TIME_SCALE");  // the operator tests' own scale
+    const double factor = std::atof(inProcess && *inProcess ? inProcess : DownloadRig::ChildTimeScale().c_str());
     const long latencyMs = std::max(1L, std::lround(20 * std::min(std::max(factor, 0.0), 1.0)));
     args.insert(args.end(), {"--line-latency", std::to_string(latencyMs)});
     return args;
@@ -116,6 +115,11 @@ bool DownloadRig::ImageMatchesLoad(std::string* why) const { return ImageFileMat
 bool DownloadRig::ImageFileMatchesLoad(const std::string& path, std::string* why) const {
     const std::string image = ReadWholeFile(path);
     return ::ImageMatchesLoad(std::vector<uint8_t>(image.begin(), image.end()), m_load, why);
+}
+
+std::string DownloadRig::ChildTimeScale() {
+    const char* configured = std::getenv("VEXLOR_E2E_TIME_SCALE");
+    return configured && *configured ? configured : "0.05";
 }
 
 std::vector<std::string> DownloadRig::ChildEnvironment(const std::string& timeScale) const {

@@ -54,6 +54,9 @@ public:
     // the first packet's 512 bytes beyond it.
     bool ImageMatchesLoad(std::string* why = nullptr) const;
 
+    // The time scale a child vexlor runs at unless a test chooses one: $VEXLOR_E2E_TIME_SCALE,
+    // else 0.05.
+    static std::string ChildTimeScale();
     // Environment entries for a child vexlor: settings file, own runtime folder, time scale.
     std::vector<std::string> ChildEnvironment(const std::string& timeScale) const;
 
