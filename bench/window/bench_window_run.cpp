@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
         window.done(0);  // asks (answered Yes) and stops whatever still runs
         application.quit();
     });
-    watch.start(200);
+    watch.start(1000);
     application.exec();
 
     bool allDone = true;

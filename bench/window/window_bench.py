@@ -8,8 +8,8 @@ bench_window_run) and, in the same run, through the command line's bench (`vexlo
 Every port's payload rate is taken the same way on both sides, from the progress it shows (the
 window's progress bar, the command line's progress events): the load bytes between the first
 percentage above 0 and the last below 100, over the time between them. The window's rate is read
-from its bars, which it repaints at most ten times a second; the error this adds is a tenth of a
-second at each end of a block phase of about twenty seconds. CPU (user + system, from wait4) per
+from its bars, which it repaints at most five times a second; the error this adds is up to a
+fifth of a second at each end of a block phase of about fifty seconds (2 MiB at 460800 baud). CPU (user + system, from wait4) per
 MiB flashed is compared between the window and the command line's bench of the same ports: the
 least of each over --repeat rounds, since other work on the machine (scheduling, the terminals'
 work queues) moves a single round's figure by several per cent either way.

@@ -18,6 +18,7 @@
 #include "child_process.h"
 #include "lang/string_ids.h"
 #include "packed_load.h"
+#include "settings_file.h"
 #include "shared_line.h"
 
 namespace {
@@ -88,6 +89,7 @@ protected:
         options.lineFor = [this](const std::string& port) { return std::make_unique<SharedLine>(lines.at(port)); };
         options.confirmTimeout = std::chrono::seconds(2);
         options.goneAfter = std::chrono::milliseconds(500);
+        options.listEvery = std::chrono::milliseconds(0);  // the port list read at every tick
         presenter = std::make_unique<BenchWindowPresenter>(
             view, [this](unsigned id) { return Text(id); }, options);
         ASSERT_TRUE(presenter->CheckPackage(nullptr));
@@ -101,6 +103,18 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         return false;
+    }
+    // The port list from now on: port -> device.
+    void ListPorts(const std::map<std::string, std::string>& ports) {
+        TestSettings settings;
+        settings.logLevel = -1;
+        for (const auto& [port, device] : ports) settings.ports[device] = port;
+        ASSERT_TRUE(UseSettings(folder.File("settings.reg"), settings));
+    }
+    std::vector<std::string> Listed() const {
+        std::vector<std::string> names;
+        for (const auto& item : view.ports) names.push_back(item.port + (item.checked ? "+" : ""));
+        return names;
     }
     // Ticks as the window's timer does until done() holds; false when it did not within a minute.
     bool TickUntil(const std::function<bool()>& done) {
@@ -201,7 +215,7 @@ TEST_F(BenchWindowTest, AStationGoesHandsetAfterHandsetUntilStoppedAndAsksBefore
     ASSERT_TRUE(presenter->Running());
     EXPECT_FALSE(view.controls.station);
     ASSERT_TRUE(TickUntil([this] { return view.rows[0].done == 2 && view.rows[0].state == State::kWaiting; }))
-        << view.rows[0].stateText << " " << view.rows[0].resultLine;
+        << view.rows[0].stateText << " " << view.rows[0].resultLine << " done " << view.rows[0].done;
     EXPECT_TRUE(view.seen[0].count(State::kFlashing));
     EXPECT_TRUE(view.seen[0].count(State::kRemove));
     EXPECT_EQ(view.rows[0].failed, 0u);
@@ -223,6 +237,41 @@ TEST_F(BenchWindowTest, AStationGoesHandsetAfterHandsetUntilStoppedAndAsksBefore
     EXPECT_TRUE(view.controls.start);
     EXPECT_TRUE(presenter->MayClose());
     EXPECT_EQ(view.questions.size(), 3u);
+}
+
+TEST_F(BenchWindowTest, PortsPluggedInOrTakenAwayAreListedAgainWhileTheRowsKeepTheirPortsAndCounts) {
+    Bench("COM3", {});
+    Open();
+    presenter->PortChecked(1, true);  // COM6
+    // COM8 taken away and COM3 plugged in, ahead of the others: COM6 keeps its check.
+    ListPorts({{"COM3", "/dev/ttyBENCH9"}, {"COM5", "/dev/ttyBENCH0"}, {"COM6", "/dev/ttyBENCH1"},
+               {"COM7", "/dev/ttyBENCH2"}});
+    presenter->Tick();
+    EXPECT_EQ(Listed(), (std::vector<std::string>{"COM3", "COM5", "COM6+", "COM7"}));
+    EXPECT_EQ(view.ports[0].device, "/dev/ttyBENCH9");
+    EXPECT_EQ(view.rows[0].state, State::kIdle);
+    EXPECT_TRUE(view.controls.portChecks);
+    const int drawn = view.updates[1];
+    presenter->Tick();
+    EXPECT_EQ(view.updates[1], drawn) << "an unchanged list is not drawn again";
+
+    // While COM6 flashes, COM5 goes from the list and COM4 comes.
+    presenter->Start();
+    ASSERT_TRUE(presenter->Running());
+    ListPorts({{"COM3", "/dev/ttyBENCH9"}, {"COM4", "/dev/ttyBENCH8"}, {"COM6", "/dev/ttyBENCH1"},
+               {"COM7", "/dev/ttyBENCH2"}});
+    presenter->Tick();
+    EXPECT_EQ(Listed(), (std::vector<std::string>{"COM3", "COM4", "COM6+", "COM7"}));
+    EXPECT_FALSE(view.controls.portChecks);
+    ASSERT_TRUE(TickUntil([this] { return !presenter->Running(); }));
+    EXPECT_EQ(view.rows[2].state, State::kDone) << view.rows[2].resultLine;
+    EXPECT_EQ(view.rows[2].done, 1u);
+    // Taken away once the bench has ended, COM6 keeps its row for its count; COM7 goes.
+    ListPorts({{"COM3", "/dev/ttyBENCH9"}, {"COM4", "/dev/ttyBENCH8"}});
+    presenter->Tick();
+    EXPECT_EQ(Listed(), (std::vector<std::string>{"COM3", "COM4", "COM6+"}));
+    EXPECT_EQ(view.rows[2].done, 1u);
+    EXPECT_TRUE(view.controls.portChecks);
 }
 
 }  // namespace

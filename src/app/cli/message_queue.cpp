@@ -22,7 +22,10 @@ bool MessageQueue::Wait(Message& next) {
 
 bool MessageQueue::WaitFor(Message& next, std::chrono::milliseconds timeout) {
     std::unique_lock<std::mutex> lock(m_mutex);
-    m_posted.wait_for(lock, timeout, [this] { return !m_messages.empty() || m_closed; });
+    // A look without a wait (a window's timer) takes no trip through the kernel.
+    if (timeout > std::chrono::milliseconds(0)) {
+        m_posted.wait_for(lock, timeout, [this] { return !m_messages.empty() || m_closed; });
+    }
     if (m_messages.empty()) return false;
     next = m_messages.front();
     m_messages.pop_front();

@@ -2,7 +2,9 @@
 #include "app/common/bench_window_presenter.h"
 
 #include <algorithm>
+#include <map>
 #include <mutex>
+#include <unordered_map>
 
 #include "app/cli/cli_arguments.h"
 #include "app/cli/cli_session.h"
@@ -53,9 +55,25 @@ void Add(BenchTotals& to, const BenchTotals& more) {
     to.seconds += more.seconds;
 }
 
+// Library texts do not change while a window lives: each is looked up once.
+TextLookup Remembered(TextLookup lookup) {
+    struct Known {
+        std::mutex mutex;
+        std::unordered_map<unsigned, std::string> texts;
+    };
+    auto known = std::make_shared<Known>();
+    return [lookup = std::move(lookup), known](unsigned id) {
+        std::lock_guard<std::mutex> lock(known->mutex);
+        auto [text, added] = known->texts.try_emplace(id);
+        if (added) text->second = lookup(id);
+        return text->second;
+    };
+}
+
 }  // namespace
 
-// The station's view is only looked at on the ticks: every change shows at the next one.
+// The station's view only notes which ports changed; the ticks draw them. A tick with nothing
+// new (most of them) costs the window a look at the queue and no more.
 struct BenchWindowPresenter::Impl : public StationView, public IMessageSink {
     // One listed port and what its row shows.
     struct PortRow {
@@ -68,20 +86,33 @@ struct BenchWindowPresenter::Impl : public StationView, public IMessageSink {
     };
 
     Impl(BenchWindowView& view, TextLookup text, BenchWindowOptions options)
-        : view(view), text(std::move(text)), options(std::move(options)) {
+        : view(view), text(Remembered(std::move(text))), options(std::move(options)) {
         programFile.Open(this->options.programPath.empty() ? platform::ProgramPath() : this->options.programPath);
     }
 
-    // StationView: nothing is drawn between ticks.
+    // StationView: what changed is drawn at the next tick.
     void CheckProgress(unsigned) override {}
-    void Refused(const PortRun&) override {}
-    void Status(const PortRun&, uint32_t) override {}
-    void Progress(const PortRun&, unsigned) override {}
-    void Waiting(const PortRun&, const std::string&) override {}
-    void Stopped(const PortRun&) override {}
-    void BeginStation(const std::vector<std::unique_ptr<StationPort>>&) override {}
-    void PhaseChanged(const StationPort&) override {}
+    void Refused(const PortRun&) override {}  // its port's phase changes next
+    void Status(const PortRun& run, uint32_t) override { Changed(run); }
+    void Progress(const PortRun& run, unsigned) override { Changed(run); }
+    void Waiting(const PortRun& run, const std::string&) override { Changed(run); }
+    void Stopped(const PortRun& run) override { Changed(run); }
+    void BeginStation(const std::vector<std::unique_ptr<StationPort>>& ports) override {
+        changed.assign(ports.size(), true);
+    }
+    void PhaseChanged(const StationPort& port) override {
+        if (port.source >= 1 && port.source <= changed.size()) changed[port.source - 1] = true;
+    }
     void FinishStation(const std::vector<std::unique_ptr<StationPort>>&, const BenchTotals&) override {}
+
+    // The port whose handset this is has something new to show.
+    void Changed(const PortRun& run) {
+        if (!runner) return;
+        const auto& ports = runner->Ports();
+        for (size_t i = 0; i < ports.size() && i < changed.size(); ++i) {
+            if (ports[i]->handset.get() == &run) changed[i] = true;
+        }
+    }
 
     // The operators' fixed messages (a thread that cannot start or stop), from their threads.
     void Show(const char* message) override {
@@ -89,12 +120,16 @@ struct BenchWindowPresenter::Impl : public StationView, public IMessageSink {
         shown.emplace_back(message);
     }
 
-    void ListPorts();
+    // Reads the port list again: the rows of ports still listed keep what they show, new ports
+    // come in unchecked, all in port number order. False (and nothing drawn) when the list is
+    // the same.
+    bool ListPorts();
     void Enable();
     bool StartRun();
     // Ends the run (its handsets in flight stopped), keeps its counts and lets the ports go.
     void EndRun();
-    void Draw();
+    // Draws the rows that changed (every row: everything) and the totals.
+    void Draw(bool everything = false);
     void DrawRow(size_t row, Row content);
     void TellShown();
 
@@ -121,6 +156,8 @@ struct BenchWindowPresenter::Impl : public StationView, public IMessageSink {
     std::unique_ptr<StationRunner> runner;
     std::vector<std::unique_ptr<PortClaim>> claims;  // the ports' guards, as long as the runner
     std::vector<size_t> rowOfPort;                   // the row of each of the runner's ports
+    std::vector<bool> changed;                       // per runner port: something new to draw
+    std::chrono::steady_clock::time_point listedAt;  // when the port list was last read
     std::string totalsShown;
     std::chrono::steady_clock::time_point totalsAt;  // when the totals line was drawn
     unsigned totalsDone = 0, totalsFailed = 0;       // the counts it showed
@@ -129,25 +166,56 @@ struct BenchWindowPresenter::Impl : public StationView, public IMessageSink {
     std::vector<std::string> shown;
 };
 
-void BenchWindowPresenter::Impl::ListPorts() {
-    std::vector<std::pair<int32_t, BenchWindowView::PortItem>> found;
+bool BenchWindowPresenter::Impl::ListPorts() {
+    const bool first = listedAt == std::chrono::steady_clock::time_point{};
+    listedAt = std::chrono::steady_clock::now();
+    std::map<std::string, size_t> known;
+    for (size_t row = 0; row < rows.size(); ++row) known[rows[row].item.port] = row;
+    std::vector<bool> kept(rows.size(), false);
+    std::vector<std::pair<int32_t, PortRow>> next;
+    Row idle;
+    idle.stateText = text(lang::IDS_BENCH_IDLE);
     for (const SerialCommValue& value : ReadSerialCommKey(options.portSources)) {
         if (IsExcludedSerialDevice(value.device)) continue;
         const auto name = NormalisePortName(value.port);
         if (!name) continue;
-        found.push_back({PortNumberOf(name->c_str()), {*name, value.device, false}});
+        const auto old = known.find(*name);
+        if (old != known.end() && kept[old->second]) continue;  // listed twice: the first wins
+        PortRow row{{*name, value.device, false}, idle, false, {}, {}, {}, {}};
+        if (old != known.end()) {
+            kept[old->second] = true;
+            row = rows[old->second];
+            row.item.device = value.device;
+        }
+        next.emplace_back(PortNumberOf(name->c_str()), std::move(row));
     }
-    std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    // A port gone from the list keeps its row while the bench runs on it, or while the row has
+    // counts to show (a handset's own USB port goes with the handset).
+    for (size_t row = 0; row < rows.size(); ++row) {
+        const bool inRun = std::find(rowOfPort.begin(), rowOfPort.end(), row) != rowOfPort.end();
+        const bool counted = rows[row].earlier.done + rows[row].earlier.failed > 0;
+        if (!kept[row] && (inRun || counted)) next.emplace_back(PortNumberOf(rows[row].item.port.c_str()), rows[row]);
+    }
+    std::stable_sort(next.begin(), next.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    const bool same = next.size() == rows.size() && std::equal(next.begin(), next.end(), rows.begin(), [](const auto& a, const PortRow& b) {
+                          return a.second.item.port == b.item.port && a.second.item.device == b.item.device;
+                      });
+    if (same && !first) return false;
+    std::map<std::string, size_t> position;
+    for (size_t row = 0; row < next.size(); ++row) position[next[row].second.item.port] = row;
+    for (size_t& row : rowOfPort) row = position.at(rows[row].item.port);
     rows.clear();
     std::vector<BenchWindowView::PortItem> items;
-    for (const auto& [number, item] : found) {
-        rows.push_back(PortRow{item, {}, false, {}, {}, {}, {}});
-        items.push_back(item);
+    for (auto& [number, row] : next) {
+        items.push_back(row.item);
+        rows.push_back(std::move(row));
     }
     view.SetPorts(items);
-    Row idle;
-    idle.stateText = text(lang::IDS_BENCH_IDLE);
-    for (size_t row = 0; row < rows.size(); ++row) DrawRow(row, idle);
+    for (size_t row = 0; row < rows.size(); ++row) {
+        rows[row].drawn = false;
+        DrawRow(row, rows[row].shown);
+    }
+    return true;
 }
 
 void BenchWindowPresenter::Impl::Enable() {
@@ -217,7 +285,7 @@ bool BenchWindowPresenter::Impl::StartRun() {
 
 void BenchWindowPresenter::Impl::EndRun() {
     runner->Finish();
-    Draw();
+    Draw(true);
     const bool recordLost = runner->ExitStatus() == kExitReport;
     const auto& ports = runner->Ports();
     for (size_t i = 0; i < ports.size(); ++i) {
@@ -228,6 +296,8 @@ void BenchWindowPresenter::Impl::EndRun() {
     Add(earlier, runner->Totals());
     LogWrite(LOG_ER, "Bench ended.");
     runner.reset();
+    changed.clear();
+    rowOfPort.clear();
     claims.clear();  // the ports are free for other runs again
     session.reset();
     const int reportError = recordLost && report ? report->Check() : 0;
@@ -245,7 +315,7 @@ void BenchWindowPresenter::Impl::DrawRow(size_t row, Row content) {
     view.UpdateRow(row, port.shown);
 }
 
-void BenchWindowPresenter::Impl::Draw() {
+void BenchWindowPresenter::Impl::Draw(bool everything) {
     const auto now = std::chrono::steady_clock::now();
     BenchTotals totals = earlier;
     if (runner) {
@@ -253,6 +323,10 @@ void BenchWindowPresenter::Impl::Draw() {
         for (size_t i = 0; i < ports.size(); ++i) {
             const StationPort& port = *ports[i];
             PortRow& row = rows[rowOfPort[i]];
+            // Unchanged, apart from the figures of a flashing port, which wait their second.
+            const bool figuresDue = port.phase == StationPort::Phase::kFlashing && now - row.figuresAt >= kFiguresEvery;
+            if (!everything && i < changed.size() && !changed[i] && !figuresDue) continue;
+            if (i < changed.size()) changed[i] = false;
             if (port.handset && port.handset->Ended())
                 DescribeResult(*port.handset, text, row.lastLine, row.lastDetail);
             Row content = BenchRowOf(port, row.earlier, text);
@@ -273,15 +347,15 @@ void BenchWindowPresenter::Impl::Draw() {
         Add(totals, runner->Totals());
     }
     // So do the handsets per hour: the line changes at once only when a count does.
-    std::string line = BenchTotalsLine(totals, text);
     const bool counts = totals.done != totalsDone || totals.failed != totalsFailed;
-    if (line != totalsShown && (counts || !runner || now - totalsAt >= kFiguresEvery)) {
-        totalsShown = std::move(line);
-        totalsDone = totals.done;
-        totalsFailed = totals.failed;
-        totalsAt = now;
-        view.SetTotals(totalsShown);
-    }
+    if (!everything && !counts && runner && now - totalsAt < kFiguresEvery) return;
+    totalsAt = now;
+    std::string line = BenchTotalsLine(totals, text);
+    if (line == totalsShown) return;
+    totalsShown = std::move(line);
+    totalsDone = totals.done;
+    totalsFailed = totals.failed;
+    view.SetTotals(totalsShown);
 }
 
 void BenchWindowPresenter::Impl::TellShown() {
@@ -343,7 +417,7 @@ bool BenchWindowPresenter::Open(bool checkPassed) {
     impl.ListPorts();
     impl.view.SetStation(impl.station);
     impl.view.SetReportPath(impl.reportPath);
-    impl.Draw();
+    impl.Draw(true);
     impl.Enable();
     return true;
 }
@@ -375,7 +449,7 @@ void BenchWindowPresenter::Start() {
     Impl& impl = *m_impl;
     if (impl.runner || impl.asking || !impl.StartRun()) return;
     impl.Enable();
-    impl.Draw();
+    impl.Draw(true);
     // Ports another run holds (or that could not be claimed) are told at once, by name.
     std::string refused;
     for (const auto& claim : impl.claims) {
@@ -408,6 +482,8 @@ void BenchWindowPresenter::Tick() {
             impl.EndRun();
         }
     }
+    // Ports plugged in (or taken away) while the window is open.
+    if (std::chrono::steady_clock::now() - impl.listedAt >= impl.options.listEvery && impl.ListPorts()) impl.Enable();
     impl.TellShown();
     impl.inTick = false;
 }
