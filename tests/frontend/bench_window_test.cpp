@@ -244,7 +244,9 @@ TEST_F(BenchWindowTest, PortsPluggedInOrTakenAwayAreListedAgainWhileTheRowsKeepT
     Open();
     presenter->PortChecked(1, true);  // COM6
     // COM8 taken away and COM3 plugged in, ahead of the others: COM6 keeps its check.
-    ListPorts({{"COM3", "/dev/ttyBENCH9"}, {"COM5", "/dev/ttyBENCH0"}, {"COM6", "/dev/ttyBENCH1"},
+    ListPorts({{"COM3", "/dev/ttyBENCH9"},
+               {"COM5", "/dev/ttyBENCH0"},
+               {"COM6", "/dev/ttyBENCH1"},
                {"COM7", "/dev/ttyBENCH2"}});
     presenter->Tick();
     EXPECT_EQ(Listed(), (std::vector<std::string>{"COM3", "COM5", "COM6+", "COM7"}));
@@ -258,7 +260,9 @@ TEST_F(BenchWindowTest, PortsPluggedInOrTakenAwayAreListedAgainWhileTheRowsKeepT
     // While COM6 flashes, COM5 goes from the list and COM4 comes.
     presenter->Start();
     ASSERT_TRUE(presenter->Running());
-    ListPorts({{"COM3", "/dev/ttyBENCH9"}, {"COM4", "/dev/ttyBENCH8"}, {"COM6", "/dev/ttyBENCH1"},
+    ListPorts({{"COM3", "/dev/ttyBENCH9"},
+               {"COM4", "/dev/ttyBENCH8"},
+               {"COM6", "/dev/ttyBENCH1"},
                {"COM7", "/dev/ttyBENCH2"}});
     presenter->Tick();
     EXPECT_EQ(Listed(), (std::vector<std::string>{"COM3", "COM4", "COM6+", "COM7"}));

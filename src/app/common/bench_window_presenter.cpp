@@ -197,7 +197,8 @@ bool BenchWindowPresenter::Impl::ListPorts() {
         if (!kept[row] && (inRun || counted)) next.emplace_back(PortNumberOf(rows[row].item.port.c_str()), rows[row]);
     }
     std::stable_sort(next.begin(), next.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    const bool same = next.size() == rows.size() && std::equal(next.begin(), next.end(), rows.begin(), [](const auto& a, const PortRow& b) {
+    const bool same = next.size() == rows.size() &&
+                      std::equal(next.begin(), next.end(), rows.begin(), [](const auto& a, const PortRow& b) {
                           return a.second.item.port == b.item.port && a.second.item.device == b.item.device;
                       });
     if (same && !first) return false;
