@@ -105,7 +105,7 @@ protected:
         return false;
     }
     // The port list from now on: port -> device.
-    void ListPorts(const std::map<std::string, std::string>& ports) {
+    void ListPorts(const std::vector<std::pair<std::string, std::string>>& ports) {
         TestSettings settings;
         settings.logLevel = -1;
         for (const auto& [port, device] : ports) settings.ports[device] = port;
@@ -243,11 +243,13 @@ TEST_F(BenchWindowTest, PortsPluggedInOrTakenAwayAreListedAgainWhileTheRowsKeepT
     Bench("COM3", {});
     Open();
     presenter->PortChecked(1, true);  // COM6
-    // COM8 taken away and COM3 plugged in, ahead of the others: COM6 keeps its check.
+    // COM8 taken away and COM3 plugged in, ahead of the others: COM6 keeps its check. A name
+    // the settings give twice is listed once, with its first device.
     ListPorts({{"COM3", "/dev/ttyBENCH9"},
                {"COM5", "/dev/ttyBENCH0"},
                {"COM6", "/dev/ttyBENCH1"},
-               {"COM7", "/dev/ttyBENCH2"}});
+               {"COM7", "/dev/ttyBENCH2"},
+               {"COM3", "/dev/ttyBENCHA"}});
     presenter->Tick();
     EXPECT_EQ(Listed(), (std::vector<std::string>{"COM3", "COM5", "COM6+", "COM7"}));
     EXPECT_EQ(view.ports[0].device, "/dev/ttyBENCH9");

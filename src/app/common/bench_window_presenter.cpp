@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <map>
 #include <mutex>
+#include <set>
 #include <unordered_map>
 
 #include "app/cli/cli_arguments.h"
@@ -172,6 +173,7 @@ bool BenchWindowPresenter::Impl::ListPorts() {
     std::map<std::string, size_t> known;
     for (size_t row = 0; row < rows.size(); ++row) known[rows[row].item.port] = row;
     std::vector<bool> kept(rows.size(), false);
+    std::set<std::string> listed;
     std::vector<std::pair<int32_t, PortRow>> next;
     Row idle;
     idle.stateText = text(lang::IDS_BENCH_IDLE);
@@ -179,8 +181,8 @@ bool BenchWindowPresenter::Impl::ListPorts() {
         if (IsExcludedSerialDevice(value.device)) continue;
         const auto name = NormalisePortName(value.port);
         if (!name) continue;
+        if (!listed.insert(*name).second) continue;  // listed twice: the first wins
         const auto old = known.find(*name);
-        if (old != known.end() && kept[old->second]) continue;  // listed twice: the first wins
         PortRow row{{*name, value.device, false}, idle, false, {}, {}, {}, {}};
         if (old != known.end()) {
             kept[old->second] = true;
