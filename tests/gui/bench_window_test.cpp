@@ -140,6 +140,18 @@ void BenchWindowTest::threeHandsetsAtOnceFillTheTableTheTotalsAndTheReport() {
     QCOMPARE(lines.filter(",0x065,").size(), 2);
     QCOMPARE(lines.filter(",0xF64,").size(), 1);
 
+    // A handset plugged in while the window is open gets its row at the next reading of the
+    // port list, unchecked but checkable; the other rows keep what they showed.
+    QVERIFY(m_rig.StartSimulatorOn("COM8", {}));
+    QTRY_COMPARE_WITH_TIMEOUT(table->rowCount(), 4, 5000);
+    QCOMPARE(Cell(*window, 3, CBenchDlg::kPort), QString("COM8"));
+    QCOMPARE(table->item(3, CBenchDlg::kPort)->checkState(), Qt::Unchecked);
+    QVERIFY(table->item(3, CBenchDlg::kPort)->flags() & Qt::ItemIsUserCheckable);
+    QCOMPARE(table->item(0, CBenchDlg::kPort)->checkState(), Qt::Checked);
+    QCOMPARE(Cell(*window, 0, CBenchDlg::kDone), QString("1"));
+    QCOMPARE(Cell(*window, 1, CBenchDlg::kState), Text(*library, lang::IDS_BENCH_FAILED));
+    m_rig.StopSimulatorOn("COM8");
+
     // Nothing runs: the window closes without a question.
     window->close();
     QVERIFY(!window->isVisible());
