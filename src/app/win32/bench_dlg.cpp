@@ -8,22 +8,13 @@
 #include "app/common/resource_ids.h"
 #include "app/common/resource_library.h"
 #include "app/win32/dialog_text.h"
-#include "app/win32/program_icon.h"
 #include "app/win32/prompter.h"
 #include "platform/win32/wide_text.h"
 
 CBenchDlg::CBenchDlg(const CResourceLibrary& library, BenchWindowOptions options)
     : CDialog(IDD_BENCH_DIALOG),
       m_presenter(
-          *this, [&library](unsigned id) { return library.LoadString(id); }, std::move(options)) {
-    m_bigIcon = LoadProgramIcon(SM_CXICON, SM_CYICON);
-    m_smallIcon = LoadProgramIcon(SM_CXSMICON, SM_CYSMICON);
-}
-
-CBenchDlg::~CBenchDlg() {
-    if (m_bigIcon) DestroyIcon(m_bigIcon);
-    if (m_smallIcon) DestroyIcon(m_smallIcon);
-}
+          *this, [&library](unsigned id) { return library.LoadString(id); }, std::move(options)) {}
 
 INT_PTR CBenchDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -45,8 +36,7 @@ INT_PTR CBenchDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 void CBenchDlg::OnInitDialog() {
     const HWND window = Handle();
     m_table.Bind(GetDlgItem(window, IDC_LIST_BENCH));
-    SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_bigIcon));
-    SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon));
+    m_icons.SetOn(window);
 
     m_dataCheckDlg.SetProgressFormat(m_presenter.BeginPackageCheck());
     const INT_PTR checked =

@@ -8,6 +8,7 @@
 #include "app/win32/bench_table.h"
 #include "app/win32/data_check_dlg.h"
 #include "app/win32/dialog_base.h"
+#include "app/win32/program_icon.h"
 
 class CResourceLibrary;
 
@@ -21,7 +22,6 @@ public:
     static constexpr int RESULT_CHECK_FAILED = 3;
 
     CBenchDlg(const CResourceLibrary& library, BenchWindowOptions options);
-    ~CBenchDlg() override;
 
 protected:
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -49,8 +49,7 @@ private:
     bool AskYesNo(const std::string& text) override;
     void Inform(const std::string& text) override;
 
-    HICON m_bigIcon = nullptr;
-    HICON m_smallIcon = nullptr;
+    CProgramIcons m_icons;
     CBenchTable m_table;
     bool m_checksEnabled = false;
     CDataCheckDlg m_dataCheckDlg;

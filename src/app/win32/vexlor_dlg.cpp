@@ -5,7 +5,6 @@
 #include "app/common/resource_library.h"
 #include "app/win32/about_dlg.h"
 #include "app/win32/dialog_text.h"
-#include "app/win32/program_icon.h"
 #include "app/win32/prompter.h"
 #include "platform/win32/wide_text.h"
 #include "platform/window_messages.h"
@@ -16,15 +15,7 @@ CVexlorDlg::CVexlorDlg(const CResourceLibrary& library, Options options)
       m_operator(options.line ? std::move(options.line) : platform::MakeSystemSerialLine()),
       m_presenter(
           *this, [&library](unsigned id) { return library.LoadString(id); }, m_operator, &m_target, m_programFile,
-          std::move(options)) {
-    m_bigIcon = LoadProgramIcon(SM_CXICON, SM_CYICON);
-    m_smallIcon = LoadProgramIcon(SM_CXSMICON, SM_CYSMICON);
-}
-
-CVexlorDlg::~CVexlorDlg() {
-    if (m_bigIcon) DestroyIcon(m_bigIcon);
-    if (m_smallIcon) DestroyIcon(m_smallIcon);
-}
+          std::move(options)) {}
 
 INT_PTR CVexlorDlg::OnMessage(UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
@@ -35,7 +26,7 @@ INT_PTR CVexlorDlg::OnMessage(UINT message, WPARAM wParam, LPARAM) {
         CAboutDlg(m_library).RunModal(Handle());
         return TRUE;
     case WM_PAINT: return PaintMinimized();
-    case WM_QUERYDRAGICON: return reinterpret_cast<INT_PTR>(m_bigIcon);
+    case WM_QUERYDRAGICON: return reinterpret_cast<INT_PTR>(m_icons.Big());
     case WM_DL_STATUS:
     case WM_DL_PROGRESS:
         m_presenter.Notify(message, wParam);
@@ -62,8 +53,7 @@ void CVexlorDlg::OnInitDialog() {
             AppendMenuW(menu, MF_STRING, IDM_ABOUTBOX, platform::win32::Widen(about).c_str());
         }
     }
-    SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_bigIcon));
-    SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon));
+    m_icons.SetOn(window);
 
     m_dataCheckDlg.SetProgressFormat(m_presenter.BeginPackageCheck());
     const INT_PTR checked =
@@ -103,7 +93,7 @@ bool CVexlorDlg::PaintMinimized() {
     GetClientRect(window, &client);
     const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
     const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
-    DrawIcon(dc, x, y, m_bigIcon);
+    DrawIcon(dc, x, y, m_icons.Big());
     EndPaint(window, &paint);
     return true;
 }

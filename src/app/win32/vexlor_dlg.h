@@ -9,6 +9,7 @@
 #include "app/win32/data_check_dlg.h"
 #include "app/win32/dialog_base.h"
 #include "app/win32/port_combo.h"
+#include "app/win32/program_icon.h"
 #include "app/win32/status_list.h"
 #include "app/win32/window_notify_target.h"
 #include "engine/dl_operator.h"
@@ -28,7 +29,6 @@ public:
     using Options = MainWindowOptions;
 
     CVexlorDlg(const CResourceLibrary& library, Options options);
-    ~CVexlorDlg() override;
 
 protected:
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -55,8 +55,7 @@ private:
     const CResourceLibrary& m_library;
     CStatusList m_statusList;
     CPortCombo m_portCombo;
-    HICON m_bigIcon = nullptr;
-    HICON m_smallIcon = nullptr;
+    CProgramIcons m_icons;
 
     // Declared before the operator: what its threads use must outlive it.
     platform::ReadOnlyFile m_programFile;
