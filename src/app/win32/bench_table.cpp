@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/win32/bench_table.h"
 
+#include <utility>
+
 #include "platform/win32/wide_text.h"
 
 using platform::win32::Widen;
@@ -62,14 +64,21 @@ void CBenchTable::SetRows(const std::vector<BenchWindowView::PortItem>& ports) {
 
 void CBenchTable::UpdateRow(size_t row, const BenchWindowView::Row& content) {
     if (row >= m_rows.size()) return;
-    m_rows[row] = content;
-    SetCell(row, kState, content.stateText);
-    SetCell(row, kProgress, content.showProgress ? std::to_string(content.percent) + "%" : std::string());
-    SetCell(row, kRate, content.rate);
-    SetCell(row, kTimeLeft, content.timeLeft);
-    SetCell(row, kDone, std::to_string(content.done));
-    SetCell(row, kFailed, std::to_string(content.failed));
-    SetCell(row, kResult, content.resultLine);
+    // Only the cells that changed: each one set repaints its item. A row from SetRows has none
+    // set yet.
+    const BenchWindowView::Row before = std::exchange(m_rows[row], content);
+    const bool fresh = before.stateText.empty();
+    auto set = [&](int column, bool changed, const std::string& text) {
+        if (fresh || changed) SetCell(row, column, text);
+    };
+    set(kState, before.stateText != content.stateText, content.stateText);
+    set(kProgress, before.showProgress != content.showProgress || before.percent != content.percent,
+        content.showProgress ? std::to_string(content.percent) + "%" : std::string());
+    set(kRate, before.rate != content.rate, content.rate);
+    set(kTimeLeft, before.timeLeft != content.timeLeft, content.timeLeft);
+    set(kDone, before.done != content.done, std::to_string(content.done));
+    set(kFailed, before.failed != content.failed, std::to_string(content.failed));
+    set(kResult, before.resultLine != content.resultLine, content.resultLine);
 }
 
 bool CBenchTable::CheckChanged(const NMLISTVIEW& change, size_t& row, bool& checked) const {
