@@ -60,8 +60,10 @@ std::string RedrawFrame(const std::vector<std::string>& lines, size_t drawnBefor
     return frame + "\x1b[J";
 }
 
-std::vector<std::string> PackCells(const std::vector<std::string>& cells, size_t cellWidth, int width, size_t room) {
+std::vector<std::string> PackCells(const std::vector<std::string>& cells, size_t cellWidth, int width,
+                                   size_t maxLines) {
     const size_t perLine = width > 0 ? std::max<size_t>(1, static_cast<size_t>(width) / cellWidth) : cells.size();
+    const size_t room = maxLines == SIZE_MAX ? SIZE_MAX : maxLines * perLine;
     std::vector<std::string> out;
     std::string line;
     size_t shown = 0;
@@ -169,7 +171,6 @@ std::vector<std::string> PortRowsView::CompactLines(int width, int lines) const 
     head.pop_back();
     std::vector<std::string> out{FitColumns(head, width)};
     const size_t cellWidth = m_portWidth + 1 + kCellText + 2;
-    const size_t perLine = width > 0 ? std::max<size_t>(1, static_cast<size_t>(width) / cellWidth) : m_runs->size();
     std::vector<std::string> cells;
     for (const auto& run : *m_runs) {
         std::string cell = run->Port();
@@ -177,7 +178,7 @@ std::vector<std::string> PortRowsView::CompactLines(int width, int lines) const 
         cells.push_back(cell + Cell(*run));
     }
     const std::vector<std::string> packed =
-        PackCells(cells, cellWidth, width, lines > 1 ? static_cast<size_t>(lines - 1) * perLine : 0);
+        PackCells(cells, cellWidth, width, lines > 1 ? static_cast<size_t>(lines - 1) : 0);
     out.insert(out.end(), packed.begin(), packed.end());
     return out;
 }

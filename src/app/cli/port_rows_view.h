@@ -55,9 +55,10 @@ private:
 std::string FitColumns(const std::string& text, int columns);
 
 // Cells of one width packed side by side into lines of width columns (all on one line when 0),
-// at most room cells: when more come, the last place says how many were left out ("+3 more").
+// at most maxLines lines: when more cells come, the last place says how many were left out
+// ("+3 more").
 std::vector<std::string> PackCells(const std::vector<std::string>& cells, size_t cellWidth, int width,
-                                   size_t room = SIZE_MAX);
+                                   size_t maxLines = SIZE_MAX);
 
 // Where a running run stands: "looking for the handset", "checking the version", "switching to
 // download mode", "downloading", "committing and restarting".

@@ -172,7 +172,6 @@ bool BenchWindowPresenter::Impl::ListPorts() {
     listedAt = std::chrono::steady_clock::now();
     std::map<std::string, size_t> known;
     for (size_t row = 0; row < rows.size(); ++row) known[rows[row].item.port] = row;
-    std::vector<bool> kept(rows.size(), false);
     std::set<std::string> listed;
     std::vector<std::pair<int32_t, PortRow>> next;
     Row idle;
@@ -185,7 +184,6 @@ bool BenchWindowPresenter::Impl::ListPorts() {
         const auto old = known.find(*name);
         PortRow row{{*name, value.device, false}, idle, false, {}, {}, {}, {}};
         if (old != known.end()) {
-            kept[old->second] = true;
             row = rows[old->second];
             row.item.device = value.device;
         }
@@ -196,7 +194,9 @@ bool BenchWindowPresenter::Impl::ListPorts() {
     for (size_t row = 0; row < rows.size(); ++row) {
         const bool inRun = std::find(rowOfPort.begin(), rowOfPort.end(), row) != rowOfPort.end();
         const bool counted = rows[row].earlier.done + rows[row].earlier.failed > 0;
-        if (!kept[row] && (inRun || counted)) next.emplace_back(PortNumberOf(rows[row].item.port.c_str()), rows[row]);
+        if (!listed.count(rows[row].item.port) && (inRun || counted)) {
+            next.emplace_back(PortNumberOf(rows[row].item.port.c_str()), rows[row]);
+        }
     }
     std::stable_sort(next.begin(), next.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     const bool same = next.size() == rows.size() &&
