@@ -8,8 +8,8 @@
 # must equal the load and whose last command must restart the handset, with the machine's own
 # registry (the port map in HARDWARE\DEVICEMAP\SERIALCOMM, the log's settings in SOFTWARE\Vexlor;
 # the log must land where "App" says); a NAND refusal at 230400; a handset already in download
-# mode at 115200; a station on three ports flashing three handsets each and stopped by SIGINT; a stop (SIGINT) during the blocks; the
-# port list beside them.
+# mode at 115200; a station on three ports flashing three handsets each and stopped by SIGINT;
+# a stop (SIGINT) during the blocks; the port list beside them.
 # Needs build/ (Linux: simulator, packer) and build-win/ (scripts/build-windows.sh).
 #   tests/wine/e2e.sh
 set -euo pipefail
