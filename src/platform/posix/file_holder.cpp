@@ -10,9 +10,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <sstream>
+
+#include "platform/machine_port_lock.h"
 
 namespace platform {
 
@@ -84,25 +85,18 @@ std::optional<int> OpenFileHolder(const struct stat& device) {
     return found;
 }
 
-// The pid in a serial lock file: ten ASCII digits (HDB style) or a binary int (old style).
+// The pid in a serial lock file of a process that still runs: the one this tool keeps, and the
+// older folder some programs still use.
 std::optional<int> SerialLockFileHolder(const std::string& device) {
+    if (auto holder = MachinePortLock::HolderOf(MachinePortLock::KeyOf(device, ""))) return holder->pid;
     const std::string name = device.substr(device.find_last_of('/') + 1);
     if (name.empty()) return std::nullopt;
-    for (const char* folder : {"/var/lock/", "/run/lock/"}) {
-        std::ifstream lock(std::string(folder) + "LCK.." + name, std::ios::binary);
-        if (!lock) continue;
-        char text[16] = {};
-        lock.read(text, sizeof text - 1);
-        const std::streamsize got = lock.gcount();
-        int pid = 0;
-        if (got == 4 && (text[0] < ' ' || text[3] < ' ')) {
-            std::memcpy(&pid, text, sizeof pid);
-        } else {
-            pid = std::atoi(text);
-        }
-        // A stale lock file of a process that ended holds nothing.
-        if (pid > 0 && pid != getpid() && (kill(pid, 0) == 0 || errno == EPERM)) return pid;
-    }
+    std::ifstream lock("/var/lock/LCK.." + name, std::ios::binary);
+    char text[16] = {};
+    if (!lock || !lock.read(text, sizeof text - 1).gcount()) return std::nullopt;
+    const int pid = std::atoi(text);
+    // A stale lock file of a process that ended holds nothing.
+    if (pid > 0 && pid != getpid() && (kill(pid, 0) == 0 || errno == EPERM)) return pid;
     return std::nullopt;
 }
 
