@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 
 #include <cerrno>
@@ -93,6 +95,29 @@ TEST_F(SerialPortTest, ASecondOpenIsRefusedWhileTheFirstHoldsThePort) {
     // Released on close: the next opening works (also for a user the exclusive flag would stop).
     EXPECT_EQ(m_port.Close(CloseMode::kKeepSettings), 0);
     EXPECT_EQ(other.Open(m_pty.Slave(), 115200).error, 0);
+}
+
+// Another program made the terminal exclusive (and may have locked it too). Only root gets
+// through the flag to open it at all: the opening is refused, and the program keeps its flag.
+TEST(SerialPortExclusive, AnotherProgramsExclusiveTerminalIsRefusedAndKeepsItsFlag) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.Ok());
+    const int holder = ::open(pty.Slave().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::ioctl(holder, TIOCEXCL), 0);
+    for (const bool locked : {false, true}) {
+        if (locked) {
+            ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+        }
+        SerialPort port;
+        const platform::SerialLine::OpenResult busy = port.Open(pty.Slave(), 115200);
+        EXPECT_EQ(busy.error, EBUSY) << "locked: " << locked;
+        EXPECT_FALSE(port.IsOpen());
+        int exclusive = 0;
+        ASSERT_EQ(::ioctl(holder, TIOCGEXCL, &exclusive), 0);
+        EXPECT_EQ(exclusive, 1) << "locked: " << locked;
+    }
+    ::close(holder);
 }
 
 TEST_F(SerialPortTest, MissingDeviceAndClosedPortReportErrors) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/output_clock.h"
+#include "platform/port_lock.h"
 #include "platform/serial_line.h"
 
 namespace platform {
@@ -60,6 +61,7 @@ private:
     OutputClock m_output;
     struct termios m_original {};  // the settings found at the run's first opening
     std::string m_originalPath;    // the device they belong to; empty: none kept
+    PortLock m_machineLock;        // the port for this process on the whole machine while open
 };
 
 }  // namespace platform

@@ -91,32 +91,44 @@ SerialLine::OpenResult PosixSerialLine::Open(const std::string& path, uint32_t b
         return result;
     };
     if (IsOpen()) return failed(EISCONN);
+    // Another program's serial lock file keeps us off, as it keeps off every program of the
+    // convention; a folder this user may not write leaves the other guards below.
+    if (m_machineLock.Take(path, "", PortLock::Use::kLine) == PortLock::Result::kHeld) return failed(EBUSY);
+    auto closeAndFail = [&](int fd, int error) {
+        ::close(fd);
+        m_machineLock.Release();
+        return failed(error);
+    };
     // O_NONBLOCK: a port without CLOCAL yet must not block the open waiting for carrier.
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return failed(errno);
+    if (fd < 0) {
+        const int error = errno;
+        m_machineLock.Release();
+        return failed(error);
+    }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) {
-        ::close(fd);
-        return failed(ENOTTY);  // a regular file or a FIFO would take the handset's bytes without a word
+        return closeAndFail(fd, ENOTTY);  // a regular file or a FIFO would take the handset's bytes without a word
     }
-    // Exclusive use: TIOCEXCL keeps other opens out (root ignores it), flock keeps out other
-    // programs that play by the same rule even where TIOCEXCL cannot be set.
+    // Exclusive use: flock keeps out other programs that play by the same rule, TIOCEXCL every
+    // other opening (root ignores it). The flag lives on the tty, not on our descriptor, so a
+    // failed opening must leave it as found: another program's flag is never cleared here.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return closeAndFail(fd, errno == EWOULDBLOCK ? EBUSY : errno);
+    int exclusive = 0;
+    if (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
+        // Only root gets this far through another program's exclusive flag: that program has it.
+        ::flock(fd, LOCK_UN);
+        return closeAndFail(fd, EBUSY);
+    }
     if (::ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY) {
-        int error = errno;
-        ::close(fd);
-        return failed(error);
-    }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        int error = errno == EWOULDBLOCK ? EBUSY : errno;
-        ::ioctl(fd, TIOCNXCL);
-        ::close(fd);
-        return failed(error);
+        const int error = errno;
+        ::flock(fd, LOCK_UN);
+        return closeAndFail(fd, error);
     }
     if (int error = SetUp(fd, path, baudrate, result.step); error != 0) {
         ::ioctl(fd, TIOCNXCL);
         ::flock(fd, LOCK_UN);
-        ::close(fd);
-        return failed(error);
+        return closeAndFail(fd, error);
     }
     m_fd.store(fd);
     return result;
@@ -192,8 +204,9 @@ int PosixSerialLine::Close(CloseMode mode) {
     // with EBUSY while the other side of a pseudo-terminal stays open.
     ::ioctl(fd, TIOCNXCL);
     ::flock(fd, LOCK_UN);
-    if (::close(fd) != 0 && errno != EINTR) return errno;
-    return 0;
+    const int error = ::close(fd) != 0 && errno != EINTR ? errno : 0;
+    m_machineLock.Release();
+    return error;
 }
 
 void PosixSerialLine::WakeReader() {

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "platform/output_clock.h"
+#include "platform/port_lock.h"
 #include "platform/win32/wide_text.h"
 
 namespace platform {
@@ -153,6 +154,7 @@ private:
     DCB m_original{};  // the settings found at the run's first opening
     COMMTIMEOUTS m_originalTimeouts{};
     std::string m_originalDevice;  // the device they belong to; empty: none kept
+    PortLock m_machineLock;        // the port for this process on the whole machine while open
 };
 
 SerialLine::OpenResult Win32SerialLine::Open(const std::string& device, uint32_t baudrate) {
@@ -174,15 +176,23 @@ SerialLine::OpenResult Win32SerialLine::Open(const std::string& device, uint32_t
     const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
         return failed(ERROR_DIRECTORY);
+    // Another run's mutex keeps us off in the moments its own line is closed between openings.
+    if (m_machineLock.Take(device, "", PortLock::Use::kLine) == PortLock::Result::kHeld) return failed(ERROR_BUSY);
     HANDLE port = CreateFileW(wide.c_str(), kPortAccess, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
-    if (port == INVALID_HANDLE_VALUE) return failed(GetLastError());
+    if (port == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        m_machineLock.Release();
+        return failed(error);
+    }
     // A file would take the handset's bytes without a word.
     if (GetFileType(port) != FILE_TYPE_CHAR) {
         CloseHandle(port);
+        m_machineLock.Release();
         return failed(ERROR_BAD_DEVICE);
     }
     if (const int error = SetUp(port, device, baudrate, result.step); error != 0) {
         CloseHandle(port);
+        m_machineLock.Release();
         return failed(static_cast<DWORD>(error));
     }
     m_carriedFrom = m_carriedTo = 0;
@@ -274,6 +284,7 @@ int Win32SerialLine::Close(CloseMode mode) {
         m_baudrate.store(0);
     }
     if (!CloseHandle(port) && result == 0) result = static_cast<int>(GetLastError());
+    m_machineLock.Release();
     return result;
 }
 
