@@ -11,7 +11,6 @@
 
 #include "cli_rig.h"
 #include "engine/dl_status.h"
-#include "platform/named_mutex.h"
 
 namespace {
 
@@ -213,29 +212,6 @@ TEST_F(CliDownloadTest, SigintDuringThePackageCheckEndsBeforeThePortIsOpened) {
 }
 
 // --- Start-up checks -----------------------------------------------------------------------
-
-TEST_F(CliDownloadTest, SecondCopyOnTheSamePortIsRefusedNamingTheHolder) {
-    Prepare(0x200, {});
-    setenv("XDG_RUNTIME_DIR", rig.Folder().File("run").c_str(), 1);
-    // The window's single-instance rule does not hold the headless tool back...
-    platform::NamedMutex window;
-    ASSERT_EQ(window.Create("Vexlor"), platform::NamedMutex::Result::Created);
-    // ...but another run on its port does, and is named.
-    ChildProcess holder;
-    ASSERT_TRUE(holder.Start("/usr/bin/flock", {rig.Folder().File("run/vexlor-port-COM9.lock"), "sleep", "30"}));
-    for (int i = 0; i < 100 && !std::filesystem::exists(rig.Folder().File("run/vexlor-port-COM9.lock")); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Run(), 3);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-    EXPECT_EQ(Output(), "");
-    EXPECT_NE(Errors().find("COM9 is in use by another vexlor (flock, PID " + std::to_string(holder.Pid()) + ")."),
-              std::string::npos)
-        << Errors();
-    holder.Signal(SIGTERM);
-    holder.Wait(5000);
-}
 
 TEST_F(CliDownloadTest, MissingLanguageLibraryIsNamed) {
     Prepare(0x200, {});

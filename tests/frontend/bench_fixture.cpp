@@ -29,6 +29,10 @@ void BenchFixture::SetUp() {
     ASSERT_TRUE(UseSettings(folder.File("settings.reg"), settings));
     std::filesystem::create_directory(folder.File("run"));
     setenv("XDG_RUNTIME_DIR", folder.File("run").c_str(), 1);
+    // The made-up devices' lock files stay in the test's own folder: tests in parallel
+    // processes name the same devices.
+    std::filesystem::create_directory(folder.File("lock"));
+    setenv("VEXLOR_LOCK_DIR", folder.File("lock").c_str(), 1);
     setenv("VEXLOR_SYSFS_ROOT", folder.File("run").c_str(), 1);
     ASSERT_TRUE(m_language.Load(LanguageLibraryPath(platform::ProgramFolder(), 0)));
 }

@@ -15,9 +15,9 @@
 
 #include "app/common/bench_window_presenter.h"
 #include "bench_fixture.h"
-#include "child_process.h"
 #include "lang/string_ids.h"
 #include "packed_load.h"
+#include "run_holder.h"
 #include "settings_file.h"
 #include "shared_line.h"
 
@@ -139,8 +139,8 @@ TEST_F(BenchWindowTest, OneHandsetPerCheckedPortWithMixedOutcomesAndAHeldPortRef
     // COM5 a good handset, COM6 one that refuses the NAND write, COM7 held by another process,
     // COM8 not checked.
     Bench("COM6", {"--fail-nand"});
-    ChildProcess holder;
-    ASSERT_TRUE(holder.Start("/usr/bin/flock", {folder.File("run/vexlor-port-COM7.lock"), "sleep", "60"}));
+    RunHolder holder;
+    ASSERT_TRUE(holder.Hold("/dev/ttyBENCH2"));
     ASSERT_TRUE(WaitUntilHeld("COM7"));
     Open();
     ASSERT_EQ(view.ports.size(), 4u);
@@ -182,8 +182,7 @@ TEST_F(BenchWindowTest, OneHandsetPerCheckedPortWithMixedOutcomesAndAHeldPortRef
     EXPECT_TRUE(view.controls.start);
     EXPECT_EQ(view.informs.size(), 1u) << view.informs.back();
 
-    holder.Signal(SIGTERM);
-    holder.Wait(5000);
+    holder.Release();
 
     // One report row per port run, the refused one too.
     std::map<std::string, std::string> codes;

@@ -4,12 +4,13 @@
 # the simulator's pseudo-terminal made a Wine COM port (a link in the prefix's dosdevices) and
 # named in the port map, the packed vexlor.exe --cli --port COMn flashing it. The handset hears
 # one rate only, behind an adapter that holds bytes 30 ms (a command sent at another rate, or
-# under a rate change, is noise to it). Five runs: a download from AT mode at 460800 whose image
+# under a rate change, is noise to it). Six runs: a download from AT mode at 460800 whose image
 # must equal the load and whose last command must restart the handset, with the machine's own
 # registry (the port map in HARDWARE\DEVICEMAP\SERIALCOMM, the log's settings in SOFTWARE\Vexlor;
 # the log must land where "App" says); a NAND refusal at 230400; a handset already in download
 # mode at 115200; a station on three ports flashing three handsets each and stopped by SIGINT;
-# a stop (SIGINT) during the blocks; the port list beside them.
+# a stop (SIGINT) during the blocks; the port list beside them; a second run on a port in use,
+# refused while the first flashes.
 # Needs build/ (Linux: simulator, packer) and build-win/ (scripts/build-windows.sh).
 #   tests/wine/e2e.sh
 set -euo pipefail
@@ -228,3 +229,24 @@ tr -d '\r' < "$work/stop" > "$work/out.txt"
 grep -q '^The download was stopped\.' "$work/out.txt" || fail "stop: no stopped line: $(cat "$work/out.txt")"
 if grep -q '^\[0x065\] ' "$work/out.txt"; then fail "stop: a done status"; fi
 echo "wine-e2e: SIGINT during the blocks stops the run; the port list meanwhile shows a held port in use"
+
+# 6. Two runs on one port: the second, started while the first writes the blocks, is refused at
+# once (exit 3) and never opens the port; the first ends done with the load byte for byte. Wine
+# lets two programs open one COM port, so the port's mutex in the Global namespace, which every
+# session sees, is all that keeps the second off the line here.
+start_handset --mode diag --throttle 460800 "${line[@]}"
+settings=$work/settings.reg
+VEXLOR_REGISTRY=$settings VEXLOR_TIME_SCALE=1 "$wine" "$work/vexlor.exe" --cli --port COM23 > "$work/first" 2>"$work/first.err" &
+tool=$!
+for _ in $(seq 600); do grep -q 'Downloading: [0-9]*% done' "$work/first" 2>/dev/null && break; sleep 0.1; done
+grep -q 'Downloading: [0-9]*% done' "$work/first" || fail "two runs: the first never began its blocks: $(cat "$work/first")"
+status=0; run_tool --port COM23 || status=$?
+[ $status -eq 3 ] || fail "two runs: the second ended with exit $status: $(cat "$work/out.txt" "$work/err")"
+grep -q 'COM23 is in use by another vexlor' "$work/err" || fail "two runs: the second did not name the holder: $(cat "$work/err")"
+if grep -q '^\[0x' "$work/out.txt"; then fail "two runs: the second ran: $(cat "$work/out.txt")"; fi
+status=0; wait "$tool" || status=$?
+tr -d '\r' < "$work/first" > "$work/out.txt"
+[ $status -eq 0 ] || fail "two runs: the first ended with exit $status: $(cat "$work/out.txt" "$work/first.err")"
+cmp -n 300000 "$work/image.bin" "$work/load.bin" || fail "two runs: the first's image differs from the load"
+heard_every_command "two runs" 1
+echo "wine-e2e: a second run on a port in use is refused at once; the first ends done with an exact image"

@@ -7,7 +7,6 @@
 #include "app/cli/exit_status.h"
 #include "app/cli/settings_report.h"
 #include "platform/file_holder.h"
-#include "platform/named_mutex.h"
 #include "platform/serial_device_info.h"
 #include "platform/serial_port_use.h"
 #include "platform/sys_error.h"
@@ -23,10 +22,6 @@ std::string InUseBy(const platform::Holder& holder) {
 
 // Whether this user could use the port now.
 std::string PortState(const std::string& port, const std::string& device) {
-    // Another vexlor guards the port for its whole run, also while it reopens the device.
-    if (const auto guard = platform::FindHolder(platform::NamedMutex::LockPath("vexlor-port-" + port))) {
-        return InUseBy(*guard);
-    }
     const platform::SerialPortUse use = platform::LookAtSerialPort(device, port);
     switch (use.state) {
     case platform::SerialPortUse::State::kFree: return "ok";

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/cli/port_claim.h"
 
-#include <cerrno>
 #include <filesystem>
 
 #include "app/cli/cli_arguments.h"
@@ -37,25 +36,29 @@ bool PortClaim::Resolve() {
 }
 
 PortClaim::Outcome PortClaim::Guard() {
-    const std::string name = "vexlor-port-" + m_port;
-    switch (m_guard.Create(name)) {
-    case platform::NamedMutex::Result::Created:
+    switch (m_lock.Take(m_device, m_port, platform::PortLock::Use::kRun)) {
+    case platform::PortLock::Result::kTaken:
         m_outcome = Outcome::kClaimed;
         m_why.clear();
         return m_outcome;
-    case platform::NamedMutex::Result::AlreadyExists: {
-        m_outcome = Outcome::kHeld;
-        const auto holder = platform::FindHolder(platform::NamedMutex::LockPath(name));
+    case platform::PortLock::Result::kHeld: {
+        const auto& holder = m_lock.HeldBy();
         m_holder = holder ? holder->name + ", PID " + std::to_string(holder->pid) : std::string();
+        if (!m_lock.HeldByAnotherRun()) {
+            // A terminal program's lock: the run goes on and its line waits for the port.
+            m_outcome = Outcome::kClaimed;
+            m_why.clear();
+            return m_outcome;
+        }
+        m_lock.Release();
+        m_outcome = Outcome::kHeld;
         m_why = m_port + " is in use by another vexlor" + (holder ? " (" + m_holder + ")." : std::string("."));
         return m_outcome;
     }
-    case platform::NamedMutex::Result::Failed: break;
+    case platform::PortLock::Result::kFailed: break;
     }
-    const int error = errno;
     m_outcome = Outcome::kLockFailed;
-    m_why =
-        "cannot create the lock file " + platform::NamedMutex::LockPath(name) + ": " + platform::SysErrorPhrase(error);
+    m_why = "cannot create the lock file " + m_lock.Where() + ": " + platform::SysErrorPhrase(m_lock.Error());
     return m_outcome;
 }
 

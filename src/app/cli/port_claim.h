@@ -2,20 +2,22 @@
 #pragma once
 #include <string>
 
-#include "platform/named_mutex.h"
+#include "platform/port_lock.h"
 
-// One port a headless run asks for, from the name on the command line to the guard that keeps
-// other runs off it: resolved through the port map (a device path names its COMn there), then
-// guarded by a lock file in the runtime folder, so that runs on different ports go side by side
-// and the same port twice is refused, naming the holder.
+// One port a run asks for, from the name on the command line to the guard that keeps other runs
+// off it: resolved through the port map (a device path names its COMn there), then kept for the
+// whole run on the whole machine (a serial lock file; on Windows a global mutex), so that runs
+// on different ports go side by side, whatever session or user starts them, and another run on
+// the same port is refused, naming the holder. A port a terminal program has locked is claimed
+// all the same: the run's line waits for that program to let go, then keeps the port.
 class PortClaim {
 public:
     enum class Outcome {
         kClaimed,     // in the port list and guarded by this process
         kAbsent,      // not in the port list (yet)
         kTwice,       // named before in this run
-        kHeld,        // another vexlor holds it
-        kLockFailed,  // its lock file could not be created
+        kHeld,        // another run of this tool holds it
+        kLockFailed,  // its lock could not be made
     };
 
     explicit PortClaim(std::string requested) : m_requested(std::move(requested)) {}
@@ -50,5 +52,5 @@ private:
     std::string m_why;
     std::string m_holder;
     Outcome m_outcome = Outcome::kAbsent;
-    platform::NamedMutex m_guard;
+    platform::PortLock m_lock;
 };

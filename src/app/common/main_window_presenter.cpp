@@ -112,6 +112,7 @@ void CMainWindowPresenter::Start() {
     m_view.ClearLines();
     m_operator.SetComPort(SelectedPortName());
     m_operator.SetNotifyTarget(m_target);
+    ReservePort();
     // Every message the operator shows from inside Start says why it will not start (a worker
     // that has not ended, no thread to be had): the window then stays idle, not "running" with
     // no run of its own.
@@ -119,7 +120,25 @@ void CMainWindowPresenter::Start() {
     m_starting = true;
     m_operator.Start();
     m_starting = false;
+    if (m_startRefused) m_portLock.Release();
     EnableControls(m_startRefused ? ControlState::Idle : ControlState::Running);
+}
+
+void CMainWindowPresenter::ReservePort() {
+    // The run keeps its port on the whole machine from its first opening to its end, over every
+    // reopening: another run, from any session, finds it held. A port another run holds is
+    // waited for, as one a terminal program holds: the line then takes it when it is free.
+    const std::string port = SelectedPortName();
+    const uint32_t number = m_view.SelectedPort();
+    for (const SerialCommValue& value : ReadSerialCommKey(m_portSources)) {
+        const char* name = value.port.c_str();
+        if (PortNumberFromName(name, name + value.port.size()) != number) continue;
+        if (m_portLock.Take(value.device, port, platform::PortLock::Use::kRun) == platform::PortLock::Result::kFailed) {
+            LogWritePort(LOG_ER, port.c_str(), "CVexlorDlg::OnStart", "The lock %s cannot be made: error %d.",
+                         m_portLock.Where().c_str(), m_portLock.Error());
+        }
+        return;
+    }
 }
 
 void CMainWindowPresenter::Stop() {
@@ -127,6 +146,7 @@ void CMainWindowPresenter::Stop() {
     if (!m_operator.IsRunning()) return;
     m_showStatus = 0;
     m_operator.Stop();
+    m_portLock.Release();
     EnableControls(ControlState::Idle);
     m_view.InsertTopLine(m_text(lang::IDS_STOPPED));
 }
@@ -146,7 +166,10 @@ void CMainWindowPresenter::Status(uint32_t statusCode) {
     LogWritePort(LOG_DBG, port.c_str(), kSrcStatus, "Current status code is %X", statusCode);
     const StatusLine line = StatusLineFor(statusCode);
     const RunFailure failure = line.final ? m_operator.LastFailure() : RunFailure{};
-    if (line.final) EnableControls(ControlState::Idle);
+    if (line.final) {
+        m_portLock.Release();
+        EnableControls(ControlState::Idle);
+    }
     if (m_showStatus != 1) return;
     // The reason goes right under its status line, which is the newest and so the top one.
     const std::string why = FailureDetailLine(statusCode, failure, port, m_text);

@@ -10,6 +10,7 @@
 #include "engine/dl_operator.h"
 #include "engine/message_sink.h"
 #include "platform/notify_target.h"
+#include "platform/port_lock.h"
 #include "platform/read_only_file.h"
 #include "platform/serial_line.h"
 #include "serial/serial_port_list.h"
@@ -74,6 +75,7 @@ private:
     void Show(const char* text) override;
     void EnableControls(ControlState state);
     std::string SelectedPortName() const;
+    void ReservePort();
     void Status(uint32_t statusCode);
     void Progress(uint32_t percentage);
 
@@ -85,7 +87,8 @@ private:
     SerialCommSources m_portSources;
     std::atomic<int32_t> m_checkResult{0};  // set by the check's thread
     int m_showStatus = 1;
-    bool m_starting = false;      // inside the operator's Start
-    bool m_startRefused = false;  // it said why it would not start
-    bool m_closing = false;       // the close question shows
+    bool m_starting = false;        // inside the operator's Start
+    bool m_startRefused = false;    // it said why it would not start
+    bool m_closing = false;         // the close question shows
+    platform::PortLock m_portLock;  // the running download's port, on the whole machine
 };
