@@ -223,9 +223,11 @@ TEST_F(CliBenchTest, JsonReportAndExitStatusAgree) {
                         {"COM9", "0x065" + all}, {"COM10", "0x065" + all}, {"COM12", "0xF01,0"}}));
     EXPECT_NE(ReadWholeFile(report).find("No handset answers on COM12"), std::string::npos);
 
-    // Each run's last log line tells its outcome.
+    // Each run's last log line tells its outcome, at level 1 (level 0 is the header and footer).
     const std::string log = rig.LogText();
-    EXPECT_NE(log.find("<NML>\t"), std::string::npos);
+    const size_t ended = log.find("Run ended: done");
+    ASSERT_NE(ended, std::string::npos) << log;
+    EXPECT_EQ(log.compare(log.rfind('\n', ended) + 1, 6, "<!ER>\t"), 0) << log;
     EXPECT_NE(log.find("\tCOM10\tvexlor --cli\tRun ended: done, status 0x065, program "), std::string::npos) << log;
     EXPECT_NE(log.find(", load VX12.01, handset 12, port COM10 (" + rig.TerminalOf("COM10") + ")."), std::string::npos);
     EXPECT_NE(log.find("Run ended: empty, status 0xF01, program "), std::string::npos);

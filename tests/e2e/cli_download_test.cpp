@@ -265,6 +265,16 @@ TEST_F(CliDownloadTest, PortOutsideThePortListIsRefused) {
     EXPECT_EQ(CountInLog("Start listener."), 0);
 }
 
+TEST_F(CliDownloadTest, LogLevelZeroHoldsOnlyTheHeaderAndFooter) {
+    Prepare(0x200, {});
+    EXPECT_EQ(Run({"--cli", "--port", DownloadRig::kPort, "--log-level", "0"}), 0) << Errors();
+    std::istringstream lines(rig.LogText());
+    int count = 0;
+    for (std::string line; std::getline(lines, line); ++count) EXPECT_EQ(line.rfind("<NML>\t", 0), 0u) << line;
+    EXPECT_EQ(count, 4) << rig.LogText();  // two lines of header, two of footer
+    EXPECT_EQ(CountInLog("Run ended"), 0);
+}
+
 TEST_F(CliDownloadTest, DamagedPackageIsRefusedBeforeAnyDownload) {
     Prepare(0x30000, {});
     {
