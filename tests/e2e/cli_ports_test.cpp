@@ -227,6 +227,9 @@ TEST_F(CliDownloadTest, ListPortsTellsMissingDevicesAnotherVexlorsRunAndBadSetti
     EXPECT_NE(list.Output().find("COM31\t" + rig.Folder().File("ttyUSB-unplugged") + "\t-\t-\t-\tmissing\n"),
               std::string::npos)
         << list.Output();
+    // COM9 is the first device it is given to, as the warning says: listed once.
+    EXPECT_EQ(CountOccurrences(list.Output(), "COM9\t"), 1) << list.Output();
+    EXPECT_EQ(list.Output().find("/dev/ttyUSB9"), std::string::npos) << list.Output();
     EXPECT_EQ(Finish(), 0);
     // Each line the settings reader leaves is told with its number (the last two here).
     const std::string errors = ReadWholeFile(rig.Folder().File("list.err"));
