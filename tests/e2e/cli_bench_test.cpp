@@ -24,6 +24,24 @@ std::vector<std::string> LinesStartingWith(const std::string& text, const std::s
     return lines;
 }
 
+// The fields of a CSV line (quotes kept).
+std::vector<std::string> FieldsOf(const std::string& line) {
+    std::vector<std::string> fields;
+    bool quoted = false;
+    std::string field;
+    for (const char c : line) {
+        if (c == '"') quoted = !quoted;
+        if (c == ',' && !quoted) {
+            fields.push_back(field);
+            field.clear();
+        } else {
+            field += c;
+        }
+    }
+    fields.push_back(field);
+    return fields;
+}
+
 // The report's rows as port -> "status_code,bytes_sent" (the file's fields 3, 7 and 9, counted
 // from 1).
 std::multimap<std::string, std::string> ReportRows(const std::string& csv) {
@@ -35,19 +53,7 @@ std::multimap<std::string, std::string> ReportRows(const std::string& csv) {
               "start,end,port,device,load_version,handset_version,status_code,status_text,bytes_sent,seconds,sequence,"
               "confirmed,platform");
     while (std::getline(in, line)) {
-        std::vector<std::string> fields;
-        bool quoted = false;
-        std::string field;
-        for (const char c : line) {
-            if (c == '"') quoted = !quoted;
-            if (c == ',' && !quoted) {
-                fields.push_back(field);
-                field.clear();
-            } else {
-                field += c;
-            }
-        }
-        fields.push_back(field);
+        const std::vector<std::string> fields = FieldsOf(line);
         EXPECT_EQ(fields.size(), 13u) << line;
         if (fields.size() == 13) rows.emplace(fields[2], fields[6] + "," + fields[8]);
     }
@@ -259,6 +265,36 @@ TEST_F(CliBenchTest, OnePortsRefusalIsAnEventAndARowWhenRecordsAreAsked) {
     }
     EXPECT_EQ(ReportRows(ReadWholeFile(report)), (std::multimap<std::string, std::string>{{"COM77", ",0"}}));
     EXPECT_NE(ReadWholeFile(report).find(",refused: COM77 is not in the port list"), std::string::npos);
+}
+
+// A report file an older Vexlor began keeps its ten columns; a file that is no report is left
+// alone, and said so at once.
+TEST_F(CliBenchTest, AReportKeepsTheColumnsItsHeaderNamesAndAFileThatIsNoReportIsRefused) {
+    Prepare(0x200, {});
+    const std::string older = rig.Folder().File("older.csv");
+    const std::string tenColumns =
+        "start,end,port,device,load_version,handset_version,status_code,status_text,bytes_sent,seconds";
+    std::ofstream(older) << tenColumns << "\n";
+    EXPECT_EQ(CliDownloadTest::Run({"--cli", "--port", DownloadRig::kPort, "--report", older}), 0) << Errors();
+    EXPECT_NE(
+        Errors().find("vexlor: warning: the report file " + older + " has no column sequence, confirmed, platform"),
+        std::string::npos)
+        << Errors();
+    EXPECT_EQ(CountInLog("Report: the report file " + older + " has no column sequence"), 1);
+    const auto rows = LinesStartingWith(ReadWholeFile(older), "20");
+    ASSERT_EQ(rows.size(), 1u) << ReadWholeFile(older);
+    const auto fields = FieldsOf(rows[0]);
+    ASSERT_EQ(fields.size(), 10u) << rows[0];
+    EXPECT_EQ(fields[2], "COM9");
+    EXPECT_EQ(fields[6] + "," + fields[8], "0x065," + std::to_string(0x200));
+
+    const std::string foreign = rig.Folder().File("people.csv");
+    std::ofstream(foreign) << "name,age\nAnna,31\n";
+    EXPECT_EQ(CliDownloadTest::Run({"--cli", "--port", DownloadRig::kPort, "--report", foreign}), 9);
+    EXPECT_NE(Errors().find("vexlor: the report file " + foreign + " is not a Vexlor report"), std::string::npos)
+        << Errors();
+    EXPECT_TRUE(PrintedStatuses().empty()) << Output();
+    EXPECT_EQ(ReadWholeFile(foreign), "name,age\nAnna,31\n");
 }
 
 }  // namespace

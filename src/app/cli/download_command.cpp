@@ -97,6 +97,7 @@ int RunDownloadCommand(CliSession& session) {
             std::fprintf(session.Err(), "vexlor: %s\n", report->Problem(error).c_str());
             return kExitReport;
         }
+        report->TellLeftOut(session.Err());
     }
     if (stationView) return RunStation(session, package, *stationView, report.get());
     return RunDownloads(session, package, *view, report.get());
