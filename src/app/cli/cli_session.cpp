@@ -75,7 +75,8 @@ int CliSession::Start() {
     if (claim.Claimed()) return kExitDone;
     std::fprintf(m_err, "vexlor: %s\n", claim.Why().c_str());
     // A refusal is a result to record like any other where records are asked for.
-    return m_args.json || m_args.reportFile ? kExitDone : RefusalExitStatus(claim);
+    const bool recorded = m_args.command == CliCommand::kDownload && (m_args.json || m_args.reportFile);
+    return recorded ? kExitDone : RefusalExitStatus(claim);
 }
 
 int RefusalExitStatus(const PortClaim& claim) {
