@@ -198,7 +198,11 @@ TEST_F(CliBenchTest, JsonReportAndExitStatusAgree) {
     ASSERT_TRUE(rig.StartSimulatorOn("COM12", {"--silent"}));
     extraEnvironment.push_back("VEXLOR_SYSFS_ROOT=" + rig.Folder().Path());  // no system ports
     const std::string report = rig.Folder().File("report.csv");
-    EXPECT_EQ(Run({"--cli", "--all-ports", "--skip-port", "COM11", "--json", "--report", report}), 0) << Errors();
+    EXPECT_EQ(Run({"--cli", "--all-ports", "--skip-port", "COM11,COM98", "--json", "--report", report}), 0) << Errors();
+    // A skip name that is no port of the list is a typo to be told; the one that is, is not.
+    EXPECT_NE(Errors().find("vexlor: warning: --skip-port COM98 is not in the port list"), std::string::npos)
+        << Errors();
+    EXPECT_EQ(Errors().find("COM11"), std::string::npos) << Errors();
 
     // Every line parses as JSON in UTF-8; a reader takes the summaries and COM10's rates.
     const std::string script =
