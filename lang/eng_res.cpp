@@ -89,6 +89,8 @@ constexpr StringEntry kTable[] = {
     {IDS_BENCH_PORT_HELD_UNKNOWN, "%s is in use by another Vexlor run. End that run, or choose another port."},
     {IDS_BENCH_REPORT_FAILED, "The report file %s cannot be written: %s."},
     {IDS_BENCH_UNCONFIRMED, "Download completed, but the handset was not seen restarting."},
+    {IDS_BENCH_REPORT_NOT_OURS,
+     "%s is not a Vexlor report file: its first line is not a report's header. Choose another file."},
 };
 
 }  // namespace

@@ -100,6 +100,8 @@ enum StringId : unsigned {
     IDS_BENCH_PORT_HELD_UNKNOWN = 135,  // the same, the holder not known; %s: the port
     IDS_BENCH_REPORT_FAILED = 136,      // %s: the report file, %s: the system's error text
     IDS_BENCH_UNCONFIRMED = 137,        // result of a done handset whose restart was not seen
+
+    IDS_BENCH_REPORT_NOT_OURS = 150,  // the report file's first line is not a report's header; %s: the file
 };
 
 // What a text is formatted with.
@@ -189,6 +191,7 @@ inline constexpr StringUse kStringUses[] = {
     {IDS_BENCH_PORT_HELD_UNKNOWN, FormatArg::Text},
     {IDS_BENCH_REPORT_FAILED, FormatArg::Texts2},
     {IDS_BENCH_UNCONFIRMED, FormatArg::None},
+    {IDS_BENCH_REPORT_NOT_OURS, FormatArg::Text},
 };
 
 // The instruction lines in the order the window lists them (13 in all).

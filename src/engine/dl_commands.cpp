@@ -129,6 +129,9 @@ int32_t CDLOperator::WriteBlockPacket(uint8_t* chunk, uint32_t blockStart, uint3
                 return DLERR_STREAM;
             }
         }
+        // Counted as each packet goes out, not only once the block is acknowledged: a run stopped
+        // or failing at the end of a block has sent that block, and its records say so.
+        m_bytesSent.store(blockStart + offset);
         if (offset >= blockSize) return DL_OK;
     }
 }

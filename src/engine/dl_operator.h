@@ -68,7 +68,7 @@ public:
     // The details of the latest WM_DL_NOTICE of the latest run (NOTICE_PORT_BUSY: who holds the
     // port); empty before any.
     PortFailure LastNotice() const;
-    // Load bytes the handset has confirmed or taken so far in the latest run.
+    // Load bytes sent to the handset so far in the latest run (each packet as it goes out).
     uint64_t BytesSent() const { return m_bytesSent.load(); }
     // When the handset confirmed the first packet of the latest run, the start of its block phase
     // (the time rates are counted from); nothing before that.

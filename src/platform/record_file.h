@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
+#include <functional>
 #include <string>
 
 namespace platform {
@@ -15,5 +16,18 @@ constexpr int kRecordNotAFile = -1;
 // limit) the part already written is taken back under the lock, so the next record never lands
 // glued to half of this one. 0, kRecordNotAFile, or the system's error number.
 int AppendRecord(const std::string& path, const std::string& header, const std::string& record);
+
+// The longest first line AppendRecordFor reads; a longer one is handed over cut at this length.
+constexpr size_t kRecordFirstLineMax = 4096;
+
+// Makes what to append from what the file holds, under the lock: empty is true for a new or
+// empty file, firstLine is the file's first line without its line end. 0 with text set (empty
+// text appends nothing), or an error of the caller's own: a negative number below
+// kRecordNotAFile, which AppendRecordFor returns as it is, writing nothing.
+using RecordMaker = std::function<int(bool empty, const std::string& firstLine, std::string& text)>;
+
+// As AppendRecord, the text made under the lock by make: a record laid out as the file's own
+// header says, header and record for a new file, or a refusal of a file that is not what it seems.
+int AppendRecordFor(const std::string& path, const RecordMaker& make);
 
 }  // namespace platform

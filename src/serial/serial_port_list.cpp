@@ -87,13 +87,15 @@ int32_t ReadDecimal(const char* text) {
 std::vector<SerialCommValue> SynthesiseSerialCommKey(const std::vector<SerialCommValue>& fileEntries,
                                                      const std::vector<std::string>& ttyNames,
                                                      const std::string& devDir) {
-    std::vector<SerialCommValue> key = fileEntries;
+    std::vector<SerialCommValue> key;
     std::set<int32_t> taken;
     std::set<std::string> fileDevices;
     for (const SerialCommValue& entry : fileEntries) {
         int32_t number = PortNumberOf(entry.port.c_str());
-        if (number >= 0) taken.insert(number);
         fileDevices.insert(entry.device);
+        // A name given to a second device stays with the first (the settings reader warns so).
+        if (number >= 0 && !taken.insert(number).second) continue;
+        key.push_back(entry);
     }
 
     struct Device {

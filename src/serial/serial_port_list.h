@@ -8,7 +8,8 @@
 // read from two sources.
 //
 // 1. The settings file's entries of that key, in file order. They come first and win: a value
-//    name is a device path, its data the port name ("/dev/pts/7"="COM7").
+//    name is a device path, its data the port name ("/dev/pts/7"="COM7"). A port name given to
+//    a second device names only the first; the second is left out.
 // 2. The tty devices under /sys/class/tty that have a driver (a device/driver link), named
 //    /dev/<tty>. A ttyS device whose "type" reads 0 (no UART behind it) is left out. Numbering
 //    rule, stable while other devices come and go:

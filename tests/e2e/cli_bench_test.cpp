@@ -24,6 +24,24 @@ std::vector<std::string> LinesStartingWith(const std::string& text, const std::s
     return lines;
 }
 
+// The fields of a CSV line (quotes kept).
+std::vector<std::string> FieldsOf(const std::string& line) {
+    std::vector<std::string> fields;
+    bool quoted = false;
+    std::string field;
+    for (const char c : line) {
+        if (c == '"') quoted = !quoted;
+        if (c == ',' && !quoted) {
+            fields.push_back(field);
+            field.clear();
+        } else {
+            field += c;
+        }
+    }
+    fields.push_back(field);
+    return fields;
+}
+
 // The report's rows as port -> "status_code,bytes_sent" (the file's fields 3, 7 and 9, counted
 // from 1).
 std::multimap<std::string, std::string> ReportRows(const std::string& csv) {
@@ -35,19 +53,7 @@ std::multimap<std::string, std::string> ReportRows(const std::string& csv) {
               "start,end,port,device,load_version,handset_version,status_code,status_text,bytes_sent,seconds,sequence,"
               "confirmed,platform");
     while (std::getline(in, line)) {
-        std::vector<std::string> fields;
-        bool quoted = false;
-        std::string field;
-        for (const char c : line) {
-            if (c == '"') quoted = !quoted;
-            if (c == ',' && !quoted) {
-                fields.push_back(field);
-                field.clear();
-            } else {
-                field += c;
-            }
-        }
-        fields.push_back(field);
+        const std::vector<std::string> fields = FieldsOf(line);
         EXPECT_EQ(fields.size(), 13u) << line;
         if (fields.size() == 13) rows.emplace(fields[2], fields[6] + "," + fields[8]);
     }
@@ -192,7 +198,11 @@ TEST_F(CliBenchTest, JsonReportAndExitStatusAgree) {
     ASSERT_TRUE(rig.StartSimulatorOn("COM12", {"--silent"}));
     extraEnvironment.push_back("VEXLOR_SYSFS_ROOT=" + rig.Folder().Path());  // no system ports
     const std::string report = rig.Folder().File("report.csv");
-    EXPECT_EQ(Run({"--cli", "--all-ports", "--skip-port", "COM11", "--json", "--report", report}), 0) << Errors();
+    EXPECT_EQ(Run({"--cli", "--all-ports", "--skip-port", "COM11,COM98", "--json", "--report", report}), 0) << Errors();
+    // A skip name that is no port of the list is a typo to be told; the one that is, is not.
+    EXPECT_NE(Errors().find("vexlor: warning: --skip-port COM98 is not in the port list"), std::string::npos)
+        << Errors();
+    EXPECT_EQ(Errors().find("COM11"), std::string::npos) << Errors();
 
     // Every line parses as JSON in UTF-8; a reader takes the summaries and COM10's rates.
     const std::string script =
@@ -223,9 +233,11 @@ TEST_F(CliBenchTest, JsonReportAndExitStatusAgree) {
                         {"COM9", "0x065" + all}, {"COM10", "0x065" + all}, {"COM12", "0xF01,0"}}));
     EXPECT_NE(ReadWholeFile(report).find("No handset answers on COM12"), std::string::npos);
 
-    // Each run's last log line tells its outcome.
+    // Each run's last log line tells its outcome, at level 1 (level 0 is the header and footer).
     const std::string log = rig.LogText();
-    EXPECT_NE(log.find("<NML>\t"), std::string::npos);
+    const size_t ended = log.find("Run ended: done");
+    ASSERT_NE(ended, std::string::npos) << log;
+    EXPECT_EQ(log.compare(log.rfind('\n', ended) + 1, 6, "<!ER>\t"), 0) << log;
     EXPECT_NE(log.find("\tCOM10\tvexlor --cli\tRun ended: done, status 0x065, program "), std::string::npos) << log;
     EXPECT_NE(log.find(", load VX12.01, handset 12, port COM10 (" + rig.TerminalOf("COM10") + ")."), std::string::npos);
     EXPECT_NE(log.find("Run ended: empty, status 0xF01, program "), std::string::npos);
@@ -257,6 +269,36 @@ TEST_F(CliBenchTest, OnePortsRefusalIsAnEventAndARowWhenRecordsAreAsked) {
     }
     EXPECT_EQ(ReportRows(ReadWholeFile(report)), (std::multimap<std::string, std::string>{{"COM77", ",0"}}));
     EXPECT_NE(ReadWholeFile(report).find(",refused: COM77 is not in the port list"), std::string::npos);
+}
+
+// A report file an older Vexlor began keeps its ten columns; a file that is no report is left
+// alone, and said so at once.
+TEST_F(CliBenchTest, AReportKeepsTheColumnsItsHeaderNamesAndAFileThatIsNoReportIsRefused) {
+    Prepare(0x200, {});
+    const std::string older = rig.Folder().File("older.csv");
+    const std::string tenColumns =
+        "start,end,port,device,load_version,handset_version,status_code,status_text,bytes_sent,seconds";
+    std::ofstream(older) << tenColumns << "\n";
+    EXPECT_EQ(CliDownloadTest::Run({"--cli", "--port", DownloadRig::kPort, "--report", older}), 0) << Errors();
+    EXPECT_NE(
+        Errors().find("vexlor: warning: the report file " + older + " has no column sequence, confirmed, platform"),
+        std::string::npos)
+        << Errors();
+    EXPECT_EQ(CountInLog("Report: the report file " + older + " has no column sequence"), 1);
+    const auto rows = LinesStartingWith(ReadWholeFile(older), "20");
+    ASSERT_EQ(rows.size(), 1u) << ReadWholeFile(older);
+    const auto fields = FieldsOf(rows[0]);
+    ASSERT_EQ(fields.size(), 10u) << rows[0];
+    EXPECT_EQ(fields[2], "COM9");
+    EXPECT_EQ(fields[6] + "," + fields[8], "0x065," + std::to_string(0x200));
+
+    const std::string foreign = rig.Folder().File("people.csv");
+    std::ofstream(foreign) << "name,age\nAnna,31\n";
+    EXPECT_EQ(CliDownloadTest::Run({"--cli", "--port", DownloadRig::kPort, "--report", foreign}), 9);
+    EXPECT_NE(Errors().find("vexlor: the report file " + foreign + " is not a Vexlor report"), std::string::npos)
+        << Errors();
+    EXPECT_TRUE(PrintedStatuses().empty()) << Output();
+    EXPECT_EQ(ReadWholeFile(foreign), "name,age\nAnna,31\n");
 }
 
 }  // namespace

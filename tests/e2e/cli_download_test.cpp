@@ -164,7 +164,8 @@ TEST_F(CliDownloadTest, PlatformWithoutOfflineStepIsDone) {
 
 TEST_F(CliDownloadTest, SigintDuringTheBlocksStopsTheRun) {
     Prepare(4 * 1024 * 1024, {"--throttle", "2000000"});
-    Launch();
+    const std::string report = rig.Folder().File("report.csv");
+    Launch({"--cli", "--port", DownloadRig::kPort, "--report", report});
     ASSERT_TRUE(vexlor.WaitForOutput("Downloading: 0% done", 30000)) << Output();
     ASSERT_TRUE(vexlor.WaitForOutput("% done\nDownloading", 30000)) << Output();
     vexlor.Signal(SIGINT);
@@ -174,6 +175,10 @@ TEST_F(CliDownloadTest, SigintDuringTheBlocksStopsTheRun) {
     EXPECT_EQ(CountInLog("CDLOperator::DownloadFunc\tUse call to stop download thread."), 1);
     EXPECT_EQ(CountInLog("Start writing block start at"),
               CountInLog("CDLOperator::CheckWriteBlockPacketError\tSend TxRx") + 1);
+    // The block the stop came in went out whole: the summary and the report count it.
+    const std::string sent = std::to_string(512 + 131072 * CountInLog("Start writing block start at"));
+    EXPECT_NE(Output().find("\n" + sent + " bytes sent in "), std::string::npos) << sent << "\n" << Output();
+    EXPECT_NE(ReadWholeFile(report).find("," + sent + ","), std::string::npos) << ReadWholeFile(report);
 }
 
 TEST_F(CliDownloadTest, SigtermDuringDetectionStopsTheRun) {
@@ -234,6 +239,16 @@ TEST_F(CliDownloadTest, PortOutsideThePortListIsRefused) {
     EXPECT_EQ(Run({"--cli", "--port", "COM250"}), 8);
     EXPECT_NE(Errors().find("COM250 is not in the port list"), std::string::npos) << Errors();
     EXPECT_EQ(CountInLog("Start listener."), 0);
+}
+
+TEST_F(CliDownloadTest, LogLevelZeroHoldsOnlyTheHeaderAndFooter) {
+    Prepare(0x200, {});
+    EXPECT_EQ(Run({"--cli", "--port", DownloadRig::kPort, "--log-level", "0"}), 0) << Errors();
+    std::istringstream lines(rig.LogText());
+    int count = 0;
+    for (std::string line; std::getline(lines, line); ++count) EXPECT_EQ(line.rfind("<NML>\t", 0), 0u) << line;
+    EXPECT_EQ(count, 4) << rig.LogText();  // two lines of header, two of footer
+    EXPECT_EQ(CountInLog("Run ended"), 0);
 }
 
 TEST_F(CliDownloadTest, DamagedPackageIsRefusedBeforeAnyDownload) {

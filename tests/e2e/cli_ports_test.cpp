@@ -171,6 +171,15 @@ TEST_F(CliDownloadTest, PortThatAppearsWithinTheWaitIsFlashedThroughItsDevicePat
     ExpectImageIsLoad();
 }
 
+TEST_F(CliDownloadTest, ARelativeDevicePathIsTakenFromTheCurrentFolder) {
+    Prepare(0x200, {});
+    const std::string relative = std::filesystem::relative(rig.TerminalPath()).string();
+    ASSERT_NE(relative.front(), '/') << relative;
+    EXPECT_EQ(Run({"--cli", "--port", relative}), 0) << Errors();
+    EXPECT_EQ(PrintedStatuses(), (Statuses{STATUS_STARTED, STATUS_DIAG_READY, STATUS_DONE}));
+    ExpectImageIsLoad();
+}
+
 TEST_F(CliDownloadTest, PortThatNeverAppearsEndsTheWaitWithItsOwnStatus) {
     Prepare(0x200, {});
     EXPECT_EQ(Run({"--cli", "--port", "COM77", "--wait", "1"}), 8);
@@ -187,6 +196,37 @@ TEST_F(CliDownloadTest, InfoTellsModeVersionAndPlatformAndLeavesTheHandsetInDiag
               "Software version: 13\n"
               "Platform:         CORVANE1\n"
               "Firmware load:    VX12.01 (for version 12: a version mismatch)\n");
+    // The same facts as JSON.
+    EXPECT_EQ(Run({"--cli", "--port", DownloadRig::kPort, "--info", "--json"}), 0) << Errors();
+    EXPECT_NE(Output().find("\"reached\":true,\"found_mode\":\"diag\",\"mode\":\"diag\",\"software_version\":"
+                            "\"13\",\"platform\":\"CORVANE1\",\"load_version\":\"VX12.01\",\"load\":\"mismatch\"}"),
+              std::string::npos)
+        << Output();
+    EXPECT_EQ(CountInLog("Start writing block"), 0);
+}
+
+TEST_F(CliDownloadTest, InfoOnADamagedLoadSaysSoAndEndsAsADownloadWouldInTextAndJson) {
+    Prepare(0x30000, {});
+    {
+        std::fstream packed(rig.PackedPath(), std::ios::in | std::ios::out | std::ios::binary);
+        packed.seekp(-600 - 0x10000, std::ios::end);
+        packed.put('\x55');
+    }
+    EXPECT_EQ(Run({"--cli", "--port", DownloadRig::kPort, "--info"}), 7) << Errors();
+    EXPECT_NE(Output().find("Software version: 12\n"), std::string::npos) << Output();
+    EXPECT_NE(Output().find("Firmware load:    damaged"), std::string::npos) << Output();
+    EXPECT_EQ(Output().find("fits"), std::string::npos) << Output();
+    EXPECT_NE(Errors().find("The firmware data of this tool is damaged"), std::string::npos) << Errors();
+    EXPECT_NE(Errors().find("copy it again"), std::string::npos) << Errors();
+
+    EXPECT_EQ(Run({"--cli", "--port", DownloadRig::kPort, "--info", "--json"}), 7) << Errors();
+    EXPECT_EQ(Output().rfind("{\"time\":\"", 0), 0u) << Output();
+    EXPECT_NE(Output().find("\"event\":\"info\",\"port\":\"COM9\",\"device\":\"" + rig.TerminalPath() +
+                            "\",\"reached\":true,\"found_mode\":\"diag\",\"mode\":\"diag\","
+                            "\"software_version\":\"12\",\"platform\":"),
+              std::string::npos)
+        << Output();
+    EXPECT_NE(Output().find(",\"load_version\":null,\"load\":\"damaged\"}\n"), std::string::npos) << Output();
     EXPECT_EQ(CountInLog("Start writing block"), 0);
 }
 
@@ -227,6 +267,9 @@ TEST_F(CliDownloadTest, ListPortsTellsMissingDevicesAnotherVexlorsRunAndBadSetti
     EXPECT_NE(list.Output().find("COM31\t" + rig.Folder().File("ttyUSB-unplugged") + "\t-\t-\t-\tmissing\n"),
               std::string::npos)
         << list.Output();
+    // COM9 is the first device it is given to, as the warning says: listed once.
+    EXPECT_EQ(CountOccurrences(list.Output(), "COM9\t"), 1) << list.Output();
+    EXPECT_EQ(list.Output().find("/dev/ttyUSB9"), std::string::npos) << list.Output();
     EXPECT_EQ(Finish(), 0);
     // Each line the settings reader leaves is told with its number (the last two here).
     const std::string errors = ReadWholeFile(rig.Folder().File("list.err"));

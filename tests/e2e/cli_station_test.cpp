@@ -138,4 +138,18 @@ TEST_F(CliStationTest, AStopEndsTheStationStoppingTheHandsetInFlightAndTheWaitin
     EXPECT_NE(rows.find(",1,,\n"), std::string::npos) << rows;
 }
 
+TEST_F(CliStationTest, OnePortsRefusalEndsTheStationWithItsOwnStatusWhenRecordsAreAsked) {
+    Prepare(0x200, {});
+    const std::string report = rig.Folder().File("report.csv");
+    for (const std::vector<std::string>& records :
+         {std::vector<std::string>{"--json"}, std::vector<std::string>{"--report", report}}) {
+        SCOPED_TRACE(records.front());
+        std::vector<std::string> args = {"--cli", "--station", "--port", "COM77"};
+        args.insert(args.end(), records.begin(), records.end());
+        EXPECT_EQ(Run(args), 8) << Errors() << Output();
+        EXPECT_NE(Errors().find("COM77 is not in the port list"), std::string::npos) << Errors();
+    }
+    EXPECT_NE(ReadWholeFile(report).find(",refused: COM77 is not in the port list"), std::string::npos);
+}
+
 }  // namespace

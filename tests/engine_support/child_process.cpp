@@ -33,6 +33,14 @@ ChildProcess::~ChildProcess() {
 
 bool ChildProcess::Start(const std::string& program, const std::vector<std::string>& args,
                          const std::vector<std::string>& env, const std::string& stderrFile) {
+    if (m_pid > 0) {
+        if (!m_ended) return false;  // one child at a time
+        if (m_stdout >= 0) ::close(m_stdout);
+        m_pid = m_stdout = m_status = -1;
+        m_ended = false;
+        m_lineStart = 0;
+        m_output.clear();
+    }
     std::vector<std::string> environment;
     for (char** entry = environ; *entry; ++entry) {
         const std::string text = *entry;

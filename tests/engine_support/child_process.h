@@ -14,7 +14,8 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     // Starts program with args (program not repeated); env entries "NAME=value" are added to
-    // (or replace in) the current environment. False when it cannot be started.
+    // (or replace in) the current environment. False when it cannot be started, or while an
+    // earlier child still runs; once that one has ended, the new child's output replaces its.
     bool Start(const std::string& program, const std::vector<std::string>& args,
                const std::vector<std::string>& env = {}, const std::string& stderrFile = "/dev/null");
 

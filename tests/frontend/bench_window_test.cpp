@@ -8,12 +8,14 @@
 
 #include <chrono>
 #include <csignal>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <set>
 #include <thread>
 
 #include "app/common/bench_window_presenter.h"
+#include "app/common/format_text.h"
 #include "bench_fixture.h"
 #include "lang/string_ids.h"
 #include "packed_load.h"
@@ -197,6 +199,23 @@ TEST_F(BenchWindowTest, OneHandsetPerCheckedPortWithMixedOutcomesAndAHeldPortRef
     PortClaim again("COM5");
     ASSERT_TRUE(again.Resolve());
     EXPECT_EQ(again.Guard(), PortClaim::Outcome::kClaimed);
+}
+
+TEST_F(BenchWindowTest, AReportFileThatIsNoReportIsRefusedAndOneAnOlderVexlorBeganIsTaken) {
+    Open();
+    const std::string foreign = folder.File("people.csv");
+    std::ofstream(foreign) << "name,age\nAnna,31\n";
+    presenter->ReportChosen(foreign);
+    EXPECT_NE(view.reportPath, foreign);
+    ASSERT_EQ(view.informs.size(), 1u);
+    EXPECT_EQ(view.informs[0], FormatTexts(Text(lang::IDS_BENCH_REPORT_NOT_OURS), {foreign}));
+    EXPECT_EQ(ReadWholeFile(foreign), "name,age\nAnna,31\n");
+    const std::string older = folder.File("older.csv");
+    std::ofstream(older) << "start,end,port,device,load_version,handset_version,status_code,status_text,bytes_sent,"
+                            "seconds\n";
+    presenter->ReportChosen(older);
+    EXPECT_EQ(view.reportPath, older);
+    EXPECT_EQ(view.informs.size(), 1u);
 }
 
 TEST_F(BenchWindowTest, AStationGoesHandsetAfterHandsetUntilStoppedAndAsksBeforeStoppingOrClosing) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace {
 
 struct Parsed {
@@ -166,6 +168,38 @@ TEST(CliArguments, BadCommandLinesAreRefusedWithAReason) {
         EXPECT_FALSE(p.ok) << args.back();
         EXPECT_FALSE(p.error.empty()) << args.back();
     }
+}
+
+TEST(CliArguments, ARefusalNamesTheRealConflict) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--cli", "--port", "COM3", "--info", "--confirm"}, "--confirm does not go with --info"},
+        {{"--cli", "--port", "COM3", "--info", "--report", "r.csv"}, "--report does not go with --info"},
+        {{"--cli", "--station"}, "--station needs the ports it runs on: --cli --station --port PORT"},
+        {{"--station"}, "--station needs the ports it runs on"},
+        {{"--cli", "--verify", "--json"}, "--json goes with a download (--port or --all-ports) or --info"},
+    };
+    for (const auto& [args, error] : cases) {
+        const Parsed p = Parse(args);
+        EXPECT_FALSE(p.ok) << error;
+        EXPECT_EQ(p.error.rfind(error, 0), 0u) << p.error;
+    }
+    // --info --json is a question answered as JSON.
+    const Parsed json = Parse({"--cli", "--port", "COM3", "--info", "--json"});
+    ASSERT_TRUE(json.ok) << json.error;
+    EXPECT_EQ(json.args.command, CliCommand::kInfo);
+    EXPECT_TRUE(json.args.json);
+}
+
+TEST(CliArguments, ARelativeDevicePathIsTakenFromTheCurrentFolder) {
+    const std::filesystem::path here = std::filesystem::current_path();
+    const Parsed p = Parse({"--cli", "--port", "./ttyX,../dev/pts/3", "--port", "sub/ttyY"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(p.args.ports, (std::vector<std::string>{(here / "ttyX").string(),
+                                                      (here.parent_path() / "dev/pts/3").lexically_normal().string(),
+                                                      (here / "sub/ttyY").string()}));
+    const Parsed skip = Parse({"--cli", "--all-ports", "--skip-port", "./ttyZ"});
+    ASSERT_TRUE(skip.ok) << skip.error;
+    EXPECT_EQ(skip.args.skipPorts, std::vector<std::string>{(here / "ttyZ").string()});
 }
 
 TEST(CliArguments, UsageNamesEveryOption) {

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <future>
 
 #include "bench_fixture.h"
@@ -70,6 +71,49 @@ TEST_F(RunReportTest, WhatIsNotARegularFileIsRefusedAtOnce) {
     EXPECT_EQ(Report(fifo).Problem(platform::kRecordNotAFile),
               "cannot write the report file " + fifo +
                   ": it is not a regular file (a FIFO, a device or a folder); --report takes a file");
+}
+
+TEST_F(RunReportTest, RowsFollowTheColumnsTheFilesOwnHeaderNames) {
+    // A file begun by an older Vexlor (ten columns), one whose columns a spreadsheet reordered
+    // and saved with a byte order mark and quotes, and one that is no report at all.
+    const std::string older = folder.File("older.csv");
+    const std::string olderHeader =
+        "start,end,port,device,load_version,handset_version,status_code,status_text,bytes_sent,seconds\r\n";
+    std::ofstream(older) << olderHeader;
+    RunReport report = Report(older);
+    ASSERT_EQ(report.Check(), 0);
+    EXPECT_EQ(report.LeftOut(), (std::vector<std::string>{"sequence", "confirmed", "platform"}));
+    EXPECT_NE(report.LeftOutNote().find(older + " has no column sequence, confirmed, platform"), std::string::npos)
+        << report.LeftOutNote();
+    ASSERT_EQ(report.Append(*DoneRun("COM5")), 0);
+    auto lines = LinesOf(ReadWholeFile(older));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(CsvFields(lines[1]).size(), 10u) << lines[1];
+    EXPECT_EQ(CsvFields(lines[1])[2], "COM5");
+
+    const std::string reordered = folder.File("reordered.csv");
+    std::ofstream(reordered) << "\xEF\xBB\xBF\"status_code\", port ,sequence\n";
+    ASSERT_EQ(Report(reordered).Append(*DoneRun("COM6")), 0);
+    lines = LinesOf(ReadWholeFile(reordered));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1], "0x065,COM6,1");
+
+    const std::string foreign = folder.File("foreign.csv");
+    for (const std::string header : {std::string("name,port,age"), std::string("port,port"), std::string("")}) {
+        std::ofstream(foreign) << header << "\nAnna,COM1,31\n";
+        const std::string before = ReadWholeFile(foreign);
+        EXPECT_EQ(Report(foreign).Check(), RunReport::kNotAReport) << header;
+        EXPECT_EQ(Report(foreign).Append(*DoneRun("COM7")), RunReport::kNotAReport) << header;
+        EXPECT_EQ(ReadWholeFile(foreign), before);
+    }
+    EXPECT_NE(
+        Report(foreign).Problem(RunReport::kNotAReport).find("the report file " + foreign + " is not a Vexlor report"),
+        std::string::npos);
+    // A new file gets today's header and every column.
+    RunReport fresh = Report(folder.File("new.csv"));
+    ASSERT_EQ(fresh.Check(), 0);
+    EXPECT_TRUE(fresh.LeftOut().empty());
+    EXPECT_EQ(ReadWholeFile(folder.File("new.csv")), RunReport::Header());
 }
 
 TEST_F(RunReportTest, FieldsASpreadsheetWouldRunAsAFormulaStayText) {

@@ -182,6 +182,7 @@ TEST_F(VexlorPack, RejectsBadCommandLines) {
         {"--program", m_program, "--load", m_load, "--version", "x", "--out", m_out, "--value32b", "0x100000000"},
         {"--program", m_program, "--load", m_load, "--version", "x", "--out", m_out, "--value32c", "12abc"},
         {"--program", "", "--load", m_load, "--version", "x", "--out", m_out},
+        {"--version", "--program", m_program},  // the program's version takes nothing more
     };
     for (const auto& args : bad) {
         const ProcessResult result = pkgtest::RunProcess(VEXLOR_PACK_BINARY, args);
@@ -189,8 +190,13 @@ TEST_F(VexlorPack, RejectsBadCommandLines) {
         for (const auto& a : args) line += a + " ";
         EXPECT_EQ(result.exitStatus, 2) << line << "\n" << result.err;
         EXPECT_NE(result.err.find("vexlor-pack: "), std::string::npos) << line;
+        EXPECT_EQ(result.err.find("unknown argument \"" + m_program), std::string::npos) << line << result.err;
         ExpectNoOutput();
     }
+    const ProcessResult version = pkgtest::RunProcess(VEXLOR_PACK_BINARY, {"--version", "--program", m_program});
+    EXPECT_NE(version.err.find("--version alone shows this program's version and takes no other argument"),
+              std::string::npos)
+        << version.err;
 }
 
 TEST_F(VexlorPack, HelpDescribesEveryOption) {

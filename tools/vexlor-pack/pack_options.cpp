@@ -55,6 +55,15 @@ bool Store(const OptionSpec& option, const std::string& value, PackOptions& opti
     return true;
 }
 
+// An option's name, alone or as "--name=value".
+bool IsOptionName(const std::string& arg) {
+    const std::string name = arg.substr(0, arg.find('='));
+    if (name == "--help" || name == "-h") return true;
+    for (const auto& option : kOptions)
+        if (name == option.name) return true;
+    return false;
+}
+
 }  // namespace
 
 bool ParsePackOptions(const std::vector<std::string>& args, PackOptions& options, std::string& error) {
@@ -90,6 +99,13 @@ bool ParsePackOptions(const std::vector<std::string>& args, PackOptions& options
         if (equals != std::string::npos) {
             value = arg.substr(equals + 1);
         } else if (i + 1 < args.size()) {
+            // "--version --program X" asks for the program's version, not a load version "--program".
+            if (name == "--version" && IsOptionName(args[i + 1])) {
+                error =
+                    "--version alone shows this program's version and takes no other argument; as the "
+                    "load's version it needs a text (--version TEXT)";
+                return false;
+            }
             value = args[++i];
         } else {
             error = name + " needs a value";

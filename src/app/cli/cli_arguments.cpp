@@ -5,6 +5,7 @@
 #include <cctype>
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
 
 namespace {
 
@@ -46,9 +47,15 @@ bool TakesValue(const std::string& name) {
            name == "--max-handsets";
 }
 
-// One port of --port: "COMn" as normalised, or a device path as given.
+// One port of --port: "COMn" as normalised, or a device path as given (resolved through the
+// port map later). A relative path ("./ttyX", "../dev/pts/3") is taken from the current folder.
 std::optional<std::string> PortArgument(const std::string& text) {
-    if (!text.empty() && text[0] == '/') return text;  // resolved through the port map later
+    if (!text.empty() && text[0] == '/') return text;
+    if (text.find('/') != std::string::npos) {
+        std::error_code error;
+        const std::filesystem::path path = std::filesystem::absolute(text, error);
+        if (!error) return path.lexically_normal().string();
+    }
     return NormalisePortName(text);
 }
 
@@ -201,16 +208,33 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
             return Refuse(error, "unknown argument \"" + args[i] + "\"");
         }
     }
+    if (parsed.station && tasks == 0) {
+        return Refuse(error,
+                      "--station needs the ports it runs on: --cli --station --port PORT,PORT,... or "
+                      "--cli --station --all-ports");
+    }
     if (!cli) return Refuse(error, "these options work only with --cli");
     if (tasks == 0) return Refuse(error, "--cli needs a task: --port PORT, --all-ports, --list-ports or --verify");
     if (tasks > 1) return Refuse(error, "give only one of --port, --all-ports, --list-ports and --verify");
     const bool withPort = parsed.command == CliCommand::kDownload;
     if (info && (!withPort || parsed.allPorts || parsed.ports.size() != 1))
         return Refuse(error, "--info goes with one --port");
-    if (info) parsed.command = CliCommand::kInfo;
-    if ((parsed.json || parsed.reportFile) && parsed.command != CliCommand::kDownload) {
-        return Refuse(error, "--json and --report go with a download (--port or --all-ports)");
+    if (info) {
+        // --info downloads nothing: what goes only with a download is named as the conflict.
+        const char* clash = parsed.reportFile     ? "--report"
+                            : parsed.station      ? "--station"
+                            : parsed.confirm      ? "--confirm"
+                            : confirmTimeoutGiven ? "--confirm-timeout"
+                            : goneGiven           ? "--gone-after"
+                            : parsed.maxHandsets  ? "--max-handsets"
+                                                  : nullptr;
+        if (clash) return Refuse(error, std::string(clash) + " does not go with --info: --info downloads nothing");
+        parsed.command = CliCommand::kInfo;
     }
+    if (parsed.json && parsed.command != CliCommand::kDownload && parsed.command != CliCommand::kInfo)
+        return Refuse(error, "--json goes with a download (--port or --all-ports) or --info");
+    if (parsed.reportFile && parsed.command != CliCommand::kDownload)
+        return Refuse(error, "--report goes with a download (--port or --all-ports)");
     if (!parsed.skipPorts.empty() && !parsed.allPorts) return Refuse(error, "--skip-port goes with --all-ports");
     if ((parsed.station || parsed.confirm) && parsed.command != CliCommand::kDownload)
         return Refuse(error, "--station and --confirm go with a download (--port or --all-ports)");
@@ -237,7 +261,8 @@ const char* CliUsage() {
            "\n"
            "Tasks:\n"
            "  --cli --port PORT     flash the load to the handset on PORT (COMn, or a device path\n"
-           "                        such as /dev/ttyUSB0): the start-up checks, then one download.\n"
+           "                        such as /dev/ttyUSB0 or ./ttyX): the start-up checks, then one\n"
+           "                        download.\n"
            "                        Each status is printed as a line \"[0xNNN] text\", a failure\n"
            "                        with a line under it that says why where the tool knows; then\n"
            "                        a summary line (bytes, time, average rate)\n"
@@ -245,11 +270,13 @@ const char* CliUsage() {
            "  --cli --all-ports     flash every port at once (every port of the list, Bluetooth and\n"
            "                        infrared left out): one start-up and package check, then a run\n"
            "                        on each port; one port's failure never disturbs the others. A\n"
-           "                        port named twice, or held by another program, is refused and\n"
-           "                        the others go on; a port where no handset answers is \"empty\"\n"
-           "                        and fails nothing. On a terminal one live row per port, else one\n"
+           "                        port named twice, or held by another vexlor, is refused and the\n"
+           "                        others go on; one that another program holds is waited for (the\n"
+           "                        holder named); a port where no handset answers is \"empty\" and\n"
+           "                        fails nothing. On a terminal one live row per port, else one\n"
            "                        line per event prefixed with its port; a summary table at the end\n"
-           "  --skip-port PORT      with --all-ports: leave PORT out (repeat it, or PORT,PORT,...)\n"
+           "  --skip-port PORT      with --all-ports: leave PORT out (repeat it, or PORT,PORT,...);\n"
+           "                        one not in the port list is warned about\n"
            "  --cli --station --port PORT,PORT,...   (or --all-ports [--skip-port PORT])\n"
            "                        a bench that runs until stopped: each port waits for a handset\n"
            "                        (looking for it quietly a few times a second), flashes it as\n"
@@ -265,10 +292,11 @@ const char* CliUsage() {
            "                        totals and handsets per hour. SIGINT, SIGTERM or SIGHUP end it: a\n"
            "                        handset in flight is stopped (switch it off and on), then a summary\n"
            "                        table per port\n"
-           "  --cli --port PORT --info\n"
-           "                        find the handset, bring it to diagnostic mode if needed and\n"
-           "                        print its mode, software version and platform; nothing is\n"
-           "                        downloaded\n"
+           "  --cli --port PORT --info [--json]\n"
+           "                        check the load, find the handset, bring it to diagnostic mode\n"
+           "                        if needed and print its mode, software version and platform\n"
+           "                        and whether the load fits it (as one JSON object with --json);\n"
+           "                        nothing is downloaded. A damaged load ends it with status 7\n"
            "  --cli --list-ports    list the serial ports: COM name, device, USB vendor:product,\n"
            "                        serial number and product where the device has them, and\n"
            "                        whether this user cannot open a port or another program holds it\n"
@@ -281,16 +309,18 @@ const char* CliUsage() {
            "  --wait SECONDS        wait up to SECONDS for the port to appear and the handset to\n"
            "                        answer (for a handset switched on after the command)\n"
            "  -q, --quiet           print only the status lines\n"
-           "  --log-level N         log level for this run: -1 no log, 0 outcomes, 1 failures,\n"
-           "                        3 notes, 5 everything (overrides the settings file; turns the\n"
-           "                        log on)\n"
+           "  --log-level N         log level for this run: -1 no log, 0 the header and footer\n"
+           "                        only, 1 failures and each run's outcome, 3 notes, 5 everything\n"
+           "                        (overrides the settings file; turns the log on)\n"
            "  --log-dir DIR         write the day's log file into DIR (overrides the settings file;\n"
            "                        turns the log on)\n"
            "  --json                one JSON object per line for each event (see the README)\n"
            "  --report FILE         append one CSV row per handset run to FILE (a header when new);\n"
            "                        a regular file only. Columns: start, end, port, device,\n"
            "                        load_version, handset_version, status_code, status_text,\n"
-           "                        bytes_sent, seconds, sequence, confirmed, platform\n"
+           "                        bytes_sent, seconds, sequence, confirmed, platform. A file\n"
+           "                        with a header keeps its columns (those it lacks are told); one\n"
+           "                        whose first line is no report's header is refused (status 9)\n"
            "  --confirm             after the done status, wait for the handset to restart and answer\n"
            "                        again (in any mode) and record the mode and platform it answers\n"
            "                        with; one that does not is \"done, restart not confirmed\", a\n"

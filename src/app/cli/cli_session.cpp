@@ -17,26 +17,35 @@ namespace {
 
 constexpr std::chrono::milliseconds kPortLookPause{250};
 
-// Whether a port of the list is one of those skip names (as --port takes them: COMn, or a
-// device path that the port map leads to the same device).
-bool Skipped(const SerialCommValue& value, const std::string& name, const std::vector<std::string>& skip) {
-    for (const std::string& wanted : skip) {
-        PortClaim claim(wanted);
-        if (wanted == name || wanted == value.device || (wanted[0] == '/' && claim.Resolve() && claim.Port() == name)) {
-            return true;
-        }
-    }
-    return false;
+// Whether a port of the list is the skip name wanted (as --port takes it: COMn, or a device path
+// that the port map leads to the same device).
+bool Skips(const std::string& wanted, const SerialCommValue& value, const std::string& name) {
+    PortClaim claim(wanted);
+    return wanted == name || wanted == value.device || (wanted[0] == '/' && claim.Resolve() && claim.Port() == name);
 }
 
 // Every port of the list (Bluetooth and infrared left out), as --all-ports asks, less those of
-// --skip-port.
-std::vector<std::string> AllPorts(const std::vector<std::string>& skip) {
+// --skip-port. A skip name that is no port of the list leaves nothing out: a typo, told on err.
+std::vector<std::string> AllPorts(const std::vector<std::string>& skip, std::FILE* err) {
     std::vector<std::string> ports;
+    std::vector<bool> used(skip.size(), false);
     for (const SerialCommValue& value : ReadSerialCommKey()) {
-        if (IsExcludedSerialDevice(value.device)) continue;
         const auto name = NormalisePortName(value.port);
-        if (name && !Skipped(value, *name, skip)) ports.push_back(*name);
+        if (!name) continue;
+        bool skipped = false;
+        for (size_t i = 0; i < skip.size(); ++i) {
+            if (!Skips(skip[i], value, *name)) continue;
+            used[i] = true;
+            skipped = true;
+        }
+        if (!skipped && !IsExcludedSerialDevice(value.device)) ports.push_back(*name);
+    }
+    for (size_t i = 0; i < skip.size(); ++i) {
+        if (used[i]) continue;
+        std::fprintf(err,
+                     "vexlor: warning: --skip-port %s is not in the port list (see vexlor --cli --list-ports); "
+                     "it leaves nothing out.\n",
+                     skip[i].c_str());
     }
     return ports;
 }
@@ -75,7 +84,8 @@ int CliSession::Start() {
     if (claim.Claimed()) return kExitDone;
     std::fprintf(m_err, "vexlor: %s\n", claim.Why().c_str());
     // A refusal is a result to record like any other where records are asked for.
-    return m_args.json || m_args.reportFile ? kExitDone : RefusalExitStatus(claim);
+    const bool recorded = m_args.command == CliCommand::kDownload && (m_args.json || m_args.reportFile);
+    return recorded ? kExitDone : RefusalExitStatus(claim);
 }
 
 int RefusalExitStatus(const PortClaim& claim) {
@@ -97,7 +107,7 @@ int CliSession::LoadLanguage() {
 }
 
 int CliSession::ClaimPorts() {
-    for (const std::string& port : m_args.allPorts ? AllPorts(m_args.skipPorts) : m_args.ports) {
+    for (const std::string& port : m_args.allPorts ? AllPorts(m_args.skipPorts, m_err) : m_args.ports) {
         m_claims.push_back(std::make_unique<PortClaim>(port));
     }
     using Clock = std::chrono::steady_clock;

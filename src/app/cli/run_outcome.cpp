@@ -36,7 +36,8 @@ std::string StatusCodeText(uint32_t code) {
 void LogRunOutcome(const PortRun& run, const RunOutcome& outcome, const std::string& loadVersion) {
     const std::string handset = run.worker ? run.worker->HandsetVersion() : std::string();
     const std::string code = outcome.code ? StatusCodeText(*outcome.code) : std::string("none");
-    LogWritePort(LOG_NML, run.Port().c_str(), "vexlor --cli",
+    // Level 1, the default: level 0 is the log's header and footer and nothing else.
+    LogWritePort(LOG_ER, run.Port().c_str(), "vexlor --cli",
                  "Run ended: %s, status %s, program %s, load %s, handset %s, port %s (%s).", outcome.result,
                  code.c_str(), VEXLOR_VERSION_TEXT, loadVersion.empty() ? "-" : loadVersion.c_str(),
                  handset.empty() ? "-" : handset.c_str(), run.Port().c_str(),

@@ -29,6 +29,6 @@ inline constexpr const char* kRestartNotConfirmed = "Done, restart not confirmed
 // "0x065".
 std::string StatusCodeText(uint32_t code);
 
-// Ends the run's part of the diagnostic log with one line at level 0: its result, final status
+// Ends the run's part of the diagnostic log with one line at level 1: its result, final status
 // code, this program's version, the load's version, the handset's version and the port.
 void LogRunOutcome(const PortRun& run, const RunOutcome& outcome, const std::string& loadVersion);

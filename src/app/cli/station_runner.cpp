@@ -225,6 +225,8 @@ int StationRunner::ExitStatus() const {
     for (const auto& port : m_ports) {
         if (port->failed > 0 || port->stopped > 0) return kExitFailed;
     }
+    // One port asked for: its refusal ends the station with the refusal's own status, as a run.
+    if (m_anyRefused && m_session.SinglePort()) return RefusalExitStatus(m_ports.front()->claim);
     return m_anyRefused ? kExitFailed : kExitDone;
 }
 

@@ -42,6 +42,7 @@ constexpr std::chrono::seconds kFiguresEvery{1};
 std::chrono::duration<double> Seconds(std::chrono::milliseconds span) { return span; }
 
 std::string ReportProblem(const std::string& path, int error, const TextLookup& text) {
+    if (error == RunReport::kNotAReport) return FormatTexts(text(lang::IDS_BENCH_REPORT_NOT_OURS), {path});
     const std::string words =
         error == platform::kRecordNotAFile ? "not a regular file" : platform::SysErrorPhrase(error);
     return FormatTexts(text(lang::IDS_BENCH_REPORT_FAILED), {path, words});
@@ -253,6 +254,7 @@ bool BenchWindowPresenter::Impl::StartRun() {
             report.reset();
             return false;
         }
+        report->TellLeftOut(nullptr);  // a window has no error stream: the log tells it
     }
     // No output streams: the window shows everything the session would print.
     session = std::make_unique<CliSession>(args, nullptr, nullptr, queue);

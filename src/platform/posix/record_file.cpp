@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 namespace platform {
@@ -49,12 +50,39 @@ int OpenFailure(const std::string& path, int error) {
     return error;
 }
 
+// The file's first line (without its line end), at most kRecordFirstLineMax bytes of it.
+int ReadFirstLine(int fd, std::string& line) {
+    char buffer[kRecordFirstLineMax];
+    size_t got = 0;
+    while (got < sizeof buffer) {
+        const ssize_t n = ::pread(fd, buffer + got, sizeof buffer - got, static_cast<off_t>(got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return errno;
+        if (n == 0) break;
+        got += static_cast<size_t>(n);
+        if (std::memchr(buffer, '\n', got)) break;
+    }
+    line.assign(buffer, got);
+    if (const size_t end = line.find('\n'); end != std::string::npos) line.erase(end);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return 0;
+}
+
 }  // namespace
 
 int AppendRecord(const std::string& path, const std::string& header, const std::string& record) {
+    return AppendRecordFor(path, [&](bool empty, const std::string&, std::string& text) {
+        // Header and record in one write: a reader never sees a header without its first row.
+        text = empty ? header + record : record;
+        return 0;
+    });
+}
+
+int AppendRecordFor(const std::string& path, const RecordMaker& make) {
     // O_NONBLOCK: a FIFO or a device in the file's place must not hold the open (a FIFO would
     // wait for a reader for ever); it is looked at, and refused, before anything is written.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
+    // Read too: the maker is shown the file's first line.
+    const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
     if (fd < 0) return OpenFailure(path, errno);
     // Each step runs only when the ones before it went well; the first failure is the answer.
     struct stat st {};
@@ -63,9 +91,12 @@ int AppendRecord(const std::string& path, const std::string& header, const std::
     if (error == 0 && ::fcntl(fd, F_SETFL, O_APPEND) != 0) error = errno;
     if (error == 0) error = LockWhole(fd);
     if (error == 0 && ::fstat(fd, &st) != 0) error = errno;  // the size under the lock
-    if (error == 0) {
-        // Header and record in one write: a reader never sees a header without its first row.
-        error = WriteAll(fd, st.st_size == 0 ? header + record : record);
+    std::string firstLine;
+    if (error == 0 && st.st_size > 0) error = ReadFirstLine(fd, firstLine);
+    std::string text;
+    if (error == 0) error = make(st.st_size == 0, firstLine, text);
+    if (error == 0 && !text.empty()) {
+        error = WriteAll(fd, text);
         // The lock is still held: what a short write left is taken back before anyone appends.
         if (error != 0) (void)::ftruncate(fd, st.st_size);
     }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "platform/record_file.h"
 
+#include <cstring>
+
 #include "platform/win32/wide_text.h"
 
 namespace platform {
@@ -36,9 +38,37 @@ int LockWhole(HANDLE file, OVERLAPPED& range) {
     }
 }
 
+// The file's first line (without its line end), at most kRecordFirstLineMax bytes of it.
+int ReadFirstLine(HANDLE file, std::string& line) {
+    char buffer[kRecordFirstLineMax];
+    DWORD got = 0;
+    LARGE_INTEGER start{};
+    if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) return static_cast<int>(GetLastError());
+    while (got < sizeof buffer) {
+        DWORD n = 0;
+        if (!ReadFile(file, buffer + got, static_cast<DWORD>(sizeof buffer) - got, &n, nullptr))
+            return static_cast<int>(GetLastError());
+        if (n == 0) break;
+        got += n;
+        if (std::memchr(buffer, '\n', got)) break;
+    }
+    line.assign(buffer, got);
+    if (const size_t end = line.find('\n'); end != std::string::npos) line.erase(end);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return 0;
+}
+
 }  // namespace
 
 int AppendRecord(const std::string& path, const std::string& header, const std::string& record) {
+    return AppendRecordFor(path, [&](bool empty, const std::string&, std::string& text) {
+        // Header and record in one write: a reader never sees a header without its first row.
+        text = empty ? header + record : record;
+        return 0;
+    });
+}
+
+int AppendRecordFor(const std::string& path, const RecordMaker& make) {
     std::wstring wide;
     if (!win32::WidenPath(path, wide)) return ERROR_INVALID_NAME;
     // Write access (not only FILE_APPEND_DATA): a short write is cut off again with SetEndOfFile.
@@ -52,11 +82,16 @@ int AppendRecord(const std::string& path, const std::string& header, const std::
     if (GetFileType(file) != FILE_TYPE_DISK) {
         error = kRecordNotAFile;
     } else if ((error = LockWhole(file, range)) == 0) {
-        if (!GetFileSizeEx(file, &size) || !SetFilePointerEx(file, size, nullptr, FILE_BEGIN)) {
+        std::string firstLine;
+        std::string text;
+        // Each step runs only when the ones before it went well; the first failure is the answer.
+        if (!GetFileSizeEx(file, &size)) error = static_cast<int>(GetLastError());
+        if (error == 0 && size.QuadPart > 0) error = ReadFirstLine(file, firstLine);
+        if (error == 0) error = make(size.QuadPart == 0, firstLine, text);
+        if (error == 0 && !text.empty() && !SetFilePointerEx(file, size, nullptr, FILE_BEGIN))
             error = static_cast<int>(GetLastError());
-        } else {
-            // Header and record in one write: a reader never sees a header without its first row.
-            error = WriteAll(file, size.QuadPart == 0 ? header + record : record);
+        if (error == 0 && !text.empty()) {
+            error = WriteAll(file, text);
             // Still under the lock: what a short write left is taken back before anyone appends.
             if (error != 0 && SetFilePointerEx(file, size, nullptr, FILE_BEGIN)) SetEndOfFile(file);
         }
