@@ -49,6 +49,11 @@ PortLock::Result PortLock::Take(const std::string& device, const std::string& po
     std::lock_guard<std::mutex> lock(registry.mutex);
     std::unique_ptr<PortUses>& uses = registry.ports[key];
     if (!uses) uses = std::make_unique<PortUses>();
+    if (use == Use::kRun && uses->runs > 0) {
+        // Another run of this process has the port: a run is one to a port, wherever it runs.
+        m_heldByRun = true;
+        return Result::kHeld;
+    }
     Result result = Result::kTaken;
     if (!uses->lock.Taken()) {
         switch (uses->lock.TryTake(key, m_holder, m_heldByRun, m_error)) {

@@ -124,6 +124,16 @@ TEST_F(PortLockTest, ARunIsToldFromATerminalProgramByItsLockedFile) {
     ::close(probe);
 }
 
+TEST_F(PortLockTest, APortHasOneRunInThisProcessToo) {
+    PortLock first, second;
+    ASSERT_EQ(first.Take(device, "COM7", PortLock::Use::kRun), PortLock::Result::kTaken);
+    EXPECT_EQ(second.Take(device, "COM7", PortLock::Use::kRun), PortLock::Result::kHeld);
+    EXPECT_TRUE(second.HeldByAnotherRun());
+    EXPECT_FALSE(second.Registered());
+    first.Release();
+    EXPECT_EQ(second.Take(device, "COM7", PortLock::Use::kRun), PortLock::Result::kTaken);
+}
+
 TEST_F(PortLockTest, ReleaseLeavesAFileThatIsNoLongerOurs) {
     PortLock run;
     ASSERT_EQ(run.Take(device, "", PortLock::Use::kRun), PortLock::Result::kTaken);
