@@ -13,6 +13,8 @@ void CliDownloadTest::Prepare(uint32_t loadSize, const std::vector<std::string>&
         std::filesystem::create_symlink(built / library, rig.Folder().File(library));
     }
     ASSERT_TRUE(rig.StartSimulator(simOptions)) << rig.SimulatorErrors();
+    // The test's own look at the ports' locks finds them where its programs keep them.
+    setenv("VEXLOR_LOCK_DIR", rig.Folder().File("lock").c_str(), 1);
 }
 
 void CliDownloadTest::Launch(const std::vector<std::string>& args, const std::string& timeScale) {

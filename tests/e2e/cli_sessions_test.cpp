@@ -70,6 +70,12 @@ TEST_P(CliTwoSessionsTest, SecondRunNeverTouchesThePortWhileTheFirstRuns) {
     const bool otherUser = GetParam();
     if (otherUser && ::geteuid() != 0) GTEST_SKIP() << "needs root to run the second as another user";
     Prepare(0x40200, {"--throttle", "460800"});
+    // Both runs, and this look, at the machine's own lock folder.
+    unsetenv("VEXLOR_LOCK_DIR");
+    const auto atMachineLocks = [](std::vector<std::string> environment) {
+        std::erase_if(environment, [](const std::string& entry) { return entry.rfind("VEXLOR_LOCK_DIR=", 0) == 0; });
+        return environment;
+    };
     const std::string lockFile = platform::PortLock::LockName(rig.TerminalPath(), "");
     OtherSession session(rig.Folder().File("other"));
     if (otherUser) {
@@ -80,11 +86,14 @@ TEST_P(CliTwoSessionsTest, SecondRunNeverTouchesThePortWhileTheFirstRuns) {
                                                      "/usr/bin/test", "-r", rig.Folder().File("VexlorEngRes.so")}));
         if (probe.Wait(5000) != 0) GTEST_SKIP() << "the build folder is closed to other users";
     }
-    Launch({}, "1");  // at the tool's own timing: a scaled block time-out is shorter than the line takes
+    // At the tool's own timing: a scaled block time-out is shorter than the line takes.
+    ASSERT_TRUE(vexlor.Start(rig.PackedPath(), {"--cli", "--port", DownloadRig::kPort},
+                             atMachineLocks(rig.ChildEnvironment("1")), rig.Folder().File("vexlor.err")));
     ASSERT_TRUE(vexlor.WaitForOutput("Downloading: 0% done", 60000)) << Output() << Errors();
     EXPECT_TRUE(std::filesystem::exists(lockFile));
 
-    std::vector<std::string> environment = rig.ChildEnvironment(DownloadRig::ChildTimeScale());
+    std::vector<std::string> environment = atMachineLocks(rig.ChildEnvironment(DownloadRig::ChildTimeScale()));
+    std::erase_if(environment, [](const std::string& entry) { return entry.rfind("XDG_RUNTIME_DIR=", 0) == 0; });
     environment.push_back("XDG_RUNTIME_DIR=" + session.run);
     const std::vector<std::string> args = {"--cli", "--port", DownloadRig::kPort, "--log-dir", session.log};
     std::vector<std::string> command = {"--reuid=" + std::to_string(kNobody), "--regid=" + std::to_string(kNobody),

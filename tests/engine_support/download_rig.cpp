@@ -17,6 +17,11 @@ DownloadRig::DownloadRig() {
     settings.logPrefix = m_folder.File("log-");
     WriteWholeFile(m_settingsPath, SettingsFileText(settings));
     std::filesystem::create_directory(m_folder.File("run"));
+    // The ports' lock files stay in the test's own folder: a terminal number another test's run
+    // still holds may come back as this test's simulator (open to every user, as /run/lock is).
+    std::filesystem::create_directory(m_folder.File("lock"));
+    std::filesystem::permissions(m_folder.File("lock"),
+                                 std::filesystem::perms::all | std::filesystem::perms::sticky_bit);
 }
 
 DownloadRig::~DownloadRig() {
@@ -124,7 +129,7 @@ std::string DownloadRig::ChildTimeScale() {
 
 std::vector<std::string> DownloadRig::ChildEnvironment(const std::string& timeScale) const {
     return {"VEXLOR_REGISTRY=" + m_settingsPath, "XDG_RUNTIME_DIR=" + m_folder.File("run"),
-            "VEXLOR_TIME_SCALE=" + timeScale};
+            "VEXLOR_LOCK_DIR=" + m_folder.File("lock"), "VEXLOR_TIME_SCALE=" + timeScale};
 }
 
 std::string SimulatorProgram() { return VEXLOR_SIM_PROGRAM; }

@@ -68,6 +68,7 @@ void BenchWindowTest::initTestCase() {
     qputenv("VEXLOR_REGISTRY", QByteArray::fromStdString(m_rig.SettingsPath()));
     qputenv("VEXLOR_SYSFS_ROOT", (m_folder.path() + "/no-ttys").toUtf8());
     qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(m_rig.Folder().File("run")));
+    qputenv("VEXLOR_LOCK_DIR", QByteArray::fromStdString(m_rig.Folder().File("lock")));
 }
 
 void BenchWindowTest::StartHandsets(const std::vector<std::vector<std::string>>& options) {

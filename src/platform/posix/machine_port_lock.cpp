@@ -40,7 +40,15 @@ std::string ProgramName(int pid) {
     return name;
 }
 
-bool Alive(int pid) { return ::kill(pid, 0) == 0 || errno == EPERM; }
+// A process that has ended but is not yet reaped (a zombie) holds nothing.
+bool Alive(int pid) {
+    if (::kill(pid, 0) != 0 && errno != EPERM) return false;
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) return true;  // no /proc to ask: taken as running
+    const size_t name = line.rfind(')');
+    return name == std::string::npos || name + 2 >= line.size() || line[name + 2] != 'Z';
+}
 
 // The PID in a lock file: ten ASCII digits and a newline (the usual form), or a binary int (an
 // old one). 0 when there is none to read.
