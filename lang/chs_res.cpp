@@ -84,6 +84,7 @@ constexpr StringEntry kTable[] = {
     {IDS_BENCH_PORT_HELD_UNKNOWN, "%s 正被另一个 Vexlor 运行使用。请结束该运行，或选择其他端口。"},
     {IDS_BENCH_REPORT_FAILED, "无法写入记录文件 %s：%s。"},
     {IDS_BENCH_UNCONFIRMED, "下载完成，但未见到手机重新开机。"},
+    {IDS_BENCH_ROW_LOST, "%s 上手机的记录行未写入记录文件 %s：%s。"},
 };
 
 }  // namespace

@@ -84,6 +84,7 @@ constexpr StringEntry kTable[] = {
     {IDS_BENCH_PORT_HELD_UNKNOWN, "%s 正由另一個 Vexlor 執行使用。請結束該執行，或選擇其他連接埠。"},
     {IDS_BENCH_REPORT_FAILED, "無法寫入記錄檔 %s：%s。"},
     {IDS_BENCH_UNCONFIRMED, "下載完成，但未見到手機重新開機。"},
+    {IDS_BENCH_ROW_LOST, "%s 上手機的記錄列未寫入記錄檔 %s：%s。"},
 };
 
 }  // namespace

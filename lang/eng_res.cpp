@@ -89,6 +89,7 @@ constexpr StringEntry kTable[] = {
     {IDS_BENCH_PORT_HELD_UNKNOWN, "%s is in use by another Vexlor run. End that run, or choose another port."},
     {IDS_BENCH_REPORT_FAILED, "The report file %s cannot be written: %s."},
     {IDS_BENCH_UNCONFIRMED, "Download completed, but the handset was not seen restarting."},
+    {IDS_BENCH_ROW_LOST, "The report row of the handset on %s was not written to %s: %s."},
 };
 
 }  // namespace

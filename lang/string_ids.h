@@ -100,6 +100,10 @@ enum StringId : unsigned {
     IDS_BENCH_PORT_HELD_UNKNOWN = 135,  // the same, the holder not known; %s: the port
     IDS_BENCH_REPORT_FAILED = 136,      // %s: the report file, %s: the system's error text
     IDS_BENCH_UNCONFIRMED = 137,        // result of a done handset whose restart was not seen
+
+    // A handset's report row could not be written, told on its port's row and under the table
+    // at once; %s: the port, %s: the report file, %s: the system's error text.
+    IDS_BENCH_ROW_LOST = 240,
 };
 
 // What a text is formatted with.
@@ -189,6 +193,7 @@ inline constexpr StringUse kStringUses[] = {
     {IDS_BENCH_PORT_HELD_UNKNOWN, FormatArg::Text},
     {IDS_BENCH_REPORT_FAILED, FormatArg::Texts2},
     {IDS_BENCH_UNCONFIRMED, FormatArg::None},
+    {IDS_BENCH_ROW_LOST, FormatArg::Texts3},
 };
 
 // The instruction lines in the order the window lists them (13 in all).
