@@ -3,8 +3,8 @@
 // the dialogs run their modal loops on a thread of their own: the dialogs in the three languages,
 // and the main window's wiring (what its presenter decides reaches the controls; clicks, the
 // close box and the engine's messages reach the presenter) through a whole download against the
-// handset model, Stop and closing, and a package check that fails. What the presenter decides is
-// tested without a window (tests/app_common).
+// handset model, Stop and closing, a port another program holds, and a package check that fails. What the presenter
+// decides is tested without a window (tests/app_common).
 #include <gtest/gtest.h>
 
 // First: the engine's and the handset's headers before <windows.h>, whose macros
@@ -16,6 +16,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "app/common/format_text.h"
@@ -305,6 +306,55 @@ TEST_F(WindowTest, ClicksTheCloseBoxAndTheRunsMessagesReachThePresenterAndTheLis
     const std::string log = ReadLogFolder(folder.Path());
     EXPECT_EQ(CountOccurrences(log, "Use call to stop download thread."), 2);
     EXPECT_EQ(CountOccurrences(log, "Current status code is 65"), 1);
+}
+
+// A port another program holds while the window starts a download: the line that names it
+// comes at once, above the start line, as in the Qt window, and the run waits. Windows does not
+// say which program holds a port, and Wine lets a COM port be opened twice: here the port is a
+// file in the prefix's dosdevices folder (where Wine finds COM57), which the test holds open
+// without sharing, so that the window's opening meets it as a port in use.
+TEST_F(WindowTest, APortAnotherProgramHoldsIsToldWhileTheDownloadWaitsForIt) {
+    char prefix[MAX_PATH] = {};
+    if (GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof prefix) == 0) GTEST_SKIP() << "not under Wine";
+    std::string port = std::string("Z:") + prefix + "/dosdevices/com57";
+    std::replace(port.begin(), port.end(), '/', '\\');
+    const std::wstring portFile = platform::win32::Widen(port);
+    const HANDLE holder = CreateFileW(portFile.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE) << port;
+    TestSettings settings;
+    settings.logPrefix = folder.File("log-");
+    settings.ports["\\Device\\VexlorHeld"] = "COM57";
+    ASSERT_TRUE(UseSettings(folder.File("settings.reg"), settings));
+    ASSERT_EQ(LogOpen("SOFTWARE\\Vexlor"), 1);
+    const auto library = LoadLanguage(LANGUAGE_ENGLISH);
+    auto options = std::make_shared<CVexlorDlg::Options>();
+    options->programPath = PackedProgram(0x8000);  // and the system's serial line
+    ui = std::make_unique<UiThread>([&language = *library, options] {
+        CVexlorDlg window(language, std::move(*options));
+        return window.RunModal(nullptr);
+    });
+    const HWND window = WaitForDialog(ui->Id(), WithModel(*library, lang::IDS_TITLE), kOpenMs);
+    ASSERT_NE(window, nullptr);
+    DropDown(window);
+    ASSERT_EQ(ItemText(window, IDC_CMB_COM), Text(*library, lang::IDS_PORT_PREFIX) + "57");
+    Click(window, IDC_BTN_START);
+    const std::string busy = FormatText(Text(*library, lang::IDS_PORT_BUSY_WAITING_UNKNOWN), "COM57");
+    const bool told = WaitUntil(
+        [&] {
+            const auto lines = Lines(window);
+            return std::find(lines.begin(), lines.end(), busy) != lines.end();
+        },
+        30000);
+    const auto lines = Lines(window);
+    EXPECT_TRUE(told) << (lines.empty() ? std::string() : lines.front());
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines.back(), Text(*library, lang::IDS_STARTED));
+    EXPECT_EQ(lines[lines.size() - 2], busy);
+    CloseEverything(ui->Id(), 30000);
+    EXPECT_TRUE(ui->Join(30000));
+    CloseHandle(holder);
+    DeleteFileW(portFile.c_str());
 }
 
 }  // namespace
