@@ -85,6 +85,7 @@ constexpr StringEntry kTable[] = {
     {IDS_BENCH_REPORT_FAILED, "无法写入记录文件 %s：%s。"},
     {IDS_BENCH_UNCONFIRMED, "下载完成，但未见到手机重新开机。"},
     {IDS_BENCH_REPORT_NOT_OURS, "%s 不是 Vexlor 记录文件：第一行不是记录文件的标题行。请选择其他文件。"},
+    {IDS_BENCH_ROW_LOST, "%s 上手机的记录行未写入记录文件 %s：%s。"},
 };
 
 }  // namespace

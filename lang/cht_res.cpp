@@ -85,6 +85,7 @@ constexpr StringEntry kTable[] = {
     {IDS_BENCH_REPORT_FAILED, "無法寫入記錄檔 %s：%s。"},
     {IDS_BENCH_UNCONFIRMED, "下載完成，但未見到手機重新開機。"},
     {IDS_BENCH_REPORT_NOT_OURS, "%s 不是 Vexlor 記錄檔：第一行不是記錄檔的標題列。請選擇其他檔案。"},
+    {IDS_BENCH_ROW_LOST, "%s 上手機的記錄列未寫入記錄檔 %s：%s。"},
 };
 
 }  // namespace

@@ -91,6 +91,7 @@ constexpr StringEntry kTable[] = {
     {IDS_BENCH_UNCONFIRMED, "Download completed, but the handset was not seen restarting."},
     {IDS_BENCH_REPORT_NOT_OURS,
      "%s is not a Vexlor report file: its first line is not a report's header. Choose another file."},
+    {IDS_BENCH_ROW_LOST, "The report row of the handset on %s was not written to %s: %s."},
 };
 
 }  // namespace

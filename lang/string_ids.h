@@ -102,6 +102,9 @@ enum StringId : unsigned {
     IDS_BENCH_UNCONFIRMED = 137,        // result of a done handset whose restart was not seen
 
     IDS_BENCH_REPORT_NOT_OURS = 150,  // the report file's first line is not a report's header; %s: the file
+    // A handset's report row could not be written, told on its port's row and under the table
+    // at once; %s: the port, %s: the report file, %s: the system's error text.
+    IDS_BENCH_ROW_LOST = 240,
 };
 
 // What a text is formatted with.
@@ -192,6 +195,7 @@ inline constexpr StringUse kStringUses[] = {
     {IDS_BENCH_REPORT_FAILED, FormatArg::Texts2},
     {IDS_BENCH_UNCONFIRMED, FormatArg::None},
     {IDS_BENCH_REPORT_NOT_OURS, FormatArg::Text},
+    {IDS_BENCH_ROW_LOST, FormatArg::Texts3},
 };
 
 // The instruction lines in the order the window lists them (13 in all).

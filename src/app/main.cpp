@@ -50,6 +50,9 @@ int RunPortTask(const CliArguments& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A reader of the output that goes away, or a file size limit, ends no run and no window: the
+    // write fails instead, and the log, the report or the package check tells it.
+    platform::KeepRunningOnFailedWrites();
     platform::UseUtf8Console();
     std::vector<std::string> args(argv + 1, argv + argc);
     CliArguments parsed;
@@ -69,10 +72,7 @@ int main(int argc, char** argv) {
     }
     case CliCommand::kListPorts: return RunListPortsCommand(stdout, stderr);
     case CliCommand::kDownload:
-    case CliCommand::kInfo:
-        // A reader of the output that goes away, or a file size limit, ends no run.
-        platform::KeepRunningOnFailedWrites();
-        return RunPortTask(parsed);
+    case CliCommand::kInfo: return RunPortTask(parsed);
     case CliCommand::kWindow:
 #ifdef VEXLOR_WITH_WINDOW
         return RunWindowApplication(argc, argv);

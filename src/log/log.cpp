@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "log/hex_dump.h"
 #include "log/log_file.h"
@@ -131,9 +132,25 @@ void CloseLocked() {
     File().Close();
 }
 
+// LogHoldThread: whether this thread's lines are held back, and how many were.
+thread_local bool t_holding = false;
+thread_local uint32_t t_held = 0;
+
+// The level test, then the thread's hold: a held line would have been written, so it is counted.
+bool Passes(int32_t level) {
+    if (!LogEnabled(level)) return false;
+    if (!t_holding) return true;
+    ++t_held;
+    return false;
+}
+
 }  // namespace
 
 bool LogEnabled(int32_t level) { return level <= g_gate.load(std::memory_order_relaxed); }
+
+void LogHoldThread(bool hold) { t_holding = hold; }
+
+uint32_t LogHeldLines() { return std::exchange(t_held, 0); }
 
 int32_t LogOpen(const char* keyPath) { return LogOpenWith(keyPath, LogOverrides{}); }
 
@@ -168,7 +185,7 @@ int32_t LogClose() {
 }
 
 int32_t LogWrite(int32_t level, const char* format, ...) {
-    if (!LogEnabled(level)) return 0;
+    if (!Passes(level)) return 0;
     va_list args;
     va_start(args, format);
     int32_t result = WriteLineV(level, Layout::Plain, nullptr, nullptr, format, args);
@@ -177,7 +194,7 @@ int32_t LogWrite(int32_t level, const char* format, ...) {
 }
 
 int32_t LogWriteSrc(int32_t level, const char* source, const char* format, ...) {
-    if (!LogEnabled(level)) return 0;
+    if (!Passes(level)) return 0;
     va_list args;
     va_start(args, format);
     int32_t result = WriteLineV(level, Layout::Source, nullptr, source, format, args);
@@ -186,7 +203,7 @@ int32_t LogWriteSrc(int32_t level, const char* source, const char* format, ...) 
 }
 
 int32_t LogWritePort(int32_t level, const char* port, const char* source, const char* format, ...) {
-    if (!LogEnabled(level)) return 0;
+    if (!Passes(level)) return 0;
     va_list args;
     va_start(args, format);
     int32_t result = WriteLineV(level, Layout::Port, port, source, format, args);
@@ -195,7 +212,7 @@ int32_t LogWritePort(int32_t level, const char* port, const char* source, const 
 }
 
 int32_t LogDump(int32_t level, const void* bytes, int32_t count) {
-    if (!LogEnabled(level)) return 0;
+    if (!Passes(level)) return 0;
     count = DumpCount(bytes, count);
     char hex[kDumpVisibleBytes * 3 + 1];
     diaglog::HexDump(bytes, std::min(static_cast<size_t>(count), kDumpVisibleBytes), hex, sizeof hex);
@@ -204,7 +221,7 @@ int32_t LogDump(int32_t level, const void* bytes, int32_t count) {
 
 int32_t LogDumpPort(int32_t level, const char* port, const char* source, const void* bytes, int32_t count) {
     if (!File().IsOpen()) return 0;
-    if (!LogEnabled(level)) return 1;  // the line would be filtered: skip the conversion
+    if (!Passes(level)) return 1;  // the line would be filtered: skip the conversion
     count = DumpCount(bytes, count);
     char hex[kDumpVisibleBytes * 3 + 1];
     diaglog::HexDump(bytes, std::min(static_cast<size_t>(count), kDumpVisibleBytes), hex, sizeof hex);
@@ -214,7 +231,7 @@ int32_t LogDumpPort(int32_t level, const char* port, const char* source, const v
 
 int32_t LogSysError(int32_t errorNumber) {
     if (!File().IsOpen()) return 0;
-    if (!LogEnabled(LOG_ER)) return 1;
+    if (!Passes(LOG_ER)) return 1;
     std::string text = platform::SysErrorText(errorNumber);
     if (!text.empty()) WritePlain(LOG_ER, "The system error number [%d] --> %s", errorNumber, text.c_str());
     return 1;
@@ -222,7 +239,7 @@ int32_t LogSysError(int32_t errorNumber) {
 
 int32_t LogSysErrorPort(const char* port, const char* source, int32_t errorNumber) {
     if (!File().IsOpen()) return 0;
-    if (!LogEnabled(LOG_ER)) return 1;
+    if (!Passes(LOG_ER)) return 1;
     std::string text = platform::SysErrorText(errorNumber);
     if (!text.empty()) {
         WritePlain(LOG_ER, "%s\t%s\tThe system error number [%d] --> %s", port ? port : "", source ? source : "",

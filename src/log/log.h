@@ -34,3 +34,10 @@ int32_t LogSysErrorPort(const char* port, const char* source, int32_t errorNumbe
 
 // True when a line at level would be written now: lets callers skip building costly arguments.
 bool LogEnabled(int32_t level);
+
+// Holds back the calling thread's lines while on: nothing it logs is written, only counted. For
+// a loop that would write the same lines over and over while nothing changes (a port looked at
+// for a handset for hours). LogHeldLines tells how many lines were held back since the last call
+// (and restarts the count).
+void LogHoldThread(bool hold);
+uint32_t LogHeldLines();

@@ -6,6 +6,7 @@
 #include "log/log.h"
 #include "platform/sleep.h"
 #include "platform/sys_error.h"
+#include "serial/idle_rotation_log.h"
 #include "serial/serial_io.h"
 
 namespace {
@@ -155,10 +156,12 @@ uint32_t CSerialIO::ThreadProc() {
     if (!m_bDestroying.load()) OnEvent(EVENT_DETECTING);
 
     bool opened = false;  // an opening was tried: the next one at the first rate starts a rotation
+    IdleRotationLog rotationLog;
     while (!m_bStop.load()) {
         const char* port = PortName();
         if (m_eMode.load() == PHONE_MODE_UNKNOWN) {
             if (!probeOnly) {
+                if (opened && m_nBaudIndex.load() == 0) rotationLog.RotationBegins(port, m_nRotationRestMs.load() > 0);
                 LogWritePort(LOG_WRN, port, kThreadSource, "Start InternalClose().");
                 InternalClose();
                 ListenerPause(kReopenPauseMs);
@@ -170,6 +173,7 @@ uint32_t CSerialIO::ThreadProc() {
                 if (m_bStop.load()) break;
                 LogWritePort(LOG_WRN, port, kThreadSource, "Start InternalOpen().");
                 if (InternalOpen() != 0) {
+                    rotationLog.OpeningFailed(m_lLastError.load());
                     LogWritePort(LOG_ER, port, kThreadSource, "InternalOpen() failed.");
                     if (m_bPortUnusable.load()) break;  // retrying cannot change it: the owner is told
                     ListenerPause(kRetryPauseMs);
@@ -183,6 +187,7 @@ uint32_t CSerialIO::ThreadProc() {
         size_t received = 0;
         int error = m_eMode.load() == PHONE_MODE_UNKNOWN ? ReadDetectionReply(buffer, sizeof buffer, &received)
                                                          : m_hFile->ReadWindow(buffer, sizeof buffer, &received);
+        if (error != 0 || received > 0) rotationLog.Eventful();
         if (error != 0) {
             NoteLineError(error);
             if (m_eMode.load() != PHONE_MODE_UNKNOWN && !m_bDestroying.load()) {
@@ -224,6 +229,7 @@ uint32_t CSerialIO::ThreadProc() {
         }
     }
 
+    rotationLog.End(PortName());
     InternalClose();
     m_eMode = PHONE_MODE_NONE;
     if (!m_bDestroying.load()) OnEvent(EVENT_LISTENER_ENDED);

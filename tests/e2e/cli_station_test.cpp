@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 // Station mode through the real program: three simulated benches, each plugging in three
 // handsets in turn (one that restarts, one that refuses the NAND write, one that never
-// restarts), and a stop in the middle of a station.
+// restarts), a stop in the middle of a station, and the log of a port waited on for long with
+// no handset answering.
 #include <csignal>
 #include <fstream>
 #include <sstream>
@@ -35,6 +36,25 @@ protected:
             if (line.find(" start of download") != std::string::npos && !counts.empty()) ++counts.back();
         }
         return counts;
+    }
+    // A station waits on COM9 with the log at level, while a handset that hears no rate the tool
+    // tries leaves every detection packet unanswered (the simulator's trace counts them), for
+    // eight rotations of the three rates; then it is stopped. The log holds the first rotation
+    // in full, a line that the next ones are held back, and at the end how many were: however
+    // many rotations went by, it stays the size of about one (below maxBytes).
+    void WaitOnAnEmptyPort(const std::string& level, size_t maxBytes) {
+        Prepare(0x1000, {"--only-baud", "9600", "--log", TraceOf("COM9")});
+        Launch({"--cli", "--station", "--port", "COM9", "--log-level", level});
+        auto probes = [&] { return CountOccurrences(ReadWholeFile(TraceOf("COM9")), "garbled: "); };
+        for (int i = 0; i < 1200 && probes() < 24; ++i) vexlor.WaitForOutput("\x01", 100);
+        ASSERT_GE(probes(), 24);
+        vexlor.Signal(SIGINT);
+        EXPECT_EQ(Finish(30000), 130) << Errors();
+        const std::string log = rig.LogText();
+        EXPECT_EQ(CountInLog("COM9\tCSerialIO::SendProbe\tWrite detection packet to com port."), 3) << log;
+        EXPECT_EQ(CountInLog("lines of the next rotations are held back"), 1) << log;
+        EXPECT_NE(log.find("COM9\tCSerialIO::ThreadProc\tThe look ends: "), std::string::npos) << log;
+        EXPECT_LT(log.size(), maxBytes) << log;
     }
     // Runs a Python script over the JSON events and the report; its output lines.
     std::vector<std::string> Read(const std::string& script, const std::string& report) {
@@ -151,5 +171,8 @@ TEST_F(CliStationTest, OnePortsRefusalEndsTheStationWithItsOwnStatusWhenRecordsA
     }
     EXPECT_NE(ReadWholeFile(report).find(",refused: COM77 is not in the port list"), std::string::npos);
 }
+TEST_F(CliStationTest, AnEmptyPortWaitedOnForManyRotationsWritesABoundedLogAtLevel3) { WaitOnAnEmptyPort("3", 12000); }
+
+TEST_F(CliStationTest, AnEmptyPortWaitedOnForManyRotationsWritesABoundedLogAtLevel5) { WaitOnAnEmptyPort("5", 16000); }
 
 }  // namespace

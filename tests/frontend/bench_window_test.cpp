@@ -3,8 +3,10 @@
 // real station runner, its loops and download operators against simulated handsets on in-process
 // lines, ticked as a window's timer ticks it. One handset per checked port with mixed outcomes,
 // a port another run holds refused by name, the report's rows and the ports let go at the end;
-// then a station going handset after handset until stopped, with the questions first.
+// then a station going handset after handset until stopped, with the questions first; a report
+// row that cannot be written, told at once with the system's words.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <chrono>
 #include <csignal>
@@ -14,6 +16,7 @@
 #include <set>
 #include <thread>
 
+#include "app/cli/run_report.h"
 #include "app/common/bench_window_presenter.h"
 #include "app/common/format_text.h"
 #include "bench_fixture.h"
@@ -296,6 +299,37 @@ TEST_F(BenchWindowTest, PortsPluggedInOrTakenAwayAreListedAgainWhileTheRowsKeepT
     EXPECT_EQ(Listed(), (std::vector<std::string>{"COM3", "COM4", "COM6+"}));
     EXPECT_EQ(view.rows[2].done, 1u);
     EXPECT_TRUE(view.controls.portChecks);
+}
+
+TEST_F(BenchWindowTest, AReportRowThatCannotBeWrittenIsToldAtOnceOnItsRowAndUnderTheTable) {
+    Bench("COM5", {"--restart-after", "300"});
+    Open();
+    const std::string report = folder.File("report.csv");
+    presenter->ReportChosen(report);
+    ASSERT_EQ(view.reportPath, report);
+    // A file size limit at the header's end: the handset's row cannot be added, as on a full disk.
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    rlimit limit = before;
+    limit.rlim_cur = ReadWholeFile(report).size();
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    presenter->StationToggled(true);
+    presenter->PortChecked(0, true);
+    presenter->Start();
+    const std::string lost = "The report row of the handset on COM5 was not written to " + report + ": File too large.";
+    const bool told = TickUntil([&] { return view.totals.find(lost) != std::string::npos; });
+    setrlimit(RLIMIT_FSIZE, &before);
+    ASSERT_TRUE(told) << view.totals;
+    EXPECT_TRUE(presenter->Running()) << "told while the station goes on";
+    EXPECT_EQ(view.rows[0].resultLine, lost);
+    EXPECT_EQ(view.rows[0].resultDetail, Text(lang::IDS_DONE) + "\n" + lost);
+    EXPECT_EQ(view.totals.rfind("Done: 1   Failed: 0   Handsets per hour: ", 0), 0u) << view.totals;
+    // At the end, the box names the same error.
+    presenter->Stop();
+    ASSERT_FALSE(view.informs.empty());
+    EXPECT_EQ(view.informs.back(), "The report file " + report + " cannot be written: File too large.");
+    EXPECT_EQ(ReadWholeFile(report), RunReport::Header());
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // The Qt start-up's wiring: the shared start-up (tested without Qt in tests/app_common) runs
 // Qt's language dialog, message boxes and main window, and the real program ends at once while
-// another copy runs.
+// another copy runs, and without a display it says so and how to work without one.
 #include <QProcess>
 #include <QTest>
 
@@ -18,6 +18,7 @@ private slots:
     void initTestCase();
     void chosenLanguageRunsTheWindowOrTheErrorBoxNamesItsLibrary();
     void secondCopyOfTheProgramEndsSilentlyWhileTheFirstRuns();
+    void withoutADisplayTheProgramSaysSoAndNamesTheHeadlessCommands();
 
 private:
     CVexlorApp::Hooks Hooks(CScriptedPrompter& prompter, int position, QString& title);
@@ -88,6 +89,31 @@ void AppStartTest::secondCopyOfTheProgramEndsSilentlyWhileTheFirstRuns() {
     // (Qt's own notices about the offscreen platform aside).
     const QByteArray errors = second.readAllStandardError();
     QVERIFY2(!errors.contains("vexlor"), errors.constData());
+}
+
+void AppStartTest::withoutADisplayTheProgramSaysSoAndNamesTheHeadlessCommands() {
+    // The environment cleared (no DISPLAY, no WAYLAND_DISPLAY, no QT_QPA_PLATFORM), then a
+    // platform that needs a display named outright: the window and the bench window alike.
+    // (One variable of no consequence: an environment with none may be taken for the parent's.)
+    QProcessEnvironment cleared;
+    cleared.insert("LC_ALL", "C");
+    QProcessEnvironment xcb = cleared;
+    xcb.insert("QT_QPA_PLATFORM", "xcb");
+    for (const auto& [environment, arguments] :
+         {std::pair{cleared, QStringList{}}, std::pair{cleared, QStringList{"--bench"}},
+          std::pair{xcb, QStringList{"--bench"}}}) {
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(BinFolder() + "vexlor", arguments);
+        QVERIFY(program.waitForFinished(30000));
+        const QString errors = QString::fromUtf8(program.readAllStandardError());
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 2);
+        QVERIFY2(errors.contains("vexlor: no display was found"), qPrintable(errors));
+        QVERIFY2(errors.contains("vexlor --cli --port COM3"), qPrintable(errors));
+        QVERIFY2(!errors.contains("reinstalling"), qPrintable(errors));
+    }
+    // A platform that draws without one (offscreen) is left to Qt: the test above runs so.
 }
 
 QTEST_MAIN(AppStartTest)

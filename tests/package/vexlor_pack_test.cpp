@@ -334,4 +334,39 @@ TEST_F(VexlorPack, AStopSignalLeavesNoTemporaryFileBehind) {
     }
 }
 
+TEST_F(VexlorPack, AFileSizeLimitIsToldAndLeavesNoTemporaryFile) {
+    // The package is larger than the limit: its write fails at its last piece, or half-way.
+    for (const auto& [loadSize, limit] : {std::pair{70000, 40000}, std::pair{900000, 400000}}) {
+        pkgtest::WriteFile(m_load, pkgtest::RandomBytes(loadSize, 6));
+        pkgtest::ProcessLimits limits;
+        limits.fileSizeLimit = limit;
+        std::vector<std::string> args{"--program", m_program, "--load", m_load, "--version", "V1", "--out", m_out};
+        const ProcessResult result = pkgtest::RunProcess(VEXLOR_PACK_BINARY, args, {}, limits);
+        EXPECT_EQ(result.exitStatus, 1) << loadSize << ": " << result.err;
+        EXPECT_EQ(result.err, "vexlor-pack: cannot write " + m_out + ": File too large\n") << loadSize;
+        ExpectNoOutput();
+    }
+}
+
+TEST_F(VexlorPack, AFinishedPackSucceedsWhateverBecameOfStandardOutput) {
+    pkgtest::ProcessLimits limits;
+    limits.outputReaderGone = true;
+    std::vector<std::string> args{"--program", m_program, "--load", m_load, "--version", "V1", "--out", m_out};
+    const ProcessResult gone = pkgtest::RunProcess(VEXLOR_PACK_BINARY, args, {}, limits);
+    EXPECT_EQ(gone.exitStatus, 0) << gone.err;
+    platform::ReadOnlyFile file;
+    ASSERT_TRUE(file.Open(m_out));
+    CDLParameter parameters;
+    EXPECT_EQ(RunPackageChecks(file, parameters, nullptr), 1);
+    // Standard output closed outright: the files opened take its number, and nothing is spoiled.
+    std::filesystem::remove(m_out);
+    const ProcessResult closed =
+        pkgtest::RunProcess("/bin/sh", {"-c", "exec \"$0\" \"$@\" >&-", VEXLOR_PACK_BINARY, "--program", m_program,
+                                        "--load", m_load, "--version", "V1", "--out", m_out});
+    EXPECT_EQ(closed.exitStatus, 0) << closed.err;
+    EXPECT_EQ(pkgtest::ReadFile(m_out).size(),
+              std::filesystem::file_size(m_program) + 8 + EncipheredAreaSize(70000) + 512);
+    EXPECT_EQ(pkgtest::ReadFile(m_program), MarkedProgram(20000, 5000));
+}
+
 }  // namespace

@@ -113,6 +113,17 @@ TEST_F(VexlorVerify, ALogThatWasAskedForAndCannotBeWrittenIsTold) {
     EXPECT_NE(result.err.find(".log: No such file or directory; going on without a log"), std::string::npos);
 }
 
+TEST_F(VexlorVerify, AFileSizeLimitEndsNoCheck) {
+    // The log at level 5 outgrows the limit; the check goes on and its lines still come.
+    pkgtest::ProcessLimits limits;
+    limits.fileSizeLimit = 2048;
+    const ProcessResult result =
+        pkgtest::RunProcess(m_packed, {"--cli", "--verify", "--log-dir", m_dir.Path(), "--log-level", "5"},
+                            {{"VEXLOR_REGISTRY", m_dir.File("none.reg")}}, limits);
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_NE(result.out.find("The package is sound"), std::string::npos) << result.out;
+}
+
 TEST_F(VexlorVerify, WritesTheFailingStepToTheDiagnosticLog) {
     const std::string registry = m_dir.File("settings.reg");
     std::ofstream(registry) << "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vexlor]\n\"Level\"=dword:00000005\n\"App\"=\""

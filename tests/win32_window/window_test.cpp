@@ -3,8 +3,8 @@
 // the dialogs run their modal loops on a thread of their own: the dialogs in the three languages,
 // and the main window's wiring (what its presenter decides reaches the controls; clicks, the
 // close box and the engine's messages reach the presenter) through a whole download against the
-// handset model, Stop and closing, and a package check that fails. What the presenter decides is
-// tested without a window (tests/app_common).
+// handset model, Stop and closing, a port another program holds, and a package check that fails. What the presenter
+// decides is tested without a window (tests/app_common).
 #include <gtest/gtest.h>
 
 // First: the engine's and the handset's headers before <windows.h>, whose macros
@@ -16,6 +16,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "app/common/format_text.h"
@@ -305,6 +306,94 @@ TEST_F(WindowTest, ClicksTheCloseBoxAndTheRunsMessagesReachThePresenterAndTheLis
     const std::string log = ReadLogFolder(folder.Path());
     EXPECT_EQ(CountOccurrences(log, "Use call to stop download thread."), 2);
     EXPECT_EQ(CountOccurrences(log, "Current status code is 65"), 1);
+}
+
+// A command interpreter that keeps a file open until its input ends: another program holding
+// the file (its inherited handle). Null when it could not be started.
+struct FileHolder {
+    HANDLE process = nullptr;
+    HANDLE input = nullptr;  // closing it ends the program
+
+    bool Start(const std::wstring& path) {
+        SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+        const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const HANDLE nul = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+        HANDLE read = nullptr;
+        const bool piped =
+            CreatePipe(&read, &input, &inherit, 0) && SetHandleInformation(input, HANDLE_FLAG_INHERIT, 0);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = read;
+        startup.hStdOutput = startup.hStdError = nul;
+        PROCESS_INFORMATION started{};
+        std::wstring command = L"cmd.exe /q";
+        const bool ok = file != INVALID_HANDLE_VALUE && nul != INVALID_HANDLE_VALUE && piped &&
+                        CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                       nullptr, &startup, &started);
+        for (const HANDLE handle : {file, nul, read}) {
+            if (handle != nullptr && handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+        }
+        if (!ok) return false;
+        CloseHandle(started.hThread);
+        process = started.hProcess;
+        return true;
+    }
+    ~FileHolder() {
+        if (input) CloseHandle(input);
+        if (process && WaitForSingleObject(process, 10000) != WAIT_OBJECT_0) TerminateProcess(process, 1);
+        if (process) CloseHandle(process);
+    }
+};
+
+// A port another program holds while the window starts a download: the line that names it
+// comes at once, above the start line, as in the Qt window, and the run waits. Windows does not
+// say which program holds a port, and Wine lets a COM port be opened twice: here the port is a
+// file in the prefix's dosdevices folder (where Wine finds COM57), which another program keeps
+// open, so that the window's opening meets it as a port in use.
+TEST_F(WindowTest, APortAnotherProgramHoldsIsToldWhileTheDownloadWaitsForIt) {
+    char prefix[MAX_PATH] = {};
+    if (GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof prefix) == 0) GTEST_SKIP() << "not under Wine";
+    std::string port = std::string("Z:") + prefix + "/dosdevices/com57";
+    std::replace(port.begin(), port.end(), '/', '\\');
+    const std::wstring portFile = platform::win32::Widen(port);
+    {
+        FileHolder holder;
+        ASSERT_TRUE(holder.Start(portFile)) << port;
+        TestSettings settings;
+        settings.logPrefix = folder.File("log-");
+        settings.ports["\\Device\\VexlorHeld"] = "COM57";
+        ASSERT_TRUE(UseSettings(folder.File("settings.reg"), settings));
+        ASSERT_EQ(LogOpen("SOFTWARE\\Vexlor"), 1);
+        const auto library = LoadLanguage(LANGUAGE_ENGLISH);
+        auto options = std::make_shared<CVexlorDlg::Options>();
+        options->programPath = PackedProgram(0x8000);  // and the system's serial line
+        ui = std::make_unique<UiThread>([&language = *library, options] {
+            CVexlorDlg window(language, std::move(*options));
+            return window.RunModal(nullptr);
+        });
+        const HWND window = WaitForDialog(ui->Id(), WithModel(*library, lang::IDS_TITLE), kOpenMs);
+        ASSERT_NE(window, nullptr);
+        DropDown(window);
+        ASSERT_EQ(ItemText(window, IDC_CMB_COM), Text(*library, lang::IDS_PORT_PREFIX) + "57");
+        Click(window, IDC_BTN_START);
+        const std::string busy = FormatText(Text(*library, lang::IDS_PORT_BUSY_WAITING_UNKNOWN), "COM57");
+        const bool told = WaitUntil(
+            [&] {
+                const auto lines = Lines(window);
+                return std::find(lines.begin(), lines.end(), busy) != lines.end();
+            },
+            30000);
+        const auto lines = Lines(window);
+        EXPECT_TRUE(told) << (lines.empty() ? std::string() : lines.front());
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_EQ(lines.back(), Text(*library, lang::IDS_STARTED));
+        EXPECT_EQ(lines[lines.size() - 2], busy);
+        CloseEverything(ui->Id(), 30000);
+        EXPECT_TRUE(ui->Join(30000));
+    }
+    DeleteFileW(portFile.c_str());
 }
 
 }  // namespace

@@ -25,6 +25,10 @@ public:
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A file size limit or a reader of the output that went away fails a write instead of ending
+    // the program: the temporary file is then removed and the error told, and a package already
+    // in place is not turned into a failure by a report nobody reads.
+    platform::KeepRunningOnFailedWrites();
     std::vector<std::string> args(argv + 1, argv + argc);
     PackOptions options;
     std::string error;
@@ -53,6 +57,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vexlor-pack: %s\n", error.c_str());
         return stop.raised.load() ? kExitStopped : 1;
     }
+    // The package is in place whether or not anyone reads this.
     std::fputs(report.Text(options).c_str(), stdout);
+    std::fflush(stdout);
     return 0;
 }

@@ -10,6 +10,7 @@ constexpr size_t kBufferSize = size_t{256} * 1024;
 }  // namespace
 
 bool OutputFile::Create(const std::string& finalPath, std::string& error) {
+    m_finalPath = finalPath;
     m_open = m_file.Create(finalPath, error);
     m_writeError = 0;
     m_buffer.clear();
@@ -48,10 +49,16 @@ bool OutputFile::Commit(std::string& error) {
         return false;
     }
     if (!Flush()) {
-        error = "cannot write " + m_file.TempPath() + ": " + platform::SysErrorPhrase(m_writeError);
+        error = WriteProblem();
         m_file.Discard();
         return false;
     }
     m_open = false;
     return m_file.Commit(error);
+}
+
+std::string OutputFile::WriteProblem() const {
+    if (m_writeError == 0) return {};
+    // Named by the file asked for: the temporary one beside it is gone by the time this is read.
+    return "cannot write " + m_finalPath + ": " + platform::SysErrorPhrase(m_writeError);
 }

@@ -22,12 +22,16 @@ public:
     bool Commit(std::string& error);
     // True once a write was refused because of a stop.
     bool Stopped() const { return m_stopped; }
+    // A write that failed (a full disk, a file size limit): "cannot write OUT: <the system's
+    // words>"; empty when none did.
+    std::string WriteProblem() const;
 
 private:
     bool Flush();
 
     const std::atomic<bool>* m_stop;
     bool m_stopped = false;
+    std::string m_finalPath;
     platform::ReplacingFile m_file;
     bool m_open = false;
     int m_writeError = 0;

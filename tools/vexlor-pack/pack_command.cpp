@@ -175,8 +175,13 @@ bool RunPack(const PackOptions& options, std::string& error, PackReport& report,
     if (result == PackResult::kOk) result = writer.AppendLoadArea(load, loadSize);
     if (result == PackResult::kOk) result = writer.AppendParameterBlock(values, loadSize);
     if (result != PackResult::kOk) {
-        error =
-            out.Stopped() ? "stopped by a signal; " + options.outPath + " was not written" : DescribeFailure(result);
+        if (out.Stopped()) {
+            error = "stopped by a signal; " + options.outPath + " was not written";
+        } else if (result == PackResult::kWriteFailed && !out.WriteProblem().empty()) {
+            error = out.WriteProblem();
+        } else {
+            error = DescribeFailure(result);
+        }
         return false;
     }
     if (!out.Commit(error)) return false;

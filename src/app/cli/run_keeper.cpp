@@ -72,6 +72,7 @@ void RunKeeper::Record(PortRun& run) {
     if (!m_report) return;
     if (const int error = m_report->Append(run); error != 0) {
         m_recordLost = true;
+        m_view.RecordLost(run, error);
         // A window's session has no error stream: it tells the loss itself.
         if (std::FILE* err = m_session.Err()) {
             std::fprintf(err, "vexlor: the report row of %s is lost: %s\n", run.Port().c_str(),

@@ -29,6 +29,9 @@ public:
     // A handset's record is complete (after its confirmation, where one was asked): the outcome,
     // the confirmation, the mode and platform it answered with. Not for a refused port.
     virtual void Recorded(const PortRun&) {}
+    // The handset's report row could not be written (after Recorded): error is the system's error
+    // number or platform::kRecordNotAFile.
+    virtual void RecordLost(const PortRun&, int /*error*/) {}
     // Time passes (about ten times a second): a live view may redraw.
     virtual void Tick() {}
     // Every run has ended.

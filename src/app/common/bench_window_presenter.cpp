@@ -41,11 +41,13 @@ constexpr std::chrono::seconds kFiguresEvery{1};
 
 std::chrono::duration<double> Seconds(std::chrono::milliseconds span) { return span; }
 
+std::string ReportWords(int error) {
+    return error == platform::kRecordNotAFile ? "not a regular file" : platform::SysErrorPhrase(error);
+}
+
 std::string ReportProblem(const std::string& path, int error, const TextLookup& text) {
     if (error == RunReport::kNotAReport) return FormatTexts(text(lang::IDS_BENCH_REPORT_NOT_OURS), {path});
-    const std::string words =
-        error == platform::kRecordNotAFile ? "not a regular file" : platform::SysErrorPhrase(error);
-    return FormatTexts(text(lang::IDS_BENCH_REPORT_FAILED), {path, words});
+    return FormatTexts(text(lang::IDS_BENCH_REPORT_FAILED), {path, ReportWords(error)});
 }
 
 void Add(BenchTotals& to, const BenchTotals& more) {
@@ -84,6 +86,7 @@ struct BenchWindowPresenter::Impl : public StationView, public IMessageSink {
         bool drawn = false;
         BenchTotals earlier;                              // its handsets of earlier Starts
         std::string lastLine, lastDetail;                 // the last handset's result, kept after it is taken off
+        std::string rowLost;                              // its last handset's report row was not written: why
         std::chrono::steady_clock::time_point figuresAt;  // when its rate and time left were drawn
     };
 
@@ -106,6 +109,25 @@ struct BenchWindowPresenter::Impl : public StationView, public IMessageSink {
         if (port.source >= 1 && port.source <= changed.size()) changed[port.source - 1] = true;
     }
     void FinishStation(const std::vector<std::unique_ptr<StationPort>>&, const BenchTotals&) override {}
+    // A handset's record: its report row written, or lost (told on its row and under the table at
+    // once, with the system's words for why).
+    void Recorded(const PortRun& run) override { NoteRow(run.Port(), {}); }
+    void RecordLost(const PortRun& run, int error) override {
+        lostError = error;
+        lostLine = FormatTexts(text(lang::IDS_BENCH_ROW_LOST), {run.Port(), reportPath, ReportWords(error)});
+        LogWritePort(LOG_ER, run.Port().c_str(), "Bench", "%s", lostLine.c_str());
+        NoteRow(run.Port(), lostLine);
+    }
+    void NoteRow(const std::string& port, const std::string& lost) {
+        for (PortRow& row : rows) {
+            if (row.item.port == port) row.rowLost = lost;
+        }
+        if (!runner) return;
+        const auto& ports = runner->Ports();
+        for (size_t i = 0; i < ports.size() && i < changed.size(); ++i) {
+            if (ports[i]->Port() == port) changed[i] = true;
+        }
+    }
 
     // The port whose handset this is has something new to show.
     void Changed(const PortRun& run) {
@@ -160,6 +182,8 @@ struct BenchWindowPresenter::Impl : public StationView, public IMessageSink {
     std::vector<size_t> rowOfPort;                   // the row of each of the runner's ports
     std::vector<bool> changed;                       // per runner port: something new to draw
     std::chrono::steady_clock::time_point listedAt;  // when the port list was last read
+    int lostError = 0;                               // the system's error of the last report row lost in this run
+    std::string lostLine;                            // and its line, under the table with the totals
     std::string totalsShown;
     std::chrono::steady_clock::time_point totalsAt;  // when the totals line was drawn
     unsigned totalsDone = 0, totalsFailed = 0;       // the counts it showed
@@ -183,7 +207,7 @@ bool BenchWindowPresenter::Impl::ListPorts() {
         if (!name) continue;
         if (!listed.insert(*name).second) continue;  // listed twice: the first wins
         const auto old = known.find(*name);
-        PortRow row{{*name, value.device, false}, idle, false, {}, {}, {}, {}};
+        PortRow row{{*name, value.device, false}, idle, false, {}, {}, {}, {}, {}};
         if (old != known.end()) {
             row = rows[old->second];
             row.item.device = value.device;
@@ -256,6 +280,9 @@ bool BenchWindowPresenter::Impl::StartRun() {
         }
         report->TellLeftOut(nullptr);  // a window has no error stream: the log tells it
     }
+    lostError = 0;
+    lostLine.clear();
+    for (PortRow& row : rows) row.rowLost.clear();
     // No output streams: the window shows everything the session would print.
     session = std::make_unique<CliSession>(args, nullptr, nullptr, queue);
     session->UseTexts(text);
@@ -305,7 +332,8 @@ void BenchWindowPresenter::Impl::EndRun() {
     rowOfPort.clear();
     claims.clear();  // the ports are free for other runs again
     session.reset();
-    const int reportError = recordLost && report ? report->Check() : 0;
+    // The error of the row that was lost: the file may well take a check now (a header-only write).
+    const int reportError = lostError;
     report.reset();
     Draw();  // the totals as they ended
     Enable();
@@ -339,6 +367,11 @@ void BenchWindowPresenter::Impl::Draw(bool everything) {
                 content.resultLine = row.lastLine;
                 content.resultDetail = row.lastDetail;
             }
+            if (!row.rowLost.empty()) {
+                content.resultDetail =
+                    content.resultDetail.empty() ? row.rowLost : content.resultDetail + "\n" + row.rowLost;
+                content.resultLine = row.rowLost;
+            }
             // The rate and the time left move a little at every tick: redrawn once a second.
             if (content.state == Row::State::kFlashing && row.drawn && row.shown.state == content.state &&
                 now - row.figuresAt < kFiguresEvery) {
@@ -352,10 +385,12 @@ void BenchWindowPresenter::Impl::Draw(bool everything) {
         Add(totals, runner->Totals());
     }
     // So do the handsets per hour: the line changes at once only when a count does.
-    const bool counts = totals.done != totalsDone || totals.failed != totalsFailed;
+    std::string line = BenchTotalsLine(totals, text);
+    if (!lostLine.empty()) line += "   " + lostLine;
+    const bool counts =
+        totals.done != totalsDone || totals.failed != totalsFailed || totalsShown.find(lostLine) == std::string::npos;
     if (!everything && !counts && runner && now - totalsAt < kFiguresEvery) return;
     totalsAt = now;
-    std::string line = BenchTotalsLine(totals, text);
     if (line == totalsShown) return;
     totalsShown = std::move(line);
     totalsDone = totals.done;

@@ -59,7 +59,8 @@ public:
     void DropDown();
     void Start();
     void Stop();
-    // A message the engine posted: WM_DL_STATUS and WM_DL_PROGRESS; others change nothing.
+    // A message the engine posted: WM_DL_STATUS, WM_DL_PROGRESS and WM_DL_NOTICE; others change
+    // nothing.
     void Notify(uint32_t message, uintptr_t value);
     // The close box, Esc or Enter: true when the window may close now (asked first while a
     // download runs, which is then stopped). A second request while the question shows is

@@ -29,6 +29,7 @@ INT_PTR CVexlorDlg::OnMessage(UINT message, WPARAM wParam, LPARAM) {
     case WM_QUERYDRAGICON: return reinterpret_cast<INT_PTR>(m_icons.Big());
     case WM_DL_STATUS:
     case WM_DL_PROGRESS:
+    case WM_DL_NOTICE:  // the port another program holds, and who holds it
         m_presenter.Notify(message, wParam);
         SetMessageResult(0);
         return TRUE;
