@@ -28,6 +28,21 @@ std::string StatusLineBody(uint32_t statusCode, const TextLookup& text) {
     return id != 0 && text ? text(id) : std::string();
 }
 
+std::string StatusLineBody(uint32_t statusCode, const RunFailure& failure, const TextLookup& text) {
+    if (statusCode == STATUS_ERR_VERSION && failure.HasVersions() && text) {
+        const std::string mismatch = text(lang::IDS_ERR_VERSION_MISMATCH);
+        if (!mismatch.empty()) return FormatTexts(mismatch, {failure.handsetVersion, failure.loadVersion});
+    }
+    return StatusLineBody(statusCode, text);
+}
+
+std::string StoppedLine(const TextLookup& text) {
+    if (!text) return {};
+    const std::string stopped = text(lang::IDS_STOPPED);
+    const std::string advice = text(lang::IDS_STOPPED_ADVICE);
+    return advice.empty() ? stopped : stopped + " " + advice;
+}
+
 namespace {
 
 std::string PortLine(const PortFailure& port, const std::string& portName, const TextLookup& text) {
@@ -61,8 +76,10 @@ std::string FailureDetailLine(uint32_t statusCode, const RunFailure& failure, co
     case STATUS_ERR_FINAL: return text(lang::IDS_ERR_FINAL);
     case STATUS_ERR_NAND: return text(lang::IDS_ERR_NAND);
     case STATUS_ERR_VERSION:
+        // The versions are on the status line (StatusLineBody): here, what to do instead.
         if (!failure.HasVersions()) return {};
-        return FormatTexts(text(lang::IDS_ERR_VERSION_MISMATCH), {failure.handsetVersion, failure.loadVersion});
+        if (text(lang::IDS_ERR_VERSION_MISMATCH).empty()) return {};
+        return text(lang::IDS_VERSION_ADVICE);
     default: return {};
     }
 }
