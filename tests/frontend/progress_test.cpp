@@ -80,13 +80,20 @@ TEST(StatusLine, EachStatusKeepsItsFixedStringAndTheLineUnderItTellsTheRest) {
     RunFailure mismatch;
     mismatch.handsetVersion = "13";
     mismatch.loadVersion = "%s2";  // an argument is never taken for a format
-    EXPECT_EQ(FailureDetailLine(STATUS_ERR_VERSION, mismatch, "COM3", text), "have 13, want %s2");
+    // A mismatch says both versions on its status line, where a row cut short still shows them,
+    // and under it what to do instead (switching the handset off and on does not help there).
+    EXPECT_EQ(StatusLineBody(STATUS_ERR_VERSION, mismatch, text), "have 13, want %s2");
+    EXPECT_EQ(FailureDetailLine(STATUS_ERR_VERSION, mismatch, "COM3", text),
+              "#" + std::to_string(lang::IDS_VERSION_ADVICE));
+    EXPECT_EQ(StatusLineBody(STATUS_ERR_VERSION, none, text), "#87");
+    EXPECT_EQ(StatusLineBody(STATUS_ERR_NAND, mismatch, text), "#90");
 
     // A library built to the fixed table alone has no text for the new IDs: no second line.
     const TextLookup fixedOnly = [](unsigned id) { return id < 96 ? "#" + std::to_string(id) : std::string(); };
     EXPECT_EQ(StatusLineBody(STATUS_ERR_NAND, fixedOnly), "#90");
     EXPECT_EQ(FailureDetailLine(STATUS_ERR_NAND, none, "COM3", fixedOnly), "");
     EXPECT_EQ(FailureDetailLine(STATUS_ERR_VERSION, mismatch, "COM3", fixedOnly), "");
+    EXPECT_EQ(StatusLineBody(STATUS_ERR_VERSION, mismatch, fixedOnly), "#87");
     EXPECT_EQ(PackageCheckMessage(true, fixedOnly), "#86");
     EXPECT_EQ(PackageCheckMessage(true, text), "#86\n#107");
     EXPECT_EQ(PackageCheckMessage(false, text), "#86");
