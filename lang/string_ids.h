@@ -275,6 +275,16 @@ inline constexpr StringUse kStringUses[] = {
     {IDS_VERSION_ADVICE, FormatArg::None},
 };
 
+// The texts that are lists of words ("a|b|c"), with the count of words each holds in every
+// language: the program reads them by position.
+struct WordList {
+    unsigned id;
+    size_t words;
+};
+inline constexpr WordList kWordLists[] = {
+    {IDS_MODE_NAMES, 3}, {IDS_RESULT_WORDS, 6}, {IDS_SUMMARY_COLUMNS, 5}, {IDS_STATION_COLUMNS, 6}, {IDS_CELL_WORDS, 9},
+};
+
 // The instruction lines in the order the window lists them (13 in all).
 inline constexpr unsigned kInstructionLines[] = {
     IDS_INSTRUCTION_1,  IDS_INSTRUCTION_2,  IDS_INSTRUCTION_3,  IDS_INSTRUCTION_4, IDS_INSTRUCTION_5,
