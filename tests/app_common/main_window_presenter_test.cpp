@@ -389,6 +389,17 @@ TEST_F(PresenterTest, StopAsksFirstAndStopsTheRunOnlyOnYes) {
     EXPECT_EQ(view.controls, kIdle);
 }
 
+TEST_F(PresenterTest, AVersionMismatchNamesBothVersionsAndTheLoadThatFitsNotSwitchingOffAndOn) {
+    ASSERT_TRUE(Open({"--version-numbers", "1,3"}));
+    presenter->DropDown();
+    presenter->Start();
+    ASSERT_TRUE(queue.Deliver(*presenter, [&] { return view.controls == kIdle; }));
+    ASSERT_GE(view.lines.size(), 2u);
+    EXPECT_EQ(view.lines[0], FormatTexts(Text(lang::IDS_ERR_VERSION_MISMATCH), {"13", "12"}));
+    EXPECT_EQ(view.lines[1], Text(lang::IDS_VERSION_ADVICE));
+    EXPECT_EQ(std::ranges::count(view.lines, Text(lang::IDS_ERR_VERSION)), 0);
+}
+
 TEST_F(PresenterTest, AStopInTheBlocksSaysAtOnceHowLongTheBlockTakesThenWhatToDo) {
     ASSERT_TRUE(StartRun(8 * 0x20000));
     auto inBlock = [&] { return InLog("Start writing block start at 200") == 1; };
