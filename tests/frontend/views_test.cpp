@@ -216,6 +216,7 @@ TEST_F(ViewsTest, ChineseRowsCellsAndTablesHoldNoEnglishWordAndLineUp) {
 
     const std::regex word("[A-Za-z]{3,}");
     for (const std::string& line : shown) {
+        EXPECT_EQ(line.find("\xE3\x80\x82 "), std::string::npos) << "a space after a full stop 。 in: " << line;
         for (auto it = std::sregex_iterator(line.begin(), line.end(), word); it != std::sregex_iterator(); ++it) {
             EXPECT_TRUE(it->str() == "COM" || it->str() == "NAND") << it->str() << " in: " << line;
         }

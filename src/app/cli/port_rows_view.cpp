@@ -129,10 +129,11 @@ std::string PortRowsView::Row(const PortRun& run) const {
     default: {
         const std::string status = row + StatusLineText(run.lastStatus, run.failure, text);
         if (run.result == PortRun::Result::kDone && !run.recorded && m_session.Args().confirm)
-            return status + " " + ConfirmingLine(m_session.Args().confirmTimeoutSeconds, text);
-        if (run.result == PortRun::Result::kDone && run.confirmed) return status + " " + ConfirmedLine(run, text);
+            return JoinSentences(status, ConfirmingLine(m_session.Args().confirmTimeoutSeconds, text));
+        if (run.result == PortRun::Result::kDone && run.confirmed)
+            return JoinSentences(status, ConfirmedLine(run, text));
         const std::string why = FailureDetailLine(run.lastStatus, run.failure, run.Port(), text);
-        return why.empty() ? status : status + " " + why;
+        return JoinSentences(status, why);
     }
     }
     if (!run.stopping.empty()) return row + run.stopping;

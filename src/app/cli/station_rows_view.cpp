@@ -71,7 +71,7 @@ std::string StationRowsView::Row(const StationPort& port) const {
     if (handset && handset->result == PortRun::Result::kFailed) {
         row += "  " + StatusLineText(handset->lastStatus, handset->failure, text);
         const std::string why = FailureDetailLine(handset->lastStatus, handset->failure, port.Port(), text);
-        if (!why.empty()) row += " " + why;
+        row = JoinSentences(row, why);
     }
     if (!port.notice.empty()) row += ": " + port.notice;
     return row;

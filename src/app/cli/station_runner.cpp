@@ -7,6 +7,7 @@
 #include "app/cli/station_text.h"
 #include "app/common/format_text.h"
 #include "app/common/status_lines.h"
+#include "app/common/text_columns.h"
 #include "engine/dl_status.h"
 #include "lang/string_ids.h"
 #include "platform/stop_signals.h"
@@ -25,7 +26,7 @@ std::string NoticeLine(const PortFailure& failure, const std::string& port, cons
     default: {
         RunFailure why;
         why.port = failure;
-        return FailureDetailLine(STATUS_ERR_PORT, why, port, text) + " " + text(lang::IDS_TRYING_AGAIN);
+        return JoinSentences(FailureDetailLine(STATUS_ERR_PORT, why, port, text), text(lang::IDS_TRYING_AGAIN));
     }
     }
 }

@@ -7,6 +7,7 @@
 #include "app/cli/station_text.h"
 #include "app/cli/transfer_estimate.h"
 #include "app/common/format_text.h"
+#include "app/common/text_columns.h"
 #include "engine/dl_status.h"
 #include "lang/string_ids.h"
 
@@ -46,7 +47,7 @@ void DescribeResult(const PortRun& run, const TextLookup& text, std::string& lin
         hasStatus && !stopped ? StatusLineBody(run.lastStatus, run.failure, text) : EndedWithoutStatus(run, text);
     const std::string why =
         run.result == PortRun::Result::kFailed ? FailureDetailLine(run.lastStatus, run.failure, run.Port(), text) : "";
-    line = why.empty() ? body : body + " " + why;
+    line = JoinSentences(body, why);
     detail = why.empty() ? body : body + "\n" + why;
 }
 

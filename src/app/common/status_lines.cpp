@@ -2,6 +2,7 @@
 #include "app/common/status_lines.h"
 
 #include "app/common/format_text.h"
+#include "app/common/text_columns.h"
 #include "engine/dl_status.h"
 #include "lang/string_ids.h"
 #include "platform/sys_error.h"
@@ -40,7 +41,7 @@ std::string StoppedLine(const TextLookup& text) {
     if (!text) return {};
     const std::string stopped = text(lang::IDS_STOPPED);
     const std::string advice = text(lang::IDS_STOPPED_ADVICE);
-    return advice.empty() ? stopped : stopped + " " + advice;
+    return JoinSentences(stopped, advice);
 }
 
 namespace {

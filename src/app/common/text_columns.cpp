@@ -23,6 +23,16 @@ std::string PadColumns(const std::string& text, size_t width, bool alignRight) {
     return alignRight ? pad + text : text + pad;
 }
 
+std::string JoinSentences(const std::string& first, const std::string& second) {
+    if (first.empty()) return second;
+    if (second.empty()) return first;
+    // The last code point: back over UTF-8 continuation bytes to its lead byte.
+    size_t at = first.size() - 1;
+    while (at > 0 && (static_cast<unsigned char>(first[at]) & 0xC0) == 0x80) --at;
+    const bool wide = CodePointColumns(platform::NextCodePoint(first, at)) == 2;
+    return wide ? first + second : first + " " + second;
+}
+
 std::string ListWord(std::string_view list, size_t index) {
     size_t begin = 0;
     for (size_t i = 0; i < index; ++i) {

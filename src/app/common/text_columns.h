@@ -13,5 +13,8 @@ size_t TextColumns(std::string_view text);
 // text padded with spaces to width columns, on the right (or, alignRight, on the left); a text
 // as wide or wider is returned as it is.
 std::string PadColumns(const std::string& text, size_t width, bool alignRight = false);
+// Two sentences in one line: a space between them, none after a wide (East Asian) character,
+// whose full stop needs none; either may be empty.
+std::string JoinSentences(const std::string& first, const std::string& second);
 // The index-th word of a "|"-separated list; "" when the list is shorter.
 std::string ListWord(std::string_view list, size_t index);
