@@ -105,6 +105,49 @@ enum StringId : unsigned {
     // A handset's report row could not be written, told on its port's row and under the table
     // at once; %s: the port, %s: the report file, %s: the system's error text.
     IDS_BENCH_ROW_LOST = 240,
+    // The headless bench and station views (several ports; a station's rows and lines), the
+    // stop's notice and the advice after a stop or a version mismatch. A text of words "a|b|c"
+    // is a list read by position: every library keeps the count and the order.
+    IDS_CLI_CHECKING = 200,  // the label before the package check's bar
+    IDS_STOPPING = 201,      // a stop was asked outside the blocks
+    IDS_RUN_LOOKING = 202,   // a run's phase, 202 to 206
+    IDS_RUN_VERSION = 203,
+    IDS_RUN_SWITCHING = 204,
+    IDS_RUN_DOWNLOADING = 205,
+    IDS_RUN_COMMITTING = 206,
+    IDS_REFUSED = 207,                     // %s: why the port was not run
+    IDS_CONFIRMING_WAIT = 208,             // %s: seconds
+    IDS_RESTART_CONFIRMED = 209,           // %s: the mode
+    IDS_RESTART_CONFIRMED_PLATFORM = 210,  // %s: the mode, %s: the platform
+    IDS_MODE_NAMES = 211,                  // list: AT data, diagnostic, download mode
+    IDS_RESTART_NOT_CONFIRMED = 212,       // the reason of a done handset that did not answer again
+    IDS_PHASE_WAITING = 213,               // a station port's phase, 213 to 219
+    IDS_PHASE_CONFIRMING = 214,
+    IDS_PHASE_REMOVE_DONE = 215,
+    IDS_PHASE_REMOVE_UNCONFIRMED = 216,
+    IDS_PHASE_REMOVE_FAILED = 217,
+    IDS_PHASE_STOPPED = 218,
+    IDS_PHASE_ENDED = 219,
+    IDS_HANDSET_LINE = 220,     // %s: the handset's number, %s: what it came to
+    IDS_RESULT_WORDS = 221,     // list: running, done, failed, empty, stopped, refused
+    IDS_SUMMARY_COLUMNS = 222,  // list: the summary table's headings
+    IDS_STATION_COLUMNS = 223,  // list: the station summary's headings
+    IDS_BENCH_LINE = 224,       // %s handsets, %s time, %s the counts
+    IDS_BENCH_LINE_ONE = 225,   // the same for one handset; %s time, %s the counts
+    IDS_COUNT_DONE = 226,       // %s: a count, 226 to 230
+    IDS_COUNT_UNCONFIRMED = 227,
+    IDS_COUNT_FAILED = 228,
+    IDS_COUNT_STOPPED = 229,
+    IDS_COUNT_PER_HOUR = 230,
+    IDS_PORTS_COUNT = 231,     // the compact view's count line; %s: ports
+    IDS_CELL_WORDS = 232,      // list: the compact view's short words
+    IDS_TIME_LEFT = 233,       // %s: the time left
+    IDS_PORT_LEFT_LIST = 234,  // %s: the port
+    IDS_TRYING_AGAIN = 235,    // after why a station's port cannot be opened
+    IDS_PORT_TWICE = 236,      // %s: the port
+    IDS_STOPPING_BLOCK = 237,  // %s: seconds until the block being written is done
+    IDS_STOPPED_ADVICE = 238,  // after the stop's line: what to do with the handset
+    IDS_VERSION_ADVICE = 239,  // under a version mismatch
 };
 
 // What a text is formatted with.
@@ -196,6 +239,56 @@ inline constexpr StringUse kStringUses[] = {
     {IDS_BENCH_UNCONFIRMED, FormatArg::None},
     {IDS_BENCH_REPORT_NOT_OURS, FormatArg::Text},
     {IDS_BENCH_ROW_LOST, FormatArg::Texts3},
+    {IDS_CLI_CHECKING, FormatArg::None},
+    {IDS_STOPPING, FormatArg::None},
+    {IDS_RUN_LOOKING, FormatArg::None},
+    {IDS_RUN_VERSION, FormatArg::None},
+    {IDS_RUN_SWITCHING, FormatArg::None},
+    {IDS_RUN_DOWNLOADING, FormatArg::None},
+    {IDS_RUN_COMMITTING, FormatArg::None},
+    {IDS_REFUSED, FormatArg::Text},
+    {IDS_CONFIRMING_WAIT, FormatArg::Text},
+    {IDS_RESTART_CONFIRMED, FormatArg::Text},
+    {IDS_RESTART_CONFIRMED_PLATFORM, FormatArg::Texts2},
+    {IDS_MODE_NAMES, FormatArg::None},
+    {IDS_RESTART_NOT_CONFIRMED, FormatArg::None},
+    {IDS_PHASE_WAITING, FormatArg::None},
+    {IDS_PHASE_CONFIRMING, FormatArg::None},
+    {IDS_PHASE_REMOVE_DONE, FormatArg::None},
+    {IDS_PHASE_REMOVE_UNCONFIRMED, FormatArg::None},
+    {IDS_PHASE_REMOVE_FAILED, FormatArg::None},
+    {IDS_PHASE_STOPPED, FormatArg::None},
+    {IDS_PHASE_ENDED, FormatArg::None},
+    {IDS_HANDSET_LINE, FormatArg::Texts2},
+    {IDS_RESULT_WORDS, FormatArg::None},
+    {IDS_SUMMARY_COLUMNS, FormatArg::None},
+    {IDS_STATION_COLUMNS, FormatArg::None},
+    {IDS_BENCH_LINE, FormatArg::Texts3},
+    {IDS_BENCH_LINE_ONE, FormatArg::Texts2},
+    {IDS_COUNT_DONE, FormatArg::Text},
+    {IDS_COUNT_UNCONFIRMED, FormatArg::Text},
+    {IDS_COUNT_FAILED, FormatArg::Text},
+    {IDS_COUNT_STOPPED, FormatArg::Text},
+    {IDS_COUNT_PER_HOUR, FormatArg::Text},
+    {IDS_PORTS_COUNT, FormatArg::Text},
+    {IDS_CELL_WORDS, FormatArg::None},
+    {IDS_TIME_LEFT, FormatArg::Text},
+    {IDS_PORT_LEFT_LIST, FormatArg::Text},
+    {IDS_TRYING_AGAIN, FormatArg::None},
+    {IDS_PORT_TWICE, FormatArg::Text},
+    {IDS_STOPPING_BLOCK, FormatArg::Text},
+    {IDS_STOPPED_ADVICE, FormatArg::None},
+    {IDS_VERSION_ADVICE, FormatArg::None},
+};
+
+// The texts that are lists of words ("a|b|c"), with the count of words each holds in every
+// language: the program reads them by position.
+struct WordList {
+    unsigned id;
+    size_t words;
+};
+inline constexpr WordList kWordLists[] = {
+    {IDS_MODE_NAMES, 3}, {IDS_RESULT_WORDS, 6}, {IDS_SUMMARY_COLUMNS, 5}, {IDS_STATION_COLUMNS, 6}, {IDS_CELL_WORDS, 9},
 };
 
 // The instruction lines in the order the window lists them (13 in all).

@@ -54,6 +54,9 @@ public:
     void ClearLines() override { lines.clear(); }
     void AppendLine(const std::string& text) override { lines.push_back(text); }
     void InsertTopLine(const std::string& text) override { lines.insert(lines.begin(), text); }
+    void ShowNow() override {
+        if (onShowNow) onShowNow();
+    }
     void ShowPorts(const std::vector<PortItem>& items) override { ports = items; }  // the first selected
     void ShowNoPort(const std::string& text) override { ports = {{text, 0, ""}}; }
     uint32_t SelectedPort() const override { return ports.empty() ? 0 : ports.front().number; }
@@ -76,6 +79,7 @@ public:
     Controls controls{};
     bool answerYes = true;
     std::function<void()> onQuestion;
+    std::function<void()> onShowNow;
 };
 
 // The window's message queue: the engine posts from its threads; the test hands the messages to
@@ -383,6 +387,41 @@ TEST_F(PresenterTest, StopAsksFirstAndStopsTheRunOnlyOnYes) {
     EXPECT_EQ(view.questions.size(), 3u);
     EXPECT_EQ(view.lines, before);
     EXPECT_EQ(view.controls, kIdle);
+}
+
+TEST_F(PresenterTest, AVersionMismatchNamesBothVersionsAndTheLoadThatFitsNotSwitchingOffAndOn) {
+    ASSERT_TRUE(Open({"--version-numbers", "1,3"}));
+    presenter->DropDown();
+    presenter->Start();
+    ASSERT_TRUE(queue.Deliver(*presenter, [&] { return view.controls == kIdle; }));
+    ASSERT_GE(view.lines.size(), 2u);
+    EXPECT_EQ(view.lines[0], FormatTexts(Text(lang::IDS_ERR_VERSION_MISMATCH), {"13", "12"}));
+    EXPECT_EQ(view.lines[1], Text(lang::IDS_VERSION_ADVICE));
+    EXPECT_EQ(std::ranges::count(view.lines, Text(lang::IDS_ERR_VERSION)), 0);
+}
+
+TEST_F(PresenterTest, AStopInTheBlocksSaysAtOnceHowLongTheBlockTakesThenWhatToDo) {
+    ASSERT_TRUE(StartRun(8 * 0x20000));
+    auto inBlock = [&] { return InLog("Start writing block start at 200") == 1; };
+    for (int i = 0; i < 6000 && !inBlock(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(inBlock());
+    // Painted while the worker still writes its block: no block's end seen yet, so the whole
+    // block at 115200 baud (131072 bytes at 11520 a second).
+    bool runningWhenShown = false;
+    std::vector<std::string> shown;
+    view.onShowNow = [&] {
+        runningWhenShown = op->IsRunning();
+        shown = view.lines;
+    };
+    const std::string stopping = FormatText(Text(lang::IDS_STOPPING_BLOCK), "12");
+    presenter->Stop();
+    EXPECT_TRUE(runningWhenShown);
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown.front(), stopping);
+    // Then that it stopped, and under it what to do with the handset.
+    ASSERT_GE(view.lines.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(view.lines.begin(), view.lines.begin() + 3),
+              (std::vector<std::string>{Text(lang::IDS_STOPPED), Text(lang::IDS_STOPPED_ADVICE), stopping}));
 }
 
 TEST_F(PresenterTest, ClosingOrGoingAwayDuringARunStopsTheRunFirst) {

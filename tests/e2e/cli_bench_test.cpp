@@ -180,8 +180,17 @@ TEST_F(CliBenchTest, StopSignalDuringTheBlocksStopsEveryRun) {
     vexlor.Signal(SIGINT);
     EXPECT_EQ(Finish(30000), 130);
     const std::string out = Output();
-    EXPECT_EQ(LinesStartingWith(out, "COM9: The download was stopped.").size(), 1u) << out;
-    EXPECT_EQ(LinesStartingWith(out, "COM10: The download was stopped.").size(), 1u) << out;
+    for (const std::string port : {"COM9", "COM10"}) {
+        // Told at once: the block being written goes through first, and how long that takes.
+        const std::vector<std::string> stopping =
+            LinesStartingWith(out, port + ": Stopping after the current block (about ");
+        ASSERT_EQ(stopping.size(), 1u) << out;
+        EXPECT_GE(std::atoi(stopping[0].c_str() + port.size() + 42), 1) << stopping[0];
+        EXPECT_EQ(stopping[0].substr(stopping[0].size() - 6), " s)...") << stopping[0];
+        EXPECT_LT(out.find(stopping[0]), out.find(port + ": The download was stopped.")) << out;
+        EXPECT_EQ(LinesStartingWith(out, port + ": The download was stopped. Switch the handset off and on").size(), 1u)
+            << out;
+    }
     EXPECT_EQ(LinesStartingWith(out, "COM9   stopped").size(), 1u) << out;
     EXPECT_EQ(LinesStartingWith(out, "COM10  stopped").size(), 1u) << out;
     EXPECT_EQ(CountInLog("CDLOperator::DownloadFunc\tUse call to stop download thread."), 2);

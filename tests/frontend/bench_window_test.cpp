@@ -48,6 +48,7 @@ public:
         seen[row].insert(content.state);
     }
     void SetTotals(const std::string& text) override { totals = text; }
+    void ShowNow() override { rowsShownNow = rows; }
     void SetStation(bool on) override { station = on; }
     void SetReportPath(const std::string& path) override { reportPath = path; }
     void EnableControls(const ControlStates& states) override { controls = states; }
@@ -60,6 +61,7 @@ public:
     Captions captions;
     std::vector<PortItem> ports;
     std::vector<Row> rows;
+    std::vector<Row> rowsShownNow;  // the rows at the latest ShowNow
     std::vector<int> updates;
     std::vector<std::set<State>> seen;
     std::string totals, reportPath;
@@ -258,6 +260,32 @@ TEST_F(BenchWindowTest, AStationGoesHandsetAfterHandsetUntilStoppedAndAsksBefore
     EXPECT_TRUE(view.controls.start);
     EXPECT_TRUE(presenter->MayClose());
     EXPECT_EQ(view.questions.size(), 3u);
+}
+
+TEST_F(BenchWindowTest, AStopSaysAtOnceThatItWaitsThenShowsAndCountsTheStoppedHandset) {
+    // A slow line (the load's one block takes some 34 s, scaled): the stop comes in that block.
+    Bench("COM5", {"--throttle", "9600"});
+    Open();
+    presenter->PortChecked(0, true);
+    presenter->Start();
+    ASSERT_TRUE(TickUntil([this] { return view.rows[0].state == State::kFlashing && view.rows[0].showProgress; }));
+    presenter->Stop();
+    EXPECT_FALSE(presenter->Running());
+    // Painted before the wait for the handset: the row said it was stopping, and how.
+    ASSERT_EQ(view.rowsShownNow.size(), view.rows.size());
+    const Row& stopping = view.rowsShownNow[0];
+    EXPECT_EQ(stopping.state, State::kStopping);
+    EXPECT_EQ(stopping.stateText, Text(lang::IDS_STOPPING));
+    const std::string block = Text(lang::IDS_STOPPING_BLOCK);
+    EXPECT_TRUE(stopping.resultLine == Text(lang::IDS_STOPPING) ||
+                stopping.resultLine.rfind(block.substr(0, block.find("%s")), 0) == 0)
+        << stopping.resultLine;
+    // Then stopped, with what to do, and counted with the failed ones in the row and the totals.
+    EXPECT_EQ(view.rows[0].state, State::kStopped);
+    EXPECT_EQ(view.rows[0].stateText, "stopped");
+    EXPECT_EQ(view.rows[0].resultLine, Text(lang::IDS_STOPPED) + " " + Text(lang::IDS_STOPPED_ADVICE));
+    EXPECT_EQ(view.rows[0].failed, 1u);
+    EXPECT_EQ(view.totals.rfind("Done: 0   Failed: 1   ", 0), 0u) << view.totals;
 }
 
 TEST_F(BenchWindowTest, PortsPluggedInOrTakenAwayAreListedAgainWhileTheRowsKeepTheirPortsAndCounts) {

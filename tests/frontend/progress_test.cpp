@@ -11,6 +11,7 @@
 #include "app/cli/progress_printer.h"
 #include "app/cli/status_text.h"
 #include "app/cli/transfer_estimate.h"
+#include "app/common/stop_notice.h"
 #include "engine/dl_status.h"
 #include "lang/string_ids.h"
 #include "platform/sys_error.h"
@@ -59,6 +60,26 @@ TEST(StatusLine, UpperCaseHexOfAtLeastThreeDigitsThenTheText) {
     EXPECT_EQ(StatusLineText(STATUS_DONE, [](unsigned) { return std::string(); }), "[0x065]");
 }
 
+TEST(StopNotice, TheWaitIsTheRestOfTheBlockBeingWrittenAtTheRateSoFar) {
+    // Outside the blocks: nothing to wait for but the next step.
+    EXPECT_FALSE(SecondsToBlockEnd(0, 0x80200, 0, -1));
+    EXPECT_FALSE(SecondsToBlockEnd(0x80200, 0x80200, 40000, 1));
+    // No rate yet: a whole block at 115200 baud; a short last block is shorter.
+    EXPECT_DOUBLE_EQ(*SecondsToBlockEnd(0x200, 0x80200, 0, -1), 0x20000 / 11520.0);
+    EXPECT_DOUBLE_EQ(*SecondsToBlockEnd(0x60200, 0x64200, 0, -1), 0x4000 / 11520.0);
+    // Measured: what the time since the last block's end has written is no longer to come.
+    EXPECT_DOUBLE_EQ(*SecondsToBlockEnd(0x20200, 0x80200, 32768, 1.5), 2.5);
+    EXPECT_DOUBLE_EQ(*SecondsToBlockEnd(0x20200, 0x80200, 32768, 60), 0);
+
+    const TextLookup text = [](unsigned id) {
+        if (id == lang::IDS_STOPPING_BLOCK) return std::string("block %s");
+        return "#" + std::to_string(id);
+    };
+    EXPECT_EQ(StoppingLine(std::nullopt, text), "#" + std::to_string(lang::IDS_STOPPING));
+    EXPECT_EQ(StoppingLine(2.1, text), "block 3");  // rounded up
+    EXPECT_EQ(StoppingLine(0, text), "block 1");    // the block's answer is still to come
+}
+
 TEST(StatusLine, EachStatusKeepsItsFixedStringAndTheLineUnderItTellsTheRest) {
     const TextLookup text = [](unsigned id) {
         if (id == lang::IDS_ERR_VERSION_MISMATCH) return std::string("have %s, want %s");
@@ -80,13 +101,20 @@ TEST(StatusLine, EachStatusKeepsItsFixedStringAndTheLineUnderItTellsTheRest) {
     RunFailure mismatch;
     mismatch.handsetVersion = "13";
     mismatch.loadVersion = "%s2";  // an argument is never taken for a format
-    EXPECT_EQ(FailureDetailLine(STATUS_ERR_VERSION, mismatch, "COM3", text), "have 13, want %s2");
+    // A mismatch says both versions on its status line, where a row cut short still shows them,
+    // and under it what to do instead (switching the handset off and on does not help there).
+    EXPECT_EQ(StatusLineBody(STATUS_ERR_VERSION, mismatch, text), "have 13, want %s2");
+    EXPECT_EQ(FailureDetailLine(STATUS_ERR_VERSION, mismatch, "COM3", text),
+              "#" + std::to_string(lang::IDS_VERSION_ADVICE));
+    EXPECT_EQ(StatusLineBody(STATUS_ERR_VERSION, none, text), "#87");
+    EXPECT_EQ(StatusLineBody(STATUS_ERR_NAND, mismatch, text), "#90");
 
     // A library built to the fixed table alone has no text for the new IDs: no second line.
     const TextLookup fixedOnly = [](unsigned id) { return id < 96 ? "#" + std::to_string(id) : std::string(); };
     EXPECT_EQ(StatusLineBody(STATUS_ERR_NAND, fixedOnly), "#90");
     EXPECT_EQ(FailureDetailLine(STATUS_ERR_NAND, none, "COM3", fixedOnly), "");
     EXPECT_EQ(FailureDetailLine(STATUS_ERR_VERSION, mismatch, "COM3", fixedOnly), "");
+    EXPECT_EQ(StatusLineBody(STATUS_ERR_VERSION, mismatch, fixedOnly), "#87");
     EXPECT_EQ(PackageCheckMessage(true, fixedOnly), "#86");
     EXPECT_EQ(PackageCheckMessage(true, text), "#86\n#107");
     EXPECT_EQ(PackageCheckMessage(false, text), "#86");

@@ -6,14 +6,22 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <regex>
+
 #include "app/cli/json_events_view.h"
 #include "app/cli/port_rows_view.h"
 #include "app/cli/single_run_view.h"
 #include "app/cli/station_rows_view.h"
+#include "app/cli/station_summary.h"
+#include "app/cli/station_text.h"
 #include "app/cli/summary_table.h"
+#include "app/common/language_choice.h"
+#include "app/common/resource_library.h"
+#include "app/common/text_columns.h"
 #include "bench_fixture.h"
 #include "engine/dl_status.h"
 #include "lang/string_ids.h"
+#include "platform/program_path.h"
 #include "platform/utf8.h"
 #include "settings_file.h"
 
@@ -140,6 +148,79 @@ TEST_F(ViewsTest, AStationsRowsTellEachPortsStateAndCountsAndTheBenchLineStaysLa
     const auto compact = view.Lines(40, 4, totals);
     EXPECT_EQ(compact, (std::vector<std::string>{"COM5 wait    COM6 42%     COM7 F64!    ", "COM8 restart ",
                                                  "Bench: 4 handsets in 1:00:00: 3 done, \xE2\x80\xA6"}));
+}
+
+// In Chinese, the rows, the compact cells and the tables hold no English word (port names and
+// NAND aside), and a table's columns still line up with wide characters in them.
+TEST_F(ViewsTest, ChineseRowsCellsAndTablesHoldNoEnglishWordAndLineUp) {
+    CResourceLibrary chinese;
+    ASSERT_TRUE(chinese.Load(LanguageLibraryPath(platform::ProgramFolder(), 1)));
+    CliSession& session = Session({});
+    session.UseTexts([&](unsigned id) { return chinese.LoadString(id); });
+    std::vector<std::string> shown;
+
+    // A station: waiting, stopping in the blocks, a mismatch to take off, stopped, refused.
+    std::vector<std::unique_ptr<StationPort>> ports;
+    auto port = [&](const std::string& name, StationPort::Phase phase) -> StationPort& {
+        ports.push_back(std::make_unique<StationPort>(Claim(name), static_cast<uint32_t>(ports.size() + 1)));
+        ports.back()->phase = phase;
+        return *ports.back();
+    };
+    port("COM5", StationPort::Phase::kWaiting).done = 12;
+    StationPort& flashing = port("COM6", StationPort::Phase::kFlashing);
+    flashing.handset = RunOf(Claim("COM6"), 0x80200);
+    flashing.handset->stopping = StoppingLineOf(*flashing.handset, session.Text());
+    RunFailure mismatch;
+    mismatch.handsetVersion = "13";
+    mismatch.loadVersion = "12";
+    StationPort& failed = port("COM7", StationPort::Phase::kRemoval);
+    failed.handset = Ended("COM7", PortRun::Result::kFailed, STATUS_ERR_VERSION, mismatch);
+    port("COM8", StationPort::Phase::kEnded).handset = Ended("COM8", PortRun::Result::kStopped, STATUS_DIAG_READY);
+    PortClaim& twice = Claim("COM9");
+    twice.RefuseAsTwice();
+    ports.push_back(std::make_unique<StationPort>(twice, 5));
+    ports.back()->phase = StationPort::Phase::kRefused;
+    StationRowsView station(session);
+    station.BeginStation(ports);
+    BenchTotals totals;
+    totals.handsets = 14;
+    totals.done = 12;
+    totals.unconfirmed = 1;
+    totals.failed = 1;
+    totals.stopped = 1;
+    totals.seconds = 3600;
+    for (const auto& lines : {station.Lines(0, 0, totals), station.Lines(40, 4, totals)})
+        shown.insert(shown.end(), lines.begin(), lines.end());
+    const std::vector<std::string> summary = LinesOf(StationSummary(ports, totals, session.Text()));
+    ASSERT_GE(summary.size(), 5u);
+    for (size_t line = 1; line < 5; ++line) EXPECT_EQ(TextColumns(summary[line]), TextColumns(summary[0])) << line;
+    shown.insert(shown.end(), summary.begin(), summary.end());
+
+    // A bench of ports: its rows, its compact view and its summary table.
+    Runs runs;
+    runs.push_back(Ended("COM5", PortRun::Result::kFailed, STATUS_ERR_VERSION, mismatch));
+    runs.push_back(RunOf(Claim("COM6"), 262144));
+    runs.back()->hasProgress = true;
+    runs.back()->percent = 42;
+    runs.push_back(Ended("COM8", PortRun::Result::kStopped, STATUS_DIAG_READY));
+    runs.push_back(RunOf(twice));
+    runs.back()->result = PortRun::Result::kRefused;
+    PortRowsView rows(session);
+    rows.Begin(runs);
+    for (const auto& lines : {rows.Lines(0, 0), rows.Lines(40, 3)})
+        shown.insert(shown.end(), lines.begin(), lines.end());
+    const std::vector<std::string> table = LinesOf(SummaryTable(runs, session.Text()));
+    ASSERT_GE(table.size(), 5u);
+    for (size_t line = 1; line < 5; ++line) EXPECT_EQ(TextColumns(table[line]), TextColumns(table[0])) << line;
+    shown.insert(shown.end(), table.begin(), table.end());
+
+    const std::regex word("[A-Za-z]{3,}");
+    for (const std::string& line : shown) {
+        EXPECT_EQ(line.find("\xE3\x80\x82 "), std::string::npos) << "a space after a full stop 。 in: " << line;
+        for (auto it = std::sregex_iterator(line.begin(), line.end(), word); it != std::sregex_iterator(); ++it) {
+            EXPECT_TRUE(it->str() == "COM" || it->str() == "NAND") << it->str() << " in: " << line;
+        }
+    }
 }
 
 TEST_F(ViewsTest, SummaryTableEndsWithTheFullReasonOfEveryPortThatFailedOrWasRefused) {

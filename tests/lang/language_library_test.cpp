@@ -140,6 +140,21 @@ TEST(LanguageLibraries, StringIdsAreDistinctAndInstructionsAreThirteenLines) {
     for (unsigned id : lang::kInstructionLines) EXPECT_TRUE(ids.count(id)) << id;
 }
 
+TEST_P(LanguageLibraryTest, WordListsHoldTheirCountOfWordsEachNamed) {
+    for (const lang::WordList& list : lang::kWordLists) {
+        const std::string text = library_.LoadString(list.id);
+        size_t words = 1;
+        bool emptyWord = text.empty() || text.front() == '|' || text.back() == '|';
+        for (size_t at = 0; at < text.size(); ++at) {
+            if (text[at] != '|') continue;
+            ++words;
+            emptyWord = emptyWord || (at + 1 < text.size() && text[at + 1] == '|');
+        }
+        EXPECT_EQ(words, list.words) << list.id << ": " << text;
+        EXPECT_FALSE(emptyWord) << list.id << ": " << text;
+    }
+}
+
 TEST(LanguageLibraries, EachLanguageHasItsOwnTexts) {
     CResourceLibrary english, traditional, simplified;
     const std::string folder = platform::ProgramFolder();

@@ -25,6 +25,7 @@
 #include "app/common/format_text.h"
 #include "app/common/resource_ids.h"
 #include "app/common/resource_library.h"
+#include "app/common/text_columns.h"
 #include "lang/string_ids.h"
 #include "languages.h"
 #include "log/log.h"
@@ -225,7 +226,11 @@ TEST_F(BenchWindowTest, InEachLanguageItsTextsAHeldPortNamedAndStopAndTheCloseBo
         Click(window, IDC_BTN_BENCH_STOP);
         EXPECT_EQ(AnswerMessageBox(ui->Id(), IDYES, kOpenMs), text(lang::IDS_STOP_QUESTION));
         EXPECT_TRUE(WaitUntil([&] { return !Running(window); }, kRunMs));
-        EXPECT_EQ(Cell(window, 0, CBenchTable::kState), text(lang::IDS_BENCH_IDLE));
+        // The handset stopped in flight: shown as stopped, with what to do, and counted.
+        EXPECT_EQ(Cell(window, 0, CBenchTable::kState), ListWord(text(lang::IDS_RESULT_WORDS), 4));
+        EXPECT_EQ(Cell(window, 0, CBenchTable::kResult),
+                  text(lang::IDS_STOPPED) + " " + text(lang::IDS_STOPPED_ADVICE));
+        EXPECT_EQ(Cell(window, 0, CBenchTable::kFailed), "1");
 
         // The close box during a run asks too, and Yes stops the run before the window ends.
         PowerCycle();

@@ -10,6 +10,7 @@
 #include "app/cli/restart_watch.h"
 #include "app/cli/run_keeper.h"
 #include "app/cli/station_runner.h"
+#include "app/cli/station_text.h"
 #include "app/common/status_lines.h"
 #include "engine/dl_status.h"
 #include "platform/stop_signals.h"
@@ -84,6 +85,13 @@ void Runner::StopAll() {
     // Every worker is asked first, so they all wind down together; then each is waited for.
     for (auto& run : m_runs) {
         if (!run->Ended()) run->worker->RequestStop();
+    }
+    // A run in the block phase goes on to the end of the block being written: said at once.
+    for (auto& run : m_runs) {
+        if (run->Ended()) continue;
+        m_keeper.SampleTransfer(*run);
+        run->stopping = StoppingLineOf(*run, m_session.Text());
+        m_view.Stopping(*run);
     }
     for (auto& run : m_runs) {
         if (!run->Ended()) run->worker->Stop();

@@ -77,8 +77,10 @@ void JsonEventsView::Refused(const PortRun& run) {
 }
 
 void JsonEventsView::Status(const PortRun& run, uint32_t code) {
-    std::string fields = ",\"code\":" + Code(code) + ",\"text\":" + JsonString(StatusLineBody(code, m_session.Text())) +
-                         ",\"final\":" + (run.Ended() ? "true" : "false");
+    const std::string text =
+        run.Ended() ? StatusLineBody(code, run.failure, m_session.Text()) : StatusLineBody(code, m_session.Text());
+    std::string fields =
+        ",\"code\":" + Code(code) + ",\"text\":" + JsonString(text) + ",\"final\":" + (run.Ended() ? "true" : "false");
     const std::string why =
         run.Ended() ? FailureDetailLine(code, run.failure, run.Port(), m_session.Text()) : std::string();
     if (!why.empty()) fields += ",\"reason\":" + JsonString(why);

@@ -8,7 +8,7 @@
 #include "lang/string_ids.h"
 
 PortLinesView::PortLinesView(const CliSession& session)
-    : m_session(session), m_check(session.Out(), false, "Checking") {
+    : m_session(session), m_check(session.Out(), false, session.Text()(lang::IDS_CLI_CHECKING)) {
     m_check.SetLineFormat(session.Text()(lang::IDS_CHECK_PROGRESS));
 }
 
@@ -20,11 +20,11 @@ void PortLinesView::CheckProgress(unsigned percent) {
     if (!m_session.Args().quiet) m_check.Show(percent);
 }
 
-void PortLinesView::Refused(const PortRun& run) { Line(run, "refused: " + run.claim.Why()); }
+void PortLinesView::Refused(const PortRun& run) { Line(run, RefusedLine(run.claim, m_session.Text())); }
 
 void PortLinesView::Status(const PortRun& run, uint32_t code) {
-    Line(run, StatusLineText(code, m_session.Text()));
-    if (!run.Ended()) return;
+    if (!run.Ended()) return Line(run, StatusLineText(code, m_session.Text()));
+    Line(run, StatusLineText(code, run.failure, m_session.Text()));
     const std::string why = FailureDetailLine(run.lastStatus, run.failure, run.Port(), m_session.Text());
     if (!why.empty()) Line(run, "        " + why);
 }
@@ -40,14 +40,16 @@ void PortLinesView::Progress(const PortRun& run, unsigned percent) {
 
 void PortLinesView::Waiting(const PortRun& run, const std::string& line) { Line(run, line); }
 
-void PortLinesView::Stopped(const PortRun& run) { Line(run, m_session.Text()(lang::IDS_STOPPED)); }
+void PortLinesView::Stopping(const PortRun& run) { Line(run, run.stopping); }
+
+void PortLinesView::Stopped(const PortRun& run) { Line(run, StoppedLine(m_session.Text())); }
 
 void PortLinesView::Confirming(const PortRun& run) {
-    Line(run, ConfirmingLine(m_session.Args().confirmTimeoutSeconds));
+    Line(run, ConfirmingLine(m_session.Args().confirmTimeoutSeconds, m_session.Text()));
 }
 
 void PortLinesView::Recorded(const PortRun& run) {
-    if (run.confirmed) Line(run, ConfirmedLine(run));
+    if (run.confirmed) Line(run, ConfirmedLine(run, m_session.Text()));
 }
 
 void PortLinesView::Finish(const std::vector<std::unique_ptr<PortRun>>& runs) {

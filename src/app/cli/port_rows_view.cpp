@@ -8,6 +8,8 @@
 #include "app/cli/status_text.h"
 #include "app/cli/summary_table.h"
 #include "app/cli/transfer_estimate.h"
+#include "app/common/format_text.h"
+#include "app/common/text_columns.h"
 #include "engine/dl_status.h"
 #include "lang/string_ids.h"
 #include "platform/terminal.h"
@@ -21,36 +23,28 @@ constexpr std::chrono::milliseconds kRedrawPause{100};
 constexpr const char* kCutMark = "\xE2\x80\xA6";  // "…", one column
 constexpr size_t kCellText = 8;                   // "refused", "42%", "commit"
 
-// Display columns of a code point: East Asian wide characters take two.
-int Columns(char32_t c) {
-    const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3) ||
-                      (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
-                      (c >= 0xFFE0 && c <= 0xFFE6);
-    return wide ? 2 : 1;
-}
-
 // A port's few characters in the compact view.
-std::string Cell(const PortRun& run) {
+std::string Cell(const PortRun& run, const TextLookup& text) {
     switch (run.result) {
     case PortRun::Result::kRunning:
-        if (run.Committing()) return "commit";
-        return run.hasProgress ? std::to_string(run.percent) + "%" : "looking";
+        if (run.Committing()) return CellWord(kCellCommit, text);
+        return run.hasProgress ? std::to_string(run.percent) + "%" : CellWord(kCellLooking, text);
     case PortRun::Result::kFailed: {
         char code[16];
         std::snprintf(code, sizeof code, "%03X", static_cast<unsigned>(run.lastStatus));
         return code;
     }
-    default: return ResultWord(run.result);
+    default: return ResultText(run.result, text);
     }
 }
 
 }  // namespace
 
-const char* RunPhaseText(const PortRun& run) {
-    if (run.Committing()) return "committing and restarting";
-    if (run.hasProgress) return run.percent > 0 ? "downloading" : "switching to download mode";
-    if (run.lastStatus == STATUS_DIAG_READY) return "checking the version";
-    return "looking for the handset";
+std::string RunPhaseText(const PortRun& run, const TextLookup& text) {
+    if (run.Committing()) return text(lang::IDS_RUN_COMMITTING);
+    if (run.hasProgress) return text(run.percent > 0 ? lang::IDS_RUN_DOWNLOADING : lang::IDS_RUN_SWITCHING);
+    if (run.lastStatus == STATUS_DIAG_READY) return text(lang::IDS_RUN_VERSION);
+    return text(lang::IDS_RUN_LOOKING);
 }
 
 std::string RedrawFrame(const std::vector<std::string>& lines, size_t drawnBefore) {
@@ -60,8 +54,8 @@ std::string RedrawFrame(const std::vector<std::string>& lines, size_t drawnBefor
     return frame + "\x1b[J";
 }
 
-std::vector<std::string> PackCells(const std::vector<std::string>& cells, size_t cellWidth, int width,
-                                   size_t maxLines) {
+std::vector<std::string> PackCells(const std::vector<std::string>& cells, size_t cellWidth, int width, size_t maxLines,
+                                   const std::string& more) {
     const size_t perLine = width > 0 ? std::max<size_t>(1, static_cast<size_t>(width) / cellWidth) : cells.size();
     const size_t room = maxLines == SIZE_MAX ? SIZE_MAX : maxLines * perLine;
     std::vector<std::string> out;
@@ -72,12 +66,12 @@ std::vector<std::string> PackCells(const std::vector<std::string>& cells, size_t
         if (shown + 1 == room && cells.size() > room) {
             line += '+';
             line += std::to_string(cells.size() - shown);
-            line += " more";
+            line += ' ';
+            line += more;
             break;
         }
-        std::string cell = text;
-        cell.resize(cellWidth, ' ');
-        line += cell;
+        // By columns, not bytes: a cell may hold wide characters.
+        line += PadColumns(FitColumns(text, static_cast<int>(cellWidth)), cellWidth);
         if (++shown % perLine == 0) {
             out.push_back(FitColumns(line, width));
             line.clear();
@@ -92,7 +86,7 @@ std::string FitColumns(const std::string& text, int columns) {
     int used = 0;
     size_t keep = 0;  // the bytes that fit with room left for the mark
     for (size_t at = 0; at < text.size();) {
-        const int width = Columns(platform::NextCodePoint(text, at));
+        const int width = CodePointColumns(platform::NextCodePoint(text, at));
         if (used + width > columns) return text.substr(0, keep) + kCutMark;
         used += width;
         if (used <= columns - 1) keep = at;
@@ -100,7 +94,8 @@ std::string FitColumns(const std::string& text, int columns) {
     return text;
 }
 
-PortRowsView::PortRowsView(const CliSession& session) : m_session(session), m_check(session.Out(), true, "Checking") {}
+PortRowsView::PortRowsView(const CliSession& session)
+    : m_session(session), m_check(session.Out(), true, session.Text()(lang::IDS_CLI_CHECKING)) {}
 
 void PortRowsView::CheckProgress(unsigned percent) {
     if (!m_session.Args().quiet) m_check.Show(percent);
@@ -118,28 +113,36 @@ void PortRowsView::Status(const PortRun& run, uint32_t) { Changed(run); }
 
 void PortRowsView::Waiting(const PortRun& run, const std::string&) { Changed(run); }
 
+void PortRowsView::Stopping(const PortRun& run) {
+    // The runner waits for the runs next: the rows say it now, not at the next tick.
+    Changed(run);
+    Redraw();
+}
+
 std::string PortRowsView::Row(const PortRun& run) const {
-    std::string row = run.Port();
-    row.resize(m_portWidth + 2, ' ');
+    const TextLookup& text = m_session.Text();
+    const std::string row = PadColumns(run.Port(), m_portWidth + 2);
     switch (run.result) {
-    case PortRun::Result::kRefused: return row + "refused: " + run.claim.Why();
-    case PortRun::Result::kStopped: return row + m_session.Text()(lang::IDS_STOPPED);
+    case PortRun::Result::kRefused: return row + RefusedLine(run.claim, text);
+    case PortRun::Result::kStopped: return row + StoppedLine(text);
     case PortRun::Result::kRunning: break;
     default: {
-        row += StatusLineText(run.lastStatus, m_session.Text());
+        const std::string status = row + StatusLineText(run.lastStatus, run.failure, text);
         if (run.result == PortRun::Result::kDone && !run.recorded && m_session.Args().confirm)
-            return row + " " + ConfirmingLine(m_session.Args().confirmTimeoutSeconds);
-        if (run.result == PortRun::Result::kDone && run.confirmed) return row + " " + ConfirmedLine(run);
-        const std::string why = FailureDetailLine(run.lastStatus, run.failure, run.Port(), m_session.Text());
-        return why.empty() ? row : row + " " + why;
+            return JoinSentences(status, ConfirmingLine(m_session.Args().confirmTimeoutSeconds, text));
+        if (run.result == PortRun::Result::kDone && run.confirmed)
+            return JoinSentences(status, ConfirmedLine(run, text));
+        const std::string why = FailureDetailLine(run.lastStatus, run.failure, run.Port(), text);
+        return JoinSentences(status, why);
     }
     }
+    if (!run.stopping.empty()) return row + run.stopping;
     // Until the handset answers, the port another program holds is the story.
     if (!run.notice.empty() && run.lastStatus == STATUS_STARTED) return row + run.notice;
-    std::string phase = RunPhaseText(run);
-    phase.resize(kPhaseWidth, ' ');
+    const std::string phase = PadColumns(RunPhaseText(run, text), kPhaseWidth);
     const double left = run.Committing() ? -1 : run.estimate.SecondsLeft();
-    return row + phase + FormatProgressBar(run.percent, run.estimate.BytesPerSecond(), left, kBarWidth);
+    return row + phase +
+           FormatProgressBar(run.percent, run.estimate.BytesPerSecond(), left, kBarWidth, text(lang::IDS_TIME_LEFT));
 }
 
 std::vector<std::string> PortRowsView::Lines(int columns, int lines) const {
@@ -156,7 +159,8 @@ std::vector<std::string> PortRowsView::Lines(int columns, int lines) const {
 std::vector<std::string> PortRowsView::CompactLines(int width, int lines) const {
     size_t counts[6] = {};
     for (const auto& run : *m_runs) ++counts[static_cast<int>(run->result)];
-    std::string head = std::to_string(m_runs->size()) + " ports:";
+    const TextLookup& text = m_session.Text();
+    std::string head = FormatText(text(lang::IDS_PORTS_COUNT), std::to_string(m_runs->size()));
     const PortRun::Result order[] = {PortRun::Result::kRunning, PortRun::Result::kDone,    PortRun::Result::kFailed,
                                      PortRun::Result::kEmpty,   PortRun::Result::kStopped, PortRun::Result::kRefused};
     for (const PortRun::Result result : order) {
@@ -165,20 +169,18 @@ std::vector<std::string> PortRowsView::CompactLines(int width, int lines) const 
         head += ' ';
         head += std::to_string(n);
         head += ' ';
-        head += ResultWord(result);
+        head += ResultText(result, text);
         head += ',';
     }
-    head.pop_back();
+    if (head.back() == ',') head.pop_back();
     std::vector<std::string> out{FitColumns(head, width)};
     const size_t cellWidth = m_portWidth + 1 + kCellText + 2;
     std::vector<std::string> cells;
     for (const auto& run : *m_runs) {
-        std::string cell = run->Port();
-        cell.resize(m_portWidth + 1, ' ');
-        cells.push_back(cell + Cell(*run));
+        cells.push_back(PadColumns(run->Port(), m_portWidth + 1) + Cell(*run, text));
     }
     const std::vector<std::string> packed =
-        PackCells(cells, cellWidth, width, lines > 1 ? static_cast<size_t>(lines - 1) : 0);
+        PackCells(cells, cellWidth, width, lines > 1 ? static_cast<size_t>(lines - 1) : 0, CellWord(kCellMore, text));
     out.insert(out.end(), packed.begin(), packed.end());
     return out;
 }

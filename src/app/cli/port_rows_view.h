@@ -8,6 +8,7 @@
 #include "app/cli/cli_session.h"
 #include "app/cli/progress_printer.h"
 #include "app/cli/run_view.h"
+#include "app/common/status_lines.h"
 
 // Several ports on a terminal: one live row per port (port, phase, bar, rate, time left; at the
 // end its final status line), redrawn in place at most ten times a second, each redraw one
@@ -24,6 +25,7 @@ public:
     void Status(const PortRun& run, uint32_t code) override;
     void Progress(const PortRun& run, unsigned) override { Changed(run); }
     void Waiting(const PortRun& run, const std::string& line) override;
+    void Stopping(const PortRun& run) override;
     void Stopped(const PortRun& run) override { Changed(run); }
     void Confirming(const PortRun& run) override { Changed(run); }
     void Recorded(const PortRun& run) override { Changed(run); }
@@ -56,13 +58,13 @@ std::string FitColumns(const std::string& text, int columns);
 
 // Cells of one width packed side by side into lines of width columns (all on one line when 0),
 // at most maxLines lines: when more cells come, the last place says how many were left out
-// ("+3 more").
+// ("+3 more"; more: the library's word).
 std::vector<std::string> PackCells(const std::vector<std::string>& cells, size_t cellWidth, int width,
-                                   size_t maxLines = SIZE_MAX);
+                                   size_t maxLines = SIZE_MAX, const std::string& more = "more");
 
 // Where a running run stands: "looking for the handset", "checking the version", "switching to
 // download mode", "downloading", "committing and restarting".
-const char* RunPhaseText(const PortRun& run);
+std::string RunPhaseText(const PortRun& run, const TextLookup& text);
 
 // One write that draws lines over the drawnBefore lines a live view drew last: back to its first
 // row, each line rewritten and cleared to its end, whatever is left below cleared.

@@ -51,8 +51,9 @@ struct PortRun {
     uint32_t lastStatus = 0;  // the latest status code, 0 before the first
     bool hasProgress = false;
     unsigned percent = 0;
-    RunFailure failure;  // taken at the final status
-    std::string notice;  // what the run waits for (a port another program holds)
+    RunFailure failure;    // taken at the final status
+    std::string notice;    // what the run waits for (a port another program holds)
+    std::string stopping;  // a stop was asked and waits for the block being written: it says how long
     TransferEstimate estimate;
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
     std::chrono::steady_clock::time_point end = start;

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "app/cli/station_text.h"
 #include "lang/string_ids.h"
 #include "log/log.h"
 
@@ -13,15 +14,17 @@ RunOutcome OutcomeOf(const PortRun& run, const TextLookup& text) {
     switch (run.result) {
     case PortRun::Result::kRefused:
         outcome.text = "refused:";
-        outcome.reason = run.claim.Why();
+        outcome.reason = ClaimWhy(run.claim, text);
         break;
     case PortRun::Result::kStopped: outcome.text = text ? text(lang::IDS_STOPPED) : "stopped"; break;
     case PortRun::Result::kRunning: break;
     default:
-        outcome.text = StatusLineBody(run.lastStatus, text);
+        outcome.text = StatusLineBody(run.lastStatus, run.failure, text);
         outcome.reason = FailureDetailLine(run.lastStatus, run.failure, run.Port(), text);
         // A warning, not a failure: the load is in, but the handset was not seen to restart.
-        if (run.result == PortRun::Result::kDone && run.confirmed == false) outcome.reason = kRestartNotConfirmed;
+        if (run.result == PortRun::Result::kDone && run.confirmed == false) {
+            outcome.reason = text ? text(lang::IDS_RESTART_NOT_CONFIRMED) : kRestartNotConfirmed;
+        }
         break;
     }
     return outcome;

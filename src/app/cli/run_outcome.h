@@ -6,6 +6,7 @@
 
 #include "app/cli/port_run.h"
 #include "app/common/status_lines.h"
+#include "app/common/text_columns.h"
 
 // How a run that has ended is told: one set of fields, the same in the JSON summary, the
 // summary table, the report row and the log.
@@ -18,7 +19,7 @@ struct RunOutcome {
     std::string reason;            // why, where the tool knows: the port's story under a failure,
                                    // the refusal's reason
     // text and reason in one line.
-    std::string Line() const { return reason.empty() ? text : text + " " + reason; }
+    std::string Line() const { return JoinSentences(text, reason); }
 };
 
 RunOutcome OutcomeOf(const PortRun& run, const TextLookup& text);

@@ -22,6 +22,9 @@ public:
     virtual void Progress(const PortRun& run, unsigned percent) = 0;
     // A run waits for a port another program holds (line: who holds it), told once per holder.
     virtual void Waiting(const PortRun& run, const std::string& line) = 0;
+    // A stop was asked and the run winds down: run.stopping says how long that takes (the block
+    // being written goes through first). Told at once, before the runner waits for the run.
+    virtual void Stopping(const PortRun&) {}
     // A run stopped by a signal.
     virtual void Stopped(const PortRun& run) = 0;
     // A run done: its handset is waited for to restart and answer again (--confirm, --station).

@@ -11,7 +11,6 @@
 namespace {
 // Under the status line, lined up with its text.
 constexpr const char* kDetailIndent = "        ";
-constexpr const char* kCommitting = "committing and restarting";
 }  // namespace
 
 std::string SummaryLine(const CliSession& session, const PortRun& run) {
@@ -22,7 +21,7 @@ std::string SummaryLine(const CliSession& session, const PortRun& run) {
 }
 
 SingleRunView::SingleRunView(const CliSession& session)
-    : m_session(session), m_check(session.Out(), session.Terminal(), "Checking") {
+    : m_session(session), m_check(session.Out(), session.Terminal(), session.Text()(lang::IDS_CLI_CHECKING)) {
     m_check.SetLineFormat(session.Text()(lang::IDS_CHECK_PROGRESS));
 }
 
@@ -39,8 +38,8 @@ void SingleRunView::Begin(const std::vector<std::unique_ptr<PortRun>>& runs) {
 
 void SingleRunView::Status(const PortRun& run, uint32_t code) {
     m_download->End();
-    m_session.Print(StatusLineText(code, m_session.Text()));
-    if (!run.Ended()) return;
+    if (!run.Ended()) return m_session.Print(StatusLineText(code, m_session.Text()));
+    m_session.Print(StatusLineText(code, run.failure, m_session.Text()));
     const std::string why = FailureDetailLine(run.lastStatus, run.failure, run.Port(), m_session.Text());
     if (!why.empty()) m_session.Print(kDetailIndent + why);
     PrintSummary(run);
@@ -50,7 +49,7 @@ void SingleRunView::Progress(const PortRun& run, unsigned percent) {
     if (m_session.Args().quiet || m_session.OutputGone()) return;
     m_committingShown = run.Committing();
     m_download->Show(percent, run.estimate.BytesPerSecond(), run.estimate.SecondsLeft(),
-                     m_committingShown ? kCommitting : "");
+                     m_committingShown ? m_session.Text()(lang::IDS_RUN_COMMITTING) : "");
 }
 
 void SingleRunView::Tick() {
@@ -65,18 +64,23 @@ void SingleRunView::Waiting(const PortRun&, const std::string& line) {
     m_session.Print(line);
 }
 
+void SingleRunView::Stopping(const PortRun& run) {
+    m_download->End();
+    m_session.Print(run.stopping);
+}
+
 void SingleRunView::Stopped(const PortRun& run) {
     m_download->End();
-    m_session.Print(m_session.Text()(lang::IDS_STOPPED));
+    m_session.Print(StoppedLine(m_session.Text()));
     PrintSummary(run);
 }
 
 void SingleRunView::Confirming(const PortRun&) {
-    m_session.Print(ConfirmingLine(m_session.Args().confirmTimeoutSeconds));
+    m_session.Print(ConfirmingLine(m_session.Args().confirmTimeoutSeconds, m_session.Text()));
 }
 
 void SingleRunView::Recorded(const PortRun& run) {
-    if (run.confirmed) m_session.Print(ConfirmedLine(run));
+    if (run.confirmed) m_session.Print(ConfirmedLine(run, m_session.Text()));
 }
 
 void SingleRunView::PrintSummary(const PortRun& run) const {

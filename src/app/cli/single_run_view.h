@@ -19,6 +19,7 @@ public:
     void Status(const PortRun& run, uint32_t code) override;
     void Progress(const PortRun& run, unsigned percent) override;
     void Waiting(const PortRun& run, const std::string& line) override;
+    void Stopping(const PortRun& run) override;
     void Stopped(const PortRun& run) override;
     void Confirming(const PortRun& run) override;
     void Recorded(const PortRun& run) override;

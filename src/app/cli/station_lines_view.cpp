@@ -9,18 +9,15 @@ void StationLinesView::Line(const StationPort& port, const std::string& text) co
     m_session.Print(port.Port() + ": " + text);
 }
 
-void StationLinesView::Stopped(const PortRun& run) {
-    m_lines.Line(run, m_session.Text()(lang::IDS_STOPPED) + " Switch the handset off and on.");
-}
-
 void StationLinesView::Recorded(const PortRun& run) {
-    std::string outcome = std::string("handset ").append(std::to_string(run.sequence)).append(": ");
+    const TextLookup& text = m_session.Text();
+    std::string outcome;
     switch (run.result) {
-    case PortRun::Result::kDone: outcome += ConfirmedLine(run); break;
-    case PortRun::Result::kStopped: outcome += "stopped"; break;
-    default: outcome += "failed"; break;
+    case PortRun::Result::kDone: outcome = ConfirmedLine(run, text); break;
+    case PortRun::Result::kStopped: outcome = ResultText(PortRun::Result::kStopped, text); break;
+    default: outcome = ResultText(PortRun::Result::kFailed, text); break;
     }
-    m_lines.Line(run, outcome);
+    m_lines.Line(run, HandsetLine(run.sequence, outcome, text));
 }
 
 void StationLinesView::PhaseChanged(const StationPort& port) {
@@ -33,16 +30,16 @@ void StationLinesView::PhaseChanged(const StationPort& port) {
         switch (port.phase) {
         case StationPort::Phase::kFlashing:
             m_lines.Forget(*port.handset);
-            Line(port, std::string("handset ").append(std::to_string(sequence)).append(": flashing"));
+            Line(port, HandsetLine(sequence, PhaseText(port, m_session.Text()), m_session.Text()));
             break;
         case StationPort::Phase::kConfirming:  // the run's own line tells it
         case StationPort::Phase::kRefused:     // so does the refusal's
             break;
         case StationPort::Phase::kEnded:
             // A handset stopped in flight gets a line that says what to do with it.
-            if (!port.handset || port.handset->recorded) Line(port, PhaseText(port));
+            if (!port.handset || port.handset->recorded) Line(port, PhaseText(port, m_session.Text()));
             break;
-        default: Line(port, PhaseText(port)); break;
+        default: Line(port, PhaseText(port, m_session.Text())); break;
         }
     }
     if (newNotice && !port.notice.empty()) Line(port, port.notice);
@@ -50,5 +47,5 @@ void StationLinesView::PhaseChanged(const StationPort& port) {
 
 void StationLinesView::FinishStation(const std::vector<std::unique_ptr<StationPort>>& ports,
                                      const BenchTotals& totals) {
-    m_session.Write(std::string("\n").append(StationSummary(ports, totals)));
+    m_session.Write(std::string("\n").append(StationSummary(ports, totals, m_session.Text())));
 }

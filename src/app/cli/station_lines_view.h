@@ -20,7 +20,8 @@ public:
     void Status(const PortRun& run, uint32_t code) override { m_lines.Status(run, code); }
     void Progress(const PortRun& run, unsigned percent) override { m_lines.Progress(run, percent); }
     void Waiting(const PortRun& run, const std::string& line) override { m_lines.Waiting(run, line); }
-    void Stopped(const PortRun& run) override;
+    void Stopping(const PortRun& run) override { m_lines.Stopping(run); }
+    void Stopped(const PortRun& run) override { m_lines.Stopped(run); }
     void Confirming(const PortRun& run) override { m_lines.Confirming(run); }
     void Recorded(const PortRun& run) override;
 

@@ -23,6 +23,7 @@ public:
     void Status(const PortRun&, uint32_t) override { m_dirty = true; }
     void Progress(const PortRun&, unsigned) override { m_dirty = true; }
     void Waiting(const PortRun&, const std::string&) override { m_dirty = true; }
+    void Stopping(const PortRun&) override;
     void Stopped(const PortRun&) override { m_dirty = true; }
     void Recorded(const PortRun&) override { m_dirty = true; }
     void Tick() override;

@@ -4,8 +4,12 @@
 #include <cmath>
 
 #include "app/cli/exit_status.h"
+#include "app/cli/station_text.h"
+#include "app/common/format_text.h"
 #include "app/common/status_lines.h"
+#include "app/common/text_columns.h"
 #include "engine/dl_status.h"
+#include "lang/string_ids.h"
 #include "platform/stop_signals.h"
 
 namespace {
@@ -18,11 +22,11 @@ std::chrono::milliseconds Ms(double seconds) { return std::chrono::milliseconds(
 std::string NoticeLine(const PortFailure& failure, const std::string& port, const TextLookup& text) {
     switch (failure.kind) {
     case PortFailure::Kind::kInUse: return PortBusyLine(failure, port, text);
-    case PortFailure::Kind::kAbsent: return port + " has gone from the port list; waiting for it to come back";
+    case PortFailure::Kind::kAbsent: return FormatText(text(lang::IDS_PORT_LEFT_LIST), port);
     default: {
         RunFailure why;
         why.port = failure;
-        return FailureDetailLine(STATUS_ERR_PORT, why, port, text) + " Trying again.";
+        return JoinSentences(FailureDetailLine(STATUS_ERR_PORT, why, port, text), text(lang::IDS_TRYING_AGAIN));
     }
     }
 }
@@ -190,6 +194,14 @@ void StationRunner::StopLoops() {
     // Every loop is asked first, so they all wind down together; then each is waited for.
     for (auto& port : m_ports) {
         if (port->loop) port->loop->RequestStop();
+    }
+    // A handset in flight goes on to the end of the block being written: said at once.
+    for (auto& port : m_ports) {
+        PortRun* run = port->handset.get();
+        if (!port->loop || !run || run->Ended() || port->phase != StationPort::Phase::kFlashing) continue;
+        m_keeper.SampleTransfer(*run);
+        run->stopping = StoppingLineOf(*run, m_session.Text());
+        m_view.Stopping(*run);
     }
     for (auto& port : m_ports) {
         if (port->loop) port->loop->Join();

@@ -5,8 +5,10 @@
 #include <vector>
 
 #include "app/cli/station_port.h"
+#include "app/common/status_lines.h"
 
 // The table that ends a station: per port its handsets and what they came to (done, of which
 // the restart was not confirmed, failed, stopped), columns lined up; then the bench's line with
 // the totals and the handsets per hour.
-std::string StationSummary(const std::vector<std::unique_ptr<StationPort>>& ports, const BenchTotals& totals);
+std::string StationSummary(const std::vector<std::unique_ptr<StationPort>>& ports, const BenchTotals& totals,
+                           const TextLookup& text);

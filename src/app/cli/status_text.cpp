@@ -3,9 +3,20 @@
 
 #include <cstdio>
 
-std::string StatusLineText(uint32_t statusCode, const TextLookup& text) {
+namespace {
+
+std::string WithCode(uint32_t statusCode, const std::string& body) {
     char prefix[24];
     std::snprintf(prefix, sizeof prefix, "[0x%03X]", static_cast<unsigned>(statusCode));
-    const std::string body = StatusLineBody(statusCode, text);
     return body.empty() ? std::string(prefix) : std::string(prefix) + " " + body;
+}
+
+}  // namespace
+
+std::string StatusLineText(uint32_t statusCode, const TextLookup& text) {
+    return WithCode(statusCode, StatusLineBody(statusCode, text));
+}
+
+std::string StatusLineText(uint32_t statusCode, const RunFailure& failure, const TextLookup& text) {
+    return WithCode(statusCode, StatusLineBody(statusCode, failure, text));
 }

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "app/common/format_text.h"
+
 void TransferEstimate::Sample(uint64_t bytes, double seconds) {
     if (!m_haveBase) {
         if (bytes == 0) return;
@@ -48,7 +50,8 @@ std::string FormatRate(double bytesPerSecond) {
     return text;
 }
 
-std::string FormatProgressBar(unsigned percent, double bytesPerSecond, double secondsLeft, int width) {
+std::string FormatProgressBar(unsigned percent, double bytesPerSecond, double secondsLeft, int width,
+                              std::string_view leftFormat) {
     if (percent > 100) percent = 100;
     if (width < 1) width = 1;
     const int filled = static_cast<int>(static_cast<long long>(width) * percent / 100);
@@ -61,8 +64,8 @@ std::string FormatProgressBar(unsigned percent, double bytesPerSecond, double se
     if (bytesPerSecond > 0 && std::isfinite(bytesPerSecond)) line += "  " + FormatRate(bytesPerSecond);
     if (secondsLeft >= 0 && std::isfinite(secondsLeft) && secondsLeft < 1e7) {
         const long long total = std::llround(secondsLeft);
-        std::snprintf(tail, sizeof tail, "  %lld:%02lld left", total / 60, total % 60);
-        line += tail;
+        std::snprintf(tail, sizeof tail, "%lld:%02lld", total / 60, total % 60);
+        line += "  " + FormatText(leftFormat, tail);
     }
     return line;
 }

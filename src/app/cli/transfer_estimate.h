@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // The transfer rate and the time left of a run: payload bytes a second over the block phase so
 // far, from the load bytes the handset has taken and when.
@@ -20,6 +21,8 @@ public:
     double BytesPerSecond() const;
     // Negative while unknown.
     double SecondsLeft() const;
+    // When bytes last grew (a block's end), in the seconds of Sample; negative before any.
+    double SecondsAtLastGrowth() const { return m_haveBase ? m_seconds : -1; }
 
 private:
     uint64_t m_totalBytes;
@@ -34,5 +37,7 @@ private:
 std::string FormatRate(double bytesPerSecond);
 
 // "[#########...............]  42%  1.8 MB/s  0:12 left" with a bar width characters wide;
-// an unknown rate (0) or time left (negative) is left out.
-std::string FormatProgressBar(unsigned percent, double bytesPerSecond, double secondsLeft, int width);
+// an unknown rate (0) or time left (negative) is left out. leftFormat words the time left (the
+// language library's IDS_TIME_LEFT).
+std::string FormatProgressBar(unsigned percent, double bytesPerSecond, double secondsLeft, int width,
+                              std::string_view leftFormat = "%s left");

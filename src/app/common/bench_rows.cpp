@@ -4,8 +4,10 @@
 #include <cmath>
 #include <cstdio>
 
+#include "app/cli/station_text.h"
 #include "app/cli/transfer_estimate.h"
 #include "app/common/format_text.h"
+#include "app/common/text_columns.h"
 #include "engine/dl_status.h"
 #include "lang/string_ids.h"
 
@@ -15,7 +17,7 @@ using Row = BenchWindowView::Row;
 
 // A run that ended without a final status line (stopped, or a worker that could not run).
 std::string EndedWithoutStatus(const PortRun& run, const TextLookup& text) {
-    return run.result == PortRun::Result::kStopped ? text(lang::IDS_STOPPED) : StatusLineBody(STATUS_ERR_PORT, text);
+    return run.result == PortRun::Result::kStopped ? StoppedLine(text) : StatusLineBody(STATUS_ERR_PORT, text);
 }
 
 }  // namespace
@@ -40,17 +42,20 @@ void DescribeResult(const PortRun& run, const TextLookup& text, std::string& lin
         return;
     }
     const bool hasStatus = run.lastStatus != 0 && StatusLineFor(run.lastStatus).final;
-    const std::string body = hasStatus ? StatusLineBody(run.lastStatus, text) : EndedWithoutStatus(run, text);
+    const bool stopped = run.result == PortRun::Result::kStopped;
+    const std::string body =
+        hasStatus && !stopped ? StatusLineBody(run.lastStatus, run.failure, text) : EndedWithoutStatus(run, text);
     const std::string why =
         run.result == PortRun::Result::kFailed ? FailureDetailLine(run.lastStatus, run.failure, run.Port(), text) : "";
-    line = why.empty() ? body : body + " " + why;
+    line = JoinSentences(body, why);
     detail = why.empty() ? body : body + "\n" + why;
 }
 
 BenchWindowView::Row BenchRowOf(const StationPort& port, const BenchTotals& earlier, const TextLookup& text) {
     Row row;
     row.done = earlier.done + port.done;
-    row.failed = earlier.failed + port.failed;
+    // A handset stopped in flight is not flashed: the technician counts it with the failed ones.
+    row.failed = earlier.failed + port.failed + port.stopped;
     const PortRun* handset = port.handset.get();
     if (handset && handset->Ended()) DescribeResult(*handset, text, row.resultLine, row.resultDetail);
     switch (port.phase) {
@@ -65,6 +70,10 @@ BenchWindowView::Row BenchRowOf(const StationPort& port, const BenchTotals& earl
             if (!handset->Committing()) row.timeLeft = FormatTimeLeft(handset->estimate.SecondsLeft());
             // Until the handset answers, the port another program holds is the story.
             if (!handset->notice.empty() && !handset->hasProgress) row.resultLine = row.resultDetail = handset->notice;
+            if (!handset->stopping.empty()) {
+                row.state = Row::State::kStopping;
+                row.resultLine = row.resultDetail = handset->stopping;
+            }
         }
         break;
     case StationPort::Phase::kConfirming:
@@ -74,7 +83,9 @@ BenchWindowView::Row BenchRowOf(const StationPort& port, const BenchTotals& earl
         break;
     case StationPort::Phase::kRemoval: row.state = Row::State::kRemove; break;
     case StationPort::Phase::kEnded:
-        if (!handset || !handset->Ended() || handset->result == PortRun::Result::kStopped) {
+        if (handset && handset->result == PortRun::Result::kStopped) {
+            row.state = Row::State::kStopped;
+        } else if (!handset || !handset->Ended()) {
             row.state = Row::State::kIdle;
         } else {
             row.state = handset->result == PortRun::Result::kDone ? Row::State::kDone : Row::State::kFailed;
@@ -90,15 +101,20 @@ BenchWindowView::Row BenchRowOf(const StationPort& port, const BenchTotals& earl
     static constexpr unsigned kStateText[] = {
         lang::IDS_BENCH_IDLE,   lang::IDS_BENCH_WAITING, lang::IDS_BENCH_FLASHING, lang::IDS_BENCH_CONFIRMING,
         lang::IDS_BENCH_REMOVE, lang::IDS_BENCH_DONE,    lang::IDS_BENCH_FAILED};
-    row.stateText = text(kStateText[static_cast<int>(row.state)]);
+    switch (row.state) {
+    case Row::State::kStopping: row.stateText = text(lang::IDS_STOPPING); break;
+    case Row::State::kStopped: row.stateText = ResultText(PortRun::Result::kStopped, text); break;
+    default: row.stateText = text(kStateText[static_cast<int>(row.state)]); break;
+    }
     return row;
 }
 
 std::string BenchTotalsLine(const BenchTotals& totals, const TextLookup& text) {
     char perHour[32];
     std::snprintf(perHour, sizeof perHour, "%.1f", totals.PerHour());
+    // Stopped handsets count with the failed ones, as each row counts them.
     return FormatTexts(text(lang::IDS_BENCH_TOTALS),
-                       {std::to_string(totals.done), std::to_string(totals.failed), perHour});
+                       {std::to_string(totals.done), std::to_string(totals.failed + totals.stopped), perHour});
 }
 
 std::string FormatTimeLeft(double seconds) {

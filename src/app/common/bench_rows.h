@@ -20,7 +20,7 @@ void DescribeResult(const PortRun& run, const TextLookup& text, std::string& lin
 // could not be made.
 std::string RefusalText(const PortClaim& claim, const TextLookup& text);
 
-// "Done: 7   Failed: 2   Handsets per hour: 43.1"
+// "Done: 7   Failed: 2   Handsets per hour: 43.1" (the stopped handsets counted as failed)
 std::string BenchTotalsLine(const BenchTotals& totals, const TextLookup& text);
 
 // "0:42"; "" for a negative (unknown) span.

@@ -101,6 +101,13 @@ struct BenchWindowPresenter::Impl : public StationView, public IMessageSink {
     void Status(const PortRun& run, uint32_t) override { Changed(run); }
     void Progress(const PortRun& run, unsigned) override { Changed(run); }
     void Waiting(const PortRun& run, const std::string&) override { Changed(run); }
+    void Stopping(const PortRun& run) override {
+        Changed(run);
+        // The runner waits for the handsets next (up to a block each): the rows say so now.
+        if (!showStopping) return;
+        Draw();
+        view.ShowNow();
+    }
     void Stopped(const PortRun& run) override { Changed(run); }
     void BeginStation(const std::vector<std::unique_ptr<StationPort>>& ports) override {
         changed.assign(ports.size(), true);
@@ -170,7 +177,8 @@ struct BenchWindowPresenter::Impl : public StationView, public IMessageSink {
     std::string reportPath;
     bool asking = false;  // a question shows
     bool inTick = false;
-    BenchTotals earlier;  // every port's handsets of earlier Starts, and their time
+    bool showStopping = false;  // a stop the user asked for: its rows are drawn as it is told
+    BenchTotals earlier;        // every port's handsets of earlier Starts, and their time
 
     // While the bench runs.
     CliArguments args;
@@ -316,14 +324,16 @@ bool BenchWindowPresenter::Impl::StartRun() {
 }
 
 void BenchWindowPresenter::Impl::EndRun() {
+    showStopping = true;
     runner->Finish();
+    showStopping = false;
     Draw(true);
     const bool recordLost = runner->ExitStatus() == kExitReport;
     const auto& ports = runner->Ports();
     for (size_t i = 0; i < ports.size(); ++i) {
         BenchTotals& counts = rows[rowOfPort[i]].earlier;
         counts.done += ports[i]->done;
-        counts.failed += ports[i]->failed;
+        counts.failed += ports[i]->failed + ports[i]->stopped;  // as its row counted them
     }
     Add(earlier, runner->Totals());
     LogWrite(LOG_ER, "Bench ended.");
@@ -387,14 +397,14 @@ void BenchWindowPresenter::Impl::Draw(bool everything) {
     // So do the handsets per hour: the line changes at once only when a count does.
     std::string line = BenchTotalsLine(totals, text);
     if (!lostLine.empty()) line += "   " + lostLine;
-    const bool counts =
-        totals.done != totalsDone || totals.failed != totalsFailed || totalsShown.find(lostLine) == std::string::npos;
+    const bool counts = totals.done != totalsDone || totals.failed + totals.stopped != totalsFailed ||
+                        totalsShown.find(lostLine) == std::string::npos;
     if (!everything && !counts && runner && now - totalsAt < kFiguresEvery) return;
     totalsAt = now;
     if (line == totalsShown) return;
     totalsShown = std::move(line);
     totalsDone = totals.done;
-    totalsFailed = totals.failed;
+    totalsFailed = totals.failed + totals.stopped;
     view.SetTotals(totalsShown);
 }
 

@@ -38,7 +38,9 @@ public:
 
     // What a row shows now.
     struct Row {
-        enum class State { kIdle, kWaiting, kFlashing, kConfirming, kRemove, kDone, kFailed };
+        // kStopping: a stop waits for the block being written; kStopped: the handset was stopped
+        // in flight (its load is not in: it counts with the failed ones).
+        enum class State { kIdle, kWaiting, kFlashing, kConfirming, kRemove, kDone, kFailed, kStopping, kStopped };
         State state = State::kIdle;
         std::string stateText;      // the state in words
         bool showProgress = false;  // the bar shows (a handset is being flashed, or just was)
@@ -70,6 +72,9 @@ public:
     virtual void UpdateRow(size_t row, const Row& content) = 0;
     // The line under the table: the totals and the handsets per hour.
     virtual void SetTotals(const std::string& text) = 0;
+    // Paints what changed at once, without the event loop: the presenter is about to wait (a
+    // stop goes through the block being written first).
+    virtual void ShowNow() {}
     virtual void SetStation(bool on) = 0;
     virtual void SetReportPath(const std::string& path) = 0;
     virtual void EnableControls(const ControlStates& states) = 0;

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/common/main_window_presenter.h"
 
+#include <algorithm>
 #include <map>
 
 #include "app/common/format_text.h"
 #include "app/common/package_problem.h"
 #include "app/common/port_numbers.h"
+#include "app/common/stop_notice.h"
+#include "engine/dl_packets.h"
 #include "engine/dl_status.h"
 #include "lang/string_ids.h"
 #include "log/log.h"
@@ -109,6 +112,7 @@ std::string CMainWindowPresenter::SelectedPortName() const {
 
 void CMainWindowPresenter::Start() {
     m_showStatus = 1;
+    m_blockBytes = 0;
     m_view.ClearLines();
     m_operator.SetComPort(SelectedPortName());
     m_operator.SetNotifyTarget(m_target);
@@ -145,10 +149,35 @@ void CMainWindowPresenter::Stop() {
     if (!m_view.AskYesNo(m_text(lang::IDS_STOP_QUESTION))) return;
     if (!m_operator.IsRunning()) return;
     m_showStatus = 0;
+    // The engine stops after the block it is writing: how long that takes is said before the wait.
+    m_operator.RequestStop();
+    m_view.InsertTopLine(StoppingLine(SecondsToStop(), m_text));
+    m_view.ShowNow();
     m_operator.Stop();
     m_portLock.Release();
     EnableControls(ControlState::Idle);
+    // What to do with the handset goes under the stop's line, which is the top one.
+    const std::string advice = m_text(lang::IDS_STOPPED_ADVICE);
+    if (!advice.empty()) m_view.InsertTopLine(advice);
     m_view.InsertTopLine(m_text(lang::IDS_STOPPED));
+}
+
+std::optional<double> CMainWindowPresenter::SecondsToStop() const {
+    const uint64_t load = m_operator.Parameters().GetLoadSize();
+    const uint64_t bytes = m_operator.BytesSent();
+    const uint64_t first = std::min<uint64_t>(dlpacket::WRITE_DATA_MAX, load);
+    const auto blocks = m_operator.BlockPhaseStart();
+    double rate = 0;
+    double into = -1;
+    // The rate over the blocks up to the last block's end the window saw; the time since then
+    // only while that is still the latest.
+    if (blocks && m_blockBytes > first && m_blockEndAt > *blocks) {
+        rate =
+            static_cast<double>(m_blockBytes - first) / std::chrono::duration<double>(m_blockEndAt - *blocks).count();
+        if (bytes == m_blockBytes)
+            into = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_blockEndAt).count();
+    }
+    return SecondsToBlockEnd(bytes, load, rate, into);
 }
 
 void CMainWindowPresenter::Notify(uint32_t message, uintptr_t value) {
@@ -174,10 +203,16 @@ void CMainWindowPresenter::Status(uint32_t statusCode) {
     // The reason goes right under its status line, which is the newest and so the top one.
     const std::string why = FailureDetailLine(statusCode, failure, port, m_text);
     if (!why.empty()) m_view.InsertTopLine(why);
-    m_view.InsertTopLine(StatusLineBody(statusCode, m_text));
+    m_view.InsertTopLine(StatusLineBody(statusCode, failure, m_text));
 }
 
 void CMainWindowPresenter::Progress(uint32_t percentage) {
+    // The engine tells a percentage at a block's end: where the transfer stood then.
+    const uint64_t bytes = m_operator.BytesSent();
+    if (bytes != m_blockBytes) {
+        m_blockBytes = bytes;
+        m_blockEndAt = std::chrono::steady_clock::now();
+    }
     m_view.InsertTopLine(FormatNumber(m_text(lang::IDS_PROGRESS), percentage));
 }
 

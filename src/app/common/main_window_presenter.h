@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/common/main_window_view.h"
@@ -79,6 +81,9 @@ private:
     void ReservePort();
     void Status(uint32_t statusCode);
     void Progress(uint32_t percentage);
+    // Seconds until a stop asked now goes through (the rest of the block being written); none
+    // outside the blocks.
+    std::optional<double> SecondsToStop() const;
 
     MainWindowView& m_view;
     TextLookup m_text;
@@ -88,8 +93,10 @@ private:
     SerialCommSources m_portSources;
     std::atomic<int32_t> m_checkResult{0};  // set by the check's thread
     int m_showStatus = 1;
-    bool m_starting = false;        // inside the operator's Start
-    bool m_startRefused = false;    // it said why it would not start
-    bool m_closing = false;         // the close question shows
-    platform::PortLock m_portLock;  // the running download's port, on the whole machine
+    bool m_starting = false;                             // inside the operator's Start
+    bool m_startRefused = false;                         // it said why it would not start
+    bool m_closing = false;                              // the close question shows
+    uint64_t m_blockBytes = 0;                           // the load bytes at the latest block end the window saw
+    std::chrono::steady_clock::time_point m_blockEndAt;  // and when
+    platform::PortLock m_portLock;                       // the running download's port, on the whole machine
 };

@@ -33,6 +33,9 @@ public:
     virtual void ClearLines() = 0;
     virtual void AppendLine(const std::string& text) = 0;
     virtual void InsertTopLine(const std::string& text) = 0;
+    // Paints what changed at once, without the event loop: the presenter is about to wait (a
+    // stop goes through the block being written first).
+    virtual void ShowNow() {}
     // The port list: these items with the first selected, or the one item that says there is
     // none (it carries no port).
     virtual void ShowPorts(const std::vector<PortItem>& ports) = 0;

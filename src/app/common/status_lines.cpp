@@ -2,6 +2,7 @@
 #include "app/common/status_lines.h"
 
 #include "app/common/format_text.h"
+#include "app/common/text_columns.h"
 #include "engine/dl_status.h"
 #include "lang/string_ids.h"
 #include "platform/sys_error.h"
@@ -26,6 +27,21 @@ StatusLine StatusLineFor(uint32_t statusCode) {
 std::string StatusLineBody(uint32_t statusCode, const TextLookup& text) {
     const unsigned id = StatusLineFor(statusCode).stringId;
     return id != 0 && text ? text(id) : std::string();
+}
+
+std::string StatusLineBody(uint32_t statusCode, const RunFailure& failure, const TextLookup& text) {
+    if (statusCode == STATUS_ERR_VERSION && failure.HasVersions() && text) {
+        const std::string mismatch = text(lang::IDS_ERR_VERSION_MISMATCH);
+        if (!mismatch.empty()) return FormatTexts(mismatch, {failure.handsetVersion, failure.loadVersion});
+    }
+    return StatusLineBody(statusCode, text);
+}
+
+std::string StoppedLine(const TextLookup& text) {
+    if (!text) return {};
+    const std::string stopped = text(lang::IDS_STOPPED);
+    const std::string advice = text(lang::IDS_STOPPED_ADVICE);
+    return JoinSentences(stopped, advice);
 }
 
 namespace {
@@ -61,8 +77,10 @@ std::string FailureDetailLine(uint32_t statusCode, const RunFailure& failure, co
     case STATUS_ERR_FINAL: return text(lang::IDS_ERR_FINAL);
     case STATUS_ERR_NAND: return text(lang::IDS_ERR_NAND);
     case STATUS_ERR_VERSION:
+        // The versions are on the status line (StatusLineBody): here, what to do instead.
         if (!failure.HasVersions()) return {};
-        return FormatTexts(text(lang::IDS_ERR_VERSION_MISMATCH), {failure.handsetVersion, failure.loadVersion});
+        if (text(lang::IDS_ERR_VERSION_MISMATCH).empty()) return {};
+        return text(lang::IDS_VERSION_ADVICE);
     default: return {};
     }
 }

@@ -22,12 +22,19 @@ StatusLine StatusLineFor(uint32_t statusCode);
 
 // The text of a status line.
 std::string StatusLineBody(uint32_t statusCode, const TextLookup& text);
+// The same, for a final status with what the run knows of its failure: a version mismatch says
+// both versions on the status line itself (where a row cut short still shows it), not the
+// advice to switch the handset off and on, which cannot help there.
+std::string StatusLineBody(uint32_t statusCode, const RunFailure& failure, const TextLookup& text);
+
+// The line of a stopped run: that it stopped, and what to do with the handset now.
+std::string StoppedLine(const TextLookup& text);
 
 // The line under a failure status ("" when there is nothing more to tell, or the language
 // library has no text for it): why the port could not be used (with the port's name, its
 // device, the system's error text and a hint), else what the status line's shared text leaves
-// open (a handset already in download mode, both versions of a mismatch, the end of the
-// download or the NAND write refused).
+// open (a handset already in download mode, the end of the download or the NAND write refused,
+// and for a version mismatch what to do instead).
 std::string FailureDetailLine(uint32_t statusCode, const RunFailure& failure, const std::string& portName,
                               const TextLookup& text);
 

@@ -157,6 +157,8 @@ void CBenchDlg::UpdateRow(size_t row, const Row& content) {
 
 void CBenchDlg::SetTotals(const std::string& text) { SetItemTextUtf8(Handle(), IDC_STATIC_TOTALS, text); }
 
+void CBenchDlg::ShowNow() { RedrawWindow(Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN); }
+
 void CBenchDlg::SetStation(bool on) { CheckDlgButton(Handle(), IDC_CHK_STATION, on ? BST_CHECKED : BST_UNCHECKED); }
 
 void CBenchDlg::SetReportPath(const std::string& path) {

@@ -43,6 +43,7 @@ private:
     void SetPorts(const std::vector<PortItem>& ports) override;
     void UpdateRow(size_t row, const Row& content) override;
     void SetTotals(const std::string& text) override;
+    void ShowNow() override;
     void SetStation(bool on) override;
     void SetReportPath(const std::string& path) override;
     void EnableControls(const ControlStates& states) override;

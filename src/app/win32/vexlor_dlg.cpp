@@ -117,6 +117,8 @@ void CVexlorDlg::AppendLine(const std::string& text) { m_statusList.Append(text)
 
 void CVexlorDlg::InsertTopLine(const std::string& text) { m_statusList.InsertTop(text); }
 
+void CVexlorDlg::ShowNow() { RedrawWindow(Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN); }
+
 void CVexlorDlg::ShowPorts(const std::vector<PortItem>& ports) { m_portCombo.ShowPorts(ports); }
 
 void CVexlorDlg::ShowNoPort(const std::string& text) { m_portCombo.ShowNoPort(text); }

@@ -24,7 +24,9 @@ QColor StateColour(BenchWindowView::Row::State state) {
     using State = BenchWindowView::Row::State;
     switch (state) {
     case State::kDone: return QColor(0, 110, 0);
-    case State::kFailed: return QColor(180, 0, 0);
+    case State::kFailed:
+    case State::kStopped: return QColor(180, 0, 0);
+    case State::kStopping: return QColor(150, 90, 0);
     case State::kRemove: return QColor(150, 90, 0);
     default: return QColor();
     }
@@ -188,6 +190,8 @@ void CBenchDlg::UpdateRow(size_t index, const Row& content) {
 }
 
 void CBenchDlg::SetTotals(const std::string& text) { m_totals->setText(FromUtf8(text)); }
+
+void CBenchDlg::ShowNow() { m_table->viewport()->repaint(); }
 
 void CBenchDlg::SetStation(bool on) {
     const QSignalBlocker quiet(m_station);

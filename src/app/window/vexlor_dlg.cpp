@@ -134,6 +134,12 @@ void CVexlorDlg::InsertTopLine(const std::string& text) {
     m_statusList->insertTopLevelItem(0, new QTreeWidgetItem(QStringList{FromUtf8(text)}));
 }
 
+void CVexlorDlg::ShowNow() {
+    // A new line is laid out at the next turn of the event loop: now, so the paint shows it.
+    m_statusList->doItemsLayout();
+    m_statusList->viewport()->repaint();
+}
+
 void CVexlorDlg::ShowPorts(const std::vector<PortItem>& ports) {
     m_portCombo->clear();
     for (const PortItem& port : ports) {

@@ -64,6 +64,7 @@ private:
     void ClearLines() override;
     void AppendLine(const std::string& text) override;
     void InsertTopLine(const std::string& text) override;
+    void ShowNow() override;
     void ShowPorts(const std::vector<PortItem>& ports) override;
     void ShowNoPort(const std::string& text) override;
     uint32_t SelectedPort() const override;
