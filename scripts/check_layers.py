@@ -26,7 +26,8 @@ BELOW.update({
     "app/cli": ["app/cli", "app/runs", "app/common"] + CORE,
     "app/window": ["app/window", "app/runs", "app/common"] + CORE,
     "app/win32": ["app/win32", "app/runs", "app/common"] + CORE,
-    "app": ["app"] + CORE,  # main.cpp and the program mark choose among the front ends
+    # main.cpp and the program mark choose among the front ends.
+    "app": ["app", "app/cli", "app/runs", "app/common", "app/window", "app/win32"] + CORE,
 })
 QT_FOLDERS = ("app/window",)
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')

@@ -47,4 +47,13 @@ TEST(PortNumbers, SignsAndHugeNumbersStayWithin32Bits) {
     EXPECT_EQ(ParsePortNumbers("COM-1;COM5"), (Ports{5, 0xFFFFFFFFu}));
 }
 
+TEST(PortNames, EveryFrontEndTakesCom1ToCom999InAnyCaseWithOrWithoutTheDevicePrefix) {
+    EXPECT_EQ(NormalisePortName("com7"), "COM7");
+    EXPECT_EQ(NormalisePortName("\\\\.\\cOm12"), "COM12");
+    EXPECT_EQ(NormalisePortName("COM999"), "COM999");
+    for (const char* bad : {"COM", "COM0", "COM07", "COM1000", "COMx", "COM-1", "LPT1", "/dev/ttyUSB0", ""}) {
+        EXPECT_FALSE(NormalisePortName(bad).has_value()) << bad;
+    }
+}
+
 }  // namespace

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "app/common/port_numbers.h"
+
 namespace {
 
 constexpr int kWaitSecondsMax = 24 * 60 * 60;
@@ -78,17 +80,6 @@ bool TakePorts(const std::string& value, std::vector<std::string>& ports, std::s
 }
 
 }  // namespace
-
-std::optional<std::string> NormalisePortName(std::string text) {
-    if (text.rfind("\\\\.\\", 0) == 0) text.erase(0, 4);
-    if (text.size() < 4 || text.size() > 6) return std::nullopt;
-    for (size_t i = 0; i < 3; ++i) text[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
-    if (text.compare(0, 3, "COM") != 0 || text[3] == '0') return std::nullopt;
-    for (size_t i = 3; i < text.size(); ++i) {
-        if (!std::isdigit(static_cast<unsigned char>(text[i]))) return std::nullopt;
-    }
-    return text;
-}
 
 bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parsed, std::string& error) {
     parsed = CliArguments{};

@@ -49,9 +49,5 @@ struct CliArguments {
 // "--name value" and "--name=value" are both taken.
 bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parsed, std::string& error);
 
-// "COMn" for a port name the tool accepts (COM1 to COM999, any letter case, an optional leading
-// "\\.\"); nothing for any other text. Every name --port takes and --list-ports shows passes here.
-std::optional<std::string> NormalisePortName(std::string text);
-
 // The --help text.
 const char* CliUsage();

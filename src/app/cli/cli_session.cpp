@@ -7,6 +7,7 @@
 #include "app/cli/exit_status.h"
 #include "app/cli/settings_report.h"
 #include "app/common/language_choice.h"
+#include "app/common/port_numbers.h"
 #include "log/log.h"
 #include "platform/program_path.h"
 #include "platform/stop_signals.h"

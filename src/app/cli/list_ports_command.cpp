@@ -6,6 +6,7 @@
 #include "app/cli/cli_arguments.h"
 #include "app/cli/exit_status.h"
 #include "app/cli/settings_report.h"
+#include "app/common/port_numbers.h"
 #include "platform/file_holder.h"
 #include "platform/serial_device_info.h"
 #include "platform/serial_port_use.h"

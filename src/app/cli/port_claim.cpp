@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "app/cli/cli_arguments.h"
+#include "app/common/port_numbers.h"
 #include "platform/file_holder.h"
 #include "platform/sys_error.h"
 #include "serial/serial_port_list.h"

@@ -17,6 +17,7 @@
 #include "app/common/bench_rows.h"
 #include "app/common/format_text.h"
 #include "app/common/package_problem.h"
+#include "app/common/port_numbers.h"
 #include "engine/dl_operator.h"
 #include "lang/string_ids.h"
 #include "log/log.h"

@@ -2,6 +2,7 @@
 #include "app/common/port_numbers.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 uint32_t PortNumberFromName(const char* name, const char* end) {
@@ -36,4 +37,15 @@ std::vector<uint32_t> ParsePortNumbers(const char* listText) {
     }
     std::sort(ports.begin(), ports.end());
     return ports;
+}
+
+std::optional<std::string> NormalisePortName(std::string text) {
+    if (text.rfind("\\\\.\\", 0) == 0) text.erase(0, 4);
+    if (text.size() < 4 || text.size() > 6) return std::nullopt;
+    for (size_t i = 0; i < 3; ++i) text[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
+    if (text.compare(0, 3, "COM") != 0 || text[3] == '0') return std::nullopt;
+    for (size_t i = 3; i < text.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(text[i]))) return std::nullopt;
+    }
+    return text;
 }
