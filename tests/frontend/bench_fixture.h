@@ -1,80 +1,25 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
-#include <gtest/gtest.h>
-
 #include <cstdio>
-#include <functional>
 #include <memory>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "app/cli/cli_session.h"
-#include "app/cli/port_run.h"
-#include "app/common/resource_library.h"
-#include "platform/window_messages.h"
-#include "temp_folder.h"
+#include "runs_fixture.h"
 
-// What the headless front end's tests share: a port map giving COM5 to COM8 to made-up devices,
-// a runtime folder for the ports' guards (and no system serial devices), the English texts, a
-// session writing to files read back, and claims of ports.
-class BenchFixture : public ::testing::Test {
+// What the headless front end's tests add: a session writing to files read back.
+class BenchFixture : public RunsFixture {
 protected:
-    void SetUp() override;
     void TearDown() override;
 
     // A session for args writing to a file (or to out, e.g. a terminal).
     CliSession& Session(const CliArguments& args, std::FILE* out = nullptr);
-    // A claim of port, resolved through the port map and guarded, or refused as absent.
-    PortClaim& Claim(const std::string& port);
-    std::unique_ptr<PortRun> RunOf(PortClaim& claim, uint64_t loadSize = 1000) {
-        return std::make_unique<PortRun>(claim, queue, static_cast<uint32_t>(claims.size()), loadSize);
-    }
     std::string Output() const;
     std::string Errors() const;
-    std::string Text(unsigned id) const { return m_language.LoadString(id); }
-
-    TempFolder folder;
-    MessageQueue queue;
-    std::vector<std::unique_ptr<PortClaim>> claims;
 
 private:
-    CResourceLibrary m_language;
     CliArguments m_args;
     std::FILE* m_out = nullptr;
     std::FILE* m_err = nullptr;
     std::unique_ptr<CliSession> m_session;
 };
-
-// A port's download played on the runner's thread: Start posts the status codes and, unless
-// told otherwise, ends. atFirstLook runs at the runner's first look at Running().
-class ScriptedWorker : public PortWorker {
-public:
-    ScriptedWorker(PortRun& run, std::vector<uint32_t> statuses, bool ends = true)
-        : running(!ends), m_run(run), m_statuses(std::move(statuses)) {}
-    void Start() override {
-        for (const uint32_t status : m_statuses) Post(WM_DL_STATUS, status);
-    }
-    bool Running() const override {
-        if (atFirstLook) std::exchange(atFirstLook, nullptr)(*this);
-        return running;
-    }
-    void RequestStop() override { running = false; }
-    void Stop() override { running = false; }
-    RunFailure LastFailure() const override { return failure; }
-    uint64_t BytesSent() const override { return 0; }
-    std::string HandsetVersion() const override { return "12"; }
-    void Post(uint32_t message, uintptr_t value) const { m_run.target.Post(message, value); }
-
-    mutable std::function<void(const ScriptedWorker&)> atFirstLook;
-    mutable bool running;
-    RunFailure failure;
-
-private:
-    PortRun& m_run;
-    std::vector<uint32_t> m_statuses;
-};
-
-// The fields of a CSV line (quoted fields unquoted), and the lines of a text.
-std::vector<std::string> CsvFields(const std::string& line);
-std::vector<std::string> LinesOf(const std::string& text);

@@ -16,13 +16,13 @@
 #include <set>
 #include <thread>
 
-#include "app/cli/run_report.h"
 #include "app/common/bench_window_presenter.h"
 #include "app/common/format_text.h"
-#include "bench_fixture.h"
+#include "app/runs/run_report.h"
 #include "lang/string_ids.h"
 #include "packed_load.h"
 #include "run_holder.h"
+#include "runs_fixture.h"
 #include "settings_file.h"
 #include "shared_line.h"
 
@@ -71,17 +71,17 @@ public:
     bool answerYes = true;
 };
 
-class BenchWindowTest : public BenchFixture {
+class BenchWindowTest : public RunsFixture {
 protected:
     void SetUp() override {
-        BenchFixture::SetUp();
+        RunsFixture::SetUp();
         load = TestLoad(0x8200);
         ASSERT_EQ(PackLoadIntoProgram(folder.Path(), load, "VX12.01", folder.File("vexlor-packed")), "");
         for (int i = 5; i <= 8; ++i) Bench("COM" + std::to_string(i), {});
     }
     void TearDown() override {
         presenter.reset();
-        BenchFixture::TearDown();
+        RunsFixture::TearDown();
     }
     // The handsets on port, as the simulator's options describe them.
     void Bench(const std::string& port, const std::vector<std::string>& args) {

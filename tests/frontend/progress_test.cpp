@@ -9,9 +9,9 @@
 #include <string>
 
 #include "app/cli/progress_printer.h"
-#include "app/cli/status_text.h"
-#include "app/cli/transfer_estimate.h"
 #include "app/common/stop_notice.h"
+#include "app/runs/status_text.h"
+#include "app/runs/transfer_estimate.h"
 #include "engine/dl_status.h"
 #include "lang/string_ids.h"
 #include "platform/sys_error.h"

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 // The report file: rows whole or not at all, only regular files, and fields that stay text.
-#include "app/cli/run_report.h"
+#include "app/runs/run_report.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -4,9 +4,10 @@
 #include <filesystem>
 #include <map>
 
-#include "app/cli/download_runner.h"
-#include "app/cli/exit_status.h"
 #include "app/cli/json_events_view.h"
+#include "app/cli/session_runs.h"
+#include "app/common/exit_status.h"
+#include "app/runs/download_runner.h"
 #include "bench_fixture.h"
 #include "engine/dl_status.h"
 #include "lang/string_ids.h"
@@ -37,8 +38,8 @@ protected:
         RunReport report(folder.File("report.csv"), "VX12.01", [this](unsigned id) { return Text(id); });
         EXPECT_EQ(report.Check(), 0);
         if (beforeRun) beforeRun();
-        return RunPorts(session, claims, view, &report, 1000, "VX12.01",
-                        [&](PortRun& run) { return workers.at(run.Port())(run); });
+        return ExitStatusOf(RunPorts(RunSettingsOf(session), session.Context(), claims, view, &report, 1000, "VX12.01",
+                                     [&](PortRun& run) { return workers.at(run.Port())(run); }));
     }
     // The JSON summary of port ("result code"), and its latest report row as "code text".
     std::string Summary(const std::string& port) const {

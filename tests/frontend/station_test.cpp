@@ -7,9 +7,10 @@
 
 #include <map>
 
-#include "app/cli/exit_status.h"
 #include "app/cli/json_events_view.h"
-#include "app/cli/station_runner.h"
+#include "app/cli/session_runs.h"
+#include "app/common/exit_status.h"
+#include "app/runs/station_runner.h"
 #include "bench_fixture.h"
 #include "engine/dl_operator.h"
 #include "model_line.h"
@@ -56,7 +57,7 @@ protected:
         JsonEventsView view(session);
         view.SetLoadVersion("VX12.01");
         RunReport report(folder.File("report.csv"), "VX12.01", [this](unsigned id) { return Text(id); });
-        StationRunner runner(session, view, &report, load.size(), "VX12.01");
+        StationRunner runner(RunSettingsOf(session), session.Context(), view, &report, load.size(), "VX12.01");
         runner.Start(
             claims,
             [&](const std::string& port, platform::NotifyTarget& target) -> std::unique_ptr<PortWorker> {
@@ -77,7 +78,7 @@ protected:
         }
         runner.Finish();
         EXPECT_EQ(messages.shown, "");
-        return runner.ExitStatus();
+        return ExitStatusOf(runner.End());
     }
     // The JSON events of an event kind and port, each as the values of the given fields.
     std::vector<std::string> Events(const std::string& event, const std::string& port,

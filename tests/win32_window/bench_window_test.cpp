@@ -21,11 +21,11 @@
 #include <map>
 #include <memory>
 
-#include "app/cli/port_claim.h"
 #include "app/common/format_text.h"
 #include "app/common/resource_ids.h"
 #include "app/common/resource_library.h"
 #include "app/common/text_columns.h"
+#include "app/runs/port_claim.h"
 #include "lang/string_ids.h"
 #include "languages.h"
 #include "log/log.h"

@@ -4,8 +4,8 @@
 #include <cerrno>
 #include <chrono>
 
-#include "app/cli/exit_status.h"
 #include "app/cli/settings_report.h"
+#include "app/common/exit_status.h"
 #include "app/common/language_choice.h"
 #include "app/common/port_numbers.h"
 #include "log/log.h"
@@ -54,7 +54,17 @@ std::vector<std::string> AllPorts(const std::vector<std::string>& skip, std::FIL
 }  // namespace
 
 CliSession::CliSession(const CliArguments& args, std::FILE* out, std::FILE* err, MessageQueue& queue)
-    : m_args(args), m_out(out), m_err(err), m_terminal(platform::IsTerminal(out)), m_queue(queue) {}
+    : m_args(args),
+      m_out(out),
+      m_err(err),
+      m_terminal(platform::IsTerminal(out)),
+      m_queue(queue),
+      m_context{queue, [this](unsigned id) { return m_text(id); },
+                [this](const std::string& line) {
+                    if (!m_err) return;
+                    std::fprintf(m_err, "vexlor: %s\n", line.c_str());
+                    std::fflush(m_err);
+                }} {}
 
 CliSession::~CliSession() {
     m_claims.clear();  // the guards go before the log closes

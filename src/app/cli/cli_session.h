@@ -6,10 +6,11 @@
 #include <vector>
 
 #include "app/cli/cli_arguments.h"
-#include "app/cli/message_queue.h"
-#include "app/cli/port_claim.h"
 #include "app/common/resource_library.h"
 #include "app/common/status_lines.h"
+#include "app/runs/message_queue.h"
+#include "app/runs/port_claim.h"
+#include "app/runs/run_settings.h"
 
 // The start-up that every headless task on ports shares, in order: the settings file must be
 // readable (settings_report.h), the log opens (with the command line's overrides; a log that was
@@ -35,6 +36,8 @@ public:
     std::FILE* Err() const { return m_err; }
     bool Terminal() const { return m_terminal; }
     MessageQueue& Queue() { return m_queue; }
+    // What the runs need of the session: its queue, its texts, its error stream for warnings.
+    RunContext& Context() { return m_context; }
     // The ports asked for, in order, claimed or refused.
     const std::vector<std::unique_ptr<PortClaim>>& Claims() const { return m_claims; }
     // True for one port asked by one --port: the output is that of a single run.
@@ -73,6 +76,7 @@ private:
     bool m_logOpen = false;
     mutable bool m_outputGone = false;
     int m_extraDetectionMs = 0;
+    RunContext m_context;
 };
 
 // The exit status of a single port's refusal: 3 held by another vexlor, 4 no lock file, 8 not in

@@ -5,16 +5,16 @@
 #include <string>
 
 #include "app/cli/cli_session.h"
-#include "app/cli/download_runner.h"
-#include "app/cli/exit_status.h"
 #include "app/cli/json_events_view.h"
 #include "app/cli/package_check.h"
 #include "app/cli/port_lines_view.h"
 #include "app/cli/port_rows_view.h"
-#include "app/cli/run_report.h"
+#include "app/cli/session_runs.h"
 #include "app/cli/single_run_view.h"
 #include "app/cli/station_lines_view.h"
 #include "app/cli/station_rows_view.h"
+#include "app/common/exit_status.h"
+#include "app/runs/run_report.h"
 #include "platform/read_only_file.h"
 
 namespace {

@@ -6,13 +6,13 @@
 #include <thread>
 
 #include "app/cli/cli_session.h"
-#include "app/cli/exit_status.h"
 #include "app/cli/json_events_view.h"
 #include "app/cli/package_check.h"
-#include "app/cli/run_outcome.h"
 #include "app/cli/side_thread.h"
-#include "app/cli/status_text.h"
+#include "app/common/exit_status.h"
 #include "app/common/package_problem.h"
+#include "app/runs/run_outcome.h"
+#include "app/runs/status_text.h"
 #include "engine/dl_status.h"
 #include "engine/handset_info.h"
 #include "engine/handset_probe.h"

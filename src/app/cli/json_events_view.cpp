@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/cli/run_outcome.h"
-#include "app/cli/station_text.h"
-#include "app/cli/status_text.h"
+#include "app/runs/run_outcome.h"
+#include "app/runs/station_text.h"
+#include "app/runs/status_text.h"
 #include "engine/handset_probe.h"
 #include "platform/local_time.h"
 #include "platform/utf8.h"

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "app/cli/cli_session.h"
-#include "app/cli/station_port.h"
+#include "app/runs/station_port.h"
 
 // --json: one JSON object per line for each event, for a factory system to read. Every object
 // has "time" (ISO 8601, local, with its offset) and "event"; a run's events also "port" and

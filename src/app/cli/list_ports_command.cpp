@@ -4,8 +4,8 @@
 #include <string>
 
 #include "app/cli/cli_arguments.h"
-#include "app/cli/exit_status.h"
 #include "app/cli/settings_report.h"
+#include "app/common/exit_status.h"
 #include "app/common/port_numbers.h"
 #include "platform/file_holder.h"
 #include "platform/serial_device_info.h"

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/cli/port_lines_view.h"
 
-#include "app/cli/station_text.h"
-#include "app/cli/status_text.h"
 #include "app/cli/summary_table.h"
 #include "app/common/format_text.h"
+#include "app/runs/station_text.h"
+#include "app/runs/status_text.h"
 #include "lang/string_ids.h"
 
 PortLinesView::PortLinesView(const CliSession& session)

@@ -5,7 +5,7 @@
 
 #include "app/cli/cli_session.h"
 #include "app/cli/progress_printer.h"
-#include "app/cli/run_view.h"
+#include "app/runs/run_view.h"
 
 // Several ports without a terminal (a log, a pipe): one line per event, prefixed with its port
 // ("COM3: [0x065] ..."), progress once per tenth a port, then the summary table and the reasons.

@@ -4,12 +4,12 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/cli/station_text.h"
-#include "app/cli/status_text.h"
 #include "app/cli/summary_table.h"
-#include "app/cli/transfer_estimate.h"
 #include "app/common/format_text.h"
 #include "app/common/text_columns.h"
+#include "app/runs/station_text.h"
+#include "app/runs/status_text.h"
+#include "app/runs/transfer_estimate.h"
 #include "engine/dl_status.h"
 #include "lang/string_ids.h"
 #include "platform/terminal.h"

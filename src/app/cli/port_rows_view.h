@@ -7,8 +7,8 @@
 
 #include "app/cli/cli_session.h"
 #include "app/cli/progress_printer.h"
-#include "app/cli/run_view.h"
 #include "app/common/status_lines.h"
+#include "app/runs/run_view.h"
 
 // Several ports on a terminal: one live row per port (port, phase, bar, rate, time left; at the
 // end its final status line), redrawn in place at most ten times a second, each redraw one

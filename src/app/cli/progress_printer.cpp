@@ -3,8 +3,8 @@
 
 #include <utility>
 
-#include "app/cli/transfer_estimate.h"
 #include "app/common/format_text.h"
+#include "app/runs/transfer_estimate.h"
 
 namespace {
 

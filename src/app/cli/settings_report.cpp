@@ -2,7 +2,7 @@
 #include "app/cli/settings_report.h"
 
 #include "app/cli/cli_arguments.h"
-#include "app/cli/exit_status.h"
+#include "app/common/exit_status.h"
 #include "log/log.h"
 #include "log/log_overrides.h"
 #include "platform/registry.h"

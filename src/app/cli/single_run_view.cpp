@@ -3,9 +3,9 @@
 
 #include <cstdio>
 
-#include "app/cli/station_text.h"
-#include "app/cli/status_text.h"
 #include "app/common/format_text.h"
+#include "app/runs/station_text.h"
+#include "app/runs/status_text.h"
 #include "lang/string_ids.h"
 
 namespace {

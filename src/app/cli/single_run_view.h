@@ -4,7 +4,7 @@
 
 #include "app/cli/cli_session.h"
 #include "app/cli/progress_printer.h"
-#include "app/cli/run_view.h"
+#include "app/runs/run_view.h"
 
 // One port asked by one --port: the status lines, a bar on a terminal (with the rate and the time
 // left, and once every byte is sent, that the handset is committing and restarting) or a line

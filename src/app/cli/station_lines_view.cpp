@@ -2,7 +2,7 @@
 #include "app/cli/station_lines_view.h"
 
 #include "app/cli/station_summary.h"
-#include "app/cli/station_text.h"
+#include "app/runs/station_text.h"
 #include "lang/string_ids.h"
 
 void StationLinesView::Line(const StationPort& port, const std::string& text) const {

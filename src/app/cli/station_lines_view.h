@@ -5,7 +5,7 @@
 
 #include "app/cli/cli_session.h"
 #include "app/cli/port_lines_view.h"
-#include "app/cli/station_port.h"
+#include "app/runs/station_port.h"
 
 // A station without a terminal (a log, a pipe): one line per event, prefixed with its port, as
 // a bench's runs have them (PortLinesView), plus the port's phases ("waiting for a handset",

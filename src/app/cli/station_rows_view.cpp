@@ -6,11 +6,11 @@
 
 #include "app/cli/port_rows_view.h"
 #include "app/cli/station_summary.h"
-#include "app/cli/station_text.h"
-#include "app/cli/status_text.h"
-#include "app/cli/transfer_estimate.h"
 #include "app/common/format_text.h"
 #include "app/common/text_columns.h"
+#include "app/runs/station_text.h"
+#include "app/runs/status_text.h"
+#include "app/runs/transfer_estimate.h"
 #include "lang/string_ids.h"
 #include "platform/terminal.h"
 

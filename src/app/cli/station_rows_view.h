@@ -6,7 +6,7 @@
 
 #include "app/cli/cli_session.h"
 #include "app/cli/progress_printer.h"
-#include "app/cli/station_port.h"
+#include "app/runs/station_port.h"
 
 // A station on a terminal: one live row per port (its done and failed counts, then its state:
 // waiting, the handset flashing with bar, rate and time left, confirming, remove the handset,

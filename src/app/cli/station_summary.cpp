@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include "app/cli/station_text.h"
 #include "app/common/text_columns.h"
+#include "app/runs/station_text.h"
 #include "lang/string_ids.h"
 
 std::string StationSummary(const std::vector<std::unique_ptr<StationPort>>& ports, const BenchTotals& totals,

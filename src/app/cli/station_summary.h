@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "app/cli/station_port.h"
 #include "app/common/status_lines.h"
+#include "app/runs/station_port.h"
 
 // The table that ends a station: per port its handsets and what they came to (done, of which
 // the restart was not confirmed, failed, stopped), columns lined up; then the bench's line with

@@ -5,11 +5,11 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/cli/run_outcome.h"
-#include "app/cli/station_text.h"
-#include "app/cli/transfer_estimate.h"
 #include "app/common/format_text.h"
 #include "app/common/text_columns.h"
+#include "app/runs/run_outcome.h"
+#include "app/runs/station_text.h"
+#include "app/runs/transfer_estimate.h"
 #include "lang/string_ids.h"
 
 std::string FormatDuration(double seconds) {

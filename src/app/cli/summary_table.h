@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "app/cli/port_run.h"
 #include "app/common/status_lines.h"
+#include "app/runs/port_run.h"
 
 // The table that ends a run on several ports: port, result, status code, duration and average
 // rate, one row a port, columns lined up; then, under it, the reason of every port that failed,

@@ -5,11 +5,11 @@
 #include <string>
 #include <thread>
 
-#include "app/cli/exit_status.h"
-#include "app/cli/message_queue.h"
 #include "app/cli/progress_printer.h"
 #include "app/cli/side_thread.h"
+#include "app/common/exit_status.h"
 #include "app/common/package_problem.h"
+#include "app/runs/message_queue.h"
 #include "package/dl_parameter.h"
 #include "package/package_checks.h"
 #include "platform/program_path.h"

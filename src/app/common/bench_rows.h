@@ -2,9 +2,9 @@
 #pragma once
 #include <string>
 
-#include "app/cli/station_port.h"
 #include "app/common/bench_window_view.h"
 #include "app/common/status_lines.h"
+#include "app/runs/station_port.h"
 
 // What a bench window's row and totals line say, in the language library's words.
 

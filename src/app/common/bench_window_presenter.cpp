@@ -4,20 +4,18 @@
 #include <algorithm>
 #include <map>
 #include <mutex>
-#include <set>
 #include <unordered_map>
 
-#include "app/cli/cli_arguments.h"
-#include "app/cli/cli_session.h"
-#include "app/cli/exit_status.h"
-#include "app/cli/message_queue.h"
-#include "app/cli/port_worker.h"
-#include "app/cli/run_report.h"
-#include "app/cli/station_runner.h"
 #include "app/common/bench_rows.h"
+#include "app/common/figure_throttle.h"
 #include "app/common/format_text.h"
 #include "app/common/package_problem.h"
+#include "app/common/port_list_merge.h"
 #include "app/common/port_numbers.h"
+#include "app/runs/message_queue.h"
+#include "app/runs/port_worker.h"
+#include "app/runs/run_report.h"
+#include "app/runs/station_runner.h"
 #include "engine/dl_operator.h"
 #include "lang/string_ids.h"
 #include "log/log.h"
@@ -39,8 +37,6 @@ bool SameRow(const Row& a, const Row& b) {
 
 // How often figures that change at every tick (rates, times left, handsets per hour) are redrawn.
 constexpr std::chrono::seconds kFiguresEvery{1};
-
-std::chrono::duration<double> Seconds(std::chrono::milliseconds span) { return span; }
 
 std::string ReportWords(int error) {
     return error == platform::kRecordNotAFile ? "not a regular file" : platform::SysErrorPhrase(error);
@@ -85,10 +81,10 @@ struct BenchWindowPresenter::Impl : public StationView, public IMessageSink {
         BenchWindowView::PortItem item;
         Row shown;
         bool drawn = false;
-        BenchTotals earlier;                              // its handsets of earlier Starts
-        std::string lastLine, lastDetail;                 // the last handset's result, kept after it is taken off
-        std::string rowLost;                              // its last handset's report row was not written: why
-        std::chrono::steady_clock::time_point figuresAt;  // when its rate and time left were drawn
+        BenchTotals earlier;                    // its handsets of earlier Starts
+        std::string lastLine, lastDetail;       // the last handset's result, kept after it is taken off
+        std::string rowLost;                    // its last handset's report row was not written: why
+        FigureThrottle figures{kFiguresEvery};  // its rate and time left
     };
 
     Impl(BenchWindowView& view, TextLookup text, BenchWindowOptions options)
@@ -182,9 +178,9 @@ struct BenchWindowPresenter::Impl : public StationView, public IMessageSink {
     BenchTotals earlier;        // every port's handsets of earlier Starts, and their time
 
     // While the bench runs.
-    CliArguments args;
     MessageQueue queue;
-    std::unique_ptr<CliSession> session;
+    // No warnings to print: the window shows what the runs tell it.
+    RunContext context{queue, text, nullptr};
     std::unique_ptr<RunReport> report;
     std::unique_ptr<StationRunner> runner;
     std::vector<std::unique_ptr<PortClaim>> claims;  // the ports' guards, as long as the runner
@@ -194,8 +190,8 @@ struct BenchWindowPresenter::Impl : public StationView, public IMessageSink {
     int lostError = 0;                               // the system's error of the last report row lost in this run
     std::string lostLine;                            // and its line, under the table with the totals
     std::string totalsShown;
-    std::chrono::steady_clock::time_point totalsAt;  // when the totals line was drawn
-    unsigned totalsDone = 0, totalsFailed = 0;       // the counts it showed
+    FigureThrottle totalsThrottle{kFiguresEvery};  // the totals line's handsets per hour
+    unsigned totalsDone = 0, totalsFailed = 0;     // the counts it showed
 
     std::mutex shownMutex;
     std::vector<std::string> shown;
@@ -204,49 +200,38 @@ struct BenchWindowPresenter::Impl : public StationView, public IMessageSink {
 bool BenchWindowPresenter::Impl::ListPorts() {
     const bool first = listedAt == std::chrono::steady_clock::time_point{};
     listedAt = std::chrono::steady_clock::now();
-    std::map<std::string, size_t> known;
-    for (size_t row = 0; row < rows.size(); ++row) known[rows[row].item.port] = row;
-    std::set<std::string> listed;
-    std::vector<std::pair<int32_t, PortRow>> next;
-    Row idle;
-    idle.stateText = text(lang::IDS_BENCH_IDLE);
+    std::vector<ListedPort> listed;
     for (const SerialCommValue& value : ReadSerialCommKey(options.portSources)) {
         if (IsExcludedSerialDevice(value.device)) continue;
-        const auto name = NormalisePortName(value.port);
-        if (!name) continue;
-        if (!listed.insert(*name).second) continue;  // listed twice: the first wins
-        const auto old = known.find(*name);
-        PortRow row{{*name, value.device, false}, idle, false, {}, {}, {}, {}, {}};
-        if (old != known.end()) {
-            row = rows[old->second];
-            row.item.device = value.device;
-        }
-        next.emplace_back(PortNumberOf(name->c_str()), std::move(row));
+        if (const auto name = NormalisePortName(value.port)) listed.push_back({*name, value.device});
     }
+    std::vector<ListedPort> shown;
+    for (const PortRow& row : rows) shown.push_back({row.item.port, row.item.device});
     // A port gone from the list keeps its row while the bench runs on it, or while the row has
     // counts to show (a handset's own USB port goes with the handset).
-    for (size_t row = 0; row < rows.size(); ++row) {
+    const std::vector<MergedRow> merged = MergePortList(listed, shown, [this](size_t row) {
         const bool inRun = std::find(rowOfPort.begin(), rowOfPort.end(), row) != rowOfPort.end();
-        const bool counted = rows[row].earlier.done + rows[row].earlier.failed > 0;
-        if (!listed.count(rows[row].item.port) && (inRun || counted)) {
-            next.emplace_back(PortNumberOf(rows[row].item.port.c_str()), rows[row]);
+        return inRun || rows[row].earlier.done + rows[row].earlier.failed > 0;
+    });
+    if (SameRows(merged, shown) && !first) return false;
+    std::vector<PortRow> next;
+    std::map<size_t, size_t> position;  // a row before -> its row now
+    Row idle;
+    idle.stateText = text(lang::IDS_BENCH_IDLE);
+    for (const MergedRow& merge : merged) {
+        PortRow row{
+            {merge.port.port, merge.port.device, false}, idle, false, {}, {}, {}, {}, FigureThrottle(kFiguresEvery)};
+        if (merge.before) {
+            row = rows[*merge.before];
+            row.item.device = merge.port.device;
+            position[*merge.before] = next.size();
         }
+        next.push_back(std::move(row));
     }
-    std::stable_sort(next.begin(), next.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    const bool same = next.size() == rows.size() &&
-                      std::equal(next.begin(), next.end(), rows.begin(), [](const auto& a, const PortRow& b) {
-                          return a.second.item.port == b.item.port && a.second.item.device == b.item.device;
-                      });
-    if (same && !first) return false;
-    std::map<std::string, size_t> position;
-    for (size_t row = 0; row < next.size(); ++row) position[next[row].second.item.port] = row;
-    for (size_t& row : rowOfPort) row = position.at(rows[row].item.port);
-    rows.clear();
+    for (size_t& row : rowOfPort) row = position.at(row);
+    rows = std::move(next);
     std::vector<BenchWindowView::PortItem> items;
-    for (auto& [number, row] : next) {
-        items.push_back(row.item);
-        rows.push_back(std::move(row));
-    }
+    for (const PortRow& row : rows) items.push_back(row.item);
     view.SetPorts(items);
     for (size_t row = 0; row < rows.size(); ++row) {
         rows[row].drawn = false;
@@ -275,12 +260,11 @@ bool BenchWindowPresenter::Impl::StartRun() {
         view.Inform(text(lang::IDS_BENCH_NONE_CHECKED));
         return false;
     }
-    args = CliArguments{};
-    args.station = station;
-    args.confirmTimeoutSeconds = Seconds(options.confirmTimeout).count();
-    args.goneAfterSeconds = Seconds(options.goneAfter).count();
+    RunSettings settings;
+    settings.station = station;
+    settings.confirmTimeout = options.confirmTimeout;
+    settings.goneAfter = options.goneAfter;
     if (!reportPath.empty()) {
-        args.reportFile = reportPath;
         report = std::make_unique<RunReport>(reportPath, package.GetVersion(), text);
         if (const int error = report->Check(); error != 0) {
             view.Inform(ReportProblem(reportPath, error, text));
@@ -292,9 +276,6 @@ bool BenchWindowPresenter::Impl::StartRun() {
     lostError = 0;
     lostLine.clear();
     for (PortRow& row : rows) row.rowLost.clear();
-    // No output streams: the window shows everything the session would print.
-    session = std::make_unique<CliSession>(args, nullptr, nullptr, queue);
-    session->UseTexts(text);
     std::vector<std::unique_ptr<PortClaim>> claims;
     rowOfPort.clear();
     for (const size_t row : checked) {
@@ -306,8 +287,8 @@ bool BenchWindowPresenter::Impl::StartRun() {
         }
         rowOfPort.push_back(row);
     }
-    runner =
-        std::make_unique<StationRunner>(*session, *this, report.get(), package.GetLoadSize(), package.GetVersion());
+    runner = std::make_unique<StationRunner>(settings, context, *this, report.get(), package.GetLoadSize(),
+                                             package.GetVersion());
     const auto lineFor = options.lineFor;
     const std::string programPath = options.programPath;
     runner->Start(
@@ -329,7 +310,7 @@ void BenchWindowPresenter::Impl::EndRun() {
     runner->Finish();
     showStopping = false;
     Draw(true);
-    const bool recordLost = runner->ExitStatus() == kExitReport;
+    const bool recordLost = runner->End().recordLost;
     const auto& ports = runner->Ports();
     for (size_t i = 0; i < ports.size(); ++i) {
         BenchTotals& counts = rows[rowOfPort[i]].earlier;
@@ -342,7 +323,6 @@ void BenchWindowPresenter::Impl::EndRun() {
     changed.clear();
     rowOfPort.clear();
     claims.clear();  // the ports are free for other runs again
-    session.reset();
     // The error of the row that was lost: the file may well take a check now (a header-only write).
     const int reportError = lostError;
     report.reset();
@@ -368,7 +348,7 @@ void BenchWindowPresenter::Impl::Draw(bool everything) {
             const StationPort& port = *ports[i];
             PortRow& row = rows[rowOfPort[i]];
             // Unchanged, apart from the figures of a flashing port, which wait their second.
-            const bool figuresDue = port.phase == StationPort::Phase::kFlashing && now - row.figuresAt >= kFiguresEvery;
+            const bool figuresDue = port.phase == StationPort::Phase::kFlashing && row.figures.Elapsed(now);
             if (!everything && i < changed.size() && !changed[i] && !figuresDue) continue;
             if (i < changed.size()) changed[i] = false;
             if (port.handset && port.handset->Ended())
@@ -384,12 +364,11 @@ void BenchWindowPresenter::Impl::Draw(bool everything) {
                 content.resultLine = row.rowLost;
             }
             // The rate and the time left move a little at every tick: redrawn once a second.
-            if (content.state == Row::State::kFlashing && row.drawn && row.shown.state == content.state &&
-                now - row.figuresAt < kFiguresEvery) {
+            const bool stillFlashing =
+                content.state == Row::State::kFlashing && row.drawn && row.shown.state == content.state;
+            if (!row.figures.Due(now, !stillFlashing)) {
                 content.rate = row.shown.rate;
                 content.timeLeft = row.shown.timeLeft;
-            } else {
-                row.figuresAt = now;
             }
             DrawRow(rowOfPort[i], std::move(content));
         }
@@ -400,8 +379,7 @@ void BenchWindowPresenter::Impl::Draw(bool everything) {
     if (!lostLine.empty()) line += "   " + lostLine;
     const bool counts = totals.done != totalsDone || totals.failed + totals.stopped != totalsFailed ||
                         totalsShown.find(lostLine) == std::string::npos;
-    if (!everything && !counts && runner && now - totalsAt < kFiguresEvery) return;
-    totalsAt = now;
+    if (!totalsThrottle.Due(now, everything || counts || !runner)) return;
     if (line == totalsShown) return;
     totalsShown = std::move(line);
     totalsDone = totals.done;

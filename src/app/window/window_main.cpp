@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/cli/exit_status.h"
+#include "app/common/exit_status.h"
 #include "app/window/program_icon.h"
 #include "app/window/vexlor_app.h"
 

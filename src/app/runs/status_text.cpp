@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "app/cli/status_text.h"
+#include "app/runs/status_text.h"
 
 #include <cstdio>
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "app/cli/port_run.h"
 #include "app/common/status_lines.h"
+#include "app/runs/port_run.h"
 
 // --report FILE: the traceability record a service centre keeps. One CSV row per handset at the
 // end of its run (after its confirmation, where one was asked), appended whole (or not at all)

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
-// The headless tool's exit statuses: each cause has its own, so scripts can tell them apart.
-// --help and the man page list them.
+// The program's exit statuses, whichever front end ends it: each cause has its own, so scripts
+// can tell them apart. --help and the man page list them.
 enum CliExitStatus : int {
     kExitDone = 0,        // the download ended with the done status (or the task succeeded)
     kExitFailed = 1,      // the run ended with a failure status

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "app/cli/station_text.h"
+#include "app/runs/station_text.h"
 
 #include <cmath>
 #include <cstdio>

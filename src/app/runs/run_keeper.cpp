@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "app/cli/run_keeper.h"
+#include "app/runs/run_keeper.h"
 
 #include <algorithm>
-#include <cstdio>
 
-#include "app/cli/run_outcome.h"
+#include "app/runs/run_outcome.h"
 #include "engine/dl_packets.h"
 #include "engine/dl_status.h"
 #include "platform/window_messages.h"
@@ -19,7 +18,7 @@ void RunKeeper::Take(PortRun& run, uint32_t message, uintptr_t value, bool confi
         m_view.Progress(run, run.percent);
     }
     if (message == WM_DL_NOTICE && value == NOTICE_PORT_BUSY) {
-        run.notice = PortBusyLine(run.worker->LastNotice(), run.Port(), m_session.Text());
+        run.notice = PortBusyLine(run.worker->LastNotice(), run.Port(), m_context.text);
         if (!run.notice.empty()) m_view.Waiting(run, run.notice);
     }
 }
@@ -34,7 +33,7 @@ void RunKeeper::OnStatus(PortRun& run, uint32_t code, bool confirm) {
     PortRun::Result result = code == STATUS_DONE ? PortRun::Result::kDone : PortRun::Result::kFailed;
     // Every port of the list is tried: one with nothing on it is not a failed handset. (A
     // station flashes only a handset that answered: one gone by then has failed.)
-    if (m_session.Args().allPorts && !m_session.Args().station && code == STATUS_ERR_PORT &&
+    if (m_settings.portsFromList && !m_settings.station && code == STATUS_ERR_PORT &&
         run.failure.port.kind == PortFailure::Kind::kNoAnswer) {
         result = PortRun::Result::kEmpty;
     }
@@ -67,17 +66,14 @@ void RunKeeper::Close(PortRun& run, PortRun::Result result) {
 void RunKeeper::Record(PortRun& run) {
     if (run.recorded) return;
     run.recorded = true;
-    LogRunOutcome(run, OutcomeOf(run, m_session.Text()), m_loadVersion);
+    LogRunOutcome(run, OutcomeOf(run, m_context.text), m_loadVersion);
     if (run.result != PortRun::Result::kRefused) m_view.Recorded(run);
     if (!m_report) return;
     if (const int error = m_report->Append(run); error != 0) {
         m_recordLost = true;
         m_view.RecordLost(run, error);
-        // A window's session has no error stream: it tells the loss itself.
-        if (std::FILE* err = m_session.Err()) {
-            std::fprintf(err, "vexlor: the report row of %s is lost: %s\n", run.Port().c_str(),
-                         m_report->Problem(error).c_str());
-            std::fflush(err);
+        if (m_context.warn) {
+            m_context.warn("the report row of " + run.Port() + " is lost: " + m_report->Problem(error));
         }
     }
 }

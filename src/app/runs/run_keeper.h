@@ -3,10 +3,10 @@
 #include <cstdint>
 #include <string>
 
-#include "app/cli/cli_session.h"
-#include "app/cli/port_run.h"
-#include "app/cli/run_report.h"
-#include "app/cli/run_view.h"
+#include "app/runs/port_run.h"
+#include "app/runs/run_report.h"
+#include "app/runs/run_settings.h"
+#include "app/runs/run_view.h"
 
 // What every runner does with one handset's run, whoever started it: takes its worker's
 // messages (statuses, progress, notices) to the run and the view, samples its transfer, ends it,
@@ -14,8 +14,10 @@
 // Runs on the runner's thread only.
 class RunKeeper {
 public:
-    RunKeeper(CliSession& session, RunView& view, const RunReport* report, uint64_t loadSize, std::string loadVersion)
-        : m_session(session),
+    RunKeeper(const RunSettings& settings, RunContext& context, RunView& view, const RunReport* report,
+              uint64_t loadSize, std::string loadVersion)
+        : m_settings(settings),
+          m_context(context),
           m_view(view),
           m_report(report),
           m_loadSize(loadSize),
@@ -42,7 +44,8 @@ public:
 private:
     void OnStatus(PortRun& run, uint32_t code, bool confirm);
 
-    CliSession& m_session;
+    const RunSettings& m_settings;
+    RunContext& m_context;
     RunView& m_view;
     const RunReport* m_report;
     uint64_t m_loadSize;

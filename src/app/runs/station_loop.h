@@ -12,8 +12,8 @@
 #include <string>
 #include <thread>
 
-#include "app/cli/message_queue.h"
-#include "app/cli/port_worker.h"
+#include "app/runs/message_queue.h"
+#include "app/runs/port_worker.h"
 #include "engine/handset_probe.h"
 #include "platform/serial_line.h"
 #include "platform/window_messages.h"

@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/cli/port_run.h"
+#include "app/runs/port_run.h"
 
 // How the headless front end shows what its runs do. The runner calls these on its own thread,
 // in the order things happen; a view writes to the output stream and nothing else.

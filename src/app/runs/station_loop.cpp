@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "app/cli/station_loop.h"
+#include "app/runs/station_loop.h"
 
 #include "engine/dl_status.h"
 #include "log/log.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "app/cli/message_queue.h"
+#include "app/runs/message_queue.h"
 
 void MessageQueue::Post(uint32_t message, uintptr_t wParam) { PostFrom(0, message, wParam); }
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "app/cli/transfer_estimate.h"
+#include "app/runs/transfer_estimate.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,17 +1,14 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "app/cli/download_runner.h"
+#include "app/runs/download_runner.h"
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <map>
 
-#include "app/cli/exit_status.h"
-#include "app/cli/restart_watch.h"
-#include "app/cli/run_keeper.h"
-#include "app/cli/station_runner.h"
-#include "app/cli/station_text.h"
 #include "app/common/status_lines.h"
+#include "app/runs/restart_watch.h"
+#include "app/runs/run_keeper.h"
+#include "app/runs/station_text.h"
 #include "engine/dl_status.h"
 #include "platform/stop_signals.h"
 #include "platform/window_messages.h"
@@ -20,25 +17,16 @@ namespace {
 
 constexpr std::chrono::milliseconds kPoll{100};
 
-// The operator's two fixed messages (a worker that cannot be started or stopped).
-class PrintedMessages : public IMessageSink {
-public:
-    explicit PrintedMessages(std::FILE* err) : m_err(err) {}
-    void Show(const char* text) override {
-        std::fprintf(m_err, "%s\n", text);
-        std::fflush(m_err);
-    }
-
-private:
-    std::FILE* m_err;
-};
-
 class Runner {
 public:
-    Runner(CliSession& session, RunView& view, const RunReport* report, uint64_t loadSize, std::string loadVersion)
-        : m_session(session), m_view(view), m_keeper(session, view, report, loadSize, std::move(loadVersion)) {}
+    Runner(const RunSettings& settings, RunContext& context, RunView& view, const RunReport* report, uint64_t loadSize,
+           std::string loadVersion)
+        : m_settings(settings),
+          m_context(context),
+          m_view(view),
+          m_keeper(settings, context, view, report, loadSize, std::move(loadVersion)) {}
 
-    int Run(const std::vector<std::unique_ptr<PortClaim>>& claims, const WorkerMaker& make);
+    RunsEnd Run(const std::vector<std::unique_ptr<PortClaim>>& claims, const WorkerMaker& make);
 
 private:
     void StartAll(const std::vector<std::unique_ptr<PortClaim>>& claims, const WorkerMaker& make);
@@ -52,9 +40,10 @@ private:
     void WatchRestarts();
     void TakeRestart(PortRun& run);
     bool AnyRunning() const;
-    int ExitStatus() const;
+    RunsEnd End() const;
 
-    CliSession& m_session;
+    const RunSettings& m_settings;
+    RunContext& m_context;
     RunView& m_view;
     RunKeeper m_keeper;
     std::vector<std::unique_ptr<PortRun>> m_runs;
@@ -65,7 +54,7 @@ private:
 void Runner::StartAll(const std::vector<std::unique_ptr<PortClaim>>& claims, const WorkerMaker& make) {
     uint32_t source = 0;
     for (const auto& claim : claims) {
-        m_runs.push_back(std::make_unique<PortRun>(*claim, m_session.Queue(), ++source, m_keeper.LoadSize()));
+        m_runs.push_back(std::make_unique<PortRun>(*claim, m_context.queue, ++source, m_keeper.LoadSize()));
     }
     m_view.Begin(m_runs);
     for (auto& run : m_runs) {
@@ -90,7 +79,7 @@ void Runner::StopAll() {
     for (auto& run : m_runs) {
         if (run->Ended()) continue;
         m_keeper.SampleTransfer(*run);
-        run->stopping = StoppingLineOf(*run, m_session.Text());
+        run->stopping = StoppingLineOf(*run, m_context.text);
         m_view.Stopping(*run);
     }
     for (auto& run : m_runs) {
@@ -100,7 +89,7 @@ void Runner::StopAll() {
     // A run that ended by itself before it saw the request has its final status queued (and a
     // stopped look for a restart its answer).
     MessageQueue::Message message;
-    while (m_session.Queue().WaitFor(message, std::chrono::milliseconds(0))) Take(message);
+    while (m_context.queue.WaitFor(message, std::chrono::milliseconds(0))) Take(message);
     for (auto& run : m_runs) {
         if (run->Ended()) continue;
         m_keeper.Close(*run, PortRun::Result::kStopped);
@@ -116,12 +105,10 @@ void Runner::StopAll() {
 }
 
 void Runner::WatchRestarts() {
-    const CliArguments& args = m_session.Args();
     for (auto& run : m_runs) {
         if (!run->Ended() || run->recorded || m_watches.count(run.get()) != 0) continue;
-        const auto timeout = std::chrono::milliseconds(static_cast<int64_t>(args.confirmTimeoutSeconds * 1000));
-        m_watches[run.get()] =
-            std::make_unique<RestartWatch>(run->Port(), timeout, m_session.Queue(), run->target.Source());
+        m_watches[run.get()] = std::make_unique<RestartWatch>(run->Port(), m_settings.confirmTimeout, m_context.queue,
+                                                              run->target.Source());
     }
 }
 
@@ -145,7 +132,7 @@ void Runner::Take(const MessageQueue::Message& message) {
     if (message.source == 0 || message.source > m_runs.size()) return;
     PortRun& run = *m_runs[message.source - 1];
     if (message.message == RestartWatch::MESSAGE) return TakeRestart(run);
-    m_keeper.Take(run, message.message, message.wParam, m_session.Args().confirm);
+    m_keeper.Take(run, message.message, message.wParam, m_settings.confirm);
     if (run.Ended() && !run.recorded) WatchRestarts();
 }
 
@@ -159,7 +146,7 @@ void Runner::SettleEndedWorkers() {
     }
     if (ended.empty()) return;
     MessageQueue::Message message;
-    while (m_session.Queue().WaitFor(message, std::chrono::milliseconds(0))) Take(message);
+    while (m_context.queue.WaitFor(message, std::chrono::milliseconds(0))) Take(message);
     for (PortRun* run : ended) {
         if (!run->Ended()) m_keeper.End(*run, PortRun::Result::kFailed);
     }
@@ -172,29 +159,32 @@ bool Runner::AnyRunning() const {
     return false;
 }
 
-int Runner::ExitStatus() const {
-    if (m_stopAsked) return kExitSignal;
-    if (m_keeper.RecordLost()) return kExitReport;
-    if (m_session.SinglePort() && m_runs.size() == 1 && m_runs.front()->result == PortRun::Result::kRefused) {
-        return RefusalExitStatus(m_runs.front()->claim);
+RunsEnd Runner::End() const {
+    RunsEnd end;
+    end.stopped = m_stopAsked;
+    end.recordLost = m_keeper.RecordLost();
+    if (m_settings.singlePort && m_runs.size() == 1 && m_runs.front()->result == PortRun::Result::kRefused) {
+        end.singleRefusal = &m_runs.front()->claim;
+        return end;
     }
     bool anyDone = false;
     for (const auto& run : m_runs) {
         if (run->result == PortRun::Result::kDone) {
             anyDone = true;
         } else if (run->result != PortRun::Result::kEmpty) {
-            return kExitFailed;
+            end.failed = true;
         }
     }
-    return anyDone ? kExitDone : kExitFailed;
+    end.failed = end.failed || !anyDone;
+    return end;
 }
 
-int Runner::Run(const std::vector<std::unique_ptr<PortClaim>>& claims, const WorkerMaker& make) {
+RunsEnd Runner::Run(const std::vector<std::unique_ptr<PortClaim>>& claims, const WorkerMaker& make) {
     StartAll(claims, make);
     auto lastSettle = std::chrono::steady_clock::now();
     while (AnyRunning() && !m_stopAsked) {
         MessageQueue::Message message;
-        const bool taken = m_session.Queue().WaitFor(message, kPoll);
+        const bool taken = m_context.queue.WaitFor(message, kPoll);
         if (taken) Take(message);
         for (auto& run : m_runs) m_keeper.SampleTransfer(*run);
         // Also while other ports keep the queue busy.
@@ -206,31 +196,14 @@ int Runner::Run(const std::vector<std::unique_ptr<PortClaim>>& claims, const Wor
     }
     if (m_stopAsked) StopAll();
     m_view.Finish(m_runs);
-    return ExitStatus();
+    return End();
 }
 
 }  // namespace
 
-int RunPorts(CliSession& session, const std::vector<std::unique_ptr<PortClaim>>& claims, RunView& view,
-             const RunReport* report, uint64_t loadSize, const std::string& loadVersion, const WorkerMaker& make) {
-    Runner runner(session, view, report, loadSize, loadVersion);
+RunsEnd RunPorts(const RunSettings& settings, RunContext& context,
+                 const std::vector<std::unique_ptr<PortClaim>>& claims, RunView& view, const RunReport* report,
+                 uint64_t loadSize, const std::string& loadVersion, const WorkerMaker& make) {
+    Runner runner(settings, context, view, report, loadSize, loadVersion);
     return runner.Run(claims, make);
-}
-
-int RunDownloads(CliSession& session, const CDLParameter& package, RunView& view, const RunReport* report) {
-    PrintedMessages messages(session.Err());
-    const int extraMs = session.ExtraDetectionMs();
-    return RunPorts(session, session.Claims(), view, report, package.GetLoadSize(), package.GetVersion(),
-                    [&](PortRun& run) -> std::unique_ptr<PortWorker> {
-                        return std::make_unique<OperatorWorker>(run.Port(), package, run.target, messages, extraMs);
-                    });
-}
-
-int RunStation(CliSession& session, const CDLParameter& package, StationView& view, const RunReport* report) {
-    PrintedMessages messages(session.Err());
-    StationRunner runner(session, view, report, package.GetLoadSize(), package.GetVersion());
-    return runner.Run(session.Claims(),
-                      [&](const std::string& port, platform::NotifyTarget& target) -> std::unique_ptr<PortWorker> {
-                          return std::make_unique<OperatorWorker>(port, package, target, messages, 0);
-                      });
 }

@@ -4,9 +4,9 @@
 #include <optional>
 #include <string>
 
-#include "app/cli/port_run.h"
 #include "app/common/status_lines.h"
 #include "app/common/text_columns.h"
+#include "app/runs/port_run.h"
 
 // How a run that has ended is told: one set of fields, the same in the JSON summary, the
 // summary table, the report row and the log.

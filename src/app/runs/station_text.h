@@ -2,9 +2,9 @@
 #pragma once
 #include <string>
 
-#include "app/cli/port_run.h"
-#include "app/cli/station_port.h"
 #include "app/common/status_lines.h"
+#include "app/runs/port_run.h"
+#include "app/runs/station_port.h"
 
 // How the headless views name what a station and a confirmation do, in the language library's
 // words (text); the records' words (PhaseWord, ResultWord) stay as they are.

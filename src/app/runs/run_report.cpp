@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "app/cli/run_report.h"
+#include "app/runs/run_report.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <map>
 
-#include "app/cli/run_outcome.h"
+#include "app/runs/run_outcome.h"
 #include "log/log.h"
 #include "platform/record_file.h"
 #include "platform/sys_error.h"

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "app/cli/cli_session.h"
-#include "app/cli/run_keeper.h"
-#include "app/cli/run_report.h"
-#include "app/cli/station_loop.h"
-#include "app/cli/station_port.h"
+#include "app/runs/run_keeper.h"
+#include "app/runs/run_report.h"
+#include "app/runs/run_settings.h"
+#include "app/runs/station_loop.h"
+#include "app/runs/station_port.h"
 
 // A station: a loop on every claimed port (StationLoop), handset after handset, until stopped
 // or, with --max-handsets, until that many handsets are recorded. Each handset is a run of its
@@ -20,8 +20,8 @@
 // step from one thread (Step), so a command line or a window can run it alike.
 class StationRunner {
 public:
-    StationRunner(CliSession& session, StationView& view, const RunReport* report, uint64_t loadSize,
-                  std::string loadVersion);
+    StationRunner(RunSettings settings, RunContext& context, StationView& view, const RunReport* report,
+                  uint64_t loadSize, std::string loadVersion);
     ~StationRunner();
 
     // Starts a loop on every claimed port; a refused port is told and recorded at once.
@@ -33,13 +33,12 @@ public:
     // Ends the station now, as a stop signal does: handsets in flight are stopped, waiting ports
     // stop at once. Then the view's summary.
     void Finish();
-    // 130 after a stop signal; else 9 when a report row was lost; else 1 when a handset failed
-    // (or a port was refused); else 0.
-    int ExitStatus() const;
+    // How the station ended: stopped, a report row lost, a handset failed (or a port refused).
+    RunsEnd End() const;
 
-    // Every message until the station ends, then Finish: the exit status.
-    int Run(const std::vector<std::unique_ptr<PortClaim>>& claims, const StationWorkerMaker& make,
-            const ProbeLineMaker& line = nullptr);
+    // Every message until the station ends, then Finish: how it ended.
+    RunsEnd Run(const std::vector<std::unique_ptr<PortClaim>>& claims, const StationWorkerMaker& make,
+                const ProbeLineMaker& line = nullptr);
 
     const std::vector<std::unique_ptr<StationPort>>& Ports() const { return m_ports; }
     BenchTotals Totals() const;
@@ -55,7 +54,8 @@ private:
     void StopLoops();
     bool Ended() const;
 
-    CliSession& m_session;
+    RunSettings m_settings;
+    RunContext& m_context;
     StationView& m_view;
     RunKeeper m_keeper;
     std::vector<std::unique_ptr<StationPort>> m_ports;

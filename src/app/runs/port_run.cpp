@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "app/cli/port_run.h"
+#include "app/runs/port_run.h"
 
 double PortRun::Seconds() const {
     const auto until = Ended() ? end : std::chrono::steady_clock::now();

@@ -6,10 +6,10 @@
 #include <optional>
 #include <string>
 
-#include "app/cli/message_queue.h"
-#include "app/cli/port_claim.h"
-#include "app/cli/port_worker.h"
-#include "app/cli/transfer_estimate.h"
+#include "app/runs/message_queue.h"
+#include "app/runs/port_claim.h"
+#include "app/runs/port_worker.h"
+#include "app/runs/transfer_estimate.h"
 #include "engine/run_failure.h"
 #include "platform/local_time.h"
 #include "serial/phone_mode.h"

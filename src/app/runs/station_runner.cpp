@@ -1,13 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "app/cli/station_runner.h"
+#include "app/runs/station_runner.h"
 
-#include <cmath>
-
-#include "app/cli/exit_status.h"
-#include "app/cli/station_text.h"
 #include "app/common/format_text.h"
 #include "app/common/status_lines.h"
 #include "app/common/text_columns.h"
+#include "app/runs/station_text.h"
 #include "engine/dl_status.h"
 #include "lang/string_ids.h"
 #include "platform/stop_signals.h"
@@ -15,8 +12,6 @@
 namespace {
 
 constexpr std::chrono::milliseconds kPoll{100};
-
-std::chrono::milliseconds Ms(double seconds) { return std::chrono::milliseconds(std::llround(seconds * 1000)); }
 
 // Why a station's port cannot be used for now, as its row and its line tell it.
 std::string NoticeLine(const PortFailure& failure, const std::string& port, const TextLookup& text) {
@@ -46,10 +41,13 @@ BenchTotals TotalsOf(const std::vector<std::unique_ptr<StationPort>>& ports, dou
     return totals;
 }
 
-StationRunner::StationRunner(CliSession& session, StationView& view, const RunReport* report, uint64_t loadSize,
-                             std::string loadVersion)
-    : m_session(session), m_view(view), m_keeper(session, view, report, loadSize, std::move(loadVersion)) {
-    if (session.Args().maxHandsets) m_budget = std::make_unique<std::atomic<int>>(*session.Args().maxHandsets);
+StationRunner::StationRunner(RunSettings settings, RunContext& context, StationView& view, const RunReport* report,
+                             uint64_t loadSize, std::string loadVersion)
+    : m_settings(std::move(settings)),
+      m_context(context),
+      m_view(view),
+      m_keeper(m_settings, context, view, report, loadSize, std::move(loadVersion)) {
+    if (m_settings.maxHandsets) m_budget = std::make_unique<std::atomic<int>>(*m_settings.maxHandsets);
 }
 
 StationRunner::~StationRunner() { StopLoops(); }
@@ -60,13 +58,12 @@ BenchTotals StationRunner::Totals() const {
 
 void StationRunner::Start(const std::vector<std::unique_ptr<PortClaim>>& claims, const StationWorkerMaker& make,
                           const ProbeLineMaker& line) {
-    const CliArguments& args = m_session.Args();
     StationSettings settings;
-    // A window's bench without its Station mode: one handset on each port, at once.
-    settings.station = args.station;
-    settings.confirm = args.Confirms();
-    settings.confirmTimeout = Ms(args.confirmTimeoutSeconds);
-    settings.goneAfter = Ms(args.goneAfterSeconds);
+    // Without station mode: one handset on each port, at once.
+    settings.station = m_settings.station;
+    settings.confirm = m_settings.Confirms();
+    settings.confirmTimeout = m_settings.confirmTimeout;
+    settings.goneAfter = m_settings.goneAfter;
     settings.budget = m_budget.get();
     uint32_t source = 0;
     for (const auto& claim : claims) m_ports.push_back(std::make_unique<StationPort>(*claim, ++source));
@@ -75,7 +72,7 @@ void StationRunner::Start(const std::vector<std::unique_ptr<PortClaim>>& claims,
     for (auto& port : m_ports) {
         if (!port->claim.Claimed()) {
             // Told and recorded as on any bench, then left alone.
-            PortRun refused(port->claim, m_session.Queue(), port->source, m_keeper.LoadSize());
+            PortRun refused(port->claim, m_context.queue, port->source, m_keeper.LoadSize());
             m_keeper.End(refused, PortRun::Result::kRefused);
             m_view.Refused(refused);
             port->phase = StationPort::Phase::kRefused;
@@ -83,7 +80,7 @@ void StationRunner::Start(const std::vector<std::unique_ptr<PortClaim>>& claims,
             m_view.PhaseChanged(*port);
             continue;
         }
-        port->loop = std::make_unique<StationLoop>(port->Port(), settings, m_session.Queue(), port->source, make, line);
+        port->loop = std::make_unique<StationLoop>(port->Port(), settings, m_context.queue, port->source, make, line);
         port->loop->Start();
     }
 }
@@ -122,12 +119,12 @@ void StationRunner::Take(const MessageQueue::Message& message) {
     if (!port.handset) return;
     PortRun& run = *port.handset;
     const bool recorded = run.recorded;
-    m_keeper.Take(run, message.message, message.wParam, m_session.Args().Confirms());
+    m_keeper.Take(run, message.message, message.wParam, m_settings.Confirms());
     if (!recorded && run.recorded) Count(port, run);
 }
 
 void StationRunner::BeginHandset(StationPort& port, StationEvent& event) {
-    auto run = std::make_unique<PortRun>(port.claim, m_session.Queue(), port.source, m_keeper.LoadSize());
+    auto run = std::make_unique<PortRun>(port.claim, m_context.queue, port.source, m_keeper.LoadSize());
     run->sequence = event.sequence;
     run->worker = std::move(event.worker);
     run->start = std::chrono::steady_clock::now();
@@ -146,7 +143,7 @@ void StationRunner::OnEvent(StationPort& port, StationEvent& event) {
         port.handset.reset();  // taken off: the next handset is new
         port.notice.clear();
         break;
-    case Kind::kNotice: port.notice = NoticeLine(event.failure, port.Port(), m_session.Text()); break;
+    case Kind::kNotice: port.notice = NoticeLine(event.failure, port.Port(), m_context.text); break;
     case Kind::kFlashing: BeginHandset(port, event); break;
     case Kind::kConfirming: port.phase = StationPort::Phase::kConfirming; break;
     case Kind::kConfirmed:
@@ -168,7 +165,7 @@ void StationRunner::OnEvent(StationPort& port, StationEvent& event) {
 }
 
 bool StationRunner::Ended() const {
-    if (m_budget && m_recorded >= static_cast<unsigned>(*m_session.Args().maxHandsets)) return true;
+    if (m_budget && m_recorded >= static_cast<unsigned>(*m_settings.maxHandsets)) return true;
     for (const auto& port : m_ports) {
         if (port->phase != StationPort::Phase::kEnded && port->phase != StationPort::Phase::kRefused) return false;
     }
@@ -178,10 +175,10 @@ bool StationRunner::Ended() const {
 bool StationRunner::Step(std::chrono::milliseconds wait) {
     if (m_finished) return false;
     MessageQueue::Message message;
-    if (m_session.Queue().WaitFor(message, wait)) {
+    if (m_context.queue.WaitFor(message, wait)) {
         Take(message);
         // Whatever else has come meanwhile, without waiting again.
-        while (!m_stopAsked && m_session.Queue().WaitFor(message, std::chrono::milliseconds(0))) Take(message);
+        while (!m_stopAsked && m_context.queue.WaitFor(message, std::chrono::milliseconds(0))) Take(message);
     }
     for (auto& port : m_ports) {
         if (port->handset) m_keeper.SampleTransfer(*port->handset);
@@ -200,7 +197,7 @@ void StationRunner::StopLoops() {
         PortRun* run = port->handset.get();
         if (!port->loop || !run || run->Ended() || port->phase != StationPort::Phase::kFlashing) continue;
         m_keeper.SampleTransfer(*run);
-        run->stopping = StoppingLineOf(*run, m_session.Text());
+        run->stopping = StoppingLineOf(*run, m_context.text);
         m_view.Stopping(*run);
     }
     for (auto& port : m_ports) {
@@ -213,7 +210,7 @@ void StationRunner::Finish() {
     StopLoops();
     // What the loops and their workers posted before they ended.
     MessageQueue::Message message;
-    while (m_session.Queue().WaitFor(message, std::chrono::milliseconds(0))) {
+    while (m_context.queue.WaitFor(message, std::chrono::milliseconds(0))) {
         if (message.message != platform::StopSignalWatch::MESSAGE) Take(message);
     }
     for (auto& port : m_ports) {
@@ -231,21 +228,24 @@ void StationRunner::Finish() {
     m_view.FinishStation(m_ports, Totals());
 }
 
-int StationRunner::ExitStatus() const {
-    if (m_stopAsked) return kExitSignal;
-    if (m_keeper.RecordLost()) return kExitReport;
-    for (const auto& port : m_ports) {
-        if (port->failed > 0 || port->stopped > 0) return kExitFailed;
+RunsEnd StationRunner::End() const {
+    RunsEnd end;
+    end.stopped = m_stopAsked;
+    end.recordLost = m_keeper.RecordLost();
+    for (const auto& port : m_ports) end.failed = end.failed || port->failed > 0 || port->stopped > 0;
+    // One port asked for: its refusal ends the station with the refusal's own reason, as a run.
+    if (!end.failed && m_anyRefused && m_settings.singlePort) {
+        end.singleRefusal = &m_ports.front()->claim;
+    } else {
+        end.failed = end.failed || m_anyRefused;
     }
-    // One port asked for: its refusal ends the station with the refusal's own status, as a run.
-    if (m_anyRefused && m_session.SinglePort()) return RefusalExitStatus(m_ports.front()->claim);
-    return m_anyRefused ? kExitFailed : kExitDone;
+    return end;
 }
 
-int StationRunner::Run(const std::vector<std::unique_ptr<PortClaim>>& claims, const StationWorkerMaker& make,
-                       const ProbeLineMaker& line) {
+RunsEnd StationRunner::Run(const std::vector<std::unique_ptr<PortClaim>>& claims, const StationWorkerMaker& make,
+                           const ProbeLineMaker& line) {
     Start(claims, make, line);
     while (Step(kPoll)) {}
     Finish();
-    return ExitStatus();
+    return End();
 }

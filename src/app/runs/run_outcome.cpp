@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "app/cli/run_outcome.h"
+#include "app/runs/run_outcome.h"
 
 #include <cstdio>
 
-#include "app/cli/station_text.h"
+#include "app/runs/station_text.h"
 #include "lang/string_ids.h"
 #include "log/log.h"
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "app/cli/port_worker.h"
+#include "app/runs/port_worker.h"
 
 #include "platform/program_path.h"
 

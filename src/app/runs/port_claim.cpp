@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "app/cli/port_claim.h"
+#include "app/runs/port_claim.h"
 
 #include <filesystem>
 

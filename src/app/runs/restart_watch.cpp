@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "app/cli/restart_watch.h"
+#include "app/runs/restart_watch.h"
 
 RestartWatch::RestartWatch(const std::string& port, std::chrono::milliseconds timeout, MessageQueue& queue,
                            uint32_t source, const ProbeLineMaker& makeLine)

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "app/cli/port_claim.h"
-#include "app/cli/port_run.h"
-#include "app/cli/run_view.h"
-#include "app/cli/station_loop.h"
+#include "app/runs/port_claim.h"
+#include "app/runs/port_run.h"
+#include "app/runs/run_view.h"
+#include "app/runs/station_loop.h"
 
 // A port of a station as its runner follows it: where it stands, the handset on it and what
 // its handsets came to.

@@ -8,8 +8,8 @@
 #include <string>
 #include <thread>
 
-#include "app/cli/message_queue.h"
-#include "app/cli/station_loop.h"
+#include "app/runs/message_queue.h"
+#include "app/runs/station_loop.h"
 #include "engine/handset_probe.h"
 #include "platform/window_messages.h"
 
