@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: Apache-2.0
-# The house style, checked: every C++ source is as clang-format (.clang-format) writes it, and the
-# program's sources (src/, tools/, lang/) pass clang-tidy's checks (.clang-tidy). Needs build/
+# The house style, checked: every C++ source is as clang-format (.clang-format) writes it, no
+# include of src/ runs back up a layer, and the program's sources (src/, tools/, lang/) pass
+# clang-tidy's checks (.clang-tidy). Needs build/
 # (its compile_commands.json). Prints what differs or what the checks found; fails then.
 #   scripts/style.sh
 set -euo pipefail
@@ -9,6 +10,8 @@ cd "$(dirname "$0")/.."
 mapfile -t sources < <(git ls-files '*.cpp' '*.h')
 clang-format --dry-run --Werror "${sources[@]}"
 echo "style: ${#sources[@]} files as clang-format writes them"
+# No include runs back up a layer (docs/architecture.md).
+python3 scripts/check_layers.py
 
 [ -f build/compile_commands.json ] || { echo "style: no build/compile_commands.json: run scripts/build.sh" >&2; exit 1; }
 mapfile -t checked < <(python3 - <<'PY'
