@@ -97,6 +97,7 @@ void CDLOperator::Start() {
         m_notice = PortFailure{};
     }
     m_bytesSent.store(0);
+    m_bytesConfirmed.store(0);
     m_blockPhaseStart.store(0);
     auto thread = std::make_unique<CWorkerThread>();
     if (!thread->Start([this] { DownloadFunc(); }, 0)) {

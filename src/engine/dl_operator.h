@@ -70,6 +70,9 @@ public:
     PortFailure LastNotice() const;
     // Load bytes sent to the handset so far in the latest run (each packet as it goes out).
     uint64_t BytesSent() const { return m_bytesSent.load(); }
+    // Load bytes the handset has confirmed taking (the first packet, then each block at its end):
+    // what rates are made of, since bytes sent may still wait in the port's buffers.
+    uint64_t BytesConfirmed() const { return m_bytesConfirmed.load(); }
     // When the handset confirmed the first packet of the latest run, the start of its block phase
     // (the time rates are counted from); nothing before that.
     std::optional<std::chrono::steady_clock::time_point> BlockPhaseStart() const;
@@ -142,6 +145,7 @@ private:
     std::string m_handsetVersion;  // guarded by m_failureMutex too
     PortFailure m_notice;          // guarded by m_failureMutex too
     std::atomic<uint64_t> m_bytesSent{0};
+    std::atomic<uint64_t> m_bytesConfirmed{0};
     std::atomic<int64_t> m_blockPhaseStart{0};  // steady clock ticks, 0 for none yet
 
     // Buffers of a run, kept here so the packet loop never allocates.

@@ -128,6 +128,7 @@ void CDLOperator::DownloadFunc() {
     result = WriteFirstPacket(m_chunk);
     if (result < 0) return Fail(STATUS_ERR_WRITE, kWriteFailed, result);
     m_bytesSent.store(loadSize < kFirstPacketSize ? loadSize : kFirstPacketSize);
+    m_bytesConfirmed.store(m_bytesSent.load());
     if (StopCheck(true)) return;
 
     if (!WriteBlocks(loadSize)) return;
@@ -168,6 +169,7 @@ bool CDLOperator::WriteBlocks(uint32_t loadSize) {
         if (StopCheck(true)) return false;
         address += blockSize;
         m_bytesSent.store(address);
+        m_bytesConfirmed.store(address);
         // Widened: address * 100 overflows 32 bits for loads over 42,949,672 bytes.
         const auto percent = static_cast<uint32_t>(static_cast<uint64_t>(address) * 100 / loadSize);
         if (percent != lastPercent && percent != 100) {

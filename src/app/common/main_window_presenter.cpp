@@ -164,7 +164,7 @@ void CMainWindowPresenter::Stop() {
 
 std::optional<double> CMainWindowPresenter::SecondsToStop() const {
     const uint64_t load = m_operator.Parameters().GetLoadSize();
-    const uint64_t bytes = m_operator.BytesSent();
+    const uint64_t bytes = m_operator.BytesConfirmed();
     const uint64_t first = std::min<uint64_t>(dlpacket::WRITE_DATA_MAX, load);
     const auto blocks = m_operator.BlockPhaseStart();
     double rate = 0;
@@ -208,7 +208,7 @@ void CMainWindowPresenter::Status(uint32_t statusCode) {
 
 void CMainWindowPresenter::Progress(uint32_t percentage) {
     // The engine tells a percentage at a block's end: where the transfer stood then.
-    const uint64_t bytes = m_operator.BytesSent();
+    const uint64_t bytes = m_operator.BytesConfirmed();
     if (bytes != m_blockBytes) {
         m_blockBytes = bytes;
         m_blockEndAt = std::chrono::steady_clock::now();

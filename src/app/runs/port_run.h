@@ -36,6 +36,8 @@ struct PortRun {
     bool Ended() const { return result != Result::kRunning; }
     // Load bytes sent so far (0 for a refused port).
     uint64_t Bytes() const { return worker ? worker->BytesSent() : 0; }
+    // What the handset has confirmed of them: the transfer's estimate is made of these.
+    uint64_t ConfirmedBytes() const { return worker ? worker->BytesConfirmed() : 0; }
     // Every load byte is with the handset: it is committing the load and restarting.
     bool Committing() const { return loadSize > 0 && (percent >= 100 || Bytes() >= loadSize); }
     // Seconds from the start to the end (or to now while running).

@@ -28,6 +28,8 @@ public:
     // As CDLOperator's: read after the final status.
     virtual RunFailure LastFailure() const = 0;
     virtual uint64_t BytesSent() const = 0;
+    // What the handset has confirmed of them (rates are made of these).
+    virtual uint64_t BytesConfirmed() const { return BytesSent(); }
     virtual std::string HandsetVersion() const = 0;
     // When the handset took the first packet (the block phase began); nothing before, or when the
     // worker cannot tell (the first look that finds bytes sent then stands in for it).
@@ -52,6 +54,7 @@ public:
     void Stop() override { m_operator.Stop(); }
     RunFailure LastFailure() const override { return m_operator.LastFailure(); }
     uint64_t BytesSent() const override { return m_operator.BytesSent(); }
+    uint64_t BytesConfirmed() const override { return m_operator.BytesConfirmed(); }
     std::string HandsetVersion() const override { return m_operator.HandsetVersion(); }
     std::optional<std::chrono::steady_clock::time_point> BlockPhaseStart() const override {
         return m_operator.BlockPhaseStart();

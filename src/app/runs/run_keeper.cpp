@@ -54,7 +54,7 @@ void RunKeeper::SampleTransfer(PortRun& run) {
         run.estimate.Begin(std::min<uint64_t>(dlpacket::WRITE_DATA_MAX, m_loadSize),
                            std::chrono::duration<double>(*blocks - run.start).count());
     }
-    run.estimate.Sample(run.Bytes(), run.Seconds());
+    run.estimate.Sample(run.ConfirmedBytes(), run.Seconds());
 }
 
 void RunKeeper::Close(PortRun& run, PortRun::Result result) {
