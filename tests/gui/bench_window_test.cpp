@@ -3,7 +3,7 @@
 // presenter decides reaches the table, the buttons and the totals, and what the user does (check
 // boxes, the report file, Start, the close box) reaches the presenter; the runs are real
 // downloads through the serial devices. Pictures of the window mid-run in the three languages.
-// What the presenter decides is tested without Qt (tests/frontend).
+// What the presenter decides is tested without Qt (tests/runs).
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>

@@ -12,13 +12,13 @@
 #include <fstream>
 #include <future>
 
-#include "bench_fixture.h"
+#include "runs_fixture.h"
 #include "engine/dl_status.h"
 #include "platform/record_file.h"
 
 namespace {
 
-class RunReportTest : public BenchFixture {
+class RunReportTest : public RunsFixture {
 protected:
     std::unique_ptr<PortRun> DoneRun(const std::string& port) {
         auto run = RunOf(Claim(port));

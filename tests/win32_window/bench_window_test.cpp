@@ -4,7 +4,7 @@
 // both rows show done (their counts, the totals, the detail pane, the report's rows); in each
 // language a picture mid-run, a port another run holds, Stop and the close box asking first; and
 // the real program opened with --bench. What the presenter decides is tested without a window
-// (tests/frontend). The handsets are models on in-process lines; with VEXLOR_BENCH_ON_COM_PORTS set
+// (tests/runs). The handsets are models on in-process lines; with VEXLOR_BENCH_ON_COM_PORTS set
 // (tests/wine/bench.sh) they are simulators behind the Wine COM ports COM23 and COM24 instead.
 #include <gtest/gtest.h>
 
