@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include <dirent.h>
+#include <poll.h>
 
 #include <cerrno>
 #include <cstring>
@@ -58,12 +59,11 @@ TEST_F(ChannelTest, UnrecognisedReplyKeepsTheRateAndProbesAgain) {
         std::string line;
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (probeRates.size() < 4 && std::chrono::steady_clock::now() < deadline) {
+            struct pollfd ready = {pty.Master(), POLLIN, 0};
+            if (poll(&ready, 1, 50) <= 0) continue;
             char buffer[256];
             ssize_t n = read(pty.Master(), buffer, sizeof buffer);
-            if (n <= 0) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
-                continue;
-            }
+            if (n <= 0) continue;
             line.append(buffer, static_cast<size_t>(n));
             size_t at;
             while ((at = line.find(std::string(reinterpret_cast<const char*>(kDetectionPacket),
