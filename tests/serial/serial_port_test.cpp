@@ -312,9 +312,13 @@ TEST_F(SerialPortTest, AWakeNoReadTookIsDiscardedSoTheNextReadWaitsForData) {
 speed_t RateWhenTaken(const PtyPair& pty, int latencyMs, std::string& bytes) {
     bytes = ReadMaster(pty.Master(), 1);
     const speed_t taken = pty.Rate();
-    speed_t seen = taken;
-    WaitUntil([&] { return (seen = pty.Rate()) != taken; }, latencyMs);
-    return seen;
+    const auto end = Clock::now() + std::chrono::milliseconds(latencyMs);
+    for (;;) {
+        const speed_t now = pty.Rate();
+        if (Clock::now() > end) return taken;  // a look after the latency time does not count
+        if (now != taken) return now;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 TEST_F(SerialPortTest, ThePortKeepsTheToolsSettingsForTheRunAndGetsItsOwnBackOnlyAfterTheLastBytes) {
