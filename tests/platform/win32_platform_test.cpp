@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sddl.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstddef>
@@ -523,8 +524,8 @@ TEST(ConsoleWin32, VexlorLeavesTheConsoleAsItFoundIt) {
 }
 
 // A COM port of the Wine prefix whose far end is a pseudo-terminal that echoes what it gets
-// (tests/platform/wine_com_echo.py, which ctest runs these under). A 0xFF byte pauses the echo
-// for three seconds; a 0xFE byte hangs the terminal up.
+// (tests/platform/wine_com_echo.py, which ctest runs these under). A 0xFF byte comes back alone
+// and then pauses the echo for three seconds; a 0xFE byte hangs the terminal up.
 class SerialLineEchoTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -591,10 +592,11 @@ TEST_F(SerialLineEchoTest, WhatIsWrittenComesBackAndReadsWaitOnlyTheirTime) {
     }
     EXPECT_EQ(got, "abcdef");
 
-    // A read takes what has come whole; what does not fit a small buffer waits for the next one.
+    // A read takes no more than its buffer holds; what does not fit waits for the next one.
     EXPECT_EQ(m_line->Write("0123456789", 10, &written), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    got.clear();
+    EXPECT_EQ(m_line->Read(buffer, 1, &count, 2000, 0), 0);  // the echo has begun
+    ASSERT_EQ(count, 1u);
+    got.assign(buffer, 1);
     start = Clock::now();
     while (got.size() < 10 && MsSince(start) < 2000) {
         EXPECT_EQ(m_line->Read(buffer, 3, &count, 500, 50), 0);
@@ -609,11 +611,15 @@ TEST_F(SerialLineEchoTest, WhatIsWrittenComesBackAndReadsWaitOnlyTheirTime) {
 TEST_F(SerialLineEchoTest, AWakeUpEndsAWaitingReadAndAPendingOneIsForgotten) {
     char buffer[64];
     size_t count = 1;
+    // The wake comes as the read begins: whether it finds the read already waiting or just
+    // about to, the read ends at once (the second case is also checked on its own below).
+    std::atomic<bool> reading{false};
     std::thread waker([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        while (!reading.load()) std::this_thread::yield();
         m_line->WakeReader();
     });
     auto start = Clock::now();
+    reading.store(true);
     EXPECT_EQ(m_line->Read(buffer, sizeof buffer, &count, 5000, 0), 0);
     waker.join();
     EXPECT_EQ(count, 0u);
@@ -637,8 +643,8 @@ TEST_F(SerialLineEchoTest, AWakeUpEndsAWaitingReadAndAPendingOneIsForgotten) {
 
 TEST_F(SerialLineEchoTest, AWriteNobodyTakesEndsAtTheStallLimit) {
     size_t written = 0;
-    ASSERT_EQ(m_line->Write("\xFF", 1, &written), 0);  // the far end stops reading
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_EQ(m_line->Write("\xFF", 1, &written), 0);
+    ASSERT_EQ(ReadAtLeast(1, 5000), "\xFF");  // the far end says it stops reading now
     const std::string flood(1 << 20, 'x');
     const auto start = Clock::now();
     EXPECT_NE(m_line->Write(flood.data(), flood.size(), &written), 0);

@@ -6,8 +6,8 @@ Usage: wine_com_echo.py --com N -- COMMAND...
 
 Links $WINEPREFIX/dosdevices/comN to a fresh pseudo-terminal, echoes every byte the program
 writes there, and runs COMMAND with VEXLOR_TEST_COM=COMN; exits with COMMAND's status. A 0xFF
-byte pauses the echo (and the reading) for three seconds; a 0xFE byte hangs the terminal up, as a
-handset that vanished.
+byte comes back alone, to say that the echo (and the reading) pauses now for three seconds, or
+until COMMAND ends; a 0xFE byte hangs the terminal up, as a handset that vanished.
 """
 import argparse
 import os
@@ -34,7 +34,8 @@ def echo(master, stop):
             os.close(master)
             return
         if b"\xff" in data:
-            time.sleep(3)
+            os.write(master, b"\xff")
+            stop.wait(3)
             continue
         os.write(master, data)
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <future>
 #include <set>
+#include <thread>
 
 #include "model_line.h"
 #include "settings_file.h"
@@ -94,7 +95,10 @@ TEST_F(HandsetProbeTest, AStopEndsAWaitWithoutBoundAtOnce) {
     std::atomic<int32_t> stop{0};
     probe->SetStopRequest(&stop);
     auto waiting = std::async(std::launch::async, [&] { return probe->WaitForAnswer("COM7", std::nullopt); });
-    ASSERT_EQ(waiting.wait_for(300ms), std::future_status::timeout);  // it waits for a handset
+    // It waits for a handset: it keeps opening the port to ask, and has not given up.
+    for (int look = 0; look < 2000 && handset->OpenCount() < 2; ++look) std::this_thread::sleep_for(5ms);
+    ASSERT_GE(handset->OpenCount(), 2);
+    ASSERT_EQ(waiting.wait_for(0ms), std::future_status::timeout);
     stop.store(1);
     probe->Wake();
     ASSERT_EQ(waiting.wait_for(10s), std::future_status::ready);

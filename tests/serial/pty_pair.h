@@ -2,6 +2,7 @@
 #pragma once
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -38,6 +39,11 @@ public:
     void CloseMaster() {
         if (m_master >= 0) close(m_master);
         m_master = -1;
+    }
+    // Bytes the master wrote that wait on the tool's side, not yet read by anyone.
+    size_t Unread() const {
+        int count = 0;
+        return ioctl(m_keeper, FIONREAD, &count) == 0 && count > 0 ? static_cast<size_t>(count) : 0;
     }
     // The line rate the tool set, as the master sees it.
     speed_t Rate() const {

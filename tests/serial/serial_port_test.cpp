@@ -4,10 +4,14 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <fstream>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -25,6 +29,29 @@ using Step = platform::SerialLine::OpenStep;
 int ElapsedMs(Clock::time_point start) {
     return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
 }
+
+// Looks at condition every millisecond until it holds; false after limitMs.
+bool WaitUntil(const std::function<bool()>& condition, int limitMs = 5000) {
+    const auto start = Clock::now();
+    while (!condition()) {
+        if (ElapsedMs(start) >= limitMs) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+// True while thread (a thread of this process) is blocked in poll, as a read waiting for data is.
+bool WaitsInPoll(pid_t thread) {
+    std::ifstream file("/proc/self/task/" + std::to_string(thread) + "/syscall");
+    long number = -1;
+    if (!(file >> number)) return false;  // "running": not in a system call
+#ifdef SYS_poll
+    if (number == SYS_poll) return true;
+#endif
+    return number == SYS_ppoll;
+}
+
+pid_t ThisThread() { return static_cast<pid_t>(::syscall(SYS_gettid)); }
 
 std::string ReadMaster(int master, size_t count, int limitMs = 2000) {
     std::string got;
@@ -148,7 +175,7 @@ TEST_F(SerialPortTest, ReadReturnsNothingAfterTheTimeOutAndWhatArrivedOtherwise)
 
     // Capacity bounds a read; the rest stays for the next one.
     ASSERT_EQ(write(m_pty.Master(), "abcdef", 6), 6);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(WaitUntil([&] { return m_pty.Unread() == 6; }));
     EXPECT_EQ(m_port.Read(buffer, 4, &got, 1000, 0), 0);
     EXPECT_EQ(std::string(buffer, got), "abcd");
     EXPECT_EQ(m_port.Read(buffer, sizeof buffer, &got, 1000, 0), 0);
@@ -158,7 +185,8 @@ TEST_F(SerialPortTest, ReadReturnsNothingAfterTheTimeOutAndWhatArrivedOtherwise)
 TEST_F(SerialPortTest, SettleCollectsARepliesPiecesButNotPastTheTimeOut) {
     std::thread peer([&] {
         ASSERT_EQ(write(m_pty.Master(), "at\r", 3), 3);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        // The second piece once the read has taken the first, well inside its settle time.
+        EXPECT_TRUE(WaitUntil([&] { return m_pty.Unread() == 0; }));
         ASSERT_EQ(write(m_pty.Master(), "\r\nOK\r\n", 6), 6);
     });
     char buffer[64];
@@ -172,8 +200,9 @@ TEST_F(SerialPortTest, WakeReaderEndsAWaitingReadAtOnce) {
     char buffer[16];
     size_t got = 99;
     auto start = Clock::now();
+    const pid_t reader = ThisThread();
     std::thread waker([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_TRUE(WaitUntil([&] { return WaitsInPoll(reader); }));
         m_port.WakeReader();
     });
     EXPECT_EQ(m_port.Read(buffer, sizeof buffer, &got, 30000, 0), 0);
@@ -216,11 +245,12 @@ TEST_F(SerialPortTest, AWriteNobodyTakesFailsAfterTheStallLimit) {
 
 TEST_F(SerialPortTest, PurgeDiscardsUnreadInput) {
     ASSERT_EQ(write(m_pty.Master(), "stale", 5), 5);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(WaitUntil([&] { return m_pty.Unread() == 5; }));
     EXPECT_EQ(m_port.Purge(), 0);
+    EXPECT_EQ(m_pty.Unread(), 0u);
     char buffer[16];
     size_t got = 99;
-    EXPECT_EQ(m_port.Read(buffer, sizeof buffer, &got, 50, 0), 0);
+    EXPECT_EQ(m_port.Read(buffer, sizeof buffer, &got, 0, 0), 0);  // what is there, at once
     EXPECT_EQ(got, 0u);
 }
 
@@ -228,18 +258,19 @@ TEST_F(SerialPortTest, ReopeningDropsStaleInputButKeepsWhatThePeerHasNotYetRead)
     ASSERT_EQ(write(m_pty.Master(), "stale", 5), 5);
     size_t written = 0;
     ASSERT_EQ(m_port.Write("at$qcdmg\r", 9, &written), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(WaitUntil([&] { return m_pty.Unread() == 5; }));
     ASSERT_EQ(Reopen(115200), 0);
+    EXPECT_EQ(m_pty.Unread(), 0u);
     char buffer[16];
     size_t got = 99;
-    EXPECT_EQ(m_port.Read(buffer, sizeof buffer, &got, 50, 0), 0);
+    EXPECT_EQ(m_port.Read(buffer, sizeof buffer, &got, 0, 0), 0);
     EXPECT_EQ(got, 0u);
     EXPECT_EQ(ReadMaster(m_pty.Master(), 9), "at$qcdmg\r");
 }
 
 TEST_F(SerialPortTest, AVanishedLineIsAnErrorNotAnEndlessEmptyRead) {
     ASSERT_EQ(write(m_pty.Master(), "last", 4), 4);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(WaitUntil([&] { return m_pty.Unread() == 4; }));
     m_pty.CloseMaster();
     char buffer[16];
     size_t got = 0;
@@ -262,8 +293,10 @@ namespace {
 TEST_F(SerialPortTest, AWakeNoReadTookIsDiscardedSoTheNextReadWaitsForData) {
     m_port.WakeReader();  // as stopping a listener that was not reading leaves it
     m_port.DiscardWake();
+    // Data comes only once the read is waiting for it: a wake left over would have ended it first.
+    const pid_t reader = ThisThread();
     std::thread peer([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        EXPECT_TRUE(WaitUntil([&] { return WaitsInPoll(reader); }));
         ASSERT_EQ(write(m_pty.Master(), "late", 4), 4);
     });
     char buffer[16];
@@ -273,12 +306,19 @@ TEST_F(SerialPortTest, AWakeNoReadTookIsDiscardedSoTheNextReadWaitsForData) {
     EXPECT_EQ(std::string(buffer, got), "late");
 }
 
-// The rate the far end sees while it takes bytes off the line, as a USB adapter does a moment
-// after they were written: whatever the tool does to the port meanwhile must not change it.
+// The rate the far end sees while it takes bytes off the line and, as a USB adapter does, sends
+// them on through its latency time: whatever the tool does to the port meanwhile must not change
+// it. The first other rate seen in that time, else the rate the bytes were taken at.
 speed_t RateWhenTaken(const PtyPair& pty, int latencyMs, std::string& bytes) {
     bytes = ReadMaster(pty.Master(), 1);
-    std::this_thread::sleep_for(std::chrono::milliseconds(latencyMs));
-    return pty.Rate();
+    const speed_t taken = pty.Rate();
+    const auto end = Clock::now() + std::chrono::milliseconds(latencyMs);
+    for (;;) {
+        const speed_t now = pty.Rate();
+        if (Clock::now() > end) return taken;  // a look after the latency time does not count
+        if (now != taken) return now;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 TEST_F(SerialPortTest, ThePortKeepsTheToolsSettingsForTheRunAndGetsItsOwnBackOnlyAfterTheLastBytes) {

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <vector>
 
 #include "platform/win32/wide_text.h"
 #include "png_file.h"
@@ -231,14 +232,11 @@ HWND WaitForProcessDialog(HANDLE process, const std::string& caption, int limitM
     return found;
 }
 
-bool SaveScreenshot(HWND window, const std::string& name) {
-    RECT frame{};
-    if (!GetWindowRect(window, &frame)) return false;
+namespace {
+
+// The screen's picture of frame as RGB bytes, row by row; empty when it could not be copied.
+std::vector<uint8_t> CopyFromScreen(const RECT& frame) {
     const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-    if (width <= 0 || height <= 0) return false;
-    // Let the window finish painting, then copy it from the screen as the user sees it.
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-    Sleep(200);
     const HDC screen = GetDC(nullptr);
     const HDC memory = CreateCompatibleDC(screen);
     BITMAPINFO info{};
@@ -248,18 +246,46 @@ bool SaveScreenshot(HWND window, const std::string& name) {
     const HGDIOBJ old = SelectObject(memory, bitmap);
     const bool copied = BitBlt(memory, 0, 0, width, height, screen, frame.left, frame.top, SRCCOPY) != FALSE;
     GdiFlush();
-    std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
-    const auto* bgrx = static_cast<const uint8_t*>(bits);
-    for (size_t i = 0; copied && i < static_cast<size_t>(width) * height; ++i) {
-        rgb[i * 3] = bgrx[i * 4 + 2];
-        rgb[i * 3 + 1] = bgrx[i * 4 + 1];
-        rgb[i * 3 + 2] = bgrx[i * 4];
+    std::vector<uint8_t> rgb;
+    if (copied && bits) {
+        rgb.resize(static_cast<size_t>(width) * height * 3);
+        const auto* bgrx = static_cast<const uint8_t*>(bits);
+        for (size_t i = 0; i < static_cast<size_t>(width) * height; ++i) {
+            rgb[i * 3] = bgrx[i * 4 + 2];
+            rgb[i * 3 + 1] = bgrx[i * 4 + 1];
+            rgb[i * 3 + 2] = bgrx[i * 4];
+        }
     }
     SelectObject(memory, old);
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
-    if (!copied) return false;
+    return rgb;
+}
+
+}  // namespace
+
+bool SaveScreenshot(HWND window, const std::string& name) {
+    RECT frame{};
+    if (!GetWindowRect(window, &frame)) return false;
+    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    if (width <= 0 || height <= 0) return false;
+    // The window paints now (the update is sent to its thread and waited for); a message round
+    // trip then sees that thread back in its message loop, where Wine hands the drawing to the
+    // display. The copy is taken once two copies in a row agree: the screen has caught up.
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_BLOCK, 5000, &ignored);
+    std::vector<uint8_t> rgb = CopyFromScreen(frame);
+    WaitUntil(
+        [&] {
+            std::vector<uint8_t> again = CopyFromScreen(frame);
+            const bool settled = again == rgb;
+            rgb = std::move(again);
+            return settled;
+        },
+        5000);
+    if (rgb.empty()) return false;
     std::filesystem::create_directories(VEXLOR_SCREENSHOT_DIR);
     return WriteRgbPng(std::string(VEXLOR_SCREENSHOT_DIR) + "/" + name + ".png", static_cast<uint32_t>(width),
                        static_cast<uint32_t>(height), rgb);
