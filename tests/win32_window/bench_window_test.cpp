@@ -229,7 +229,7 @@ TEST_F(BenchWindowTest, InEachLanguageItsTextsAHeldPortNamedAndStopAndTheCloseBo
         // The handset stopped in flight: shown as stopped, with what to do, and counted.
         EXPECT_EQ(Cell(window, 0, CBenchTable::kState), ListWord(text(lang::IDS_RESULT_WORDS), 4));
         EXPECT_EQ(Cell(window, 0, CBenchTable::kResult),
-                  text(lang::IDS_STOPPED) + " " + text(lang::IDS_STOPPED_ADVICE));
+                  JoinSentences(text(lang::IDS_STOPPED), text(lang::IDS_STOPPED_ADVICE)));
         EXPECT_EQ(Cell(window, 0, CBenchTable::kFailed), "1");
 
         // The close box during a run asks too, and Yes stops the run before the window ends.
