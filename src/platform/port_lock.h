@@ -14,8 +14,8 @@ namespace platform {
 //
 // A run keeps the port from its first opening to its end, over every close and reopen inside
 // it; the line keeps it while it is open. A port has one run at a time, in this process too;
-// the run and its lines share the one lock, which goes when the last use ends. A run that finds the port held by another program keeps
-// its place: the lock is then taken by its line's next successful opening and kept by the run.
+// the run and its lines share the one lock, which goes when the last use ends. A run that finds the port held by
+// another program keeps its place: the lock is then taken by its line's next successful opening and kept by the run.
 class PortLock {
 public:
     enum class Use {

@@ -12,9 +12,9 @@
 #include <fstream>
 #include <future>
 
-#include "runs_fixture.h"
 #include "engine/dl_status.h"
 #include "platform/record_file.h"
+#include "runs_fixture.h"
 
 namespace {
 

@@ -102,7 +102,8 @@ std::string RefusedLine(const PortClaim& claim, const TextLookup& text) {
 std::string StoppingLineOf(const PortRun& run, const TextLookup& text) {
     const double grew = run.estimate.SecondsAtLastGrowth();
     const double into = grew >= 0 ? run.Seconds() - grew : -1;
-    return StoppingLine(SecondsToBlockEnd(run.ConfirmedBytes(), run.loadSize, run.estimate.BytesPerSecond(), into), text);
+    return StoppingLine(SecondsToBlockEnd(run.ConfirmedBytes(), run.loadSize, run.estimate.BytesPerSecond(), into),
+                        text);
 }
 
 std::string HandsetLine(uint32_t sequence, const std::string& what, const TextLookup& text) {
