@@ -26,7 +26,7 @@ QColor StateColour(BenchWindowView::Row::State state) {
     case State::kDone: return QColor(0, 110, 0);
     case State::kFailed:
     case State::kStopped: return QColor(180, 0, 0);
-    case State::kStopping: return QColor(150, 90, 0);
+    case State::kStopping:
     case State::kRemove: return QColor(150, 90, 0);
     default: return QColor();
     }
