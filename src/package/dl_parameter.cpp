@@ -10,15 +10,17 @@
 #include "package/package_errors.h"
 #include "package/package_key.h"
 #include "package/package_layout.h"
+#include "package/pe_signature.h"
 #include "platform/sys_error.h"
 
 namespace {
 
 constexpr const char* kSource = "CDLParameter::ReadParameterFromFile";
 
-// Reads the last 512 bytes of file into block. 1 or a failure code, logged.
+// Reads the package's last 512 bytes (the file's, or those before a certificate table that
+// closes it) into block. 1 or a failure code, logged.
 int32_t ReadLastBlock(platform::ReadOnlyFile& file, uint8_t* block) {
-    const int64_t length = file.Length();
+    const int64_t length = PackageEnd(file);
     if (length < 0) {
         LogWriteSrc(LOG_ER, kSource, "The length of the program file cannot be read.");
         return PKGERR_PARAM_READ;
@@ -28,7 +30,7 @@ int32_t ReadLastBlock(platform::ReadOnlyFile& file, uint8_t* block) {
                     static_cast<long long>(length));
         return PKGERR_PARAM_SHORT;
     }
-    file.SeekFromEnd(-static_cast<int64_t>(kParameterBlockSize));
+    file.SeekFromStart(length - static_cast<int64_t>(kParameterBlockSize));
     errno = 0;
     const int64_t got = file.Read(block, kParameterBlockSize);
     if (got != kParameterBlockSize) {

@@ -9,6 +9,7 @@
 #include "package/package_cipher.h"
 #include "package/package_errors.h"
 #include "package/package_key.h"
+#include "package/pe_signature.h"
 #include "platform/sys_error.h"
 
 namespace {
@@ -31,6 +32,7 @@ SipHash24 NewImageHash() {
 
 int32_t DigestImage(const platform::ReadOnlyFile& file, int64_t imageLength, const char* source, uint64_t& digest) {
     SipHash24 hash = NewImageHash();
+    const auto signing = FindPeSignatureFields(file);
     std::unique_ptr<uint8_t[]> piece(new uint8_t[kPieceSize]);
     for (int64_t offset = 0; offset < imageLength;) {
         size_t want = static_cast<size_t>(std::min<int64_t>(imageLength - offset, kPieceSize));
@@ -46,6 +48,7 @@ int32_t DigestImage(const platform::ReadOnlyFile& file, int64_t imageLength, con
                             static_cast<unsigned long long>(offset) + static_cast<unsigned long long>(got));
             return PKGERR_LOAD_READ;
         }
+        if (signing) BlankSignatureFields(*signing, static_cast<uint64_t>(offset), piece.get(), want);
         hash.Update(piece.get(), want);
         offset += static_cast<int64_t>(want);
     }

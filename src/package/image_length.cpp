@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "package/pe_signature.h"
+
 namespace {
 
 // No program is larger than this; an offset past it is no header of one (and sums stay small).
@@ -79,7 +81,11 @@ std::optional<uint64_t> PeLength(const Reader& read) {
     const uint64_t directories = optional + (magic == 0x20B ? 112 : 96);
     const auto certificate = read.Number(directories + uint64_t{4} * 8, 4);
     const auto certificateSize = read.Number(directories + uint64_t{4} * 8 + 4, 4);
-    if (certificate && certificateSize && *certificate != 0 && directories + uint64_t{5} * 8 <= table) {
+    // Signed after packing, the table lies behind the package: then the image ends before it, and
+    // a file whose package is damaged is told from one that carries none.
+    const uint64_t padded = (end + kPeTableAlignment - 1) / kPeTableAlignment * kPeTableAlignment;
+    if (certificate && certificateSize && *certificate != 0 && directories + uint64_t{5} * 8 <= table &&
+        *certificate <= padded) {
         end = std::max(end, *certificate + *certificateSize);
     }
     return end;

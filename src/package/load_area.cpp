@@ -4,6 +4,7 @@
 #include "log/log.h"
 #include "package/package_errors.h"
 #include "package/package_layout.h"
+#include "package/pe_signature.h"
 
 const char* DescribeLoadSizeProblem(uint64_t loadSize) {
     switch (CheckLoadSize(loadSize)) {
@@ -22,7 +23,7 @@ int32_t LocateLoadArea(const platform::ReadOnlyFile& file, uint32_t loadSize, co
         return PKGERR_LOAD_SIZE;
     }
     LoadArea found;
-    found.fileLength = file.Length();
+    found.fileLength = PackageEnd(file);
     if (found.fileLength < 0) {
         LogWriteSrc(LOG_ER, source, "The length of the program file cannot be read.");
         return PKGERR_LOAD_READ;

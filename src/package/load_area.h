@@ -6,7 +6,7 @@
 
 // Where the package of a given load size sits in the program file.
 struct LoadArea {
-    int64_t fileLength = 0;   // L
+    int64_t fileLength = 0;   // L: where the package ends (before a closing certificate table)
     uint32_t areaSize = 0;    // S: the load, its CRC and filler, in whole chunks
     uint32_t chunkCount = 0;  // S / 4096
     int64_t areaStart = 0;    // L - 512 - S

@@ -10,6 +10,7 @@
 #include "package/image_digest.h"
 #include "package/package_cipher.h"
 #include "package/package_key.h"
+#include "package/pe_signature.h"
 
 namespace {
 
@@ -42,15 +43,31 @@ void EncodeParameterBlock(const PackageValues& values, uint32_t loadSize, uint8_
 PackResult PackageWriter::CopyImage(const platform::ReadOnlyFile& program) {
     const int64_t length = program.Length();
     if (length < 0) return PackResult::kImageUnreadable;
+    const auto signing = FindPeSignatureFields(program);
+    // A signature cannot survive packing: it is left out (table, directory entry and checksum), so
+    // a signer finds a plain program to sign again, not a table that now lies before the package.
+    m_droppedSignature = signing && SignatureClosesFile(*signing, length);
+    const int64_t end = m_droppedSignature ? static_cast<int64_t>(signing->tableOffset) : length;
     SipHash24 hash = NewImageHash();
     std::unique_ptr<uint8_t[]> piece(new uint8_t[kImagePiece]);
-    for (int64_t offset = 0; offset < length;) {
-        const size_t want = static_cast<size_t>(std::min<int64_t>(length - offset, kImagePiece));
+    for (int64_t offset = 0; offset < end;) {
+        const size_t want = static_cast<size_t>(std::min<int64_t>(end - offset, kImagePiece));
         if (program.ReadAt(offset, piece.get(), want) != static_cast<int64_t>(want))
             return PackResult::kImageUnreadable;
-        hash.Update(piece.get(), want);
+        // The checksum was the signed file's: none (0) is better than a wrong one.
+        if (m_droppedSignature) BlankSignatureFields(*signing, static_cast<uint64_t>(offset), piece.get(), want);
         if (!m_out.Write(piece.get(), want)) return PackResult::kWriteFailed;
+        if (signing) BlankSignatureFields(*signing, static_cast<uint64_t>(offset), piece.get(), want);
+        hash.Update(piece.get(), want);
         offset += static_cast<int64_t>(want);
+    }
+    // The package of a PE program ends on the boundary a signer would pad to, so a signature
+    // added later starts right behind the package, where the reader looks for it.
+    if (signing && end % kPeTableAlignment != 0) {
+        const uint8_t zeros[kPeTableAlignment] = {};
+        const size_t padding = kPeTableAlignment - static_cast<size_t>(end % kPeTableAlignment);
+        if (!m_out.Write(zeros, padding)) return PackResult::kWriteFailed;
+        hash.Update(zeros, padding);
     }
     uint8_t record[kIntegrityRecordSize];
     WriteLe64(record, hash.Finish());

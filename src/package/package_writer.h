@@ -47,13 +47,18 @@ public:
     explicit PackageWriter(PackageSink& out) : m_out(out) {}
 
     // The three parts in file order: the program image followed by its integrity record, the
-    // enciphered load area, the enciphered parameter block.
+    // enciphered load area, the enciphered parameter block. A PE image is padded with zeros to
+    // 8 bytes, and its Authenticode signature, if any, is left out (pe_signature.h).
     PackResult CopyImage(const platform::ReadOnlyFile& program);
     PackResult AppendLoadArea(const platform::ReadOnlyFile& load, uint32_t loadSize);
     PackResult AppendParameterBlock(const PackageValues& values, uint32_t loadSize);
 
+    // True when CopyImage left out the program's signature.
+    bool DroppedSignature() const { return m_droppedSignature; }
+
 private:
     PackageSink& m_out;
+    bool m_droppedSignature = false;
 };
 
 // True when file already ends with a parameter block that deciphers and checks as valid.

@@ -121,6 +121,19 @@ TEST_F(VexlorPack, RefusesAnEmptyLoad) {
     ExpectRefused(Pack(), "the load is empty");
 }
 
+// --sign checks its settings before anything is written: an output that cannot be signed is
+// not left behind unsigned.
+TEST_F(VexlorPack, SignRefusesMissingOrUnreadableCertificatesBeforeWriting) {
+    std::vector<std::string> args{"--program", m_program, "--load", m_load,  "--version",
+                                  "V1",        "--out",   m_out,    "--sign"};
+    ProcessResult result = pkgtest::RunProcess(VEXLOR_PACK_BINARY, args, {{"VEXLOR_SIGN_PKCS12", ""}});
+    ExpectRefused(result, "--sign needs VEXLOR_SIGN_PKCS12");
+    result = pkgtest::RunProcess(VEXLOR_PACK_BINARY, args, {{"VEXLOR_SIGN_PKCS12", m_dir.File("missing.p12")}});
+    ExpectRefused(result, "cannot read the certificate file " + m_dir.File("missing.p12"));
+    args.push_back("--sign");
+    EXPECT_EQ(pkgtest::RunProcess(VEXLOR_PACK_BINARY, args).exitStatus, 2);
+}
+
 TEST_F(VexlorPack, RefusesAVersionTextOver47Characters) { ExpectRefused(Pack({}, std::string(48, 'v')), "at most 47"); }
 
 TEST_F(VexlorPack, RefusesLoadSizesWhoseCrcWouldStraddleTwoChunks) {

@@ -60,5 +60,6 @@ int main(int argc, char** argv) {
     // The package is in place whether or not anyone reads this.
     std::fputs(report.Text(options).c_str(), stdout);
     std::fflush(stdout);
+    std::fputs(report.SignatureNote(options).c_str(), stderr);
     return 0;
 }

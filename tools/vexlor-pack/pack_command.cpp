@@ -13,6 +13,7 @@
 #include "app/program_mark.h"
 #include "engine/version_text.h"
 #include "output_file.h"
+#include "pack_signing.h"
 #include "package/load_area.h"
 #include "package/package_layout.h"
 #include "package/package_writer.h"
@@ -103,6 +104,16 @@ MarkSearch FindProgramMark(const platform::ReadOnlyFile& file, int& readError) {
     }
 }
 
+// path, or path with a number added when a file of that name exists: a scratch file never
+// replaces one of the user's.
+std::string UnusedPathBeside(const std::string& path) {
+    std::string candidate = path;
+    std::error_code error;
+    for (int number = 1; std::filesystem::exists(std::filesystem::symlink_status(candidate, error)); ++number)
+        candidate = path + std::to_string(number);
+    return candidate;
+}
+
 const char* DescribeFailure(PackResult result) {
     switch (result) {
     case PackResult::kImageUnreadable: return "the program could not be read whole";
@@ -161,8 +172,12 @@ bool RunPack(const PackOptions& options, std::string& error, PackReport& report,
         return false;
     }
 
+    // Signing reads the packed program from a file of its own and writes OUT from it, so OUT is
+    // only ever the signed program.
+    if (options.sign && !CheckSigningSettings(error)) return false;
+    const std::string packedPath = options.sign ? UnusedPathBeside(options.outPath + ".unsigned") : options.outPath;
     OutputFile out(stop);
-    if (!out.Create(options.outPath, error)) return false;
+    if (!out.Create(packedPath, error)) return false;
     PackageWriter writer(out);
     PackageValues values;
     values.version = options.version;
@@ -185,6 +200,18 @@ bool RunPack(const PackOptions& options, std::string& error, PackReport& report,
         return false;
     }
     if (!out.Commit(error)) return false;
+    if (options.sign) {
+        const bool signedOut = SignProgram(packedPath, options.outPath, error);
+        std::error_code ignored;
+        std::filesystem::remove(packedPath, ignored);
+        if (!signedOut) return false;
+        if (stop && stop->load()) {
+            std::filesystem::remove(options.outPath, ignored);
+            error = "stopped by a signal; " + options.outPath + " was not written";
+            return false;
+        }
+    }
+    report.droppedSignature = writer.DroppedSignature();
     std::error_code sizeError;
     report.programSize = std::filesystem::file_size(options.outPath, sizeError);
     report.loadSize = loadSize;
@@ -204,5 +231,14 @@ std::string PackReport::Text(const PackOptions& options) const {
         text += "Note: a handset reports its version in digits; \"" + handsetVersion +
                 "\" is none, so every handset will refuse this load as a version mismatch.\n";
     }
+    if (options.sign)
+        text += "Signed " + options.outPath + " (Authenticode) with the certificate in VEXLOR_SIGN_PKCS12.\n";
     return text;
+}
+
+std::string PackReport::SignatureNote(const PackOptions& options) const {
+    if (!droppedSignature || options.sign) return {};
+    return "vexlor-pack: note: " + options.programPath + " carries an Authenticode signature, and " + options.outPath +
+           " does not: a signature covers the program as signed, and packing changes it. Sign the packed "
+           "program again: vexlor-pack --sign (VEXLOR_SIGN_PKCS12, VEXLOR_SIGN_PASSWORD), or your signing tool.\n";
 }

@@ -10,9 +10,12 @@
 struct PackReport {
     uint64_t programSize = 0;  // OUT's size
     uint64_t loadSize = 0;
-    std::string handsetVersion;  // the two characters the version check compares
+    std::string handsetVersion;     // the two characters the version check compares
+    bool droppedSignature = false;  // the program was signed; OUT, unless --sign signed it, is not
     // "Wrote OUT: ... bytes ..." and the handset version the load fits, in lines.
     std::string Text(const PackOptions& options) const;
+    // For standard error: the program's signature was left out and OUT is unsigned. Empty otherwise.
+    std::string SignatureNote(const PackOptions& options) const;
 };
 
 // Checks the inputs and writes the package. True when OUT was written (report then says what it

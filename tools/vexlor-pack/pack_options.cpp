@@ -79,6 +79,14 @@ bool ParsePackOptions(const std::vector<std::string>& args, PackOptions& options
             options.showVersion = true;
             return true;
         }
+        if (arg == "--sign") {
+            if (options.sign) {
+                error = "--sign is given twice";
+                return false;
+            }
+            options.sign = true;
+            continue;
+        }
         const size_t equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
         const OptionSpec* option = nullptr;
@@ -147,6 +155,10 @@ const char* PackUsage() {
            "  --value32a N      first 32-bit value of the parameter block (default 0)\n"
            "  --value32b N      second 32-bit value of the parameter block (default 0)\n"
            "  --value32c N      third 32-bit value of the parameter block (default 0)\n"
+           "  --sign            sign OUT with Authenticode (osslsigncode; Linux only), with\n"
+           "                    the certificate of VEXLOR_SIGN_PKCS12 and VEXLOR_SIGN_PASSWORD,\n"
+           "                    time-stamped by VEXLOR_SIGN_TIMESTAMP_URL if set. Packing drops a\n"
+           "                    signature EXE carries; without --sign a note says so\n"
            "  -h, --help        show this text\n"
            "  --version         alone: show the program's version\n"
            "\n"
@@ -155,6 +167,6 @@ const char* PackUsage() {
            "link or inode). Numbers are decimal or hexadecimal with a 0x prefix. Exit status:\n"
            "0 when OUT was written; 1 when the input was refused (a program that is not a\n"
            "vexlor program or already carries a package, an unfit load or version text, OUT\n"
-           "naming an input) or a file could not be read or written; 2 for a bad command line;\n"
-           "130 when SIGINT, SIGTERM or SIGHUP stopped it (no file is left behind).\n";
+           "naming an input) or a file could not be read, written or signed; 2 for a bad\n"
+           "command line; 130 when SIGINT, SIGTERM or SIGHUP stopped it (no file is left behind).\n";
 }

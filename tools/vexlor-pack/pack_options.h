@@ -14,6 +14,7 @@ struct PackOptions {
     uint32_t value32a = 0;
     uint32_t value32b = 0;
     uint32_t value32c = 0;
+    bool sign = false;  // "--sign": OUT signed with Authenticode (pack_signing.h)
     bool showHelp = false;
     bool showVersion = false;  // "--version" alone: the program's version
 };
