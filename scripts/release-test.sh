@@ -7,8 +7,12 @@
 #   (packaging/windows/sign.sh), an OpenPGP key made here signs SHA256SUMS (scripts/checksums.sh);
 #   everything signed verifies, a flipped byte fails verification, a wrong password fails the
 #   build;
-# - the quick part of the reproducibility check (scripts/release.sh --check-reproducible --quick);
-#   the whole check, which builds two releases, is left to the release.
+# - vexlor-pack on the signed vexlor.exe: it says that the packed copy lost the signature, and
+#   --sign signs the packed program again, which then passes --verify under Wine;
+# - the quick part of the reproducibility check (scripts/release.sh --check-reproducible --quick),
+#   which also signs twice with throw-away keys of its own, checks every signature (the
+#   uninstaller inside the setup program among them) and the bill of materials; the whole check,
+#   which builds two releases, is left to the release.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 win=${VEXLOR_WIN_BUILD:-build-win}
@@ -50,15 +54,19 @@ setup=$win/$name-setup.exe
 for file in "${stage[0]}"/{vexlor.exe,vexlor-pack.exe,VexlorEngRes.dll,VexlorChtRes.dll,VexlorChsRes.dll} "$setup"; do
   verifies "$file" || fail "$file does not verify: $(osslsigncode verify -CAfile "$work/cert.pem" -in "$file" 2>&1)"
 done
-# The zip holds the signed files, and each is the built one with a signature added: the signature
-# taken from it and put on the build's own file (which stays as linked) gives it back byte for
-# byte. That is how a user compares a signed release with a rebuild.
+# The zip holds the signed files, and each is the built one, stripped, with a signature added: the
+# signature taken from it and put on the build's stripped copy (which stays unsigned) gives it
+# back byte for byte. That is how a user compares a signed release with a rebuild.
 unzip -q "$win/$name-windows.zip" -d "$work/zip"
 for file in vexlor.exe vexlor-pack.exe VexlorEngRes.dll VexlorChtRes.dll VexlorChsRes.dll; do
   verifies "$work/zip/$name/$file" || fail "the zip's $file is not signed"
   ! verifies "$win/bin/$file" || fail "the build's own $file was signed"
+  ! verifies "$win/stripped/$file" || fail "the build's stripped $file was signed"
+  # Stripped: the debug information is in the debug zip only.
+  [ "$(stat -c %s "$win/stripped/$file")" -lt "$(stat -c %s "$win/bin/$file")" ] || fail "$file was not stripped"
+  unzip -l "$win/$name-windows-debug.zip" "$name-debug/$file.debug" >/dev/null || fail "the debug zip lacks $file.debug"
   osslsigncode extract-signature -in "$work/zip/$name/$file" -out "$work/signature" >/dev/null
-  osslsigncode attach-signature -sigin "$work/signature" -CAfile "$work/cert.pem" -in "$win/bin/$file" \
+  osslsigncode attach-signature -sigin "$work/signature" -CAfile "$work/cert.pem" -in "$win/stripped/$file" \
     -out "$work/rebuilt" >/dev/null
   cmp -s "$work/rebuilt" "$work/zip/$name/$file" || fail "$file with its signature put on the built file differs"
   rm -f "$work/signature" "$work/rebuilt"
@@ -74,6 +82,36 @@ flip_byte "$work/tampered.exe" 4096
 cp "$setup" "$work/tampered-setup.exe"
 flip_byte "$work/tampered-setup.exe" $(( $(stat -c %s "$setup") / 2 ))
 ! verifies "$work/tampered-setup.exe" || fail "the setup program with a flipped byte still verifies"
+
+echo "release-test: vexlor-pack on the signed vexlor.exe"
+head -c 50000 /dev/urandom > "$work/load.bin"
+pack() {  # OUT [ARGUMENT...]: the Linux vexlor-pack packs the signed vexlor.exe
+  local out=$1
+  shift
+  build/bin/vexlor-pack --program "$work/zip/$name/vexlor.exe" --load "$work/load.bin" --version R1234.56 \
+    --out "$out" "$@" 2>&1 >/dev/null
+}
+[ -x build/bin/vexlor-pack ] || fail "no build/bin/vexlor-pack: build the Linux programs first"
+out=$(pack "$work/packed.exe") || fail "vexlor-pack failed: $out"
+grep -q "note: .*carries an Authenticode signature, and .*packed.exe does not" <<<"$out" ||
+  fail "vexlor-pack dropped the signature without a note: $out"
+! verifies "$work/packed.exe" || fail "the packed copy of a signed program verifies"
+out=$(VEXLOR_SIGN_PKCS12=$work/sign.p12 VEXLOR_SIGN_PASSWORD=wrong pack "$work/refused.exe" --sign) &&
+  fail "vexlor-pack --sign signed with a wrong password: $out"
+[ ! -e "$work/refused.exe" ] || fail "vexlor-pack --sign left an unsigned program behind"
+out=$(VEXLOR_SIGN_PKCS12=$work/sign.p12 VEXLOR_SIGN_PASSWORD=$password pack "$work/packed-signed.exe" --sign) ||
+  fail "vexlor-pack --sign failed: $out"
+[ -z "$out" ] || fail "vexlor-pack --sign wrote a note: $out"
+verifies "$work/packed-signed.exe" || fail "the packed program signed by --sign does not verify"
+checked=$(WINEPREFIX=$PWD/$win/wine WINEDEBUG=-all "$wine" "$work/packed-signed.exe" --cli --verify 2>&1 | tr -d '\r') ||
+  fail "the packed, signed vexlor.exe fails --verify: $checked"
+grep -q 'The package is sound: load version "R1234.56", 50000 bytes' <<<"$checked" ||
+  fail "the packed, signed vexlor.exe --verify says: $checked"
+# A changed byte of the load fails both checks.
+flip_byte "$work/packed-signed.exe" $(( $(stat -c %s "$work/zip/$name/vexlor.exe") + 100 ))
+! verifies "$work/packed-signed.exe" || fail "a packed, signed program with a changed load still verifies"
+! WINEPREFIX=$PWD/$win/wine WINEDEBUG=-all "$wine" "$work/packed-signed.exe" --cli --verify >/dev/null 2>&1 ||
+  fail "a packed, signed program with a changed load passes --verify"
 
 echo "release-test: SHA256SUMS.asc with a throw-away OpenPGP key"
 export GNUPGHOME=$work/gnupg

@@ -20,8 +20,9 @@ packages=(
   # display for the dialogs; zip and unzip for the portable zip and its test.
   g++-mingw-w64-x86-64-posix googletest wine64 nsis xvfb zip unzip
   # Releases (scripts/release.sh): Authenticode signatures, the OpenPGP signature of SHA256SUMS,
-  # the test's throw-away certificate, and the report on files that differ between two builds.
-  osslsigncode gnupg openssl diffoscope
+  # the test's throw-away certificate, the report on files that differ between two builds, and
+  # 7z to take the uninstaller out of the setup program and check its signature.
+  osslsigncode gnupg openssl diffoscope p7zip-full
 )
 
 missing=()

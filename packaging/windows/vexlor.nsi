@@ -7,6 +7,9 @@
 ;   VERSION4  the same as four numbers for the version resource, e.g. 1.0.0.0
 ;   STAGE     the folder holding exactly the files to install (the portable zip's files)
 ;   OUTFILE   the setup program to write
+; and may define:
+;   SIGN      packaging/windows/sign.sh, to sign the uninstaller before it is packed
+;   PLUGINS   a folder of NSIS's amd64-unicode plug-ins, signed, to use instead of NSIS's own
 !ifndef VERSION | VERSION4 | STAGE | OUTFILE
   !error "define VERSION, VERSION4, STAGE and OUTFILE (-DNAME=value)"
 !endif
@@ -27,6 +30,16 @@ InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 RequestExecutionLevel admin
 ShowInstDetails show
 ShowUninstDetails show
+
+; The uninstaller runs with administrator rights: it is signed as the setup program is (sign.sh
+; changes nothing without a certificate), so the setup program holds only signed programs.
+; The plug-ins run from a temporary folder during the install: signed copies as well.
+!ifdef PLUGINS
+  !addplugindir /amd64-unicode "${PLUGINS}"
+!endif
+!ifdef SIGN
+  !uninstfinalize '"${SIGN}" --description "Vexlor uninstaller" "%1"' = 0
+!endif
 
 VIProductVersion "${VERSION4}"
 VIFileVersion "${VERSION4}"
