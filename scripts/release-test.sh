@@ -63,7 +63,7 @@ for file in vexlor.exe vexlor-pack.exe VexlorEngRes.dll VexlorChtRes.dll VexlorC
   ! verifies "$win/bin/$file" || fail "the build's own $file was signed"
   ! verifies "$win/stripped/$file" || fail "the build's stripped $file was signed"
   # Stripped: the debug information is in the debug zip only.
-  [ "$(stat -c %s "$win/stripped/$file")" -lt "$(stat -c %s "$win/bin/$file")" ] || fail "$file was not stripped"
+  x86_64-w64-mingw32-nm "$win/stripped/$file" 2>&1 | grep -q 'no symbols' || fail "$file was not stripped"
   unzip -l "$win/$name-windows-debug.zip" "$name-debug/$file.debug" >/dev/null || fail "the debug zip lacks $file.debug"
   osslsigncode extract-signature -in "$work/zip/$name/$file" -out "$work/signature" >/dev/null
   osslsigncode attach-signature -sigin "$work/signature" -CAfile "$work/cert.pem" -in "$win/stripped/$file" \
