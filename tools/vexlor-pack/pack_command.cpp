@@ -104,16 +104,6 @@ MarkSearch FindProgramMark(const platform::ReadOnlyFile& file, int& readError) {
     }
 }
 
-// path, or path with a number added when a file of that name exists: a scratch file never
-// replaces one of the user's.
-std::string UnusedPathBeside(const std::string& path) {
-    std::string candidate = path;
-    std::error_code error;
-    for (int number = 1; std::filesystem::exists(std::filesystem::symlink_status(candidate, error)); ++number)
-        candidate = path + std::to_string(number);
-    return candidate;
-}
-
 const char* DescribeFailure(PackResult result) {
     switch (result) {
     case PackResult::kImageUnreadable: return "the program could not be read whole";
@@ -201,15 +191,10 @@ bool RunPack(const PackOptions& options, std::string& error, PackReport& report,
     }
     if (!out.Commit(error)) return false;
     if (options.sign) {
-        const bool signedOut = SignProgram(packedPath, options.outPath, error);
+        const bool signedOut = SignProgram(packedPath, options.outPath, error, stop);
         std::error_code ignored;
         std::filesystem::remove(packedPath, ignored);
         if (!signedOut) return false;
-        if (stop && stop->load()) {
-            std::filesystem::remove(options.outPath, ignored);
-            error = "stopped by a signal; " + options.outPath + " was not written";
-            return false;
-        }
     }
     report.droppedSignature = writer.DroppedSignature();
     std::error_code sizeError;

@@ -150,16 +150,25 @@ bool CheckSigningSettings(std::string& error) {
 #endif
 }
 
-bool SignProgram(const std::string& in, const std::string& out, std::string& error) {
+std::string UnusedPathBeside(const std::string& path) {
+    std::string candidate = path;
+    std::error_code error;
+    for (int number = 1; std::filesystem::exists(std::filesystem::symlink_status(candidate, error)); ++number)
+        candidate = path + std::to_string(number);
+    return candidate;
+}
+
+bool SignProgram(const std::string& in, const std::string& out, std::string& error, const std::atomic<bool>* stop) {
 #ifdef _WIN32
     (void)in;
     (void)out;
+    (void)stop;
     return CheckSigningSettings(error);
 #else
     const std::string password = Setting("VEXLOR_SIGN_PASSWORD");
     const std::string stamp = Setting("VEXLOR_SIGN_TIMESTAMP_URL");
     const std::string epoch = Setting("SOURCE_DATE_EPOCH");
-    const std::string signedPath = out + ".signing";
+    const std::string signedPath = UnusedPathBeside(out + ".signing");
     std::vector<std::string> args{kSigner, "sign", "-pkcs12", Setting("VEXLOR_SIGN_PKCS12")};
     if (!password.empty()) args.insert(args.end(), {"-readpass", "/dev/stdin"});
     args.insert(args.end(), {"-h", "sha256", "-n", "Vexlor"});
@@ -173,6 +182,11 @@ bool SignProgram(const std::string& in, const std::string& out, std::string& err
     if (status != 0) {
         std::filesystem::remove(signedPath, ignored);
         error = "osslsigncode could not sign " + out + "; it was not written: " + Tail(output);
+        return false;
+    }
+    if (stop && stop->load()) {
+        std::filesystem::remove(signedPath, ignored);
+        error = "stopped by a signal; " + out + " was not written";
         return false;
     }
     std::error_code failure;

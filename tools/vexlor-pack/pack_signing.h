@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
+#include <atomic>
 #include <string>
 
 // --sign: the packed program signed again with Authenticode by osslsigncode, with the settings the
@@ -14,5 +15,11 @@
 bool CheckSigningSettings(std::string& error);
 
 // Writes a signed copy of the program at in to out (through a temporary file beside out). False
-// with error set; out is then untouched.
-bool SignProgram(const std::string& in, const std::string& out, std::string& error);
+// with error set; out is then untouched. stop (when not null) turning true while the signer runs
+// keeps the signed copy from being put in place.
+bool SignProgram(const std::string& in, const std::string& out, std::string& error,
+                 const std::atomic<bool>* stop = nullptr);
+
+// path, or path with a number added when a file of that name exists: a scratch file never
+// replaces one of the user's.
+std::string UnusedPathBeside(const std::string& path);
