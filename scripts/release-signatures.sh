@@ -76,10 +76,12 @@ verify_release_signatures() {  # DIST CERT SCRATCH
   echo "  verified   $count signed programs and DLLs (zip; setup program: its files, plug-ins and uninstaller), the setup program, SHA256SUMS.asc; flipped bytes fail"
 }
 
-# The files of a release with time-stamped signatures, made comparable: each program and DLL (also
-# inside the zips and the setup program) with its signature removed, for a time stamp is an
-# unsigned attribute that differs with every signing. SHA256SUMS and the bill of materials name the
-# stamped files' checksums and are left out.
+# The files of a release with time-stamped signatures, made comparable: a time stamp is an
+# unsigned attribute of the signature and differs with every signing. Each program and DLL (also
+# inside the zips and the setup program) becomes two files: the program with its signature removed,
+# and <name>.signature, the signature as openssl prints it without its unsigned attributes
+# (certificates, signed attributes with the program's digest and signing time, signature value).
+# SHA256SUMS and the bill of materials name the stamped files' checksums and are left out.
 unstamped_copy() {  # DIST OUT
   local dist=$1 out=$2 file name
   mkdir -p "$out"
@@ -93,10 +95,10 @@ unstamped_copy() {  # DIST OUT
     esac
   done
   while IFS= read -r -d '' file; do
-    if osslsigncode remove-signature -in "$file" -out "$file.unsigned" >/dev/null 2>&1; then
-      mv "$file.unsigned" "$file"
-    else
-      rm -f "$file.unsigned"
-    fi
+    osslsigncode extract-signature -in "$file" -out "$file.der" >/dev/null 2>&1 || { rm -f "$file.der"; continue; }
+    openssl pkcs7 -inform DER -in "$file.der" -print -noout | sed '/^ *unauth_attr:/,$d' > "$file.signature"
+    rm "$file.der"
+    osslsigncode remove-signature -in "$file" -out "$file.unsigned" >/dev/null
+    mv "$file.unsigned" "$file"
   done < <(find "$out" -type f \( -name '*.exe' -o -name '*.dll' \) -print0)
 }

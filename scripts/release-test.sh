@@ -135,5 +135,27 @@ flip_byte "$work/dist/$name-windows.zip" 100
 ! (cd "$work/dist" && sha256sum --check --quiet SHA256SUMS >/dev/null 2>&1) || fail "a changed zip still matches SHA256SUMS"
 unset GNUPGHOME
 
+echo "release-test: time-stamped signatures compared without their stamps"
+# The full check's way with VEXLOR_SIGN_TIMESTAMP_URL: stamps (here from osslsigncode's own
+# time-stamp authority, as no server is at hand) differ, the rest must not; another signing time
+# must still show.
+# shellcheck source=scripts/release-signatures.sh
+. scripts/release-signatures.sh
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/tsa.key" -out "$work/tsa.pem" -days 2 -subj "/CN=throw-away stamps" \
+  -addext "extendedKeyUsage=critical,timeStamping" 2>/dev/null
+stamp_sign() {  # DIR SIGNING-TIME STAMP-TIME
+  mkdir -p "$1"
+  printf '%s' "$password" | osslsigncode sign -pkcs12 "$work/sign.p12" -readpass /dev/stdin -h sha256 -time "$2" \
+    -TSA-certs "$work/tsa.pem" -TSA-key "$work/tsa.key" -TSA-time "$3" -in "$win/stripped/VexlorEngRes.dll" \
+    -out "$1/VexlorEngRes.dll" >/dev/null
+}
+stamp_sign "$work/stamped/one" 1700000000 1700000001
+stamp_sign "$work/stamped/two" 1700000000 1700000002
+stamp_sign "$work/stamped/three" 1700000050 1700000002
+! cmp -s "$work/stamped/one/VexlorEngRes.dll" "$work/stamped/two/VexlorEngRes.dll" || fail "two time stamps are the same"
+for run in one two three; do unstamped_copy "$work/stamped/$run" "$work/unstamped/$run"; done
+diff -r "$work/unstamped/one" "$work/unstamped/two" >/dev/null || fail "files differing only by their time stamps compare different"
+! diff -r "$work/unstamped/one" "$work/unstamped/three" >/dev/null || fail "another signing time went unseen without the stamps"
+
 # Stages the Windows files twice more, unsigned.
 scripts/release.sh --check-reproducible --quick

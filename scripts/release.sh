@@ -277,7 +277,7 @@ check_full() {
   done
   if [ -n "$stamped" ]; then
     # A time stamp is an unsigned attribute of a signature and differs with every signing.
-    echo "  (time-stamped by $stamped: the programs and DLLs, also those in the zips and the setup program, are compared with their signatures removed; SHA256SUMS and the bill of materials, which hold the stamped files' checksums, are not compared)"
+    echo "  (time-stamped by $stamped: the programs and DLLs, also those in the zips and the setup program, are compared with the time stamps removed: each without its signature, and its signature without its unsigned attributes; SHA256SUMS and the bill of materials, which hold the stamped files' checksums, are not compared)"
     unstamped_copy "$first/dist" "$work/unstamped/one"
     unstamped_copy "$second/dist" "$work/unstamped/two"
     while IFS= read -r -d '' file; do
