@@ -9,6 +9,10 @@ constexpr uint64_t kPeSignature = 0x4550;  // "PE\0\0"
 constexpr uint64_t kPe32PlusMagic = 0x20B;
 constexpr uint64_t kChecksumField = 64;  // from the optional header's start
 constexpr uint64_t kSecurityDirectory = 4;
+// A certificate table's first entry (WIN_CERTIFICATE): its length, revision 2.0, PKCS#7 signed data.
+constexpr uint64_t kCertificateRevision = 0x0200;
+constexpr uint64_t kCertificatePkcs7 = 0x0002;
+constexpr uint64_t kCertificateHeader = 8;
 
 std::optional<uint64_t> Number(const platform::ReadOnlyFile& file, uint64_t offset, size_t count) {
     uint8_t bytes[4] = {};
@@ -46,7 +50,12 @@ std::optional<PeSignatureFields> FindPeSignatureFields(const platform::ReadOnlyF
     const auto table = Number(file, fields.directoryOffset, 4);
     const auto size = Number(file, fields.directoryOffset + 4, 4);
     if (!table || !size) return std::nullopt;
-    if (*table != 0 && *size != 0) {
+    // Only a table that starts as a signer writes one counts: bytes merely appended and named by the
+    // directory entry (which the integrity record leaves out) are no signature to look past.
+    const auto entryLength = Number(file, *table, 4);
+    if (*table != 0 && *size >= kCertificateHeader && entryLength && *entryLength >= kCertificateHeader &&
+        *entryLength <= *size && Number(file, *table + 4, 2) == kCertificateRevision &&
+        Number(file, *table + 6, 2) == kCertificatePkcs7) {
         fields.tableOffset = *table;
         fields.tableSize = *size;
     }

@@ -14,7 +14,7 @@
 struct PeSignatureFields {
     uint64_t checksumOffset = 0;   // the optional header's CheckSum, 4 bytes
     uint64_t directoryOffset = 0;  // the security directory entry: table offset and size, 4 bytes each
-    uint64_t tableOffset = 0;      // the certificate table; 0 when the file carries none
+    uint64_t tableOffset = 0;      // the certificate table; 0 when the file carries none (or no valid one)
     uint64_t tableSize = 0;
 };
 

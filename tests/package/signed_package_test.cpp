@@ -48,7 +48,10 @@ Bytes PeProgram(size_t size) {
 void Sign(Bytes& file, uint32_t tableSize = 1496) {
     while (file.size() % kPeTableAlignment != 0) file.push_back(0);
     const auto table = static_cast<uint32_t>(file.size());
-    const Bytes certificate = pkgtest::RandomBytes(tableSize, 77);
+    Bytes certificate = pkgtest::RandomBytes(tableSize, 77);
+    WriteLe32(&certificate[0], tableSize);  // WIN_CERTIFICATE: length, revision 2.0, PKCS#7
+    WriteLe16(&certificate[4], 0x0200);
+    WriteLe16(&certificate[6], 0x0002);
     file.insert(file.end(), certificate.begin(), certificate.end());
     WriteLe32(&file[kSecurityEntry], table);
     WriteLe32(&file[kSecurityEntry + 4], tableSize);
@@ -125,8 +128,13 @@ TEST_F(SignedPackage, SignedAfterPackingItStillChecksAndAChangedByteFails) {
         EXPECT_NE(Check(packed), 1);
         pkgtest::FlipByte(packed, static_cast<int64_t>(offset));
     }
-    // A signature not at the end is no signature the reader skips.
+    // A signature not at the end is no signature the reader skips, nor are bytes appended and
+    // named as one by the (unchecked) directory entry.
     file.push_back(0);
+    pkgtest::WriteFile(packed, file);
+    EXPECT_NE(Check(packed), 1);
+    file.pop_back();
+    file[packageEnd + 5] = 0x01;  // not a WIN_CERTIFICATE of revision 2.0
     pkgtest::WriteFile(packed, file);
     EXPECT_NE(Check(packed), 1);
 }
