@@ -30,8 +30,10 @@ SipHash24 NewImageHash() {
     return hash;
 }
 
-int32_t DigestImage(const platform::ReadOnlyFile& file, int64_t imageLength, const char* source, uint64_t& digest) {
+int32_t DigestImage(const platform::ReadOnlyFile& file, int64_t imageLength, const char* source, uint64_t& digest,
+                    uint64_t* asWritten) {
     SipHash24 hash = NewImageHash();
+    SipHash24 plain = NewImageHash();
     const auto signing = FindPeSignatureFields(file);
     std::unique_ptr<uint8_t[]> piece(new uint8_t[kPieceSize]);
     for (int64_t offset = 0; offset < imageLength;) {
@@ -48,10 +50,12 @@ int32_t DigestImage(const platform::ReadOnlyFile& file, int64_t imageLength, con
                             static_cast<unsigned long long>(offset) + static_cast<unsigned long long>(got));
             return PKGERR_LOAD_READ;
         }
+        if (asWritten) plain.Update(piece.get(), want);
         if (signing) BlankSignatureFields(*signing, static_cast<uint64_t>(offset), piece.get(), want);
         hash.Update(piece.get(), want);
         offset += static_cast<int64_t>(want);
     }
     digest = hash.Finish();
+    if (asWritten) *asWritten = plain.Finish();
     return 1;
 }

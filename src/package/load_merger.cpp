@@ -96,9 +96,11 @@ int32_t CLoadMerger::CheckExeCRC(platform::ReadOnlyFile& file, uint32_t loadSize
         return PKGERR_LOAD_READ;
     }
     uint64_t digest = 0;
-    const int32_t hashed = DigestImage(file, area.imageLength, kCheckExeSource, digest);
+    uint64_t asWritten = 0;
+    const int32_t hashed = DigestImage(file, area.imageLength, kCheckExeSource, digest, &asWritten);
     if (hashed != 1) return hashed;
-    return digest == ReadLe64(record) ? 1 : PKGERR_CRC;
+    const uint64_t stored = ReadLe64(record);
+    return digest == stored || asWritten == stored ? 1 : PKGERR_CRC;
 }
 
 int32_t CLoadMerger::SeekToLoad(platform::ReadOnlyFile& file, uint32_t loadSize) {

@@ -44,8 +44,8 @@ PackResult PackageWriter::CopyImage(const platform::ReadOnlyFile& program) {
     const int64_t length = program.Length();
     if (length < 0) return PackResult::kImageUnreadable;
     const auto signing = FindPeSignatureFields(program);
-    // A signature cannot survive packing: it is left out (table, directory entry and checksum), so
-    // a signer finds a plain program to sign again, not a table that now lies before the package.
+    // A signature cannot survive packing: it is left out (table and directory entry), so a signer
+    // finds a plain program to sign again, not a table that now lies before the package.
     m_droppedSignature = signing && SignatureClosesFile(*signing, length);
     const int64_t end = m_droppedSignature ? static_cast<int64_t>(signing->tableOffset) : length;
     SipHash24 hash = NewImageHash();
@@ -54,8 +54,11 @@ PackResult PackageWriter::CopyImage(const platform::ReadOnlyFile& program) {
         const size_t want = static_cast<size_t>(std::min<int64_t>(end - offset, kImagePiece));
         if (program.ReadAt(offset, piece.get(), want) != static_cast<int64_t>(want))
             return PackResult::kImageUnreadable;
-        // The checksum was the signed file's: none (0) is better than a wrong one.
-        if (m_droppedSignature) BlankSignatureFields(*signing, static_cast<uint64_t>(offset), piece.get(), want);
+        // The checksum covered the file without the package: none (0) is better than a wrong one,
+        // and with it 0 a reader that hashes the bytes as they are finds the same record.
+        if (signing) {
+            BlankSignatureFields(*signing, static_cast<uint64_t>(offset), piece.get(), want, m_droppedSignature);
+        }
         if (!m_out.Write(piece.get(), want)) return PackResult::kWriteFailed;
         if (signing) BlankSignatureFields(*signing, static_cast<uint64_t>(offset), piece.get(), want);
         hash.Update(piece.get(), want);

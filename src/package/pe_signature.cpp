@@ -75,7 +75,7 @@ int64_t PackageEnd(const platform::ReadOnlyFile& file) {
     return length;
 }
 
-void BlankSignatureFields(const PeSignatureFields& fields, uint64_t offset, uint8_t* data, size_t size) {
+void BlankSignatureFields(const PeSignatureFields& fields, uint64_t offset, uint8_t* data, size_t size, bool entry) {
     BlankRange(fields.checksumOffset, kPeChecksumSize, offset, data, size);
-    BlankRange(fields.directoryOffset, kPeDirectorySize, offset, data, size);
+    if (entry) BlankRange(fields.directoryOffset, kPeDirectorySize, offset, data, size);
 }

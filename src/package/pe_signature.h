@@ -33,6 +33,7 @@ bool SignatureClosesFile(const PeSignatureFields& fields, int64_t fileLength);
 // file, else at the file's end. -1 when the length cannot be read.
 int64_t PackageEnd(const platform::ReadOnlyFile& file);
 
-// Zeroes the bytes of data (which lies at offset in the file) that are the checksum or the
-// security directory entry of fields.
-void BlankSignatureFields(const PeSignatureFields& fields, uint64_t offset, uint8_t* data, size_t size);
+// Zeroes the bytes of data (which lies at offset in the file) that are the checksum or, unless
+// entry is false, the security directory entry of fields.
+void BlankSignatureFields(const PeSignatureFields& fields, uint64_t offset, uint8_t* data, size_t size,
+                          bool entry = true);

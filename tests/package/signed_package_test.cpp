@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "package/image_digest.h"
 #include "package/image_length.h"
 #include "package/package_checks.h"
 #include "package/package_layout.h"
@@ -105,14 +106,36 @@ protected:
     bool m_dropped = false;
 };
 
+// The integrity record of the image's bytes as they are, signing fields included.
+uint64_t PlainDigest(const Bytes& file, size_t imageLength) {
+    SipHash24 hash = NewImageHash();
+    hash.Update(file.data(), imageLength);
+    return hash.Finish();
+}
+
 TEST_F(SignedPackage, SignedAfterPackingItStillChecksAndAChangedByteFails) {
-    const Bytes program = PeProgram(20003);  // not on an 8-byte boundary: packing pads it
+    Bytes program = PeProgram(20003);           // not on an 8-byte boundary: packing pads it
+    WriteLe32(&program[kChecksum], 0x1234567);  // as the linker leaves it
     Pack(program);
     EXPECT_FALSE(m_dropped);
     const std::string packed = m_dir.File("packed");
     Bytes file = pkgtest::ReadFile(packed);
     ASSERT_EQ(file.size(), 20008 + kIntegrityRecordSize + EncipheredAreaSize(9000) + kParameterBlockSize);
     ASSERT_EQ(Check(packed), 1);
+    // Unsigned, the packed program has no checksum, so its record is the hash of its bytes as they
+    // are, which the readers of earlier versions compute.
+    EXPECT_EQ(ReadLe32(&file[kChecksum]), 0u);
+    EXPECT_EQ(ReadLe64(&file[20008]), PlainDigest(file, 20008));
+    // A program packed by an earlier version, its checksum and the hash over it kept, still checks.
+    {
+        Bytes earlier = file;
+        WriteLe32(&earlier[kChecksum], 0x1234567);
+        WriteLe64(&earlier[20008], PlainDigest(earlier, 20008));
+        pkgtest::WriteFile(m_dir.File("earlier"), earlier);
+        EXPECT_EQ(Check(m_dir.File("earlier")), 1);
+        pkgtest::FlipByte(m_dir.File("earlier"), 0x300);
+        EXPECT_NE(Check(m_dir.File("earlier")), 1);
+    }
 
     Sign(file);
     const size_t packageEnd = file.size() - 1496;
