@@ -1,4 +1,5 @@
 # SPDX-License-Identifier: Apache-2.0
+# shellcheck shell=bash
 # The release check's signing part, sourced by scripts/release.sh (bash, set -euo pipefail):
 # throw-away keys to sign with, and the check of every signature in a release's files.
 
@@ -31,6 +32,7 @@ end_throwaway_keys() {  # DIR
 flip_byte() {  # FILE OFFSET
   local byte
   byte=$(od -A n -t u1 -j "$2" -N 1 "$1" | tr -d ' ')
+  # shellcheck disable=SC2059  # the format is the byte's octal escape
   printf "$(printf '\\%03o' $((byte ^ 1)))" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none
 }
 
@@ -48,7 +50,7 @@ verify_release_signatures() {  # DIST CERT SCRATCH
   local -a zips setups
   zips=("$dist"/*-windows.zip) setups=("$dist"/*-setup.exe)
   zip=${zips[0]} setup=${setups[0]}
-  [ -f "$zip" ] && [ -f "$setup" ] || fail "no Windows zip and setup program in $dist to verify"
+  if [ ! -f "$zip" ] || [ ! -f "$setup" ]; then fail "no Windows zip and setup program in $dist to verify"; fi
   mkdir -p "$scratch/zip" "$scratch/setup"
   unzip -q "$zip" -d "$scratch/zip"
   authenticode_verifies "$cert" "$setup" || fail "$setup: $(osslsigncode verify -CAfile "$cert" -in "$setup" 2>&1 | tail -n 3)"

@@ -85,9 +85,10 @@ flip_byte "$work/tampered-setup.exe" $(( $(stat -c %s "$setup") / 2 ))
 
 echo "release-test: vexlor-pack on the signed vexlor.exe"
 head -c 50000 /dev/urandom > "$work/load.bin"
-pack() {  # OUT [ARGUMENT...]: the Linux vexlor-pack packs the signed vexlor.exe
+pack() {  # OUT [ARGUMENT...]: the Linux vexlor-pack packs the signed vexlor.exe; prints its standard error
   local out=$1
   shift
+  # shellcheck disable=SC2069  # standard error captured, standard output dropped
   build/bin/vexlor-pack --program "$work/zip/$name/vexlor.exe" --load "$work/load.bin" --version R1234.56 \
     --out "$out" "$@" 2>&1 >/dev/null
 }
