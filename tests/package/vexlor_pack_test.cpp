@@ -208,6 +208,9 @@ TEST_F(VexlorPack, HelpDescribesEveryOption) {
     for (const char* rule : {"program mark", "1 to 47 printable ASCII characters", "\"R1234.56\" fits version 34",
                              "OUT must not be the program or the load", "130 when SIGINT"})
         EXPECT_NE(result.out.find(rule), std::string::npos) << rule;
+    const ProcessResult slash = pkgtest::RunProcess(VEXLOR_PACK_BINARY, {"/?"});  // as Windows users ask
+    EXPECT_EQ(slash.exitStatus, 0);
+    EXPECT_EQ(slash.out, result.out);
 }
 
 TEST_F(VexlorPack, RefusesAProgramWithoutTheVexlorProgramMark) {

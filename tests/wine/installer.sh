@@ -155,6 +155,26 @@ shown=$(run "$win_dir\\vexlor.exe" --version)
 [ "$shown" = "$built" ] || fail "the installed vexlor.exe shows '$shown', the build '$built'"
 echo "wine-installer: 0.9.0 upgraded to $version in $win_dir: $(wc -l <<<"$files") files, two shortcuts, one Uninstall entry"
 
+# Windows terms: the help names the registry key, COM names and Ctrl+C, /? is --help, a device
+# path is no COM name (a bad command line), and the installed program without a load says so
+# with the command that packs one, the install folder quoted.
+help=$(run "$win_dir\\vexlor.exe" --help)
+for term in 'HKLM\SOFTWARE\Vexlor' '\\.\COMn' 'Ctrl+C' 'mutex' '/?'; do
+  grep -qF -- "$term" <<<"$help" || fail "vexlor.exe --help does not name $term"
+done
+! grep -qE 'SIGHUP|/dev/tty|VEXLOR_REGISTRY|~/.config|lock file' <<<"$help" || fail "vexlor.exe --help speaks of Linux"
+[ "$(run "$win_dir\\vexlor.exe" '/?')" = "$help" ] || fail "vexlor.exe /? is not the help"
+pack_help=$(run "$win_dir\\vexlor-pack.exe" '/?')
+grep -qF 'Ctrl+C' <<<"$pack_help" && ! grep -qF SIGHUP <<<"$pack_help" || fail "vexlor-pack.exe /? speaks of signals"
+status=0; "$wine" "$win_dir\\vexlor.exe" --cli --port /dev/ttyUSB0 > "$work/device.out" 2>&1 || status=$?
+[ $status -eq 2 ] && grep -q 'not a COM port name' "$work/device.out" \
+  || fail "a device path gave status $status: $(cat "$work/device.out")"
+status=0; "$wine" "$win_dir\\vexlor.exe" --cli --verify > "$work/bare.out" 2>&1 || status=$?
+[ $status -eq 7 ] && grep -qF 'This copy of Vexlor carries no firmware load yet.' "$work/bare.out" \
+  && grep -qF '"C:\Tools\Vexlor\vexlor-pack.exe" --program "C:\Tools\Vexlor\vexlor.exe"' "$work/bare.out" \
+  || fail "the bare installed program told (status $status): $(cat "$work/bare.out")"
+echo "wine-installer: --help and /? in Windows terms, a device path refused, the missing load told with its command"
+
 await() {  # until the probe's status is $1, up to 30 s
   local status
   for _ in $(seq 60); do

@@ -7,8 +7,10 @@
 
 #include "pack_command.h"
 #include "pack_options.h"
+#include "pack_terms.h"
 #include "platform/notify_target.h"
 #include "platform/stop_signals.h"
+#include "platform/system_kind.h"
 
 namespace {
 
@@ -41,13 +43,13 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (options.showHelp) {
-        std::fputs(PackUsage(), stdout);
+        std::fputs(PackUsageFor(platform::kWindowsSystem).c_str(), stdout);
         return 0;
     }
     StopFlag stop;
     platform::StopSignalWatch signals;
     if (!signals.Install(&stop)) {
-        std::fprintf(stderr, "vexlor-pack: cannot watch SIGINT, SIGTERM and SIGHUP.\n");
+        std::fputs(StopWatchFailure(platform::kWindowsSystem), stderr);
         return 1;
     }
     PackReport report;

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/system_kind.h"
+
 // What the command line asks for.
 enum class CliCommand {
     kWindow,  // no arguments: the main window
@@ -47,7 +49,11 @@ struct CliArguments {
 // --help and --version win wherever they stand; otherwise --cli is needed with exactly one task:
 // --port (repeated, or with comma-separated ports) or --all-ports, --list-ports, --verify.
 // "--name value" and "--name=value" are both taken.
-bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parsed, std::string& error);
+// "/?" is taken as --help. windows: the Windows build's rules, where a port is a COM name only
+// (a device path is refused as none).
+bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parsed, std::string& error,
+                       bool windows = platform::kWindowsSystem);
 
-// The --help text.
-const char* CliUsage();
+// The --help text, in the terms of the system it runs on (windows: COM names, the registry,
+// Ctrl+C and the console window, the per-port mutex).
+std::string CliUsage(bool windows = platform::kWindowsSystem);
