@@ -204,6 +204,18 @@ TEST(CliArguments, ARelativeDevicePathIsTakenFromTheCurrentFolder) {
     EXPECT_EQ(skip.args.skipPorts, std::vector<std::string>{(here / "ttyZ").string()});
 }
 
+TEST(CliArguments, TheReportsMarkIsChosenWithTheReport) {
+    EXPECT_FALSE(Parse({"--cli", "--port", "COM3", "--report", "r.csv"}).args.reportBom.has_value());
+    EXPECT_EQ(Parse({"--cli", "--port", "COM3", "--report", "r.csv", "--report-bom"}).args.reportBom, true);
+    EXPECT_EQ(Parse({"--cli", "--port", "COM3", "--report", "r.csv", "--no-report-bom"}).args.reportBom, false);
+    const Parsed both = Parse({"--cli", "--port", "COM3", "--report", "r.csv", "--report-bom", "--no-report-bom"});
+    EXPECT_FALSE(both.ok);
+    EXPECT_EQ(both.error, "give only one of --report-bom and --no-report-bom");
+    const Parsed alone = Parse({"--cli", "--port", "COM3", "--report-bom"});
+    EXPECT_FALSE(alone.ok);
+    EXPECT_EQ(alone.error, "--report-bom and --no-report-bom go with --report");
+}
+
 TEST(CliArguments, WindowsTakesCOMNamesOnlyAndRefusesADevicePath) {
     const Parsed p = Parse({"--cli", "--port", "\\\\.\\COM12,com3"}, true);
     ASSERT_TRUE(p.ok) << p.error;
@@ -241,7 +253,7 @@ TEST(CliArguments, UsageNamesEveryOption) {
                                "--json",       "--report",       "--skip-port",
                                "--station",    "--confirm",      "--confirm-timeout",
                                "--gone-after", "--max-handsets", "remove the handset",
-                               "sequence,"}) {
+                               "sequence,",    "--report-bom",   "--no-report-bom"}) {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
 }

@@ -97,6 +97,7 @@ constexpr std::pair<const char*, const char*> kWindowsTerms[] = {
      "                        Device Manager names it)"},
     {"SIGINT, SIGTERM or SIGHUP end it", "Ctrl+C or closing the window end it"},
     {"  -h, --help            show this text\n", "  -h, --help, /?        show this text\n"},
+    {"Chinese texts (default: no)", "Chinese texts (default: yes)"},
     {"  4    the port's lock file cannot be created\n",
      "  4    the port's mutex (Global\\vexlor-port-COMn) cannot be created\n"},
     {"  5    the settings file exists but cannot be read\n", "  5    the settings in the registry cannot be read\n"},
@@ -182,6 +183,11 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
         } else if (name == "--report") {
             if (value.empty()) return Refuse(error, "--report needs a file name");
             parsed.reportFile = value;
+        } else if (name == "--report-bom" || name == "--no-report-bom") {
+            const bool mark = name == "--report-bom";
+            if (parsed.reportBom && *parsed.reportBom != mark)
+                return Refuse(error, "give only one of --report-bom and --no-report-bom");
+            parsed.reportBom = mark;
         } else if (name == "--lang") {
             if (value.size() != 1 || value[0] < '0' || value[0] > '2') {
                 return Refuse(error, "--lang takes 0 (English), 1 (Traditional Chinese) or 2 (Simplified Chinese)");
@@ -257,6 +263,8 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
         return Refuse(error, "--json goes with a download (--port or --all-ports) or --info");
     if (parsed.reportFile && parsed.command != CliCommand::kDownload)
         return Refuse(error, "--report goes with a download (--port or --all-ports)");
+    if (parsed.reportBom && !parsed.reportFile)
+        return Refuse(error, "--report-bom and --no-report-bom go with --report");
     if (!parsed.skipPorts.empty() && !parsed.allPorts) return Refuse(error, "--skip-port goes with --all-ports");
     if ((parsed.station || parsed.confirm) && parsed.command != CliCommand::kDownload)
         return Refuse(error, "--station and --confirm go with a download (--port or --all-ports)");
@@ -343,7 +351,12 @@ std::string CliUsage(bool windows) {
         "                        load_version, handset_version, status_code, status_text,\n"
         "                        bytes_sent, seconds, sequence, confirmed, platform. A file\n"
         "                        with a header keeps its columns (those it lacks are told); one\n"
-        "                        whose first line is no report's header is refused (status 9)\n"
+        "                        whose first line is no report's header is refused (status 9).\n"
+        "                        A new file's lines end in CR LF (RFC 4180); rows appended to a\n"
+        "                        file end as its header line does\n"
+        "  --report-bom, --no-report-bom\n"
+        "                        whether a new report file begins with a UTF-8 byte order mark,\n"
+        "                        which Excel needs to read Chinese texts (default: no)\n"
         "  --confirm             after the done status, wait for the handset to restart and answer\n"
         "                        again (in any mode) and record the mode and platform it answers\n"
         "                        with; one that does not is \"done, restart not confirmed\", a\n"

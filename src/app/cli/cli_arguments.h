@@ -28,11 +28,14 @@ struct CliArguments {
     std::vector<std::string> skipPorts;
     bool json = false;                      // --json: one JSON object per event
     std::optional<std::string> reportFile;  // --report: a CSV row per handset run, appended
-    int language = 0;                       // --lang: 0 English, 1 Traditional Chinese, 2 Simplified Chinese
-    bool quiet = false;                     // --quiet: status lines only
-    std::optional<int> waitSeconds;         // --wait: for the port to appear and the handset to answer
-    std::optional<int> logLevel;            // --log-level: overrides the settings file
-    std::optional<std::string> logFolder;   // --log-dir: likewise
+    // --report-bom, --no-report-bom: whether a new report file begins with a UTF-8 byte order
+    // mark; unset, the system's way (on Windows, for Excel).
+    std::optional<bool> reportBom;
+    int language = 0;                      // --lang: 0 English, 1 Traditional Chinese, 2 Simplified Chinese
+    bool quiet = false;                    // --quiet: status lines only
+    std::optional<int> waitSeconds;        // --wait: for the port to appear and the handset to answer
+    std::optional<int> logLevel;           // --log-level: overrides the settings file
+    std::optional<std::string> logFolder;  // --log-dir: likewise
     // --station: every port flashes handset after handset until stopped (waiting, flashing,
     // confirming the restart, waiting for the handset's removal).
     bool station = false;
