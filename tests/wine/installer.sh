@@ -7,8 +7,11 @@
 # window with --bench), and Programs and Features holds one entry, of the build's version; the
 # installed vexlor.exe shows it. While Vexlor runs (a window, on a virtual display, or a headless
 # run) a silent install or uninstall fails with status 3 and touches nothing. The silent
-# uninstall removes all of it but leaves the user's log file and the settings key. Run after scripts/build-windows.sh; the build folder is $1
-# (build-win by default).
+# uninstall removes all of it but leaves the user's log file and the settings key. Then the
+# install with a firmware load (/LOAD, /VERSION): one that cannot be packed installs nothing,
+# a good one gives a vexlor.exe that passes its check and flashes the simulator. Run after
+# scripts/build-windows.sh and the Linux build (build/, for the simulator); the build folder is
+# $1 (build-win by default).
 #   tests/wine/installer.sh [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -25,7 +28,9 @@ wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 wineserver=$(dirname "$wine")/wineserver
 work=$(mktemp -d)
 export WINEPREFIX=$work/prefix WINEDEBUG=-all
+sim_pid=""
 cleanup() {
+  [ -z "$sim_pid" ] || kill "$sim_pid" 2>/dev/null || true
   "$wineserver" -k 2>/dev/null || true
   rm -rf "$work"
 }
@@ -236,3 +241,37 @@ left=$(ls -1 "$dir")
 [ "$(entries)" = 0 ] || fail "Programs and Features still holds $(entries) Vexlor entries"
 run reg query "$settings_key" /v Level | grep -q 'Level' || fail "the uninstall removed the settings key"
 echo "wine-installer: uninstalled; the user's log and settings key remain"
+
+# The factory's one-line install: a firmware load packed in as Vexlor is installed. First one
+# that vexlor-pack refuses (a version text over 47 characters): the install fails with status 4
+# before anything is installed. Then a good one: the vexlor.exe in Program Files passes its check
+# and flashes the simulator through a COM port of the prefix (the port map in the registry).
+sim=$PWD/build/bin/vexlor-handset-sim
+[ -x "$sim" ] || fail "no $sim: build the Linux tree first"
+head -c 300000 /dev/urandom > "$work/load.bin"
+status=0; installer "$setup" /S "/LOAD=Z:$work/load.bin" "/VERSION=$(printf 'V%.0s' $(seq 60))" || status=$?
+[ $status -eq 4 ] || fail "an install whose load cannot be packed exited with $status, not 4"
+[ ! -e "$program_files/Vexlor" ] || fail "a failed pack left in Program Files: $(ls -A "$program_files/Vexlor")"
+[ ! -e "$shortcut" ] && [ "$(entries)" = 0 ] || fail "a failed pack left a shortcut or an Uninstall entry"
+status=0; installer "$setup" /S "/LOAD=Z:$work/load.bin" /VERSION=VX12.01 || status=$?
+[ $status -eq 0 ] || fail "the install with a load exited with $status"
+installed_exe='C:\Program Files\Vexlor\vexlor.exe'
+verified=$(run "$installed_exe" --cli --verify) || fail "the installed vexlor.exe fails its check: $verified"
+grep -qF 'load version "VX12.01", 300000 bytes' <<<"$verified" || fail "the installed load: $verified"
+[ "$(ls -1 "$program_files/Vexlor" | LC_ALL=C sort)" = "$(printf '%s\nuninstall.exe\n' "$files" | LC_ALL=C sort)" ] \
+  || fail "the install with a load holds: $(ls "$program_files/Vexlor")"
+"$sim" --mode ds --only-baud 460800 --image-out "$work/image.bin" > "$work/sim.out" 2>"$work/sim.err" &
+sim_pid=$!
+for _ in $(seq 100); do [ -s "$work/sim.out" ] && break; sleep 0.05; done
+ln -sfn "$(head -n 1 "$work/sim.out")" "$WINEPREFIX/dosdevices/com23"
+printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\r\n"\\\\Device\\\\VexlorSim"="COM23"\r\n' \
+  > "$work/ports.reg"
+"$wine" reg import "$work/ports.reg" >/dev/null 2>&1 || fail "reg import of the port map failed"
+status=0; timeout 120 "$wine" "$installed_exe" --cli --port COM23 > "$work/flash.out" 2>&1 || status=$?
+kill "$sim_pid" 2>/dev/null || true
+wait "$sim_pid" 2>/dev/null || true
+sim_pid=""
+[ $status -eq 0 ] && grep -q '^\[0x065\] ' "$work/flash.out" \
+  || fail "the installed tool's download exited with $status: $(tr -d '\r' < "$work/flash.out")"
+cmp -n 300000 "$work/image.bin" "$work/load.bin" || fail "the handset's image differs from the load"
+echo "wine-installer: setup /S /LOAD /VERSION made a bench tool that flashed the simulator on COM23; a failed pack installed nothing"
