@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "pack_command.h"
+#include "pack_install.h"
 #include "pack_options.h"
 #include "pack_terms.h"
 #include "platform/notify_target.h"
@@ -32,6 +33,17 @@ int main(int argc, char** argv) {
     // in place is not turned into a failure by a report nobody reads.
     platform::KeepRunningOnFailedWrites();
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (AsksForInstall(args)) {
+        StopFlag stop;
+        platform::StopSignalWatch signals;
+        if (!signals.Install(&stop)) {
+            std::fputs(StopWatchFailure(platform::kWindowsSystem), stderr);
+            return 1;
+        }
+        const int status = RunInstall(args, stdout, stderr, &stop.raised);
+        signals.Stop();
+        return status;
+    }
     PackOptions options;
     std::string error;
     if (!ParsePackOptions(args, options, error)) {
