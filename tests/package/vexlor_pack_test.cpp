@@ -206,7 +206,8 @@ TEST_F(VexlorPack, HelpDescribesEveryOption) {
          {"--program", "--load", "--version", "--out", "--value16", "--value32a", "--value32b", "--value32c"})
         EXPECT_NE(result.out.find(option), std::string::npos) << option;
     for (const char* rule : {"program mark", "1 to 47 printable ASCII characters", "\"R1234.56\" fits version 34",
-                             "OUT must not be the program or the load", "130 when SIGINT"})
+                             "OUT must not be the program or the load", "130 when SIGINT", "--install --load",
+                             "~/.local/libexec/vexlor/vexlor", "--setup OUT.exe", "--windows DIR"})
         EXPECT_NE(result.out.find(rule), std::string::npos) << rule;
     const ProcessResult slash = pkgtest::RunProcess(VEXLOR_PACK_BINARY, {"/?"});  // as Windows users ask
     EXPECT_EQ(slash.exitStatus, 0);
@@ -245,6 +246,17 @@ TEST_F(VexlorPack, InstallMakesTheUsersOwnBenchToolThatItsDesktopEntriesStart) {
     EXPECT_NE(text(entries + "org.vexlor.Vexlor.desktop").find("\nExec=\"" + program + "\"\n"), std::string::npos);
     EXPECT_NE(text(entries + "org.vexlor.VexlorBench.desktop").find("\nExec=\"" + program + "\" --bench\n"),
               std::string::npos);
+}
+
+TEST_F(VexlorPack, SetupNeedsTheReleasesWindowsFilesAndWritesNothingWithout) {
+    // (The setup program it makes is installed and run under Wine: tests/wine/installer.sh.)
+    const std::string setup = m_dir.File("factory-setup.exe");
+    EXPECT_EQ(pkgtest::RunProcess(VEXLOR_PACK_BINARY, {"--setup", setup, "--load", m_load}).exitStatus, 2);
+    const ProcessResult noFiles = pkgtest::RunProcess(
+        VEXLOR_PACK_BINARY, {"--setup", setup, "--load", m_load, "--version", "V1", "--windows", m_dir.Path()});
+    EXPECT_EQ(noFiles.exitStatus, 1);
+    EXPECT_NE(noFiles.err.find(m_dir.Path() + " has no vexlor.exe"), std::string::npos) << noFiles.err;
+    EXPECT_FALSE(std::filesystem::exists(setup));
 }
 
 TEST_F(VexlorPack, RefusesAProgramWithoutTheVexlorProgramMark) {

@@ -275,3 +275,15 @@ sim_pid=""
   || fail "the installed tool's download exited with $status: $(tr -d '\r' < "$work/flash.out")"
 cmp -n 300000 "$work/image.bin" "$work/load.bin" || fail "the handset's image differs from the load"
 echo "wine-installer: setup /S /LOAD /VERSION made a bench tool that flashed the simulator on COM23; a failed pack installed nothing"
+
+# A factory's own setup program, made on Linux by vexlor-pack --setup from the release's Windows
+# files and the load: installed silently (over the one above), its vexlor.exe carries that load.
+head -c 200000 /dev/urandom > "$work/load2.bin"
+"$PWD/build/bin/vexlor-pack" --setup "$work/factory-setup.exe" --load "$work/load2.bin" --version VX12.02 \
+  --windows "$work/zip/vexlor-$version" > "$work/factory.out" 2>&1 || fail "vexlor-pack --setup: $(cat "$work/factory.out")"
+status=0; installer "$work/factory-setup.exe" /S || status=$?
+[ $status -eq 0 ] || fail "the factory's setup exited with $status"
+verified=$(run "$installed_exe" --cli --verify) || fail "the factory's vexlor.exe fails its check: $verified"
+grep -qF 'load version "VX12.02", 200000 bytes' <<<"$verified" || fail "the factory's load: $verified"
+[ "$(entries)" = 1 ] || fail "Programs and Features holds $(entries) Vexlor entries after the factory's setup"
+echo "wine-installer: vexlor-pack --setup made a setup program whose silent install carries its load"

@@ -8,6 +8,7 @@
 #include "pack_command.h"
 #include "pack_install.h"
 #include "pack_options.h"
+#include "pack_setup.h"
 #include "pack_terms.h"
 #include "platform/notify_target.h"
 #include "platform/stop_signals.h"
@@ -33,14 +34,15 @@ int main(int argc, char** argv) {
     // in place is not turned into a failure by a report nobody reads.
     platform::KeepRunningOnFailedWrites();
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (AsksForInstall(args)) {
+    if (AsksForInstall(args) || AsksForSetup(args)) {
         StopFlag stop;
         platform::StopSignalWatch signals;
         if (!signals.Install(&stop)) {
             std::fputs(StopWatchFailure(platform::kWindowsSystem), stderr);
             return 1;
         }
-        const int status = RunInstall(args, stdout, stderr, &stop.raised);
+        const int status = AsksForInstall(args) ? RunInstall(args, stdout, stderr, &stop.raised)
+                                                : RunSetup(args, stdout, stderr, &stop.raised);
         signals.Stop();
         return status;
     }
