@@ -248,6 +248,8 @@ echo "wine-installer: uninstalled; the user's log and settings key remain"
 # and flashes the simulator through a COM port of the prefix (the port map in the registry).
 sim=$PWD/build/bin/vexlor-handset-sim
 [ -x "$sim" ] || fail "no $sim: build the Linux tree first"
+# The settings left above would log into the current folder: the runs below keep no log.
+run reg delete "$settings_key" /f >/dev/null
 head -c 300000 /dev/urandom > "$work/load.bin"
 status=0; installer "$setup" /S "/LOAD=Z:$work/load.bin" "/VERSION=$(printf 'V%.0s' $(seq 60))" || status=$?
 [ $status -eq 4 ] || fail "an install whose load cannot be packed exited with $status, not 4"
