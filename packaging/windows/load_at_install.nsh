@@ -63,6 +63,26 @@ Function OptionValue
   ${Loop}
 FunctionEnd
 
+; $R2 is set to why $LoadVersion cannot go on vexlor-pack's command line, else "": a quote would
+; end the argument early, and so would a backslash at its end (it would escape the closing quote).
+Function VersionTextProblem
+  StrCpy $R2 ""
+  StrLen $R4 $LoadVersion
+  StrCpy $R5 0
+  ${DoWhile} $R5 < $R4
+    StrCpy $R6 $LoadVersion 1 $R5
+    ${If} $R6 == '"'
+      StrCpy $R2 'The version text "$LoadVersion" holds a quote ("), which it cannot.'
+      Return
+    ${EndIf}
+    IntOp $R5 $R5 + 1
+  ${Loop}
+  StrCpy $R6 $LoadVersion 1 -1
+  ${If} $R6 == "\"
+    StrCpy $R2 'The version text "$LoadVersion" ends in a backslash, which it cannot.'
+  ${EndIf}
+FunctionEnd
+
 ; /LOAD= and /VERSION= from the command line. A relative /LOAD is taken from the folder the setup
 ; was started in (the install changes its own current folder later).
 Function LoadOptions
@@ -86,6 +106,10 @@ Function LoadOptions
   ${If} $LoadFile == ""
   ${AndIf} $LoadVersion != ""
     !insertmacro LoadFailed "/VERSION goes with /LOAD=<file>, the firmware load to pack."
+  ${EndIf}
+  Call VersionTextProblem
+  ${If} $R2 != ""
+    !insertmacro LoadFailed "$R2"
   ${EndIf}
 FunctionEnd
 
@@ -135,6 +159,11 @@ Function LoadPageLeave
   ${If} $LoadFile != ""
   ${AndIfNot} ${FileExists} $LoadFile
     MessageBox MB_OK|MB_ICONEXCLAMATION "There is no file $LoadFile."
+    Abort
+  ${EndIf}
+  Call VersionTextProblem
+  ${If} $R2 != ""
+    MessageBox MB_OK|MB_ICONEXCLAMATION "$R2"
     Abort
   ${EndIf}
 FunctionEnd

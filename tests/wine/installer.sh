@@ -242,19 +242,22 @@ left=$(ls -1 "$dir")
 run reg query "$settings_key" /v Level | grep -q 'Level' || fail "the uninstall removed the settings key"
 echo "wine-installer: uninstalled; the user's log and settings key remain"
 
-# The factory's one-line install: a firmware load packed in as Vexlor is installed. First one
-# that vexlor-pack refuses (a version text over 47 characters): the install fails with status 4
-# before anything is installed. Then a good one: the vexlor.exe in Program Files passes its check
+# The factory's one-line install: a firmware load packed in as Vexlor is installed. First ones
+# that cannot be packed (a version text over 47 characters, one with a quote): the install fails
+# with status 4 before anything is installed. Then a good one: the vexlor.exe in Program Files passes its check
 # and flashes the simulator through a COM port of the prefix (the port map in the registry).
 sim=$PWD/build/bin/vexlor-handset-sim
 [ -x "$sim" ] || fail "no $sim: build the Linux tree first"
 # The settings left above would log into the current folder: the runs below keep no log.
 run reg delete "$settings_key" /f >/dev/null
 head -c 300000 /dev/urandom > "$work/load.bin"
-status=0; installer "$setup" /S "/LOAD=Z:$work/load.bin" "/VERSION=$(printf 'V%.0s' $(seq 60))" || status=$?
-[ $status -eq 4 ] || fail "an install whose load cannot be packed exited with $status, not 4"
-[ ! -e "$program_files/Vexlor" ] || fail "a failed pack left in Program Files: $(ls -A "$program_files/Vexlor")"
-[ ! -e "$shortcut" ] && [ "$(entries)" = 0 ] || fail "a failed pack left a shortcut or an Uninstall entry"
+# (A quote in the version text would break vexlor-pack's command line: refused before it runs.)
+for bad_version in "$(printf 'V%.0s' $(seq 60))" 'R1"2.3'; do
+  status=0; installer "$setup" /S "/LOAD=Z:$work/load.bin" "/VERSION=$bad_version" || status=$?
+  [ $status -eq 4 ] || fail "an install with the version text $bad_version exited with $status, not 4"
+  [ ! -e "$program_files/Vexlor" ] || fail "a failed pack left in Program Files: $(ls -A "$program_files/Vexlor")"
+  [ ! -e "$shortcut" ] && [ "$(entries)" = 0 ] || fail "a failed pack left a shortcut or an Uninstall entry"
+done
 status=0; installer "$setup" /S "/LOAD=Z:$work/load.bin" /VERSION=VX12.01 || status=$?
 [ $status -eq 0 ] || fail "the install with a load exited with $status"
 installed_exe='C:\Program Files\Vexlor\vexlor.exe'

@@ -126,7 +126,7 @@ int RunInstall(const std::vector<std::string>& args, std::FILE* out, std::FILE* 
     fs::create_directories(folder, failed);
     if (!failed) fs::create_directories(applications, failed);
     if (failed) {
-        std::fprintf(err, "vexlor-pack: cannot make %s: %s\n", folder.c_str(), failed.message().c_str());
+        std::fprintf(err, "vexlor-pack: cannot make %s: %s\n", folder.string().c_str(), failed.message().c_str());
         return 1;
     }
     // The libraries first: a pack refused below leaves a program already installed as it was.
@@ -134,8 +134,8 @@ int RunInstall(const std::vector<std::string>& args, std::FILE* out, std::FILE* 
     for (const char* library : kLanguageLibraries) {
         fs::copy_file(from / library, folder / library, fs::copy_options::overwrite_existing, failed);
         if (failed) {
-            std::fprintf(err, "vexlor-pack: cannot copy the language library %s: %s\n", (from / library).c_str(),
-                         failed.message().c_str());
+            std::fprintf(err, "vexlor-pack: cannot copy the language library %s: %s\n",
+                         (from / library).string().c_str(), failed.message().c_str());
             return 1;
         }
     }
@@ -173,6 +173,6 @@ int RunInstall(const std::vector<std::string>& args, std::FILE* out, std::FILE* 
     std::fprintf(
         out,
         "Installed in %s with its language libraries; the desktop entries Vexlor and Vexlor Bench in %s start it.\n",
-        folder.c_str(), applications.c_str());
+        folder.string().c_str(), applications.string().c_str());
     return 0;
 }

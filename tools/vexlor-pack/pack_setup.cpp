@@ -160,7 +160,7 @@ int RunSetup(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
     }
     WorkFolder work;
     if (work.Path().empty()) {
-        std::fprintf(err, "vexlor-pack: cannot make a folder in %s\n", fs::temp_directory_path().c_str());
+        std::fprintf(err, "vexlor-pack: cannot make a folder in %s\n", fs::temp_directory_path().string().c_str());
         return 1;
     }
     const fs::path stage = work.Path() / "stage";
@@ -171,7 +171,7 @@ int RunSetup(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
         fs::copy_file(fs::path(options.windows) / name, stage / name, failed);
     }
     if (failed) {
-        std::fprintf(err, "vexlor-pack: cannot stage the Windows files in %s: %s\n", stage.c_str(),
+        std::fprintf(err, "vexlor-pack: cannot stage the Windows files in %s: %s\n", stage.string().c_str(),
                      failed.message().c_str());
         return 1;
     }
@@ -198,7 +198,7 @@ int RunSetup(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
     const fs::path made = work.Path() / "setup.exe";
     const fs::path log = work.Path() / "makensis.txt";
     if (!WriteText(script, kInstallerScript) || !WriteText(work.Path() / "load_at_install.nsh", kInstallerLoadScript)) {
-        std::fprintf(err, "vexlor-pack: cannot write the installer script in %s\n", work.Path().c_str());
+        std::fprintf(err, "vexlor-pack: cannot write the installer script in %s\n", work.Path().string().c_str());
         return 1;
     }
     const std::string command = ShellQuoted(makensis) + " -V2 " + ShellQuoted("-DVERSION=" VEXLOR_VERSION_TEXT) + " " +
@@ -226,6 +226,6 @@ int RunSetup(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
                  options.out.c_str(), VEXLOR_VERSION_TEXT, options.version.c_str(),
                  static_cast<unsigned long long>(report.loadSize));
     std::fprintf(out, "%s /S installs a tool that flashes at once (as administrator).\n",
-                 fs::path(options.out).filename().c_str());
+                 fs::path(options.out).filename().string().c_str());
     return 0;
 }
