@@ -126,6 +126,9 @@ constexpr StringEntry kTable[] = {
     {IDS_STOPPING_BLOCK, "写完当前的数据块后停止（约 %s 秒）..."},
     {IDS_STOPPED_ADVICE, "请将手机关机再开机，然后重试。"},
     {IDS_VERSION_ADVICE, "请改用适合此手机版本的固件；关机再开机无法解决版本不符。"},
+    {IDS_NO_LOAD_YET, "此 Vexlor 尚未带固件。"},
+    {IDS_NO_LOAD_PACK, "将固件打包进它的副本：%s"},
+    {IDS_PORT_NO_ACCESS_WINDOWS, "无法打开 %s：%s。此设备的安全设置不允许此用户访问：请向系统管理员申请权限。"},
 };
 
 }  // namespace

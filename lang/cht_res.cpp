@@ -126,6 +126,9 @@ constexpr StringEntry kTable[] = {
     {IDS_STOPPING_BLOCK, "寫完目前的區塊後停止（約 %s 秒）..."},
     {IDS_STOPPED_ADVICE, "請將手機關機再開機，然後重試。"},
     {IDS_VERSION_ADVICE, "請改用適合此手機版本的韌體；關機再開機無法解決版本不符。"},
+    {IDS_NO_LOAD_YET, "此 Vexlor 尚未帶韌體。"},
+    {IDS_NO_LOAD_PACK, "將韌體封裝進它的副本：%s"},
+    {IDS_PORT_NO_ACCESS_WINDOWS, "無法開啟 %s：%s。此裝置的安全性設定不允許此使用者存取：請向系統管理員要求權限。"},
 };
 
 }  // namespace

@@ -133,6 +133,10 @@ constexpr StringEntry kTable[] = {
     {IDS_STOPPED_ADVICE, "Switch the handset off and on, then try again."},
     {IDS_VERSION_ADVICE,
      "Use the firmware load made for this handset's version: switching it off and on does not help."},
+    {IDS_NO_LOAD_YET, "This copy of Vexlor carries no firmware load yet."},
+    {IDS_NO_LOAD_PACK, "To pack one into a copy of it: %s"},
+    {IDS_PORT_NO_ACCESS_WINDOWS,
+     "%s cannot be opened: %s. The device's security keeps this user out: ask an administrator for access."},
 };
 
 }  // namespace

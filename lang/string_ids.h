@@ -148,6 +148,13 @@ enum StringId : unsigned {
     IDS_STOPPING_BLOCK = 237,  // %s: seconds until the block being written is done
     IDS_STOPPED_ADVICE = 238,  // after the stop's line: what to do with the handset
     IDS_VERSION_ADVICE = 239,  // under a version mismatch
+
+    // A program that carries no firmware load yet (not a damaged one), and under it the command
+    // that packs one; %s: that command.
+    IDS_NO_LOAD_YET = 340,
+    IDS_NO_LOAD_PACK = 341,
+    // IDS_PORT_NO_ACCESS on Windows, which has no dialout group; %s: the port, %s: the system's text.
+    IDS_PORT_NO_ACCESS_WINDOWS = 342,
 };
 
 // What a text is formatted with.
@@ -279,6 +286,9 @@ inline constexpr StringUse kStringUses[] = {
     {IDS_STOPPING_BLOCK, FormatArg::Text},
     {IDS_STOPPED_ADVICE, FormatArg::None},
     {IDS_VERSION_ADVICE, FormatArg::None},
+    {IDS_NO_LOAD_YET, FormatArg::None},
+    {IDS_NO_LOAD_PACK, FormatArg::Text},
+    {IDS_PORT_NO_ACCESS_WINDOWS, FormatArg::Texts2},
 };
 
 // The texts that are lists of words ("a|b|c"), with the count of words each holds in every

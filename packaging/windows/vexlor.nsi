@@ -53,8 +53,10 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "2026 ${PUBLISHER}, Apache-2.0"
 !include MUI2.nsh
 !include LogicLib.nsh
 !include x64.nsh
+!include "load_at_install.nsh"  ; makensis runs in the script's folder
 
 !insertmacro MUI_PAGE_DIRECTORY
+Page custom LoadPageShow LoadPageLeave
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
@@ -130,6 +132,7 @@ Function .onInit
   SetRegView 64
   SetShellVarContext all
   Call RunningCheck
+  Call LoadOptions
 FunctionEnd
 
 Function un.onInit
@@ -164,9 +167,11 @@ FunctionEnd
 Section "Vexlor" SecVexlor
   SectionIn RO
   Call RunningCheck  ; again: the folder may have been changed, or Vexlor started meanwhile
+  Call PackLoad  ; before anything is touched: a load that fails leaves all as it was
   Call RemoveInstalled
   SetOutPath "$INSTDIR"
   !insertmacro VexlorFiles InstallFile
+  Call PlacePackedLoad
   WriteUninstaller "$INSTDIR\uninstall.exe"
   CreateShortcut "$SMPROGRAMS\Vexlor.lnk" "$INSTDIR\vexlor.exe"
   CreateShortcut "$SMPROGRAMS\Vexlor Bench.lnk" "$INSTDIR\vexlor.exe" "--bench"

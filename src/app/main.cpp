@@ -15,6 +15,7 @@
 #include "app/runs/message_queue.h"
 #include "log/log.h"
 #include "platform/stop_signals.h"
+#include "platform/system_kind.h"
 #include "platform/terminal.h"
 #ifdef VEXLOR_WITH_WINDOW
 #ifdef _WIN32
@@ -32,7 +33,8 @@ int RunPortTask(const CliArguments& args) {
     MessageQueue queue;
     platform::StopSignalWatch signals;
     if (!signals.Install(&queue)) {
-        std::fprintf(stderr, "vexlor: cannot watch SIGINT, SIGTERM and SIGHUP.\n");
+        std::fprintf(stderr, platform::kWindowsSystem ? "vexlor: cannot watch Ctrl+C and the closing of the window.\n"
+                                                      : "vexlor: cannot watch SIGINT, SIGTERM and SIGHUP.\n");
         return kExitFailed;
     }
     int status = kExitDone;
@@ -62,7 +64,7 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     switch (parsed.command) {
-    case CliCommand::kHelp: std::fputs(CliUsage(), stdout); return kExitDone;
+    case CliCommand::kHelp: std::fputs(CliUsage().c_str(), stdout); return kExitDone;
     case CliCommand::kVersion: std::printf("vexlor %s\n", VEXLOR_VERSION_TEXT); return kExitDone;
     case CliCommand::kVerify: {
         OpenLogTellingFailure(parsed, stderr);

@@ -21,7 +21,8 @@ int AppendRecord(const std::string& path, const std::string& header, const std::
 constexpr size_t kRecordFirstLineMax = 4096;
 
 // Makes what to append from what the file holds, under the lock: empty is true for a new or
-// empty file, firstLine is the file's first line without its line end. 0 with text set (empty
+// empty file, firstLine is the file's first line without its '\n' (a CR LF line keeps its CR, so
+// that what is appended can end its lines as the file does). 0 with text set (empty
 // text appends nothing), or an error of the caller's own: a negative number below
 // kRecordNotAFile, which AppendRecordFor returns as it is, writing nothing.
 using RecordMaker = std::function<int(bool empty, const std::string& firstLine, std::string& text)>;

@@ -23,6 +23,7 @@
 
 #include "app/common/format_text.h"
 #include "app/common/language_choice.h"
+#include "app/common/pack_advice.h"
 #include "app/common/resource_library.h"
 #include "engine/dl_status.h"
 #include "lang/string_ids.h"
@@ -234,11 +235,15 @@ TEST_F(PresenterTest, FailedPackageCheckSaysWhyAndEndsTheWindow) {
     EXPECT_FALSE(Open({}, 0, LANGUAGE_ENGLISH, folder.File("damaged")));
     EXPECT_EQ(view.informs, std::vector<std::string>{Text(lang::IDS_CHECK_FAILED)});
 
-    // A program that never had a load packed into it says so, and names vexlor-pack.
+    // A program that never had a load packed into it says so in its own words, not as damage,
+    // with the command that packs one using the vexlor-pack beside it.
     ASSERT_TRUE(WriteWholeFile(folder.File("bare"), std::string(64 * 1024, '\x5A')));
     EXPECT_FALSE(Open({}, 0, LANGUAGE_ENGLISH, folder.File("bare")));
-    EXPECT_EQ(view.informs, std::vector<std::string>{Text(lang::IDS_CHECK_FAILED) + "\n" + Text(lang::IDS_NO_LOAD)});
+    EXPECT_EQ(view.informs,
+              std::vector<std::string>{Text(lang::IDS_NO_LOAD_YET) + "\n" +
+                                       FormatText(Text(lang::IDS_NO_LOAD_PACK), PackCommandFor(folder.File("bare")))});
     EXPECT_NE(view.informs[0].find("vexlor-pack"), std::string::npos);
+    EXPECT_NE(view.informs[0].find(" --program \"" + folder.File("bare") + "\" --load "), std::string::npos);
 }
 
 TEST_F(PresenterTest, PortListIsReadAfreshSortedWithPrefixAndDevice) {

@@ -13,9 +13,9 @@ struct Parsed {
     std::string error;
 };
 
-Parsed Parse(std::vector<std::string> args) {
+Parsed Parse(std::vector<std::string> args, bool windows = false) {
     Parsed parsed;
-    parsed.ok = ParseCliArguments(args, parsed.args, parsed.error);
+    parsed.ok = ParseCliArguments(args, parsed.args, parsed.error, windows);
     return parsed;
 }
 
@@ -35,6 +35,8 @@ TEST(CliArguments, BenchIsTheBenchWindowAndTakesNothingElse) {
 TEST(CliArguments, HelpAndVersionWinWherever) {
     EXPECT_EQ(Parse({"--cli", "--port", "COM3", "--help"}).args.command, CliCommand::kHelp);
     EXPECT_EQ(Parse({"-h"}).args.command, CliCommand::kHelp);
+    EXPECT_EQ(Parse({"/?"}, true).args.command, CliCommand::kHelp);
+    EXPECT_EQ(Parse({"--cli", "/?"}).args.command, CliCommand::kHelp);
     EXPECT_EQ(Parse({"--bogus", "--version"}).args.command, CliCommand::kVersion);
 }
 
@@ -202,8 +204,47 @@ TEST(CliArguments, ARelativeDevicePathIsTakenFromTheCurrentFolder) {
     EXPECT_EQ(skip.args.skipPorts, std::vector<std::string>{(here / "ttyZ").string()});
 }
 
+TEST(CliArguments, TheReportsMarkIsChosenWithTheReport) {
+    EXPECT_FALSE(Parse({"--cli", "--port", "COM3", "--report", "r.csv"}).args.reportBom.has_value());
+    EXPECT_EQ(Parse({"--cli", "--port", "COM3", "--report", "r.csv", "--report-bom"}).args.reportBom, true);
+    EXPECT_EQ(Parse({"--cli", "--port", "COM3", "--report", "r.csv", "--no-report-bom"}).args.reportBom, false);
+    const Parsed both = Parse({"--cli", "--port", "COM3", "--report", "r.csv", "--report-bom", "--no-report-bom"});
+    EXPECT_FALSE(both.ok);
+    EXPECT_EQ(both.error, "give only one of --report-bom and --no-report-bom");
+    const Parsed alone = Parse({"--cli", "--port", "COM3", "--report-bom"});
+    EXPECT_FALSE(alone.ok);
+    EXPECT_EQ(alone.error, "--report-bom and --no-report-bom go with --report");
+}
+
+TEST(CliArguments, WindowsTakesCOMNamesOnlyAndRefusesADevicePath) {
+    const Parsed p = Parse({"--cli", "--port", "\\\\.\\COM12,com3"}, true);
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(p.args.ports, (std::vector<std::string>{"COM12", "COM3"}));
+    for (const char* device : {"/dev/ttyUSB0", "./ttyX", "COM3,/dev/ttyS0"}) {
+        const Parsed refused = Parse({"--cli", "--port", device}, true);
+        EXPECT_FALSE(refused.ok) << device;
+        EXPECT_NE(refused.error.find("is not a COM port name; expected COMn or \\\\.\\COMn"), std::string::npos)
+            << refused.error;
+    }
+    EXPECT_FALSE(Parse({"--cli", "--all-ports", "--skip-port", "/dev/ttyUSB0"}, true).ok);
+    EXPECT_TRUE(Parse({"--cli", "--port", "/dev/ttyUSB0"}).ok);  // a device path is a port on Linux
+}
+
+TEST(CliArguments, WindowsUsageSpeaksOfTheRegistryCOMNamesCtrlCAndTheMutex) {
+    const std::string usage = CliUsage(true);
+    for (const char* term :
+         {"Usage: vexlor.exe", "HKLM\\SOFTWARE\\Vexlor", "COMn or \\\\.\\COMn", "Ctrl+C or closing the window",
+          "closing the console window", "mutex (Global\\vexlor-port-COMn)", "--help, /?"}) {
+        EXPECT_NE(usage.find(term), std::string::npos) << term;
+    }
+    for (const char* posix : {"SIGHUP", "SIGINT", "/dev/tty", "~/.config", "$VEXLOR_REGISTRY", "lock file", "./ttyX"}) {
+        EXPECT_EQ(usage.find(posix), std::string::npos) << posix;
+    }
+    EXPECT_NE(usage.find("--max-handsets"), std::string::npos);  // the rest as on Linux
+}
+
 TEST(CliArguments, UsageNamesEveryOption) {
-    const std::string usage = CliUsage();
+    const std::string usage = CliUsage(false);
     for (const char* option : {"--cli",        "--port",         "--lang",
                                "--list-ports", "--verify",       "--help",
                                "--version",    "--info",         "--wait",
@@ -212,7 +253,7 @@ TEST(CliArguments, UsageNamesEveryOption) {
                                "--json",       "--report",       "--skip-port",
                                "--station",    "--confirm",      "--confirm-timeout",
                                "--gone-after", "--max-handsets", "remove the handset",
-                               "sequence,"}) {
+                               "sequence,",    "--report-bom",   "--no-report-bom"}) {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
 }

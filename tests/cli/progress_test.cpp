@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/cli/progress_printer.h"
+#include "app/common/pack_advice.h"
 #include "app/common/stop_notice.h"
 #include "app/runs/status_text.h"
 #include "app/runs/transfer_estimate.h"
@@ -115,15 +116,40 @@ TEST(StatusLine, EachStatusKeepsItsFixedStringAndTheLineUnderItTellsTheRest) {
     EXPECT_EQ(FailureDetailLine(STATUS_ERR_NAND, none, "COM3", fixedOnly), "");
     EXPECT_EQ(FailureDetailLine(STATUS_ERR_VERSION, mismatch, "COM3", fixedOnly), "");
     EXPECT_EQ(StatusLineBody(STATUS_ERR_VERSION, mismatch, fixedOnly), "#87");
-    EXPECT_EQ(PackageCheckMessage(true, fixedOnly), "#86");
-    EXPECT_EQ(PackageCheckMessage(true, text), "#86\n#107");
-    EXPECT_EQ(PackageCheckMessage(false, text), "#86");
+    EXPECT_EQ(PackageCheckMessage(true, "/opt/v/vexlor", fixedOnly), "#86");
+    // A library without the texts of a program that carries no load yet tells it under the check.
+    const TextLookup olderLibrary = [&](unsigned id) { return id < 300 ? text(id) : std::string(); };
+    EXPECT_EQ(PackageCheckMessage(true, "/opt/v/vexlor", olderLibrary), "#86\n#107");
+    EXPECT_EQ(PackageCheckMessage(false, "/opt/v/vexlor", text), "#86");
+}
+
+TEST(StatusLine, AProgramWithoutALoadSaysSoWithTheCommandThatPacksOne) {
+    const TextLookup text = [](unsigned id) {
+        if (id == lang::IDS_NO_LOAD_PACK) return std::string("pack: %s");
+        return "#" + std::to_string(id);
+    };
+    // Not damage: no failed check's line, the program's own words and the command.
+    EXPECT_EQ(PackageCheckMessage(true, "/opt/v/vexlor", text),
+              "#340\npack: \"/opt/v/vexlor-pack\" --program \"/opt/v/vexlor\" --load FIRMWARE.bin --version VERSION "
+              "--out \"vexlor-VERSION\"");
+
+    // Windows: the install folder taken from the program's own path, every path quoted.
+    EXPECT_EQ(PackCommandFor("C:\\Program Files\\Vexlor\\vexlor.exe", platform::kWindowsPaths),
+              "\"C:\\Program Files\\Vexlor\\vexlor-pack.exe\" --program \"C:\\Program Files\\Vexlor\\vexlor.exe\" "
+              "--load FIRMWARE.bin --version VERSION --out \"vexlor-VERSION.exe\"");
+    EXPECT_EQ(PackCommandFor("D:/tools/vexlor.exe", platform::kWindowsPaths).rfind("\"D:/tools/vexlor-pack.exe\" ", 0),
+              0u);
+    // A POSIX shell still reads $, ` and \ inside double quotes: they are escaped.
+    EXPECT_EQ(
+        PackCommandFor("/home/a$b/x\"y/vexlor", platform::kPosixPaths).rfind("\"/home/a\\$b/x\\\"y/vexlor-pack\" ", 0),
+        0u);
 }
 
 TEST(StatusLine, PortFailureNamesPortDeviceSystemTextAndHolder) {
     const TextLookup text = [](unsigned id) {
         switch (id) {
         case lang::IDS_PORT_NO_ACCESS: return std::string("A[%s|%s]");
+        case lang::IDS_PORT_NO_ACCESS_WINDOWS: return std::string("W[%s|%s]");  // never on Linux: no dialout there
         case lang::IDS_PORT_IN_USE: return std::string("U[%s|%s]");
         case lang::IDS_PORT_IN_USE_UNKNOWN: return std::string("U[%s]");
         case lang::IDS_PORT_ABSENT: return std::string("G[%s]");

@@ -48,11 +48,18 @@ std::multimap<std::string, std::string> ReportRows(const std::string& csv) {
     std::multimap<std::string, std::string> rows;
     std::istringstream in(csv);
     std::string line;
+    // A new report's lines end in CR LF, as RFC 4180 writes CSV.
+    const auto takeCR = [](std::string& line) {
+        EXPECT_TRUE(!line.empty() && line.back() == '\r') << line;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+    };
     std::getline(in, line);
+    takeCR(line);
     EXPECT_EQ(line,
               "start,end,port,device,load_version,handset_version,status_code,status_text,bytes_sent,seconds,sequence,"
               "confirmed,platform");
     while (std::getline(in, line)) {
+        takeCR(line);
         const std::vector<std::string> fields = FieldsOf(line);
         EXPECT_EQ(fields.size(), 13u) << line;
         if (fields.size() == 13) rows.emplace(fields[2], fields[6] + "," + fields[8]);

@@ -165,7 +165,7 @@ TEST_F(CliDownloadTest, PlatformWithoutOfflineStepIsDone) {
 TEST_F(CliDownloadTest, SigintDuringTheBlocksStopsTheRun) {
     Prepare(4 * 1024 * 1024, {"--throttle", "2000000"});
     const std::string report = rig.Folder().File("report.csv");
-    Launch({"--cli", "--port", DownloadRig::kPort, "--report", report});
+    Launch({"--cli", "--port", DownloadRig::kPort, "--report", report, "--report-bom"});
     ASSERT_TRUE(vexlor.WaitForOutput("Downloading: 0% done", 30000)) << Output();
     ASSERT_TRUE(vexlor.WaitForOutput("% done\nDownloading", 30000)) << Output();
     vexlor.Signal(SIGINT);
@@ -179,6 +179,9 @@ TEST_F(CliDownloadTest, SigintDuringTheBlocksStopsTheRun) {
     const std::string sent = std::to_string(512 + 131072 * CountInLog("Start writing block start at"));
     EXPECT_NE(Output().find("\n" + sent + " bytes sent in "), std::string::npos) << sent << "\n" << Output();
     EXPECT_NE(ReadWholeFile(report).find("," + sent + ","), std::string::npos) << ReadWholeFile(report);
+    // Asked for, the new file begins with a byte order mark (for Excel); its lines end in CR LF.
+    EXPECT_EQ(ReadWholeFile(report).rfind("\xEF\xBB\xBFstart,end,", 0), 0u);
+    EXPECT_EQ(ReadWholeFile(report).substr(ReadWholeFile(report).size() - 2), "\r\n");
 }
 
 TEST_F(CliDownloadTest, SigtermDuringDetectionStopsTheRun) {

@@ -219,8 +219,57 @@ TEST_F(VexlorPack, HelpDescribesEveryOption) {
          {"--program", "--load", "--version", "--out", "--value16", "--value32a", "--value32b", "--value32c"})
         EXPECT_NE(result.out.find(option), std::string::npos) << option;
     for (const char* rule : {"program mark", "1 to 47 printable ASCII characters", "\"R1234.56\" fits version 34",
-                             "OUT must not be the program or the load", "130 when SIGINT"})
+                             "OUT must not be the program or the load", "130 when SIGINT", "--install --load",
+                             "~/.local/libexec/vexlor/vexlor", "--setup OUT.exe", "--windows DIR"})
         EXPECT_NE(result.out.find(rule), std::string::npos) << rule;
+    const ProcessResult slash = pkgtest::RunProcess(VEXLOR_PACK_BINARY, {"/?"});  // as Windows users ask
+    EXPECT_EQ(slash.exitStatus, 0);
+    EXPECT_EQ(slash.out, result.out);
+}
+
+TEST_F(VexlorPack, InstallMakesTheUsersOwnBenchToolThatItsDesktopEntriesStart) {
+    const std::string home = m_dir.File("home of a user");
+    std::filesystem::create_directories(home);
+    const std::string program = home + "/.local/libexec/vexlor/vexlor";
+    const std::string entries = home + "/.local/share/applications/";
+    // A version text vexlor-pack refuses: nothing is packed, and no entry starts anything.
+    const ProcessResult refused = pkgtest::RunProcess(
+        VEXLOR_PACK_BINARY, {"--install", "--load", m_load, "--version", std::string(60, 'V')}, {{"HOME", home}});
+    EXPECT_EQ(refused.exitStatus, 1) << refused.err;
+    EXPECT_FALSE(std::filesystem::exists(program));
+    EXPECT_FALSE(std::filesystem::exists(entries + "org.vexlor.Vexlor.desktop"));
+    EXPECT_EQ(pkgtest::RunProcess(VEXLOR_PACK_BINARY, {"--install", "--load", m_load}).exitStatus, 2);
+
+    // The vexlor beside vexlor-pack, packed into the user's folder with the language libraries.
+    const ProcessResult installed = pkgtest::RunProcess(
+        VEXLOR_PACK_BINARY, {"--install", "--load", m_load, "--version", "VX12.01"}, {{"HOME", home}});
+    ASSERT_EQ(installed.exitStatus, 0) << installed.err;
+    EXPECT_NE(installed.out.find("Installed in " + home + "/.local/libexec/vexlor"), std::string::npos)
+        << installed.out;
+    for (const char* library : {"VexlorEngRes.so", "VexlorChtRes.so", "VexlorChsRes.so"})
+        EXPECT_TRUE(std::filesystem::exists(home + "/.local/libexec/vexlor/" + library)) << library;
+    const ProcessResult verified = pkgtest::RunProcess(program, {"--cli", "--verify"});
+    EXPECT_EQ(verified.exitStatus, 0) << verified.err;
+    EXPECT_NE(verified.out.find("load version \"VX12.01\", 70000 bytes"), std::string::npos) << verified.out;
+    // The user's own entries, under the package's names, start that copy (the path quoted).
+    const auto text = [](const std::string& path) {
+        const pkgtest::Bytes bytes = pkgtest::ReadFile(path);
+        return std::string(bytes.begin(), bytes.end());
+    };
+    EXPECT_NE(text(entries + "org.vexlor.Vexlor.desktop").find("\nExec=\"" + program + "\"\n"), std::string::npos);
+    EXPECT_NE(text(entries + "org.vexlor.VexlorBench.desktop").find("\nExec=\"" + program + "\" --bench\n"),
+              std::string::npos);
+}
+
+TEST_F(VexlorPack, SetupNeedsTheReleasesWindowsFilesAndWritesNothingWithout) {
+    // (The setup program it makes is installed and run under Wine: tests/wine/installer.sh.)
+    const std::string setup = m_dir.File("factory-setup.exe");
+    EXPECT_EQ(pkgtest::RunProcess(VEXLOR_PACK_BINARY, {"--setup", setup, "--load", m_load}).exitStatus, 2);
+    const ProcessResult noFiles = pkgtest::RunProcess(
+        VEXLOR_PACK_BINARY, {"--setup", setup, "--load", m_load, "--version", "V1", "--windows", m_dir.Path()});
+    EXPECT_EQ(noFiles.exitStatus, 1);
+    EXPECT_NE(noFiles.err.find(m_dir.Path() + " has no vexlor.exe"), std::string::npos) << noFiles.err;
+    EXPECT_FALSE(std::filesystem::exists(setup));
 }
 
 TEST_F(VexlorPack, RefusesAProgramWithoutTheVexlorProgramMark) {

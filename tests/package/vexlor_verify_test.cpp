@@ -98,7 +98,10 @@ TEST_F(VexlorVerify, ATruncatedCopyAndTheBareProgramFail) {
     EXPECT_EQ(bare.exitStatus, 7);
     EXPECT_NE(bare.err.find("Load download parameter failed."), std::string::npos) << bare.err;
     // The bare program is told apart from a damaged one, in words that name the way out.
-    EXPECT_NE(bare.err.find("This program carries no firmware load. Pack one into a copy of it with vexlor-pack"),
+    EXPECT_NE(bare.err.find("This copy of Vexlor carries no firmware load yet."), std::string::npos) << bare.err;
+    // The command that packs one, with the vexlor-pack beside the program, paths quoted.
+    const std::string folder = std::filesystem::path(VEXLOR_BINARY).parent_path().string();
+    EXPECT_NE(bare.err.find("\"" + folder + "/vexlor-pack\" --program \"" + folder + "/vexlor\" --load "),
               std::string::npos)
         << bare.err;
     EXPECT_EQ(Verify(DamagedCopy(m_imageLength + 8 + 5000)).err.find("carries no firmware load"), std::string::npos);

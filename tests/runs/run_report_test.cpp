@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <future>
 
@@ -114,6 +115,45 @@ TEST_F(RunReportTest, RowsFollowTheColumnsTheFilesOwnHeaderNames) {
     ASSERT_EQ(fresh.Check(), 0);
     EXPECT_TRUE(fresh.LeftOut().empty());
     EXPECT_EQ(ReadWholeFile(folder.File("new.csv")), RunReport::Header());
+}
+
+TEST_F(RunReportTest, ANewFileEndsItsLinesInCRLFAndAnExistingOneKeepsItsOwnAndGetsNoMark) {
+    // A new file: CR LF lines as RFC 4180 writes them, a mark only where asked.
+    const std::string plain = folder.File("plain.csv");
+    RunReport noMark = Report(plain);
+    noMark.SetByteOrderMark(false);
+    ASSERT_EQ(noMark.Append(*DoneRun("COM5")), 0);
+    ASSERT_EQ(noMark.Append(*DoneRun("COM6")), 0);
+    std::string text = ReadWholeFile(plain);
+    EXPECT_EQ(text.rfind("start,end,port,", 0), 0u) << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3);
+    EXPECT_EQ(text.find("\r\n\r"), std::string::npos);
+    for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1))
+        EXPECT_EQ(text[at - 1], '\r') << at;
+
+    const std::string marked = folder.File("marked.csv");
+    RunReport withMark = Report(marked);
+    withMark.SetByteOrderMark(true);
+    ASSERT_EQ(withMark.Check(), 0);
+    ASSERT_EQ(withMark.Append(*DoneRun("COM5")), 0);
+    text = ReadWholeFile(marked);
+    EXPECT_EQ(text.rfind("\xEF\xBB\xBF" + RunReport::Header(), 0), 0u) << text;
+    EXPECT_EQ(text.find("\xEF\xBB\xBF", 3), std::string::npos);  // one mark, at the start only
+
+    // An existing file: its own line ends, read from its header line (a file begun by another
+    // tool with LF lines, and the marked one above, whose header is read past its mark), and
+    // never a mark, even where one is asked.
+    const std::string lf = folder.File("lf.csv");
+    std::ofstream(lf) << "port,status_code\nCOM1,0x065\n";
+    RunReport intoLf = Report(lf);
+    intoLf.SetByteOrderMark(true);
+    ASSERT_EQ(intoLf.Check(), 0);
+    ASSERT_EQ(intoLf.Append(*DoneRun("COM7")), 0);
+    EXPECT_EQ(ReadWholeFile(lf), "port,status_code\nCOM1,0x065\nCOM7,0x065\n");
+    ASSERT_EQ(withMark.Append(*DoneRun("COM8")), 0);
+    const std::string added = ReadWholeFile(marked).substr(text.size());
+    EXPECT_EQ(added.substr(added.size() - 2), "\r\n");
+    EXPECT_EQ(CsvFields(LinesOf(added).at(0)).at(2), "COM8");
 }
 
 TEST_F(RunReportTest, FieldsASpreadsheetWouldRunAsAFormulaStayText) {

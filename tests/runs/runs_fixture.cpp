@@ -50,6 +50,9 @@ std::vector<std::string> CsvFields(const std::string& line) {
 std::vector<std::string> LinesOf(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();  // a CR LF line, as reports write them
+        lines.push_back(line);
+    }
     return lines;
 }

@@ -21,6 +21,7 @@
 
 #include "app/common/format_text.h"
 #include "app/common/language_choice.h"
+#include "app/common/pack_advice.h"
 #include "app/common/resource_ids.h"
 #include "app/common/resource_library.h"
 #include "app/win32/data_check_dlg.h"
@@ -255,8 +256,10 @@ TEST_F(WindowTest, FailedPackageCheckIsToldAndEndsTheWindow) {
     // A program file without any package.
     ASSERT_TRUE(WriteWholeFile(folder.File("plain.exe"), std::string(4096, 'x')));
     Launch(*library, folder.File("plain.exe"), {});
+    // Not damage: the program's own words and the command that packs a load, paths quoted.
     EXPECT_EQ(AnswerMessageBox(ui->Id(), IDOK, kOpenMs),
-              Text(*library, lang::IDS_CHECK_FAILED) + "\n" + Text(*library, lang::IDS_NO_LOAD));
+              Text(*library, lang::IDS_NO_LOAD_YET) + "\n" +
+                  FormatText(Text(*library, lang::IDS_NO_LOAD_PACK), PackCommandFor(folder.File("plain.exe"))));
     ASSERT_TRUE(ui->Join(kOpenMs));
     EXPECT_EQ(ui->Result(), CVexlorDlg::RESULT_CHECK_FAILED);
 }

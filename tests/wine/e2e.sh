@@ -186,12 +186,15 @@ status=0; wait "$tool" || status=$?
 kill "${bench_pids[@]}" 2>/dev/null || true
 tr -d '\r' < "$work/station" > "$work/out.txt"
 [ $status -eq 130 ] || fail "station: exit $status: $(cat "$work/out.txt" "$work/err")"
+# The report as Excel on Windows wants it: a UTF-8 byte order mark, CR LF lines (RFC 4180).
+[ "$(head -c 3 "$work/report.csv" | od -An -tx1 | tr -d ' ')" = efbbbf ] || fail "station: the report has no byte order mark"
+[ "$(grep -c $'\r$' "$work/report.csv")" = "$(wc -l < "$work/report.csv")" ] || fail "station: a report line does not end in CR LF"
 records=$(python3 -c 'import csv, json, sys
 for line in open(sys.argv[1], encoding="utf-8"):
     e = json.loads(line)
     if e["event"] == "handset":
         print("J", e["port"], e["sequence"], e["result"], e["code"], {True: "true", False: "false", None: ""}[e["confirmed"]])
-for r in csv.DictReader(open(sys.argv[2], encoding="utf-8")):
+for r in csv.DictReader(open(sys.argv[2], encoding="utf-8-sig", newline="")):
     print("C", r["port"], r["sequence"], r["status_code"], r["confirmed"])' "$work/out.txt" "$work/report.csv" | sort)
 expected=""
 for port in COM23 COM24 COM27; do

@@ -7,8 +7,11 @@
 # window with --bench), and Programs and Features holds one entry, of the build's version; the
 # installed vexlor.exe shows it. While Vexlor runs (a window, on a virtual display, or a headless
 # run) a silent install or uninstall fails with status 3 and touches nothing. The silent
-# uninstall removes all of it but leaves the user's log file and the settings key. Run after scripts/build-windows.sh; the build folder is $1
-# (build-win by default).
+# uninstall removes all of it but leaves the user's log file and the settings key. Then the
+# install with a firmware load (/LOAD, /VERSION): one that cannot be packed installs nothing,
+# a good one gives a vexlor.exe that passes its check and flashes the simulator. Run after
+# scripts/build-windows.sh and the Linux build (build/, for the simulator); the build folder is
+# $1 (build-win by default).
 #   tests/wine/installer.sh [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -25,7 +28,9 @@ wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 wineserver=$(dirname "$wine")/wineserver
 work=$(mktemp -d)
 export WINEPREFIX=$work/prefix WINEDEBUG=-all
+sim_pid=""
 cleanup() {
+  [ -z "$sim_pid" ] || kill "$sim_pid" 2>/dev/null || true
   "$wineserver" -k 2>/dev/null || true
   rm -rf "$work"
 }
@@ -155,6 +160,26 @@ shown=$(run "$win_dir\\vexlor.exe" --version)
 [ "$shown" = "$built" ] || fail "the installed vexlor.exe shows '$shown', the build '$built'"
 echo "wine-installer: 0.9.0 upgraded to $version in $win_dir: $(wc -l <<<"$files") files, two shortcuts, one Uninstall entry"
 
+# Windows terms: the help names the registry key, COM names and Ctrl+C, /? is --help, a device
+# path is no COM name (a bad command line), and the installed program without a load says so
+# with the command that packs one, the install folder quoted.
+help=$(run "$win_dir\\vexlor.exe" --help)
+for term in 'HKLM\SOFTWARE\Vexlor' '\\.\COMn' 'Ctrl+C' 'mutex' '/?'; do
+  grep -qF -- "$term" <<<"$help" || fail "vexlor.exe --help does not name $term"
+done
+! grep -qE 'SIGHUP|/dev/tty|VEXLOR_REGISTRY|~/.config|lock file' <<<"$help" || fail "vexlor.exe --help speaks of Linux"
+[ "$(run "$win_dir\\vexlor.exe" '/?')" = "$help" ] || fail "vexlor.exe /? is not the help"
+pack_help=$(run "$win_dir\\vexlor-pack.exe" '/?')
+grep -qF 'Ctrl+C' <<<"$pack_help" && ! grep -qF SIGHUP <<<"$pack_help" || fail "vexlor-pack.exe /? speaks of signals"
+status=0; "$wine" "$win_dir\\vexlor.exe" --cli --port /dev/ttyUSB0 > "$work/device.out" 2>&1 || status=$?
+[ $status -eq 2 ] && grep -q 'not a COM port name' "$work/device.out" \
+  || fail "a device path gave status $status: $(cat "$work/device.out")"
+status=0; "$wine" "$win_dir\\vexlor.exe" --cli --verify > "$work/bare.out" 2>&1 || status=$?
+[ $status -eq 7 ] && grep -qF 'This copy of Vexlor carries no firmware load yet.' "$work/bare.out" \
+  && grep -qF '"C:\Tools\Vexlor\vexlor-pack.exe" --program "C:\Tools\Vexlor\vexlor.exe"' "$work/bare.out" \
+  || fail "the bare installed program told (status $status): $(cat "$work/bare.out")"
+echo "wine-installer: --help and /? in Windows terms, a device path refused, the missing load told with its command"
+
 await() {  # until the probe's status is $1, up to 30 s
   local status
   for _ in $(seq 60); do
@@ -216,3 +241,54 @@ left=$(ls -1 "$dir")
 [ "$(entries)" = 0 ] || fail "Programs and Features still holds $(entries) Vexlor entries"
 run reg query "$settings_key" /v Level | grep -q 'Level' || fail "the uninstall removed the settings key"
 echo "wine-installer: uninstalled; the user's log and settings key remain"
+
+# The factory's one-line install: a firmware load packed in as Vexlor is installed. First ones
+# that cannot be packed (a version text over 47 characters, one with a quote): the install fails
+# with status 4 before anything is installed. Then a good one: the vexlor.exe in Program Files passes its check
+# and flashes the simulator through a COM port of the prefix (the port map in the registry).
+sim=$PWD/build/bin/vexlor-handset-sim
+[ -x "$sim" ] || fail "no $sim: build the Linux tree first"
+# The settings left above would log into the current folder: the runs below keep no log.
+run reg delete "$settings_key" /f >/dev/null
+head -c 300000 /dev/urandom > "$work/load.bin"
+# (A quote in the version text would break vexlor-pack's command line: refused before it runs.)
+for bad_version in "$(printf 'V%.0s' $(seq 60))" 'R1"2.3'; do
+  status=0; installer "$setup" /S "/LOAD=Z:$work/load.bin" "/VERSION=$bad_version" || status=$?
+  [ $status -eq 4 ] || fail "an install with the version text $bad_version exited with $status, not 4"
+  [ ! -e "$program_files/Vexlor" ] || fail "a failed pack left in Program Files: $(ls -A "$program_files/Vexlor")"
+  [ ! -e "$shortcut" ] && [ "$(entries)" = 0 ] || fail "a failed pack left a shortcut or an Uninstall entry"
+done
+status=0; installer "$setup" /S "/LOAD=Z:$work/load.bin" /VERSION=VX12.01 || status=$?
+[ $status -eq 0 ] || fail "the install with a load exited with $status"
+installed_exe='C:\Program Files\Vexlor\vexlor.exe'
+verified=$(run "$installed_exe" --cli --verify) || fail "the installed vexlor.exe fails its check: $verified"
+grep -qF 'load version "VX12.01", 300000 bytes' <<<"$verified" || fail "the installed load: $verified"
+[ "$(ls -1 "$program_files/Vexlor" | LC_ALL=C sort)" = "$(printf '%s\nuninstall.exe\n' "$files" | LC_ALL=C sort)" ] \
+  || fail "the install with a load holds: $(ls "$program_files/Vexlor")"
+"$sim" --mode ds --only-baud 460800 --image-out "$work/image.bin" > "$work/sim.out" 2>"$work/sim.err" &
+sim_pid=$!
+for _ in $(seq 100); do [ -s "$work/sim.out" ] && break; sleep 0.05; done
+ln -sfn "$(head -n 1 "$work/sim.out")" "$WINEPREFIX/dosdevices/com23"
+printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\r\n"\\\\Device\\\\VexlorSim"="COM23"\r\n' \
+  > "$work/ports.reg"
+"$wine" reg import "$work/ports.reg" >/dev/null 2>&1 || fail "reg import of the port map failed"
+status=0; timeout 120 "$wine" "$installed_exe" --cli --port COM23 > "$work/flash.out" 2>&1 || status=$?
+kill "$sim_pid" 2>/dev/null || true
+wait "$sim_pid" 2>/dev/null || true
+sim_pid=""
+[ $status -eq 0 ] && grep -q '^\[0x065\] ' "$work/flash.out" \
+  || fail "the installed tool's download exited with $status: $(tr -d '\r' < "$work/flash.out")"
+cmp -n 300000 "$work/image.bin" "$work/load.bin" || fail "the handset's image differs from the load"
+echo "wine-installer: setup /S /LOAD /VERSION made a bench tool that flashed the simulator on COM23; a failed pack installed nothing"
+
+# A factory's own setup program, made on Linux by vexlor-pack --setup from the release's Windows
+# files and the load: installed silently (over the one above), its vexlor.exe carries that load.
+head -c 200000 /dev/urandom > "$work/load2.bin"
+"$PWD/build/bin/vexlor-pack" --setup "$work/factory-setup.exe" --load "$work/load2.bin" --version VX12.02 \
+  --windows "$work/zip/vexlor-$version" > "$work/factory.out" 2>&1 || fail "vexlor-pack --setup: $(cat "$work/factory.out")"
+status=0; installer "$work/factory-setup.exe" /S || status=$?
+[ $status -eq 0 ] || fail "the factory's setup exited with $status"
+verified=$(run "$installed_exe" --cli --verify) || fail "the factory's vexlor.exe fails its check: $verified"
+grep -qF 'load version "VX12.02", 200000 bytes' <<<"$verified" || fail "the factory's load: $verified"
+[ "$(entries)" = 1 ] || fail "Programs and Features holds $(entries) Vexlor entries after the factory's setup"
+echo "wine-installer: vexlor-pack --setup made a setup program whose silent install carries its load"

@@ -6,9 +6,13 @@
 #include <vector>
 
 #include "pack_command.h"
+#include "pack_install.h"
 #include "pack_options.h"
+#include "pack_setup.h"
+#include "pack_terms.h"
 #include "platform/notify_target.h"
 #include "platform/stop_signals.h"
+#include "platform/system_kind.h"
 
 namespace {
 
@@ -30,6 +34,18 @@ int main(int argc, char** argv) {
     // in place is not turned into a failure by a report nobody reads.
     platform::KeepRunningOnFailedWrites();
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (AsksForInstall(args) || AsksForSetup(args)) {
+        StopFlag stop;
+        platform::StopSignalWatch signals;
+        if (!signals.Install(&stop)) {
+            std::fputs(StopWatchFailure(platform::kWindowsSystem), stderr);
+            return 1;
+        }
+        const int status = AsksForInstall(args) ? RunInstall(args, stdout, stderr, &stop.raised)
+                                                : RunSetup(args, stdout, stderr, &stop.raised);
+        signals.Stop();
+        return status;
+    }
     PackOptions options;
     std::string error;
     if (!ParsePackOptions(args, options, error)) {
@@ -41,13 +57,13 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (options.showHelp) {
-        std::fputs(PackUsage(), stdout);
+        std::fputs(PackUsageFor(platform::kWindowsSystem).c_str(), stdout);
         return 0;
     }
     StopFlag stop;
     platform::StopSignalWatch signals;
     if (!signals.Install(&stop)) {
-        std::fprintf(stderr, "vexlor-pack: cannot watch SIGINT, SIGTERM and SIGHUP.\n");
+        std::fputs(StopWatchFailure(platform::kWindowsSystem), stderr);
         return 1;
     }
     PackReport report;

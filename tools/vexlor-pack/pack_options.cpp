@@ -70,7 +70,7 @@ bool ParsePackOptions(const std::vector<std::string>& args, PackOptions& options
     std::vector<std::string> seen;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg == "--help" || arg == "-h") {
+        if (arg == "--help" || arg == "-h" || arg == "/?") {
             options.showHelp = true;
             return true;
         }

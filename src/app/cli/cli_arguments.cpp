@@ -6,6 +6,8 @@
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
+#include <string_view>
+#include <utility>
 
 #include "app/common/port_numbers.h"
 
@@ -51,7 +53,9 @@ bool TakesValue(const std::string& name) {
 
 // One port of --port: "COMn" as normalised, or a device path as given (resolved through the
 // port map later). A relative path ("./ttyX", "../dev/pts/3") is taken from the current folder.
-std::optional<std::string> PortArgument(const std::string& text) {
+// Windows has COM names only: a device path there is no port at all.
+std::optional<std::string> PortArgument(const std::string& text, bool windows) {
+    if (windows) return NormalisePortName(text);
     if (!text.empty() && text[0] == '/') return text;
     if (text.find('/') != std::string::npos) {
         std::error_code error;
@@ -62,12 +66,17 @@ std::optional<std::string> PortArgument(const std::string& text) {
 }
 
 // The ports of a --port or --skip-port value ("COM1,COM2,/dev/ttyUSB0"), appended to ports.
-bool TakePorts(const std::string& value, std::vector<std::string>& ports, std::string& error) {
+bool TakePorts(const std::string& value, std::vector<std::string>& ports, std::string& error, bool windows) {
     size_t start = 0;
     do {
         const size_t comma = value.find(',', start);
         const std::string item = value.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        const auto port = PortArgument(item);
+        const auto port = PortArgument(item, windows);
+        if (!port && windows) {
+            return Refuse(error, "\"" + item +
+                                     "\" is not a COM port name; expected COMn or \\\\.\\COMn as Device Manager "
+                                     "names it (see vexlor --cli --list-ports)");
+        }
         if (!port) {
             return Refuse(error, "\"" + item +
                                      "\" is not a port; expected COMn or a device path such as "
@@ -79,12 +88,35 @@ bool TakePorts(const std::string& value, std::vector<std::string>& ports, std::s
     return true;
 }
 
+// Lines of the --help text and what the Windows build says in their place.
+constexpr std::pair<const char*, const char*> kWindowsTerms[] = {
+    {"Usage: vexlor ", "Usage: vexlor.exe "},
+    {"(COMn, or a device path\n"
+     "                        such as /dev/ttyUSB0 or ./ttyX)",
+     "(COMn or \\\\.\\COMn, as\n"
+     "                        Device Manager names it)"},
+    {"SIGINT, SIGTERM or SIGHUP end it", "Ctrl+C or closing the window end it"},
+    {"  -h, --help            show this text\n", "  -h, --help, /?        show this text\n"},
+    {"Chinese texts (default: no)", "Chinese texts (default: yes)"},
+    {"  4    the port's lock file cannot be created\n",
+     "  4    the port's mutex (Global\\vexlor-port-COMn) cannot be created\n"},
+    {"  5    the settings file exists but cannot be read\n", "  5    the settings in the registry cannot be read\n"},
+    {"  130  stopped by SIGINT, SIGTERM or SIGHUP (every run is stopped as the Stop button\n"
+     "       stops it;",
+     "  130  stopped by Ctrl+C or by closing the console window (every run is stopped as\n"
+     "       the Stop button stops it;"},
+    {"Settings (log, port names) come from $VEXLOR_REGISTRY, else\n"
+     "~/.config/vexlor/registry.reg, else /etc/vexlor/registry.reg.\n",
+     "Settings (log) come from the registry, HKLM\\SOFTWARE\\Vexlor; the COM ports from\n"
+     "HKLM\\HARDWARE\\DEVICEMAP\\SERIALCOMM.\n"},
+};
+
 }  // namespace
 
-bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parsed, std::string& error) {
+bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parsed, std::string& error, bool windows) {
     parsed = CliArguments{};
     for (const auto& arg : args) {
-        if (arg == "--help" || arg == "-h") {
+        if (arg == "--help" || arg == "-h" || arg == "/?") {
             parsed.command = CliCommand::kHelp;
             return true;
         }
@@ -136,12 +168,12 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
         if (name == "--cli") {
             cli = true;
         } else if (name == "--port") {
-            if (!TakePorts(value, parsed.ports, error)) return false;
+            if (!TakePorts(value, parsed.ports, error, windows)) return false;
             parsed.command = CliCommand::kDownload;
             if (!portsGiven) ++tasks;
             portsGiven = true;
         } else if (name == "--skip-port") {
-            if (!TakePorts(value, parsed.skipPorts, error)) return false;
+            if (!TakePorts(value, parsed.skipPorts, error, windows)) return false;
         } else if (name == "--all-ports") {
             parsed.allPorts = true;
             parsed.command = CliCommand::kDownload;
@@ -151,6 +183,11 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
         } else if (name == "--report") {
             if (value.empty()) return Refuse(error, "--report needs a file name");
             parsed.reportFile = value;
+        } else if (name == "--report-bom" || name == "--no-report-bom") {
+            const bool mark = name == "--report-bom";
+            if (parsed.reportBom && *parsed.reportBom != mark)
+                return Refuse(error, "give only one of --report-bom and --no-report-bom");
+            parsed.reportBom = mark;
         } else if (name == "--lang") {
             if (value.size() != 1 || value[0] < '0' || value[0] > '2') {
                 return Refuse(error, "--lang takes 0 (English), 1 (Traditional Chinese) or 2 (Simplified Chinese)");
@@ -226,6 +263,8 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
         return Refuse(error, "--json goes with a download (--port or --all-ports) or --info");
     if (parsed.reportFile && parsed.command != CliCommand::kDownload)
         return Refuse(error, "--report goes with a download (--port or --all-ports)");
+    if (parsed.reportBom && !parsed.reportFile)
+        return Refuse(error, "--report-bom and --no-report-bom go with --report");
     if (!parsed.skipPorts.empty() && !parsed.allPorts) return Refuse(error, "--skip-port goes with --all-ports");
     if ((parsed.station || parsed.confirm) && parsed.command != CliCommand::kDownload)
         return Refuse(error, "--station and --confirm go with a download (--port or --all-ports)");
@@ -240,111 +279,124 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
     return true;
 }
 
-const char* CliUsage() {
-    return "Usage: vexlor [--cli TASK [OPTIONS]] [--bench] [--help] [--version]\n"
-           "\n"
-           "Firmware upgrade tool for CDMA handsets on a serial port. The firmware load travels\n"
-           "inside this program file. Without arguments the window opens.\n"
-           "\n"
-           "  --bench               the bench window instead: a table of ports, each flashing its\n"
-           "                        own handset (or, in Station mode, handset after handset), with\n"
-           "                        progress, counts and results, a report file and the totals\n"
-           "\n"
-           "Tasks:\n"
-           "  --cli --port PORT     flash the load to the handset on PORT (COMn, or a device path\n"
-           "                        such as /dev/ttyUSB0 or ./ttyX): the start-up checks, then one\n"
-           "                        download.\n"
-           "                        Each status is printed as a line \"[0xNNN] text\", a failure\n"
-           "                        with a line under it that says why where the tool knows; then\n"
-           "                        a summary line (bytes, time, average rate)\n"
-           "  --cli --port PORT --port PORT...   (or --port PORT,PORT,...)\n"
-           "  --cli --all-ports     flash every port at once (every port of the list, Bluetooth and\n"
-           "                        infrared left out): one start-up and package check, then a run\n"
-           "                        on each port; one port's failure never disturbs the others. A\n"
-           "                        port named twice, or held by another vexlor, is refused and the\n"
-           "                        others go on; one that another program holds is waited for (the\n"
-           "                        holder named); a port where no handset answers is \"empty\" and\n"
-           "                        fails nothing. On a terminal one live row per port, else one\n"
-           "                        line per event prefixed with its port; a summary table at the end\n"
-           "  --skip-port PORT      with --all-ports: leave PORT out (repeat it, or PORT,PORT,...);\n"
-           "                        one not in the port list is warned about\n"
-           "  --cli --station --port PORT,PORT,...   (or --all-ports [--skip-port PORT])\n"
-           "                        a bench that runs until stopped: each port waits for a handset\n"
-           "                        (looking for it quietly a few times a second), flashes it as\n"
-           "                        above, waits up to --confirm-timeout for it to restart and answer\n"
-           "                        again, then says \"remove the handset\" and waits until nothing\n"
-           "                        has answered for --gone-after seconds (or the port went away);\n"
-           "                        only then is the next handset new: one left on the cable is never\n"
-           "                        flashed twice. A failed handset waits for its removal too, its\n"
-           "                        failure shown until then. One record per handset (JSON \"handset\"\n"
-           "                        event, report row); a terminal shows a live row per port (waiting,\n"
-           "                        flashing with bar and time left, confirming, remove the handset,\n"
-           "                        failed: remove) with done/failed counts and a bench line with the\n"
-           "                        totals and handsets per hour. SIGINT, SIGTERM or SIGHUP end it: a\n"
-           "                        handset in flight is stopped (switch it off and on), then a summary\n"
-           "                        table per port\n"
-           "  --cli --port PORT --info [--json]\n"
-           "                        check the load, find the handset, bring it to diagnostic mode\n"
-           "                        if needed and print its mode, software version and platform\n"
-           "                        and whether the load fits it (as one JSON object with --json);\n"
-           "                        nothing is downloaded. A damaged load ends it with status 7\n"
-           "  --cli --list-ports    list the serial ports: COM name, device, USB vendor:product,\n"
-           "                        serial number and product where the device has them, and\n"
-           "                        whether this user cannot open a port or another program holds it\n"
-           "  --cli --verify        check the embedded firmware package (parameter block, load CRC,\n"
-           "                        program image) and exit\n"
-           "\n"
-           "Options:\n"
-           "  --lang N              language of the texts: 0 English (default), 1 Traditional\n"
-           "                        Chinese, 2 Simplified Chinese\n"
-           "  --wait SECONDS        wait up to SECONDS for the port to appear and the handset to\n"
-           "                        answer (for a handset switched on after the command)\n"
-           "  -q, --quiet           print only the status lines\n"
-           "  --log-level N         log level for this run: -1 no log, 0 the header and footer\n"
-           "                        only, 1 failures and each run's outcome, 3 notes, 5 everything\n"
-           "                        (overrides the settings file; turns the log on)\n"
-           "  --log-dir DIR         write the day's log file into DIR (overrides the settings file;\n"
-           "                        turns the log on)\n"
-           "  --json                one JSON object per line for each event (see the README)\n"
-           "  --report FILE         append one CSV row per handset run to FILE (a header when new);\n"
-           "                        a regular file only. Columns: start, end, port, device,\n"
-           "                        load_version, handset_version, status_code, status_text,\n"
-           "                        bytes_sent, seconds, sequence, confirmed, platform. A file\n"
-           "                        with a header keeps its columns (those it lacks are told); one\n"
-           "                        whose first line is no report's header is refused (status 9)\n"
-           "  --confirm             after the done status, wait for the handset to restart and answer\n"
-           "                        again (in any mode) and record the mode and platform it answers\n"
-           "                        with; one that does not is \"done, restart not confirmed\", a\n"
-           "                        warning, not a failure (--station always does this)\n"
-           "  --confirm-timeout S   how long the restart is waited for (default 60 seconds)\n"
-           "  --gone-after S        --station: the port is free again once nothing has answered for\n"
-           "                        S seconds (default 3)\n"
-           "  --max-handsets N      --station: end by itself once N handsets are recorded (exit 0\n"
-           "                        when none failed)\n"
-           "  -h, --help            show this text\n"
-           "  --version             show the program version\n"
-           "\n"
-           "Progress is a bar on a terminal, and one line per 10% otherwise.\n"
-           "\n"
-           "Exit status:\n"
-           "  0    the download is done on every port (the task succeeded); with --all-ports, on\n"
-           "       every port where a handset answered, and on one at least; --station with\n"
-           "       --max-handsets: no handset failed\n"
-           "  1    a run ended with a failure status, or a port was refused\n"
-           "  2    a bad command line\n"
-           "  3    another vexlor runs on this port\n"
-           "  4    the port's lock file cannot be created\n"
-           "  5    the settings file exists but cannot be read\n"
-           "  6    the language library cannot be loaded\n"
-           "  7    this program carries no firmware load, or it is damaged\n"
-           "  8    the port is not in the port list (or did not appear within --wait)\n"
-           "  9    the report file cannot be written, or a run's row could not be written to it\n"
-           "       (whatever the downloads did: the record is incomplete)\n"
-           "  130  stopped by SIGINT, SIGTERM or SIGHUP (every run is stopped as the Stop button\n"
-           "       stops it; the end of every --station)\n"
-           "With several ports, 3 and 8 are a port's refusal and count as 1. 130 comes first, then 9.\n"
-           "\n"
-           "Several vexlor --cli runs work side by side on different ports; the window runs alone.\n"
-           "Settings (log, port names) come from $VEXLOR_REGISTRY, else\n"
-           "~/.config/vexlor/registry.reg, else /etc/vexlor/registry.reg.\n";
+std::string CliUsage(bool windows) {
+    std::string usage =
+        "Usage: vexlor [--cli TASK [OPTIONS]] [--bench] [--help] [--version]\n"
+        "\n"
+        "Firmware upgrade tool for CDMA handsets on a serial port. The firmware load travels\n"
+        "inside this program file. Without arguments the window opens.\n"
+        "\n"
+        "  --bench               the bench window instead: a table of ports, each flashing its\n"
+        "                        own handset (or, in Station mode, handset after handset), with\n"
+        "                        progress, counts and results, a report file and the totals\n"
+        "\n"
+        "Tasks:\n"
+        "  --cli --port PORT     flash the load to the handset on PORT (COMn, or a device path\n"
+        "                        such as /dev/ttyUSB0 or ./ttyX): the start-up checks, then one\n"
+        "                        download.\n"
+        "                        Each status is printed as a line \"[0xNNN] text\", a failure\n"
+        "                        with a line under it that says why where the tool knows; then\n"
+        "                        a summary line (bytes, time, average rate)\n"
+        "  --cli --port PORT --port PORT...   (or --port PORT,PORT,...)\n"
+        "  --cli --all-ports     flash every port at once (every port of the list, Bluetooth and\n"
+        "                        infrared left out): one start-up and package check, then a run\n"
+        "                        on each port; one port's failure never disturbs the others. A\n"
+        "                        port named twice, or held by another vexlor, is refused and the\n"
+        "                        others go on; one that another program holds is waited for (the\n"
+        "                        holder named); a port where no handset answers is \"empty\" and\n"
+        "                        fails nothing. On a terminal one live row per port, else one\n"
+        "                        line per event prefixed with its port; a summary table at the end\n"
+        "  --skip-port PORT      with --all-ports: leave PORT out (repeat it, or PORT,PORT,...);\n"
+        "                        one not in the port list is warned about\n"
+        "  --cli --station --port PORT,PORT,...   (or --all-ports [--skip-port PORT])\n"
+        "                        a bench that runs until stopped: each port waits for a handset\n"
+        "                        (looking for it quietly a few times a second), flashes it as\n"
+        "                        above, waits up to --confirm-timeout for it to restart and answer\n"
+        "                        again, then says \"remove the handset\" and waits until nothing\n"
+        "                        has answered for --gone-after seconds (or the port went away);\n"
+        "                        only then is the next handset new: one left on the cable is never\n"
+        "                        flashed twice. A failed handset waits for its removal too, its\n"
+        "                        failure shown until then. One record per handset (JSON \"handset\"\n"
+        "                        event, report row); a terminal shows a live row per port (waiting,\n"
+        "                        flashing with bar and time left, confirming, remove the handset,\n"
+        "                        failed: remove) with done/failed counts and a bench line with the\n"
+        "                        totals and handsets per hour. SIGINT, SIGTERM or SIGHUP end it: a\n"
+        "                        handset in flight is stopped (switch it off and on), then a summary\n"
+        "                        table per port\n"
+        "  --cli --port PORT --info [--json]\n"
+        "                        check the load, find the handset, bring it to diagnostic mode\n"
+        "                        if needed and print its mode, software version and platform\n"
+        "                        and whether the load fits it (as one JSON object with --json);\n"
+        "                        nothing is downloaded. A damaged load ends it with status 7\n"
+        "  --cli --list-ports    list the serial ports: COM name, device, USB vendor:product,\n"
+        "                        serial number and product where the device has them, and\n"
+        "                        whether this user cannot open a port or another program holds it\n"
+        "  --cli --verify        check the embedded firmware package (parameter block, load CRC,\n"
+        "                        program image) and exit\n"
+        "\n"
+        "Options:\n"
+        "  --lang N              language of the texts: 0 English (default), 1 Traditional\n"
+        "                        Chinese, 2 Simplified Chinese\n"
+        "  --wait SECONDS        wait up to SECONDS for the port to appear and the handset to\n"
+        "                        answer (for a handset switched on after the command)\n"
+        "  -q, --quiet           print only the status lines\n"
+        "  --log-level N         log level for this run: -1 no log, 0 the header and footer\n"
+        "                        only, 1 failures and each run's outcome, 3 notes, 5 everything\n"
+        "                        (overrides the settings file; turns the log on)\n"
+        "  --log-dir DIR         write the day's log file into DIR (overrides the settings file;\n"
+        "                        turns the log on)\n"
+        "  --json                one JSON object per line for each event (see the README)\n"
+        "  --report FILE         append one CSV row per handset run to FILE (a header when new);\n"
+        "                        a regular file only. Columns: start, end, port, device,\n"
+        "                        load_version, handset_version, status_code, status_text,\n"
+        "                        bytes_sent, seconds, sequence, confirmed, platform. A file\n"
+        "                        with a header keeps its columns (those it lacks are told); one\n"
+        "                        whose first line is no report's header is refused (status 9).\n"
+        "                        A new file's lines end in CR LF (RFC 4180); rows appended to a\n"
+        "                        file end as its header line does\n"
+        "  --report-bom, --no-report-bom\n"
+        "                        whether a new report file begins with a UTF-8 byte order mark,\n"
+        "                        which Excel needs to read Chinese texts (default: no)\n"
+        "  --confirm             after the done status, wait for the handset to restart and answer\n"
+        "                        again (in any mode) and record the mode and platform it answers\n"
+        "                        with; one that does not is \"done, restart not confirmed\", a\n"
+        "                        warning, not a failure (--station always does this)\n"
+        "  --confirm-timeout S   how long the restart is waited for (default 60 seconds)\n"
+        "  --gone-after S        --station: the port is free again once nothing has answered for\n"
+        "                        S seconds (default 3)\n"
+        "  --max-handsets N      --station: end by itself once N handsets are recorded (exit 0\n"
+        "                        when none failed)\n"
+        "  -h, --help            show this text\n"
+        "  --version             show the program version\n"
+        "\n"
+        "Progress is a bar on a terminal, and one line per 10% otherwise.\n"
+        "\n"
+        "Exit status:\n"
+        "  0    the download is done on every port (the task succeeded); with --all-ports, on\n"
+        "       every port where a handset answered, and on one at least; --station with\n"
+        "       --max-handsets: no handset failed\n"
+        "  1    a run ended with a failure status, or a port was refused\n"
+        "  2    a bad command line\n"
+        "  3    another vexlor runs on this port\n"
+        "  4    the port's lock file cannot be created\n"
+        "  5    the settings file exists but cannot be read\n"
+        "  6    the language library cannot be loaded\n"
+        "  7    this program carries no firmware load, or it is damaged\n"
+        "  8    the port is not in the port list (or did not appear within --wait)\n"
+        "  9    the report file cannot be written, or a run's row could not be written to it\n"
+        "       (whatever the downloads did: the record is incomplete)\n"
+        "  130  stopped by SIGINT, SIGTERM or SIGHUP (every run is stopped as the Stop button\n"
+        "       stops it; the end of every --station)\n"
+        "With several ports, 3 and 8 are a port's refusal and count as 1. 130 comes first, then 9.\n"
+        "\n"
+        "Several vexlor --cli runs work side by side on different ports; the window runs alone.\n"
+        "Settings (log, port names) come from $VEXLOR_REGISTRY, else\n"
+        "~/.config/vexlor/registry.reg, else /etc/vexlor/registry.reg.\n";
+    if (!windows) return usage;
+    // What a Windows user has in place of devices, files and signals.
+    for (const auto& [posix, own] : kWindowsTerms) {
+        const size_t at = usage.find(posix);
+        if (at != std::string::npos) usage.replace(at, std::string_view(posix).size(), own);
+    }
+    return usage;
 }

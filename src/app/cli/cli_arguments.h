@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/system_kind.h"
+
 // What the command line asks for.
 enum class CliCommand {
     kWindow,  // no arguments: the main window
@@ -26,11 +28,14 @@ struct CliArguments {
     std::vector<std::string> skipPorts;
     bool json = false;                      // --json: one JSON object per event
     std::optional<std::string> reportFile;  // --report: a CSV row per handset run, appended
-    int language = 0;                       // --lang: 0 English, 1 Traditional Chinese, 2 Simplified Chinese
-    bool quiet = false;                     // --quiet: status lines only
-    std::optional<int> waitSeconds;         // --wait: for the port to appear and the handset to answer
-    std::optional<int> logLevel;            // --log-level: overrides the settings file
-    std::optional<std::string> logFolder;   // --log-dir: likewise
+    // --report-bom, --no-report-bom: whether a new report file begins with a UTF-8 byte order
+    // mark; unset, the system's way (on Windows, for Excel).
+    std::optional<bool> reportBom;
+    int language = 0;                      // --lang: 0 English, 1 Traditional Chinese, 2 Simplified Chinese
+    bool quiet = false;                    // --quiet: status lines only
+    std::optional<int> waitSeconds;        // --wait: for the port to appear and the handset to answer
+    std::optional<int> logLevel;           // --log-level: overrides the settings file
+    std::optional<std::string> logFolder;  // --log-dir: likewise
     // --station: every port flashes handset after handset until stopped (waiting, flashing,
     // confirming the restart, waiting for the handset's removal).
     bool station = false;
@@ -47,7 +52,11 @@ struct CliArguments {
 // --help and --version win wherever they stand; otherwise --cli is needed with exactly one task:
 // --port (repeated, or with comma-separated ports) or --all-ports, --list-ports, --verify.
 // "--name value" and "--name=value" are both taken.
-bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parsed, std::string& error);
+// "/?" is taken as --help. windows: the Windows build's rules, where a port is a COM name only
+// (a device path is refused as none).
+bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parsed, std::string& error,
+                       bool windows = platform::kWindowsSystem);
 
-// The --help text.
-const char* CliUsage();
+// The --help text, in the terms of the system it runs on (windows: COM names, the registry,
+// Ctrl+C and the console window, the per-port mutex).
+std::string CliUsage(bool windows = platform::kWindowsSystem);

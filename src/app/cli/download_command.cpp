@@ -55,6 +55,7 @@ int RunDownloadCommand(CliSession& session) {
     std::unique_ptr<RunReport> report;
     if (session.Args().reportFile) {
         report = std::make_unique<RunReport>(*session.Args().reportFile, package.GetVersion(), session.Text());
+        if (session.Args().reportBom) report->SetByteOrderMark(*session.Args().reportBom);
         if (const int error = report->Check(); error != 0) {
             std::fprintf(session.Err(), "vexlor: %s\n", report->Problem(error).c_str());
             return kExitReport;

@@ -45,6 +45,6 @@ int32_t CheckPackage(CliSession& session, platform::ReadOnlyFile& program, CDLPa
 
 void TellPackageProblem(const CliSession& session, int32_t checkResult, const platform::ReadOnlyFile& program) {
     const bool none = CarriesNoPackage(checkResult, program);
-    std::fprintf(session.Err(), "%s\n", PackageCheckMessage(none, session.Text()).c_str());
+    std::fprintf(session.Err(), "%s\n", PackageCheckMessage(none, program.Path(), session.Text()).c_str());
     if (!none) std::fprintf(session.Err(), "vexlor: this program file is damaged (a broken copy?): copy it again.\n");
 }

@@ -8,6 +8,7 @@
 #include "app/cli/progress_printer.h"
 #include "app/cli/side_thread.h"
 #include "app/common/exit_status.h"
+#include "app/common/pack_advice.h"
 #include "app/common/package_problem.h"
 #include "app/runs/message_queue.h"
 #include "package/dl_parameter.h"
@@ -61,10 +62,8 @@ int RunVerifyCommand(std::FILE* out, std::FILE* err, bool quiet) {
         std::fprintf(err, "%s (error code %X)\n", PackageCheckStepMessage(outcome.failedStep),
                      static_cast<unsigned>(outcome.result));
         if (CarriesNoPackage(outcome.result, file)) {
-            std::fprintf(err,
-                         "This program carries no firmware load. Pack one into a copy of it with vexlor-pack "
-                         "(vexlor-pack --program %s --load FILE --version TEXT --out OUT).\n",
-                         path.c_str());
+            std::fprintf(err, "This copy of Vexlor carries no firmware load yet.\nTo pack one into a copy of it: %s\n",
+                         PackCommandFor(path).c_str());
         } else {
             std::fprintf(err, "%s\n", kDamagedHint);
         }

@@ -422,7 +422,8 @@ bool BenchWindowPresenter::CheckPackage(platform::NotifyTarget* progressTarget) 
 bool BenchWindowPresenter::Open(bool checkPassed) {
     Impl& impl = *m_impl;
     if (!checkPassed) {
-        impl.view.Inform(PackageCheckMessage(CarriesNoPackage(impl.checkResult.load(), impl.programFile), impl.text));
+        impl.view.Inform(PackageCheckMessage(CarriesNoPackage(impl.checkResult.load(), impl.programFile),
+                                             impl.programFile.Path(), impl.text));
         return false;
     }
     const TextLookup& text = impl.text;

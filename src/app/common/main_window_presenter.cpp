@@ -61,7 +61,7 @@ bool CMainWindowPresenter::CheckPackage(platform::NotifyTarget* progressTarget) 
 bool CMainWindowPresenter::Open(bool checkPassed) {
     if (!checkPassed) {
         const int32_t result = m_checkResult.load();
-        m_view.Inform(PackageCheckMessage(CarriesNoPackage(result, m_programFile), m_text));
+        m_view.Inform(PackageCheckMessage(CarriesNoPackage(result, m_programFile), m_programFile.Path(), m_text));
     }
     m_view.ShowNoPort(m_text(lang::IDS_NO_PORT));
     m_view.SetTitle(FormatText(m_text(lang::IDS_TITLE), lang::kModelCode));

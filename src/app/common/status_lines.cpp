@@ -2,10 +2,12 @@
 #include "app/common/status_lines.h"
 
 #include "app/common/format_text.h"
+#include "app/common/pack_advice.h"
 #include "app/common/text_columns.h"
 #include "engine/dl_status.h"
 #include "lang/string_ids.h"
 #include "platform/sys_error.h"
+#include "platform/system_kind.h"
 
 StatusLine StatusLineFor(uint32_t statusCode) {
     switch (statusCode) {
@@ -52,7 +54,9 @@ std::string PortLine(const PortFailure& port, const std::string& portName, const
     using Kind = PortFailure::Kind;
     switch (port.kind) {
     case Kind::kAbsent: return FormatText(text(lang::IDS_PORT_ABSENT), where);
-    case Kind::kNoAccess: return FormatTexts(text(lang::IDS_PORT_NO_ACCESS), {where, system});
+    case Kind::kNoAccess:
+        return FormatTexts(text(platform::kWindowsSystem ? lang::IDS_PORT_NO_ACCESS_WINDOWS : lang::IDS_PORT_NO_ACCESS),
+                           {where, system});
     case Kind::kInUse:
         if (port.holderPid <= 0) return FormatText(text(lang::IDS_PORT_IN_USE_UNKNOWN), where);
         return FormatTexts(text(lang::IDS_PORT_IN_USE),
@@ -92,9 +96,17 @@ std::string PortBusyLine(const PortFailure& holder, const std::string& portName,
                        {portName, holder.holderName + " (PID " + std::to_string(holder.holderPid) + ")"});
 }
 
-std::string PackageCheckMessage(bool carriesNoPackage, const TextLookup& text) {
+std::string PackageCheckMessage(bool carriesNoPackage, const std::string& programPath, const TextLookup& text) {
     if (!text) return {};
+    if (carriesNoPackage) {
+        // Not damage: a program fresh from the build or the installer. It says so in its own
+        // words, with the command that packs a load into it.
+        const std::string none = text(lang::IDS_NO_LOAD_YET);
+        const std::string how = text(lang::IDS_NO_LOAD_PACK);
+        if (!none.empty() && !how.empty()) return none + "\n" + FormatText(how, PackCommandFor(programPath));
+    }
     std::string message = text(lang::IDS_CHECK_FAILED);
+    // A library from before the texts above still tells the missing load under the failed check.
     const std::string reason = carriesNoPackage ? text(lang::IDS_NO_LOAD) : std::string();
     if (!reason.empty()) message += (message.empty() ? "" : "\n") + reason;
     return message;

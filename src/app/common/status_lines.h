@@ -41,6 +41,7 @@ std::string FailureDetailLine(uint32_t statusCode, const RunFailure& failure, co
 // The line told while a run waits for a port another program holds.
 std::string PortBusyLine(const PortFailure& holder, const std::string& portName, const TextLookup& text);
 
-// The message of a failed package check: its fixed text, and for a program that carries no
-// load at all the reason on a line of its own, where the library has one.
-std::string PackageCheckMessage(bool carriesNoPackage, const TextLookup& text);
+// The message of a failed package check. A program that carries no load at all (programPath)
+// says so, not that it is damaged, with the command that packs one into it; a damaged one gives
+// the check's fixed text.
+std::string PackageCheckMessage(bool carriesNoPackage, const std::string& programPath, const TextLookup& text);

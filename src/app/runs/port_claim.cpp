@@ -6,6 +6,7 @@
 #include "app/common/port_numbers.h"
 #include "platform/file_holder.h"
 #include "platform/sys_error.h"
+#include "platform/system_kind.h"
 #include "serial/serial_port_list.h"
 
 namespace {
@@ -58,7 +59,8 @@ PortClaim::Outcome PortClaim::Guard() {
     case platform::PortLock::Result::kFailed: break;
     }
     m_outcome = Outcome::kLockFailed;
-    m_why = "cannot create the lock file " + m_lock.Where() + ": " + platform::SysErrorPhrase(m_lock.Error());
+    m_why = std::string(platform::kWindowsSystem ? "cannot create the port's mutex " : "cannot create the lock file ") +
+            m_lock.Where() + ": " + platform::SysErrorPhrase(m_lock.Error());
     return m_outcome;
 }
 

@@ -32,14 +32,25 @@ std::string Trimmed(const std::string& text) {
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
+constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
+// A new file's line end, as RFC 4180 writes CSV; a file begun otherwise keeps its own.
+constexpr const char* kNewLineEnd = "\r\n";
+
 // One row: the fields in the order of columns, a column without a field left empty.
-std::string RowText(const std::vector<std::string>& columns, const Fields& fields) {
+std::string RowText(const std::vector<std::string>& columns, const Fields& fields, const char* lineEnd) {
     std::string row;
     for (size_t i = 0; i < columns.size(); ++i) {
         if (i > 0) row += ',';
         if (const auto field = fields.find(columns[i]); field != fields.end()) row += field->second;
     }
-    return row + "\n";
+    return row + lineEnd;
+}
+
+// An existing file's line end: its first line's (the record file hands it over with its CR).
+const char* LineEndOf(std::string& firstLine) {
+    if (firstLine.empty() || firstLine.back() != '\r') return "\n";
+    firstLine.pop_back();
+    return "\r\n";
 }
 
 std::vector<std::string> TodaysColumns() { return {std::begin(kColumns), std::end(kColumns)}; }
@@ -57,7 +68,8 @@ std::string CsvField(const std::string& text) {
 
 bool ReportHeaderColumns(const std::string& line, std::vector<std::string>& columns) {
     columns.clear();
-    std::string text = line.rfind("\xEF\xBB\xBF", 0) == 0 ? line.substr(3) : line;  // a spreadsheet's BOM
+    std::string text = line.rfind(kByteOrderMark, 0) == 0 ? line.substr(3) : line;  // a spreadsheet's BOM
+    if (!text.empty() && text.back() == '\r') text.pop_back();                      // a CRLF line's CR
     size_t start = 0;
     for (;;) {
         const size_t comma = text.find(',', start);
@@ -73,14 +85,16 @@ bool ReportHeaderColumns(const std::string& line, std::vector<std::string>& colu
 std::string RunReport::Header() {
     std::string header;
     for (const char* name : kColumns) header += (header.empty() ? "" : ",") + std::string(name);
-    return header + "\n";
+    return header + kNewLineEnd;
 }
+
+std::string RunReport::NewFileStart() const { return (m_byteOrderMark ? kByteOrderMark : "") + Header(); }
 
 int RunReport::Check() const {
     return platform::AppendRecordFor(m_path, [this](bool empty, const std::string& firstLine, std::string& text) {
         std::vector<std::string> columns;
         if (empty) {
-            text = Header();
+            text = NewFileStart();
             columns = TodaysColumns();
         } else if (!ReportHeaderColumns(firstLine, columns)) {
             return kNotAReport;
@@ -116,12 +130,14 @@ int RunReport::Append(const PortRun& run) const {
     // The layout is the file's own, read under the lock: it may have been begun meanwhile.
     return platform::AppendRecordFor(m_path, [&](bool empty, const std::string& firstLine, std::string& text) {
         if (empty) {
-            text = Header() + RowText(TodaysColumns(), fields);
+            text = NewFileStart() + RowText(TodaysColumns(), fields, kNewLineEnd);
             return 0;
         }
+        std::string header = firstLine;
+        const char* lineEnd = LineEndOf(header);
         std::vector<std::string> columns;
-        if (!ReportHeaderColumns(firstLine, columns)) return kNotAReport;
-        text = RowText(columns, fields);
+        if (!ReportHeaderColumns(header, columns)) return kNotAReport;
+        text = RowText(columns, fields, lineEnd);
         return 0;
     });
 }
@@ -129,7 +145,7 @@ int RunReport::Append(const PortRun& run) const {
 std::string RunReport::Problem(int error) const {
     if (error == kNotAReport) {
         std::string header = Header();
-        header.pop_back();
+        header.resize(header.size() - 2);
         return "the report file " + m_path +
                " is not a Vexlor report: its first line is not a header of columns from " + header +
                "; nothing is appended to it (give a report file or a new file name)";

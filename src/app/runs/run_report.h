@@ -6,6 +6,7 @@
 
 #include "app/common/status_lines.h"
 #include "app/runs/port_run.h"
+#include "platform/system_kind.h"
 
 // --report FILE: the traceability record a service centre keeps. One CSV row per handset at the
 // end of its run (after its confirmation, where one was asked), appended whole (or not at all)
@@ -18,7 +19,8 @@
 // the handset's number on its port (empty for a refused port), whether its restart was confirmed
 // ("true", "false", empty where no confirmation was asked) and the platform text it answered
 // with then. Text fields are quoted where needed, and kept as text where a spreadsheet would
-// take them for a formula.
+// take them for a formula. A new file's lines end in CR LF (RFC 4180); rows appended to an
+// existing file end as its header line does.
 //
 // A file that already has a header keeps it: each row is laid out in the columns that header
 // names, in its order (a file begun by an older Vexlor, or one whose columns were reordered).
@@ -32,6 +34,11 @@ public:
 
     RunReport(std::string path, std::string loadVersion, TextLookup text)
         : m_path(std::move(path)), m_loadVersion(std::move(loadVersion)), m_text(std::move(text)) {}
+
+    // Whether a new file begins with a UTF-8 byte order mark, which Excel needs to read the
+    // Chinese texts as UTF-8: on Windows by default (--report-bom, --no-report-bom). A file
+    // that exists never gets one.
+    void SetByteOrderMark(bool mark) { m_byteOrderMark = mark; }
 
     // Whether rows can be appended (the file is created, with our header, if missing or empty):
     // 0, kNotAReport or an AppendRecord error. Learns which of our columns the file leaves out.
@@ -48,14 +55,18 @@ public:
     void TellLeftOut(std::FILE* err) const;
 
     const std::string& Path() const { return m_path; }
-    // Today's header line, with its line end.
+    // Today's header line, with a new file's line end (CR LF).
     static std::string Header();
 
 private:
+    // What a new file begins with: the mark where asked, and the header.
+    std::string NewFileStart() const;
+
     std::string m_path;
     std::string m_loadVersion;
     TextLookup m_text;
     mutable std::vector<std::string> m_leftOut;
+    bool m_byteOrderMark = platform::kWindowsSystem;
 };
 
 // The column names of a report's header line (a UTF-8 byte order mark, quotes and blanks around

@@ -50,7 +50,7 @@ int OpenFailure(const std::string& path, int error) {
     return error;
 }
 
-// The file's first line (without its line end), at most kRecordFirstLineMax bytes of it.
+// The file's first line (without its '\n'; a CR before it stays), at most kRecordFirstLineMax bytes of it.
 int ReadFirstLine(int fd, std::string& line) {
     char buffer[kRecordFirstLineMax];
     size_t got = 0;
@@ -64,7 +64,6 @@ int ReadFirstLine(int fd, std::string& line) {
     }
     line.assign(buffer, got);
     if (const size_t end = line.find('\n'); end != std::string::npos) line.erase(end);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
     return 0;
 }
 

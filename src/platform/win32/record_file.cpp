@@ -38,7 +38,7 @@ int LockWhole(HANDLE file, OVERLAPPED& range) {
     }
 }
 
-// The file's first line (without its line end), at most kRecordFirstLineMax bytes of it.
+// The file's first line (without its '\n'; a CR before it stays), at most kRecordFirstLineMax bytes of it.
 int ReadFirstLine(HANDLE file, std::string& line) {
     char buffer[kRecordFirstLineMax];
     DWORD got = 0;
@@ -54,7 +54,6 @@ int ReadFirstLine(HANDLE file, std::string& line) {
     }
     line.assign(buffer, got);
     if (const size_t end = line.find('\n'); end != std::string::npos) line.erase(end);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
     return 0;
 }
 
