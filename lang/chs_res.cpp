@@ -126,6 +126,12 @@ constexpr StringEntry kTable[] = {
     {IDS_STOPPING_BLOCK, "写完当前的数据块后停止（约 %s 秒）..."},
     {IDS_STOPPED_ADVICE, "请将手机关机再开机，然后重试。"},
     {IDS_VERSION_ADVICE, "请改用适合此手机版本的固件；关机再开机无法解决版本不符。"},
+    {IDS_ESN_LINE, "电子序号 (ESN)：%s"},
+    {IDS_OTHER_HANDSET, "已完成，但未确认重新启动：另一部手机（ESN %s）响应了。"},
+    {IDS_CONFIRM_STOPPED, "已完成，但未确认重新启动：确认期间工作站已停止。"},
+    {IDS_ALREADY_FLASHED, "ESN %s 已作为 %s 号手机烧录过（%s）；请取下"},
+    {IDS_CONFIRMING_LEFT, "完成：等待手机重新启动（剩 %s 秒）"},
+    {IDS_ESN_COLUMN, "电子序号"},
 };
 
 }  // namespace

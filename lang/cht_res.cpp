@@ -126,6 +126,12 @@ constexpr StringEntry kTable[] = {
     {IDS_STOPPING_BLOCK, "寫完目前的區塊後停止（約 %s 秒）..."},
     {IDS_STOPPED_ADVICE, "請將手機關機再開機，然後重試。"},
     {IDS_VERSION_ADVICE, "請改用適合此手機版本的韌體；關機再開機無法解決版本不符。"},
+    {IDS_ESN_LINE, "電子序號 (ESN)：%s"},
+    {IDS_OTHER_HANDSET, "已完成，但未確認重新開機：另一支手機（ESN %s）回應了。"},
+    {IDS_CONFIRM_STOPPED, "已完成，但未確認重新開機：確認期間工作站已停止。"},
+    {IDS_ALREADY_FLASHED, "ESN %s 已在 %s 號手機燒錄過（%s）；請取下"},
+    {IDS_CONFIRMING_LEFT, "完成：等待手機重新開機（剩 %s 秒）"},
+    {IDS_ESN_COLUMN, "電子序號"},
 };
 
 }  // namespace

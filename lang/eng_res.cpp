@@ -133,6 +133,12 @@ constexpr StringEntry kTable[] = {
     {IDS_STOPPED_ADVICE, "Switch the handset off and on, then try again."},
     {IDS_VERSION_ADVICE,
      "Use the firmware load made for this handset's version: switching it off and on does not help."},
+    {IDS_ESN_LINE, "ESN: %s"},
+    {IDS_OTHER_HANDSET, "Done, restart not confirmed: another handset (ESN %s) answered."},
+    {IDS_CONFIRM_STOPPED, "Done, restart not confirmed: the station was stopped during the confirmation."},
+    {IDS_ALREADY_FLASHED, "ESN %s already flashed as handset %s at %s; remove it"},
+    {IDS_CONFIRMING_LEFT, "done: waiting for the handset to restart (%s s left)"},
+    {IDS_ESN_COLUMN, "ESN"},
 };
 
 }  // namespace

@@ -139,15 +139,21 @@ enum StringId : unsigned {
     IDS_COUNT_FAILED = 228,
     IDS_COUNT_STOPPED = 229,
     IDS_COUNT_PER_HOUR = 230,
-    IDS_PORTS_COUNT = 231,     // the compact view's count line; %s: ports
-    IDS_CELL_WORDS = 232,      // list: the compact view's short words
-    IDS_TIME_LEFT = 233,       // %s: the time left
-    IDS_PORT_LEFT_LIST = 234,  // %s: the port
-    IDS_TRYING_AGAIN = 235,    // after why a station's port cannot be opened
-    IDS_PORT_TWICE = 236,      // %s: the port
-    IDS_STOPPING_BLOCK = 237,  // %s: seconds until the block being written is done
-    IDS_STOPPED_ADVICE = 238,  // after the stop's line: what to do with the handset
-    IDS_VERSION_ADVICE = 239,  // under a version mismatch
+    IDS_PORTS_COUNT = 231,      // the compact view's count line; %s: ports
+    IDS_CELL_WORDS = 232,       // list: the compact view's short words
+    IDS_TIME_LEFT = 233,        // %s: the time left
+    IDS_PORT_LEFT_LIST = 234,   // %s: the port
+    IDS_TRYING_AGAIN = 235,     // after why a station's port cannot be opened
+    IDS_PORT_TWICE = 236,       // %s: the port
+    IDS_STOPPING_BLOCK = 237,   // %s: seconds until the block being written is done
+    IDS_STOPPED_ADVICE = 238,   // after the stop's line: what to do with the handset
+    IDS_VERSION_ADVICE = 239,   // under a version mismatch
+    IDS_ESN_LINE = 300,         // %s: the handset's ESN (8 hex digits)
+    IDS_OTHER_HANDSET = 301,    // %s: the ESN of the handset that answered instead
+    IDS_CONFIRM_STOPPED = 302,  // a stop came while a done handset was waited for
+    IDS_ALREADY_FLASHED = 303,  // %s: ESN, handset number, time (HH:MM)
+    IDS_CONFIRMING_LEFT = 304,  // %s: seconds left of the confirmation
+    IDS_ESN_COLUMN = 305,       // the bench window's ESN column header
 };
 
 // What a text is formatted with.
@@ -279,6 +285,12 @@ inline constexpr StringUse kStringUses[] = {
     {IDS_STOPPING_BLOCK, FormatArg::Text},
     {IDS_STOPPED_ADVICE, FormatArg::None},
     {IDS_VERSION_ADVICE, FormatArg::None},
+    {IDS_ESN_LINE, FormatArg::Text},
+    {IDS_OTHER_HANDSET, FormatArg::Text},
+    {IDS_CONFIRM_STOPPED, FormatArg::None},
+    {IDS_ALREADY_FLASHED, FormatArg::Texts3},
+    {IDS_CONFIRMING_LEFT, FormatArg::Text},
+    {IDS_ESN_COLUMN, FormatArg::None},
 };
 
 // The texts that are lists of words ("a|b|c"), with the count of words each holds in every

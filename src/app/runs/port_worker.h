@@ -29,6 +29,8 @@ public:
     virtual RunFailure LastFailure() const = 0;
     virtual uint64_t BytesSent() const = 0;
     virtual std::string HandsetVersion() const = 0;
+    // The handset's ESN, once the run has read it (none for a download-mode start).
+    virtual std::optional<uint32_t> HandsetEsn() const { return std::nullopt; }
     // When the handset took the first packet (the block phase began); nothing before, or when the
     // worker cannot tell (the first look that finds bytes sent then stands in for it).
     virtual std::optional<std::chrono::steady_clock::time_point> BlockPhaseStart() const { return std::nullopt; }
@@ -53,6 +55,7 @@ public:
     RunFailure LastFailure() const override { return m_operator.LastFailure(); }
     uint64_t BytesSent() const override { return m_operator.BytesSent(); }
     std::string HandsetVersion() const override { return m_operator.HandsetVersion(); }
+    std::optional<uint32_t> HandsetEsn() const override { return m_operator.HandsetEsn(); }
     std::optional<std::chrono::steady_clock::time_point> BlockPhaseStart() const override {
         return m_operator.BlockPhaseStart();
     }
