@@ -296,7 +296,7 @@ const char* CliUsage() {
            "                        table per port\n"
            "  --cli --port PORT --info [--json]\n"
            "                        check the load, find the handset, bring it to diagnostic mode\n"
-           "                        if needed and print its mode, software version and platform\n"
+           "                        if needed and print its mode, software version, platform, ESN\n"
            "                        and whether the load fits it (as one JSON object with --json);\n"
            "                        nothing is downloaded. A damaged load ends it with status 7\n"
            "  --cli --list-ports    list the serial ports: COM name, device, USB vendor:product,\n"
