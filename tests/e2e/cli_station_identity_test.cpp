@@ -111,6 +111,60 @@ TEST_F(CliStationIdentityTest, EveryHandsetIsFlashedOnceAndItsRestartConfirmedBy
     EXPECT_NE(ReadWholeFile(TraceOf("COM9")).find("port gone from the list"), std::string::npos);
 }
 
+// The words of a shell command line (double quotes group, a backslash at the end of a line joins
+// the next one), from the README's line that begins with start, up to an "&" or the line's end.
+std::vector<std::string> ReadmeCommand(const std::string& start) {
+    const std::string readme = ReadWholeFile(VEXLOR_README);
+    const size_t at = readme.find("\n" + start);
+    if (at == std::string::npos) return {};
+    std::vector<std::string> words;
+    std::string word;
+    bool quoted = false, any = false;
+    for (size_t i = at + 1; i < readme.size(); ++i) {
+        const char c = readme[i];
+        if (c == '\\' && i + 1 < readme.size() && readme[i + 1] == '\n') {
+            ++i;
+        } else if (c == '"') {
+            quoted = !quoted;
+            any = true;
+        } else if (!quoted && (c == ' ' || c == '\n' || c == '&')) {
+            if (any) words.push_back(word);
+            word.clear();
+            any = false;
+            if (c != ' ') break;
+        } else {
+            word += c;
+            any = true;
+        }
+    }
+    return words;
+}
+
+TEST_F(CliStationIdentityTest, TheReadmesStationExampleEndsWithEachHandsetRecordedOnce) {
+    std::vector<std::string> sim = ReadmeCommand("vexlor-handset-sim --register /tmp/sim.reg --com COM9 ");
+    std::vector<std::string> tool = ReadmeCommand("VEXLOR_REGISTRY=/tmp/sim.reg vexlor --cli --station ");
+    ASSERT_GT(sim.size(), 5u);
+    ASSERT_GT(tool.size(), 2u);
+    // The rig registers the simulator in a settings file of its own.
+    sim.erase(sim.begin(), sim.begin() + 5);
+    sim.insert(sim.end(), {"--log", TraceOf("COM9")});
+    tool.erase(tool.begin(), tool.begin() + 2);
+    tool.push_back("--json");
+    Prepare(0x20300, sim);
+    Launch(tool);
+    EXPECT_EQ(Finish(110000), 1) << Errors() << Output();  // its second handset fails
+    const std::vector<std::string> records = Records("");
+    ASSERT_EQ(records.size(), 3u) << Output();
+    EXPECT_EQ(records[0].substr(0, 8), "J COM9 1") << records[0];
+    EXPECT_NE(records[0].find(" true esn None"), std::string::npos) << records[0];
+    EXPECT_EQ(records[1].substr(0, 8), "J COM9 2") << records[1];
+    EXPECT_EQ(records[2].substr(0, 8), "J COM9 3") << records[2];
+    EXPECT_NE(records[2].find(" false None Done, restart not confirmed: the handset did not answer again."),
+              std::string::npos)
+        << records[2];
+    EXPECT_EQ(DownloadsPerHandset("COM9"), (std::vector<int>{1, 1, 1})) << ReadWholeFile(TraceOf("COM9"));
+}
+
 TEST_F(CliStationIdentityTest, AStopDuringTheConfirmationLeavesItOpenAndSaysSo) {
     Prepare(0x1000, {"--restart-after", "never", "--log", TraceOf("COM9")});
     Launch({"--cli", "--station", "--port", "COM9", "--json", "--confirm-timeout", "60"});
