@@ -129,6 +129,12 @@ constexpr StringEntry kTable[] = {
     {IDS_NO_LOAD_YET, "此 Vexlor 尚未带固件。"},
     {IDS_NO_LOAD_PACK, "将固件打包进它的副本：%s"},
     {IDS_PORT_NO_ACCESS_WINDOWS, "无法打开 %s：%s。此设备的安全设置不允许此用户访问：请向系统管理员申请权限。"},
+    {IDS_ESN_LINE, "电子序号 (ESN)：%s"},
+    {IDS_OTHER_HANDSET, "已完成，但未确认重新启动：另一部手机（ESN %s）响应了。"},
+    {IDS_CONFIRM_STOPPED, "已完成，但未确认重新启动：确认期间工作站已停止。"},
+    {IDS_ALREADY_FLASHED, "ESN %s 已作为 %s 号手机烧录过（%s）；请取下"},
+    {IDS_CONFIRMING_LEFT, "完成：等待手机重新启动（剩 %s 秒）"},
+    {IDS_ESN_COLUMN, "电子序号"},
 };
 
 }  // namespace

@@ -129,6 +129,12 @@ constexpr StringEntry kTable[] = {
     {IDS_NO_LOAD_YET, "此 Vexlor 尚未帶韌體。"},
     {IDS_NO_LOAD_PACK, "將韌體封裝進它的副本：%s"},
     {IDS_PORT_NO_ACCESS_WINDOWS, "無法開啟 %s：%s。此裝置的安全性設定不允許此使用者存取：請向系統管理員要求權限。"},
+    {IDS_ESN_LINE, "電子序號 (ESN)：%s"},
+    {IDS_OTHER_HANDSET, "已完成，但未確認重新開機：另一支手機（ESN %s）回應了。"},
+    {IDS_CONFIRM_STOPPED, "已完成，但未確認重新開機：確認期間工作站已停止。"},
+    {IDS_ALREADY_FLASHED, "ESN %s 已在 %s 號手機燒錄過（%s）；請取下"},
+    {IDS_CONFIRMING_LEFT, "完成：等待手機重新開機（剩 %s 秒）"},
+    {IDS_ESN_COLUMN, "電子序號"},
 };
 
 }  // namespace

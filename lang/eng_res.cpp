@@ -137,6 +137,12 @@ constexpr StringEntry kTable[] = {
     {IDS_NO_LOAD_PACK, "To pack one into a copy of it: %s"},
     {IDS_PORT_NO_ACCESS_WINDOWS,
      "%s cannot be opened: %s. The device's security keeps this user out: ask an administrator for access."},
+    {IDS_ESN_LINE, "ESN: %s"},
+    {IDS_OTHER_HANDSET, "Done, restart not confirmed: another handset (ESN %s) answered."},
+    {IDS_CONFIRM_STOPPED, "Done, restart not confirmed: the station was stopped during the confirmation."},
+    {IDS_ALREADY_FLASHED, "ESN %s already flashed as handset %s at %s; remove it"},
+    {IDS_CONFIRMING_LEFT, "done: waiting for the handset to restart (%s s left)"},
+    {IDS_ESN_COLUMN, "ESN"},
 };
 
 }  // namespace

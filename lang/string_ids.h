@@ -155,6 +155,12 @@ enum StringId : unsigned {
     IDS_NO_LOAD_PACK = 341,
     // IDS_PORT_NO_ACCESS on Windows, which has no dialout group; %s: the port, %s: the system's text.
     IDS_PORT_NO_ACCESS_WINDOWS = 342,
+    IDS_ESN_LINE = 300,         // %s: the handset's ESN (8 hex digits)
+    IDS_OTHER_HANDSET = 301,    // %s: the ESN of the handset that answered instead
+    IDS_CONFIRM_STOPPED = 302,  // a stop came while a done handset was waited for
+    IDS_ALREADY_FLASHED = 303,  // %s: ESN, handset number, time (HH:MM)
+    IDS_CONFIRMING_LEFT = 304,  // %s: seconds left of the confirmation
+    IDS_ESN_COLUMN = 305,       // the bench window's ESN column header
 };
 
 // What a text is formatted with.
@@ -289,6 +295,12 @@ inline constexpr StringUse kStringUses[] = {
     {IDS_NO_LOAD_YET, FormatArg::None},
     {IDS_NO_LOAD_PACK, FormatArg::Text},
     {IDS_PORT_NO_ACCESS_WINDOWS, FormatArg::Texts2},
+    {IDS_ESN_LINE, FormatArg::Text},
+    {IDS_OTHER_HANDSET, FormatArg::Text},
+    {IDS_CONFIRM_STOPPED, FormatArg::None},
+    {IDS_ALREADY_FLASHED, FormatArg::Texts3},
+    {IDS_CONFIRMING_LEFT, FormatArg::Text},
+    {IDS_ESN_COLUMN, FormatArg::None},
 };
 
 // The texts that are lists of words ("a|b|c"), with the count of words each holds in every

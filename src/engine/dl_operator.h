@@ -78,6 +78,9 @@ public:
     std::optional<std::chrono::steady_clock::time_point> BlockPhaseStart() const;
     // The software version the handset reported in the latest run ("%d%d"); empty until it did.
     std::string HandsetVersion() const;
+    // The handset's ESN as the latest run's switch to download mode read it; none until then,
+    // and none for a handset that started in download mode.
+    std::optional<uint32_t> HandsetEsn() const { return m_link.StatusEsn(); }
 
     const CDLParameter& Parameters() const { return m_parameters; }
     CSerCOMLibrary& Link() { return m_link; }

@@ -4,6 +4,7 @@
 #include "engine/dl_packets.h"
 #include "engine/version_text.h"
 #include "log/log.h"
+#include "serial/handset_identity.h"
 #include "serial/handset_replies.h"
 
 namespace {
@@ -12,6 +13,9 @@ constexpr const char* kSource = "ReadHandsetInfo";
 constexpr int32_t kQueryTimeoutMs = 5000;
 constexpr int32_t kPlatformReplyMax = 128;
 constexpr uint8_t kPlatformRequest[] = {kVersionReplyCode};
+constexpr uint8_t kStatusRequest[] = {kStatusReplyCode};
+constexpr int32_t kStatusReplyMax = 128;
+constexpr int32_t kGsnTimeoutMs = 2000;
 
 }  // namespace
 
@@ -32,6 +36,16 @@ std::string AskPlatformText(CSerCOMLibrary& link) {
     const int32_t result =
         link.DIAGTxRx(kPlatformRequest, sizeof kPlatformRequest, platform, sizeof platform, kQueryTimeoutMs);
     return PlatformTextOf(platform, result);
+}
+
+std::optional<uint32_t> AskEsn(CSerCOMLibrary& link) {
+    if (link.Mode() == PHONE_MODE_DS) {
+        return EsnOfGsnReply(link.AtExchange(kGsnCommand, kGsnCommandSize, kGsnTimeoutMs));
+    }
+    if (link.Mode() != PHONE_MODE_DIAG) return std::nullopt;
+    uint8_t reply[kStatusReplyMax] = {};
+    const int32_t result = link.DIAGTxRx(kStatusRequest, sizeof kStatusRequest, reply, sizeof reply, kQueryTimeoutMs);
+    return result > 0 ? EsnOfStatusPayload(reply, static_cast<size_t>(result)) : std::nullopt;
 }
 
 int32_t ReadHandsetInfo(CSerCOMLibrary& link, const char* portName, HandsetInfo& info) {
@@ -64,6 +78,7 @@ int32_t ReadHandsetInfo(CSerCOMLibrary& link, const char* portName, HandsetInfo&
                      static_cast<unsigned>(result));
     }
     info.platform = AskPlatformText(link);
+    info.esn = AskEsn(link);
     link.CloseCOMPort();
     return 1;
 }

@@ -5,6 +5,7 @@
 
 #include "engine/handset_info.h"
 #include "log/log.h"
+#include "serial/handset_identity.h"
 #include "serial/serial_port_list.h"
 
 namespace {
@@ -41,16 +42,19 @@ void CHandsetProbe::SetStopRequest(const std::atomic<int32_t>* stop) {
     m_link.SetStopRequest(stop);
 }
 
-ProbeResult CHandsetProbe::WaitForAnswer(const std::string& port, std::optional<std::chrono::milliseconds> bound) {
+ProbeResult CHandsetProbe::WaitForAnswer(const std::string& port, std::optional<std::chrono::milliseconds> bound,
+                                         bool identify) {
     std::optional<std::chrono::steady_clock::time_point> deadline;
     if (bound) deadline = std::chrono::steady_clock::now() + *bound;
-    return Watch(port, deadline, false);
+    return Watch(port, deadline, false, identify);
 }
 
-ProbeResult CHandsetProbe::Look(const std::string& port) { return Watch(port, std::nullopt, true); }
+ProbeResult CHandsetProbe::Look(const std::string& port, bool identify) {
+    return Watch(port, std::nullopt, true, identify);
+}
 
 ProbeResult CHandsetProbe::Watch(const std::string& port, std::optional<std::chrono::steady_clock::time_point> deadline,
-                                 bool oneRotation) {
+                                 bool oneRotation, bool identify) {
     using Kind = ProbeResult::Kind;
     ProbeResult result;
     if (StopRequested()) {
@@ -101,9 +105,11 @@ ProbeResult CHandsetProbe::Watch(const std::string& port, std::optional<std::chr
     }
     if (result.kind != Kind::kAnswered) result.mode = PHONE_MODE_UNKNOWN;
     if (result.mode == PHONE_MODE_DIAG) result.platform = AskPlatformText(m_link);
+    if (identify && result.kind == Kind::kAnswered) result.esn = AskEsn(m_link);
     if (result.kind == Kind::kAnswered) {
-        LogWritePort(LOG_WRN, m_link.PortName(), kSource, "A handset answers in mode %s%s%s.", ModeWord(result.mode),
-                     result.platform.empty() ? "" : ", platform ", result.platform.c_str());
+        const std::string esn = result.esn ? ", ESN " + EsnText(*result.esn) : std::string();
+        LogWritePort(LOG_WRN, m_link.PortName(), kSource, "A handset answers in mode %s%s%s%s.", ModeWord(result.mode),
+                     result.platform.empty() ? "" : ", platform ", result.platform.c_str(), esn.c_str());
     }
     m_link.CloseCOMPort();
     return result;

@@ -22,7 +22,10 @@ struct ProbeResult {
     Kind kind = Kind::kSilent;
     EPhoneMode mode = PHONE_MODE_UNKNOWN;
     std::string platform;  // empty unless the handset answered in diagnostic mode and gave one
-    PortFailure failure;   // kAbsent, kUnusable: why
+    // Its ESN, where the look asked for it (identify) and the handset gave it: the status reply
+    // in diagnostic mode, AT+GSN in AT data mode; none in download mode.
+    std::optional<uint32_t> esn;
+    PortFailure failure;  // kAbsent, kUnusable: why
 };
 
 // Looks quietly for a handset on a port, as the listener's detection does (the detection packet
@@ -45,14 +48,16 @@ public:
     // Told on the listener thread while another program holds the port (the look goes on).
     void SetPortNotice(CSerialIO::PortNotice notice) { m_link.SetPortNotice(std::move(notice)); }
 
-    // Looks until a handset answers, for at most bound (none: until it answers or a stop).
-    ProbeResult WaitForAnswer(const std::string& port, std::optional<std::chrono::milliseconds> bound);
+    // Looks until a handset answers, for at most bound (none: until it answers or a stop);
+    // identify: then asks its ESN too.
+    ProbeResult WaitForAnswer(const std::string& port, std::optional<std::chrono::milliseconds> bound,
+                              bool identify = false);
     // One look: until a handset answers, or every rate of the rotation went unanswered.
-    ProbeResult Look(const std::string& port);
+    ProbeResult Look(const std::string& port, bool identify = false);
 
 private:
     ProbeResult Watch(const std::string& port, std::optional<std::chrono::steady_clock::time_point> deadline,
-                      bool oneRotation);
+                      bool oneRotation, bool identify);
     bool StopRequested() const { return m_stop != nullptr && m_stop->load() != 0; }
 
     CSerCOMLibrary m_link;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "link/ser_com_library.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -230,7 +231,39 @@ void CSerCOMLibrary::OnEvent(EChannelEvent event) {
         DecodeBatch(m_pRecvBuffer.get(), count);
         return;
     }
+    if (mode == PHONE_MODE_DS) {
+        std::lock_guard<std::mutex> lock(m_atMutex);
+        const size_t room = m_atCapture ? kAtReplyMax - m_atText.size() : 0;
+        m_atText.append(reinterpret_cast<const char*>(m_pRecvBuffer.get()), std::min(room, static_cast<size_t>(count)));
+    }
     LogWritePort(LOG_DBG, port, kSrcOnEvent, "Complete OnRecv.");
+}
+
+std::string CSerCOMLibrary::AtExchange(const char* command, size_t size, int32_t timeoutMs) {
+    if (Mode() != PHONE_MODE_DS || command == nullptr) return {};
+    {
+        std::lock_guard<std::mutex> lock(m_atMutex);
+        m_atText.clear();
+        m_atCapture = true;
+    }
+    std::string text;
+    if (InternalWrite(command, static_cast<int32_t>(size)) == 0) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            {
+                std::lock_guard<std::mutex> lock(m_atMutex);
+                text = m_atText;
+            }
+            const bool ended = text.find("OK\r") != std::string::npos || text.find("ERROR") != std::string::npos ||
+                               text.size() >= kAtReplyMax;
+            if (ended || std::chrono::steady_clock::now() >= end || StopRequested()) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(READ_RETURN_PAUSE_MS / 10));
+        }
+    }
+    std::lock_guard<std::mutex> lock(m_atMutex);
+    m_atCapture = false;
+    m_atText.clear();
+    return text;
 }
 
 int32_t CSerCOMLibrary::IsDIAGConnected() {

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <string>
 #include <vector>
 
 #include "link/packet_unpacker.h"
@@ -51,6 +53,12 @@ public:
     // length of a frame that became ready while it worked (0 if none), or SERCOM_ERR_TIMEOUT.
     int32_t ReadReturnPacket(uint8_t* buffer, int32_t capacity);
 
+    // In AT data mode: writes command (an AT line ending in a carriage return) and gathers what
+    // comes back until an OK or ERROR line ends it or timeoutMs has passed. The text (the echo
+    // included, at most kAtReplyMax bytes); empty when not in AT data mode or nothing came.
+    std::string AtExchange(const char* command, size_t size, int32_t timeoutMs);
+    static constexpr size_t kAtReplyMax = 512;
+
     // Bring the handset into DIAG or DL mode: 1, or an error code; SERCOM_ERR_OPEN at once when
     // the port turned out unusable (DetectionFailure says why).
     int32_t IsDIAGConnected();
@@ -96,6 +104,10 @@ private:
     std::atomic<int32_t> m_nPendingResponses{0};
     std::unique_ptr<uint8_t[]> m_pRecvBuffer;
     platform::AutoResetEvent m_hResponseTaken;
+
+    std::mutex m_atMutex;  // m_atText, m_atCapture: the listener appends, AtExchange reads
+    std::string m_atText;
+    bool m_atCapture = false;
 
     std::vector<uint8_t> m_frame;  // the worker's framing buffer, grown once, reused per packet
     const std::atomic<int32_t>* m_pStopRequest = nullptr;

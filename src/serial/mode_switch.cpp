@@ -3,6 +3,7 @@
 
 #include "log/log.h"
 #include "platform/sleep.h"
+#include "serial/handset_identity.h"
 #include "serial/serial_io.h"
 
 // Moving the handset between AT (DS), diagnostic (DIAG) and download (DL) mode. These run on the
@@ -127,6 +128,13 @@ int32_t CSerialIO::ChangeToOffline() {
     if (reply[0] != kStatusReplyCode) {
         LogWritePort(LOG_ER, port, kOfflineSource, "Can't get phone status, Maybe it is a Corvane handset");
         return 1;
+    }
+    // The reply as it came over the line: an ESN byte may be escaped.
+    if (const auto esn = EsnOfStatusLine(reply, sizeof reply)) {
+        int64_t none = -1;
+        if (m_statusEsn.compare_exchange_strong(none, *esn)) {
+            LogWritePort(LOG_WRN, port, kOfflineSource, "Handset ESN %s.", EsnText(*esn).c_str());
+        }
     }
     LogWritePort(LOG_DBG, port, kOfflineSource, "Set mobile offline.");
     uint32_t written = 0;

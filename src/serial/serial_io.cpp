@@ -91,6 +91,7 @@ int32_t CSerialIO::Open(const char* lpszDevice, uint32_t baudrate) {
     m_bPortUnusable = false;
     m_bPortOpened = false;
     m_eFirstMode = PHONE_MODE_UNKNOWN;
+    m_statusEsn = -1;
     m_hModeDecided.Reset();
     StartListener();
     return m_lLastError;
@@ -271,4 +272,10 @@ void CSerialIO::AppendReceived(const uint8_t* bytes, uint32_t n) {
     std::memcpy(m_pRxBuffer.get() + writePos, bytes, n);
     m_nRxRead = readPos;
     m_nRxWrite = writePos + n;
+}
+
+std::optional<uint32_t> CSerialIO::StatusEsn() const {
+    const int64_t esn = m_statusEsn.load();
+    if (esn < 0) return std::nullopt;
+    return static_cast<uint32_t>(esn);
 }

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "platform/auto_reset_event.h"
@@ -148,6 +149,9 @@ public:
     bool DeviceMissing() const { return m_bDeviceMissing.load(); }
     // The mode the handset answered in first since Open (PHONE_MODE_UNKNOWN while none).
     EPhoneMode FirstModeFound() const { return m_eFirstMode.load(); }
+    // The ESN of the first phone status reply since Open (the switch to download mode asks for
+    // one); none before, or when the handset gave none. Kept after Close, for the run's record.
+    std::optional<uint32_t> StatusEsn() const;
 
 protected:
     // Sets m_bDestroying, stops the listener without limit and closes the port. Idempotent;
@@ -218,6 +222,7 @@ private:
     std::atomic<EPhoneMode> m_eFirstMode{PHONE_MODE_UNKNOWN};
     std::atomic<uint32_t> m_nProbesSent{0};
     std::atomic<bool> m_bDeviceMissing{false};
+    std::atomic<int64_t> m_statusEsn{-1};  // -1: none yet
     std::atomic<int> m_nRotationRestMs{0};
     platform::AutoResetEvent m_hModeDecided;  // a mode was recognised, or the port is unusable
     PortFailure m_gone;                       // under m_failureMutex: the device went away

@@ -326,14 +326,17 @@ TEST_F(PresenterTest, StartClearsTheListAndTheRunEndsInDoneNewestLineOnTop) {
     EXPECT_TRUE(view.lines.empty());
     EXPECT_EQ(view.controls, kRunning);
     ASSERT_TRUE(queue.Deliver(*presenter, [&] { return view.controls == kIdle; }));
-    // Done, 100 %, one line for each full block (the short last block ends at 100, which is not
-    // posted twice), 0 %, DIAG ready, started.
-    ASSERT_EQ(view.lines.size(), 8u);
+    // Done with the handset's ESN under it, 100 %, one line for each full block (the short last
+    // block ends at 100, which is not posted twice), 0 %, DIAG ready, started.
+    ASSERT_EQ(view.lines.size(), 9u);
     EXPECT_EQ(view.lines[0], Text(lang::IDS_DONE));
-    EXPECT_EQ(view.lines[1], WithNumber(lang::IDS_PROGRESS, 100));
-    EXPECT_EQ(view.lines[5], WithNumber(lang::IDS_PROGRESS, 0));
-    EXPECT_EQ(view.lines[6], Text(lang::IDS_DIAG_READY));
-    EXPECT_EQ(view.lines[7], Text(lang::IDS_STARTED));
+    const std::string esn = FormatText(Text(lang::IDS_ESN_LINE), "9F");  // the simulated bench's own
+    EXPECT_EQ(view.lines[1].rfind(esn, 0), 0u) << view.lines[1];
+    EXPECT_EQ(view.lines[1].size(), esn.size() + 6) << view.lines[1];
+    EXPECT_EQ(view.lines[2], WithNumber(lang::IDS_PROGRESS, 100));
+    EXPECT_EQ(view.lines[6], WithNumber(lang::IDS_PROGRESS, 0));
+    EXPECT_EQ(view.lines[7], Text(lang::IDS_DIAG_READY));
+    EXPECT_EQ(view.lines[8], Text(lang::IDS_STARTED));
     std::string why;
     EXPECT_TRUE(ImageMatchesLoad(handset->Image(), load, &why)) << why;
     EXPECT_TRUE(view.informs.empty());

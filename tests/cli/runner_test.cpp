@@ -55,7 +55,7 @@ protected:
         std::string row = "none";
         for (const std::string& line : LinesOf(ReadWholeFile(folder.File("report.csv")))) {
             const auto fields = CsvFields(line);
-            if (fields.size() == 13 && fields[2] == port) row = fields[6] + " " + fields[7];
+            if (fields.size() == 14 && fields[2] == port) row = fields[6] + " " + fields[7];
         }
         return row;
     }

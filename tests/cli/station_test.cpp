@@ -140,7 +140,7 @@ TEST_F(StationTest, EveryHandsetIsRecordedOnceAndOneLeftOnTheCableIsNotFlashedAg
     std::multimap<std::string, std::string> rows;
     for (const std::string& line : LinesOf(ReadWholeFile(folder.File("report.csv")))) {
         const auto cells = CsvFields(line);
-        ASSERT_EQ(cells.size(), 13u) << line;
+        ASSERT_EQ(cells.size(), 14u) << line;
         if (cells[2] != "port") rows.emplace(cells[2], cells[10] + " " + cells[6] + " " + cells[11] + " " + cells[12]);
     }
     EXPECT_EQ(rows, (std::multimap<std::string, std::string>{

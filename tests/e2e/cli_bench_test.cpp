@@ -57,12 +57,12 @@ std::multimap<std::string, std::string> ReportRows(const std::string& csv) {
     takeCR(line);
     EXPECT_EQ(line,
               "start,end,port,device,load_version,handset_version,status_code,status_text,bytes_sent,seconds,sequence,"
-              "confirmed,platform");
+              "confirmed,platform,esn");
     while (std::getline(in, line)) {
         takeCR(line);
         const std::vector<std::string> fields = FieldsOf(line);
-        EXPECT_EQ(fields.size(), 13u) << line;
-        if (fields.size() == 13) rows.emplace(fields[2], fields[6] + "," + fields[8]);
+        EXPECT_EQ(fields.size(), 14u) << line;
+        if (fields.size() == 14) rows.emplace(fields[2], fields[6] + "," + fields[8]);
     }
     return rows;
 }
@@ -255,7 +255,12 @@ TEST_F(CliBenchTest, JsonReportAndExitStatusAgree) {
     ASSERT_NE(ended, std::string::npos) << log;
     EXPECT_EQ(log.compare(log.rfind('\n', ended) + 1, 6, "<!ER>\t"), 0) << log;
     EXPECT_NE(log.find("\tCOM10\tvexlor --cli\tRun ended: done, status 0x065, program "), std::string::npos) << log;
-    EXPECT_NE(log.find(", load VX12.01, handset 12, port COM10 (" + rig.TerminalOf("COM10") + ")."), std::string::npos);
+    // The handset's ESN (the bench's own: 9F and the terminal's number) comes before the port.
+    const size_t port = log.find(", port COM10 (" + rig.TerminalOf("COM10") + ").");
+    ASSERT_NE(port, std::string::npos) << log;
+    const size_t esn = port - 8;
+    EXPECT_EQ(log.compare(esn - 32, 32, ", load VX12.01, handset 12, ESN "), 0) << log.substr(esn - 40, 60);
+    EXPECT_EQ(log.substr(esn, 8).find_first_not_of("0123456789ABCDEF"), std::string::npos) << log.substr(esn, 8);
     EXPECT_NE(log.find("Run ended: empty, status 0xF01, program "), std::string::npos);
     EXPECT_EQ(log.find("COM11"), std::string::npos);
 }

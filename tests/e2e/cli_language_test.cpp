@@ -28,7 +28,7 @@ protected:
             for (size_t at = out.find(device); !device.empty() && at != std::string::npos; at = out.find(device))
                 out.erase(at, device.size());
         }
-        static const std::set<std::string> kNames = {"COM", "NAND", "Vexlor", "MSM"};
+        static const std::set<std::string> kNames = {"COM", "NAND", "Vexlor", "MSM", "ESN"};
         std::set<std::string> words;
         const std::regex word("[A-Za-z]{3,}");
         for (auto it = std::sregex_iterator(out.begin(), out.end(), word); it != std::sregex_iterator(); ++it) {

@@ -188,18 +188,20 @@ TEST_F(CliDownloadTest, PortThatNeverAppearsEndsTheWaitWithItsOwnStatus) {
 }
 
 TEST_F(CliDownloadTest, InfoTellsModeVersionAndPlatformAndLeavesTheHandsetInDiag) {
-    Prepare(0x200, {"--mode", "ds", "--platform", "CORVANE1", "--version-numbers", "1,3"});
+    Prepare(0x200, {"--mode", "ds", "--platform", "CORVANE1", "--version-numbers", "1,3", "--esn", "8F2A10C4"});
     EXPECT_EQ(Run({"--cli", "--port", DownloadRig::kPort, "--info"}), 0) << Errors();
     EXPECT_EQ(Output(),
               "Port:             COM9\n"
               "Mode:             AT data mode, switched to diagnostic mode\n"
               "Software version: 13\n"
               "Platform:         CORVANE1\n"
+              "ESN:              8F2A10C4 (14302756804)\n"
               "Firmware load:    VX12.01 (for version 12: a version mismatch)\n");
     // The same facts as JSON.
     EXPECT_EQ(Run({"--cli", "--port", DownloadRig::kPort, "--info", "--json"}), 0) << Errors();
     EXPECT_NE(Output().find("\"reached\":true,\"found_mode\":\"diag\",\"mode\":\"diag\",\"software_version\":"
-                            "\"13\",\"platform\":\"CORVANE1\",\"load_version\":\"VX12.01\",\"load\":\"mismatch\"}"),
+                            "\"13\",\"platform\":\"CORVANE1\",\"esn\":\"8F2A10C4\",\"esn_dec\":\"14302756804\","
+                            "\"load_version\":\"VX12.01\",\"load\":\"mismatch\"}"),
               std::string::npos)
         << Output();
     EXPECT_EQ(CountInLog("Start writing block"), 0);

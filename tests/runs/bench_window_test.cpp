@@ -195,7 +195,7 @@ TEST_F(BenchWindowTest, OneHandsetPerCheckedPortWithMixedOutcomesAndAHeldPortRef
     std::map<std::string, std::string> codes;
     for (const std::string& line : LinesOf(ReadWholeFile(folder.File("report.csv")))) {
         const auto cells = CsvFields(line);
-        ASSERT_EQ(cells.size(), 13u) << line;
+        ASSERT_EQ(cells.size(), 14u) << line;
         if (cells[2] != "port") codes[cells[2]] += cells[6] + "|";
     }
     EXPECT_EQ(codes, (std::map<std::string, std::string>{{"COM5", "0x065|"}, {"COM6", "0xF64|"}, {"COM7", "|"}}));

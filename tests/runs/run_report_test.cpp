@@ -53,7 +53,7 @@ TEST_F(RunReportTest, ARowIsAppendedWholeOrNotAtAll) {
     ASSERT_EQ(report.Append(*DoneRun("COM7")), 0);
     const auto lines = LinesOf(ReadWholeFile(path));
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(CsvFields(lines[2]).size(), 13u);
+    EXPECT_EQ(CsvFields(lines[2]).size(), 14u);
     EXPECT_EQ(CsvFields(lines[2])[2], "COM7");
     EXPECT_NE(report.Problem(EFBIG).find(path + ": File too large"), std::string::npos);
 }
@@ -83,8 +83,8 @@ TEST_F(RunReportTest, RowsFollowTheColumnsTheFilesOwnHeaderNames) {
     std::ofstream(older) << olderHeader;
     RunReport report = Report(older);
     ASSERT_EQ(report.Check(), 0);
-    EXPECT_EQ(report.LeftOut(), (std::vector<std::string>{"sequence", "confirmed", "platform"}));
-    EXPECT_NE(report.LeftOutNote().find(older + " has no column sequence, confirmed, platform"), std::string::npos)
+    EXPECT_EQ(report.LeftOut(), (std::vector<std::string>{"sequence", "confirmed", "platform", "esn"}));
+    EXPECT_NE(report.LeftOutNote().find(older + " has no column sequence, confirmed, platform, esn"), std::string::npos)
         << report.LeftOutNote();
     ASSERT_EQ(report.Append(*DoneRun("COM5")), 0);
     auto lines = LinesOf(ReadWholeFile(older));

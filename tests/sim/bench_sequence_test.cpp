@@ -98,10 +98,17 @@ TEST_F(BenchSequence, RestartUnplugAndTheNextHandsetFollowTheirTimes) {
     EXPECT_EQ(ModeOfAnswer(), PHONE_MODE_UNKNOWN);
     const std::string notes = line->NotesText();
     for (const char* step :
-         {"handset 1 plugged in (platform MSM5105, start mode DL)", "restarting (silent for 800 ms)",
+         {"handset 1 plugged in (platform MSM5105, start mode DL, ESN ", "restarting (silent for 800 ms)",
           "restarted in DS mode", "unplugged", "handset 2 plugged in (platform CORVANE1", "no more handsets"}) {
         EXPECT_NE(notes.find(step), std::string::npos) << step << "\n" << notes;
     }
+    // Without --esn each handset of the bench still has one of its own.
+    auto esnOf = [&notes](const std::string& handset) {
+        const size_t at = notes.find("ESN ", notes.find(handset + " plugged in"));
+        return at == std::string::npos ? std::string() : notes.substr(at + 4, 8);
+    };
+    EXPECT_EQ(esnOf("handset 1").size(), 8u);
+    EXPECT_NE(esnOf("handset 1"), esnOf("handset 2"));
 }
 
 TEST_F(BenchSequence, AHandsetThatNeverRestartsStaysSilentUntilItIsTakenOff) {

@@ -237,6 +237,34 @@ INSTANTIATE_TEST_SUITE_P(Polls, HandsetStatus,
                                            StatusCase{0, 1, 3, 0}, StatusCase{1, 0, 7, 1},
                                            StatusCase{std::nullopt, 0, 5, 0}));
 
+TEST(HandsetIdentity, StatusReplyCarriesTheEsnEscapedAndAtGsnGivesItInEachFormat) {
+    HandsetConfig config = Config(HandsetMode::DIAG);
+    config.esn = 0x7E7D0102;  // low byte first on the line: 02 01 7D 7E, the last two escaped
+    HandsetModel model(config);
+    const Bytes raw = Feed(model, Hex("0C 14 3A 7E"));
+    ASSERT_GE(raw.size(), 10u);
+    EXPECT_EQ(ToHex(Bytes(raw.begin() + 4, raw.begin() + 10)), "02 01 7D 5D 7D 5E");
+    const auto frames = DecodeFrames(raw, false);
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(ToHex(Bytes(frames[0].begin() + 4, frames[0].begin() + 8)), "02 01 7D 7E");
+    // The words after the ESN stand where the tool counts them.
+    EXPECT_EQ(ReadStatusWords(raw).rfMode, 1);
+
+    const std::pair<HandsetConfig::GsnFormat, std::string> formats[] = {
+        {HandsetConfig::GsnFormat::kPrefixed, "+GSN: 7E7D0102"},
+        {HandsetConfig::GsnFormat::kHex, "0x7E7D0102"},
+        {HandsetConfig::GsnFormat::kPlain, "7E7D0102"},
+    };
+    for (const auto& [format, line] : formats) {
+        config.startMode = HandsetMode::DS;
+        config.gsnFormat = format;
+        HandsetModel ds(config);
+        const Bytes answer = Feed(ds, Hex("41 54 2B 47 53 4E 0D"));  // AT+GSN
+        EXPECT_EQ(std::string(answer.begin(), answer.end()), "AT+GSN\r\r\n" + line + "\r\n\r\nOK\r\n");
+        EXPECT_EQ(ds.Mode(), HandsetMode::DS);
+    }
+}
+
 TEST(HandsetStatusReply, NoStatusReplyAnswersAsAnUnknownRequest) {
     HandsetConfig config = Config(HandsetMode::DIAG);
     config.statusReply = false;

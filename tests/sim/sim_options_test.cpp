@@ -150,8 +150,8 @@ TEST(SimOptions, ABenchIsASequenceOfHandsetsEachWithItsOwnKnobsAndTimes) {
     ASSERT_EQ(o.nextHandsets.size(), 2u);
     EXPECT_TRUE(o.nextHandsets[0].handset.failNand);
     EXPECT_EQ(o.nextHandsets[0].times.unplugAfterMs, 600u);
-    EXPECT_FALSE(o.nextHandsets[0].times.restartAfterMs);  // each its own: nothing inherited
-    EXPECT_EQ(o.nextHandsets[0].times.swapMs, 1000u);
+    EXPECT_FALSE(o.nextHandsets[0].times.restartAfterMs);  // each its own: nothing inherited...
+    EXPECT_EQ(o.nextHandsets[0].times.swapMs, 400u);       // ...but the bench's swap time
     EXPECT_EQ(o.nextHandsets[1].handset.platform, "CORVANE1");
     EXPECT_TRUE(o.nextHandsets[1].times.neverRestarts);
     EXPECT_EQ(o.nextHandsets[1].times.restartMode, HandsetMode::DIAG);
@@ -165,6 +165,29 @@ TEST(SimOptions, ABenchIsASequenceOfHandsetsEachWithItsOwnKnobsAndTimes) {
     SimOptions bad;
     EXPECT_NE(Parse({"--restart-after", "soon"}, bad).find("or never"), std::string::npos);
     EXPECT_NE(Parse({"--restart-mode", "off"}, bad).find("--restart-mode"), std::string::npos);
+}
+
+TEST(SimOptions, EachHandsetHasItsEsnAndALaterOneMayKeepItsOwnSwapTime) {
+    SimOptions o;
+    ASSERT_EQ(Parse({"--esn", "0x8f2a10c4", "--gsn-format", "plain", "--then", "--esn 7E7D0102 --swap-time 50",
+                     "--then", "--gsn-format hex", "--swap-time", "300"},
+                    o),
+              "");
+    EXPECT_EQ(o.handset.esn, 0x8F2A10C4u);
+    EXPECT_EQ(o.handset.gsnFormat, HandsetConfig::GsnFormat::kPlain);
+    ASSERT_EQ(o.nextHandsets.size(), 2u);
+    EXPECT_EQ(o.nextHandsets[0].handset.esn, 0x7E7D0102u);
+    EXPECT_EQ(o.nextHandsets[0].times.swapMs, 50u);  // its own
+    EXPECT_FALSE(o.nextHandsets[1].handset.esn);     // the bench gives it one
+    EXPECT_EQ(o.nextHandsets[1].handset.gsnFormat, HandsetConfig::GsnFormat::kHex);
+    EXPECT_EQ(o.nextHandsets[1].times.swapMs, 300u);  // --swap-time came after the --then
+
+    for (const char* bad : {"", "0x", "123456789", "8F2A10CZ", "0x0x12", "-1", " 12"}) {
+        SimOptions t;
+        EXPECT_NE(Parse({"--esn", bad}, t).find("--esn"), std::string::npos) << bad;
+    }
+    SimOptions t;
+    EXPECT_NE(Parse({"--gsn-format", "dec"}, t).find("--gsn-format"), std::string::npos);
 }
 
 TEST(SimOptions, UnknownArgumentsAndHalfARegistrationAreRefused) {
@@ -202,6 +225,8 @@ TEST(SimOptions, HelpNamesEveryOption) {
                              "--restart-mode",
                              "--unplug-after",
                              "--swap-time",
+                             "--esn",
+                             "--gsn-format",
                              "--then",
                              "--silent",
                              "--disconnect-after",

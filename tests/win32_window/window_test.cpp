@@ -281,8 +281,10 @@ TEST_F(WindowTest, ClicksTheCloseBoxAndTheRunsMessagesReachThePresenterAndTheLis
     const std::string done = Text(*library, lang::IDS_DONE);
     ASSERT_TRUE(WaitUntil([&] { return Idle(window) && TopLine(window) == done; }, 60000));
     const auto lines = Lines(window);
-    ASSERT_EQ(lines.size(), 2u + 3u + 3u);  // one line for each of three full blocks
-    EXPECT_EQ(lines[1], WithNumber(*library, lang::IDS_PROGRESS, 100));
+    ASSERT_EQ(lines.size(), 2u + 3u + 3u + 1u);  // one line for each of three full blocks, the ESN's under done
+    const std::string esn = Text(*library, lang::IDS_ESN_LINE);
+    EXPECT_EQ(lines[1].rfind(esn.substr(0, esn.find('%')) + "9F", 0), 0u) << lines[1];
+    EXPECT_EQ(lines[2], WithNumber(*library, lang::IDS_PROGRESS, 100));
     EXPECT_EQ(lines.back(), Text(*library, lang::IDS_STARTED));
     std::string why;
     EXPECT_TRUE(ImageMatchesLoad(handset->Image(), load, &why)) << why;

@@ -36,6 +36,13 @@ struct HandsetConfig {
     // status word 6, or RF mode 1 with status word 2.
     uint16_t rfMode = 1;
 
+    // The handset's ESN, sent in bytes 4..7 of the status reply (low byte first) and given to
+    // AT+GSN; nullopt: the bench gives it one of its own (HandsetSequence), so no two differ.
+    std::optional<uint32_t> esn;
+    // How AT+GSN gives the ESN: "+GSN: 8F2A10C4", "0x8F2A10C4" or "8F2A10C4".
+    enum class GsnFormat { kPrefixed, kHex, kPlain };
+    GsnFormat gsnFormat = GsnFormat::kPrefixed;
+
     // How many of the status reply's first eight bytes are 0x7E (sent escaped as 7D 5E, which
     // shifts the status words on the line by one byte each), 0 to 7.
     int statusEscapes = 0;
@@ -68,6 +75,9 @@ struct HandsetTimes {
     std::optional<uint32_t> restartAfterMs;
     bool neverRestarts = false;
     HandsetMode restartMode = HandsetMode::DS;
+    // Its USB port leaves the port list while it restarts (as a handset's own USB port does),
+    // and comes back when it answers again.
+    bool portLeaves = false;
     // Taken off the cable this long after its turn ended: its restart (its reset, if it never
     // restarts), or its refusal of a download step (a fault knob's failure answer). Until then,
     // however long, it stays; silent from then on. nullopt: never.
@@ -79,4 +89,5 @@ struct HandsetTimes {
 struct BenchHandset {
     HandsetConfig handset;
     HandsetTimes times;
+    bool ownSwapTime = false;  // its --then named a --swap-time; else it takes the first handset's
 };

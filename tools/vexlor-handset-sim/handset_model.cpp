@@ -124,8 +124,9 @@ void HandsetModel::HandleAtLine(std::vector<uint8_t>& reply) {
     const size_t at = line.find("at");
     if (at == std::string::npos) return;  // no command on this line: only the echo
     const std::string command = line.substr(at + 2);
-    const bool known = command.empty() || command == "$qcdmg";
-    const std::string_view answer = known ? "\r\nOK\r\n" : "\r\nERROR\r\n";
+    const bool known = command.empty() || command == "$qcdmg" || command == "+gsn";
+    std::string answer = known ? "\r\nOK\r\n" : "\r\nERROR\r\n";
+    if (command == "+gsn") answer = "\r\n" + GsnText(Esn(), m_config.gsnFormat) + "\r\n" + answer;
     reply.insert(reply.end(), answer.begin(), answer.end());
     Note("AT command \"at" + command + "\" " + (known ? "OK" : "ERROR"));
     if (command == "$qcdmg") EnterMode(HandsetMode::DIAG);
@@ -171,7 +172,7 @@ void HandsetModel::HandleDiag(std::span<const uint8_t> payload, std::span<const 
 
 void HandsetModel::HandleStatusRequest(std::vector<uint8_t>& reply) {
     const bool offline = Offline();
-    Reply(StatusReply(m_config.rfMode, offline, m_config.statusEscapes), reply);
+    Reply(StatusReply(m_config.rfMode, offline, m_config.statusEscapes, Esn()), reply);
     if (m_offlineRequested && !offline) {
         ++m_pollsSinceOffline;
         if (Offline()) Note("offline from the next status request on");

@@ -22,7 +22,8 @@ struct HandsetEvents {
 // answers come out in line order, and the load it receives is kept in an image.
 //
 // DS mode echoes every byte like a modem and answers each AT command line at its carriage return
-// ("at" and "at$qcdmg" with OK, the latter then switching to DIAG; others with ERROR).
+// ("at" and "at$qcdmg" with OK, the latter then switching to DIAG; "at+gsn" with the ESN, then
+// OK; others with ERROR).
 // DIAG and DL modes cut the input into frames at each 0x7E flag (the flag that closes a frame may
 // also open the next, as in the detection packet) and drop frames with a bad CRC unanswered.
 // DIAG answers frames without an opening flag; DL answers with one and ignores requests it does
@@ -44,6 +45,9 @@ public:
     void PowerOn(HandsetMode mode);
 
     HandsetMode Mode() const { return m_mode; }
+    // The ESN it gives (the bench fills in one of its own where the options named none).
+    uint32_t Esn() const { return m_config.esn.value_or(DEFAULT_ESN); }
+    static constexpr uint32_t DEFAULT_ESN = 0x9F000001;
     bool Offline() const;
     const LoadImage& Image() const { return m_image; }
 

@@ -2,6 +2,7 @@
 #include "handset_replies.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 
 #include "link/frame_bytes.h"
@@ -67,14 +68,26 @@ std::vector<uint8_t> VersionRequestReply(std::string_view platform) {
     return reply;
 }
 
-std::vector<uint8_t> StatusReply(uint16_t rfMode, bool offline, int escapes) {
+std::vector<uint8_t> StatusReply(uint16_t rfMode, bool offline, int escapes, uint32_t esn) {
     std::vector<uint8_t> reply(STATUS_REPLY_SIZE, 0);
     reply[0] = DIAG_STATUS_REQUEST;
+    for (size_t i = 0; i < 4; ++i) reply[STATUS_ESN_OFFSET + i] = static_cast<uint8_t>(esn >> (8 * i));
     for (int i = 1; i <= std::clamp(escapes, 0, STATUS_ESCAPES_MAX); ++i) reply[static_cast<size_t>(i)] = FRAME_FLAG;
     PutWord(reply, STATUS_RF_MODE_OFFSET, rfMode);
     const uint16_t offlineWord = rfMode == 0 ? 6 : 2;
     PutWord(reply, STATUS_WORD_OFFSET, offline ? offlineWord : 0);
     return reply;
+}
+
+std::string GsnText(uint32_t esn, HandsetConfig::GsnFormat format) {
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%08X", static_cast<unsigned>(esn));
+    switch (format) {
+    case HandsetConfig::GsnFormat::kPrefixed: return std::string("+GSN: ") + digits;
+    case HandsetConfig::GsnFormat::kHex: return std::string("0x") + digits;
+    case HandsetConfig::GsnFormat::kPlain: break;
+    }
+    return digits;
 }
 
 std::vector<uint8_t> DlGroupReply(uint16_t status) {

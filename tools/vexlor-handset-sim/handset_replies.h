@@ -2,8 +2,11 @@
 #pragma once
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
+
+#include "handset_config.h"
 
 // Request codes the simulated handset knows and the payloads of its replies (before framing).
 
@@ -50,6 +53,7 @@ constexpr size_t PLATFORM_LENGTH = 8;
 constexpr size_t VERSION_REPLY_SIZE = 55;
 
 // Phone status reply: RF mode word at bytes 8-9, second status word at bytes 32-33.
+constexpr size_t STATUS_ESN_OFFSET = 4;  // bytes 4..7, low byte first
 constexpr size_t STATUS_RF_MODE_OFFSET = 8;
 constexpr size_t STATUS_WORD_OFFSET = 32;
 constexpr size_t STATUS_REPLY_SIZE = 40;
@@ -66,8 +70,13 @@ std::vector<uint8_t> VersionQueryReply(uint8_t first, uint8_t second);
 // Reply to the version request 00: build dates and times as text, then the platform text.
 std::vector<uint8_t> VersionRequestReply(std::string_view platform);
 
-// Reply to the phone status request. escapes bytes from byte 1 on are 0x7E.
-std::vector<uint8_t> StatusReply(uint16_t rfMode, bool offline, int escapes);
+// Reply to the phone status request, the ESN at bytes 4..7. escapes bytes from byte 1 on are
+// 0x7E (from 4 on, they stand in for the ESN's bytes).
+std::vector<uint8_t> StatusReply(uint16_t rfMode, bool offline, int escapes, uint32_t esn);
+
+// The text AT+GSN answers with (before the final OK): "+GSN: 8F2A10C4", "0x8F2A10C4" or the
+// digits alone.
+std::string GsnText(uint32_t esn, HandsetConfig::GsnFormat format);
 
 // Answer to a 0x70 request: 0x70 and the status word, low byte first.
 std::vector<uint8_t> DlGroupReply(uint16_t status);

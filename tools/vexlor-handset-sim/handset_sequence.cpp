@@ -2,12 +2,14 @@
 #include "handset_sequence.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 std::chrono::milliseconds Ms(uint32_t ms) { return std::chrono::milliseconds(ms); }
 }  // namespace
 
-HandsetSequence::HandsetSequence(const SimOptions& options, NoteSink note) : m_note(std::move(note)) {
+HandsetSequence::HandsetSequence(const SimOptions& options, NoteSink note)
+    : m_esnBase(options.esnBase), m_note(std::move(note)) {
     m_handsets.push_back(BenchHandset{options.handset, options.times});
     m_handsets.insert(m_handsets.end(), options.nextHandsets.begin(), options.nextHandsets.end());
     PlugIn(0);
@@ -19,15 +21,18 @@ void HandsetSequence::Note(const std::string& text) const {
 
 void HandsetSequence::PlugIn(size_t index) {
     m_index = index;
-    const HandsetConfig& config = m_handsets[index].handset;
+    HandsetConfig& config = m_handsets[index].handset;
+    if (!config.esn) config.esn = m_esnBase + static_cast<uint32_t>(index + 1);
     m_model = std::make_unique<HandsetModel>(config);
     m_model->SetNoteSink(m_note);
     m_state = State::kOn;
     m_turnEnded.reset();
     // The first handset is simply there; later ones arrive, and the trace says which.
     if (index > 0 || m_handsets.size() > 1) {
+        char esn[16];
+        std::snprintf(esn, sizeof esn, "%08X", static_cast<unsigned>(*config.esn));
         Note("handset " + std::to_string(Number()) + " plugged in (platform " + config.platform + ", start mode " +
-             HandsetModeName(config.startMode) + ")");
+             HandsetModeName(config.startMode) + ", ESN " + esn + ")");
     }
 }
 
@@ -88,6 +93,10 @@ void HandsetSequence::Heard(const HandsetEvents& events, Clock::time_point now) 
     m_state = State::kRestarting;
     m_turnEnded = now + Ms(*times.restartAfterMs);
     Note("restarting (silent for " + std::to_string(*times.restartAfterMs) + " ms)");
+}
+
+bool HandsetSequence::PortListed() const {
+    return m_state != State::kRestarting || !m_handsets[m_index].times.portLeaves;
 }
 
 uint32_t HandsetSequence::AnswerDelayMs(const HandsetEvents& events) const {

@@ -38,6 +38,9 @@ public:
     // none while nothing is due.
     std::optional<Clock::time_point> NextChange() const;
 
+    // False while the handset restarts with --port-leaves: its port is not in the port list.
+    bool PortListed() const;
+
     // The handset of the current turn (the latest plugged in, also while it is silent).
     HandsetModel& Current() { return *m_model; }
     const HandsetModel& Current() const { return *m_model; }
@@ -51,6 +54,7 @@ private:
     std::optional<Clock::time_point> UnplugAt() const;
     void Note(const std::string& text) const;
 
+    uint32_t m_esnBase = 0;
     std::vector<BenchHandset> m_handsets;
     NoteSink m_note;
     size_t m_index = 0;

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -64,6 +65,11 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
     trace.Line("terminal " + path + ", start mode " + HandsetModeName(options.handset.startMode));
+    // The terminal's number makes this bench's ESNs its own: two simulators never share one.
+    const size_t digits = path.find_last_not_of("0123456789") + 1;
+    const uint32_t terminal =
+        digits < path.size() ? static_cast<uint32_t>(std::strtoul(path.c_str() + digits, nullptr, 10)) : 0;
+    options.esnBase += (terminal % 0x10000) * 0x100;
     HandsetSequence handsets(options, [&trace](const std::string& note) { trace.Line(note); });
     SimRunner runner(options, port, handsets, trace);
     const SimRunner::Outcome outcome = runner.Run(wakeRead);

@@ -2,18 +2,26 @@
 #include "model_line.h"
 
 #include <algorithm>
+#include <atomic>
+
+namespace {
+// Lines made so far in this process: each line's bench gets ESNs of its own.
+std::atomic<uint32_t> g_lines{0};
+}  // namespace
 
 ModelLine::ModelLine(const SimOptions& options, std::shared_ptr<LineClock> clock)
-    : InProcessLine(options.throttleBaud, std::move(clock)) {
+    : InProcessLine(options.throttleBaud, std::move(clock)),
+      m_esnBase(options.esnBase + (++g_lines % 0x10000) * 0x100) {
     std::lock_guard<std::mutex> lock(m_mutex);
     StartModel(options);
 }
 
 void ModelLine::StartModel(const SimOptions& options) {
     m_options = options;
+    m_options.esnBase = m_esnBase;  // switched off and on, it is still the same handset
     // Runs inside Receive and Listening, with m_mutex already held.
     m_handsets =
-        std::make_unique<HandsetSequence>(options, [this](const std::string& note) { m_notes.push_back(note); });
+        std::make_unique<HandsetSequence>(m_options, [this](const std::string& note) { m_notes.push_back(note); });
     m_ignoredRate.reset();
     m_fedMode = options.handset.startMode;
     m_decoderEmpty = true;

@@ -51,6 +51,7 @@ private:
     // when it drops the line.
     bool Feed(std::span<const uint8_t> bytes, std::vector<uint8_t>& reply, HandsetEvents& heard);
 
+    const uint32_t m_esnBase;    // this line's bench's ESNs (SimOptions::esnBase)
     mutable std::mutex m_mutex;  // the model and the notes; taken inside the line's own lock
     SimOptions m_options;
     std::unique_ptr<HandsetSequence> m_handsets;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "sim_options.h"
 
+#include <algorithm>
+#include <cctype>
 #include <functional>
 #include <map>
 
@@ -143,6 +145,12 @@ const std::map<std::string, Option>& Options() {
           }}},
         {"--unplug-after",
          {true, TimeSetter("--unplug-after", 3600000, [](SimOptions& o, uint32_t ms) { o.times.unplugAfterMs = ms; })}},
+        {"--port-leaves",
+         {false,
+          [](const std::string&, SimOptions& o) {
+              o.times.portLeaves = true;
+              return std::string();
+          }}},
         {"--swap-time",
          {true, TimeSetter("--swap-time", 3600000, [](SimOptions& o, uint32_t ms) { o.times.swapMs = ms; })}},
         {"--then",
@@ -153,7 +161,37 @@ const std::map<std::string, Option>& Options() {
               if (!OnlyHandsetOptions(next)) {
                   return "--then takes only a handset's own options (its knobs and times), not \"" + v + "\"";
               }
-              o.nextHandsets.push_back(BenchHandset{next.handset, next.times});
+              bool ownSwap = false;
+              for (const std::string& word : Words(v)) ownSwap = ownSwap || word.rfind("--swap-time", 0) == 0;
+              o.nextHandsets.push_back(BenchHandset{next.handset, next.times, ownSwap});
+              return std::string();
+          }}},
+        {"--esn",
+         {true,
+          [](const std::string& v, SimOptions& o) {
+              uint64_t n = 0;
+              const bool prefixed = v.rfind("0x", 0) == 0 || v.rfind("0X", 0) == 0;
+              const std::string digits = prefixed ? v.substr(2) : v;
+              const bool hex = std::all_of(digits.begin(), digits.end(),
+                                           [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; });
+              if (digits.empty() || digits.size() > 8 || !hex || !ParseUnsigned(digits, 16, 0, 0xFFFFFFFF, n)) {
+                  return "--esn needs up to 8 hex digits (0x optional), not \"" + v + "\"";
+              }
+              o.handset.esn = static_cast<uint32_t>(n);
+              return std::string();
+          }}},
+        {"--gsn-format",
+         {true,
+          [](const std::string& v, SimOptions& o) {
+              using Format = HandsetConfig::GsnFormat;
+              if (v == "prefixed")
+                  o.handset.gsnFormat = Format::kPrefixed;
+              else if (v == "hex")
+                  o.handset.gsnFormat = Format::kHex;
+              else if (v == "plain")
+                  o.handset.gsnFormat = Format::kPlain;
+              else
+                  return "--gsn-format needs prefixed, hex or plain, not \"" + v + "\"";
               return std::string();
           }}},
         {"--reply-pattern",
@@ -357,6 +395,10 @@ std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& op
         if (std::string error = option.set(value, options); !error.empty()) return error;
     }
     if (options.help || options.version) return {};
+    // A later handset is swapped in as the first one is, unless its own --then says otherwise.
+    for (BenchHandset& next : options.nextHandsets) {
+        if (!next.ownSwapTime) next.times.swapMs = options.times.swapMs;
+    }
     if (options.registerFile.empty() != options.comName.empty()) return "--register and --com go together";
     return {};
 }
@@ -373,11 +415,12 @@ error. Everything it does follows from its input and options: no randomness.
 
 Modes and replies:
   DS    echoes every byte; a line ending in a carriage return that holds "at" is answered
-        with "\r\nOK\r\n" ("at", "at$qcdmg") or "\r\nERROR\r\n"; "at$qcdmg" switches to DIAG.
+        with "\r\nOK\r\n" ("at", "at$qcdmg") or "\r\nERROR\r\n"; "at$qcdmg" switches to DIAG;
+        "at+gsn" is answered with the ESN on a line of its own (--gsn-format), then OK.
   DIAG  frames end with 0x7E and carry no opening flag, in both directions. Known requests:
         version request 00 (platform text at reply bytes 39..46), version query 4B 00 01 00
-        (version numbers at reply bytes 6 and 7), phone status 0C (RF mode word at bytes 8-9,
-        status word at bytes 32-33), quiet requests 1F FF 00, 60 00, 73 00.. (echoed), offline
+        (version numbers at reply bytes 6 and 7), phone status 0C (ESN at bytes 4-7, low byte
+        first; RF mode word at bytes 8-9, status word at bytes 32-33), quiet requests 1F FF 00, 60 00, 73 00.. (echoed), offline
         command 29 01 00 (echoed), change to DL 3A (echoed, then DL mode). Anything else,
         the detection packet among it, gets the bad-command reply of --reply-pattern.
   DL    frames open and close with 0x7E. No-operation 06 -> ACK 02; reset 0A -> ACK, then the
@@ -398,11 +441,21 @@ Options:
                              characters, no } or ~ (default MSM5105; CORVANE1 for a Corvane)
   --offline-after K|never    after the offline command, status replies report online K times,
                              then offline; never: always online (default 1)
+  --esn HEX                  the handset's ESN (electronic serial number), up to 8 hex digits,
+                             0x optional: status reply bytes 4..7, low byte first (escaped on
+                             the line where a byte is 7D or 7E), and the answer to AT+GSN; the
+                             same after its restart. Default: 9F0000NN for handset NN of the
+                             in-process line, 9FTTTTNN from the terminal's number TTTT in the
+                             program, so no two simulated handsets share one
+  --gsn-format prefixed|hex|plain
+                             how AT+GSN gives it: "+GSN: 8F2A10C4" (default), "0x8F2A10C4"
+                             or "8F2A10C4", each followed by OK
   --no-status-reply          answer the phone status request as an unknown request
   --rf-mode 0|1              RF mode word of status replies; offline is reported as
                              RF 0 + status 6 or RF 1 + status 2 (default 1)
   --status-escapes N         make status reply bytes 1..N equal 0x7E, sent as 7D 5E, which
-                             shifts the status words on the line (0..7, default 0)
+                             shifts the status words on the line (0..7, default 0); from 4
+                             on they stand in for the ESN's bytes
   --refuse-start STATUS      answer start of download with this status, e.g. 0x1002 (the ACC
                              refusal) or 0x0001 (decimal or 0x hex, 1..0xFFFF)
   --bad-block-status K       answer the packet completing block K with status 0x0001; block 1
@@ -467,8 +520,12 @@ A bench: handset after handset on one cable
                              --fail-nand; a NAND write's after the commit time). Until then it
                              stays, however long; then it is silent (the terminal stays: it is
                              the cable's adapter). Without it the handset stays for good
+  --port-leaves              the port leaves the port list while the handset restarts (its
+                             --register entry is removed at the reset and written again when
+                             it answers), as a handset's own USB port does
   --swap-time MS             the next handset is plugged in MS milliseconds after this one was
-                             taken off (default 1000)
+                             taken off (default 1000); a --then handset without its own takes
+                             the first handset's
   --then "OPTIONS"           the next handset of the sequence (repeat for each), with its own
                              knobs and times: the options of this list that describe a handset
                              (--mode, --platform, --fail-nand, --restart-after, --unplug-after,

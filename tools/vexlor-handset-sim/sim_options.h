@@ -26,6 +26,10 @@ struct SimOptions {
     uint32_t piecePauseMs = 0;         // with this pause between the pieces
     bool silent = false;               // never answer
     bool exitAfterReset = false;       // end after acknowledging a reset
+    // The bench's own ESNs: handset N of the sequence without an --esn of its own has esnBase + N
+    // (the program takes the base from its terminal's number, the in-process line from a count
+    // of lines), so two simulated handsets never share one by chance.
+    uint32_t esnBase = 0x9F000000;
     bool help = false;
     bool version = false;  // --version: the program's version
 

@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "serialcomm_entry.h"
+
 namespace {
 
 constexpr int READ_WAIT_MS = 1000;
@@ -43,6 +45,17 @@ void SimRunner::SaveImage() {
     }
     m_trace.Line("image saved: " + std::to_string(image.Bytes().size()) + " bytes, " +
                  std::to_string(image.HoleBytes()) + " never written");
+}
+
+void SimRunner::FollowPortList() {
+    const bool listed = m_handsets.PortListed();
+    if (listed == m_listed || m_options.registerFile.empty()) return;
+    m_listed = listed;
+    const std::string path = m_port.SlavePath();
+    const std::string error = listed ? RegisterSerialPort(m_options.registerFile, path, m_options.comName)
+                                     : UnregisterSerialPort(m_options.registerFile, path, m_options.comName);
+    m_trace.Line(std::string(listed ? "port back in the list" : "port gone from the list") +
+                 (error.empty() ? std::string() : ": " + error));
 }
 
 void SimRunner::SendInPieces(std::span<const uint8_t> reply) {
@@ -119,6 +132,7 @@ SimRunner::Outcome SimRunner::Run(int wakeFd) {
         if (!pending.empty()) until(pending.front().due);
         // The bench's turns move on in time, so the trace tells each step when it happens.
         m_handsets.Listening(Clock::now());
+        FollowPortList();
         if (const auto change = m_handsets.NextChange()) until(*change);
         const bool room = pendingBytes < bufferBytes;
         switch (m_port.WaitForBytes(wakeFd, waitMs, room)) {

@@ -43,6 +43,8 @@ private:
     size_t AdapterBufferBytes() const;
     // Notes a change of the tool's line rate in the trace; the rate now.
     std::optional<uint32_t> LookAtRate();
+    // Takes the port off the settings file's list or puts it back, as the handset's turn asks.
+    void FollowPortList();
     // Writes an answer whole, or in the pieces --reply-pieces asks for.
     void SendInPieces(std::span<const uint8_t> reply);
 
@@ -52,4 +54,5 @@ private:
     TraceLog& m_trace;
     LinePacer m_pacer;
     std::optional<uint32_t> m_lastRate;
+    bool m_listed = true;  // the port's --register entry is there
 };

@@ -19,6 +19,7 @@
 #include "engine/version_text.h"
 #include "platform/local_time.h"
 #include "platform/stop_signals.h"
+#include "serial/handset_identity.h"
 
 namespace {
 
@@ -59,6 +60,8 @@ void PrintInfo(const CliSession& session, const HandsetInfo& info, const LoadFac
     } else {
         session.Print("Software version: " + (info.softwareVersion.empty() ? "(no answer)" : info.softwareVersion));
         session.Print("Platform:         " + (info.platform.empty() ? "(no answer)" : info.platform));
+        session.Print("ESN:              " + (info.esn ? EsnText(*info.esn) + " (" + EsnDecimal(*info.esn) + ")"
+                                                       : std::string("(no answer)")));
     }
     const std::string verdict = LoadVerdict(load, info);
     if (verdict == "damaged") {
@@ -85,7 +88,9 @@ void PrintInfoJson(const CliSession& session, const HandsetInfo* info, const std
         line += ",\"found_mode\":" + TextOrNull(ModeWord(info->foundMode)) +
                 ",\"mode\":" + TextOrNull(ModeWord(info->mode)) +
                 ",\"software_version\":" + (told ? TextOrNull(info->softwareVersion) : "null") +
-                ",\"platform\":" + (told ? TextOrNull(info->platform) : "null");
+                ",\"platform\":" + (told ? TextOrNull(info->platform) : "null") +
+                ",\"esn\":" + (info->esn ? JsonString(EsnText(*info->esn)) : "null") +
+                ",\"esn_dec\":" + (info->esn ? JsonString(EsnDecimal(*info->esn)) : "null");
     } else {
         line += ",\"code\":" + JsonString(StatusCodeText(STATUS_ERR_PORT)) +
                 ",\"text\":" + JsonString(StatusLineBody(STATUS_ERR_PORT, session.Text())) +

@@ -10,6 +10,7 @@
 #include "engine/handset_probe.h"
 #include "platform/local_time.h"
 #include "platform/utf8.h"
+#include "serial/handset_identity.h"
 
 namespace {
 
@@ -27,6 +28,12 @@ std::string Counts(unsigned handsets, unsigned done, unsigned unconfirmed, unsig
     return ",\"handsets\":" + std::to_string(handsets) + ",\"done\":" + std::to_string(done) +
            ",\"unconfirmed\":" + std::to_string(unconfirmed) + ",\"failed\":" + std::to_string(failed) +
            ",\"stopped\":" + std::to_string(stopped);
+}
+
+// "esn" and "esn_dec": the handset's ESN, null for each while it is not known.
+std::string EsnFields(const PortRun& run) {
+    if (!run.esn) return ",\"esn\":null,\"esn_dec\":null";
+    return ",\"esn\":\"" + EsnText(*run.esn) + "\",\"esn_dec\":\"" + EsnDecimal(*run.esn) + "\"";
 }
 
 std::string Code(uint32_t code) {
@@ -84,6 +91,7 @@ void JsonEventsView::Status(const PortRun& run, uint32_t code) {
     const std::string why =
         run.Ended() ? FailureDetailLine(code, run.failure, run.Port(), m_session.Text()) : std::string();
     if (!why.empty()) fields += ",\"reason\":" + JsonString(why);
+    if (run.esn) fields += EsnFields(run);
     Emit("status", &run, fields);
 }
 
@@ -108,7 +116,7 @@ void JsonEventsView::Finish(const std::vector<std::unique_ptr<PortRun>>& runs) {
              std::string(",\"result\":\"") + outcome.result +
                  "\",\"code\":" + (outcome.code ? Code(*outcome.code) : std::string("null")) +
                  ",\"seconds\":" + Number(ran ? run->Seconds() : 0) + ",\"bytes\":" + std::to_string(run->Bytes()) +
-                 ",\"rate\":" + Number(ran ? run->AverageRate() : 0));
+                 ",\"rate\":" + Number(ran ? run->AverageRate() : 0) + EsnFields(*run));
     }
 }
 
@@ -128,9 +136,9 @@ void JsonEventsView::Recorded(const PortRun& run) {
     const bool answered = run.confirmed == true;
     const std::string confirmed = run.confirmed ? (*run.confirmed ? "true" : "false") : "null";
     Emit("handset", &run,
-         ",\"sequence\":" + std::to_string(run.sequence) + ",\"result\":\"" + outcome.result +
-             "\",\"code\":" + (outcome.code ? Code(*outcome.code) : std::string("null")) +
-             ",\"reason\":" + TextOrNull(outcome.reason) + ",\"confirmed\":" + confirmed +
+         ",\"sequence\":" + std::to_string(run.sequence) + ",\"result\":\"" + outcome.result + "\",\"code\":" +
+             (outcome.code ? Code(*outcome.code) : std::string("null")) + ",\"reason\":" + TextOrNull(outcome.reason) +
+             ",\"confirmed\":" + confirmed + ",\"confirmed_by\":" + TextOrNull(run.confirmedBy) + EsnFields(run) +
              ",\"mode_after\":" + (answered ? TextOrNull(ModeWord(run.modeAfter)) : std::string("null")) +
              ",\"platform\":" + (answered ? TextOrNull(run.platform) : std::string("null")) +
              ",\"handset_version\":" + TextOrNull(run.worker ? run.worker->HandsetVersion() : std::string()) +

@@ -6,6 +6,7 @@
 #include "app/runs/station_text.h"
 #include "app/runs/status_text.h"
 #include "lang/string_ids.h"
+#include "serial/handset_identity.h"
 
 PortLinesView::PortLinesView(const CliSession& session)
     : m_session(session), m_check(session.Out(), false, session.Text()(lang::IDS_CLI_CHECKING)) {
@@ -27,6 +28,8 @@ void PortLinesView::Status(const PortRun& run, uint32_t code) {
     Line(run, StatusLineText(code, run.failure, m_session.Text()));
     const std::string why = FailureDetailLine(run.lastStatus, run.failure, run.Port(), m_session.Text());
     if (!why.empty()) Line(run, "        " + why);
+    if (run.esn && !m_session.Args().quiet)
+        Line(run, "        " + FormatText(m_session.Text()(lang::IDS_ESN_LINE), EsnText(*run.esn)));
 }
 
 void PortLinesView::Progress(const PortRun& run, unsigned percent) {

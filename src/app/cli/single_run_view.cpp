@@ -7,6 +7,7 @@
 #include "app/runs/station_text.h"
 #include "app/runs/status_text.h"
 #include "lang/string_ids.h"
+#include "serial/handset_identity.h"
 
 namespace {
 // Under the status line, lined up with its text.
@@ -42,6 +43,8 @@ void SingleRunView::Status(const PortRun& run, uint32_t code) {
     m_session.Print(StatusLineText(code, run.failure, m_session.Text()));
     const std::string why = FailureDetailLine(run.lastStatus, run.failure, run.Port(), m_session.Text());
     if (!why.empty()) m_session.Print(kDetailIndent + why);
+    if (run.esn && !m_session.Args().quiet)
+        m_session.Print(kDetailIndent + FormatText(m_session.Text()(lang::IDS_ESN_LINE), EsnText(*run.esn)));
     PrintSummary(run);
 }
 

@@ -13,6 +13,7 @@
 #include "app/runs/transfer_estimate.h"
 #include "lang/string_ids.h"
 #include "platform/terminal.h"
+#include "serial/handset_identity.h"
 
 namespace {
 
@@ -56,6 +57,7 @@ std::string StationRowsView::Row(const StationPort& port) const {
     row += Counts(port, text);
     const PortRun* handset = port.handset.get();
     if (handset) row.append("#").append(std::to_string(handset->sequence)).append(" ");
+    if (handset && handset->esn) row.append(EsnText(*handset->esn)).append(" ");
     if (port.phase == StationPort::Phase::kFlashing && handset && !handset->Ended()) {
         // Until the handset answers, the port another program holds is the story.
         if (!handset->notice.empty() && !handset->hasProgress) return row + handset->notice;

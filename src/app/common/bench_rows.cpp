@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/common/bench_rows.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 
@@ -10,6 +11,7 @@
 #include "app/runs/transfer_estimate.h"
 #include "engine/dl_status.h"
 #include "lang/string_ids.h"
+#include "serial/handset_identity.h"
 
 namespace {
 
@@ -58,6 +60,7 @@ BenchWindowView::Row BenchRowOf(const StationPort& port, const BenchTotals& earl
     row.failed = earlier.failed + port.failed + port.stopped;
     const PortRun* handset = port.handset.get();
     if (handset && handset->Ended()) DescribeResult(*handset, text, row.resultLine, row.resultDetail);
+    if (handset && handset->esn) row.esn = EsnText(*handset->esn);
     switch (port.phase) {
     case StationPort::Phase::kWaiting: row.state = Row::State::kWaiting; break;
     case StationPort::Phase::kFlashing:
@@ -80,6 +83,10 @@ BenchWindowView::Row BenchRowOf(const StationPort& port, const BenchTotals& earl
         row.state = Row::State::kConfirming;
         row.showProgress = true;
         row.percent = 100;
+        if (port.confirmUntil > std::chrono::steady_clock::now()) {
+            row.timeLeft = FormatTimeLeft(
+                std::chrono::duration<double>(port.confirmUntil - std::chrono::steady_clock::now()).count());
+        }
         break;
     case StationPort::Phase::kRemoval: row.state = Row::State::kRemove; break;
     case StationPort::Phase::kEnded:

@@ -31,8 +31,8 @@ using Row = BenchWindowView::Row;
 
 bool SameRow(const Row& a, const Row& b) {
     return a.state == b.state && a.stateText == b.stateText && a.showProgress == b.showProgress &&
-           a.percent == b.percent && a.rate == b.rate && a.timeLeft == b.timeLeft && a.done == b.done &&
-           a.failed == b.failed && a.resultLine == b.resultLine && a.resultDetail == b.resultDetail;
+           a.percent == b.percent && a.rate == b.rate && a.timeLeft == b.timeLeft && a.esn == b.esn &&
+           a.done == b.done && a.failed == b.failed && a.resultLine == b.resultLine && a.resultDetail == b.resultDetail;
 }
 
 // How often figures that change at every tick (rates, times left, handsets per hour) are redrawn.
@@ -440,6 +440,7 @@ bool BenchWindowPresenter::Open(bool checkPassed) {
     captions.progress = text(lang::IDS_BENCH_COL_PROGRESS);
     captions.rate = text(lang::IDS_BENCH_COL_RATE);
     captions.timeLeft = text(lang::IDS_BENCH_COL_LEFT);
+    captions.esn = text(lang::IDS_ESN_COLUMN);
     captions.done = text(lang::IDS_BENCH_COL_DONE);
     captions.failed = text(lang::IDS_BENCH_COL_FAILED);
     captions.result = text(lang::IDS_BENCH_COL_RESULT);

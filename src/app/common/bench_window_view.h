@@ -24,6 +24,7 @@ public:
         std::string progress;
         std::string rate;
         std::string timeLeft;
+        std::string esn;
         std::string done;
         std::string failed;
         std::string result;
@@ -46,7 +47,8 @@ public:
         bool showProgress = false;  // the bar shows (a handset is being flashed, or just was)
         unsigned percent = 0;
         std::string rate;      // "" while unknown
-        std::string timeLeft;  // "" while unknown
+        std::string timeLeft;  // "" while unknown; while confirming, the confirmation's
+        std::string esn;       // the handset's ESN, "" while unknown
         unsigned done = 0;
         unsigned failed = 0;
         // The last handset's result in one line, and in full (the reason's lines under it);

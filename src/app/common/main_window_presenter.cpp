@@ -15,6 +15,7 @@
 #include "package/package_errors.h"
 #include "platform/program_path.h"
 #include "platform/window_messages.h"
+#include "serial/handset_identity.h"
 
 namespace {
 
@@ -202,6 +203,10 @@ void CMainWindowPresenter::Status(uint32_t statusCode) {
     if (m_showStatus != 1) return;
     // The reason goes right under its status line, which is the newest and so the top one.
     const std::string why = FailureDetailLine(statusCode, failure, port, m_text);
+    // Which handset it was, under the reason: the ESN the run read on its way to download mode.
+    if (const auto esn = line.final ? m_operator.HandsetEsn() : std::nullopt) {
+        m_view.InsertTopLine(FormatText(m_text(lang::IDS_ESN_LINE), EsnText(*esn)));
+    }
     if (!why.empty()) m_view.InsertTopLine(why);
     m_view.InsertTopLine(StatusLineBody(statusCode, failure, m_text));
 }

@@ -117,9 +117,16 @@ void Runner::TakeRestart(PortRun& run) {
     if (watch == m_watches.end() || run.recorded) return;
     const ProbeResult answer = watch->second->Answer();
     if (answer.kind == ProbeResult::Kind::kStopped) return;  // the stop records it
-    run.confirmed = answer.kind == ProbeResult::Kind::kAnswered;
-    run.modeAfter = answer.mode;
-    run.platform = answer.platform;
+    const bool answered = answer.kind == ProbeResult::Kind::kAnswered;
+    // Known by its ESN where both it and the run read one; else the answer alone has to do.
+    const bool other = answered && run.esn && answer.esn && *answer.esn != *run.esn;
+    run.confirmed = answered && !other;
+    if (other) run.otherEsn = answer.esn;
+    if (*run.confirmed) {
+        run.confirmedBy = run.esn && answer.esn ? "esn" : "answer";
+        run.modeAfter = answer.mode;
+        run.platform = answer.platform;
+    }
     m_watches.erase(watch);
     m_keeper.Record(run);
 }

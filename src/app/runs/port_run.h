@@ -69,7 +69,15 @@ struct PortRun {
     std::optional<bool> confirmed;
     EPhoneMode modeAfter = PHONE_MODE_UNKNOWN;  // the mode it answered in after the restart
     std::string platform;                       // the platform text it gave then (diagnostic mode)
-    bool recorded = false;                      // its record (log line, report row) is written
+    // Its ESN, once known (read on its way through diagnostic mode); none for a download-mode
+    // start.
+    std::optional<uint32_t> esn;
+    // How its restart was confirmed: "esn" (the same ESN answered), "answer" (no identity to
+    // read: the answer alone); empty when it was not.
+    std::string confirmedBy;
+    std::optional<uint32_t> otherEsn;  // not confirmed: another handset answered, with this ESN
+    bool confirmStopped = false;       // the station was stopped while it was waited for
+    bool recorded = false;             // its record (log line, report row) is written
 };
 
 // The word a result goes by in summaries and records.

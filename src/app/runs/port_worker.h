@@ -31,6 +31,8 @@ public:
     // What the handset has confirmed of them (rates are made of these).
     virtual uint64_t BytesConfirmed() const { return BytesSent(); }
     virtual std::string HandsetVersion() const = 0;
+    // The handset's ESN, once the run has read it (none for a download-mode start).
+    virtual std::optional<uint32_t> HandsetEsn() const { return std::nullopt; }
     // When the handset took the first packet (the block phase began); nothing before, or when the
     // worker cannot tell (the first look that finds bytes sent then stands in for it).
     virtual std::optional<std::chrono::steady_clock::time_point> BlockPhaseStart() const { return std::nullopt; }
@@ -56,6 +58,7 @@ public:
     uint64_t BytesSent() const override { return m_operator.BytesSent(); }
     uint64_t BytesConfirmed() const override { return m_operator.BytesConfirmed(); }
     std::string HandsetVersion() const override { return m_operator.HandsetVersion(); }
+    std::optional<uint32_t> HandsetEsn() const override { return m_operator.HandsetEsn(); }
     std::optional<std::chrono::steady_clock::time_point> BlockPhaseStart() const override {
         return m_operator.BlockPhaseStart();
     }

@@ -6,7 +6,7 @@ RestartWatch::RestartWatch(const std::string& port, std::chrono::milliseconds ti
     : m_probe(makeLine ? makeLine(port) : platform::MakeSystemSerialLine()), m_target(queue, source) {
     m_probe.SetStopRequest(&m_stop);
     m_thread = std::thread([this, port, timeout] {
-        ProbeResult answer = m_probe.WaitForAnswer(port, timeout);
+        ProbeResult answer = m_probe.WaitForAnswer(port, timeout, true);
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_answer = std::move(answer);

@@ -10,6 +10,7 @@
 
 void RunKeeper::Take(PortRun& run, uint32_t message, uintptr_t value, bool confirm) {
     if (run.Ended()) return;
+    if (run.worker && !run.esn) run.esn = run.worker->HandsetEsn();
     if (message == WM_DL_STATUS) OnStatus(run, static_cast<uint32_t>(value), confirm);
     if (message == WM_DL_PROGRESS) {
         run.hasProgress = true;

@@ -9,6 +9,7 @@
 #include "log/log.h"
 #include "platform/record_file.h"
 #include "platform/sys_error.h"
+#include "serial/handset_identity.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ namespace {
 // FieldsOf, so its cells stay empty.
 constexpr const char* kColumns[] = {
     "start",       "end",        "port",    "device",   "load_version", "handset_version", "status_code",
-    "status_text", "bytes_sent", "seconds", "sequence", "confirmed",    "platform",
+    "status_text", "bytes_sent", "seconds", "sequence", "confirmed",    "platform",        "esn",
 };
 
 using Fields = std::map<std::string, std::string>;
@@ -126,6 +127,7 @@ int RunReport::Append(const PortRun& run) const {
         {"sequence", ran ? std::to_string(run.sequence) : std::string()},
         {"confirmed", run.confirmed ? (*run.confirmed ? "true" : "false") : ""},
         {"platform", CsvField(run.platform)},
+        {"esn", run.esn ? EsnText(*run.esn) : std::string()},
     };
     // The layout is the file's own, read under the lock: it may have been begun meanwhile.
     return platform::AppendRecordFor(m_path, [&](bool empty, const std::string& firstLine, std::string& text) {

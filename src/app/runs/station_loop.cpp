@@ -1,8 +1,13 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/runs/station_loop.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "engine/dl_status.h"
 #include "log/log.h"
+#include "platform/local_time.h"
+#include "serial/handset_identity.h"
 #include "serial/serial_port_list.h"
 
 namespace {
@@ -103,28 +108,59 @@ bool StationLoop::Pause(std::chrono::milliseconds span) {
 }
 
 void StationLoop::Run() {
+    using Clock = std::chrono::steady_clock;
     uint32_t sequence = 0;
+    std::optional<Found> arrived;  // a handset that answered in another one's confirmation
     while (!Stopping()) {
+        Found found;
         if (m_settings.station) {
-            Post(Event(StationEvent::Kind::kWaiting));
-            if (!WaitForHandset()) break;
+            if (!arrived) Post(Event(StationEvent::Kind::kWaiting));
+            if (!WaitForHandset(std::exchange(arrived, std::nullopt), found)) break;
         }
-        const uint32_t final = Flash(++sequence);
+        std::optional<uint32_t> esn = found.esn;
+        const uint32_t final = Flash(++sequence, esn);
         if (Stopping()) break;
-        if (final == STATUS_DONE && m_settings.confirm) Confirm(sequence);
+        if (final == STATUS_DONE && esn && m_settings.flashed) {
+            m_settings.flashed->Add(*esn, {m_port, sequence, platform::Now()});
+        }
+        // A failed handset answered all along; a done one has yet to, after its reset.
+        bool answered = final != STATUS_DONE;
+        Clock::time_point patientUntil = Clock::now();
+        if (final == STATUS_DONE && m_settings.confirm) {
+            patientUntil += m_settings.confirmTimeout;
+            const Confirmation confirmation = Confirm(sequence, esn, arrived);
+            if (confirmation == Confirmation::kStopped) break;
+            if (confirmation == Confirmation::kOther) continue;  // the newcomer is flashed in its turn
+            answered = confirmation == Confirmation::kAnswered;
+        }
         if (!m_settings.station || Stopping()) break;
         Post(Event(StationEvent::Kind::kRemoval, sequence));
-        WaitForRemoval();
+        WaitForRemoval(answered, patientUntil);
     }
     Post(Event(StationEvent::Kind::kEnded));
 }
 
-bool StationLoop::WaitForHandset() {
+bool StationLoop::WaitForHandset(std::optional<Found> arrived, Found& found) {
     using Kind = ProbeResult::Kind;
     for (;;) {
-        const ProbeResult found = m_probe.WaitForAnswer(m_port, std::nullopt);
+        found = arrived ? *arrived : m_probe.WaitForAnswer(m_port, std::nullopt, true);
+        arrived.reset();
         if (found.kind == Kind::kStopped) return false;
-        if (found.kind == Kind::kAnswered) break;
+        if (found.kind == Kind::kAnswered) {
+            const auto earlier = found.esn && m_settings.flashed ? m_settings.flashed->Find(*found.esn) : std::nullopt;
+            if (!earlier) break;
+            // Flashed done already at this station: told, and left alone until it is taken off.
+            StationEvent known = Event(StationEvent::Kind::kKnown);
+            known.esn = found.esn;
+            known.earlier = *earlier;
+            Post(known);
+            LogWritePort(LOG_WRN, m_port.c_str(), kSource, "ESN %s was flashed already; waiting for its removal.",
+                         EsnText(*found.esn).c_str());
+            WaitForRemoval(true, std::chrono::steady_clock::now());
+            if (Stopping()) return false;
+            Post(Event(StationEvent::Kind::kWaiting));
+            continue;
+        }
         // Told once while it lasts; the port is tried again after a rest.
         const bool absent = found.kind == Kind::kAbsent;
         const std::string key = FailureKey(found.failure);
@@ -165,7 +201,7 @@ bool StationLoop::WaitForHandset() {
     return true;
 }
 
-uint32_t StationLoop::Flash(uint32_t sequence) {
+uint32_t StationLoop::Flash(uint32_t sequence, std::optional<uint32_t>& esn) {
     std::shared_ptr<PortWorker> worker = m_makeWorker(m_port, m_flashTarget);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -174,8 +210,10 @@ uint32_t StationLoop::Flash(uint32_t sequence) {
     }
     StationEvent flashing = Event(StationEvent::Kind::kFlashing, sequence);
     flashing.worker = worker;
+    flashing.esn = esn;
     Post(flashing);
-    LogWritePort(LOG_WRN, m_port.c_str(), kSource, "Handset %u found; flashing it.", static_cast<unsigned>(sequence));
+    LogWritePort(LOG_WRN, m_port.c_str(), kSource, "Handset %u found%s%s; flashing it.",
+                 static_cast<unsigned>(sequence), esn ? ", ESN " : "", esn ? EsnText(*esn).c_str() : "");
     if (!Stopping()) worker->Start();
     {
         std::unique_lock<std::mutex> lock(m_mutex);
@@ -186,36 +224,76 @@ uint32_t StationLoop::Flash(uint32_t sequence) {
         }
     }
     if (Stopping()) worker->Stop();
+    // The run's own reading (the status reply on its way to download mode) is the one recorded.
+    if (const auto read = worker->HandsetEsn()) esn = read;
     std::lock_guard<std::mutex> lock(m_mutex);
     m_worker.reset();
     return m_finalStatus;
 }
 
-void StationLoop::Confirm(uint32_t sequence) {
-    Post(Event(StationEvent::Kind::kConfirming, sequence));
-    const ProbeResult answer = m_probe.WaitForAnswer(m_port, m_settings.confirmTimeout);
-    if (answer.kind == ProbeResult::Kind::kStopped) return;
+StationLoop::Confirmation StationLoop::Confirm(uint32_t sequence, std::optional<uint32_t> esn,
+                                               std::optional<Found>& arrived) {
+    using Clock = std::chrono::steady_clock;
+    using Kind = ProbeResult::Kind;
+    const Clock::time_point until = Clock::now() + m_settings.confirmTimeout;
+    StationEvent confirming = Event(StationEvent::Kind::kConfirming, sequence);
+    confirming.until = until;
+    Post(confirming);
+    ProbeResult answer;
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now());
+        if (left.count() <= 0) {
+            answer.kind = Kind::kSilent;
+            break;
+        }
+        answer = m_probe.WaitForAnswer(m_port, left, true);
+        if (answer.kind == Kind::kStopped) return Confirmation::kStopped;
+        if (answer.kind == Kind::kAnswered || answer.kind == Kind::kSilent) break;
+        // A handset's own USB port leaves the list while it restarts: its return is waited for.
+        const auto pause = std::min(answer.kind == Kind::kAbsent ? kAbsentPause : kUnusablePause,
+                                    std::max(left, std::chrono::milliseconds(1)));
+        if (!Pause(pause)) return Confirmation::kStopped;
+    }
     StationEvent confirmed = Event(StationEvent::Kind::kConfirmed, sequence);
-    confirmed.answered = answer.kind == ProbeResult::Kind::kAnswered;
     confirmed.mode = answer.mode;
     confirmed.platform = answer.platform;
+    confirmed.esn = answer.esn;
+    const bool answered = answer.kind == Kind::kAnswered;
+    const bool other = answered && esn && answer.esn && *answer.esn != *esn;
+    confirmed.answered = answered && !other;
+    if (confirmed.answered) confirmed.confirmedBy = esn && answer.esn ? "esn" : "answer";
     Post(confirmed);
+    if (other) {
+        LogWritePort(LOG_WRN, m_port.c_str(), kSource, "Another handset (ESN %s) answered instead of ESN %s.",
+                     EsnText(*answer.esn).c_str(), EsnText(*esn).c_str());
+        arrived = answer;
+        return Confirmation::kOther;
+    }
+    return answered ? Confirmation::kAnswered : Confirmation::kSilent;
 }
 
-void StationLoop::WaitForRemoval() {
+void StationLoop::WaitForRemoval(bool answered, std::chrono::steady_clock::time_point patientUntil) {
     using Clock = std::chrono::steady_clock;
     using Kind = ProbeResult::Kind;
     Clock::time_point lastAnswer = Clock::now();
+    // Silence and absence count once the handset has answered since its reset, or once it has
+    // had the gone-after time beyond its confirmation's window to do so.
+    auto gone = [&] { return answered || Clock::now() >= patientUntil + m_settings.goneAfter; };
     while (!Stopping()) {
         const ProbeResult look = m_probe.Look(m_port);
-        if (look.kind == Kind::kAbsent) return;  // the port went with the handset
         if (look.kind == Kind::kStopped) return;
+        if (look.kind == Kind::kAbsent) {
+            if (gone()) return;  // the port went with the handset
+            if (!Pause(kAbsentPause)) return;
+            continue;
+        }
         if (look.kind == Kind::kAnswered) {
+            answered = true;
             lastAnswer = Clock::now();
             if (!Pause(kPresentPause)) return;
             continue;
         }
-        if (look.kind == Kind::kSilent && Clock::now() - lastAnswer >= m_settings.goneAfter) return;
+        if (look.kind == Kind::kSilent && gone() && Clock::now() - lastAnswer >= m_settings.goneAfter) return;
         if (look.kind == Kind::kUnusable && !Pause(kUnusablePause)) return;
     }
 }

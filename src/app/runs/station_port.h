@@ -37,7 +37,8 @@ struct StationPort {
     // The latest handset: being flashed or confirmed, or waited for to be taken off (its row
     // keeps its outcome until then); null before the first and once it is gone.
     std::unique_ptr<PortRun> handset;
-    std::string notice;  // why the port cannot be used for now, while it lasts
+    std::string notice;                                    // why the port cannot be used for now, while it lasts
+    std::chrono::steady_clock::time_point confirmUntil{};  // kConfirming: when its wait ends
     // What its handsets came to: each recorded handset counts once.
     unsigned handsets = 0;
     unsigned done = 0;

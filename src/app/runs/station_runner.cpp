@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/runs/station_runner.h"
 
+#include <cstdio>
+
 #include "app/common/format_text.h"
 #include "app/common/status_lines.h"
 #include "app/common/text_columns.h"
@@ -8,10 +10,18 @@
 #include "engine/dl_status.h"
 #include "lang/string_ids.h"
 #include "platform/stop_signals.h"
+#include "serial/handset_identity.h"
 
 namespace {
 
 constexpr std::chrono::milliseconds kPoll{100};
+
+// "10:42": when a handset was flashed, as the technician's clock shows it.
+std::string ClockText(const platform::LocalTime& at) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d:%02d", at.hour, at.minute);
+    return text;
+}
 
 // Why a station's port cannot be used for now, as its row and its line tell it.
 std::string NoticeLine(const PortFailure& failure, const std::string& port, const TextLookup& text) {
@@ -65,6 +75,7 @@ void StationRunner::Start(const std::vector<std::unique_ptr<PortClaim>>& claims,
     settings.confirmTimeout = m_settings.confirmTimeout;
     settings.goneAfter = m_settings.goneAfter;
     settings.budget = m_budget.get();
+    settings.flashed = &m_flashed;
     uint32_t source = 0;
     for (const auto& claim : claims) m_ports.push_back(std::make_unique<StationPort>(*claim, ++source));
     m_start = std::chrono::steady_clock::now();
@@ -129,6 +140,7 @@ void StationRunner::BeginHandset(StationPort& port, StationEvent& event) {
     run->worker = std::move(event.worker);
     run->start = std::chrono::steady_clock::now();
     run->startedAt = platform::Now();
+    run->esn = event.esn;
     port.handset = std::move(run);
     port.phase = StationPort::Phase::kFlashing;
     port.notice.clear();
@@ -145,13 +157,28 @@ void StationRunner::OnEvent(StationPort& port, StationEvent& event) {
         break;
     case Kind::kNotice: port.notice = NoticeLine(event.failure, port.Port(), m_context.text); break;
     case Kind::kFlashing: BeginHandset(port, event); break;
-    case Kind::kConfirming: port.phase = StationPort::Phase::kConfirming; break;
+    case Kind::kConfirming:
+        port.phase = StationPort::Phase::kConfirming;
+        port.confirmUntil = event.until;
+        break;
     case Kind::kConfirmed:
         if (!run) break;
         run->confirmed = event.answered;
-        run->modeAfter = event.mode;
-        run->platform = event.platform;
+        run->confirmedBy = event.confirmedBy;
+        if (event.answered) {
+            run->modeAfter = event.mode;
+            run->platform = event.platform;
+        } else if (event.esn && event.mode != PHONE_MODE_UNKNOWN) {
+            run->otherEsn = event.esn;  // another handset answered in its place
+        }
         Record(port, *run);
+        break;
+    case Kind::kKnown:
+        port.phase = StationPort::Phase::kWaiting;
+        port.handset.reset();  // the one before is recorded: this one is not flashed
+        port.notice = FormatTexts(m_context.text(lang::IDS_ALREADY_FLASHED),
+                                  {event.esn ? EsnText(*event.esn) : std::string(),
+                                   std::to_string(event.earlier.sequence), ClockText(event.earlier.at)});
         break;
     case Kind::kRemoval:
         // A worker that ended without a final status (one that could not run) failed its handset.
@@ -220,7 +247,9 @@ void StationRunner::Finish() {
             m_keeper.Close(run, PortRun::Result::kStopped);
             m_view.Stopped(run);
         } else if (run.result == PortRun::Result::kDone && !run.confirmed) {
-            run.confirmed = false;  // done, but the station ended before it answered again
+            // Done and not yet recorded: the stop came while its restart was waited for, so
+            // whether it restarts is not known.
+            run.confirmStopped = true;
         }
         Record(*port, run);
     }

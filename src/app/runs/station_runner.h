@@ -59,6 +59,7 @@ private:
     StationView& m_view;
     RunKeeper m_keeper;
     std::vector<std::unique_ptr<StationPort>> m_ports;
+    FlashedHandsets m_flashed;                   // every port's handsets flashed done, by ESN
     std::unique_ptr<std::atomic<int>> m_budget;  // --max-handsets: handsets that may still begin
     std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
     unsigned m_recorded = 0;

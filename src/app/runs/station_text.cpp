@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/runs/station_text.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 
@@ -48,7 +49,14 @@ std::string PhaseText(const StationPort& port, const TextLookup& text) {
     switch (port.phase) {
     case StationPort::Phase::kWaiting: return text(lang::IDS_PHASE_WAITING);
     case StationPort::Phase::kFlashing: return text(lang::IDS_BENCH_FLASHING);
-    case StationPort::Phase::kConfirming: return text(lang::IDS_PHASE_CONFIRMING);
+    case StationPort::Phase::kConfirming: {
+        const auto left = port.confirmUntil - std::chrono::steady_clock::now();
+        if (port.confirmUntil == std::chrono::steady_clock::time_point{} || left.count() <= 0) {
+            return text(lang::IDS_PHASE_CONFIRMING);
+        }
+        const auto seconds = std::chrono::ceil<std::chrono::seconds>(left).count();
+        return FormatText(text(lang::IDS_CONFIRMING_LEFT), std::to_string(seconds));
+    }
     case StationPort::Phase::kRemoval:
         if (handset && handset->result == PortRun::Result::kDone) {
             return text(handset->confirmed == false ? lang::IDS_PHASE_REMOVE_UNCONFIRMED : lang::IDS_PHASE_REMOVE_DONE);

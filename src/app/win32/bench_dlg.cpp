@@ -142,7 +142,7 @@ void CBenchDlg::SetCaptions(const Captions& captions) {
     SetItemTextUtf8(window, IDC_STATIC_REPORT, captions.report);
     SetItemTextUtf8(window, IDC_BTN_REPORT, captions.browse);
     m_table.SetHeadings({captions.port, captions.device, captions.state, captions.progress, captions.rate,
-                         captions.timeLeft, captions.done, captions.failed, captions.result});
+                         captions.timeLeft, captions.esn, captions.done, captions.failed, captions.result});
 }
 
 void CBenchDlg::SetPorts(const std::vector<PortItem>& ports) {

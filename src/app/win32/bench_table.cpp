@@ -11,7 +11,7 @@ namespace {
 
 // Column widths in dialog units (so they grow with the font and the screen's scale), in the
 // table's order: the last result takes what is left of the window and scrolls sideways beyond it.
-constexpr int kWidths[CBenchTable::kColumns] = {40, 68, 57, 51, 46, 40, 28, 28, 228};
+constexpr int kWidths[CBenchTable::kColumns] = {40, 68, 57, 51, 46, 40, 44, 28, 28, 228};
 
 constexpr UINT kUnchecked = INDEXTOSTATEIMAGEMASK(1);
 constexpr UINT kChecked = INDEXTOSTATEIMAGEMASK(2);
@@ -76,6 +76,7 @@ void CBenchTable::UpdateRow(size_t row, const BenchWindowView::Row& content) {
         content.showProgress ? std::to_string(content.percent) + "%" : std::string());
     set(kRate, before.rate != content.rate, content.rate);
     set(kTimeLeft, before.timeLeft != content.timeLeft, content.timeLeft);
+    set(kEsn, before.esn != content.esn, content.esn);
     set(kDone, before.done != content.done, std::to_string(content.done));
     set(kFailed, before.failed != content.failed, std::to_string(content.failed));
     set(kResult, before.resultLine != content.resultLine, content.resultLine);

@@ -16,7 +16,7 @@
 class CBenchTable {
 public:
     // The columns, in the table's order.
-    enum Column { kPort, kDevice, kState, kProgress, kRate, kTimeLeft, kDone, kFailed, kResult, kColumns };
+    enum Column { kPort, kDevice, kState, kProgress, kRate, kTimeLeft, kEsn, kDone, kFailed, kResult, kColumns };
 
     void Bind(HWND list);
     void SetHeadings(const std::vector<std::string>& headings);

@@ -143,7 +143,7 @@ void CBenchDlg::SetCaptions(const Captions& captions) {
     QStringList headings;
     for (const std::string* heading :
          {&captions.port, &captions.device, &captions.state, &captions.progress, &captions.rate, &captions.timeLeft,
-          &captions.done, &captions.failed, &captions.result}) {
+          &captions.esn, &captions.done, &captions.failed, &captions.result}) {
         headings << FromUtf8(*heading);
     }
     m_table->setHorizontalHeaderLabels(headings);
@@ -182,6 +182,7 @@ void CBenchDlg::UpdateRow(size_t index, const Row& content) {
         ->setData(CProgressDelegate::ValueRole, content.showProgress ? static_cast<int>(content.percent) : -1);
     m_table->item(row, kRate)->setText(FromUtf8(content.rate));
     m_table->item(row, kTimeLeft)->setText(FromUtf8(content.timeLeft));
+    m_table->item(row, kEsn)->setText(FromUtf8(content.esn));
     m_table->item(row, kDone)->setText(QString::number(content.done));
     m_table->item(row, kFailed)->setText(QString::number(content.failed));
     QTableWidgetItem* result = m_table->item(row, kResult);

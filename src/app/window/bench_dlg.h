@@ -26,7 +26,7 @@ public:
     // The window's result when the package check failed.
     static constexpr int RESULT_CHECK_FAILED = 3;
     // The table's columns.
-    enum Column { kPort, kDevice, kState, kProgress, kRate, kTimeLeft, kDone, kFailed, kResult, kColumns };
+    enum Column { kPort, kDevice, kState, kProgress, kRate, kTimeLeft, kEsn, kDone, kFailed, kResult, kColumns };
 
     using Options = BenchWindowOptions;
 
