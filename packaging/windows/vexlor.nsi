@@ -159,9 +159,19 @@ Function RemoveInstalled
     SetErrorLevel 2
     Quit
   ${EndIf}
-  ; Run in place, the uninstaller leaves itself and so the folder.
-  Delete "$0\uninstall.exe"
-  RMDir "$0"
+  ; Run in place, the uninstaller leaves itself and so the folder. Its file may still be held a
+  ; moment after it ended (its deletion then waits for the last handle): tried again a while.
+  StrCpy $2 0
+  ${Do}
+    Delete "$0\uninstall.exe"
+    RMDir "$0"
+    ${IfNot} ${FileExists} "$0\*.*"
+    ${OrIf} $2 >= 25
+      ${Break}
+    ${EndIf}
+    IntOp $2 $2 + 1
+    Sleep 200
+  ${Loop}
 FunctionEnd
 
 Section "Vexlor" SecVexlor
