@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "option_pairs.h"
 #include "pack_command.h"
 #include "package/dl_parameter.h"
 #include "package/package_checks.h"
@@ -29,18 +30,9 @@ struct InstallOptions {
 
 bool ParseInstall(const std::vector<std::string>& args, InstallOptions& options, std::string& error) {
     for (size_t i = 0; i < args.size(); ++i) {
-        std::string name = args[i];
-        if (name == "--install") continue;
-        std::string value;
-        if (const size_t eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
-            value = name.substr(eq + 1);
-            name.erase(eq);
-        } else if (i + 1 < args.size()) {
-            value = args[++i];
-        } else {
-            error = name + " needs a value";
-            return false;
-        }
+        if (args[i] == "--install") continue;
+        std::string name, value;
+        if (!NextOption(args, i, name, value, error)) return false;
         if (name == "--program") {
             options.program = value;
         } else if (name == "--load") {

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "installer_script.h"
+#include "option_pairs.h"
 #include "pack_command.h"
 #include "package/dl_parameter.h"
 #include "package/package_checks.h"
@@ -35,17 +36,8 @@ struct SetupOptions {
 
 bool ParseSetup(const std::vector<std::string>& args, SetupOptions& options, std::string& error) {
     for (size_t i = 0; i < args.size(); ++i) {
-        std::string name = args[i];
-        std::string value;
-        if (const size_t eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
-            value = name.substr(eq + 1);
-            name.erase(eq);
-        } else if (i + 1 < args.size()) {
-            value = args[++i];
-        } else {
-            error = name + " needs a value";
-            return false;
-        }
+        std::string name, value;
+        if (!NextOption(args, i, name, value, error)) return false;
         if (name == "--setup") {
             options.out = value;
         } else if (name == "--load") {
