@@ -14,7 +14,9 @@
 #include "engine/version_text.h"
 #include "output_file.h"
 #include "pack_signing.h"
+#include "package/dl_parameter.h"
 #include "package/load_area.h"
+#include "package/package_checks.h"
 #include "package/package_layout.h"
 #include "package/package_writer.h"
 #include "platform/read_only_file.h"
@@ -226,4 +228,19 @@ std::string PackReport::SignatureNote(const PackOptions& options) const {
     return "vexlor-pack: note: " + options.programPath + " carries an Authenticode signature, and " + options.outPath +
            " does not: a signature covers the program as signed, and packing changes it. Sign the packed "
            "program again: vexlor-pack --sign (VEXLOR_SIGN_PKCS12, VEXLOR_SIGN_PASSWORD), or your signing tool.\n";
+}
+
+int PackAndCheck(const PackOptions& options, PackReport& report, const std::atomic<bool>* stop, std::FILE* err) {
+    std::string error;
+    if (!RunPack(options, error, report, stop)) {
+        std::fprintf(err, "vexlor-pack: %s\n", error.c_str());
+        return stop && stop->load() ? 130 : 1;
+    }
+    platform::ReadOnlyFile packed;
+    CDLParameter parameters;
+    if (!packed.Open(options.outPath) || RunPackageChecks(packed, parameters, nullptr) != 1) {
+        std::fprintf(err, "vexlor-pack: the packed program %s fails its check\n", options.outPath.c_str());
+        return 1;
+    }
+    return 0;
 }

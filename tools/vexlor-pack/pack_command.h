@@ -2,6 +2,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "pack_options.h"
@@ -23,3 +24,7 @@ struct PackReport {
 // the writing early: the temporary file is removed and nothing is left behind.
 bool RunPack(const PackOptions& options, std::string& error, PackReport& report,
              const std::atomic<bool>* stop = nullptr);
+
+// RunPack, then the packed program's own check, as the copies --install and --setup make: 0 when
+// both passed, else the exit status (130 after a stop, else 1) with the reason told on err.
+int PackAndCheck(const PackOptions& options, PackReport& report, const std::atomic<bool>* stop, std::FILE* err);

@@ -9,10 +9,7 @@
 
 #include "option_pairs.h"
 #include "pack_command.h"
-#include "package/dl_parameter.h"
-#include "package/package_checks.h"
 #include "platform/program_path.h"
-#include "platform/read_only_file.h"
 #include "platform/system_kind.h"
 
 namespace fs = std::filesystem;
@@ -137,16 +134,7 @@ int RunInstall(const std::vector<std::string>& args, std::FILE* out, std::FILE* 
     pack.version = options.version;
     pack.outPath = (folder / "vexlor").string();
     PackReport report;
-    if (!RunPack(pack, error, report, stop)) {
-        std::fprintf(err, "vexlor-pack: %s\n", error.c_str());
-        return stop && stop->load() ? 130 : 1;
-    }
-    platform::ReadOnlyFile packed;
-    CDLParameter parameters;
-    if (!packed.Open(pack.outPath) || RunPackageChecks(packed, parameters, nullptr) != 1) {
-        std::fprintf(err, "vexlor-pack: the packed program %s fails its check\n", pack.outPath.c_str());
-        return 1;
-    }
+    if (const int status = PackAndCheck(pack, report, stop, err); status != 0) return status;
     const std::string exec = ExecPath(pack.outPath);
     if (!WriteEntry(
             applications / "org.vexlor.Vexlor.desktop",

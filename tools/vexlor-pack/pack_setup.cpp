@@ -11,9 +11,6 @@
 #include "installer_script.h"
 #include "option_pairs.h"
 #include "pack_command.h"
-#include "package/dl_parameter.h"
-#include "package/package_checks.h"
-#include "platform/read_only_file.h"
 #include "platform/system_kind.h"
 
 namespace fs = std::filesystem;
@@ -174,16 +171,7 @@ int RunSetup(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
     pack.version = options.version;
     pack.outPath = (stage / "vexlor.exe").string();
     PackReport report;
-    if (!RunPack(pack, error, report, stop)) {
-        std::fprintf(err, "vexlor-pack: %s\n", error.c_str());
-        return stop && stop->load() ? 130 : 1;
-    }
-    platform::ReadOnlyFile packed;
-    CDLParameter parameters;
-    if (!packed.Open(pack.outPath) || RunPackageChecks(packed, parameters, nullptr) != 1) {
-        std::fprintf(err, "vexlor-pack: the packed vexlor.exe fails its check\n");
-        return 1;
-    }
+    if (const int status = PackAndCheck(pack, report, stop, err); status != 0) return status;
 
     // makensis runs in the script's folder, where the script finds the file it includes.
     const fs::path script = work.Path() / "vexlor.nsi";
