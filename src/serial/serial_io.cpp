@@ -16,6 +16,9 @@ constexpr int32_t kCloseStopLimitMs = 180000;
 constexpr int32_t kReadWhenAvailableStepMs = 100;
 // A reply that keeps growing past this many steps is taken as it stands.
 constexpr int kReplyRestStepsMax = 20;
+// Quiet steps after which a reply without its closing flag is taken as it stands.
+constexpr int kReplyCutQuietSteps = 5;
+constexpr uint8_t kFrameFlag = 0x7E;
 
 PortFailure::Kind KindOf(platform::SerialLine::Problem problem) {
     using Problem = platform::SerialLine::Problem;
@@ -216,6 +219,12 @@ int32_t CSerialIO::Read(void* dest, int32_t capacity, int32_t* taken) {
     return 0;
 }
 
+bool CSerialIO::UnreadEndsAFrame() const {
+    std::lock_guard<std::recursive_mutex> lock(m_csRx);
+    const uint32_t end = m_nRxWrite.load();
+    return end != m_nRxRead.load() && m_pRxBuffer[end - 1] == kFrameFlag;
+}
+
 uint32_t CSerialIO::UnreadCount() const {
     std::lock_guard<std::recursive_mutex> lock(m_csRx);
     return m_nRxWrite.load() - m_nRxRead.load();
@@ -233,12 +242,17 @@ int32_t CSerialIO::ReadWhenAvailable(void* dest, int32_t capacity, int32_t* take
         platform::Sleep(kReadWhenAvailableStepMs);
     }
     // The rest of the reply, which may come in pieces: until it stops growing for a step.
+    // A reply is whole at its frame's closing flag: a pause inside a frame (a busy handset, an
+    // adapter's latency timer, a loaded machine) is not its end, so without the flag the rest is
+    // waited for longer, and a frame cut short is not taken whole, leaving its tail for the next.
     uint32_t seen = UnreadCount();
+    int quietSteps = 0;
     for (int step = 0; step < kReplyRestStepsMax; ++step) {
         platform::Sleep(kReadWhenAvailableStepMs);
         const uint32_t now = UnreadCount();
-        if (now == seen) break;
+        quietSteps = now == seen ? quietSteps + 1 : 0;
         seen = now;
+        if (quietSteps >= (UnreadEndsAFrame() ? 1 : kReplyCutQuietSteps)) break;
     }
     return Read(dest, capacity, taken);
 }

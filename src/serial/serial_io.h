@@ -88,7 +88,8 @@ public:
     int32_t StopListener(int32_t timeoutMs);
     uint32_t ThreadProc();
     // Waits until received bytes are there (at most kReadWhenAvailableLimitMs, scaled), then
-    // until no more have come for 100 ms (the rest of a reply that arrives in pieces), then Read.
+    // until no more have come for 100 ms after a frame's closing flag (500 ms without one: the
+    // rest of a reply that arrives in pieces), then Read.
     // platform::kErrorTimedOut when nothing arrives.
     int32_t ReadWhenAvailable(void* dest, int32_t capacity, int32_t* taken = nullptr);
     int32_t BaudIndexOf(uint32_t baudrate) const;
@@ -107,6 +108,8 @@ public:
     EPhoneMode Mode() const { return m_eMode.load(); }
     // Unread bytes in the receive buffer (taken under m_csRx, so never a torn pair of positions).
     uint32_t UnreadCount() const;
+    // Whether the last byte received and not yet read is a frame's closing flag.
+    bool UnreadEndsAFrame() const;
     uint32_t RxCapacity() const { return m_nRxCapacity.load(); }
     int32_t LastError() const { return m_lLastError.load(); }
     uint32_t Baudrate() const { return m_dwBaudrate.load(); }

@@ -17,7 +17,8 @@ constexpr int kReopenPauseMs = 100;
 constexpr int kProbePauseMs = 100;
 constexpr int kRetryPauseMs = 500;
 // Rounds of a read window that bytes before the detection packet may hold the line busy.
-constexpr int kQuietRoundsMax = 10;
+constexpr int kQuietRoundsMax = 12;
+constexpr int kQuietWindowsAfterDiscard = 2;
 
 EChannelEvent FoundEvent(EPhoneMode mode) {
     switch (mode) {
@@ -115,10 +116,18 @@ void CSerialIO::QuietLineBeforeProbe() {
     ListenerPause(kProbePauseMs);
     uint8_t scrap[kSerialListenerReadSize];
     // First only what arrived during the pause; after that, a whole read window must stay empty.
+    // A reply still arriving in pieces may pause longer than one window (a loaded machine, an
+    // adapter's latency timer): once something was discarded, two empty windows in a row end it.
     int window = 0;
+    int emptyWindows = 0;
     for (int round = 0; round < kQuietRoundsMax && !m_bStop.load(); ++round) {
         size_t count = 0;
-        if (m_hFile->Read(scrap, sizeof scrap, &count, window, 0) != 0 || count == 0) return;
+        if (m_hFile->Read(scrap, sizeof scrap, &count, window, 0) != 0) return;
+        if (count == 0) {
+            if (window == 0 || ++emptyWindows >= kQuietWindowsAfterDiscard) return;
+            continue;
+        }
+        emptyWindows = 0;
         LogWritePort(LOG_DBG, PortName(), kThreadSource, "Discard %d bytes before the detection packet.",
                      static_cast<int>(count));
         window = platform::SerialLine::kReadTimeoutMs;
