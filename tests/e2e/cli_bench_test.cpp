@@ -86,6 +86,7 @@ protected:
     }
     void TearDown() override {
         if (holder.Pid() > 0) holder.Signal(SIGTERM);
+        CliDownloadTest::TearDown();
     }
     // Five handsets at once load a two-core machine far more than one: the bench runs at twice
     // the default time scale, so that the tool's answer windows leave the simulators their turn

@@ -26,6 +26,10 @@ void CliDownloadTest::Launch(const std::vector<std::string>& args, const std::st
     ASSERT_TRUE(vexlor.Start(rig.PackedPath(), run, environment, rig.Folder().File("vexlor.err")));
 }
 
+void CliDownloadTest::TearDown() {
+    if (HasFailure()) std::fprintf(stderr, "--- the run's diagnostic log ---\n%s\n", rig.LogText().c_str());
+}
+
 int CliDownloadTest::Finish(int limitMs) { return vexlor.Wait(limitMs); }
 
 int CliDownloadTest::Run(const std::vector<std::string>& args, const std::string& timeScale) {

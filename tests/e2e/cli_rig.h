@@ -29,6 +29,8 @@ protected:
     std::string Errors() const { return ReadWholeFile(rig.Folder().File("vexlor.err")); }
     int CountInLog(const std::string& needle) const { return CountOccurrences(rig.LogText(), needle); }
     void ExpectImageIsLoad();
+    // A failed case shows the run's diagnostic log: what the line carried tells why.
+    void TearDown() override;
 
     DownloadRig rig;
     ChildProcess vexlor;
