@@ -18,9 +18,13 @@ constexpr std::chrono::milliseconds kSlice{1000};
 // out only once the third one's reply window has passed.
 constexpr uint32_t kProbesPerRotation = 4;
 // A wait without bound (a station's port waiting for a handset, maybe for hours) rests this long
-// between rotations: the detection packet still goes out about twice a second, at a third less
-// of the cost of reopening the port at each rate.
+// between rotations: a handset put on the port in a swap is found within about a second.
 constexpr int kWaitingRotationRestMs = 500;
+// Once nobody has put a handset on the port for this long (the bench is left alone, not in the
+// middle of a swap), the rest grows: a waiting port's cost is its openings, and a technician who
+// comes back finds it about a second later at most, where dozens of idle ports cost half as much.
+constexpr std::chrono::seconds kLongWaitAfter{10};
+constexpr int kLongWaitRotationRestMs = 2000;
 
 bool Known(EPhoneMode mode) { return mode == PHONE_MODE_DS || mode == PHONE_MODE_DIAG || mode == PHONE_MODE_DL; }
 
@@ -75,6 +79,8 @@ ProbeResult CHandsetProbe::Watch(const std::string& port, std::optional<std::chr
         return result;
     }
     const uint32_t probesBefore = m_link.ProbesSent();
+    const auto watchStart = std::chrono::steady_clock::now();
+    bool longWait = false;
     for (;;) {
         // The count first: a rotation that has passed with the mode still unknown went unanswered.
         const bool rotated = m_link.ProbesSent() - probesBefore >= kProbesPerRotation;
@@ -99,6 +105,10 @@ ProbeResult CHandsetProbe::Watch(const std::string& port, std::optional<std::chr
         }
         const auto now = std::chrono::steady_clock::now();
         if ((oneRotation && rotated) || (deadline && now >= *deadline)) break;
+        if (!deadline && !oneRotation && !longWait && now - watchStart >= kLongWaitAfter) {
+            longWait = true;
+            m_link.SetRotationRest(kLongWaitRotationRestMs);
+        }
         auto wait = kSlice;
         if (deadline) wait = std::min(wait, std::chrono::ceil<std::chrono::milliseconds>(*deadline - now));
         m_link.WaitModeDecidedFor(wait);
