@@ -18,7 +18,7 @@ struct ProductionRecord {
     std::string port;
     std::string device;
     int64_t sequence = 0;  // the handset's number on its port
-    std::string result;    // "done", "failed", "unconfirmed", "stopped", "empty"
+    std::string result;    // "done", "failed", "stopped"
     std::string code;      // "0x065"
     std::string reason;
     std::optional<bool> confirmed;
