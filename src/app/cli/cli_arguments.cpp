@@ -342,7 +342,7 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
     }
     if (parsed.json && parsed.command != CliCommand::kDownload && parsed.command != CliCommand::kInfo &&
         parsed.command != CliCommand::kHistory)
-        return Refuse(error, "--json goes with a download (--port or --all-ports), --info or --history");
+        return Refuse(error, "--json goes with a download (--port or --all-ports) or --info, or with --history");
     const bool readsRecords = parsed.command == CliCommand::kRecordsVerify || parsed.command == CliCommand::kHistory ||
                               parsed.command == CliCommand::kRecordsExport;
     if (parsed.recordsFile && parsed.noRecords) return Refuse(error, "give only one of --records and --no-records");
