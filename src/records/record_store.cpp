@@ -136,8 +136,10 @@ StoreFailure RecordStore::Prepare(Mode mode) {
     if (sqlite3_db_readonly(m_db, "main") == 1) {
         return {StoreFailure::Kind::kReadOnly, "the file may not be written"};
     }
-    // WAL: readers (--history, a delivery) never block a run's append, nor it them.
-    if (sqlite3_exec(m_db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    // WAL: readers (--history, a delivery) never block a run's append, nor it them. Each commit
+    // is synced: a run that said its record is stored must find it there after a power cut.
+    if (sqlite3_exec(m_db, "PRAGMA journal_mode = WAL; PRAGMA synchronous = FULL", nullptr, nullptr, nullptr) !=
+        SQLITE_OK) {
         return Failure(sqlite3_errcode(m_db));
     }
     Transaction transaction(m_db);
