@@ -3,7 +3,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <filesystem>
 
 #include "app/cli/settings_report.h"
 #include "app/common/exit_status.h"
@@ -128,15 +127,8 @@ std::string RecordStorePath(const CliArguments& args) {
 int CliSession::OpenRecords() {
     if (m_args.command != CliCommand::kDownload || m_args.noRecords) return kExitDone;
     const std::string path = RecordStorePath(m_args);
-    StoreFailure failure{StoreFailure::Kind::kCannotOpen, "the system names no folder for it"};
-    if (!path.empty()) {
-        // The default place is ours to make; a folder --records names must be there already.
-        if (!m_args.recordsFile) {
-            std::error_code ignored;
-            std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
-        }
-        m_records = RecordStore::Open(path, RecordStore::Mode::kWrite, failure);
-    }
+    StoreFailure failure;
+    m_records = OpenRunStore(path, !m_args.recordsFile, failure);
     if (m_records) return kExitDone;
     std::fprintf(m_err, "vexlor: %s\n", StoreProblem(failure, path, m_text).c_str());
     return kExitReport;

@@ -91,10 +91,10 @@ void RunKeeper::Store(PortRun& run) {
     run.stored = true;
     if (const StoreFailure failure = m_context.records->Store(run, m_context.text)) {
         m_recordLost = true;
-        if (m_context.warn) {
-            m_context.warn(FormatTexts(m_context.text(lang::IDS_RECORDS_LOST),
-                                       {run.Port(), m_context.records->Path(), failure.detail}));
-        }
+        const std::string line = FormatTexts(m_context.text(lang::IDS_RECORDS_LOST),
+                                             {run.Port(), m_context.records->Path(), failure.detail});
+        m_view.StoreLost(run, line);
+        if (m_context.warn) m_context.warn(line);
     }
 }
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/runs/run_records.h"
 
+#include <filesystem>
+
 #include "app/common/format_text.h"
 #include "app/runs/run_outcome.h"
 #include "engine/handset_probe.h"
@@ -61,4 +63,16 @@ std::string StoreProblem(const StoreFailure& failure, const std::string& path, c
     case Kind::kDamaged: return FormatTexts(text(lang::IDS_RECORDS_DAMAGED), {path, failure.detail});
     default: return FormatTexts(text(lang::IDS_RECORDS_CANNOT_OPEN), {path, failure.detail});
     }
+}
+
+std::unique_ptr<RecordStore> OpenRunStore(const std::string& path, bool makeFolder, StoreFailure& failure) {
+    if (path.empty()) {
+        failure = {StoreFailure::Kind::kCannotOpen, "the system names no folder for it"};
+        return nullptr;
+    }
+    if (makeFolder) {
+        std::error_code ignored;  // a folder that cannot be made is told by the open
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+    }
+    return RecordStore::Open(path, RecordStore::Mode::kWrite, failure);
 }

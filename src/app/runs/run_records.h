@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
+#include <memory>
 #include <string>
 
 #include "app/common/status_lines.h"
@@ -43,3 +44,7 @@ RecordOrigin ThisStation(std::string loadVersion, std::string loadSha256);
 
 // The technician's line for a store that failed at path: what went wrong and what to do.
 std::string StoreProblem(const StoreFailure& failure, const std::string& path, const TextLookup& text);
+
+// Opens the record store at path for the runs to write; makeFolder: its folder is made where
+// missing (the default place is ours to make, a folder the user named must be there).
+std::unique_ptr<RecordStore> OpenRunStore(const std::string& path, bool makeFolder, StoreFailure& failure);
