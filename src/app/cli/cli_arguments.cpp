@@ -137,10 +137,9 @@ constexpr std::pair<const char*, const char*> kWindowsTerms[] = {
      "       stops it;",
      "  130  stopped by Ctrl+C or by closing the console window (every run is stopped as\n"
      "       the Stop button stops it;"},
-    {"instead of ~/.local/share/vexlor/records.db ($XDG_DATA_HOME/\n"
-     "                        vexlor/records.db where that is set).",
-     "instead of %LOCALAPPDATA%\\Vexlor\\records.db.\n"
-     "                       "},
+    {"                        $XDG_DATA_HOME/vexlor/records.db, else\n"
+     "                        ~/.local/share/vexlor/records.db.\n",
+     "                        %LOCALAPPDATA%\\Vexlor\\records.db.\n"},
     {"Settings (log, port names) come from $VEXLOR_REGISTRY, else\n"
      "~/.config/vexlor/registry.reg, else /etc/vexlor/registry.reg.\n",
      "Settings (log) come from the registry, HKLM\\SOFTWARE\\Vexlor; the COM ports from\n"
@@ -473,12 +472,14 @@ std::string CliUsage(bool windows) {
         "                        whether a new report file begins with a UTF-8 byte order mark,\n"
         "                        which Excel needs to read Chinese texts (default: no)\n"
         "  --records FILE        the record store to use (an SQLite file; made when missing)\n"
-        "                        instead of ~/.local/share/vexlor/records.db ($XDG_DATA_HOME/\n"
-        "                        vexlor/records.db where that is set). Every handset's run is\n"
-        "                        stored there before its last line is printed; one that cannot\n"
-        "                        be stored is told and the exit status is 9. A store that cannot\n"
-        "                        be opened or written, or a file that is no record store, stops\n"
-        "                        the start (status 9) before any handset is touched\n"
+        "                        instead of the default one,\n"
+        "                        $XDG_DATA_HOME/vexlor/records.db, else\n"
+        "                        ~/.local/share/vexlor/records.db.\n"
+        "                        Every handset's run is stored there before its last line is\n"
+        "                        printed; one that cannot be stored is told and the exit status\n"
+        "                        is 9. A store that cannot be opened or written, or a file that\n"
+        "                        is no record store, stops the start (status 9) before any\n"
+        "                        handset is touched\n"
         "  --no-records          store no records\n"
         "  --confirm             after the done status, wait for the handset to restart and answer\n"
         "                        again (in any mode) and record the mode and platform it answers\n"
