@@ -5,12 +5,12 @@
 //   record_store_bench [--benchmark_...]     (the store goes into $TMPDIR, else /tmp)
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 
 #include "records/record_store.h"
 
@@ -88,8 +88,8 @@ bool Fill(const std::string& path) {
         const std::string hash = RecordHash(r, prev);
         int i = 1;
         sqlite3_bind_int64(insert, i++, n);
-        for (const std::string* text : {&r.recordId, &r.started, &r.ended, &r.station, &r.operatorName,
-                                        &r.toolVersion, &r.port, &r.device}) {
+        for (const std::string* text :
+             {&r.recordId, &r.started, &r.ended, &r.station, &r.operatorName, &r.toolVersion, &r.port, &r.device}) {
             sqlite3_bind_text(insert, i++, text->c_str(), -1, SQLITE_TRANSIENT);
         }
         sqlite3_bind_int64(insert, i++, r.sequence);

@@ -25,7 +25,7 @@ Sha256::Sha256()
 
 void Sha256::Block(const uint8_t* block) {
     uint32_t w[64];
-    for (int i = 0; i < 16; ++i) {
+    for (size_t i = 0; i < 16; ++i) {
         w[i] = static_cast<uint32_t>(block[4 * i]) << 24 | static_cast<uint32_t>(block[4 * i + 1]) << 16 |
                static_cast<uint32_t>(block[4 * i + 2]) << 8 | block[4 * i + 3];
     }
