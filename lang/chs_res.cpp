@@ -150,6 +150,7 @@ constexpr StringEntry kTable[] = {
     {IDS_RECORDS_BROKEN, "第 %s 条记录（%s）未接续前一条记录。"},
     {IDS_RECORDS_EXPORTED, "已将 %s 条记录写入 %s"},
     {IDS_RECORDS_EXPORT_FAILED, "无法写入 %s：%s"},
+    {IDS_RECORDS_NO_STORE, "%s 尚无记录库：还没有手机记录存入该处。"},
 };
 
 }  // namespace

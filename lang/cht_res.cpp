@@ -150,6 +150,7 @@ constexpr StringEntry kTable[] = {
     {IDS_RECORDS_BROKEN, "第 %s 筆紀錄（%s）未接續前一筆紀錄。"},
     {IDS_RECORDS_EXPORTED, "已將 %s 筆紀錄寫入 %s"},
     {IDS_RECORDS_EXPORT_FAILED, "無法寫入 %s：%s"},
+    {IDS_RECORDS_NO_STORE, "%s 尚無紀錄庫：還沒有手機紀錄存入該處。"},
 };
 
 }  // namespace

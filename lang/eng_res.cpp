@@ -160,6 +160,7 @@ constexpr StringEntry kTable[] = {
     {IDS_RECORDS_BROKEN, "Record %s (%s) does not follow the record before it."},
     {IDS_RECORDS_EXPORTED, "%s records written to %s"},
     {IDS_RECORDS_EXPORT_FAILED, "Cannot write %s: %s"},
+    {IDS_RECORDS_NO_STORE, "There is no record store at %s yet: no handset has been recorded there."},
 };
 
 }  // namespace

@@ -176,6 +176,7 @@ enum StringId : unsigned {
     IDS_RECORDS_BROKEN = 411,         // %s: record number, record ID
     IDS_RECORDS_EXPORTED = 412,       // %s: number of records, the file
     IDS_RECORDS_EXPORT_FAILED = 413,  // %s: the file; %s: why
+    IDS_RECORDS_NO_STORE = 414,       // %s: where the record store would be
 };
 
 // What a text is formatted with.
@@ -330,6 +331,7 @@ inline constexpr StringUse kStringUses[] = {
     {IDS_RECORDS_BROKEN, FormatArg::Texts2},
     {IDS_RECORDS_EXPORTED, FormatArg::Texts2},
     {IDS_RECORDS_EXPORT_FAILED, FormatArg::Texts2},
+    {IDS_RECORDS_NO_STORE, FormatArg::Text},
 };
 
 // The texts that are lists of words ("a|b|c"), with the count of words each holds in every

@@ -98,8 +98,11 @@ TEST_F(CliRecordsTest, FileThatIsNoStoreStopsTheStartBeforeAnyHandset) {
     EXPECT_EQ(Output().find("Checking firmware data"), std::string::npos) << Output();
     EXPECT_EQ(ReadWholeFile(notes), "not a database\n");
 
-    // With records off the same download runs, and no store is made.
+    // With records off the same download runs, and no store is made: there is none to list.
     EXPECT_EQ(Run({"--cli", "--port", DownloadRig::kPort, "--no-records"}), 0) << Errors();
+    EXPECT_FALSE(std::filesystem::exists(DefaultStore()));
+    EXPECT_EQ(Run({"--cli", "--history"}), 9);
+    EXPECT_NE(Errors().find("There is no record store at " + DefaultStore() + " yet"), std::string::npos) << Errors();
     EXPECT_FALSE(std::filesystem::exists(DefaultStore()));
     ExpectImageIsLoad();
 }

@@ -108,7 +108,12 @@ int RunRecordsCommand(const CliArguments& args, std::FILE* out, std::FILE* err) 
     const std::unique_ptr<RecordStore> store =
         path.empty() ? nullptr : RecordStore::Open(path, RecordStore::Mode::kRead, failure);
     if (!store) {
-        std::fprintf(err, "vexlor: %s\n", StoreProblem(failure, path, text).c_str());
+        std::error_code ignored;
+        const bool none =
+            failure.kind == StoreFailure::Kind::kCannotOpen && !path.empty() && !std::filesystem::exists(path, ignored);
+        const std::string line =
+            none ? FormatText(text(lang::IDS_RECORDS_NO_STORE), path) : StoreProblem(failure, path, text);
+        std::fprintf(err, "vexlor: %s\n", line.c_str());
         return kExitReport;
     }
     if (args.command == CliCommand::kRecordsVerify) return Verify(*store, out, err, text);
