@@ -135,6 +135,22 @@ constexpr StringEntry kTable[] = {
     {IDS_ALREADY_FLASHED, "ESN %s 已作为 %s 号手机烧录过（%s）；请取下"},
     {IDS_CONFIRMING_LEFT, "完成：等待手机重新启动（剩 %s 秒）"},
     {IDS_ESN_COLUMN, "电子序号"},
+    {IDS_RECORDS_CANNOT_OPEN, "无法打开记录库 %s：%s。请用 --records FILE 指定另一个，或加上 --no-records 运行。"},
+    {IDS_RECORDS_NOT_OURS,
+     "%s 不是 Vexlor 记录库；未做任何改动。请用 --records FILE 指定另一个，或加上 --no-records 运行。"},
+    {IDS_RECORDS_READ_ONLY, "无法写入记录库 %s：%s。"},
+    {IDS_RECORDS_FULL, "记录库 %s 无法再增长：磁盘已满（%s）。"},
+    {IDS_RECORDS_BUSY, "记录库 %s 被其他程序占用过久：%s。"},
+    {IDS_RECORDS_DAMAGED, "记录库 %s 已损坏：%s。"},
+    {IDS_RECORDS_LOST, "%s 的记录未存入记录库 %s：%s。"},
+    {IDS_RECORDS_WHOLE, "共 %s 条记录；哈希链完整。最新哈希：%s"},
+    {IDS_RECORDS_CHANGED, "第 %s 条记录（%s）在写入后被修改。"},
+    {IDS_RECORDS_REMOVED, "第 %s 条记录被删除（其后的记录：%s）。"},
+    {IDS_RECORDS_INSERTED, "第 %s 条记录（%s）是事后插入链中的。"},
+    {IDS_RECORDS_BROKEN, "第 %s 条记录（%s）未接续前一条记录。"},
+    {IDS_RECORDS_EXPORTED, "已将 %s 条记录写入 %s"},
+    {IDS_RECORDS_EXPORT_FAILED, "无法写入 %s：%s"},
+    {IDS_RECORDS_NO_STORE, "%s 尚无记录库：还没有手机记录存入该处。"},
 };
 
 }  // namespace

@@ -135,6 +135,22 @@ constexpr StringEntry kTable[] = {
     {IDS_ALREADY_FLASHED, "ESN %s 已在 %s 號手機燒錄過（%s）；請取下"},
     {IDS_CONFIRMING_LEFT, "完成：等待手機重新開機（剩 %s 秒）"},
     {IDS_ESN_COLUMN, "電子序號"},
+    {IDS_RECORDS_CANNOT_OPEN, "無法開啟紀錄庫 %s：%s。請以 --records FILE 指定另一個，或加上 --no-records 執行。"},
+    {IDS_RECORDS_NOT_OURS,
+     "%s 不是 Vexlor 紀錄庫；未做任何更動。請以 --records FILE 指定另一個，或加上 --no-records 執行。"},
+    {IDS_RECORDS_READ_ONLY, "無法寫入紀錄庫 %s：%s。"},
+    {IDS_RECORDS_FULL, "紀錄庫 %s 無法再增加：磁碟已滿（%s）。"},
+    {IDS_RECORDS_BUSY, "紀錄庫 %s 被其他程式佔用過久：%s。"},
+    {IDS_RECORDS_DAMAGED, "紀錄庫 %s 已損壞：%s。"},
+    {IDS_RECORDS_LOST, "%s 的紀錄未存入紀錄庫 %s：%s。"},
+    {IDS_RECORDS_WHOLE, "共 %s 筆紀錄；雜湊鏈完整。最新雜湊：%s"},
+    {IDS_RECORDS_CHANGED, "第 %s 筆紀錄（%s）在寫入後被修改。"},
+    {IDS_RECORDS_REMOVED, "第 %s 筆紀錄被刪除（其後的紀錄：%s）。"},
+    {IDS_RECORDS_INSERTED, "第 %s 筆紀錄（%s）是事後插入鏈中的。"},
+    {IDS_RECORDS_BROKEN, "第 %s 筆紀錄（%s）未接續前一筆紀錄。"},
+    {IDS_RECORDS_EXPORTED, "已將 %s 筆紀錄寫入 %s"},
+    {IDS_RECORDS_EXPORT_FAILED, "無法寫入 %s：%s"},
+    {IDS_RECORDS_NO_STORE, "%s 尚無紀錄庫：還沒有手機紀錄存入該處。"},
 };
 
 }  // namespace

@@ -143,6 +143,24 @@ constexpr StringEntry kTable[] = {
     {IDS_ALREADY_FLASHED, "ESN %s already flashed as handset %s at %s; remove it"},
     {IDS_CONFIRMING_LEFT, "done: waiting for the handset to restart (%s s left)"},
     {IDS_ESN_COLUMN, "ESN"},
+    {IDS_RECORDS_CANNOT_OPEN,
+     "Cannot open the record store %s: %s. Name another with --records FILE, or run with --no-records."},
+    {IDS_RECORDS_NOT_OURS,
+     "%s is not a Vexlor record store; it was left as it is. Name another with --records FILE, or run with "
+     "--no-records."},
+    {IDS_RECORDS_READ_ONLY, "The record store %s cannot be written: %s."},
+    {IDS_RECORDS_FULL, "The record store %s cannot grow: its disk is full (%s)."},
+    {IDS_RECORDS_BUSY, "The record store %s is held by other programs too long: %s."},
+    {IDS_RECORDS_DAMAGED, "The record store %s is damaged: %s."},
+    {IDS_RECORDS_LOST, "The record of %s is not in the record store %s: %s."},
+    {IDS_RECORDS_WHOLE, "%s records; the chain is whole. Head hash: %s"},
+    {IDS_RECORDS_CHANGED, "Record %s (%s) was changed after it was written."},
+    {IDS_RECORDS_REMOVED, "Record %s was removed (the record after it: %s)."},
+    {IDS_RECORDS_INSERTED, "Record %s (%s) was inserted into the chain."},
+    {IDS_RECORDS_BROKEN, "Record %s (%s) does not follow the record before it."},
+    {IDS_RECORDS_EXPORTED, "%s records written to %s"},
+    {IDS_RECORDS_EXPORT_FAILED, "Cannot write %s: %s"},
+    {IDS_RECORDS_NO_STORE, "There is no record store at %s yet: no handset has been recorded there."},
 };
 
 }  // namespace
