@@ -17,6 +17,8 @@ case "${1:-}" in
   *) echo "usage: scripts/test.sh [--quick]" >&2; exit 2 ;;
 esac
 cd "$(dirname "$0")/.."
+# Each phase's heading says when it began, so a slow phase shows in CI's output.
+phase() { echo "=== $1 (at $((SECONDS / 60)) min $((SECONDS % 60)) s)"; }
 scripts/setup.sh
 # Every build of the test command goes through ccache: a tree built before (another clone, an
 # earlier run) is not compiled again. Paths are taken relative to the clone, so clones in other
@@ -39,10 +41,10 @@ sanitizer_flags=(-DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g1" "-DC
 nice -n 19 scripts/style.sh > build/style.log 2>&1 &
 style_pid=$!
 
-echo "=== normal build: all tests"
+phase "normal build: all tests"
 ctest --test-dir build --output-on-failure -j "$jobs" --timeout 300
 
-echo "=== AddressSanitizer + UndefinedBehaviorSanitizer build: all tests but the window's and the real-time ones"
+phase "AddressSanitizer + UndefinedBehaviorSanitizer build: all tests but the window's and the real-time ones"
 # The Qt window only draws and forwards (its logic is the presenter's, tested here without Qt),
 # and the real-time tests run in the normal and the thread sanitizer's builds.
 cmake -S . -B build-asan -G Ninja "${sanitizer_flags[@]}" \
@@ -51,36 +53,37 @@ cmake --build build-asan
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 600 -LE realtime
 
-echo "=== ThreadSanitizer build: the tests whose process starts threads"
+phase "ThreadSanitizer build: the tests whose process starts threads"
 cmake -S . -B build-tsan -G Ninja "${sanitizer_flags[@]}" \
   -DVEXLOR_SANITIZE=thread -DVEXLOR_BUILD_BENCH=OFF -DVEXLOR_BUILD_GUI=OFF
 cmake --build build-tsan
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir build-tsan --output-on-failure -j "$jobs" --timeout 600 -L threaded
 
-echo "=== Windows build (mingw-w64): its tests and end-to-end downloads under Wine"
+phase "Windows build (mingw-w64): its tests and end-to-end downloads under Wine"
 scripts/build-windows.sh
 ctest --test-dir build-win --output-on-failure -j "$jobs" --timeout 600
 tests/wine/e2e.sh
 tests/wine/bench.sh
 tests/wine/installer.sh build-win
 
-echo "=== Every source file names its licence"
+phase "Every source file names its licence"
 scripts/licence_headers.py
 
-echo "=== House style: clang-format and clang-tidy"
+phase "House style: clang-format and clang-tidy"
 wait "$style_pid" || { cat build/style.log; exit 1; }
 cat build/style.log
 
-echo "=== Debian package: build, unpack into a temporary root, run from there"
+phase "Debian package: build, unpack into a temporary root, run from there"
 scripts/package-test.sh
 
-echo "=== Releases: signing with throw-away keys, the quick part of the reproducibility check"
+phase "Releases: signing with throw-away keys, the quick part of the reproducibility check"
 scripts/release-test.sh
 
-echo "=== Fuzz targets: seed corpus replay and a few seconds of fuzzing each"
+phase "Fuzz targets: seed corpus replay and a few seconds of fuzzing each"
 scripts/fuzz.sh 4
 
-echo "=== Fault soak: 10 downloads over a faulty line (sanitizer build)"
+phase "Fault soak: 10 downloads over a faulty line (sanitizer build)"
 # A fixed seed keeps the test command repeatable; scripts/soak.sh alone draws new faults each time.
 SOAK_SEED=7100 SOAK_BUILD_DIR=build-asan scripts/soak.sh 10
+phase "Done"
