@@ -8,8 +8,8 @@
 #include "app/runs/station_text.h"
 #include "app/runs/status_text.h"
 #include "engine/handset_probe.h"
+#include "records/production_record.h"
 #include "platform/local_time.h"
-#include "platform/utf8.h"
 #include "serial/handset_identity.h"
 
 namespace {
@@ -45,25 +45,7 @@ std::string Code(uint32_t code) {
 
 }  // namespace
 
-std::string JsonString(const std::string& raw) {
-    // A device path or a version text may hold bytes that are not UTF-8: JSON must be.
-    const std::string text = platform::ValidUtf8(raw);
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20 || byte == 0x7F) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", byte);
-            out += escape;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
+std::string JsonString(const std::string& raw) { return JsonText(raw); }
 
 void JsonEventsView::Emit(const char* event, const PortRun* run, const std::string& fields) const {
     if (m_session.OutputGone()) return;
