@@ -123,7 +123,7 @@ int32_t CSerCOMLibrary::TxRx(const uint8_t* command, int32_t commandLength, uint
     const int32_t result = Write(m_frame.data(), static_cast<int32_t>(frameLength), &written);
     if (result != 0 || written != frameLength) return SERCOM_ERR_WRITE;
 
-    if (!m_hResponseReady.Wait(platform::ScaledMs(timeoutMs))) {
+    if (!m_hResponseReady.Wait(platform::ScaledResponseWaitMs(timeoutMs))) {
         LogWritePort(LOG_ER, port, kSrcTxRx, "Time out in OnRecv.");
         return SERCOM_ERR_TIMEOUT;
     }
@@ -149,7 +149,7 @@ int32_t CSerCOMLibrary::ReadReturnPacket(uint8_t* buffer, int32_t capacity) {
     const char* port = PortName();
     int32_t total = 0;
     while (m_nPendingResponses.load() > 0) {
-        if (!m_hResponseReady.Wait(platform::ScaledMs(READ_RETURN_TIMEOUT_MS))) {
+        if (!m_hResponseReady.Wait(platform::ScaledResponseWaitMs(READ_RETURN_TIMEOUT_MS))) {
             LogWritePort(LOG_ER, port, kSrcReadReturn, "Time out in OnRecv.");
             m_nPendingResponses.exchange(0);
             return SERCOM_ERR_TIMEOUT;

@@ -31,6 +31,12 @@ int ScaledMs(int ms) {
     return scaled < 1.0 ? 1 : static_cast<int>(scaled);
 }
 
+int ScaledResponseWaitMs(int ms) {
+    const int least = ms < kLeastResponseWaitMs ? ms : kLeastResponseWaitMs;
+    const int scaled = ScaledMs(ms);
+    return scaled < least ? least : scaled;
+}
+
 void Sleep(int ms) {
     int scaled = ScaledMs(ms);
     if (scaled > 0) std::this_thread::sleep_for(std::chrono::milliseconds(scaled));

@@ -32,6 +32,14 @@ TEST(TimeScaleFast, ShrinksPausesButNeverToZero) {
     EXPECT_EQ(ScaledMs(-1), -1);
 }
 
+TEST(TimeScaleFast, ResponseWaitsKeepTheirFloor) {
+    EXPECT_EQ(ScaledResponseWaitMs(120000), 1200);
+    EXPECT_EQ(ScaledResponseWaitMs(2000), kLeastResponseWaitMs);
+    EXPECT_EQ(ScaledResponseWaitMs(200), 200);  // a wait shorter than the floor stays whole
+    EXPECT_EQ(ScaledResponseWaitMs(0), 0);
+    EXPECT_EQ(ScaledResponseWaitMs(-1), -1);
+}
+
 TEST(TimeScaleFast, SleepUsesTheScale) {
     // A 60 s fixed pause ends well within the test's time-out.
     auto start = std::chrono::steady_clock::now();
@@ -49,6 +57,7 @@ TEST(TimeScaleSlow, StretchesPausesAndSaturates) {
     EXPECT_EQ(ScaledMs(-1), -1);
     EXPECT_EQ(ScaledMs(INT_MAX), INT_MAX);
     EXPECT_EQ(ScaledMs(1000000000), INT_MAX);
+    EXPECT_EQ(ScaledResponseWaitMs(1000), 2500);
 }
 
 }  // namespace
