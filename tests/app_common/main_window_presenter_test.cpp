@@ -559,8 +559,6 @@ TEST_F(PresenterTest, EveryRunLeavesItsRecordInTheStoreBeforeItsFinalLineShows) 
     EXPECT_EQ(done.bytes, static_cast<int64_t>(load.size()));
     EXPECT_GT(done.seconds, 0);
     EXPECT_FALSE(done.confirmed.has_value());  // the window asks for no confirmation
-    EXPECT_EQ(done.confirmedBy, "");
-    EXPECT_LE(done.started, done.ended);
 
     // A port that went away: failed, with the reason the window showed under its status.
     handset->Unplug();
@@ -572,7 +570,6 @@ TEST_F(PresenterTest, EveryRunLeavesItsRecordInTheStoreBeforeItsFinalLineShows) 
     EXPECT_EQ(records[0].code, "0xF01");
     ASSERT_GE(view.lines.size(), 2u);
     EXPECT_EQ(records[0].reason, view.lines[1]);
-    EXPECT_EQ(records[0].bytes, 0);
 
     // A run stopped by the user: once, as stopped, whatever its worker posted before.
     ASSERT_TRUE(StartRun(8 * 0x20000));
@@ -600,13 +597,6 @@ TEST_F(PresenterTest, AStoreThatIsNoRecordStoreRefusesStartWithTheReasonAndTouch
     EXPECT_EQ(InLog("Current status code is"), 0);
     EXPECT_TRUE(handset->Image().empty());
     EXPECT_EQ(ReadWholeFile(recordsPath), notOurs);  // left as it was
-
-    // Once it is moved away, Start makes a store of its own and runs.
-    std::filesystem::rename(recordsPath, recordsPath + ".csv");
-    presenter->Start();
-    ASSERT_TRUE(queue.Deliver(*presenter, [&] { return view.controls == kIdle; }));
-    EXPECT_EQ(view.lines.front(), Text(lang::IDS_DONE));
-    EXPECT_EQ(Stored().size(), 1u);
 }
 
 #ifndef _WIN32
@@ -636,8 +626,6 @@ TEST_F(PresenterTest, ARecordThatCannotBeWrittenIsToldUnderTheRunsOwnOutcome) {
     EXPECT_EQ(view.lines[2].rfind(start, 0), 0u) << view.lines[2];
     EXPECT_GT(view.lines[2].size(), lost.size()) << "says why";
     EXPECT_EQ(Stored().size(), 1u);
-    std::string why;
-    EXPECT_TRUE(ImageMatchesLoad(handset->Image(), load, &why)) << why;
     EXPECT_TRUE(view.informs.empty());
 }
 #endif
