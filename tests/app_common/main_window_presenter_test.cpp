@@ -3,7 +3,8 @@
 // real operator on the handset model's in-process line, whose messages reach the presenter in
 // posting order as a window's queue delivers them. The opening behind the package check, the
 // port list, the status and progress lines with the three control states, Start, Stop and
-// closing with their questions, and a start the operator refuses.
+// closing with their questions, a start the operator refuses, and each run's record in a record
+// store of the test's own.
 #include "app/common/main_window_presenter.h"
 
 #include <gtest/gtest.h>
@@ -33,8 +34,16 @@
 #include "platform/program_path.h"
 #include "platform/serial_devices.h"
 #include "platform/sleep.h"
+#include "records/record_store.h"
+#include "records/sha256.h"
 #include "settings_file.h"
 #include "temp_folder.h"
+
+#ifndef _WIN32
+#include <sys/resource.h>
+
+#include <csignal>
+#endif
 
 namespace {
 
@@ -54,7 +63,10 @@ public:
     }
     void ClearLines() override { lines.clear(); }
     void AppendLine(const std::string& text) override { lines.push_back(text); }
-    void InsertTopLine(const std::string& text) override { lines.insert(lines.begin(), text); }
+    void InsertTopLine(const std::string& text) override {
+        if (onTopLine) onTopLine(text);
+        lines.insert(lines.begin(), text);
+    }
     void ShowNow() override {
         if (onShowNow) onShowNow();
     }
@@ -81,6 +93,7 @@ public:
     bool answerYes = true;
     std::function<void()> onQuestion;
     std::function<void()> onShowNow;
+    std::function<void(const std::string&)> onTopLine;
 };
 
 // The window's message queue: the engine posts from its threads; the test hands the messages to
@@ -165,7 +178,7 @@ protected:
         const SerialCommSources ports{folder.File("settings.reg"), folder.File("no-ttys"), ""};
         presenter = std::make_unique<CMainWindowPresenter>(
             view, [this](unsigned id) { return library->LoadString(id); }, *op, &queue, programFile,
-            MainWindowOptions{programPath, ports});
+            MainWindowOptions{programPath, ports, nullptr, recordsPath});
         EXPECT_EQ(presenter->BeginPackageCheck(), Text(lang::IDS_CHECK_PROGRESS));
         checkDialog = CheckDialog{};
         return presenter->Open(presenter->CheckPackage(&checkDialog));
@@ -185,6 +198,18 @@ protected:
     std::string WithModel(unsigned id) const { return FormatText(Text(id), lang::kModelCode); }
     std::string WithNumber(unsigned id, int value) const { return FormatNumber(Text(id), value); }
     int InLog(const std::string& text) const { return CountOccurrences(ReadLogFolder(folder.Path()), text); }
+    // The records in the test's store, newest first (none where it cannot be read).
+    std::vector<ProductionRecord> Stored() const {
+        std::vector<ProductionRecord> records;
+        StoreFailure failure;
+        if (auto store = RecordStore::Open(recordsPath, RecordStore::Mode::kRead, failure)) {
+            store->History({}, [&](const ProductionRecord& r) {
+                records.push_back(r);
+                return true;
+            });
+        }
+        return records;
+    }
 
     TempFolder folder;
     std::unique_ptr<CResourceLibrary> library;
@@ -193,7 +218,8 @@ protected:
     WindowQueue queue;
     CheckDialog checkDialog;
     platform::ReadOnlyFile programFile;
-    ModelLine* handset = nullptr;  // owned by the operator
+    std::string recordsPath = folder.File("data/vexlor/records.db");  // made by the first Start
+    ModelLine* handset = nullptr;                                     // owned by the operator
     std::unique_ptr<CDLOperator> op;
     std::unique_ptr<CMainWindowPresenter> presenter;
 };
@@ -506,5 +532,102 @@ TEST_F(PresenterTest, RefusedStartLeavesTheWindowIdleWithTheOperatorsReason) {
     std::string why;
     EXPECT_TRUE(ImageMatchesLoad(handset->Image(), load, &why)) << why;
 }
+
+TEST_F(PresenterTest, EveryRunLeavesItsRecordInTheStoreBeforeItsFinalLineShows) {
+    ASSERT_TRUE(Open({}, 0x20000 + 3000));
+    presenter->DropDown();
+    size_t storedAtDone = 0;
+    view.onTopLine = [&](const std::string& line) {
+        if (line == Text(lang::IDS_DONE)) storedAtDone = Stored().size();
+    };
+    presenter->Start();
+    ASSERT_TRUE(queue.Deliver(*presenter, [&] { return view.controls == kIdle; }));
+    EXPECT_EQ(storedAtDone, 1u);
+    std::vector<ProductionRecord> records = Stored();
+    ASSERT_EQ(records.size(), 1u);
+    const ProductionRecord& done = records[0];
+    EXPECT_EQ(done.result, "done");
+    EXPECT_EQ(done.code, "0x065");
+    EXPECT_EQ(done.reason, "");
+    // The ESN the window showed under its done line.
+    ASSERT_EQ(done.esn.size(), 8u);
+    EXPECT_EQ(view.lines[1], FormatText(Text(lang::IDS_ESN_LINE), done.esn));
+    EXPECT_EQ(done.port, "COM9");
+    EXPECT_EQ(done.device, "handset-model");
+    EXPECT_EQ(done.loadVersion, "VX12.01");
+    EXPECT_EQ(done.loadSha256, Sha256Hex(std::string_view(reinterpret_cast<const char*>(load.data()), load.size())));
+    EXPECT_EQ(done.bytes, static_cast<int64_t>(load.size()));
+    EXPECT_GT(done.seconds, 0);
+    EXPECT_FALSE(done.confirmed.has_value());  // the window asks for no confirmation
+
+    // A port that went away: failed, with the reason the window showed under its status.
+    handset->Unplug();
+    presenter->Start();
+    ASSERT_TRUE(queue.Deliver(*presenter, [&] { return view.controls == kIdle; }));
+    records = Stored();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].result, "failed");
+    EXPECT_EQ(records[0].code, "0xF01");
+    ASSERT_GE(view.lines.size(), 2u);
+    EXPECT_EQ(records[0].reason, view.lines[1]);
+
+    // A run stopped by the user: once, as stopped, whatever its worker posted before.
+    ASSERT_TRUE(StartRun(8 * 0x20000));
+    presenter->Stop();
+    queue.Deliver(*presenter, [] { return true; });
+    records = Stored();
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[0].result, "stopped");
+    EXPECT_EQ(records[0].code, "0x060");  // DIAG ready, the last status it told
+    EXPECT_LT(records[0].bytes, static_cast<int64_t>(8 * 0x20000));
+    EXPECT_TRUE(view.informs.empty());
+}
+
+TEST_F(PresenterTest, AStoreThatIsNoRecordStoreRefusesStartWithTheReasonAndTouchesNoHandset) {
+    std::filesystem::create_directories(std::filesystem::path(recordsPath).parent_path());
+    const std::string notOurs = "name,esn\nsomething else entirely\n";
+    ASSERT_TRUE(WriteWholeFile(recordsPath, notOurs));
+    ASSERT_TRUE(Open());
+    presenter->DropDown();
+    presenter->Start();
+    EXPECT_EQ(view.informs, std::vector<std::string>{FormatText(Text(lang::IDS_RECORDS_NOT_OURS), recordsPath)});
+    EXPECT_FALSE(op->IsRunning());
+    EXPECT_EQ(view.controls, kIdle);
+    queue.Deliver(*presenter, [] { return true; });
+    EXPECT_EQ(InLog("Current status code is"), 0);
+    EXPECT_TRUE(handset->Image().empty());
+    EXPECT_EQ(ReadWholeFile(recordsPath), notOurs);  // left as it was
+}
+
+#ifndef _WIN32
+TEST_F(PresenterTest, ARecordThatCannotBeWrittenIsToldUnderTheRunsOwnOutcome) {
+    ASSERT_TRUE(Open());
+    presenter->DropDown();
+    presenter->Start();
+    ASSERT_TRUE(queue.Deliver(*presenter, [&] { return view.controls == kIdle; }));
+    ASSERT_EQ(Stored().size(), 1u);
+    // A file size limit at the store's journal's end: the next record cannot go in, as on a
+    // full disk.
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    rlimit limit = before;
+    limit.rlim_cur = std::filesystem::file_size(recordsPath + "-wal");
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    presenter->Start();
+    const bool ended = queue.Deliver(*presenter, [&] { return view.controls == kIdle; });
+    setrlimit(RLIMIT_FSIZE, &before);
+    ASSERT_TRUE(ended);
+    // Done stays done, its ESN under it, and under that the lost record with the store's name.
+    ASSERT_GE(view.lines.size(), 3u);
+    EXPECT_EQ(view.lines[0], Text(lang::IDS_DONE));
+    const std::string lost = FormatTexts(Text(lang::IDS_RECORDS_LOST), {"COM9", recordsPath, ""});
+    const std::string start = lost.substr(0, lost.find(recordsPath) + recordsPath.size());
+    EXPECT_EQ(view.lines[2].rfind(start, 0), 0u) << view.lines[2];
+    EXPECT_GT(view.lines[2].size(), lost.size()) << "says why";
+    EXPECT_EQ(Stored().size(), 1u);
+    EXPECT_TRUE(view.informs.empty());
+}
+#endif
 
 }  // namespace

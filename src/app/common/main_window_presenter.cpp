@@ -5,6 +5,7 @@
 #include <map>
 
 #include "app/common/format_text.h"
+#include "app/common/main_window_records.h"
 #include "app/common/package_problem.h"
 #include "app/common/port_numbers.h"
 #include "app/common/stop_notice.h"
@@ -32,7 +33,8 @@ CMainWindowPresenter::CMainWindowPresenter(MainWindowView& view, TextLookup text
       m_operator(op),
       m_target(target),
       m_programFile(programFile),
-      m_portSources(std::move(options.portSources)) {
+      m_portSources(std::move(options.portSources)),
+      m_records(std::make_unique<MainWindowRecords>(std::move(options.recordsPath), m_text)) {
     m_programFile.Open(options.programPath.empty() ? platform::ProgramPath() : options.programPath);
     m_operator.SetMessageSink(this);
 }
@@ -42,6 +44,8 @@ CMainWindowPresenter::~CMainWindowPresenter() {
         m_showStatus = 0;
         m_operator.Stop();
     }
+    // The window is going: a lost record is told by the log alone.
+    if (m_records->Pending() && !m_operator.IsRunning()) m_records->Stopped(m_operator, m_lastStatus);
     m_operator.SetMessageSink(nullptr);
 }
 
@@ -112,12 +116,22 @@ std::string CMainWindowPresenter::SelectedPortName() const {
 }
 
 void CMainWindowPresenter::Start() {
+    // A store that will not take the records is told before any handset is touched.
+    if (const std::string problem = m_records->Open(m_operator.Parameters(), m_programFile.Path()); !problem.empty()) {
+        m_view.Inform(problem);
+        return;
+    }
     m_showStatus = 1;
+    m_lastStatus = 0;
     m_blockBytes = 0;
     m_view.ClearLines();
+    // A run whose stop had to wait for its worker is recorded once that worker has gone.
+    if (m_records->Pending() && !m_operator.IsRunning()) RecordStopped();
     m_operator.SetComPort(SelectedPortName());
     m_operator.SetNotifyTarget(m_target);
-    ReservePort();
+    const std::string device = ReservePort();
+    const bool recordThisRun = !m_records->Pending();
+    if (recordThisRun) m_records->Begin(SelectedPortName(), device);
     // Every message the operator shows from inside Start says why it will not start (a worker
     // that has not ended, no thread to be had): the window then stays idle, not "running" with
     // no run of its own.
@@ -125,11 +139,14 @@ void CMainWindowPresenter::Start() {
     m_starting = true;
     m_operator.Start();
     m_starting = false;
-    if (m_startRefused) m_portLock.Release();
+    if (m_startRefused) {
+        m_portLock.Release();
+        if (recordThisRun) m_records->Forget();
+    }
     EnableControls(m_startRefused ? ControlState::Idle : ControlState::Running);
 }
 
-void CMainWindowPresenter::ReservePort() {
+std::string CMainWindowPresenter::ReservePort() {
     // The run keeps its port on the whole machine from its first opening to its end, over every
     // reopening: another run, from any session, finds it held. A port another run holds is
     // waited for, as one a terminal program holds: the line then takes it when it is free.
@@ -142,8 +159,14 @@ void CMainWindowPresenter::ReservePort() {
             LogWritePort(LOG_ER, port.c_str(), "CVexlorDlg::OnStart", "The lock %s cannot be made: error %d.",
                          m_portLock.Where().c_str(), m_portLock.Error());
         }
-        return;
+        return value.device;
     }
+    return {};
+}
+
+void CMainWindowPresenter::RecordStopped() {
+    const std::string lost = m_records->Stopped(m_operator, m_lastStatus);
+    if (!lost.empty()) m_view.InsertTopLine(lost);
 }
 
 void CMainWindowPresenter::Stop() {
@@ -157,6 +180,7 @@ void CMainWindowPresenter::Stop() {
     m_operator.Stop();
     m_portLock.Release();
     EnableControls(ControlState::Idle);
+    if (!m_operator.IsRunning()) RecordStopped();
     // What to do with the handset goes under the stop's line, which is the top one.
     const std::string advice = m_text(lang::IDS_STOPPED_ADVICE);
     if (!advice.empty()) m_view.InsertTopLine(advice);
@@ -196,13 +220,19 @@ void CMainWindowPresenter::Status(uint32_t statusCode) {
     LogWritePort(LOG_DBG, port.c_str(), kSrcStatus, "Current status code is %X", statusCode);
     const StatusLine line = StatusLineFor(statusCode);
     const RunFailure failure = line.final ? m_operator.LastFailure() : RunFailure{};
+    // The reason goes right under its status line, which is the newest and so the top one.
+    const std::string why = FailureDetailLine(statusCode, failure, port, m_text);
     if (line.final) {
         m_portLock.Release();
         EnableControls(ControlState::Idle);
+        // The run's record is in the store before its final line tells its end (a run already
+        // recorded as stopped is not recorded again).
+        const std::string lost = m_records->Ended(m_operator, statusCode, why);
+        if (!lost.empty()) m_view.InsertTopLine(lost);
+    } else if (statusCode != 0) {
+        m_lastStatus = statusCode;
     }
     if (m_showStatus != 1) return;
-    // The reason goes right under its status line, which is the newest and so the top one.
-    const std::string why = FailureDetailLine(statusCode, failure, port, m_text);
     // Which handset it was, under the reason: the ESN the run read on its way to download mode.
     if (const auto esn = line.final ? m_operator.HandsetEsn() : std::nullopt) {
         m_view.InsertTopLine(FormatText(m_text(lang::IDS_ESN_LINE), EsnText(*esn)));
@@ -232,6 +262,7 @@ bool CMainWindowPresenter::MayClose() {
             m_showStatus = 0;
             m_operator.Stop();
         }
+        if (!m_operator.IsRunning() && m_records->Pending()) RecordStopped();
         // A worker that would not stop keeps the window (and with it the operator) alive.
         mayClose = !m_operator.IsRunning();
     }

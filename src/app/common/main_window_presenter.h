@@ -17,18 +17,23 @@
 #include "platform/serial_line.h"
 #include "serial/serial_port_list.h"
 
+class MainWindowRecords;
+
 // Where a main window's package, ports and downloads' line come from.
 struct MainWindowOptions {
     std::string programPath;                               // the file holding the package; empty: the running program
     SerialCommSources portSources;                         // where the port list comes from; empty fields: the system's
     std::unique_ptr<platform::SerialLine> line = nullptr;  // the operator's; null: the serial device
+    // The record store every run's record goes into (opened at the first Start); empty: none is
+    // kept. The programs set the system's default place.
+    std::string recordsPath;
 };
 
 // What the main window decides, whatever toolkit draws it: the package check at opening, the
 // lines each status and progress message adds, the state of the controls, the instruction lines,
-// the port items, Start, Stop, the questions before stopping or closing, and the operator's own
-// messages. The window forwards what the user does and what the engine posts, and draws what it
-// is told through its MainWindowView.
+// the port items, Start, Stop, the questions before stopping or closing, the operator's own
+// messages, and each run's production record in the record store. The window forwards what the user does and what the
+// engine posts, and draws what it is told through its MainWindowView.
 class CMainWindowPresenter : private IMessageSink {
 public:
     // view draws; text gives library texts; op is the window's download operator, to which runs
@@ -78,7 +83,11 @@ private:
     void Show(const char* text) override;
     void EnableControls(ControlState state);
     std::string SelectedPortName() const;
-    void ReservePort();
+    // Takes the selected port's lock; the device behind the port ("" when the list has none).
+    std::string ReservePort();
+    // A run that began and has ended by a stop (the worker is gone): its record, and a line
+    // when it is lost.
+    void RecordStopped();
     void Status(uint32_t statusCode);
     void Progress(uint32_t percentage);
     // Seconds until a stop asked now goes through (the rest of the block being written); none
@@ -91,8 +100,10 @@ private:
     platform::NotifyTarget* m_target;
     platform::ReadOnlyFile& m_programFile;
     SerialCommSources m_portSources;
-    std::atomic<int32_t> m_checkResult{0};  // set by the check's thread
+    std::atomic<int32_t> m_checkResult{0};         // set by the check's thread
+    std::unique_ptr<MainWindowRecords> m_records;  // the runs' way into the record store
     int m_showStatus = 1;
+    uint32_t m_lastStatus = 0;                           // the run's latest status, 0 before the first
     bool m_starting = false;                             // inside the operator's Start
     bool m_startRefused = false;                         // it said why it would not start
     bool m_closing = false;                              // the close question shows

@@ -14,37 +14,44 @@ bool LeavesRecord(const PortRun& run) {
     return run.result != PortRun::Result::kRefused && run.result != PortRun::Result::kEmpty;
 }
 
-ProductionRecord RecordOf(const PortRun& run, const TextLookup& text, const RecordOrigin& origin) {
-    const RunOutcome outcome = OutcomeOf(run, text);
-    const bool answered = run.confirmed == true;
+ProductionRecord RecordOf(const RunFacts& facts, const RecordOrigin& origin) {
     ProductionRecord r;
     r.recordId = NewRecordId();
-    r.started = platform::UtcIsoText(run.startedAt);
-    r.ended = platform::UtcIsoText(run.endedAt);
+    r.started = platform::UtcIsoText(facts.startedAt);
+    r.ended = platform::UtcIsoText(facts.endedAt);
     r.station = origin.station;
     r.operatorName = origin.operatorName;
     r.toolVersion = origin.toolVersion;
-    r.port = run.Port();
-    r.device = run.Device();
+    r.port = facts.port;
+    r.device = facts.device;
+    r.sequence = 1;
+    r.result = facts.outcome.result;
+    if (facts.outcome.code) r.code = StatusCodeText(*facts.outcome.code);
+    r.reason = facts.outcome.reason;
+    if (facts.esn) {
+        r.esn = EsnText(*facts.esn);
+        r.esnDecimal = EsnDecimal(*facts.esn);
+    }
+    r.handsetVersion = facts.handsetVersion;
+    r.loadVersion = origin.loadVersion;
+    r.loadSha256 = origin.loadSha256;
+    r.seconds = facts.seconds;
+    r.bytes = static_cast<int64_t>(facts.bytes);
+    return r;
+}
+
+ProductionRecord RecordOf(const PortRun& run, const TextLookup& text, const RecordOrigin& origin) {
+    ProductionRecord r =
+        RecordOf(RunFacts{run.Port(), run.Device(), run.startedAt, run.endedAt, OutcomeOf(run, text), run.esn,
+                          run.worker ? run.worker->HandsetVersion() : std::string(), run.Seconds(), run.Bytes()},
+                 origin);
     r.sequence = run.sequence;
-    r.result = outcome.result;
-    if (outcome.code) r.code = StatusCodeText(*outcome.code);
-    r.reason = outcome.reason;
     r.confirmed = run.confirmed;
     r.confirmedBy = run.confirmedBy;
-    if (run.esn) {
-        r.esn = EsnText(*run.esn);
-        r.esnDecimal = EsnDecimal(*run.esn);
-    }
-    if (answered) {
+    if (run.confirmed == true) {
         r.modeAfter = ModeWord(run.modeAfter);
         r.platform = run.platform;
     }
-    r.handsetVersion = run.worker ? run.worker->HandsetVersion() : std::string();
-    r.loadVersion = origin.loadVersion;
-    r.loadSha256 = origin.loadSha256;
-    r.seconds = run.Seconds();
-    r.bytes = static_cast<int64_t>(run.Bytes());
     return r;
 }
 

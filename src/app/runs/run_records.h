@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/common/status_lines.h"
 #include "app/runs/port_run.h"
+#include "app/runs/run_outcome.h"
+#include "platform/local_time.h"
 #include "records/record_store.h"
 
 // What every record of one program's runs shares: where, by whom and with what it was flashed.
@@ -16,7 +20,22 @@ struct RecordOrigin {
     std::string loadSha256;
 };
 
-// The production record of a run that has ended (not yet stored: no place in a chain).
+// What every front end knows of a handset's run that has ended, whichever way it ran it.
+struct RunFacts {
+    std::string port;
+    std::string device;
+    platform::LocalTime startedAt;
+    platform::LocalTime endedAt;
+    RunOutcome outcome;
+    std::optional<uint32_t> esn;
+    std::string handsetVersion;
+    double seconds = 0;
+    uint64_t bytes = 0;
+};
+
+// The production record of a run that has ended (not yet stored: no place in a chain). The
+// facts alone leave what only a confirmed restart tells empty, and the handset first on its port.
+ProductionRecord RecordOf(const RunFacts& facts, const RecordOrigin& origin);
 ProductionRecord RecordOf(const PortRun& run, const TextLookup& text, const RecordOrigin& origin);
 
 // Whether a run leaves a production record: a handset was there (not a refused or empty port).

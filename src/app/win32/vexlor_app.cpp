@@ -50,7 +50,9 @@ int CVexlorApp::ChooseLanguage(int& position) {
 void CVexlorApp::ShowError(const std::string& caption, const std::string& text) { ErrorBox(caption, text); }
 
 void CVexlorApp::RunMainWindow(const CResourceLibrary& library) {
-    CVexlorDlg window(library, CVexlorDlg::Options{});
+    CVexlorDlg::Options options;
+    options.recordsPath = platform::DefaultRecordStorePath();  // every run keeps its record
+    CVexlorDlg window(library, std::move(options));
     window.RunModal(nullptr);
 }
 

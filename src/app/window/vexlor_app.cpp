@@ -7,9 +7,10 @@
 
 namespace {
 
-// The program's own hooks: the bench window keeps its records in the system's default store.
+// The program's own hooks: both windows keep their records in the system's default store.
 CVexlorApp::Hooks RealHooks() {
     CVexlorApp::Hooks hooks;
+    hooks.windowOptions.recordsPath = platform::DefaultRecordStorePath();
     hooks.benchOptions.recordsPath = platform::DefaultRecordStorePath();
     return hooks;
 }
