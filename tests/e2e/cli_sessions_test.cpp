@@ -70,7 +70,7 @@ class CliTwoSessionsTest : public CliDownloadTest, public ::testing::WithParamIn
 TEST_P(CliTwoSessionsTest, SecondRunNeverTouchesThePortWhileTheFirstRuns) {
     const bool otherUser = GetParam();
     if (otherUser && ::geteuid() != 0) GTEST_SKIP() << "needs root to run the second as another user";
-    Prepare(0x40200, {"--throttle", "460800"});
+    Prepare(0x20200, {"--throttle", "460800"});
     // Both runs, and this look, at the machine's own lock folder.
     unsetenv("VEXLOR_LOCK_DIR");
     const auto atMachineLocks = [](std::vector<std::string> environment) {
