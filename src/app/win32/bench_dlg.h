@@ -42,6 +42,12 @@ private:
     void SetCaptions(const Captions& captions) override;
     void SetPorts(const std::vector<PortItem>& ports) override;
     void UpdateRow(size_t row, const Row& content) override;
+    // The Win32 window draws the table alone for now; the tiles, sounds, silence box and times
+    // are the Qt window's.
+    void UpdateTile(size_t, const Tile&) override {}
+    void Play(Sound) override {}
+    void SetSilent(bool) override {}
+    void SetTimes(unsigned, unsigned) override {}
     void SetTotals(const std::string& text) override;
     void ShowNow() override;
     void SetStation(bool on) override;

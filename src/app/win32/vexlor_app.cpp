@@ -9,6 +9,7 @@
 
 #include <cstdio>
 
+#include "app/common/bench_settings.h"
 #include "app/win32/language_dlg.h"
 #include "app/win32/prompter.h"
 #include "log/log.h"
@@ -54,6 +55,8 @@ void CVexlorApp::RunMainWindow(const CResourceLibrary& library) {
 }
 
 void CVexlorApp::RunBenchWindow(const CResourceLibrary& library) {
-    CBenchDlg window(library, BenchWindowOptions{});
+    BenchWindowOptions options;
+    options.settingsFile = DefaultBenchSettingsFile();
+    CBenchDlg window(library, std::move(options));
     window.RunModal(nullptr);
 }

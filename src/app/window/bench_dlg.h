@@ -57,6 +57,10 @@ private:
     void SetCaptions(const Captions& captions) override;
     void SetPorts(const std::vector<PortItem>& ports) override;
     void UpdateRow(size_t row, const Row& content) override;
+    void UpdateTile(size_t, const Tile&) override {}
+    void Play(Sound) override {}
+    void SetSilent(bool) override {}
+    void SetTimes(unsigned, unsigned) override {}
     void SetTotals(const std::string& text) override;
     void ShowNow() override;
     void SetStation(bool on) override;
