@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libssl-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-multimedia-dev  # the bench window's sounds
   fonts-wqy-microhei  # Chinese glyphs for the window and its screenshots
   clang libclang-rt-dev
   clang-format clang-tidy  # the house style (scripts/style.sh)

@@ -607,6 +607,7 @@ bool BenchWindowPresenter::Open(bool checkPassed) {
     captions.confirmTime = text(lang::IDS_BENCH_CONFIRM_TIME);
     captions.removalTime = text(lang::IDS_BENCH_REMOVAL_TIME);
     captions.tableView = text(lang::IDS_BENCH_TABLE_VIEW);
+    captions.details = text(lang::IDS_BENCH_DETAILS);
     impl.view.SetCaptions(captions);
     impl.ListPorts();
     impl.ShowHolders();

@@ -35,6 +35,7 @@ public:
         std::string confirmTime;  // the label before the confirmation's time-out, in seconds
         std::string removalTime;  // the label before the time a handset takes to be removed, in seconds
         std::string tableView;    // the check box that shows the table instead of the tiles
+        std::string details;      // the heading of the chosen port's details
     };
 
     // One row as it is first listed: the port (COMn), its device and whether it is checked.
