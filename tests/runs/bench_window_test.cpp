@@ -16,6 +16,7 @@
 #include <set>
 #include <thread>
 
+#include "app/common/bench_tiles.h"
 #include "app/common/bench_window_presenter.h"
 #include "app/common/format_text.h"
 #include "app/runs/run_report.h"
@@ -512,6 +513,32 @@ TEST_F(BenchWindowTest, SettingsAreRememberedAndTheKeyboardStartsStopsAndReadsTh
     view.answerYes = true;
     presenter->StartOrStop();
     EXPECT_FALSE(presenter->Running());
+}
+
+TEST(BenchTileLayout, OneToSixtyFourTilesFillAFullHdWindowWithoutOverlapping) {
+    constexpr int kWidth = 1600, kHeight = 900, kGap = 6;
+    for (size_t count = 1; count <= 64; ++count) {
+        int bottom = 0;
+        for (size_t i = 0; i < count; ++i) {
+            const TileBox box = TileBoxOf(i, count, kWidth, kHeight, kGap);
+            ASSERT_GE(box.x, kGap) << count;
+            ASSERT_LE(box.x + box.width, kWidth - kGap + 1) << count;
+            ASSERT_LE(box.y + box.height, kHeight - kGap + 1) << count;
+            if (i > 0) {
+                const TileBox before = TileBoxOf(i - 1, count, kWidth, kHeight, kGap);
+                ASSERT_TRUE(box.y > before.y || box.x >= before.x + before.width) << count << " " << i;
+            }
+            bottom = std::max(bottom, box.y + box.height);
+        }
+        // The rows fill the height: no band of blank screen below the last one.
+        EXPECT_GE(bottom, kHeight - 2 * kGap - 1) << count;
+    }
+    EXPECT_EQ(LayTiles(1, kWidth, kHeight, kGap).columns, 1);
+    EXPECT_EQ(LayTiles(4, kWidth, kHeight, kGap).columns, 2);
+    const TileGrid sixteen = LayTiles(16, kWidth, kHeight, kGap);
+    EXPECT_EQ(sixteen.columns * sixteen.rows, 16);
+    // Sixty-four tiles still give a port name of some 20 pixels (a fifth of a tile's height).
+    EXPECT_GE(TileBoxOf(63, 64, kWidth, kHeight, kGap).height / 5, 20);
 }
 
 }  // namespace

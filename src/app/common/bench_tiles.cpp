@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/common/bench_tiles.h"
 
+#include <algorithm>
+
 #include "app/common/format_text.h"
 #include "lang/string_ids.h"
 
@@ -92,4 +94,39 @@ bool SameTile(const Tile& a, const Tile& b) {
     return a.port == b.port && a.tone == b.tone && a.icon == b.icon && a.word == b.word && a.showBar == b.showBar &&
            a.percent == b.percent && a.figures == b.figures && a.esn == b.esn && a.line == b.line &&
            a.action == b.action && a.counts == b.counts;
+}
+
+bool OnlyFiguresDiffer(const Tile& a, const Tile& b) {
+    Tile same = a;
+    same.percent = b.percent;
+    same.figures = b.figures;
+    return SameTile(same, b);
+}
+
+TileGrid LayTiles(size_t count, int width, int height, int gap) {
+    const int tiles = static_cast<int>(std::clamp<size_t>(count, 1, 4096));
+    TileGrid best;
+    best.rows = tiles;
+    double bestSize = -1;
+    for (int columns = 1; columns <= tiles; ++columns) {
+        const int rows = (tiles + columns - 1) / columns;
+        const double w = (width - gap * (columns + 1)) / static_cast<double>(columns);
+        const double h = (height - gap * (rows + 1)) / static_cast<double>(rows);
+        const double usable = std::min(h, w / 2.0);
+        if (usable > bestSize) {
+            bestSize = usable;
+            best = {columns, rows};
+        }
+    }
+    return best;
+}
+
+TileBox TileBoxOf(size_t index, size_t count, int width, int height, int gap) {
+    const TileGrid grid = LayTiles(count, width, height, gap);
+    const int column = static_cast<int>(index % static_cast<size_t>(grid.columns));
+    const int row = static_cast<int>(index / static_cast<size_t>(grid.columns));
+    const double w = std::max(0.0, (width - gap * (grid.columns + 1)) / static_cast<double>(grid.columns));
+    const double h = std::max(0.0, (height - gap * (grid.rows + 1)) / static_cast<double>(grid.rows));
+    return {static_cast<int>(gap + column * (w + gap)), static_cast<int>(gap + row * (h + gap)), static_cast<int>(w),
+            static_cast<int>(h)};
 }

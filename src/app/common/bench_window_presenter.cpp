@@ -117,9 +117,10 @@ struct BenchWindowPresenter::Impl : public StationView, public IMessageSink {
         FigureThrottle figures{kFiguresEvery};  // its rate and time left
         BenchWindowView::Tile tile;             // as last drawn
         bool tileDrawn = false;
-        std::string holder;                       // another program holding the port, outside a run
-        Row beforeHeld;                           // what the row showed before it was held
-        unsigned heardDone = 0, heardFailed = 0;  // the counts its sounds have told, this Start
+        FigureThrottle tileFigures{kFiguresEvery};  // its bar and figures
+        std::string holder;                         // another program holding the port, outside a run
+        Row beforeHeld;                             // what the row showed before it was held
+        unsigned heardDone = 0, heardFailed = 0;    // the counts its sounds have told, this Start
     };
 
     Impl(BenchWindowView& view, TextLookup text, BenchWindowOptions options)
@@ -484,12 +485,17 @@ void BenchWindowPresenter::Impl::EndRun() {
 
 void BenchWindowPresenter::Impl::DrawRow(size_t row, Row content) {
     PortRow& port = rows[row];
-    if (port.drawn && SameRow(port.shown, content)) return;
-    port.shown = std::move(content);
-    port.drawn = true;
-    view.UpdateRow(row, port.shown);
+    if (!port.drawn || !SameRow(port.shown, content)) {
+        port.shown = std::move(content);
+        port.drawn = true;
+        view.UpdateRow(row, port.shown);
+    }
     BenchWindowView::Tile tile = TileOf(port.item.port, port.shown, text);
     if (SameTile(tile, port.tile) && port.tileDrawn) return;
+    // A tile is a large picture: one whose bar and figures alone moved waits for its second (the
+    // flashing port's row comes back every second), anything else is drawn at once.
+    const bool figuresOnly = port.tileDrawn && OnlyFiguresDiffer(tile, port.tile);
+    if (!port.tileFigures.Due(std::chrono::steady_clock::now(), !figuresOnly)) return;
     port.tile = std::move(tile);
     port.tileDrawn = true;
     view.UpdateTile(row, port.tile);

@@ -77,8 +77,6 @@ CBenchDlg::CBenchDlg(const CResourceLibrary& library, CPrompter& prompter, Optio
       m_confirm(new QLineEdit(this)),
       m_removalLabel(new QLabel(this)),
       m_removal(new QLineEdit(this)),
-      m_doneSound(SoundFrom(kDoneSound, this)),
-      m_failedSound(SoundFrom(kFailedSound, this)),
       m_presenter(
           *this, [&library](unsigned id) { return library.LoadString(id); }, std::move(options)) {
     setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
@@ -317,7 +315,10 @@ void CBenchDlg::UpdateTile(size_t row, const Tile& tile) {
 
 void CBenchDlg::Play(Sound sound) {
     m_played.push_back(sound);
-    (sound == Sound::kDone ? m_doneSound : m_failedSound)->play();
+    // Made at the first sound: a bench that never sounds never opens the sound device.
+    QSoundEffect*& effect = sound == Sound::kDone ? m_doneSound : m_failedSound;
+    if (!effect) effect = SoundFrom(sound == Sound::kDone ? kDoneSound : kFailedSound, this);
+    effect->play();
 }
 
 void CBenchDlg::SetSilent(bool on) {

@@ -123,8 +123,8 @@ private:
     QLineEdit* m_confirm;
     QLabel* m_removalLabel;
     QLineEdit* m_removal;
-    QSoundEffect* m_doneSound;
-    QSoundEffect* m_failedSound;
+    QSoundEffect* m_doneSound = nullptr;
+    QSoundEffect* m_failedSound = nullptr;
     std::vector<Sound> m_played;
     std::vector<Row> m_rows;  // what each row shows, for the details pane
     QString m_detailsHeading;

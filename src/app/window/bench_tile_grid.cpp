@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/common/bench_tiles.h"
+
 namespace {
 
 using Tile = BenchWindowView::Tile;
@@ -140,34 +142,9 @@ void CBenchTileGrid::Choose(int index) {
     emit chosen(index);
 }
 
-void CBenchTileGrid::Layout(int& columns, int& rows) const {
-    const int count = std::max<int>(1, static_cast<int>(m_tiles.size()));
-    columns = 1;
-    rows = count;
-    double best = -1;
-    for (int c = 1; c <= count; ++c) {
-        const int r = (count + c - 1) / c;
-        const double w = (width() - kGap * (c + 1)) / static_cast<double>(c);
-        const double h = (height() - kGap * (r + 1)) / static_cast<double>(r);
-        // The size that counts is what the text can use: the height, and no more width than twice it.
-        const double usable = std::min(h, w / 2.0);
-        if (usable > best) {
-            best = usable;
-            columns = c;
-            rows = r;
-        }
-    }
-}
-
 QRect CBenchTileGrid::TileRect(size_t index) const {
-    int columns = 1, rows = 1;
-    Layout(columns, rows);
-    const int column = static_cast<int>(index) % columns;
-    const int row = static_cast<int>(index) / columns;
-    const double w = (width() - kGap * (columns + 1)) / static_cast<double>(columns);
-    const double h = (height() - kGap * (rows + 1)) / static_cast<double>(rows);
-    return QRect(static_cast<int>(kGap + column * (w + kGap)), static_cast<int>(kGap + row * (h + kGap)),
-                 static_cast<int>(w), static_cast<int>(h));
+    const TileBox box = TileBoxOf(index, m_tiles.size(), width(), height(), kGap);
+    return QRect(box.x, box.y, box.width, box.height);
 }
 
 void CBenchTileGrid::paintEvent(QPaintEvent* event) {

@@ -43,9 +43,6 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
-    // Columns and rows for the count in the widget's size: the tiles as large as they can be,
-    // none much wider than about twice its height.
-    void Layout(int& columns, int& rows) const;
     void PaintTile(QPainter& painter, const QRect& rect, const BenchWindowView::Tile& tile, bool chosen) const;
 
     std::vector<BenchWindowView::Tile> m_tiles;
