@@ -10,12 +10,14 @@
 
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
 #include <set>
 #include <thread>
 
+#include "app/common/bench_settings.h"
 #include "app/common/bench_tiles.h"
 #include "app/common/bench_window_presenter.h"
 #include "app/common/format_text.h"
@@ -539,6 +541,32 @@ TEST(BenchTileLayout, OneToSixtyFourTilesFillAFullHdWindowWithoutOverlapping) {
     EXPECT_EQ(sixteen.columns * sixteen.rows, 16);
     // Sixty-four tiles still give a port name of some 20 pixels (a fifth of a tile's height).
     EXPECT_GE(TileBoxOf(63, 64, kWidth, kHeight, kGap).height / 5, 20);
+}
+
+TEST_F(BenchWindowTest, RememberedSettingsThatAreDamagedOrOutOfRangeGiveTheDefaults) {
+    // Times out of range, a port list with empty names, a report path with quotes; then bytes no
+    // settings file holds.
+    const std::string file = folder.File("bench.reg");
+    std::ofstream(file) << "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vexlor\\Bench]\n"
+                           "\"ConfirmSeconds\"=dword:00000000\n\"RemovalSeconds\"=dword:00100000\n"
+                           "\"Checked\"=\",COM6,,COM8,\"\n\"Station\"=\"yes\"\n";
+    BenchSettings read = LoadBenchSettings(file);
+    EXPECT_FALSE(read.confirmSeconds);
+    EXPECT_FALSE(read.removalSeconds);
+    EXPECT_FALSE(read.station) << "a text where a number belongs";
+    EXPECT_EQ(read.checkedPorts, (std::vector<std::string>{"COM6", "COM8"}));
+    BenchSettings written;
+    written.reportPath = "C:\\reports\\\"night\" shift.csv";
+    written.checkedPorts = {"COM5"};
+    written.silent = true;
+    written.removalSeconds = 7;
+    ASSERT_EQ(SaveBenchSettings(file, written), "");
+    EXPECT_EQ(LoadBenchSettings(file), written);
+    std::ofstream(file, std::ios::trunc) << std::string("\0\x01\xff\xfe garbage", 12);
+    EXPECT_EQ(LoadBenchSettings(file), BenchSettings{});
+    // A folder where the file should be: told why, nothing kept half-written.
+    EXPECT_NE(SaveBenchSettings(folder.Path(), written), "");
+    EXPECT_FALSE(std::filesystem::exists(folder.Path() + ".new"));
 }
 
 }  // namespace
