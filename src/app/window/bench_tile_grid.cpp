@@ -150,10 +150,13 @@ QRect CBenchTileGrid::TileRect(size_t index) const {
 void CBenchTileGrid::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.fillRect(event->rect(), palette().window());
+    // The region, not its bounding rectangle: two tiles changed in opposite corners repaint two
+    // tiles, not the grid between them.
+    const QRegion& region = event->region();
+    for (const QRect& part : region) painter.fillRect(part, palette().window());
     for (size_t i = 0; i < m_tiles.size(); ++i) {
         const QRect rect = TileRect(i);
-        if (!rect.intersects(event->rect())) continue;
+        if (!region.intersects(rect)) continue;
         PaintTile(painter, rect, m_tiles[i], static_cast<int>(i) == m_chosen);
         // The check box, in the tile's own text colour (greyed while a run keeps it).
         const QRect box = CheckRect(i);
