@@ -177,6 +177,24 @@ enum StringId : unsigned {
     IDS_RECORDS_EXPORTED = 412,       // %s: number of records, the file
     IDS_RECORDS_EXPORT_FAILED = 413,  // %s: the file; %s: why
     IDS_RECORDS_NO_STORE = 414,       // %s: where the record store would be
+    IDS_BENCH_CHECK_ALL = 470,        // the button that checks every port
+    IDS_BENCH_SILENT = 471,           // the check box that silences the sounds
+    IDS_BENCH_CONFIRM_TIME = 472,     // label before the confirmation's time-out in seconds
+    IDS_BENCH_REMOVAL_TIME = 473,     // label before the removal time in seconds
+    IDS_BENCH_TABLE_VIEW = 474,       // the check box that shows the table instead of the tiles
+    IDS_BENCH_COL_HANDSET = 475,      // column heading: the handset's number on its port
+    IDS_BENCH_SINCE = 476,            // after the station line; %s: the time of Start
+    IDS_BENCH_HELD_BY = 477,          // a port another program holds; %s: the holder
+    IDS_BENCH_HELD = 478,             // a port's state: another program holds it
+    IDS_BENCH_TILE_REMOVE = 479,      // a tile's action after a done handset
+    IDS_BENCH_TILE_SWITCH_OFF = 480,  // a tile's action after a failed handset
+    IDS_BENCH_TILE_COUNTS = 481,      // a tile's counts; %s done, %s failed
+    IDS_BENCH_TILE_LEFT = 482,        // a tile's time left; %s: m:ss
+    IDS_BENCH_REPORT_KEPT = 483,      // Start while the report field holds a refused file; %s: the file
+    IDS_BENCH_SETTINGS_LOST = 484,    // the window's settings not saved; %s the file, %s the system's words
+    IDS_BENCH_TIME_BAD = 485,         // a time that is no whole number of seconds in range; %s: the highest
+    IDS_BENCH_HANDSET_NO = 486,       // a tile's handset number; %s: the number
+    IDS_BENCH_DETAILS = 487,          // the details pane's heading
 };
 
 // What a text is formatted with.
@@ -332,6 +350,24 @@ inline constexpr StringUse kStringUses[] = {
     {IDS_RECORDS_EXPORTED, FormatArg::Texts2},
     {IDS_RECORDS_EXPORT_FAILED, FormatArg::Texts2},
     {IDS_RECORDS_NO_STORE, FormatArg::Text},
+    {IDS_BENCH_CHECK_ALL, FormatArg::None},
+    {IDS_BENCH_SILENT, FormatArg::None},
+    {IDS_BENCH_CONFIRM_TIME, FormatArg::None},
+    {IDS_BENCH_REMOVAL_TIME, FormatArg::None},
+    {IDS_BENCH_TABLE_VIEW, FormatArg::None},
+    {IDS_BENCH_COL_HANDSET, FormatArg::None},
+    {IDS_BENCH_SINCE, FormatArg::Text},
+    {IDS_BENCH_HELD_BY, FormatArg::Text},
+    {IDS_BENCH_HELD, FormatArg::None},
+    {IDS_BENCH_TILE_REMOVE, FormatArg::None},
+    {IDS_BENCH_TILE_SWITCH_OFF, FormatArg::None},
+    {IDS_BENCH_TILE_COUNTS, FormatArg::Texts2},
+    {IDS_BENCH_TILE_LEFT, FormatArg::Text},
+    {IDS_BENCH_REPORT_KEPT, FormatArg::Text},
+    {IDS_BENCH_SETTINGS_LOST, FormatArg::Texts2},
+    {IDS_BENCH_TIME_BAD, FormatArg::Text},
+    {IDS_BENCH_HANDSET_NO, FormatArg::Text},
+    {IDS_BENCH_DETAILS, FormatArg::None},
 };
 
 // The texts that are lists of words ("a|b|c"), with the count of words each holds in every

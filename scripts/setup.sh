@@ -9,6 +9,7 @@ packages=(
   libssl-dev
   libsqlite3-dev sqlite3  # the record store (and the sqlite3 shell its backups use)
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-multimedia-dev  # the bench window's sounds
   fonts-wqy-microhei  # Chinese glyphs for the window and its screenshots
   clang libclang-rt-dev
   clang-format clang-tidy  # the house style (scripts/style.sh)

@@ -11,13 +11,18 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <QtEndian>
+#include <algorithm>
+#include <cmath>
 
 #include "app/common/language_choice.h"
 #include "app/window/bench_dlg.h"
+#include "app/window/bench_tile_grid.h"
 #include "app/window/progress_delegate.h"
 #include "download_rig.h"
 #include "gui_support.h"
 #include "lang/string_ids.h"
+#include "run_holder.h"
 
 namespace {
 
@@ -46,7 +51,10 @@ class BenchWindowTest : public QObject {
 private slots:
     void initTestCase();
     void threeHandsetsAtOnceFillTheTableTheTotalsAndTheReport();
+    void keyboardSilenceCheckAllAndTheTableToggle();
+    void theSoundsAreShortWavesInsideTheProgram();
     void screenshotsOfTheBenchWindowMidRun();
+    void screenshotsOfSixteenTilesMidStation();
 
 private:
     // The three simulators, each with its own options, registered as COM5 to COM7.
@@ -133,6 +141,39 @@ void BenchWindowTest::threeHandsetsAtOnceFillTheTableTheTotalsAndTheReport() {
              qPrintable(window->TotalsLabel()->text()));
     QVERIFY(window->StartButton()->isEnabled());
     QVERIFY(prompter.informs.isEmpty());
+    // The tiles tell the same by colour, word and icon, and each ending was heard once.
+    using Tile = BenchWindowView::Tile;
+    CBenchTileGrid* tiles = window->Tiles();
+    QVERIFY(tiles->isVisible());
+    QCOMPARE(tiles->Count(), size_t{3});
+    QCOMPARE(tiles->TileAt(0).tone, Tile::Tone::kGreen);
+    QCOMPARE(tiles->TileAt(0).icon, Tile::Icon::kDone);
+    QCOMPARE(QString::fromStdString(tiles->TileAt(0).word), Text(*library, lang::IDS_BENCH_DONE));
+    QCOMPARE(tiles->TileAt(1).tone, Tile::Tone::kRed);
+    QCOMPARE(QString::fromStdString(tiles->TileAt(1).action), Text(*library, lang::IDS_BENCH_TILE_SWITCH_OFF));
+    QCOMPARE(QString::fromStdString(tiles->TileAt(1).line), Text(*library, lang::IDS_ERR_WRITE));
+    QVERIFY(tiles->Checked(0));
+    QCOMPARE(Cell(*window, 0, CBenchDlg::kHandset), QString("1"));
+    std::vector<BenchWindowView::Sound> heard = window->Played();
+    std::sort(heard.begin(), heard.end());
+    QCOMPARE(heard,
+             (std::vector<BenchWindowView::Sound>{BenchWindowView::Sound::kDone, BenchWindowView::Sound::kFailed}));
+    // Choosing a tile shows its port's last result in full.
+    QTest::mouseClick(tiles, Qt::LeftButton, {}, tiles->TileRect(1).center());
+    QCOMPARE(tiles->Chosen(), 1);
+    QVERIFY2(window->DetailsLabel()->text().contains(Text(*library, lang::IDS_ERR_NAND).toHtmlEscaped()),
+             qPrintable(window->DetailsLabel()->text()));
+    // A colour never stands alone: light and dark tiles keep their text readable.
+    for (Tile::Tone tone :
+         {Tile::Tone::kNeutral, Tile::Tone::kBlue, Tile::Tone::kAmber, Tile::Tone::kGreen, Tile::Tone::kRed}) {
+        const auto luminance = [](const QColor& colour) {
+            const auto channel = [](double c) { return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+            return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF()) +
+                   0.0722 * channel(colour.blueF());
+        };
+        const double a = luminance(CBenchTileGrid::Background(tone)), b = luminance(CBenchTileGrid::Foreground(tone));
+        QVERIFY2((std::max(a, b) + 0.05) / (std::min(a, b) + 0.05) >= 4.5, qPrintable(QString::number(int(tone))));
+    }
 
     QFile rows(report);
     QVERIFY(rows.open(QIODevice::ReadOnly));
@@ -159,6 +200,72 @@ void BenchWindowTest::threeHandsetsAtOnceFillTheTableTheTotalsAndTheReport() {
     QVERIFY(prompter.questions.isEmpty());
 }
 
+void BenchWindowTest::keyboardSilenceCheckAllAndTheTableToggle() {
+    StartHandsets({{}, {}, {}});
+    auto library = LoadLanguage(LANGUAGE_ENGLISH);
+    CScriptedPrompter prompter;
+    auto window = OpenWindow(*library, prompter);
+    QVERIFY(window);
+    QCOMPARE(window->SilentBox()->text(), Text(*library, lang::IDS_BENCH_SILENT));
+    QCOMPARE(window->ConfirmEdit()->text(), QString("60"));
+    window->SilentBox()->click();
+    window->CheckAllButton()->click();
+    for (int row = 0; row < 3; ++row) {
+        QCOMPARE(window->Table()->item(row, CBenchDlg::kPort)->checkState(), Qt::Checked);
+        QVERIFY(window->Tiles()->Checked(static_cast<size_t>(row)));
+    }
+    // A tile's check box unchecks its port, in the table too.
+    CBenchTileGrid* tiles = window->Tiles();
+    QTest::mouseClick(tiles, Qt::LeftButton, {}, tiles->CheckRect(2).center());
+    QCOMPARE(window->Table()->item(2, CBenchDlg::kPort)->checkState(), Qt::Unchecked);
+
+    // Space starts with the focus on a check box (which Space would otherwise toggle).
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    window->StationBox()->setFocus();
+    QTest::keyClick(window->StationBox(), Qt::Key_Space);
+    QVERIFY(!window->StationBox()->isChecked());
+    QVERIFY(window->Running());
+    QTRY_VERIFY2_WITH_TIMEOUT(!window->Running(), Rows(*window), kRunLimitMs);
+    QCOMPARE(Cell(*window, 0, CBenchDlg::kState), Text(*library, lang::IDS_BENCH_DONE));
+    QCOMPARE(Cell(*window, 2, CBenchDlg::kState), Text(*library, lang::IDS_BENCH_IDLE));
+    QVERIFY2(window->Played().empty(), "silenced");
+
+    // F5 lists a port plugged in at once, without waiting for the next reading.
+    QVERIFY(m_rig.StartSimulatorOn("COM8", {}));
+    QTest::keyClick(window->StationBox(), Qt::Key_F5);
+    QCOMPARE(window->Table()->rowCount(), 4);
+    QCOMPARE(tiles->Count(), size_t{4});
+    m_rig.StopSimulatorOn("COM8");
+
+    window->TableBox()->click();
+    QVERIFY(window->Table()->isVisible());
+    QVERIFY(!tiles->isVisible());
+    window->close();
+    QVERIFY(prompter.questions.isEmpty());
+}
+
+void BenchWindowTest::theSoundsAreShortWavesInsideTheProgram() {
+    for (const char* name : {CBenchDlg::kDoneSound, CBenchDlg::kFailedSound}) {
+        QFile file(QString::fromLatin1(name));
+        QVERIFY2(file.open(QIODevice::ReadOnly), name);
+        const QByteArray bytes = file.readAll();
+        QVERIFY2(bytes.size() > 44 && bytes.size() < 20 * 1024, name);
+        QCOMPARE(bytes.left(4), QByteArray("RIFF"));
+        QCOMPARE(bytes.mid(8, 8), QByteArray("WAVEfmt "));
+        // PCM, one channel; the data that follows is as long as the header says, under a second.
+        QCOMPARE(qFromLittleEndian<quint16>(bytes.constData() + 20), quint16{1});
+        QCOMPARE(qFromLittleEndian<quint16>(bytes.constData() + 22), quint16{1});
+        const quint32 rate = qFromLittleEndian<quint32>(bytes.constData() + 24);
+        const quint32 perSecond = qFromLittleEndian<quint32>(bytes.constData() + 28);
+        QVERIFY(rate >= 8000 && perSecond >= rate);
+        QCOMPARE(bytes.mid(36, 4), QByteArray("data"));
+        const quint32 length = qFromLittleEndian<quint32>(bytes.constData() + 40);
+        QCOMPARE(static_cast<qsizetype>(length) + 44, bytes.size());
+        QVERIFY2(length < perSecond, name);
+    }
+}
+
 void BenchWindowTest::screenshotsOfTheBenchWindowMidRun() {
     for (int position : {LANGUAGE_ENGLISH, LANGUAGE_TRADITIONAL_CHINESE, LANGUAGE_SIMPLIFIED_CHINESE}) {
         // Throttled handsets, so that the picture catches them flashing at different rates. (A
@@ -178,6 +285,52 @@ void BenchWindowTest::screenshotsOfTheBenchWindowMidRun() {
         QCOMPARE(prompter.questions, QStringList{Text(*library, lang::IDS_CLOSE_QUESTION)});
         QVERIFY(!window->isVisible());
         QVERIFY(!window->Running());
+    }
+}
+
+void BenchWindowTest::screenshotsOfSixteenTilesMidStation() {
+    // A station as a technician sees it on a full-HD screen: a held port, a failed handset, done
+    // ones waiting for their restart, the rest flashing at different rates.
+    using Tile = BenchWindowView::Tile;
+    for (const int ports : {4, 16}) {
+        std::vector<std::vector<std::string>> options;
+        for (int i = 0; i < ports; ++i) {
+            if (i == 1) {
+                options.push_back({"--fail-nand"});
+            } else if (i % 4 == 2) {
+                options.push_back({});
+            } else {
+                options.push_back({"--throttle", std::to_string(i % 2 ? 230400 : 460800)});
+            }
+        }
+        for (int position : {LANGUAGE_ENGLISH, LANGUAGE_TRADITIONAL_CHINESE, LANGUAGE_SIMPLIFIED_CHINESE}) {
+            StartHandsets(options);
+            RunHolder holder;  // the last port: another run holds it
+            QVERIFY(holder.Hold(m_rig.TerminalOf("COM" + std::to_string(4 + ports))));
+            auto library = LoadLanguage(position);
+            CScriptedPrompter prompter;
+            auto window = OpenWindow(*library, prompter);
+            QVERIFY(window);
+            window->resize(1920, 1040);
+            CBenchTileGrid* tiles = window->Tiles();
+            QCOMPARE(tiles->Count(), static_cast<size_t>(ports));
+            QTRY_COMPARE_WITH_TIMEOUT(tiles->TileAt(static_cast<size_t>(ports - 1)).tone, Tile::Tone::kAmber, 5000);
+            window->StationBox()->setChecked(true);
+            window->CheckAllButton()->click();
+            window->Tiles()->Choose(1);
+            window->StartButton()->click();
+            // The slow ones halfway, the fast ones ended by then.
+            QTRY_VERIFY2_WITH_TIMEOUT(tiles->TileAt(0).icon == Tile::Icon::kFlashing && tiles->TileAt(0).percent >= 40,
+                                      Rows(*window), kRunLimitMs);
+            QTRY_COMPARE_WITH_TIMEOUT(tiles->TileAt(1).tone, Tile::Tone::kRed, kRunLimitMs);
+            // Large enough to read from a metre and a half: a port name of 16 ports at least 40
+            // pixels high on this screen.
+            QVERIFY(tiles->TileRect(0).height() * 0.22 >= (ports == 16 ? 40 : 60));
+            SaveScreenshot(*window, QString("bench-tiles-%1-%2").arg(ports).arg(LanguageTag(position)));
+            window->close();
+            QVERIFY(!window->Running());
+        }
+        for (int i = 0; i < ports; ++i) m_rig.StopSimulatorOn("COM" + std::to_string(5 + i));
     }
 }
 

@@ -10,12 +10,15 @@
 
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
 #include <set>
 #include <thread>
 
+#include "app/common/bench_settings.h"
+#include "app/common/bench_tiles.h"
 #include "app/common/bench_window_presenter.h"
 #include "app/common/format_text.h"
 #include "app/runs/run_report.h"
@@ -41,6 +44,8 @@ public:
         rows.assign(items.size(), Row{});
         updates.assign(items.size(), 0);
         seen.assign(items.size(), {});
+        tiles.assign(items.size(), Tile{});
+        tileUpdates.assign(items.size(), 0);
     }
     void UpdateRow(size_t row, const Row& content) override {
         ASSERT_LT(row, rows.size());
@@ -48,6 +53,14 @@ public:
         ++updates[row];
         seen[row].insert(content.state);
     }
+    void UpdateTile(size_t row, const Tile& tile) override {
+        ASSERT_LT(row, tiles.size());
+        tiles[row] = tile;
+        ++tileUpdates[row];
+    }
+    void Play(Sound sound) override { sounds.push_back(sound); }
+    void SetSilent(bool on) override { silent = on; }
+    void SetTimes(unsigned confirm, unsigned removal) override { times = {confirm, removal}; }
     void SetTotals(const std::string& text) override { totals = text; }
     void ShowNow() override { rowsShownNow = rows; }
     void SetStation(bool on) override { station = on; }
@@ -70,6 +83,11 @@ public:
     ControlStates controls;
     std::vector<std::string> questions, informs;
     bool answerYes = true;
+    std::vector<Tile> tiles;
+    std::vector<int> tileUpdates;
+    std::vector<Sound> sounds;
+    bool silent = false;
+    std::pair<unsigned, unsigned> times;
 };
 
 class BenchWindowTest : public RunsFixture {
@@ -98,7 +116,8 @@ protected:
         options.lineFor = [this](const std::string& port) { return std::make_unique<SharedLine>(lines.at(port)); };
         options.confirmTimeout = std::chrono::seconds(2);
         options.goneAfter = std::chrono::milliseconds(500);
-        options.listEvery = std::chrono::milliseconds(0);  // the port list read at every tick
+        options.listEvery = listEvery;
+        options.settingsFile = settingsFile;
         presenter = std::make_unique<BenchWindowPresenter>(
             view, [this](unsigned id) { return Text(id); }, options);
         ASSERT_TRUE(presenter->CheckPackage(nullptr));
@@ -142,6 +161,8 @@ protected:
     RecordingView view;
     std::unique_ptr<BenchWindowPresenter> presenter;
     int ticks = 0;
+    std::chrono::milliseconds listEvery{0};  // the port list read at every tick
+    std::string settingsFile;
 };
 
 TEST_F(BenchWindowTest, OneHandsetPerCheckedPortWithMixedOutcomesAndAHeldPortRefusedByName) {
@@ -182,7 +203,7 @@ TEST_F(BenchWindowTest, OneHandsetPerCheckedPortWithMixedOutcomesAndAHeldPortRef
     EXPECT_EQ(view.rows[1].failed, 1u);
     EXPECT_NE(view.rows[1].resultLine.find(Text(lang::IDS_ERR_NAND)), std::string::npos) << view.rows[1].resultLine;
     EXPECT_EQ(view.rows[1].resultDetail, Text(lang::IDS_ERR_WRITE) + "\n" + Text(lang::IDS_ERR_NAND));
-    EXPECT_EQ(view.rows[2].state, State::kFailed);
+    EXPECT_EQ(view.rows[2].state, State::kHeld);
     EXPECT_EQ(view.rows[2].resultLine, view.informs[0]);
     EXPECT_EQ(view.updates[3], 1) << "an unchecked port keeps its first drawing";
     // Each row is drawn at most once a tick (and once when listed).
@@ -394,6 +415,194 @@ TEST_F(BenchWindowTest, AReportRowThatCannotBeWrittenIsToldAtOnceOnItsRowAndUnde
     ASSERT_FALSE(view.informs.empty());
     EXPECT_EQ(view.informs.back(), "The report file " + report + " cannot be written: File too large.");
     EXPECT_EQ(ReadWholeFile(report), RunReport::Header());
+}
+
+TEST_F(BenchWindowTest, TilesTellHeldDoneAndFailedPortsAndEachStartCountsFromZeroWithItsSounds) {
+    // COM5 good, COM6 refuses the NAND write, COM7 held by another process from before opening.
+    Bench("COM6", {"--fail-nand"});
+    RunHolder holder;
+    ASSERT_TRUE(holder.Hold("/dev/ttyBENCH2"));
+    ASSERT_TRUE(WaitUntilHeld("COM7"));
+    Open();
+    // Told as soon as the list is read, before any Start: amber, its word, its icon, its holder.
+    using Tile = BenchWindowView::Tile;
+    EXPECT_EQ(view.rows[2].state, State::kHeld);
+    EXPECT_EQ(view.tiles[2].port, "COM7");
+    EXPECT_EQ(view.tiles[2].tone, Tile::Tone::kAmber);
+    EXPECT_EQ(view.tiles[2].icon, Tile::Icon::kHeld);
+    EXPECT_EQ(view.tiles[2].word, Text(lang::IDS_BENCH_HELD));
+    EXPECT_NE(view.tiles[2].line.find("PID " + std::to_string(holder.Pid())), std::string::npos) << view.tiles[2].line;
+    EXPECT_EQ(view.tiles[0].tone, Tile::Tone::kNeutral);
+    EXPECT_EQ(view.totals.find(" since "), std::string::npos) << "no Start yet: " << view.totals;
+
+    presenter->PortChecked(0, true);
+    presenter->PortChecked(1, true);
+    presenter->Start();
+    ASSERT_TRUE(TickUntil([this] { return !presenter->Running(); }));
+    EXPECT_EQ(view.tiles[0].tone, Tile::Tone::kGreen);
+    EXPECT_EQ(view.tiles[0].icon, Tile::Icon::kDone);
+    EXPECT_EQ(view.tiles[0].action, Text(lang::IDS_BENCH_TILE_REMOVE));
+    EXPECT_EQ(view.tiles[0].esn, view.rows[0].esn);
+    EXPECT_FALSE(view.tiles[0].esn.empty());
+    EXPECT_EQ(view.tiles[0].counts, FormatTexts(Text(lang::IDS_BENCH_TILE_COUNTS), {"1", "0"}));
+    EXPECT_EQ(view.rows[0].handset, 1u);
+    EXPECT_EQ(view.tiles[1].tone, Tile::Tone::kRed);
+    EXPECT_EQ(view.tiles[1].icon, Tile::Icon::kFailed);
+    EXPECT_EQ(view.tiles[1].line, Text(lang::IDS_ERR_WRITE)) << "the short reason";
+    EXPECT_EQ(view.tiles[1].action, Text(lang::IDS_BENCH_TILE_SWITCH_OFF));
+    // Drawn only when changed: never more than the rows.
+    for (size_t row = 0; row < 4; ++row) EXPECT_LE(view.tileUpdates[row], view.updates[row]);
+    std::multiset<BenchWindowView::Sound> heard(view.sounds.begin(), view.sounds.end());
+    EXPECT_EQ(heard,
+              (std::multiset<BenchWindowView::Sound>{BenchWindowView::Sound::kDone, BenchWindowView::Sound::kFailed}));
+    EXPECT_NE(view.totals.find("Done: 1   Failed: 1   "), std::string::npos) << view.totals;
+    EXPECT_NE(view.totals.find(" since "), std::string::npos) << view.totals;
+
+    // Silenced, a second Start counts from zero and plays nothing.
+    presenter->SilentToggled(true);
+    presenter->PortChecked(1, false);
+    view.sounds.clear();
+    presenter->Start();
+    ASSERT_TRUE(TickUntil([this] { return !presenter->Running(); }));
+    EXPECT_EQ(view.rows[0].done, 1u);
+    EXPECT_EQ(view.rows[0].handset, 1u);
+    EXPECT_EQ(view.totals.rfind("Done: 1   Failed: 0   ", 0), 0u) << view.totals;
+    EXPECT_TRUE(view.sounds.empty());
+
+    // Its holder gone, the port is told free at the next reading of the list.
+    holder.Release();
+    presenter->ReadPortsAgain();
+    EXPECT_EQ(view.rows[2].state, State::kIdle);
+    EXPECT_EQ(view.tiles[2].tone, Tile::Tone::kNeutral);
+}
+
+TEST_F(BenchWindowTest, ARefusedReportFileStaysAsTypedAndNoStartWritesToTheOldOne) {
+    Open();
+    const std::string good = folder.File("report.csv");
+    presenter->ReportChosen(good);
+    ASSERT_EQ(view.reportPath, good);
+    const std::string before = ReadWholeFile(good);
+    view.reportPath = "(untouched)";
+    presenter->ReportChosen(folder.Path());  // a folder
+    EXPECT_EQ(view.reportPath, "(untouched)") << "what was typed stays in the field";
+    ASSERT_EQ(view.informs.size(), 1u);
+    EXPECT_NE(view.informs[0].find(folder.Path()), std::string::npos) << view.informs[0];
+    presenter->PortChecked(0, true);
+    presenter->Start();
+    EXPECT_FALSE(presenter->Running());
+    ASSERT_EQ(view.informs.size(), 2u);
+    EXPECT_EQ(view.informs[1], FormatText(Text(lang::IDS_BENCH_REPORT_KEPT), folder.Path()));
+    EXPECT_EQ(ReadWholeFile(good), before);
+    // Emptied: no report, and Start goes.
+    presenter->ReportChosen("");
+    presenter->StartOrStop();
+    EXPECT_TRUE(presenter->Running());
+    ASSERT_TRUE(TickUntil([this] { return !presenter->Running(); }));
+    EXPECT_EQ(ReadWholeFile(good), before);
+}
+
+TEST_F(BenchWindowTest, SettingsAreRememberedAndTheKeyboardStartsStopsAndReadsThePortsAgain) {
+    settingsFile = folder.File("user/bench.reg");
+    listEvery = std::chrono::hours(1);  // read again only when asked
+    Open();
+    EXPECT_EQ(view.times, (std::pair<unsigned, unsigned>{2, 1}));
+    presenter->PortChecked(1, true);
+    presenter->PortChecked(3, true);
+    presenter->StationToggled(true);
+    presenter->SilentToggled(true);
+    presenter->ReportChosen(folder.File("report.csv"));
+    presenter->ConfirmTimeChosen(" 90 ");
+    presenter->RemovalTimeChosen("7");
+    for (const std::string bad : {"abc", "0", "3601", "", "-5"}) presenter->RemovalTimeChosen(bad);
+    EXPECT_EQ(view.informs.size(), 5u);
+    EXPECT_EQ(view.informs.back(), FormatText(Text(lang::IDS_BENCH_TIME_BAD), "3600"));
+    EXPECT_EQ(view.times, (std::pair<unsigned, unsigned>{90, 7}));
+
+    presenter.reset();
+    view = RecordingView();
+    Open();
+    EXPECT_EQ(Listed(), (std::vector<std::string>{"COM5", "COM6+", "COM7", "COM8+"}));
+    EXPECT_TRUE(view.station);
+    EXPECT_TRUE(view.silent);
+    EXPECT_EQ(view.reportPath, folder.File("report.csv"));
+    EXPECT_EQ(view.times, (std::pair<unsigned, unsigned>{90, 7}));
+    presenter->CheckAll();
+    EXPECT_EQ(Listed(), (std::vector<std::string>{"COM5+", "COM6+", "COM7+", "COM8+"}));
+
+    // A port plugged in comes at F5, unchecked, though every other port is.
+    Bench("COM3", {});
+    ListPorts({{"COM3", "/dev/ttyBENCH9"},
+               {"COM5", "/dev/ttyBENCH0"},
+               {"COM6", "/dev/ttyBENCH1"},
+               {"COM7", "/dev/ttyBENCH2"},
+               {"COM8", "/dev/ttyBENCH3"}});
+    presenter->Tick();
+    EXPECT_EQ(view.ports.size(), 4u) << "not before its time";
+    presenter->ReadPortsAgain();
+    EXPECT_EQ(Listed(), (std::vector<std::string>{"COM3", "COM5+", "COM6+", "COM7+", "COM8+"}));
+
+    // Space: starts; then asks before stopping, and a No keeps the station going.
+    presenter->StartOrStop();
+    ASSERT_TRUE(presenter->Running());
+    view.answerYes = false;
+    presenter->StartOrStop();
+    EXPECT_TRUE(presenter->Running());
+    EXPECT_EQ(view.questions, std::vector<std::string>{Text(lang::IDS_STOP_QUESTION)});
+    view.answerYes = true;
+    presenter->StartOrStop();
+    EXPECT_FALSE(presenter->Running());
+}
+
+TEST(BenchTileLayout, OneToSixtyFourTilesFillAFullHdWindowWithoutOverlapping) {
+    constexpr int kWidth = 1600, kHeight = 900, kGap = 6;
+    for (size_t count = 1; count <= 64; ++count) {
+        int bottom = 0;
+        for (size_t i = 0; i < count; ++i) {
+            const TileBox box = TileBoxOf(i, count, kWidth, kHeight, kGap);
+            ASSERT_GE(box.x, kGap) << count;
+            ASSERT_LE(box.x + box.width, kWidth - kGap + 1) << count;
+            ASSERT_LE(box.y + box.height, kHeight - kGap + 1) << count;
+            if (i > 0) {
+                const TileBox before = TileBoxOf(i - 1, count, kWidth, kHeight, kGap);
+                ASSERT_TRUE(box.y > before.y || box.x >= before.x + before.width) << count << " " << i;
+            }
+            bottom = std::max(bottom, box.y + box.height);
+        }
+        // The rows fill the height: no band of blank screen below the last one.
+        EXPECT_GE(bottom, kHeight - 2 * kGap - 1) << count;
+    }
+    EXPECT_EQ(LayTiles(1, kWidth, kHeight, kGap).columns, 1);
+    EXPECT_EQ(LayTiles(4, kWidth, kHeight, kGap).columns, 2);
+    const TileGrid sixteen = LayTiles(16, kWidth, kHeight, kGap);
+    EXPECT_EQ(sixteen.columns * sixteen.rows, 16);
+    // Sixty-four tiles still give a port name of some 20 pixels (a fifth of a tile's height).
+    EXPECT_GE(TileBoxOf(63, 64, kWidth, kHeight, kGap).height / 5, 20);
+}
+
+TEST_F(BenchWindowTest, RememberedSettingsThatAreDamagedOrOutOfRangeGiveTheDefaults) {
+    // Times out of range, a port list with empty names, a report path with quotes; then bytes no
+    // settings file holds.
+    const std::string file = folder.File("bench.reg");
+    std::ofstream(file) << "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vexlor\\Bench]\n"
+                           "\"ConfirmSeconds\"=dword:00000000\n\"RemovalSeconds\"=dword:00100000\n"
+                           "\"Checked\"=\",COM6,,COM8,\"\n\"Station\"=\"yes\"\n";
+    BenchSettings read = LoadBenchSettings(file);
+    EXPECT_FALSE(read.confirmSeconds);
+    EXPECT_FALSE(read.removalSeconds);
+    EXPECT_FALSE(read.station) << "a text where a number belongs";
+    EXPECT_EQ(read.checkedPorts, (std::vector<std::string>{"COM6", "COM8"}));
+    BenchSettings written;
+    written.reportPath = "C:\\reports\\\"night\" shift.csv";
+    written.checkedPorts = {"COM5"};
+    written.silent = true;
+    written.removalSeconds = 7;
+    ASSERT_EQ(SaveBenchSettings(file, written), "");
+    EXPECT_EQ(LoadBenchSettings(file), written);
+    std::ofstream(file, std::ios::trunc) << std::string("\0\x01\xff\xfe garbage", 12);
+    EXPECT_EQ(LoadBenchSettings(file), BenchSettings{});
+    // A folder where the file should be: told why, nothing kept half-written.
+    EXPECT_NE(SaveBenchSettings(folder.Path(), written), "");
+    EXPECT_FALSE(std::filesystem::exists(folder.Path() + ".new"));
 }
 
 }  // namespace

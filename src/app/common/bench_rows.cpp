@@ -59,7 +59,12 @@ BenchWindowView::Row BenchRowOf(const StationPort& port, const BenchTotals& earl
     // A handset stopped in flight is not flashed: the technician counts it with the failed ones.
     row.failed = earlier.failed + port.failed + port.stopped;
     const PortRun* handset = port.handset.get();
-    if (handset && handset->Ended()) DescribeResult(*handset, text, row.resultLine, row.resultDetail);
+    // The handset in hand counts from its start; it is counted in handsets once recorded.
+    row.handset = port.handsets + (handset && !handset->recorded ? 1 : 0);
+    if (handset && handset->Ended()) {
+        DescribeResult(*handset, text, row.resultLine, row.resultDetail);
+        row.outcome = handset->result == PortRun::Result::kDone ? Row::Outcome::kDone : Row::Outcome::kFailed;
+    }
     if (handset && handset->esn) row.esn = EsnText(*handset->esn);
     switch (port.phase) {
     case StationPort::Phase::kWaiting: row.state = Row::State::kWaiting; break;
@@ -99,7 +104,8 @@ BenchWindowView::Row BenchRowOf(const StationPort& port, const BenchTotals& earl
         }
         break;
     case StationPort::Phase::kRefused:
-        row.state = Row::State::kFailed;
+        // Another run holds it: amber, not a failed handset.
+        row.state = port.claim.Result() == PortClaim::Outcome::kHeld ? Row::State::kHeld : Row::State::kFailed;
         row.resultLine = row.resultDetail = RefusalText(port.claim, text);
         break;
     }
@@ -111,9 +117,14 @@ BenchWindowView::Row BenchRowOf(const StationPort& port, const BenchTotals& earl
     switch (row.state) {
     case Row::State::kStopping: row.stateText = text(lang::IDS_STOPPING); break;
     case Row::State::kStopped: row.stateText = ResultText(PortRun::Result::kStopped, text); break;
+    case Row::State::kHeld: row.stateText = text(lang::IDS_BENCH_HELD); break;
     default: row.stateText = text(kStateText[static_cast<int>(row.state)]); break;
     }
     return row;
+}
+
+std::string HolderText(const std::string& holder, const TextLookup& text) {
+    return FormatText(text(lang::IDS_BENCH_HELD_BY), holder);
 }
 
 std::string BenchTotalsLine(const BenchTotals& totals, const TextLookup& text) {

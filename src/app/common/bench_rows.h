@@ -20,6 +20,9 @@ void DescribeResult(const PortRun& run, const TextLookup& text, std::string& lin
 // could not be made.
 std::string RefusalText(const PortClaim& claim, const TextLookup& text);
 
+// "held by vexlor, PID 1234": a port another program holds, before any Start.
+std::string HolderText(const std::string& holder, const TextLookup& text);
+
 // "Done: 7   Failed: 2   Handsets per hour: 43.1" (the stopped handsets counted as failed)
 std::string BenchTotalsLine(const BenchTotals& totals, const TextLookup& text);
 

@@ -2,11 +2,15 @@
 #include "app/common/bench_window_presenter.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <unordered_map>
 
 #include "app/common/bench_rows.h"
+#include "app/common/bench_settings.h"
+#include "app/common/bench_tiles.h"
 #include "app/common/figure_throttle.h"
 #include "app/common/format_text.h"
 #include "app/common/package_problem.h"
@@ -22,6 +26,8 @@
 #include "lang/string_ids.h"
 #include "log/log.h"
 #include "package/package_errors.h"
+#include "platform/local_time.h"
+#include "platform/machine_port_lock.h"
 #include "platform/program_path.h"
 #include "platform/read_only_file.h"
 #include "platform/record_file.h"
@@ -34,7 +40,31 @@ using Row = BenchWindowView::Row;
 bool SameRow(const Row& a, const Row& b) {
     return a.state == b.state && a.stateText == b.stateText && a.showProgress == b.showProgress &&
            a.percent == b.percent && a.rate == b.rate && a.timeLeft == b.timeLeft && a.esn == b.esn &&
-           a.done == b.done && a.failed == b.failed && a.resultLine == b.resultLine && a.resultDetail == b.resultDetail;
+           a.done == b.done && a.failed == b.failed && a.handset == b.handset && a.outcome == b.outcome &&
+           a.resultLine == b.resultLine && a.resultDetail == b.resultDetail;
+}
+
+// Who holds a port now, when another program does and the system names it ("" otherwise).
+std::string HolderOf(const BenchWindowView::PortItem& item) {
+    const auto holder = platform::MachinePortLock::HolderOf(platform::MachinePortLock::KeyOf(item.device, item.port));
+    return holder ? holder->name + ", PID " + std::to_string(holder->pid) : std::string();
+}
+
+// "1", "60": a time in whole seconds, rounded up.
+unsigned SecondsOf(std::chrono::milliseconds time) { return static_cast<unsigned>((time.count() + 999) / 1000); }
+
+// A whole number of seconds from 1 to kBenchMaxSeconds, else nothing.
+std::optional<unsigned> ParseSeconds(const std::string& text) {
+    const size_t begin = text.find_first_not_of(' ');
+    const size_t end = text.find_last_not_of(' ');
+    if (begin == std::string::npos || end - begin > 4) return std::nullopt;
+    unsigned value = 0;
+    for (size_t i = begin; i <= end; ++i) {
+        if (text[i] < '0' || text[i] > '9') return std::nullopt;
+        value = value * 10 + static_cast<unsigned>(text[i] - '0');
+    }
+    if (value == 0 || value > kBenchMaxSeconds) return std::nullopt;
+    return value;
 }
 
 // How often figures that change at every tick (rates, times left, handsets per hour) are redrawn.
@@ -87,11 +117,23 @@ struct BenchWindowPresenter::Impl : public StationView, public IMessageSink {
         std::string lastLine, lastDetail;       // the last handset's result, kept after it is taken off
         std::string rowLost;                    // its last handset's report row was not written: why
         FigureThrottle figures{kFiguresEvery};  // its rate and time left
+        BenchWindowView::Tile tile;             // as last drawn
+        bool tileDrawn = false;
+        FigureThrottle tileFigures{kFiguresEvery};  // its bar and figures
+        std::string holder;                         // another program holding the port, outside a run
+        Row beforeHeld;                             // what the row showed before it was held
+        unsigned heardDone = 0, heardFailed = 0;    // the counts its sounds have told, this Start
     };
 
     Impl(BenchWindowView& view, TextLookup text, BenchWindowOptions options)
         : view(view), text(Remembered(std::move(text))), options(std::move(options)) {
         programFile.Open(this->options.programPath.empty() ? platform::ProgramPath() : this->options.programPath);
+        settings = LoadBenchSettings(this->options.settingsFile);
+        confirmTimeout =
+            settings.confirmSeconds ? std::chrono::seconds(*settings.confirmSeconds) : this->options.confirmTimeout;
+        goneAfter = settings.removalSeconds ? std::chrono::seconds(*settings.removalSeconds) : this->options.goneAfter;
+        station = settings.station;
+        silent = settings.silent;
     }
 
     // StationView: what changed is drawn at the next tick.
@@ -161,7 +203,14 @@ struct BenchWindowPresenter::Impl : public StationView, public IMessageSink {
     // come in unchecked, all in port number order. False (and nothing drawn) when the list is
     // the same.
     bool ListPorts();
+    // Shows who holds each port outside a run, as soon as the list is read.
+    void ShowHolders();
+    // The rows as listed, each drawn again.
+    void ShowPorts();
     void Enable();
+    // Writes the settings as they stand; the first failure is told.
+    void Remember();
+    void PlaySounds();
     bool StartRun();
     // Ends the run (its handsets in flight stopped), keeps its counts and lets the ports go.
     void EndRun();
@@ -179,9 +228,15 @@ struct BenchWindowPresenter::Impl : public StationView, public IMessageSink {
     std::atomic<int32_t> checkResult{0};
 
     std::vector<PortRow> rows;
+    BenchSettings settings;  // as remembered
+    bool settingsLost = false;
     bool station = false;
+    bool silent = false;
+    std::chrono::milliseconds confirmTimeout, goneAfter;
     std::string reportPath;
-    bool asking = false;  // a question shows
+    std::string reportRefused;  // a report file typed and refused, still in the field
+    std::string since;          // the time of the latest Start, "" before one
+    bool asking = false;        // a question shows
     bool inTick = false;
     bool showStopping = false;  // a stop the user asked for: its rows are drawn as it is told
     BenchTotals earlier;        // every port's handsets of earlier Starts, and their time
@@ -230,8 +285,12 @@ bool BenchWindowPresenter::Impl::ListPorts() {
     Row idle;
     idle.stateText = text(lang::IDS_BENCH_IDLE);
     for (const MergedRow& merge : merged) {
-        PortRow row{
-            {merge.port.port, merge.port.device, false}, idle, false, {}, {}, {}, {}, FigureThrottle(kFiguresEvery)};
+        PortRow row;
+        // At opening the remembered ports are checked; those plugged in later come unchecked.
+        const bool remembered = first && std::find(settings.checkedPorts.begin(), settings.checkedPorts.end(),
+                                                   merge.port.port) != settings.checkedPorts.end();
+        row.item = {merge.port.port, merge.port.device, remembered};
+        row.shown = idle;
         if (merge.before) {
             row = rows[*merge.before];
             row.item.device = merge.port.device;
@@ -241,14 +300,89 @@ bool BenchWindowPresenter::Impl::ListPorts() {
     }
     for (size_t& row : rowOfPort) row = position.at(row);
     rows = std::move(next);
+    ShowPorts();
+    return true;
+}
+
+void BenchWindowPresenter::Impl::ShowPorts() {
     std::vector<BenchWindowView::PortItem> items;
     for (const PortRow& row : rows) items.push_back(row.item);
     view.SetPorts(items);
     for (size_t row = 0; row < rows.size(); ++row) {
-        rows[row].drawn = false;
+        rows[row].drawn = rows[row].tileDrawn = false;
         DrawRow(row, rows[row].shown);
     }
-    return true;
+}
+
+void BenchWindowPresenter::Impl::ShowHolders() {
+    for (size_t index = 0; index < rows.size(); ++index) {
+        PortRow& row = rows[index];
+        // A port of this run shows the run's own story.
+        if (std::find(rowOfPort.begin(), rowOfPort.end(), index) != rowOfPort.end()) continue;
+        const std::string holder = HolderOf(row.item);
+        if (holder == row.holder) continue;
+        const bool wasHeld = !row.holder.empty();
+        row.holder = holder;
+        if (holder.empty()) {
+            if (!wasHeld) continue;
+            Row back = row.beforeHeld;
+            if (back.state == Row::State::kHeld) {  // refused at Start for the same holder
+                back.state = Row::State::kIdle;
+                back.stateText = text(lang::IDS_BENCH_IDLE);
+                back.resultLine = back.resultDetail = "";
+            }
+            DrawRow(index, std::move(back));
+            continue;
+        }
+        if (!wasHeld) row.beforeHeld = row.shown;
+        // Refused at Start for this holder: the refusal says it already, with what to do.
+        if (!wasHeld && row.shown.state == Row::State::kHeld) continue;
+        Row held = row.beforeHeld;
+        held.state = Row::State::kHeld;
+        held.stateText = text(lang::IDS_BENCH_HELD);
+        held.showProgress = false;
+        held.resultLine = held.resultDetail = HolderText(holder, text);
+        DrawRow(index, std::move(held));
+    }
+}
+
+void BenchWindowPresenter::Impl::Remember() {
+    BenchSettings now;
+    now.reportPath = reportPath;
+    for (const PortRow& row : rows) {
+        if (row.item.checked) now.checkedPorts.push_back(row.item.port);
+    }
+    now.station = station;
+    now.silent = silent;
+    now.confirmSeconds = SecondsOf(confirmTimeout);
+    now.removalSeconds = SecondsOf(goneAfter);
+    if (options.settingsFile.empty() || now == settings) return;
+    if (const std::string why = SaveBenchSettings(options.settingsFile, now); !why.empty()) {
+        const std::string line = FormatTexts(text(lang::IDS_BENCH_SETTINGS_LOST), {options.settingsFile, why});
+        LogWrite(LOG_ER, "%s", line.c_str());
+        if (!settingsLost) view.Inform(line);
+        settingsLost = true;
+        return;
+    }
+    settings = std::move(now);
+}
+
+void BenchWindowPresenter::Impl::PlaySounds() {
+    if (!runner) return;
+    bool done = false, failed = false;
+    const auto& ports = runner->Ports();
+    for (size_t i = 0; i < ports.size(); ++i) {
+        PortRow& row = rows[rowOfPort[i]];
+        const unsigned failures = ports[i]->failed + ports[i]->stopped;
+        done = done || ports[i]->done > row.heardDone;
+        failed = failed || failures > row.heardFailed;
+        row.heardDone = ports[i]->done;
+        row.heardFailed = failures;
+    }
+    // One of each a tick, however many ports ended in it: a chord of the same tone says no more.
+    if (silent) return;
+    if (done) view.Play(BenchWindowView::Sound::kDone);
+    if (failed) view.Play(BenchWindowView::Sound::kFailed);
 }
 
 void BenchWindowPresenter::Impl::Enable() {
@@ -259,6 +393,7 @@ void BenchWindowPresenter::Impl::Enable() {
     states.stop = running;
     states.station = !running;
     states.report = !running;
+    states.times = !running;
     view.EnableControls(states);
 }
 
@@ -286,11 +421,15 @@ bool BenchWindowPresenter::Impl::StartRun() {
         view.Inform(text(lang::IDS_BENCH_NONE_CHECKED));
         return false;
     }
+    if (!reportRefused.empty()) {
+        view.Inform(FormatText(text(lang::IDS_BENCH_REPORT_KEPT), reportRefused));
+        return false;
+    }
     if (!OpenRecords()) return false;
     RunSettings settings;
     settings.station = station;
-    settings.confirmTimeout = options.confirmTimeout;
-    settings.goneAfter = options.goneAfter;
+    settings.confirmTimeout = confirmTimeout;
+    settings.goneAfter = goneAfter;
     if (!reportPath.empty()) {
         report = std::make_unique<RunReport>(reportPath, package.GetVersion(), text);
         if (const int error = report->Check(); error != 0) {
@@ -302,7 +441,19 @@ bool BenchWindowPresenter::Impl::StartRun() {
     }
     lostError = 0;
     lostLine.clear();
-    for (PortRow& row : rows) row.rowLost.clear();
+    // Each Start counts from zero: the station line and the tiles tell this station, since now.
+    earlier = {};
+    totalsDone = totalsFailed = 0;
+    for (PortRow& row : rows) {
+        row.rowLost.clear();
+        row.earlier = {};
+        row.heardDone = row.heardFailed = 0;
+        row.holder.clear();
+    }
+    const platform::LocalTime now = platform::Now();
+    char clock[16];
+    std::snprintf(clock, sizeof clock, "%02d:%02d", now.hour, now.minute);
+    since = clock;
     std::vector<std::unique_ptr<PortClaim>> claims;
     rowOfPort.clear();
     for (const size_t row : checked) {
@@ -354,16 +505,27 @@ void BenchWindowPresenter::Impl::EndRun() {
     const int reportError = lostError;
     report.reset();
     Draw();  // the totals as they ended
+    ShowHolders();
     Enable();
     if (recordLost) view.Inform(ReportProblem(reportPath, reportError, text));
 }
 
 void BenchWindowPresenter::Impl::DrawRow(size_t row, Row content) {
     PortRow& port = rows[row];
-    if (port.drawn && SameRow(port.shown, content)) return;
-    port.shown = std::move(content);
-    port.drawn = true;
-    view.UpdateRow(row, port.shown);
+    if (!port.drawn || !SameRow(port.shown, content)) {
+        port.shown = std::move(content);
+        port.drawn = true;
+        view.UpdateRow(row, port.shown);
+    }
+    BenchWindowView::Tile tile = TileOf(port.item.port, port.shown, text);
+    if (SameTile(tile, port.tile) && port.tileDrawn) return;
+    // A tile is a large picture: one whose bar and figures alone moved waits for its second (the
+    // flashing port's row comes back every second), anything else is drawn at once.
+    const bool figuresOnly = port.tileDrawn && OnlyFiguresDiffer(tile, port.tile);
+    if (!port.tileFigures.Due(std::chrono::steady_clock::now(), !figuresOnly)) return;
+    port.tile = std::move(tile);
+    port.tileDrawn = true;
+    view.UpdateTile(row, port.tile);
 }
 
 void BenchWindowPresenter::Impl::Draw(bool everything) {
@@ -403,6 +565,7 @@ void BenchWindowPresenter::Impl::Draw(bool everything) {
     }
     // So do the handsets per hour: the line changes at once only when a count does.
     std::string line = BenchTotalsLine(totals, text);
+    if (!since.empty()) line += "   " + FormatText(text(lang::IDS_BENCH_SINCE), since);
     if (!lostLine.empty()) line += "   " + lostLine;
     const bool counts = totals.done != totalsDone || totals.failed + totals.stopped != totalsFailed ||
                         totalsShown.find(lostLine) == std::string::npos;
@@ -471,21 +634,95 @@ bool BenchWindowPresenter::Open(bool checkPassed) {
     captions.done = text(lang::IDS_BENCH_COL_DONE);
     captions.failed = text(lang::IDS_BENCH_COL_FAILED);
     captions.result = text(lang::IDS_BENCH_COL_RESULT);
+    captions.handset = text(lang::IDS_BENCH_COL_HANDSET);
+    captions.checkAll = text(lang::IDS_BENCH_CHECK_ALL);
+    captions.silent = text(lang::IDS_BENCH_SILENT);
+    captions.confirmTime = text(lang::IDS_BENCH_CONFIRM_TIME);
+    captions.removalTime = text(lang::IDS_BENCH_REMOVAL_TIME);
+    captions.tableView = text(lang::IDS_BENCH_TABLE_VIEW);
+    captions.details = text(lang::IDS_BENCH_DETAILS);
     impl.view.SetCaptions(captions);
     impl.ListPorts();
+    impl.ShowHolders();
     impl.view.SetStation(impl.station);
-    impl.view.SetReportPath(impl.reportPath);
+    impl.view.SetSilent(impl.silent);
+    impl.view.SetTimes(SecondsOf(impl.confirmTimeout), SecondsOf(impl.goneAfter));
+    // The remembered report file is checked as one chosen now (it may have become a folder).
+    impl.view.SetReportPath(impl.settings.reportPath);
+    if (!impl.settings.reportPath.empty()) ReportChosen(impl.settings.reportPath);
     impl.Draw(true);
     impl.Enable();
     return true;
 }
 
 void BenchWindowPresenter::PortChecked(size_t row, bool checked) {
-    if (row < m_impl->rows.size() && !m_impl->runner) m_impl->rows[row].item.checked = checked;
+    if (row >= m_impl->rows.size() || m_impl->runner) return;
+    m_impl->rows[row].item.checked = checked;
+    m_impl->Remember();
+}
+
+void BenchWindowPresenter::CheckAll() {
+    Impl& impl = *m_impl;
+    if (impl.runner) return;
+    for (auto& row : impl.rows) row.item.checked = true;
+    impl.ShowPorts();
+    impl.Enable();
+    impl.Remember();
 }
 
 void BenchWindowPresenter::StationToggled(bool on) {
-    if (!m_impl->runner) m_impl->station = on;
+    if (m_impl->runner) return;
+    m_impl->station = on;
+    m_impl->Remember();
+}
+
+void BenchWindowPresenter::SilentToggled(bool on) {
+    // Silenced at once, a run or not: the technician reaches for it while it sounds.
+    m_impl->silent = on;
+    m_impl->Remember();
+}
+
+namespace {
+
+bool TakeSeconds(const std::string& typed, std::chrono::milliseconds& time, BenchWindowView& view,
+                 const TextLookup& text) {
+    const auto seconds = ParseSeconds(typed);
+    if (!seconds) {
+        view.Inform(FormatText(text(lang::IDS_BENCH_TIME_BAD), std::to_string(kBenchMaxSeconds)));
+        return false;
+    }
+    time = std::chrono::seconds(*seconds);
+    return true;
+}
+
+}  // namespace
+
+void BenchWindowPresenter::ConfirmTimeChosen(const std::string& seconds) {
+    Impl& impl = *m_impl;
+    if (!impl.runner && TakeSeconds(seconds, impl.confirmTimeout, impl.view, impl.text)) impl.Remember();
+    impl.view.SetTimes(SecondsOf(impl.confirmTimeout), SecondsOf(impl.goneAfter));
+}
+
+void BenchWindowPresenter::RemovalTimeChosen(const std::string& seconds) {
+    Impl& impl = *m_impl;
+    if (!impl.runner && TakeSeconds(seconds, impl.goneAfter, impl.view, impl.text)) impl.Remember();
+    impl.view.SetTimes(SecondsOf(impl.confirmTimeout), SecondsOf(impl.goneAfter));
+}
+
+void BenchWindowPresenter::StartOrStop() {
+    if (m_impl->runner) {
+        Stop();
+    } else {
+        Start();
+    }
+}
+
+void BenchWindowPresenter::ReadPortsAgain() {
+    Impl& impl = *m_impl;
+    if (impl.asking) return;
+    const bool changed = impl.ListPorts();
+    impl.ShowHolders();
+    if (changed) impl.Enable();
 }
 
 void BenchWindowPresenter::ReportChosen(const std::string& path) {
@@ -494,13 +731,16 @@ void BenchWindowPresenter::ReportChosen(const std::string& path) {
     if (!path.empty()) {
         const RunReport probe(path, impl.package.GetVersion(), impl.text);
         if (const int error = probe.Check(); error != 0) {
-            impl.view.SetReportPath(impl.reportPath);
+            // What was typed stays in the field, and no earlier file stands in for it.
+            impl.reportRefused = path;
             impl.view.Inform(ReportProblem(path, error, impl.text));
             return;
         }
     }
+    impl.reportRefused.clear();
     impl.reportPath = path;
     impl.view.SetReportPath(path);
+    impl.Remember();
 }
 
 void BenchWindowPresenter::Start() {
@@ -536,12 +776,14 @@ void BenchWindowPresenter::Tick() {
     if (impl.runner) {
         if (impl.runner->Step(std::chrono::milliseconds(0))) {
             impl.Draw();
+            impl.PlaySounds();
         } else {
+            impl.PlaySounds();
             impl.EndRun();
         }
     }
     // Ports plugged in (or taken away) while the window is open.
-    if (std::chrono::steady_clock::now() - impl.listedAt >= impl.options.listEvery && impl.ListPorts()) impl.Enable();
+    if (std::chrono::steady_clock::now() - impl.listedAt >= impl.options.listEvery) ReadPortsAgain();
     impl.TellShown();
     impl.inTick = false;
 }

@@ -28,6 +28,9 @@ struct BenchWindowOptions {
     // The record store every handset's record goes into (opened at the first Start); empty:
     // none is kept. The programs set the system's default place.
     std::string recordsPath;
+    // The user's bench settings (bench_settings.h), read at opening and written at each change;
+    // empty: nothing is remembered. Its times, where it has them, replace the two above.
+    std::string settingsFile;
 };
 
 // What the bench window decides, whatever toolkit draws it: the package check at opening, the
@@ -63,12 +66,24 @@ public:
 
     // What the user does.
     void PortChecked(size_t row, bool checked);
+    void CheckAll();
     void StationToggled(bool on);
-    // The report file chosen (empty: none); one that cannot be written is told and not kept.
+    void SilentToggled(bool on);
+    // The confirmation's time-out or the removal time typed, in seconds; anything but a whole
+    // number from 1 to kBenchMaxSeconds is told and the time shown again as it was.
+    void ConfirmTimeChosen(const std::string& seconds);
+    void RemovalTimeChosen(const std::string& seconds);
+    // The report file chosen (empty: none). One that cannot be written is told and stays in the
+    // field as typed, and Start is refused until another is chosen: no run goes to a file the
+    // technician did not choose.
     void ReportChosen(const std::string& path);
     void Start();
     // Asks first; then every run stops.
     void Stop();
+    // The keyboard: Space starts, or stops (asking first) while running; F5 reads the port list
+    // again now.
+    void StartOrStop();
+    void ReadPortsAgain();
     // The window's timer: takes what the runs posted and repaints what changed.
     void Tick();
     // The close box: true when the window may close now (asked first while anything runs,

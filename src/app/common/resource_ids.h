@@ -38,6 +38,17 @@
 #define IDC_BTN_REPORT 1036  // chooses the report file
 #define IDC_STATIC_TOTALS 1037
 #define IDC_EDIT_DETAIL 1038  // the selected row's last result in full
+#define IDC_CHK_SILENT 1039   // silences the sounds
+#define IDC_BTN_CHECK_ALL 1040
+#define IDC_STATIC_CONFIRM 1041  // the label before the restart wait
+#define IDC_EDIT_CONFIRM 1042
+#define IDC_STATIC_REMOVAL 1043  // the label before the removal time
+#define IDC_EDIT_REMOVAL 1044
+#define IDC_CHK_TABLE 1045  // shows the table instead of the tiles
+
+// The bench window's sounds (WAVE resources).
+#define IDR_SOUND_DONE 160
+#define IDR_SOUND_FAILED 161
 
 // Controls of the secondary dialogs.
 #define IDC_LIST_LANGUAGE 1011

@@ -2,6 +2,7 @@
 #include "app/win32/bench_dlg.h"
 
 #include <commdlg.h>
+#include <mmsystem.h>
 
 #include <vector>
 
@@ -28,7 +29,14 @@ INT_PTR CBenchDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (wParam != kTickTimer) return FALSE;
         m_presenter.Tick();
         return TRUE;
-    case WM_DESTROY: KillTimer(Handle(), kTickTimer); return FALSE;
+    case WM_DESTROY:
+        KillTimer(Handle(), kTickTimer);
+        if (m_keyHook) UnhookWindowsHookEx(m_keyHook);
+        m_keyHook = nullptr;
+        s_keyWindow = nullptr;
+        if (m_lineFont) DeleteObject(m_lineFont);
+        m_lineFont = nullptr;
+        return FALSE;
     default: return FALSE;
     }
 }
@@ -36,6 +44,15 @@ INT_PTR CBenchDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 void CBenchDlg::OnInitDialog() {
     const HWND window = Handle();
     m_table.Bind(GetDlgItem(window, IDC_LIST_BENCH));
+    m_tiles.Create(window, GetDlgItem(window, IDC_LIST_BENCH));
+    // The station line is read from the bench: twice the dialog's type, bold.
+    LOGFONTW font{};
+    if (GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)), sizeof font, &font)) {
+        font.lfHeight *= 2;
+        font.lfWeight = FW_BOLD;
+        m_lineFont = CreateFontIndirectW(&font);
+        SendDlgItemMessageW(window, IDC_STATIC_TOTALS, WM_SETFONT, reinterpret_cast<WPARAM>(m_lineFont), FALSE);
+    }
     m_icons.SetOn(window);
 
     m_dataCheckDlg.SetProgressFormat(m_presenter.BeginPackageCheck());
@@ -47,6 +64,39 @@ void CBenchDlg::OnInitDialog() {
         return;
     }
     SetTimer(window, kTickTimer, BenchWindowPresenter::kTickMs, nullptr);
+    // A modal dialog's own loop takes its keys before the window sees them: a message filter of
+    // this thread lets Space and F5 through to the window.
+    s_keyWindow = this;
+    m_keyHook = SetWindowsHookExW(WH_MSGFILTER, &CBenchDlg::KeyFilter, nullptr, GetCurrentThreadId());
+}
+
+CBenchDlg* CBenchDlg::s_keyWindow = nullptr;
+
+LRESULT CALLBACK CBenchDlg::KeyFilter(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == MSGF_DIALOGBOX && s_keyWindow && s_keyWindow->OnKey(*reinterpret_cast<const MSG*>(lParam))) {
+        return TRUE;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+bool CBenchDlg::OnKey(const MSG& message) {
+    if (message.message != WM_KEYDOWN && message.message != WM_KEYUP) return false;
+    if (message.wParam != VK_SPACE && message.wParam != VK_F5) return false;
+    const HWND window = Handle();
+    if (message.hwnd != window && !IsChild(window, message.hwnd)) return false;
+    // In a text box Space types.
+    wchar_t kind[16] = {};
+    GetClassNameW(message.hwnd, kind, 16);
+    if (message.wParam == VK_SPACE && lstrcmpiW(kind, L"Edit") == 0) return false;
+    // The key's release is eaten too, so that a focused button does not take it as a click.
+    if (message.message == WM_KEYDOWN && (message.lParam & (1 << 30)) == 0) {
+        if (message.wParam == VK_SPACE) {
+            m_presenter.StartOrStop();
+        } else {
+            m_presenter.ReadPortsAgain();
+        }
+    }
+    return true;
 }
 
 void CBenchDlg::OnCommand(int controlId, int notification) {
@@ -64,6 +114,29 @@ void CBenchDlg::OnCommand(int controlId, int notification) {
         break;
     case IDC_BTN_REPORT:
         if (notification == BN_CLICKED) BrowseReport();
+        break;
+    case IDC_CHK_SILENT:
+        if (notification == BN_CLICKED) {
+            m_presenter.SilentToggled(IsDlgButtonChecked(Handle(), IDC_CHK_SILENT) == BST_CHECKED);
+        }
+        break;
+    case IDC_CHK_TABLE:
+        if (notification == BN_CLICKED) m_tiles.Show(IsDlgButtonChecked(Handle(), IDC_CHK_TABLE) != BST_CHECKED);
+        break;
+    case IDC_BTN_CHECK_ALL:
+        if (notification == BN_CLICKED) m_presenter.CheckAll();
+        break;
+    case IDC_EDIT_CONFIRM:
+    case IDC_EDIT_REMOVAL:
+        if (notification == EN_KILLFOCUS && SendDlgItemMessageW(Handle(), controlId, EM_GETMODIFY, 0, 0)) {
+            SendDlgItemMessageW(Handle(), controlId, EM_SETMODIFY, FALSE, 0);
+            const std::string seconds = ItemTextUtf8(Handle(), controlId);
+            if (controlId == IDC_EDIT_CONFIRM) {
+                m_presenter.ConfirmTimeChosen(seconds);
+            } else {
+                m_presenter.RemovalTimeChosen(seconds);
+            }
+        }
         break;
     case IDC_EDIT_REPORT:
         if (notification == EN_KILLFOCUS) TakeTypedReport();
@@ -93,7 +166,10 @@ bool CBenchDlg::OnTableNotify(NMHDR& header) {
         const auto& change = *reinterpret_cast<NMLISTVIEW*>(&header);
         size_t row = 0;
         bool checked = false;
-        if (m_table.CheckChanged(change, row, checked)) m_presenter.PortChecked(row, checked);
+        if (m_table.CheckChanged(change, row, checked)) {
+            m_presenter.PortChecked(row, checked);
+            m_tiles.RefreshChecks();
+        }
         if ((change.uChanged & LVIF_STATE) && ((change.uOldState ^ change.uNewState) & LVIS_SELECTED)) ShowDetail();
         return false;
     }
@@ -141,12 +217,18 @@ void CBenchDlg::SetCaptions(const Captions& captions) {
     SetItemTextUtf8(window, IDC_CHK_STATION, captions.station);
     SetItemTextUtf8(window, IDC_STATIC_REPORT, captions.report);
     SetItemTextUtf8(window, IDC_BTN_REPORT, captions.browse);
+    SetItemTextUtf8(window, IDC_CHK_SILENT, captions.silent);
+    SetItemTextUtf8(window, IDC_CHK_TABLE, captions.tableView);
+    SetItemTextUtf8(window, IDC_BTN_CHECK_ALL, captions.checkAll);
+    SetItemTextUtf8(window, IDC_STATIC_CONFIRM, captions.confirmTime);
+    SetItemTextUtf8(window, IDC_STATIC_REMOVAL, captions.removalTime);
     m_table.SetHeadings({captions.port, captions.device, captions.state, captions.progress, captions.rate,
                          captions.timeLeft, captions.esn, captions.done, captions.failed, captions.result});
 }
 
 void CBenchDlg::SetPorts(const std::vector<PortItem>& ports) {
     m_table.SetRows(ports);
+    m_tiles.SetCount(ports.size());
     ShowDetail();
 }
 
@@ -160,6 +242,23 @@ void CBenchDlg::SetTotals(const std::string& text) { SetItemTextUtf8(Handle(), I
 void CBenchDlg::ShowNow() { RedrawWindow(Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN); }
 
 void CBenchDlg::SetStation(bool on) { CheckDlgButton(Handle(), IDC_CHK_STATION, on ? BST_CHECKED : BST_UNCHECKED); }
+
+void CBenchDlg::UpdateTile(size_t row, const Tile& tile) { m_tiles.SetTile(row, tile); }
+
+void CBenchDlg::Play(Sound sound) {
+    // The program's own WAVE resources; asynchronous, so the window never waits for a sound.
+    const int id = sound == Sound::kDone ? IDR_SOUND_DONE : IDR_SOUND_FAILED;
+    PlaySoundW(MAKEINTRESOURCEW(id), GetModuleHandleW(nullptr), SND_RESOURCE | SND_ASYNC | SND_NODEFAULT);
+}
+
+void CBenchDlg::SetSilent(bool on) { CheckDlgButton(Handle(), IDC_CHK_SILENT, on ? BST_CHECKED : BST_UNCHECKED); }
+
+void CBenchDlg::SetTimes(unsigned confirmSeconds, unsigned removalSeconds) {
+    SetItemTextUtf8(Handle(), IDC_EDIT_CONFIRM, std::to_string(confirmSeconds));
+    SetItemTextUtf8(Handle(), IDC_EDIT_REMOVAL, std::to_string(removalSeconds));
+    SendDlgItemMessageW(Handle(), IDC_EDIT_CONFIRM, EM_SETMODIFY, FALSE, 0);
+    SendDlgItemMessageW(Handle(), IDC_EDIT_REMOVAL, EM_SETMODIFY, FALSE, 0);
+}
 
 void CBenchDlg::SetReportPath(const std::string& path) {
     SetItemTextUtf8(Handle(), IDC_EDIT_REPORT, path);
@@ -175,6 +274,10 @@ void CBenchDlg::EnableControls(const ControlStates& states) {
     // Read-only rather than disabled: a long path can still be scrolled and copied.
     SendDlgItemMessageW(window, IDC_EDIT_REPORT, EM_SETREADONLY, !states.report, 0);
     EnableWindow(GetDlgItem(window, IDC_BTN_REPORT), states.report);
+    EnableWindow(GetDlgItem(window, IDC_BTN_CHECK_ALL), states.portChecks);
+    m_tiles.RefreshChecks();
+    EnableWindow(GetDlgItem(window, IDC_EDIT_CONFIRM), states.times);
+    EnableWindow(GetDlgItem(window, IDC_EDIT_REMOVAL), states.times);
     // A button that was just pressed and is now disabled would keep the keyboard focus where no
     // key reaches anything: hand it to the button that now takes input.
     const HWND focus = GetFocus();

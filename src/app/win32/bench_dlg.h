@@ -6,16 +6,19 @@
 // own names (see vexlor_dlg.h).
 #include "app/common/bench_window_presenter.h"
 #include "app/win32/bench_table.h"
+#include "app/win32/bench_tile_panel.h"
 #include "app/win32/data_check_dlg.h"
 #include "app/win32/dialog_base.h"
 #include "app/win32/program_icon.h"
 
 class CResourceLibrary;
 
-// The bench window: one row per listed port with its state, progress, rate, time left, counts
-// and last result, Start and Stop for the checked ports, the Station check box, the report file
-// and the totals. What it shows and allows is decided by its BenchWindowPresenter; this class
-// draws with Win32 and forwards the user's actions and the presenter's timer.
+// The bench window: a tile per listed port (the table of every column behind the Table box),
+// the selected port's last result in full, Start and Stop for the checked ports, "Check all",
+// the Station and Silent boxes, the two station times, the report file and the station line in
+// large type; a sound on each done and failed handset; Space starts or stops, F5 reads the ports. What it shows and
+// allows is decided by its BenchWindowPresenter; this class draws with Win32 and forwards the user's actions and the
+// presenter's timer.
 class CBenchDlg : public CDialog, private BenchWindowView {
 public:
     // The window's result when the package check failed.
@@ -28,6 +31,10 @@ protected:
 
 private:
     static constexpr UINT_PTR kTickTimer = 1;
+    HHOOK m_keyHook = nullptr;
+    CBenchTilePanel m_tiles;
+    HFONT m_lineFont = nullptr;     // the station line's large type
+    static CBenchDlg* s_keyWindow;  // the open bench window (one at a time), for the key filter
 
     void OnInitDialog();
     void OnCommand(int controlId, int notification);
@@ -37,11 +44,18 @@ private:
     // The report file typed into its box, once the box is left.
     void TakeTypedReport();
     void ShowDetail();
+    // Space and F5 for the window, wherever its focus is but in a text box: true when taken.
+    bool OnKey(const MSG& message);
+    static LRESULT CALLBACK KeyFilter(int code, WPARAM wParam, LPARAM lParam);
 
     // BenchWindowView: drawing with Win32.
     void SetCaptions(const Captions& captions) override;
     void SetPorts(const std::vector<PortItem>& ports) override;
     void UpdateRow(size_t row, const Row& content) override;
+    void UpdateTile(size_t row, const Tile& tile) override;
+    void Play(Sound sound) override;
+    void SetSilent(bool on) override;
+    void SetTimes(unsigned confirmSeconds, unsigned removalSeconds) override;
     void SetTotals(const std::string& text) override;
     void ShowNow() override;
     void SetStation(bool on) override;

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 
+#include "app/common/bench_settings.h"
 #include "app/win32/language_dlg.h"
 #include "app/win32/prompter.h"
 #include "log/log.h"
@@ -59,6 +60,7 @@ void CVexlorApp::RunMainWindow(const CResourceLibrary& library) {
 void CVexlorApp::RunBenchWindow(const CResourceLibrary& library) {
     BenchWindowOptions options;
     options.recordsPath = platform::DefaultRecordStorePath();  // the bench keeps its records
+    options.settingsFile = DefaultBenchSettingsFile();
     CBenchDlg window(library, std::move(options));
     window.RunModal(nullptr);
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/window/vexlor_app.h"
 
+#include "app/common/bench_settings.h"
 #include "app/window/language_dlg.h"
 #include "log/log.h"
 #include "platform/station_names.h"
@@ -58,7 +59,10 @@ void CVexlorApp::RunMainWindow(const CResourceLibrary& library) {
 }
 
 void CVexlorApp::RunBenchWindow(const CResourceLibrary& library) {
-    CBenchDlg window(library, Prompter(), std::move(m_hooks.benchOptions));
+    BenchWindowOptions options = std::move(m_hooks.benchOptions);
+    // The technician's own bench remembers its settings; a window under test only what it is given.
+    if (!m_hooks.runBenchWindow && options.settingsFile.empty()) options.settingsFile = DefaultBenchSettingsFile();
+    CBenchDlg window(library, Prompter(), std::move(options));
     if (m_hooks.runBenchWindow) {
         m_hooks.runBenchWindow(window);
     } else {
