@@ -1,0 +1,103 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "records/delivery_worker.h"
+
+#include <algorithm>
+
+RecordDelivery::RecordDelivery(RecordOutbox& outbox, PublisherFactory factory, DeliveryTiming timing)
+    : m_outbox(outbox), m_factory(std::move(factory)), m_timing(timing) {}
+
+RecordDelivery::~RecordDelivery() { Stop(); }
+
+void RecordDelivery::Start() {
+    if (m_thread.joinable()) return;
+    m_stopping = false;
+    m_thread = std::thread([this] { Run(); });
+}
+
+void RecordDelivery::Wake() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_woken = true;
+    }
+    m_changed.notify_all();
+}
+
+void RecordDelivery::Stop() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_changed.notify_all();
+    if (m_thread.joinable()) m_thread.join();
+}
+
+RecordDelivery::Status RecordDelivery::Snapshot() const {
+    std::lock_guard lock(m_mutex);
+    return m_status;
+}
+
+bool RecordDelivery::Pause(std::chrono::milliseconds pause, bool wakes) {
+    std::unique_lock lock(m_mutex);
+    m_changed.wait_for(lock, pause, [&] { return m_stopping.load() || (wakes && m_woken); });
+    if (wakes) m_woken = false;
+    return m_stopping;
+}
+
+void RecordDelivery::Run() {
+    std::unique_ptr<RecordPublisher> publisher;
+    std::chrono::milliseconds retry = m_timing.firstRetry;
+    const auto fault = [&](PublishError error) {
+        publisher.reset();
+        {
+            std::lock_guard lock(m_mutex);
+            m_status.connected = false;
+            m_status.lastError = std::move(error);
+        }
+        const bool stopping = Pause(retry, false);
+        retry = std::min(retry * 2, m_timing.lastRetry);
+        return stopping;
+    };
+    while (!m_stopping) {
+        const std::size_t waiting = m_outbox.WaitingCount();
+        {
+            std::lock_guard lock(m_mutex);
+            m_status.waiting = waiting;
+        }
+        if (waiting == 0) {
+            if (publisher) {
+                if (PublishError error = publisher->Service()) {
+                    if (fault(std::move(error))) break;
+                    continue;
+                }
+            }
+            if (Pause(m_timing.idlePoll, true)) break;
+            continue;
+        }
+        if (!publisher) {
+            publisher = m_factory();
+            if (PublishError error = publisher->Connect()) {
+                if (fault(std::move(error))) break;
+                continue;
+            }
+            std::lock_guard lock(m_mutex);
+            m_status.connected = true;
+            m_status.lastError = {};
+        }
+        DeliveryReport report = SendWaiting(m_outbox, *publisher, m_timing.batch, [this] { return m_stopping.load(); });
+        {
+            std::lock_guard lock(m_mutex);
+            m_status.sent += report.sent;
+            m_status.waiting = report.waiting;
+        }
+        if (report.error) {
+            if (fault(std::move(report.error))) break;
+            continue;
+        }
+        retry = m_timing.firstRetry;
+        // Counted as waiting yet not handed out: look again later rather than spin.
+        if (report.sent == 0 && Pause(m_timing.idlePoll, true)) break;
+    }
+    publisher.reset();
+    std::lock_guard lock(m_mutex);
+    m_status.connected = false;
+}

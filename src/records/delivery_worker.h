@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: Apache-2.0
+#pragma once
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "records/delivery_send.h"
+
+// How the worker paces itself.
+struct DeliveryTiming {
+    std::size_t batch = 200;
+    std::chrono::milliseconds firstRetry{500};  // after a fault; doubled at each fault after it
+    std::chrono::milliseconds lastRetry{30000};
+    std::chrono::milliseconds idlePoll{2000};  // how often an idle worker looks at the outbox
+};
+
+// Store and forward: a thread of its own sends what waits in the outbox, in order, from the
+// start (what earlier runs left) and whenever Wake says a record was stored. While the broker
+// is away it retries with a growing pause; the runs never wait for it. The outbox is used by
+// this thread only.
+class RecordDelivery {
+public:
+    using PublisherFactory = std::function<std::unique_ptr<RecordPublisher>()>;
+
+    // factory gives a fresh, unconnected publisher for each connection; it and outbox must
+    // outlive Stop.
+    RecordDelivery(RecordOutbox& outbox, PublisherFactory factory, DeliveryTiming timing = {});
+    ~RecordDelivery();
+    RecordDelivery(const RecordDelivery&) = delete;
+    RecordDelivery& operator=(const RecordDelivery&) = delete;
+
+    void Start();
+    // A record was stored: send it now rather than at the next look.
+    void Wake();
+    // Ends the thread; a send in flight is abandoned (its records stay waiting).
+    void Stop();
+    // The cancel flag a publisher made by the factory watches, so Stop never waits on a broker.
+    const std::atomic<bool>* CancelFlag() const { return &m_stopping; }
+
+    struct Status {
+        std::size_t waiting = 0;  // as last counted
+        std::size_t sent = 0;     // since Start
+        bool connected = false;
+        PublishError lastError;  // the last fault; cleared by the next good connection
+    };
+    Status Snapshot() const;
+    std::size_t WaitingCount() const { return Snapshot().waiting; }
+
+private:
+    void Run();
+    // Waits for pause or Stop (and Wake, when woken is given); true when stopping.
+    bool Pause(std::chrono::milliseconds pause, bool wakes);
+
+    RecordOutbox& m_outbox;
+    PublisherFactory m_factory;
+    DeliveryTiming m_timing;
+    std::atomic<bool> m_stopping{false};
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_woken = false;
+    Status m_status;
+    std::thread m_thread;
+};
