@@ -161,6 +161,19 @@ enum StringId : unsigned {
     IDS_ALREADY_FLASHED = 303,  // %s: ESN, handset number, time (HH:MM)
     IDS_CONFIRMING_LEFT = 304,  // %s: seconds left of the confirmation
     IDS_ESN_COLUMN = 305,       // the bench window's ESN column header
+
+    // Delivery of the stored records to the factory's broker. The broker is named as its URL
+    // without any password ("mqtts://bench7@broker:8883/factory").
+    IDS_PUBLISH_SENT = 440,         // %s: how many records were sent, %s: the broker
+    IDS_RECORDS_WAITING = 441,      // %s: how many records wait for the broker (status lines)
+    IDS_PUBLISH_UNREACHABLE = 442,  // %s: the broker, %s: why
+    IDS_PUBLISH_LOGIN = 443,        // %s: the broker, %s: the broker's answer
+    IDS_PUBLISH_TLS = 444,          // %s: the broker, %s: the TLS library's text
+    IDS_PUBLISH_CA_FILE = 445,      // %s: the CA file and why it cannot be read
+    IDS_PUBLISH_LOST = 446,         // %s: the broker, %s: why
+    IDS_PUBLISH_STORE = 447,        // %s: why the store could not mark a record delivered
+    IDS_PUBLISH_UNAVAILABLE = 448,  // this build has no MQTT client
+    IDS_PUBLISH_KEPT = 449,         // after a failure; %s: how many records still wait
 };
 
 // What a text is formatted with.
@@ -301,6 +314,16 @@ inline constexpr StringUse kStringUses[] = {
     {IDS_ALREADY_FLASHED, FormatArg::Texts3},
     {IDS_CONFIRMING_LEFT, FormatArg::Text},
     {IDS_ESN_COLUMN, FormatArg::None},
+    {IDS_PUBLISH_SENT, FormatArg::Texts2},
+    {IDS_RECORDS_WAITING, FormatArg::Text},
+    {IDS_PUBLISH_UNREACHABLE, FormatArg::Texts2},
+    {IDS_PUBLISH_LOGIN, FormatArg::Texts2},
+    {IDS_PUBLISH_TLS, FormatArg::Texts2},
+    {IDS_PUBLISH_CA_FILE, FormatArg::Text},
+    {IDS_PUBLISH_LOST, FormatArg::Texts2},
+    {IDS_PUBLISH_STORE, FormatArg::Text},
+    {IDS_PUBLISH_UNAVAILABLE, FormatArg::None},
+    {IDS_PUBLISH_KEPT, FormatArg::Text},
 };
 
 // The texts that are lists of words ("a|b|c"), with the count of words each holds in every

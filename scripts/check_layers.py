@@ -17,7 +17,9 @@ BELOW = {
     "package": ["package", "link", "log", "platform"],
     "engine": ["engine", "package", "link", "serial", "log", "platform"],
 }
-CORE = BELOW["engine"] + ["lang"]
+# The record store stands beside the engine: it keeps what the runs did, and knows no handset.
+BELOW["records"] = ["records", "log", "platform"]
+CORE = BELOW["engine"] + ["records", "lang"]
 BELOW.update({
     # The run layer and the windows' shared logic meet in both directions by library, not by
     # folder: the text helpers of app/common sit under the run layer, the presenters above it.

@@ -14,5 +14,6 @@ enum CliExitStatus : int {
     kExitPackage = 7,     // the program carries no firmware load, or it is damaged
     kExitNoSuchPort = 8,  // the port is not in the port list (or did not appear in time)
     kExitReport = 9,      // the report file cannot be written
+    kExitPublish = 11,    // --publish-pending: records did not reach the broker (they still wait)
     kExitSignal = 130,    // stopped by SIGINT, SIGTERM or SIGHUP
 };
