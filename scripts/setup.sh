@@ -7,6 +7,9 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libssl-dev
+  # Delivery of the production records: the MQTT client library, and the broker and its
+  # clients that the delivery tests start and listen with.
+  libmosquitto-dev mosquitto mosquitto-clients
   qt6-base-dev qt6-base-dev-tools libgl-dev
   fonts-wqy-microhei  # Chinese glyphs for the window and its screenshots
   clang libclang-rt-dev

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 #include <algorithm>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -11,8 +12,9 @@
 // marked delivered. Safe to use from the test and the delivery thread at once.
 class MemoryOutbox : public RecordOutbox {
 public:
-    // Adds a waiting record; its payload names its sequence so a receiver's order can be checked.
-    WaitingRecord Add(const std::string& host, const std::string& port) {
+    // Adds a waiting record; its payload names its sequence so a receiver's order can be checked
+    // (padding makes it as long as a real record).
+    WaitingRecord Add(const std::string& host, const std::string& port, const std::string& padding = "") {
         std::lock_guard lock(m_mutex);
         WaitingRecord record;
         record.sequence = ++m_last;
@@ -20,7 +22,8 @@ public:
             "00000000-0000-4000-8000-" + std::string(12 - std::to_string(m_last).size(), '0') + std::to_string(m_last);
         record.stationHost = host;
         record.port = port;
-        record.payload = "{\"record_id\":\"" + record.recordId + "\",\"sequence\":" + std::to_string(m_last) + "}";
+        record.payload = "{\"record_id\":\"" + record.recordId + "\",\"sequence\":" + std::to_string(m_last) +
+                         (padding.empty() ? "" : ",\"padding\":\"" + padding + "\"") + "}";
         m_waiting.push_back(record);
         return record;
     }
@@ -57,7 +60,7 @@ public:
 private:
     std::mutex m_mutex;
     std::int64_t m_last = 0;
-    std::vector<WaitingRecord> m_waiting;
+    std::deque<WaitingRecord> m_waiting;  // delivered from the front: a deque keeps that cheap
     std::vector<std::int64_t> m_delivered;
     bool m_refuseMarks = false;
 };

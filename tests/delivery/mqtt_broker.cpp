@@ -73,6 +73,8 @@ bool MqttBroker::Prepare() {
     }
     std::string config =
         "user root\npersistence true\npersistence_location " + dir + "/\nlog_dest file " + dir + "/broker.log\n";
+    // Offline sessions keep everything: a listener away during an outage misses nothing.
+    config += "max_queued_messages 0\n";
     if (m_options.user.empty()) {
         config += "allow_anonymous true\n";
     } else {
