@@ -58,6 +58,8 @@ TEST(DeliveryWorker, BrokerRestartedMidwayGetsEveryRecordOnceInOrder) {
     self = &delivery;
     delivery.Start();
     ASSERT_TRUE(WaitUntil([&] { return outbox.WaitingCount() == 0; })) << "drained at start";
+    ASSERT_EQ(listener.WaitFor(5, 5000).size(), 5u);
+    ASSERT_TRUE(listener.Settle());
 
     broker.Stop();
     for (int i = 0; i < 5; ++i) {

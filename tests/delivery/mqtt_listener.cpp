@@ -36,6 +36,12 @@ bool MqttListener::Start() {
         listener->m_subscribed = true;
         listener->m_changed.notify_all();
     });
+    mosquitto_publish_callback_set(m_mosq, [](mosquitto*, void* self, int) {
+        auto* listener = static_cast<MqttListener*>(self);
+        std::lock_guard lock(listener->m_mutex);
+        ++listener->m_acknowledged;
+        listener->m_changed.notify_all();
+    });
     mosquitto_message_callback_set(m_mosq, [](mosquitto*, void* self, const mosquitto_message* message) {
         auto* listener = static_cast<MqttListener*>(self);
         std::lock_guard lock(listener->m_mutex);
@@ -62,4 +68,22 @@ std::vector<MqttListener::Message> MqttListener::WaitFor(std::size_t count, int 
     std::unique_lock lock(m_mutex);
     m_changed.wait_for(lock, std::chrono::milliseconds(limitMs), [&] { return m_messages.size() >= count; });
     return m_messages;
+}
+
+bool MqttListener::Settle() {
+    // libmosquitto acknowledges a message only after its callback returned, so the first round
+    // may overtake the last acknowledgement; the second leaves after it, and the broker answers
+    // the packets of one connection in order.
+    for (int round = 0; round < 2; ++round) {
+        int before = 0;
+        {
+            std::lock_guard lock(m_mutex);
+            before = m_acknowledged;
+        }
+        if (mosquitto_publish(m_mosq, nullptr, "vexlor-test/settle", 0, nullptr, 1, false) != MOSQ_ERR_SUCCESS)
+            return false;
+        std::unique_lock lock(m_mutex);
+        if (!m_changed.wait_for(lock, std::chrono::seconds(5), [&] { return m_acknowledged > before; })) return false;
+    }
+    return true;
 }

@@ -26,6 +26,9 @@ public:
     bool Start();
     // Waits up to limitMs for at least count messages; the messages so far.
     std::vector<Message> WaitFor(std::size_t count, int limitMs);
+    // Makes sure the broker has taken this listener's acknowledgement of every message received
+    // so far, so stopping it now leaves none of them to send again. False after 5 s.
+    bool Settle();
     const std::string& Error() const { return m_error; }
 
 private:
@@ -38,5 +41,6 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     bool m_subscribed = false;
+    int m_acknowledged = 0;  // PUBACKs of the listener's own Settle messages
     std::vector<Message> m_messages;
 };
