@@ -31,6 +31,18 @@ void RecordDelivery::Stop() {
     if (m_thread.joinable()) m_thread.join();
 }
 
+bool RecordDelivery::Flush(std::chrono::milliseconds limit) {
+    std::unique_lock lock(m_mutex);
+    const unsigned rounds = m_rounds;
+    const unsigned faults = m_faults;
+    m_woken = true;
+    m_changed.notify_all();
+    // A count after this call includes every record stored before it.
+    m_changed.wait_for(
+        lock, limit, [&] { return m_stopping || m_faults != faults || (m_rounds > rounds && m_status.waiting == 0); });
+    return m_faults == faults && m_rounds > rounds && m_status.waiting == 0;
+}
+
 RecordDelivery::Status RecordDelivery::Snapshot() const {
     std::lock_guard lock(m_mutex);
     return m_status;
@@ -52,7 +64,9 @@ void RecordDelivery::Run() {
             std::lock_guard lock(m_mutex);
             m_status.connected = false;
             m_status.lastError = std::move(error);
+            ++m_faults;
         }
+        m_changed.notify_all();
         const bool stopping = Pause(retry, false);
         retry = std::min(retry * 2, m_timing.lastRetry);
         return stopping;
@@ -62,7 +76,9 @@ void RecordDelivery::Run() {
         {
             std::lock_guard lock(m_mutex);
             m_status.waiting = waiting;
+            ++m_rounds;
         }
+        m_changed.notify_all();
         if (waiting == 0) {
             if (publisher) {
                 if (PublishError error = publisher->Service()) {
@@ -89,6 +105,7 @@ void RecordDelivery::Run() {
             m_status.sent += report.sent;
             m_status.waiting = report.waiting;
         }
+        m_changed.notify_all();
         if (report.error) {
             if (fault(std::move(report.error))) break;
             continue;

@@ -37,6 +37,9 @@ public:
     void Start();
     // A record was stored: send it now rather than at the next look.
     void Wake();
+    // Gives the worker up to limit to send what waits now (a program about to end lets its last
+    // records go out). True when nothing waits; false at the first fault or at the limit.
+    bool Flush(std::chrono::milliseconds limit);
     // Ends the thread; a send in flight is abandoned (its records stay waiting).
     void Stop();
     // The cancel flag a publisher made by the factory watches, so Stop never waits on a broker.
@@ -64,5 +67,7 @@ private:
     std::condition_variable m_changed;
     bool m_woken = false;
     Status m_status;
+    unsigned m_rounds = 0;  // looks at the outbox so far
+    unsigned m_faults = 0;
     std::thread m_thread;
 };
