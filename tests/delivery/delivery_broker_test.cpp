@@ -99,6 +99,9 @@ TEST(DeliveryBroker, TlsNeedsTheCaThatSignedTheBroker) {
     DeliveryReport report = Pending(outbox, Connection(broker.Url("f"), broker.OtherCaFile()));
     EXPECT_EQ(report.error.fault, PublishFault::kTls) << report.error.detail;
     EXPECT_EQ(report.waiting, 4u);
+    // Without a CA file the system's CAs are asked, and none of them signed the test's broker.
+    report = Pending(outbox, Connection(broker.Url("f")));
+    EXPECT_EQ(report.error.fault, PublishFault::kTls) << report.error.detail;
     report = Pending(outbox, Connection(broker.Url("f"), broker.CaFile() + ".missing"));
     EXPECT_EQ(report.error.fault, PublishFault::kCaFile) << report.error.detail;
     EXPECT_NE(report.error.detail.find(".missing"), std::string::npos) << report.error.detail;

@@ -1,23 +1,28 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/cli/publish_command.h"
 
+#include <string_view>
+
 #include "app/common/exit_status.h"
 #include "app/common/format_text.h"
 #include "lang/string_ids.h"
 
 std::string PublishFaultText(const PublishError& error, const std::string& broker, const LibraryText& text) {
+    // The library's own texts end in a full stop, as the formats do after them.
+    std::string_view detail = error.detail;
+    while (!detail.empty() && (detail.back() == '.' || detail.back() == ' ')) detail.remove_suffix(1);
     switch (error.fault) {
     case PublishFault::kNone: return {};
     case PublishFault::kUnavailable: return text(lang::IDS_PUBLISH_UNAVAILABLE);
-    case PublishFault::kCaFile: return FormatText(text(lang::IDS_PUBLISH_CA_FILE), error.detail);
-    case PublishFault::kUnreachable: return FormatTexts(text(lang::IDS_PUBLISH_UNREACHABLE), {broker, error.detail});
-    case PublishFault::kLogin: return FormatTexts(text(lang::IDS_PUBLISH_LOGIN), {broker, error.detail});
-    case PublishFault::kTls: return FormatTexts(text(lang::IDS_PUBLISH_TLS), {broker, error.detail});
-    case PublishFault::kStore: return FormatText(text(lang::IDS_PUBLISH_STORE), error.detail);
+    case PublishFault::kCaFile: return FormatText(text(lang::IDS_PUBLISH_CA_FILE), detail);
+    case PublishFault::kUnreachable: return FormatTexts(text(lang::IDS_PUBLISH_UNREACHABLE), {broker, detail});
+    case PublishFault::kLogin: return FormatTexts(text(lang::IDS_PUBLISH_LOGIN), {broker, detail});
+    case PublishFault::kTls: return FormatTexts(text(lang::IDS_PUBLISH_TLS), {broker, detail});
+    case PublishFault::kStore: return FormatText(text(lang::IDS_PUBLISH_STORE), detail);
     case PublishFault::kLost:
-    case PublishFault::kStopped: return FormatTexts(text(lang::IDS_PUBLISH_LOST), {broker, error.detail});
+    case PublishFault::kStopped: return FormatTexts(text(lang::IDS_PUBLISH_LOST), {broker, detail});
     }
-    return error.detail;
+    return std::string(detail);
 }
 
 int RunPublishPending(RecordOutbox& outbox, const MqttConnection& connection, const LibraryText& text, std::FILE* out,
