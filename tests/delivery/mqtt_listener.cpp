@@ -16,7 +16,7 @@ MqttListener::MqttListener(int port, std::string filter, std::string user, std::
 MqttListener::~MqttListener() {
     if (!m_mosq) return;
     mosquitto_disconnect(m_mosq);
-    mosquitto_loop_stop(m_mosq, true);
+    mosquitto_loop_stop(m_mosq, false);  // after the disconnection: no thread cancelled holding a lock
     mosquitto_destroy(m_mosq);
 }
 
