@@ -2,9 +2,12 @@
 #include "records/delivery_worker.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
 
-RecordDelivery::RecordDelivery(RecordOutbox& outbox, PublisherFactory factory, DeliveryTiming timing)
-    : m_outbox(outbox), m_factory(std::move(factory)), m_timing(timing) {}
+RecordDelivery::RecordDelivery(RecordOutbox& outbox, PublisherFactory factory, DeliveryTiming timing,
+                               std::string lockName)
+    : m_outbox(outbox), m_factory(std::move(factory)), m_timing(timing), m_lockName(std::move(lockName)) {}
 
 RecordDelivery::~RecordDelivery() { Stop(); }
 
@@ -55,6 +58,15 @@ bool RecordDelivery::Pause(std::chrono::milliseconds pause, bool wakes) {
     return m_stopping;
 }
 
+bool RecordDelivery::MaySend() {
+    if (m_lockName.empty() || m_lock.IsHeld()) return true;
+    // A lock that cannot be made at all coordinates nothing: sending beats keeping records back.
+    const bool elsewhere = m_lock.Create(m_lockName) == platform::NamedMutex::Result::AlreadyExists;
+    std::lock_guard lock(m_mutex);
+    m_status.elsewhere = elsewhere;
+    return !elsewhere;
+}
+
 void RecordDelivery::Run() {
     std::unique_ptr<RecordPublisher> publisher;
     std::chrono::milliseconds retry = m_timing.firstRetry;
@@ -79,6 +91,10 @@ void RecordDelivery::Run() {
             ++m_rounds;
         }
         m_changed.notify_all();
+        if (waiting > 0 && !MaySend()) {
+            if (Pause(m_timing.idlePoll, false)) break;
+            continue;
+        }
         if (waiting == 0) {
             if (publisher) {
                 if (PublishError error = publisher->Service()) {
@@ -115,6 +131,19 @@ void RecordDelivery::Run() {
         if (report.sent == 0 && Pause(m_timing.idlePoll, true)) break;
     }
     publisher.reset();
+    m_lock.Close();
     std::lock_guard lock(m_mutex);
     m_status.connected = false;
+}
+
+std::string DeliveryLockName(const std::string& storePath) {
+    // FNV-1a: the same name from every version of the program.
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const unsigned char c : storePath) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    char name[40];
+    std::snprintf(name, sizeof name, "vexlor-delivery-%016llx", static_cast<unsigned long long>(hash));
+    return name;
 }

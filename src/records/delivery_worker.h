@@ -7,8 +7,10 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 
+#include "platform/named_mutex.h"
 #include "records/delivery_send.h"
 
 // How the worker paces itself.
@@ -28,8 +30,11 @@ public:
     using PublisherFactory = std::function<std::unique_ptr<RecordPublisher>()>;
 
     // factory gives a fresh, unconnected publisher for each connection; it and outbox must
-    // outlive Stop.
-    RecordDelivery(RecordOutbox& outbox, PublisherFactory factory, DeliveryTiming timing = {});
+    // outlive Stop. lockName (DeliveryLockName of the store): of the programs that write one
+    // store, only the one holding this machine-wide lock sends, so no two send the same records
+    // side by side; the others only count. Empty: no lock.
+    RecordDelivery(RecordOutbox& outbox, PublisherFactory factory, DeliveryTiming timing = {},
+                   std::string lockName = {});
     ~RecordDelivery();
     RecordDelivery(const RecordDelivery&) = delete;
     RecordDelivery& operator=(const RecordDelivery&) = delete;
@@ -49,6 +54,7 @@ public:
         std::size_t waiting = 0;  // as last counted
         std::size_t sent = 0;     // since Start
         bool connected = false;
+        bool elsewhere = false;  // another program holds the store's delivery lock and sends
         PublishError lastError;  // the last fault; cleared by the next good connection
     };
     Status Snapshot() const;
@@ -56,12 +62,16 @@ public:
 
 private:
     void Run();
+    // Whether this program may send: it holds the delivery lock, or there is none to hold.
+    bool MaySend();
     // Waits for pause or Stop (and Wake, when woken is given); true when stopping.
     bool Pause(std::chrono::milliseconds pause, bool wakes);
 
     RecordOutbox& m_outbox;
     PublisherFactory m_factory;
     DeliveryTiming m_timing;
+    std::string m_lockName;
+    platform::NamedMutex m_lock;
     std::atomic<bool> m_stopping{false};
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
@@ -71,3 +81,6 @@ private:
     unsigned m_faults = 0;
     std::thread m_thread;
 };
+
+// The name of the machine-wide lock of the store at path, fit for a file name.
+std::string DeliveryLockName(const std::string& storePath);

@@ -89,6 +89,40 @@ TEST(DeliveryWorker, BrokerRestartedMidwayGetsEveryRecordOnceInOrder) {
     delivery.Stop();
 }
 
+TEST(DeliveryWorker, OfTwoProgramsOnOneStoreOnlyOneSends) {
+    MqttBroker broker;
+    ASSERT_TRUE(broker.Start()) << broker.Error();
+    MqttListener listener(broker.ListenerPort(), "two/#");
+    ASSERT_TRUE(listener.Start()) << listener.Error();
+    MemoryOutbox store;
+    for (int i = 0; i < 3; ++i) store.Add("bench-07", "COM3");
+    std::string error;
+    const MqttConnection connection = *MakeMqttConnection({broker.Url("two"), ""}, error);
+    DeliveryTiming timing;
+    timing.idlePoll = std::chrono::milliseconds(50);
+    // Named after this test's own broker: tests running side by side hold locks of their own.
+    const std::string lock = DeliveryLockName(broker.CaFile());
+    RecordDelivery first(
+        store, [&] { return MakeMqttPublisher(connection); }, timing, lock);
+    RecordDelivery second(
+        store, [&] { return MakeMqttPublisher(connection); }, timing, lock);
+    first.Start();
+    second.Start();
+    ASSERT_TRUE(WaitUntil([&] { return first.Snapshot().elsewhere || second.Snapshot().elsewhere; }));
+    store.Add("bench-07", "COM3");
+    ASSERT_TRUE(WaitUntil([&] { return store.WaitingCount() == 0; }));
+    const auto messages = listener.WaitFor(4, 5000);
+    std::vector<std::int64_t> sequences;
+    for (const auto& message : messages) sequences.push_back(SequenceOf(message));
+    EXPECT_EQ(sequences, (std::vector<std::int64_t>{1, 2, 3, 4}));
+    first.Stop();
+    second.Stop();
+    // Exactly one sent them all; the other only counted.
+    EXPECT_NE(first.Snapshot().elsewhere, second.Snapshot().elsewhere);
+    EXPECT_EQ(first.Snapshot().sent + second.Snapshot().sent, 4u);
+    EXPECT_EQ((first.Snapshot().elsewhere ? second : first).Snapshot().sent, 4u);
+}
+
 TEST(DeliveryWorker, StopsWhileTheBrokerIsAwayAndLeavesTheRecordsWaiting) {
     MemoryOutbox outbox;
     outbox.Add("bench-07", "COM3");
