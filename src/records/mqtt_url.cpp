@@ -2,6 +2,9 @@
 #include "records/mqtt_url.h"
 
 #include <cctype>
+#include <cstdint>
+
+#include "platform/utf8.h"
 
 namespace {
 
@@ -113,10 +116,19 @@ std::optional<MqttTarget> ParseMqttUrl(std::string_view url, std::string& error)
 }
 
 std::string TopicLevel(std::string_view name) {
-    std::string level(name);
-    for (char& c : level) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '+' || c == '#' || c == '/' || u < 0x20 || u == 0x7F) c = '_';
+    // A topic must be UTF-8 without control characters, or the broker refuses it (and with it
+    // every record behind it): whatever is not becomes '_', as the separators and wildcards do.
+    std::string level;
+    for (size_t at = 0; at < name.size();) {
+        bool valid = true;
+        const size_t start = at;
+        const std::uint32_t code = platform::NextCodePoint(name, at, &valid);
+        const bool control = code < 0x20 || (code >= 0x7F && code <= 0x9F) || code == 0xFFFE || code == 0xFFFF;
+        if (!valid || control || code == '/' || code == '+' || code == '#') {
+            level += '_';
+        } else {
+            level.append(name.substr(start, at - start));
+        }
     }
     return level.empty() ? "_" : level;
 }

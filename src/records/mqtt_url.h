@@ -19,8 +19,9 @@ struct MqttTarget {
 // Parses a --publish URL; nothing, with error set, when it is not one this tool can use.
 std::optional<MqttTarget> ParseMqttUrl(std::string_view url, std::string& error);
 
-// One topic level made from any name: '/', '+', '#' and control characters become '_', so the
-// name can neither add a level nor act as a wildcard. An empty name is "_".
+// One topic level made from any name: '/', '+', '#', control characters and bytes that are not
+// UTF-8 become '_', so the name can neither add a level nor act as a wildcard, nor be refused.
+// An empty name is "_".
 std::string TopicLevel(std::string_view name);
 
 // A port's topic level: its device's last path element ("/dev/ttyUSB0" -> "ttyUSB0",

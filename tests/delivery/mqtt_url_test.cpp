@@ -70,6 +70,10 @@ TEST(MqttUrl, TopicHasOneLevelForTheHostAndOneForThePort) {
     // Nothing from a name may add a level or act as a wildcard.
     EXPECT_EQ(RecordTopic(target, "a/b+#", "x\ty"), "factory/records/a_b__/x_y");
     EXPECT_EQ(RecordTopic(target, "", "/dev/"), "factory/records/_/_");
+    // UTF-8 stays; what a broker would refuse does not.
+    EXPECT_EQ(RecordTopic(target, "\xE5\xB7\xA5\xE4\xBD\x9C\xE7\xAB\x99", "COM3"),
+              "factory/records/\xE5\xB7\xA5\xE4\xBD\x9C\xE7\xAB\x99/COM3");
+    EXPECT_EQ(RecordTopic(target, "bench\xFF\xC2\x85", "COM\x7F"), "factory/records/bench__/COM_");
 }
 
 TEST(MqttUrl, ConnectionTakesThePasswordFromTheEnvironment) {
