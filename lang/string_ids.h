@@ -161,6 +161,22 @@ enum StringId : unsigned {
     IDS_ALREADY_FLASHED = 303,  // %s: ESN, handset number, time (HH:MM)
     IDS_CONFIRMING_LEFT = 304,  // %s: seconds left of the confirmation
     IDS_ESN_COLUMN = 305,       // the bench window's ESN column header
+    // The production record store.
+    IDS_RECORDS_CANNOT_OPEN = 400,    // %s: the record store; %s: why
+    IDS_RECORDS_NOT_OURS = 401,       // %s: a file that is no Vexlor record store
+    IDS_RECORDS_READ_ONLY = 402,      // %s: the record store; %s: why
+    IDS_RECORDS_FULL = 403,           // %s: the record store; %s: why
+    IDS_RECORDS_BUSY = 404,           // %s: the record store; %s: why
+    IDS_RECORDS_DAMAGED = 405,        // %s: the record store; %s: why
+    IDS_RECORDS_LOST = 406,           // %s: the port, the record store, why
+    IDS_RECORDS_WHOLE = 407,          // %s: number of records, the head hash
+    IDS_RECORDS_CHANGED = 408,        // %s: record number, record ID
+    IDS_RECORDS_REMOVED = 409,        // %s: record number, the ID of the record after it
+    IDS_RECORDS_INSERTED = 410,       // %s: record number, record ID
+    IDS_RECORDS_BROKEN = 411,         // %s: record number, record ID
+    IDS_RECORDS_EXPORTED = 412,       // %s: number of records, the file
+    IDS_RECORDS_EXPORT_FAILED = 413,  // %s: the file; %s: why
+    IDS_RECORDS_NO_STORE = 414,       // %s: where the record store would be
 
     // Delivery of the stored records to the factory's broker. The broker is named as its URL
     // without any password ("mqtts://bench7@broker:8883/factory").
@@ -314,6 +330,21 @@ inline constexpr StringUse kStringUses[] = {
     {IDS_ALREADY_FLASHED, FormatArg::Texts3},
     {IDS_CONFIRMING_LEFT, FormatArg::Text},
     {IDS_ESN_COLUMN, FormatArg::None},
+    {IDS_RECORDS_CANNOT_OPEN, FormatArg::Texts2},
+    {IDS_RECORDS_NOT_OURS, FormatArg::Text},
+    {IDS_RECORDS_READ_ONLY, FormatArg::Texts2},
+    {IDS_RECORDS_FULL, FormatArg::Texts2},
+    {IDS_RECORDS_BUSY, FormatArg::Texts2},
+    {IDS_RECORDS_DAMAGED, FormatArg::Texts2},
+    {IDS_RECORDS_LOST, FormatArg::Texts3},
+    {IDS_RECORDS_WHOLE, FormatArg::Texts2},
+    {IDS_RECORDS_CHANGED, FormatArg::Texts2},
+    {IDS_RECORDS_REMOVED, FormatArg::Texts2},
+    {IDS_RECORDS_INSERTED, FormatArg::Texts2},
+    {IDS_RECORDS_BROKEN, FormatArg::Texts2},
+    {IDS_RECORDS_EXPORTED, FormatArg::Texts2},
+    {IDS_RECORDS_EXPORT_FAILED, FormatArg::Texts2},
+    {IDS_RECORDS_NO_STORE, FormatArg::Text},
     {IDS_PUBLISH_SENT, FormatArg::Texts2},
     {IDS_RECORDS_WAITING, FormatArg::Text},
     {IDS_PUBLISH_UNREACHABLE, FormatArg::Texts2},

@@ -9,8 +9,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 build=${VEXLOR_WIN_BUILD:-build-win}
+# The record store's SQLite, from Debian's source package (cached in the build folder).
+sqlite=$(scripts/windows-sqlite.sh "$build")
 cmake -S . -B "$build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+  -DSQLite3_INCLUDE_DIR="$sqlite/include" -DSQLite3_LIBRARY="$sqlite/lib/libsqlite3.a" \
   -DCMAKE_BUILD_TYPE=Release \
   -DVEXLOR_BUILD_GUI=OFF -DVEXLOR_BUILD_BENCH=OFF -DVEXLOR_BUILD_FUZZ=OFF \
   "$@"

@@ -7,6 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libssl-dev
+  libsqlite3-dev sqlite3  # the record store (and the sqlite3 shell its backups use)
   # Delivery of the production records: the MQTT client library, and the broker and its
   # clients that the delivery tests start and listen with.
   libmosquitto-dev mosquitto mosquitto-clients
@@ -22,6 +23,9 @@ packages=(
   # sources to build for it, Wine to run the programs and tests, the installer maker and a
   # display for the dialogs; zip and unzip for the portable zip and its test.
   g++-mingw-w64-x86-64-posix googletest wine64 nsis xvfb zip unzip
+  # SQLite for Windows, built from Debian's source package: fetched, unpacked and made into
+  # its one-file form (scripts/windows-sqlite.sh).
+  curl xz-utils patch tcl
   # Releases (scripts/release.sh): Authenticode signatures, the OpenPGP signature of SHA256SUMS,
   # the test's throw-away certificate, the report on files that differ between two builds, and
   # 7z to take the uninstaller out of the setup program and check its signature.

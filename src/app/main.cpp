@@ -9,6 +9,7 @@
 #include "app/cli/download_command.h"
 #include "app/cli/info_command.h"
 #include "app/cli/list_ports_command.h"
+#include "app/cli/records_commands.h"
 #include "app/cli/settings_report.h"
 #include "app/cli/verify_command.h"
 #include "app/common/exit_status.h"
@@ -73,6 +74,9 @@ int main(int argc, char** argv) {
         return status;
     }
     case CliCommand::kListPorts: return RunListPortsCommand(stdout, stderr);
+    case CliCommand::kRecordsVerify:
+    case CliCommand::kHistory:
+    case CliCommand::kRecordsExport: return RunRecordsCommand(parsed, stdout, stderr);
     case CliCommand::kDownload:
     case CliCommand::kInfo: return RunPortTask(parsed);
     case CliCommand::kWindow:

@@ -21,4 +21,8 @@ LocalTime Now();
 // "2026-12-09T14:05:09.042+01:00": the time as ISO 8601 with milliseconds and its offset.
 std::string IsoText(const LocalTime& time);
 
+// The same instant in UTC, "2026-12-09T13:05:09.042+00:00": records kept on many stations
+// compare and sort as text.
+std::string UtcIsoText(const LocalTime& time);
+
 }  // namespace platform

@@ -4,11 +4,11 @@
 #include <vector>
 // A stored record waiting to be delivered to the factory's broker.
 struct WaitingRecord {
-    std::int64_t sequence = 0;   // its place in the store's chain (delivery order)
-    std::string recordId;        // UUID
-    std::string stationHost;     // topic level
-    std::string port;            // topic level
-    std::string payload;         // JSON: the stored record with its record ID and hashes
+    std::int64_t sequence = 0;  // its place in the store's chain (delivery order)
+    std::string recordId;       // UUID
+    std::string stationHost;    // topic level
+    std::string port;           // topic level
+    std::string payload;        // JSON: the stored record with its record ID and hashes
 };
 // What delivery needs of the store: records not yet acknowledged, oldest first.
 class RecordOutbox {

@@ -245,16 +245,60 @@ TEST(CliArguments, WindowsUsageSpeaksOfTheRegistryCOMNamesCtrlCAndTheMutex) {
 
 TEST(CliArguments, UsageNamesEveryOption) {
     const std::string usage = CliUsage(false);
-    for (const char* option : {"--cli",        "--port",         "--lang",
-                               "--list-ports", "--verify",       "--help",
-                               "--version",    "--info",         "--wait",
-                               "--quiet",      "--log-level",    "--log-dir",
-                               "130",          "SIGHUP",         "--all-ports",
-                               "--json",       "--report",       "--skip-port",
-                               "--station",    "--confirm",      "--confirm-timeout",
-                               "--gone-after", "--max-handsets", "remove the handset",
-                               "sequence,",    "--report-bom",   "--no-report-bom"}) {
+    for (const char* option : {"--cli",        "--port",           "--lang",
+                               "--list-ports", "--verify",         "--help",
+                               "--version",    "--info",           "--wait",
+                               "--quiet",      "--log-level",      "--log-dir",
+                               "130",          "SIGHUP",           "--all-ports",
+                               "--json",       "--report",         "--skip-port",
+                               "--station",    "--confirm",        "--confirm-timeout",
+                               "--gone-after", "--max-handsets",   "remove the handset",
+                               "sequence,",    "--report-bom",     "--no-report-bom",
+                               "--records",    "--no-records",     "--history",
+                               "--since",      "--records-verify", "--records-export",
+                               "  10   "}) {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
+    }
+}
+
+TEST(CliArguments, RecordTasksTakeTheirHandsetTimeAndStore) {
+    Parsed p = Parse({"--cli", "--history", "0x8f2a10c4", "--since", "2026-12-01", "--json", "--records", "r.db"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(p.args.command, CliCommand::kHistory);
+    EXPECT_EQ(p.args.historyEsn, "8F2A10C4");
+    EXPECT_EQ(p.args.since, "2026-12-01T00:00:00");
+    EXPECT_EQ(p.args.recordsFile, "r.db");
+    p = Parse({"--cli", "--history", "--since=2026-12-01T08:30"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(p.args.historyEsn, "");
+    EXPECT_EQ(p.args.since, "2026-12-01T08:30:00");
+    p = Parse({"--cli", "--history", "14300000001"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(p.args.historyEsn, "14300000001");
+    p = Parse({"--cli", "--records-export", "week.csv"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(p.args.command, CliCommand::kRecordsExport);
+    EXPECT_EQ(p.args.exportFile, "week.csv");
+    p = Parse({"--cli", "--port", "COM3", "--no-records"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_TRUE(p.args.noRecords);
+    EXPECT_TRUE(Parse({"--cli", "--records-verify"}).ok);
+
+    const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+        {{"--cli", "--history", "8F2A10C"}, "--history takes an ESN"},
+        {{"--cli", "--history", "--since", "2026-13-01"}, "--since takes a UTC date"},
+        {{"--cli", "--history", "--since", "01.12.2026"}, "--since takes a UTC date"},
+        {{"--cli", "--port", "COM3", "--since", "2026-12-01"}, "--since goes with --history"},
+        {{"--cli", "--port", "COM3", "--records", "r.db", "--no-records"}, "give only one of --records and"},
+        {{"--cli", "--records-verify", "--no-records"}, "--no-records does not go with"},
+        {{"--cli", "--list-ports", "--records", "r.db"}, "--records and --no-records go with"},
+        {{"--cli", "--records-verify", "--history"}, "give only one of"},
+        {{"--cli", "--records-verify", "--json"}, "--json goes with"},
+    };
+    for (const auto& [args, error] : refused) {
+        const Parsed r = Parse(args);
+        EXPECT_FALSE(r.ok) << error;
+        EXPECT_EQ(r.error.rfind(error, 0), 0u) << r.error;
     }
 }
 

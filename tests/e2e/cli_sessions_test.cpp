@@ -19,13 +19,14 @@ constexpr uid_t kNobody = 65534;
 
 // A second session: its own runtime and log folders, open to every user.
 struct OtherSession {
-    explicit OtherSession(const std::string& root) : run(root + "/run"), log(root + "/log") {
-        for (const std::string& folder : {root, run, log}) {
+    explicit OtherSession(const std::string& root) : run(root + "/run"), log(root + "/log"), data(root + "/data") {
+        for (const std::string& folder : {root, run, log, data}) {
             std::filesystem::create_directories(folder);
             ::chmod(folder.c_str(), 0777);
         }
     }
     std::string run, log;
+    std::string data;  // another user keeps records in a store of their own
 };
 
 TEST_F(CliDownloadTest, PortHeldByAnotherRunIsRefusedNamingTheHolder) {
@@ -93,8 +94,11 @@ TEST_P(CliTwoSessionsTest, SecondRunNeverTouchesThePortWhileTheFirstRuns) {
     EXPECT_TRUE(std::filesystem::exists(lockFile));
 
     std::vector<std::string> environment = atMachineLocks(rig.ChildEnvironment(DownloadRig::ChildTimeScale()));
-    std::erase_if(environment, [](const std::string& entry) { return entry.rfind("XDG_RUNTIME_DIR=", 0) == 0; });
+    std::erase_if(environment, [](const std::string& entry) {
+        return entry.rfind("XDG_RUNTIME_DIR=", 0) == 0 || entry.rfind("XDG_DATA_HOME=", 0) == 0;
+    });
     environment.push_back("XDG_RUNTIME_DIR=" + session.run);
+    environment.push_back("XDG_DATA_HOME=" + session.data);
     const std::vector<std::string> args = {"--cli", "--port", DownloadRig::kPort, "--log-dir", session.log};
     std::vector<std::string> command = {"--reuid=" + std::to_string(kNobody), "--regid=" + std::to_string(kNobody),
                                         "--clear-groups", rig.PackedPath()};

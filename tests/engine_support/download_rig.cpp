@@ -128,8 +128,10 @@ std::string DownloadRig::ChildTimeScale() {
 }
 
 std::vector<std::string> DownloadRig::ChildEnvironment(const std::string& timeScale) const {
+    // The record store too stays in the test's folder, never in the user's own.
     return {"VEXLOR_REGISTRY=" + m_settingsPath, "XDG_RUNTIME_DIR=" + m_folder.File("run"),
-            "VEXLOR_LOCK_DIR=" + m_folder.File("lock"), "VEXLOR_TIME_SCALE=" + timeScale};
+            "VEXLOR_LOCK_DIR=" + m_folder.File("lock"), "VEXLOR_TIME_SCALE=" + timeScale,
+            "XDG_DATA_HOME=" + m_folder.File("data")};
 }
 
 std::string SimulatorProgram() { return VEXLOR_SIM_PROGRAM; }

@@ -21,6 +21,7 @@
 #include "app/runs/run_report.h"
 #include "lang/string_ids.h"
 #include "packed_load.h"
+#include "records/record_store.h"
 #include "run_holder.h"
 #include "runs_fixture.h"
 #include "settings_file.h"
@@ -89,9 +90,10 @@ protected:
         ASSERT_EQ(ParseSimOptions(args, options), "");
         lines[port] = std::make_shared<ModelLine>(options);
     }
-    // The window opened behind a package check that passed.
-    void Open() {
+    // The window opened behind a package check that passed (keeping its records at recordsPath).
+    void Open(const std::string& recordsPath = "") {
         BenchWindowOptions options;
+        options.recordsPath = recordsPath;
         options.programPath = folder.File("vexlor-packed");
         options.lineFor = [this](const std::string& port) { return std::make_unique<SharedLine>(lines.at(port)); };
         options.confirmTimeout = std::chrono::seconds(2);
@@ -204,6 +206,40 @@ TEST_F(BenchWindowTest, OneHandsetPerCheckedPortWithMixedOutcomesAndAHeldPortRef
     PortClaim again("COM5");
     ASSERT_TRUE(again.Resolve());
     EXPECT_EQ(again.Guard(), PortClaim::Outcome::kClaimed);
+}
+
+TEST_F(BenchWindowTest, HandsetsRecordsGoIntoTheStoreAndAFileThatIsNoStoreKeepsTheBenchFromStarting) {
+    const std::string notes = folder.File("notes.db");
+    WriteWholeFile(notes, "not a record store\n");
+    Open(notes);
+    presenter->PortChecked(0, true);
+    presenter->Start();
+    EXPECT_FALSE(presenter->Running());
+    ASSERT_EQ(view.informs.size(), 1u);
+    EXPECT_NE(view.informs[0].find(notes), std::string::npos) << view.informs[0];
+    EXPECT_EQ(ReadWholeFile(notes), "not a record store\n");
+
+    Bench("COM6", {"--fail-nand"});
+    const std::string store = folder.File("records") + "/records.db";  // its folder made at the Start
+    Open(store);
+    presenter->PortChecked(0, true);
+    presenter->PortChecked(1, true);
+    presenter->Start();
+    ASSERT_TRUE(presenter->Running());
+    ASSERT_TRUE(TickUntil([this] { return !presenter->Running(); }));
+    StoreFailure failure;
+    const auto records = RecordStore::Open(store, RecordStore::Mode::kRead, failure);
+    ASSERT_TRUE(records) << failure.detail;
+    std::map<std::string, std::string> results;
+    records->History({}, [&](const ProductionRecord& record) {
+        results[record.port] = record.result + "|" + record.code + "|" + record.loadVersion;
+        EXPECT_EQ(record.loadSha256.size(), 64u);
+        EXPECT_EQ(record.hash, RecordHash(record, record.prevHash));
+        return true;
+    });
+    EXPECT_EQ(results,
+              (std::map<std::string, std::string>{{"COM5", "done|0x065|VX12.01"}, {"COM6", "failed|0xF64|VX12.01"}}));
+    EXPECT_EQ(records->Verify(failure).count, 2);
 }
 
 TEST_F(BenchWindowTest, AReportFileThatIsNoReportIsRefusedAndOneAnOlderVexlorBeganIsTaken) {

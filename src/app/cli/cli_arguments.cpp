@@ -48,7 +48,39 @@ std::optional<double> DecimalSeconds(const std::string& text, double min, double
 bool TakesValue(const std::string& name) {
     return name == "--port" || name == "--skip-port" || name == "--lang" || name == "--wait" || name == "--log-level" ||
            name == "--log-dir" || name == "--report" || name == "--confirm-timeout" || name == "--gone-after" ||
-           name == "--max-handsets";
+           name == "--max-handsets" || name == "--records" || name == "--since" || name == "--records-export";
+}
+
+// An ESN as --history takes it: 8 hex digits (with or without 0x) in upper case, or the 11
+// decimal digits of its decimal form; nullopt for anything else.
+std::optional<std::string> EsnArgument(std::string text) {
+    if (text.size() == 10 && (text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0)) text.erase(0, 2);
+    if (text.size() == 8 && text.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos) {
+        for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        return text;
+    }
+    if (text.size() == 11 && text.find_first_not_of("0123456789") == std::string::npos) return text;
+    return std::nullopt;
+}
+
+// --since: "YYYY-MM-DD" or "YYYY-MM-DDTHH:MM[:SS]" (UTC) as "YYYY-MM-DDTHH:MM:SS", which compares
+// as text with the records' times.
+std::optional<std::string> SinceArgument(const std::string& text) {
+    static const std::string kShape = "dddd-dd-ddTdd:dd:dd";
+    std::string full = text;
+    if (full.size() == 10) full += "T00:00:00";
+    if (full.size() == 16) full += ":00";
+    if (full.size() != kShape.size()) return std::nullopt;
+    for (size_t i = 0; i < full.size(); ++i) {
+        if (kShape[i] == 'd' ? !std::isdigit(static_cast<unsigned char>(full[i])) : full[i] != kShape[i]) {
+            return std::nullopt;
+        }
+    }
+    const int month = std::stoi(full.substr(5, 2)), day = std::stoi(full.substr(8, 2));
+    const int hour = std::stoi(full.substr(11, 2)), minute = std::stoi(full.substr(14, 2));
+    const int second = std::stoi(full.substr(17, 2));
+    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 59) return std::nullopt;
+    return full;
 }
 
 // One port of --port: "COMn" as normalised, or a device path as given (resolved through the
@@ -105,6 +137,9 @@ constexpr std::pair<const char*, const char*> kWindowsTerms[] = {
      "       stops it;",
      "  130  stopped by Ctrl+C or by closing the console window (every run is stopped as\n"
      "       the Stop button stops it;"},
+    {"                        $XDG_DATA_HOME/vexlor/records.db, else\n"
+     "                        ~/.local/share/vexlor/records.db.\n",
+     "                        %LOCALAPPDATA%\\Vexlor\\records.db.\n"},
     {"Settings (log, port names) come from $VEXLOR_REGISTRY, else\n"
      "~/.config/vexlor/registry.reg, else /etc/vexlor/registry.reg.\n",
      "Settings (log) come from the registry, HKLM\\SOFTWARE\\Vexlor; the COM ports from\n"
@@ -151,7 +186,12 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
             name.erase(eq);
             hasValue = true;
         }
-        const bool takesValue = TakesValue(name);
+        // --history takes an ESN where one follows it.
+        if (name == "--history" && !hasValue && i + 1 < args.size() && args[i + 1].rfind("-", 0) != 0) {
+            value = args[++i];
+            hasValue = true;
+        }
+        const bool takesValue = TakesValue(name) || (name == "--history" && hasValue);
         if (takesValue && !hasValue) {
             if (i + 1 >= args.size()) return Refuse(error, name + " needs a value");
             value = args[++i];
@@ -226,6 +266,38 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
             parsed.maxHandsets = WholeNumber(value, 1, kMaxHandsetsMax);
             if (!parsed.maxHandsets)
                 return Refuse(error, "--max-handsets takes a number from 1 to " + std::to_string(kMaxHandsetsMax));
+        } else if (name == "--records") {
+            if (value.empty()) return Refuse(error, "--records needs a file name");
+            parsed.recordsFile = value;
+        } else if (name == "--no-records") {
+            parsed.noRecords = true;
+        } else if (name == "--records-verify") {
+            parsed.command = CliCommand::kRecordsVerify;
+            ++tasks;
+        } else if (name == "--history") {
+            if (hasValue) {
+                const auto esn = EsnArgument(value);
+                if (!esn) {
+                    return Refuse(
+                        error, "--history takes an ESN: 8 hex digits (8F2A10C4) or its 11 decimal digits (\"" + value +
+                                   "\" is not)");
+                }
+                parsed.historyEsn = *esn;
+            }
+            parsed.command = CliCommand::kHistory;
+            ++tasks;
+        } else if (name == "--since") {
+            const auto since = SinceArgument(value);
+            if (!since) {
+                return Refuse(error, "--since takes a UTC date YYYY-MM-DD or time YYYY-MM-DDTHH:MM[:SS] (\"" + value +
+                                         "\" is not)");
+            }
+            parsed.since = *since;
+        } else if (name == "--records-export") {
+            if (value.empty()) return Refuse(error, "--records-export needs a file name");
+            parsed.exportFile = value;
+            parsed.command = CliCommand::kRecordsExport;
+            ++tasks;
         } else if (name == "--list-ports") {
             parsed.command = CliCommand::kListPorts;
             ++tasks;
@@ -242,8 +314,16 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
                       "--cli --station --all-ports");
     }
     if (!cli) return Refuse(error, "these options work only with --cli");
-    if (tasks == 0) return Refuse(error, "--cli needs a task: --port PORT, --all-ports, --list-ports or --verify");
-    if (tasks > 1) return Refuse(error, "give only one of --port, --all-ports, --list-ports and --verify");
+    if (tasks == 0) {
+        return Refuse(error,
+                      "--cli needs a task: --port PORT, --all-ports, --list-ports, --verify, --history, "
+                      "--records-verify or --records-export");
+    }
+    if (tasks > 1) {
+        return Refuse(error,
+                      "give only one of --port, --all-ports, --list-ports, --verify, --history, --records-verify and "
+                      "--records-export");
+    }
     const bool withPort = parsed.command == CliCommand::kDownload;
     if (info && (!withPort || parsed.allPorts || parsed.ports.size() != 1))
         return Refuse(error, "--info goes with one --port");
@@ -259,8 +339,18 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
         if (clash) return Refuse(error, std::string(clash) + " does not go with --info: --info downloads nothing");
         parsed.command = CliCommand::kInfo;
     }
-    if (parsed.json && parsed.command != CliCommand::kDownload && parsed.command != CliCommand::kInfo)
-        return Refuse(error, "--json goes with a download (--port or --all-ports) or --info");
+    if (parsed.json && parsed.command != CliCommand::kDownload && parsed.command != CliCommand::kInfo &&
+        parsed.command != CliCommand::kHistory)
+        return Refuse(error, "--json goes with a download (--port or --all-ports) or --info, or with --history");
+    const bool readsRecords = parsed.command == CliCommand::kRecordsVerify || parsed.command == CliCommand::kHistory ||
+                              parsed.command == CliCommand::kRecordsExport;
+    if (parsed.recordsFile && parsed.noRecords) return Refuse(error, "give only one of --records and --no-records");
+    if (parsed.noRecords && readsRecords)
+        return Refuse(error, "--no-records does not go with --history, --records-verify or --records-export");
+    if ((parsed.recordsFile || parsed.noRecords) && !readsRecords && parsed.command != CliCommand::kDownload)
+        return Refuse(error, "--records and --no-records go with a download or a task on the records");
+    if (!parsed.since.empty() && parsed.command != CliCommand::kHistory && parsed.command != CliCommand::kRecordsExport)
+        return Refuse(error, "--since goes with --history or --records-export");
     if (parsed.reportFile && parsed.command != CliCommand::kDownload)
         return Refuse(error, "--report goes with a download (--port or --all-ports)");
     if (parsed.reportBom && !parsed.reportFile)
@@ -272,7 +362,8 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
         return Refuse(error, "--confirm-timeout goes with --station or --confirm");
     if ((goneGiven || parsed.maxHandsets) && !parsed.station)
         return Refuse(error, "--gone-after and --max-handsets go with --station");
-    if (languageGiven && !withPort) return Refuse(error, "--lang goes with --port");
+    if (languageGiven && !withPort && !readsRecords)
+        return Refuse(error, "--lang goes with --port or a task on the records");
     if (parsed.waitSeconds && !withPort) return Refuse(error, "--wait goes with --port");
     if (parsed.quiet && parsed.command == CliCommand::kListPorts)
         return Refuse(error, "--quiet does not go with --list-ports");
@@ -344,6 +435,18 @@ std::string CliUsage(bool windows) {
         "                        whether this user cannot open a port or another program holds it\n"
         "  --cli --verify        check the embedded firmware package (parameter block, load CRC,\n"
         "                        program image) and exit\n"
+        "  --cli --history [ESN] [--since DATE] [--json]\n"
+        "                        list the record store's records, newest first: all, or those of\n"
+        "                        one handset (ESN: 8 hex digits or 11 decimal digits); --since a\n"
+        "                        UTC date YYYY-MM-DD or time YYYY-MM-DDTHH:MM[:SS]; --json gives\n"
+        "                        one JSON object per record\n"
+        "  --cli --records-verify\n"
+        "                        walk the record store's hash chain: prints the number of records\n"
+        "                        and the head hash, or names the first record changed, removed or\n"
+        "                        inserted (status 10)\n"
+        "  --cli --records-export FILE [--since DATE]\n"
+        "                        write the stored records to FILE: CSV for a name ending in .csv,\n"
+        "                        JSON Lines for .jsonl, .ndjson or .json\n"
         "\n"
         "Options:\n"
         "  --lang N              language of the texts: 0 English (default), 1 Traditional\n"
@@ -368,6 +471,16 @@ std::string CliUsage(bool windows) {
         "  --report-bom, --no-report-bom\n"
         "                        whether a new report file begins with a UTF-8 byte order mark,\n"
         "                        which Excel needs to read Chinese texts (default: no)\n"
+        "  --records FILE        the record store to use (an SQLite file; made when missing)\n"
+        "                        instead of the default one,\n"
+        "                        $XDG_DATA_HOME/vexlor/records.db, else\n"
+        "                        ~/.local/share/vexlor/records.db.\n"
+        "                        Every handset's run is stored there before its last line is\n"
+        "                        printed; one that cannot be stored is told and the exit status\n"
+        "                        is 9. A store that cannot be opened or written, or a file that\n"
+        "                        is no record store, stops the start (status 9) before any\n"
+        "                        handset is touched\n"
+        "  --no-records          store no records\n"
         "  --confirm             after the done status, wait for the handset to restart and answer\n"
         "                        again (in any mode) and record the mode and platform it answers\n"
         "                        with; one that does not is \"done, restart not confirmed\", a\n"
@@ -395,7 +508,9 @@ std::string CliUsage(bool windows) {
         "  7    this program carries no firmware load, or it is damaged\n"
         "  8    the port is not in the port list (or did not appear within --wait)\n"
         "  9    the report file cannot be written, or a run's row could not be written to it\n"
-        "       (whatever the downloads did: the record is incomplete)\n"
+        "       (whatever the downloads did: the record is incomplete); likewise the record\n"
+        "       store (--records)\n"
+        "  10   --records-verify: a record was changed, removed or inserted\n"
         "  130  stopped by SIGINT, SIGTERM or SIGHUP (every run is stopped as the Stop button\n"
         "       stops it; the end of every --station)\n"
         "With several ports, 3 and 8 are a port's refusal and count as 1. 130 comes first, then 9.\n"

@@ -12,10 +12,13 @@ enum class CliCommand {
     kBench,   // --bench alone: the bench window (many ports at once)
     kHelp,
     kVersion,
-    kVerify,     // --cli --verify: only the start-up package check
-    kListPorts,  // --cli --list-ports
-    kDownload,   // --cli --port PORT... or --all-ports: a download on each port, all at once
-    kInfo,       // --cli --port PORT --info: what the handset reports, nothing downloaded
+    kVerify,         // --cli --verify: only the start-up package check
+    kListPorts,      // --cli --list-ports
+    kDownload,       // --cli --port PORT... or --all-ports: a download on each port, all at once
+    kInfo,           // --cli --port PORT --info: what the handset reports, nothing downloaded
+    kRecordsVerify,  // --cli --records-verify: walk the record store's chain
+    kHistory,        // --cli --history [ESN]: the stored records, newest first
+    kRecordsExport,  // --cli --records-export FILE: the stored records as CSV or JSON Lines
 };
 
 struct CliArguments {
@@ -43,6 +46,12 @@ struct CliArguments {
     double confirmTimeoutSeconds = 60;  // --confirm-timeout: how long the restart is waited for
     double goneAfterSeconds = 3;        // --gone-after: silence that makes a station port free again
     std::optional<int> maxHandsets;     // --max-handsets: the station ends after this many records
+    // --records FILE: the record store instead of the default one; --no-records: none written.
+    std::optional<std::string> recordsFile;
+    bool noRecords = false;
+    std::string historyEsn;  // --history ESN: one handset's (8 hex digits, upper case, or decimal)
+    std::string since;       // --since: UTC "YYYY-MM-DDTHH:MM:SS", "" for no limit
+    std::string exportFile;  // --records-export FILE
 
     // True when a run's done status is followed by the wait for the handset's restart.
     bool Confirms() const { return station || confirm; }

@@ -8,8 +8,10 @@
 #include "app/common/exit_status.h"
 #include "app/common/language_choice.h"
 #include "app/common/port_numbers.h"
+#include "app/runs/run_records.h"
 #include "log/log.h"
 #include "platform/program_path.h"
+#include "platform/station_names.h"
 #include "platform/stop_signals.h"
 #include "platform/terminal.h"
 #include "serial/serial_port_list.h"
@@ -85,6 +87,7 @@ int CliSession::Start() {
     OpenLogTellingFailure(m_args, m_err);
     m_logOpen = true;
     if (const int status = LoadLanguage(); status != kExitDone) return status;
+    if (const int status = OpenRecords(); status != kExitDone) return status;
     if (const int status = ClaimPorts(); status != kExitDone) return status;
     if (m_claims.empty()) {
         std::fprintf(m_err, "vexlor: the port list is empty (see vexlor --cli --list-ports).\n");
@@ -115,6 +118,20 @@ int CliSession::LoadLanguage() {
     }
     m_text = [this](unsigned id) { return m_language.LoadString(id); };
     return kExitDone;
+}
+
+std::string RecordStorePath(const CliArguments& args) {
+    return args.recordsFile ? *args.recordsFile : platform::DefaultRecordStorePath();
+}
+
+int CliSession::OpenRecords() {
+    if (m_args.command != CliCommand::kDownload || m_args.noRecords) return kExitDone;
+    const std::string path = RecordStorePath(m_args);
+    StoreFailure failure;
+    m_records = OpenRunStore(path, !m_args.recordsFile, failure);
+    if (m_records) return kExitDone;
+    std::fprintf(m_err, "vexlor: %s\n", StoreProblem(failure, path, m_text).c_str());
+    return kExitReport;
 }
 
 int CliSession::ClaimPorts() {

@@ -11,6 +11,7 @@
 #include "app/runs/message_queue.h"
 #include "app/runs/port_claim.h"
 #include "app/runs/run_settings.h"
+#include "records/record_store.h"
 
 // The start-up that every headless task on ports shares, in order: the settings file must be
 // readable (settings_report.h), the log opens (with the command line's overrides; a log that was
@@ -44,6 +45,8 @@ public:
     bool SinglePort() const { return !m_args.allPorts && m_args.ports.size() == 1; }
     // The port of a single run as COMn.
     const std::string& Port() const { return m_claims.front()->Port(); }
+    // The record store the runs write to; null with --no-records.
+    RecordStore* Records() const { return m_records.get(); }
     // Library texts by string ID.
     const TextLookup& Text() const { return m_text; }
     // Takes texts from lookup instead of the language library (a test's stand-in).
@@ -62,6 +65,8 @@ public:
 
 private:
     int LoadLanguage();
+    // Opens the record store of a download (where records are not off).
+    int OpenRecords();
     // Claims every port asked for; kExitSignal when a stop signal came while waiting.
     int ClaimPorts();
 
@@ -77,7 +82,11 @@ private:
     mutable bool m_outputGone = false;
     int m_extraDetectionMs = 0;
     RunContext m_context;
+    std::unique_ptr<RecordStore> m_records;
 };
+
+// The record store's path: --records, else the system's default place.
+std::string RecordStorePath(const CliArguments& args);
 
 // The exit status of a single port's refusal: 3 held by another vexlor, 4 no lock file, 8 not in
 // the port list.

@@ -14,7 +14,10 @@
 #include "app/cli/station_lines_view.h"
 #include "app/cli/station_rows_view.h"
 #include "app/common/exit_status.h"
+#include "app/runs/load_digest.h"
+#include "app/runs/run_records.h"
 #include "app/runs/run_report.h"
+#include "platform/program_path.h"
 #include "platform/read_only_file.h"
 
 namespace {
@@ -62,6 +65,17 @@ int RunDownloadCommand(CliSession& session) {
         }
         report->TellLeftOut(session.Err());
     }
+    std::unique_ptr<RunRecords> records;
+    if (RecordStore* store = session.Records()) {
+        records = std::make_unique<RunRecords>(
+            *store, ThisStation(package.GetVersion(), LoadSha256(platform::ProgramPath(), package.GetLoadSize())));
+        session.Context().records = records.get();
+    }
+    // The runs end before records goes; the context must not point at it after.
+    struct Unset {
+        RunContext& context;
+        ~Unset() { context.records = nullptr; }
+    } unset{session.Context()};
     if (stationView) return RunStation(session, package, *stationView, report.get());
     return RunDownloads(session, package, *view, report.get());
 }

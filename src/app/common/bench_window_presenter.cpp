@@ -12,8 +12,10 @@
 #include "app/common/package_problem.h"
 #include "app/common/port_list_merge.h"
 #include "app/common/port_numbers.h"
+#include "app/runs/load_digest.h"
 #include "app/runs/message_queue.h"
 #include "app/runs/port_worker.h"
+#include "app/runs/run_records.h"
 #include "app/runs/run_report.h"
 #include "app/runs/station_runner.h"
 #include "engine/dl_operator.h"
@@ -122,6 +124,13 @@ struct BenchWindowPresenter::Impl : public StationView, public IMessageSink {
         LogWritePort(LOG_ER, run.Port().c_str(), "Bench", "%s", lostLine.c_str());
         NoteRow(run.Port(), lostLine);
     }
+    void StoreLost(const PortRun& run, const std::string& line) override {
+        lostLine = line;
+        LogWritePort(LOG_ER, run.Port().c_str(), "Bench", "%s", line.c_str());
+        NoteRow(run.Port(), line);
+    }
+    // Opens the record store at the first Start (told, and false, when it cannot be).
+    bool OpenRecords();
     void NoteRow(const std::string& port, const std::string& lost) {
         for (PortRow& row : rows) {
             if (row.item.port == port) row.rowLost = lost;
@@ -182,6 +191,8 @@ struct BenchWindowPresenter::Impl : public StationView, public IMessageSink {
     // No warnings to print: the window shows what the runs tell it.
     RunContext context{queue, text, nullptr};
     std::unique_ptr<RunReport> report;
+    std::unique_ptr<RecordStore> records;       // the record store, once a Start opened it
+    std::unique_ptr<RunRecords> recordsOfRuns;  // the runs' way into it
     std::unique_ptr<StationRunner> runner;
     std::vector<std::unique_ptr<PortClaim>> claims;  // the ports' guards, as long as the runner
     std::vector<size_t> rowOfPort;                   // the row of each of the runner's ports
@@ -251,6 +262,21 @@ void BenchWindowPresenter::Impl::Enable() {
     view.EnableControls(states);
 }
 
+bool BenchWindowPresenter::Impl::OpenRecords() {
+    if (options.recordsPath.empty() || recordsOfRuns) return true;
+    StoreFailure failure;
+    records = OpenRunStore(options.recordsPath, true, failure);
+    if (!records) {
+        view.Inform(StoreProblem(failure, options.recordsPath, text));
+        return false;
+    }
+    const std::string program = options.programPath.empty() ? platform::ProgramPath() : options.programPath;
+    recordsOfRuns = std::make_unique<RunRecords>(
+        *records, ThisStation(package.GetVersion(), LoadSha256(program, package.GetLoadSize())));
+    context.records = recordsOfRuns.get();
+    return true;
+}
+
 bool BenchWindowPresenter::Impl::StartRun() {
     std::vector<size_t> checked;
     for (size_t row = 0; row < rows.size(); ++row) {
@@ -260,6 +286,7 @@ bool BenchWindowPresenter::Impl::StartRun() {
         view.Inform(text(lang::IDS_BENCH_NONE_CHECKED));
         return false;
     }
+    if (!OpenRecords()) return false;
     RunSettings settings;
     settings.station = station;
     settings.confirmTimeout = options.confirmTimeout;

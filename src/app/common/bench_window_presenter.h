@@ -25,6 +25,9 @@ struct BenchWindowOptions {
     std::chrono::milliseconds goneAfter{3000};
     // How often the port list is read again for ports plugged in or taken away.
     std::chrono::milliseconds listEvery{2000};
+    // The record store every handset's record goes into (opened at the first Start); empty:
+    // none is kept. The programs set the system's default place.
+    std::string recordsPath;
 };
 
 // What the bench window decides, whatever toolkit draws it: the package check at opening, the

@@ -78,6 +78,7 @@ struct PortRun {
     std::optional<uint32_t> otherEsn;  // not confirmed: another handset answered, with this ESN
     bool confirmStopped = false;       // the station was stopped while it was waited for
     bool recorded = false;             // its record (log line, report row) is written
+    bool stored = false;               // its record is in the record store (or was lost there)
 };
 
 // The word a result goes by in summaries and records.

@@ -3,9 +3,12 @@
 
 #include <algorithm>
 
+#include "app/common/format_text.h"
 #include "app/runs/run_outcome.h"
+#include "app/runs/run_records.h"
 #include "engine/dl_packets.h"
 #include "engine/dl_status.h"
+#include "lang/string_ids.h"
 #include "platform/window_messages.h"
 
 void RunKeeper::Take(PortRun& run, uint32_t message, uintptr_t value, bool confirm) {
@@ -39,8 +42,11 @@ void RunKeeper::OnStatus(PortRun& run, uint32_t code, bool confirm) {
         result = PortRun::Result::kEmpty;
     }
     Close(run, result);
+    const bool confirming = confirm && code == STATUS_DONE;
+    // A record that follows at once is stored before the final line tells the run's end.
+    if (!confirming) Store(run);
     m_view.Status(run, code);
-    if (confirm && code == STATUS_DONE) {
+    if (confirming) {
         m_view.Confirming(run);
     } else {
         Record(run);
@@ -68,6 +74,7 @@ void RunKeeper::Record(PortRun& run) {
     if (run.recorded) return;
     run.recorded = true;
     LogRunOutcome(run, OutcomeOf(run, m_context.text), m_loadVersion);
+    Store(run);
     if (run.result != PortRun::Result::kRefused) m_view.Recorded(run);
     if (!m_report) return;
     if (const int error = m_report->Append(run); error != 0) {
@@ -76,6 +83,18 @@ void RunKeeper::Record(PortRun& run) {
         if (m_context.warn) {
             m_context.warn("the report row of " + run.Port() + " is lost: " + m_report->Problem(error));
         }
+    }
+}
+
+void RunKeeper::Store(PortRun& run) {
+    if (run.stored || !m_context.records || !LeavesRecord(run)) return;
+    run.stored = true;
+    if (const StoreFailure failure = m_context.records->Store(run, m_context.text)) {
+        m_recordLost = true;
+        const std::string line = FormatTexts(m_context.text(lang::IDS_RECORDS_LOST),
+                                             {run.Port(), m_context.records->Path(), failure.detail});
+        m_view.StoreLost(run, line);
+        if (m_context.warn) m_context.warn(line);
     }
 }
 

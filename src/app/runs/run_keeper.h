@@ -36,13 +36,15 @@ public:
     // Close and Record.
     void End(PortRun& run, PortRun::Result result);
 
-    // True once a report row could not be written.
+    // True once a report row or a stored record could not be written.
     bool RecordLost() const { return m_recordLost; }
     const std::string& LoadVersion() const { return m_loadVersion; }
     uint64_t LoadSize() const { return m_loadSize; }
 
 private:
     void OnStatus(PortRun& run, uint32_t code, bool confirm);
+    // Puts the record of a run that has ended into the record store, once (where there is one).
+    void Store(PortRun& run);
 
     const RunSettings& m_settings;
     RunContext& m_context;

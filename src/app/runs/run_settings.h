@@ -9,6 +9,7 @@
 #include "app/runs/message_queue.h"
 
 class PortClaim;
+class RunRecords;
 
 // What a front end asks of its runs: which end counts as what, the confirmation of restarts,
 // the station's times and budget. The command line fills it from its arguments, a window from
@@ -39,13 +40,15 @@ struct RunContext {
     MessageQueue& queue;
     TextLookup text;
     std::function<void(const std::string&)> warn;
+    // Where each handset's record is stored (the record store); none when records are off.
+    RunRecords* records = nullptr;
 };
 
 // How a set of runs (or a station) ended, in the runs' own terms; a front end makes of it what
 // it tells (the command line its exit status).
 struct RunsEnd {
     bool stopped = false;     // a stop came before every run had ended
-    bool recordLost = false;  // a report row could not be written: the record is incomplete
+    bool recordLost = false;  // a report row or a stored record could not be written
     // One port asked for, and refused: why is the claim's.
     const PortClaim* singleRefusal = nullptr;
     // A run ended otherwise than done (an empty port of the list aside), a port among several

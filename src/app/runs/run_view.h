@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/runs/port_run.h"
@@ -35,6 +36,8 @@ public:
     // The handset's report row could not be written (after Recorded): error is the system's error
     // number or platform::kRecordNotAFile.
     virtual void RecordLost(const PortRun&, int /*error*/) {}
+    // The handset's record could not be put into the record store: line says so, and why.
+    virtual void StoreLost(const PortRun&, const std::string& /*line*/) {}
     // Time passes (about ten times a second): a live view may redraw.
     virtual void Tick() {}
     // Every run has ended.

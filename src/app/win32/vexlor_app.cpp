@@ -12,6 +12,7 @@
 #include "app/win32/language_dlg.h"
 #include "app/win32/prompter.h"
 #include "log/log.h"
+#include "platform/station_names.h"
 
 int CVexlorApp::Run() {
     InitInstance();
@@ -54,6 +55,8 @@ void CVexlorApp::RunMainWindow(const CResourceLibrary& library) {
 }
 
 void CVexlorApp::RunBenchWindow(const CResourceLibrary& library) {
-    CBenchDlg window(library, BenchWindowOptions{});
+    BenchWindowOptions options;
+    options.recordsPath = platform::DefaultRecordStorePath();  // the bench keeps its records
+    CBenchDlg window(library, std::move(options));
     window.RunModal(nullptr);
 }

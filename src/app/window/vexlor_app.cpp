@@ -3,8 +3,20 @@
 
 #include "app/window/language_dlg.h"
 #include "log/log.h"
+#include "platform/station_names.h"
 
-CVexlorApp::CVexlorApp(StartWindow window) : CVexlorApp(Hooks{}, window) {}
+namespace {
+
+// The program's own hooks: the bench window keeps its records in the system's default store.
+CVexlorApp::Hooks RealHooks() {
+    CVexlorApp::Hooks hooks;
+    hooks.benchOptions.recordsPath = platform::DefaultRecordStorePath();
+    return hooks;
+}
+
+}  // namespace
+
+CVexlorApp::CVexlorApp(StartWindow window) : CVexlorApp(RealHooks(), window) {}
 
 CVexlorApp::CVexlorApp(Hooks hooks, StartWindow window) : m_hooks(std::move(hooks)), m_window(window) {}
 
