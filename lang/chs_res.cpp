@@ -169,6 +169,17 @@ constexpr StringEntry kTable[] = {
     {IDS_BENCH_TIME_BAD, "请输入 1 到 %s 的整数秒数。"},
     {IDS_BENCH_HANDSET_NO, "第 %s 部手机"},
     {IDS_BENCH_DETAILS, "最后结果"},
+    {IDS_PUBLISH_SENT, "已将 %s 条记录发送到 %s。"},
+    {IDS_RECORDS_WAITING, "等待发送的记录：%s"},
+    {IDS_PUBLISH_UNREACHABLE, "无法连接消息服务器 %s：%s。"},
+    {IDS_PUBLISH_LOGIN, "消息服务器 %s 拒绝登录：%s。请检查网址中的用户名和 VEXLOR_MQTT_PASSWORD 中的密码。"},
+    {IDS_PUBLISH_TLS,
+     "与 %s 的加密连接失败：%s。请确认 CA 文件（--publish-ca 或设置中的 publish_ca）就是签发服务器证书的那一个。"},
+    {IDS_PUBLISH_CA_FILE, "无法读取 CA 文件：%s。"},
+    {IDS_PUBLISH_LOST, "与 %s 的连接中断：%s。"},
+    {IDS_PUBLISH_STORE, "记录库无法将记录标记为已发送：%s。"},
+    {IDS_PUBLISH_UNAVAILABLE, "此版本的 Vexlor 无法发送记录：记录保留在记录库中。"},
+    {IDS_PUBLISH_KEPT, "没有丢失任何数据：%s 条记录留在记录库中，待服务器可用时发送。"},
 };
 
 }  // namespace

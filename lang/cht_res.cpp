@@ -169,6 +169,17 @@ constexpr StringEntry kTable[] = {
     {IDS_BENCH_TIME_BAD, "請輸入 1 到 %s 的整數秒數。"},
     {IDS_BENCH_HANDSET_NO, "第 %s 支手機"},
     {IDS_BENCH_DETAILS, "最後結果"},
+    {IDS_PUBLISH_SENT, "已將 %s 筆紀錄送到 %s。"},
+    {IDS_RECORDS_WAITING, "等待送出的紀錄：%s"},
+    {IDS_PUBLISH_UNREACHABLE, "無法連上訊息伺服器 %s：%s。"},
+    {IDS_PUBLISH_LOGIN, "訊息伺服器 %s 拒絕登入：%s。請檢查網址中的使用者名稱與 VEXLOR_MQTT_PASSWORD 中的密碼。"},
+    {IDS_PUBLISH_TLS,
+     "與 %s 的加密連線失敗：%s。請確認 CA 檔案（--publish-ca 或設定中的 publish_ca）就是簽發伺服器憑證的那一個。"},
+    {IDS_PUBLISH_CA_FILE, "無法讀取 CA 檔案：%s。"},
+    {IDS_PUBLISH_LOST, "與 %s 的連線中斷：%s。"},
+    {IDS_PUBLISH_STORE, "紀錄庫無法將紀錄標為已送出：%s。"},
+    {IDS_PUBLISH_UNAVAILABLE, "此版本的 Vexlor 無法送出紀錄：紀錄保留在紀錄庫中。"},
+    {IDS_PUBLISH_KEPT, "沒有遺失任何資料：%s 筆紀錄留在紀錄庫中，待伺服器可用時送出。"},
 };
 
 }  // namespace

@@ -180,6 +180,19 @@ constexpr StringEntry kTable[] = {
     {IDS_BENCH_TIME_BAD, "Type whole seconds from 1 to %s."},
     {IDS_BENCH_HANDSET_NO, "handset %s"},
     {IDS_BENCH_DETAILS, "Last result"},
+    {IDS_PUBLISH_SENT, "%s records sent to %s."},
+    {IDS_RECORDS_WAITING, "Records waiting for the broker: %s"},
+    {IDS_PUBLISH_UNREACHABLE, "The broker %s cannot be reached: %s."},
+    {IDS_PUBLISH_LOGIN,
+     "The broker %s refused the login: %s. Check the user name in the URL and the password in VEXLOR_MQTT_PASSWORD."},
+    {IDS_PUBLISH_TLS,
+     "The secure connection to %s failed: %s. Check that the CA file (--publish-ca, or publish_ca in the settings) is "
+     "the one that signed the broker's certificate."},
+    {IDS_PUBLISH_CA_FILE, "The CA file cannot be read: %s."},
+    {IDS_PUBLISH_LOST, "The connection to %s was lost: %s."},
+    {IDS_PUBLISH_STORE, "The record store could not mark a record as delivered: %s."},
+    {IDS_PUBLISH_UNAVAILABLE, "This build of Vexlor cannot publish records: they stay in the record store."},
+    {IDS_PUBLISH_KEPT, "Nothing is lost: %s records wait in the store and go out once the broker takes them."},
 };
 
 }  // namespace

@@ -195,6 +195,19 @@ enum StringId : unsigned {
     IDS_BENCH_TIME_BAD = 485,         // a time that is no whole number of seconds in range; %s: the highest
     IDS_BENCH_HANDSET_NO = 486,       // a tile's handset number; %s: the number
     IDS_BENCH_DETAILS = 487,          // the details pane's heading
+
+    // Delivery of the stored records to the factory's broker. The broker is named as its URL
+    // without any password ("mqtts://bench7@broker:8883/factory").
+    IDS_PUBLISH_SENT = 440,         // %s: how many records were sent, %s: the broker
+    IDS_RECORDS_WAITING = 441,      // %s: how many records wait for the broker (status lines)
+    IDS_PUBLISH_UNREACHABLE = 442,  // %s: the broker, %s: why
+    IDS_PUBLISH_LOGIN = 443,        // %s: the broker, %s: the broker's answer
+    IDS_PUBLISH_TLS = 444,          // %s: the broker, %s: the TLS library's text
+    IDS_PUBLISH_CA_FILE = 445,      // %s: the CA file and why it cannot be read
+    IDS_PUBLISH_LOST = 446,         // %s: the broker, %s: why
+    IDS_PUBLISH_STORE = 447,        // %s: why the store could not mark a record delivered
+    IDS_PUBLISH_UNAVAILABLE = 448,  // this build has no MQTT client
+    IDS_PUBLISH_KEPT = 449,         // after a failure; %s: how many records still wait
 };
 
 // What a text is formatted with.
@@ -368,6 +381,16 @@ inline constexpr StringUse kStringUses[] = {
     {IDS_BENCH_TIME_BAD, FormatArg::Text},
     {IDS_BENCH_HANDSET_NO, FormatArg::Text},
     {IDS_BENCH_DETAILS, FormatArg::None},
+    {IDS_PUBLISH_SENT, FormatArg::Texts2},
+    {IDS_RECORDS_WAITING, FormatArg::Text},
+    {IDS_PUBLISH_UNREACHABLE, FormatArg::Texts2},
+    {IDS_PUBLISH_LOGIN, FormatArg::Texts2},
+    {IDS_PUBLISH_TLS, FormatArg::Texts2},
+    {IDS_PUBLISH_CA_FILE, FormatArg::Text},
+    {IDS_PUBLISH_LOST, FormatArg::Texts2},
+    {IDS_PUBLISH_STORE, FormatArg::Text},
+    {IDS_PUBLISH_UNAVAILABLE, FormatArg::None},
+    {IDS_PUBLISH_KEPT, FormatArg::Text},
 };
 
 // The texts that are lists of words ("a|b|c"), with the count of words each holds in every

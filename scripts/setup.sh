@@ -8,6 +8,9 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libssl-dev
   libsqlite3-dev sqlite3  # the record store (and the sqlite3 shell its backups use)
+  # Delivery of the production records: the MQTT client library, and the broker and its
+  # clients that the delivery tests start and listen with.
+  libmosquitto-dev mosquitto mosquitto-clients
   qt6-base-dev qt6-base-dev-tools libgl-dev
   qt6-multimedia-dev  # the bench window's sounds
   fonts-wqy-microhei  # Chinese glyphs for the window and its screenshots

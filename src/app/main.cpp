@@ -9,6 +9,7 @@
 #include "app/cli/download_command.h"
 #include "app/cli/info_command.h"
 #include "app/cli/list_ports_command.h"
+#include "app/cli/publish_command.h"
 #include "app/cli/records_commands.h"
 #include "app/cli/settings_report.h"
 #include "app/cli/verify_command.h"
@@ -45,6 +46,8 @@ int RunPortTask(const CliArguments& args) {
         if (status == kExitDone) {
             status = args.command == CliCommand::kInfo ? RunInfoCommand(session) : RunDownloadCommand(session);
         }
+        // What the runs stored goes to the broker now where it can (a few seconds at most).
+        session.EndDelivery(status == kExitSignal);
     }
     signals.Stop();
     return status;
@@ -77,6 +80,7 @@ int main(int argc, char** argv) {
     case CliCommand::kRecordsVerify:
     case CliCommand::kHistory:
     case CliCommand::kRecordsExport: return RunRecordsCommand(parsed, stdout, stderr);
+    case CliCommand::kPublishPending: return RunPublishPendingCommand(parsed, stdout, stderr);
     case CliCommand::kDownload:
     case CliCommand::kInfo: return RunPortTask(parsed);
     case CliCommand::kWindow:

@@ -130,6 +130,41 @@ TEST(CliArguments, OtherTasks) {
     EXPECT_EQ(Parse({"--cli", "--verify"}).args.command, CliCommand::kVerify);
 }
 
+TEST(CliArguments, PublishPendingTakesTheBrokerItsCaAndALanguage) {
+    const Parsed p = Parse({"--cli", "--publish-pending", "--publish", "mqtts://bench7@broker:9883/factory",
+                            "--publish-ca=/etc/vexlor/ca.pem", "--lang", "2"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(p.args.command, CliCommand::kPublishPending);
+    EXPECT_EQ(p.args.publishUrl, "mqtts://bench7@broker:9883/factory");
+    EXPECT_EQ(p.args.publishCa, "/etc/vexlor/ca.pem");
+    EXPECT_EQ(p.args.language, 2);
+    // Without --publish the settings file names the broker.
+    EXPECT_FALSE(Parse({"--cli", "--publish-pending"}).args.publishUrl);
+    EXPECT_EQ(Parse({"--cli", "--publish-pending", "--records", "/tmp/r.db"}).args.recordsFile, "/tmp/r.db");
+    // A download publishes each record as it is stored.
+    const Parsed download = Parse({"--cli", "--port", "COM3", "--publish", "mqtt://broker/factory"});
+    ASSERT_TRUE(download.ok) << download.error;
+    EXPECT_EQ(download.args.publishUrl, "mqtt://broker/factory");
+
+    const std::vector<std::pair<std::vector<std::string>, std::string>> bad = {
+        {{"--cli", "--publish-pending", "--publish", "http://broker/x"}, "mqtt://"},
+        {{"--cli", "--publish-pending", "--publish", "mqtt://broker"}, "topic prefix"},
+        {{"--cli", "--publish-pending", "--publish", "mqtt://u:pw@broker/x"}, "VEXLOR_MQTT_PASSWORD"},
+        {{"--cli", "--publish-pending", "--publish", "mqtt://broker/x", "--publish-ca", "ca.pem"}, "mqtts://"},
+        {{"--cli", "--publish-pending", "--publish-ca", ""}, "file name"},
+        {{"--cli", "--verify", "--publish", "mqtt://broker/x"}, "--publish-pending"},
+        {{"--cli", "--publish-pending", "--verify"}, "only one of"},
+        {{"--cli", "--port", "COM3", "--no-records", "--publish", "mqtt://broker/x"}, "--no-records"},
+        {{"--cli", "--publish-pending", "--no-records"}, "--no-records"},
+        {{"--cli", "--port", "COM3", "--info", "--publish", "mqtt://broker/x"}, "a download"},
+    };
+    for (const auto& [args, why] : bad) {
+        const Parsed refused = Parse(args);
+        EXPECT_FALSE(refused.ok) << args.back();
+        EXPECT_NE(refused.error.find(why), std::string::npos) << refused.error;
+    }
+}
+
 TEST(CliArguments, BadCommandLinesAreRefusedWithAReason) {
     const std::vector<std::vector<std::string>> bad = {
         {"--port", "COM3"},          // no --cli
@@ -245,18 +280,45 @@ TEST(CliArguments, WindowsUsageSpeaksOfTheRegistryCOMNamesCtrlCAndTheMutex) {
 
 TEST(CliArguments, UsageNamesEveryOption) {
     const std::string usage = CliUsage(false);
-    for (const char* option : {"--cli",        "--port",           "--lang",
-                               "--list-ports", "--verify",         "--help",
-                               "--version",    "--info",           "--wait",
-                               "--quiet",      "--log-level",      "--log-dir",
-                               "130",          "SIGHUP",           "--all-ports",
-                               "--json",       "--report",         "--skip-port",
-                               "--station",    "--confirm",        "--confirm-timeout",
-                               "--gone-after", "--max-handsets",   "remove the handset",
-                               "sequence,",    "--report-bom",     "--no-report-bom",
-                               "--records",    "--no-records",     "--history",
-                               "--since",      "--records-verify", "--records-export",
-                               "  10   "}) {
+    for (const char* option : {"--cli",
+                               "--port",
+                               "--lang",
+                               "--list-ports",
+                               "--verify",
+                               "--help",
+                               "--version",
+                               "--info",
+                               "--wait",
+                               "--quiet",
+                               "--log-level",
+                               "--log-dir",
+                               "130",
+                               "SIGHUP",
+                               "--all-ports",
+                               "--json",
+                               "--report",
+                               "--skip-port",
+                               "--station",
+                               "--confirm",
+                               "--confirm-timeout",
+                               "--gone-after",
+                               "--max-handsets",
+                               "remove the handset",
+                               "sequence,",
+                               "--report-bom",
+                               "--no-report-bom",
+                               "--records",
+                               "--no-records",
+                               "--history",
+                               "--since",
+                               "--records-verify",
+                               "--records-export",
+                               "  10   ",
+                               "--publish",
+                               "--publish-ca",
+                               "--publish-pending",
+                               "VEXLOR_MQTT_PASSWORD",
+                               "  11 "}) {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
 }

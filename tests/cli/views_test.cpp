@@ -14,6 +14,7 @@
 #include "app/cli/station_rows_view.h"
 #include "app/cli/station_summary.h"
 #include "app/cli/summary_table.h"
+#include "app/common/format_text.h"
 #include "app/common/language_choice.h"
 #include "app/common/resource_library.h"
 #include "app/common/text_columns.h"
@@ -143,6 +144,11 @@ TEST_F(ViewsTest, AStationsRowsTellEachPortsStateAndCountsAndTheBenchLineStaysLa
                             Text(lang::IDS_ERR_WRITE) + " " + Text(lang::IDS_ERR_NAND));
     EXPECT_EQ(lines[3], "COM8    0 done   0 failed  #1 done: waiting for the handset to restart");
     EXPECT_EQ(lines[4], "Bench: 4 handsets in 1:00:00: 3 done, 1 failed; 4.0 handsets per hour");
+    // Where records go to a broker, the line says how many still wait for it.
+    totals.recordsWaiting = 7;
+    EXPECT_EQ(view.Lines(0, 0, totals)[4], "Bench: 4 handsets in 1:00:00: 3 done, 1 failed; 4.0 handsets per hour; " +
+                                               FormatText(Text(lang::IDS_RECORDS_WAITING), "7"));
+    totals.recordsWaiting.reset();
 
     // More ports than lines: a short cell each, the bench line still last, within the terminal.
     const auto compact = view.Lines(40, 4, totals);

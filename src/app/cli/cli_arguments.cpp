@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "app/common/port_numbers.h"
+#include "records/mqtt_url.h"
 
 namespace {
 
@@ -48,7 +49,8 @@ std::optional<double> DecimalSeconds(const std::string& text, double min, double
 bool TakesValue(const std::string& name) {
     return name == "--port" || name == "--skip-port" || name == "--lang" || name == "--wait" || name == "--log-level" ||
            name == "--log-dir" || name == "--report" || name == "--confirm-timeout" || name == "--gone-after" ||
-           name == "--max-handsets" || name == "--records" || name == "--since" || name == "--records-export";
+           name == "--max-handsets" || name == "--records" || name == "--since" || name == "--records-export" ||
+           name == "--publish" || name == "--publish-ca";
 }
 
 // An ESN as --history takes it: 8 hex digits (with or without 0x) in upper case, or the 11
@@ -298,6 +300,16 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
             parsed.exportFile = value;
             parsed.command = CliCommand::kRecordsExport;
             ++tasks;
+        } else if (name == "--publish") {
+            std::string why;
+            if (!ParseMqttUrl(value, why)) return Refuse(error, "--publish: " + why);
+            parsed.publishUrl = value;
+        } else if (name == "--publish-ca") {
+            if (value.empty()) return Refuse(error, "--publish-ca needs a file name");
+            parsed.publishCa = value;
+        } else if (name == "--publish-pending") {
+            parsed.command = CliCommand::kPublishPending;
+            ++tasks;
         } else if (name == "--list-ports") {
             parsed.command = CliCommand::kListPorts;
             ++tasks;
@@ -317,12 +329,12 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
     if (tasks == 0) {
         return Refuse(error,
                       "--cli needs a task: --port PORT, --all-ports, --list-ports, --verify, --history, "
-                      "--records-verify or --records-export");
+                      "--records-verify, --records-export or --publish-pending");
     }
     if (tasks > 1) {
         return Refuse(error,
-                      "give only one of --port, --all-ports, --list-ports, --verify, --history, --records-verify and "
-                      "--records-export");
+                      "give only one of --port, --all-ports, --list-ports, --verify, --history, --records-verify, "
+                      "--records-export and --publish-pending");
     }
     const bool withPort = parsed.command == CliCommand::kDownload;
     if (info && (!withPort || parsed.allPorts || parsed.ports.size() != 1))
@@ -347,7 +359,8 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
     if (parsed.recordsFile && parsed.noRecords) return Refuse(error, "give only one of --records and --no-records");
     if (parsed.noRecords && readsRecords)
         return Refuse(error, "--no-records does not go with --history, --records-verify or --records-export");
-    if ((parsed.recordsFile || parsed.noRecords) && !readsRecords && parsed.command != CliCommand::kDownload)
+    if ((parsed.recordsFile || parsed.noRecords) && !readsRecords && parsed.command != CliCommand::kDownload &&
+        parsed.command != CliCommand::kPublishPending)
         return Refuse(error, "--records and --no-records go with a download or a task on the records");
     if (!parsed.since.empty() && parsed.command != CliCommand::kHistory && parsed.command != CliCommand::kRecordsExport)
         return Refuse(error, "--since goes with --history or --records-export");
@@ -362,8 +375,15 @@ bool ParseCliArguments(const std::vector<std::string>& args, CliArguments& parse
         return Refuse(error, "--confirm-timeout goes with --station or --confirm");
     if ((goneGiven || parsed.maxHandsets) && !parsed.station)
         return Refuse(error, "--gone-after and --max-handsets go with --station");
-    if (languageGiven && !withPort && !readsRecords)
-        return Refuse(error, "--lang goes with --port or a task on the records");
+    const bool publishing = parsed.command == CliCommand::kPublishPending;
+    if ((parsed.publishUrl || parsed.publishCa) && !publishing && parsed.command != CliCommand::kDownload)
+        return Refuse(error, "--publish and --publish-ca go with a download or --publish-pending");
+    if ((parsed.publishUrl || parsed.publishCa || publishing) && parsed.noRecords)
+        return Refuse(error, "--publish sends the stored records: it does not go with --no-records");
+    if (parsed.publishCa && parsed.publishUrl && !parsed.publishUrl->starts_with("mqtts://"))
+        return Refuse(error, "--publish-ca goes with an mqtts:// broker");
+    if (languageGiven && !withPort && !readsRecords && !publishing)
+        return Refuse(error, "--lang goes with --port, a task on the records or --publish-pending");
     if (parsed.waitSeconds && !withPort) return Refuse(error, "--wait goes with --port");
     if (parsed.quiet && parsed.command == CliCommand::kListPorts)
         return Refuse(error, "--quiet does not go with --list-ports");
@@ -447,6 +467,11 @@ std::string CliUsage(bool windows) {
         "  --cli --records-export FILE [--since DATE]\n"
         "                        write the stored records to FILE: CSV for a name ending in .csv,\n"
         "                        JSON Lines for .jsonl, .ndjson or .json\n"
+        "  --cli --publish-pending [--publish URL] [--publish-ca FILE] [--lang N]\n"
+        "                        send the stored records that still wait for the factory's\n"
+        "                        broker, in their order, and say how many went; a broker that\n"
+        "                        cannot be reached, or refuses the login or the certificate, is\n"
+        "                        told and the records keep waiting (status 11)\n"
         "\n"
         "Options:\n"
         "  --lang N              language of the texts: 0 English (default), 1 Traditional\n"
@@ -490,6 +515,16 @@ std::string CliUsage(bool windows) {
         "                        S seconds (default 3)\n"
         "  --max-handsets N      --station: end by itself once N handsets are recorded (exit 0\n"
         "                        when none failed)\n"
+        "  --publish URL         the factory's MQTT broker: mqtt://[user@]host[:port]/prefix, or\n"
+        "                        mqtts://... for TLS (ports 1883 and 8883 by default). With a\n"
+        "                        download each record goes out once it is stored (a broker that\n"
+        "                        is away holds up no run: what waits goes later, in its order) to\n"
+        "                        prefix/HOST/PORT (the station's host name; the port, COM3),\n"
+        "                        QoS 1, not retained; the password comes from\n"
+        "                        VEXLOR_MQTT_PASSWORD (default: \"publish\" in the settings file)\n"
+        "  --publish-ca FILE     with mqtts://: the CA that signed the broker's certificate\n"
+        "                        (default: \"publish_ca\" in the settings file, else the\n"
+        "                        system's CAs)\n"
         "  -h, --help            show this text\n"
         "  --version             show the program version\n"
         "\n"
@@ -511,6 +546,7 @@ std::string CliUsage(bool windows) {
         "       (whatever the downloads did: the record is incomplete); likewise the record\n"
         "       store (--records)\n"
         "  10   --records-verify: a record was changed, removed or inserted\n"
+        "  11   --publish-pending: records did not reach the broker (they still wait)\n"
         "  130  stopped by SIGINT, SIGTERM or SIGHUP (every run is stopped as the Stop button\n"
         "       stops it; the end of every --station)\n"
         "With several ports, 3 and 8 are a port's refusal and count as 1. 130 comes first, then 9.\n"

@@ -12,13 +12,14 @@ enum class CliCommand {
     kBench,   // --bench alone: the bench window (many ports at once)
     kHelp,
     kVersion,
-    kVerify,         // --cli --verify: only the start-up package check
-    kListPorts,      // --cli --list-ports
-    kDownload,       // --cli --port PORT... or --all-ports: a download on each port, all at once
-    kInfo,           // --cli --port PORT --info: what the handset reports, nothing downloaded
-    kRecordsVerify,  // --cli --records-verify: walk the record store's chain
-    kHistory,        // --cli --history [ESN]: the stored records, newest first
-    kRecordsExport,  // --cli --records-export FILE: the stored records as CSV or JSON Lines
+    kVerify,          // --cli --verify: only the start-up package check
+    kListPorts,       // --cli --list-ports
+    kDownload,        // --cli --port PORT... or --all-ports: a download on each port, all at once
+    kInfo,            // --cli --port PORT --info: what the handset reports, nothing downloaded
+    kRecordsVerify,   // --cli --records-verify: walk the record store's chain
+    kHistory,         // --cli --history [ESN]: the stored records, newest first
+    kRecordsExport,   // --cli --records-export FILE: the stored records as CSV or JSON Lines
+    kPublishPending,  // --cli --publish-pending: the stored records still waiting go to the broker
 };
 
 struct CliArguments {
@@ -52,6 +53,10 @@ struct CliArguments {
     std::string historyEsn;  // --history ESN: one handset's (8 hex digits, upper case, or decimal)
     std::string since;       // --since: UTC "YYYY-MM-DDTHH:MM:SS", "" for no limit
     std::string exportFile;  // --records-export FILE
+    // --publish URL (checked as mqtt:// or mqtts://) and --publish-ca FILE: the broker the stored
+    // records go to; unset, the settings file's "publish" and "publish_ca".
+    std::optional<std::string> publishUrl;
+    std::optional<std::string> publishCa;
 
     // True when a run's done status is followed by the wait for the handset's restart.
     bool Confirms() const { return station || confirm; }

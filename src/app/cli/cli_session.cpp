@@ -88,6 +88,7 @@ int CliSession::Start() {
     m_logOpen = true;
     if (const int status = LoadLanguage(); status != kExitDone) return status;
     if (const int status = OpenRecords(); status != kExitDone) return status;
+    if (const int status = StartDelivery(); status != kExitDone) return status;
     if (const int status = ClaimPorts(); status != kExitDone) return status;
     if (m_claims.empty()) {
         std::fprintf(m_err, "vexlor: the port list is empty (see vexlor --cli --list-ports).\n");

@@ -11,6 +11,8 @@
 #include "app/runs/message_queue.h"
 #include "app/runs/port_claim.h"
 #include "app/runs/run_settings.h"
+#include "app/runs/station_port.h"
+#include "records/delivery_worker.h"
 #include "records/record_store.h"
 
 // The start-up that every headless task on ports shares, in order: the settings file must be
@@ -47,6 +49,11 @@ public:
     const std::string& Port() const { return m_claims.front()->Port(); }
     // The record store the runs write to; null with --no-records.
     RecordStore* Records() const { return m_records.get(); }
+    // The delivery of the stored records to the broker; null where none is named.
+    RecordDelivery* Delivery() const { return m_delivery.get(); }
+    // Gives the delivery a few seconds to send what the runs stored (none when stopped), ends
+    // it, and tells what still waits and why (session_delivery.cpp).
+    void EndDelivery(bool stopped);
     // Library texts by string ID.
     const TextLookup& Text() const { return m_text; }
     // Takes texts from lookup instead of the language library (a test's stand-in).
@@ -67,6 +74,8 @@ private:
     int LoadLanguage();
     // Opens the record store of a download (where records are not off).
     int OpenRecords();
+    // Starts sending the store's records where a broker is named (session_delivery.cpp).
+    int StartDelivery();
     // Claims every port asked for; kExitSignal when a stop signal came while waiting.
     int ClaimPorts();
 
@@ -83,7 +92,12 @@ private:
     int m_extraDetectionMs = 0;
     RunContext m_context;
     std::unique_ptr<RecordStore> m_records;
+    std::unique_ptr<RecordDelivery> m_delivery;  // after the store: ends before it closes
+    std::string m_broker;                        // its URL, for messages
 };
+
+// totals with the records still waiting for the broker, where the session publishes.
+BenchTotals WithRecordsWaiting(const CliSession& session, BenchTotals totals);
 
 // The record store's path: --records, else the system's default place.
 std::string RecordStorePath(const CliArguments& args);

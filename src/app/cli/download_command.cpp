@@ -69,6 +69,7 @@ int RunDownloadCommand(CliSession& session) {
     if (RecordStore* store = session.Records()) {
         records = std::make_unique<RunRecords>(
             *store, ThisStation(package.GetVersion(), LoadSha256(platform::ProgramPath(), package.GetLoadSize())));
+        if (RecordDelivery* delivery = session.Delivery()) records->OnStored([delivery] { delivery->Wake(); });
         session.Context().records = records.get();
     }
     // The runs end before records goes; the context must not point at it after.

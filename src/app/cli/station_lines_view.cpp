@@ -47,5 +47,6 @@ void StationLinesView::PhaseChanged(const StationPort& port) {
 
 void StationLinesView::FinishStation(const std::vector<std::unique_ptr<StationPort>>& ports,
                                      const BenchTotals& totals) {
-    m_session.Write(std::string("\n").append(StationSummary(ports, totals, m_session.Text())));
+    m_session.Write(
+        std::string("\n").append(StationSummary(ports, WithRecordsWaiting(m_session, totals), m_session.Text())));
 }

@@ -106,7 +106,7 @@ std::vector<std::string> StationRowsView::Lines(int columns, int lines, const Be
     if (!m_ports) return {};
     const int width = columns > 1 ? columns - 1 : 0;
     std::vector<std::string> out;
-    const std::string bench = FitColumns(BenchLine(totals, m_session.Text()), width);
+    const std::string bench = FitColumns(BenchLine(WithRecordsWaiting(m_session, totals), m_session.Text()), width);
     // The rows, the bench line and the line the cursor waits on.
     if (lines <= 0 || m_ports->size() + 2 <= static_cast<size_t>(lines)) {
         for (const auto& port : *m_ports) out.push_back(FitColumns(Row(*port), width));
@@ -153,5 +153,6 @@ void StationRowsView::Tick() {
 void StationRowsView::FinishStation(const std::vector<std::unique_ptr<StationPort>>& ports, const BenchTotals& totals) {
     m_dirty = true;
     Redraw(totals);
-    m_session.Write(std::string("\n").append(StationSummary(ports, totals, m_session.Text())));
+    m_session.Write(
+        std::string("\n").append(StationSummary(ports, WithRecordsWaiting(m_session, totals), m_session.Text())));
 }

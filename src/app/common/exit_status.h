@@ -15,5 +15,6 @@ enum CliExitStatus : int {
     kExitNoSuchPort = 8,  // the port is not in the port list (or did not appear in time)
     kExitReport = 9,      // the report file or the record store cannot be written
     kExitRecords = 10,    // the record store's chain is broken: a record changed, removed or inserted
+    kExitPublish = 11,    // --publish-pending: records did not reach the broker (they still wait)
     kExitSignal = 130,    // stopped by SIGINT, SIGTERM or SIGHUP
 };

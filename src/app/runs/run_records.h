@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -48,13 +49,18 @@ public:
     // Stores run's record; what went wrong, if anything.
     StoreFailure Store(const PortRun& run, const TextLookup& text) {
         ProductionRecord record = RecordOf(run, text, m_origin);
-        return m_store.Append(record);
+        StoreFailure failure = m_store.Append(record);
+        if (!failure && m_stored) m_stored();
+        return failure;
     }
     const std::string& Path() const { return m_store.Path(); }
+    // Called after each record is stored: the delivery to the broker sends it at once.
+    void OnStored(std::function<void()> stored) { m_stored = std::move(stored); }
 
 private:
     RecordStore& m_store;
     RecordOrigin m_origin;
+    std::function<void()> m_stored;
 };
 
 // The origin of this program's records: the machine's host name, the user's login name and this

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,6 +57,8 @@ struct BenchTotals {
     unsigned failed = 0;
     unsigned stopped = 0;
     double seconds = 0;
+    // Records waiting for the factory's broker, where records are published.
+    std::optional<std::size_t> recordsWaiting;
 
     // Handsets that came to an end (done or failed) per hour of the station's time.
     double PerHour() const { return seconds > 0 ? (done + failed) * 3600.0 / seconds : 0; }

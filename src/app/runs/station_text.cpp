@@ -83,6 +83,9 @@ std::string BenchLine(const BenchTotals& totals, const TextLookup& text) {
     counts += ", " + FormatText(text(lang::IDS_COUNT_FAILED), std::to_string(totals.failed));
     if (totals.stopped > 0) counts += ", " + FormatText(text(lang::IDS_COUNT_STOPPED), std::to_string(totals.stopped));
     counts += "; " + FormatText(text(lang::IDS_COUNT_PER_HOUR), rate);
+    if (totals.recordsWaiting) {
+        counts += "; " + FormatText(text(lang::IDS_RECORDS_WAITING), std::to_string(*totals.recordsWaiting));
+    }
     if (totals.handsets == 1) return FormatTexts(text(lang::IDS_BENCH_LINE_ONE), {time, counts});
     return FormatTexts(text(lang::IDS_BENCH_LINE), {std::to_string(totals.handsets), time, counts});
 }
