@@ -21,6 +21,9 @@ void RecordDelivery::Wake() {
     {
         std::lock_guard lock(m_mutex);
         m_woken = true;
+        // Counted at once: while the broker is away the worker rests between tries and counts
+        // again only at the next, and the waiting count must not stand still meanwhile.
+        ++m_status.waiting;
     }
     m_changed.notify_all();
 }

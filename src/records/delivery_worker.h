@@ -40,7 +40,8 @@ public:
     RecordDelivery& operator=(const RecordDelivery&) = delete;
 
     void Start();
-    // A record was stored: send it now rather than at the next look.
+    // A record was stored: it counts as waiting at once, and is sent now rather than at the
+    // next look.
     void Wake();
     // Gives the worker up to limit to send what waits now (a program about to end lets its last
     // records go out). True when nothing waits; false at the first fault or at the limit.

@@ -263,6 +263,46 @@ TEST_F(BenchWindowTest, HandsetsRecordsGoIntoTheStoreAndAFileThatIsNoStoreKeepsT
     EXPECT_EQ(records->Verify(failure).count, 2);
 }
 
+// A broker named in the settings file: the records go into the store while it is away and the
+// totals say how many wait for it; a URL that names no broker is told, and the bench still runs.
+TEST_F(BenchWindowTest, RecordsWaitingForTheBrokerOfTheSettingsAreCountedInTheTotals) {
+    const std::string settings = folder.File("settings.reg");
+    const auto namingBroker = [&](const std::string& url) {
+        std::string text = ReadWholeFile(settings);
+        const std::string section = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vexlor]\n";
+        const size_t at = text.find(section);
+        ASSERT_NE(at, std::string::npos) << text;
+        text.insert(at + section.size(), "\"publish\"=\"" + url + "\"\n");
+        ASSERT_TRUE(WriteWholeFile(settings, text));
+    };
+    const std::string original = ReadWholeFile(settings);
+    namingBroker("ftp://broker/line");
+    Open(folder.File("first.db"));
+    presenter->PortChecked(0, true);
+    presenter->Start();
+    ASSERT_TRUE(presenter->Running());
+    ASSERT_EQ(view.informs.size(), 1u);
+    EXPECT_NE(view.informs[0].find("ftp://broker/line"), std::string::npos) << view.informs[0];
+    ASSERT_TRUE(TickUntil([this] { return !presenter->Running(); }));
+    EXPECT_EQ(view.totals.find("broker"), std::string::npos) << view.totals;
+
+    // Nothing listens on port 1: the broker is away for the whole run.
+    ASSERT_TRUE(WriteWholeFile(settings, original));
+    namingBroker("mqtt://127.0.0.1:1/line");
+    Open(folder.File("second.db"));
+    presenter->PortChecked(0, true);
+    presenter->PortChecked(1, true);
+    presenter->Start();
+    ASSERT_TRUE(presenter->Running());
+    const std::string waiting = FormatText(Text(lang::IDS_RECORDS_WAITING), "2");
+    ASSERT_TRUE(TickUntil([&] { return !presenter->Running() && view.totals.find(waiting) != std::string::npos; }))
+        << view.totals;
+    StoreFailure failure;
+    const auto records = RecordStore::Open(folder.File("second.db"), RecordStore::Mode::kRead, failure);
+    ASSERT_TRUE(records) << failure.detail;
+    EXPECT_EQ(records->WaitingCount(), 2u);
+}
+
 TEST_F(BenchWindowTest, AReportFileThatIsNoReportIsRefusedAndOneAnOlderVexlorBeganIsTaken) {
     Open();
     const std::string foreign = folder.File("people.csv");

@@ -19,6 +19,7 @@
 #include "app/runs/load_digest.h"
 #include "app/runs/message_queue.h"
 #include "app/runs/port_worker.h"
+#include "app/runs/records_delivery.h"
 #include "app/runs/run_records.h"
 #include "app/runs/run_report.h"
 #include "app/runs/station_runner.h"
@@ -248,6 +249,7 @@ struct BenchWindowPresenter::Impl : public StationView, public IMessageSink {
     std::unique_ptr<RunReport> report;
     std::unique_ptr<RecordStore> records;       // the record store, once a Start opened it
     std::unique_ptr<RunRecords> recordsOfRuns;  // the runs' way into it
+    std::unique_ptr<RecordDelivery> delivery;   // to the broker the settings name; ends before the store
     std::unique_ptr<StationRunner> runner;
     std::vector<std::unique_ptr<PortClaim>> claims;  // the ports' guards, as long as the runner
     std::vector<size_t> rowOfPort;                   // the row of each of the runner's ports
@@ -409,6 +411,10 @@ bool BenchWindowPresenter::Impl::OpenRecords() {
     recordsOfRuns = std::make_unique<RunRecords>(
         *records, ThisStation(package.GetVersion(), LoadSha256(program, package.GetLoadSize())));
     context.records = recordsOfRuns.get();
+    std::string brokerError;
+    delivery = StartRecordsDelivery(*records, *recordsOfRuns, brokerError);
+    // The records are kept whatever the broker: a bad broker setting is told, the runs go on.
+    if (!brokerError.empty()) view.Inform(brokerError);
     return true;
 }
 
@@ -567,6 +573,7 @@ void BenchWindowPresenter::Impl::Draw(bool everything) {
     std::string line = BenchTotalsLine(totals, text);
     if (!since.empty()) line += "   " + FormatText(text(lang::IDS_BENCH_SINCE), since);
     if (!lostLine.empty()) line += "   " + lostLine;
+    if (delivery) line += "   " + FormatText(text(lang::IDS_RECORDS_WAITING), std::to_string(delivery->WaitingCount()));
     const bool counts = totals.done != totalsDone || totals.failed + totals.stopped != totalsFailed ||
                         totalsShown.find(lostLine) == std::string::npos;
     if (!totalsThrottle.Due(now, everything || counts || !runner)) return;
