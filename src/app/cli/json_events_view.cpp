@@ -8,8 +8,8 @@
 #include "app/runs/station_text.h"
 #include "app/runs/status_text.h"
 #include "engine/handset_probe.h"
-#include "records/production_record.h"
 #include "platform/local_time.h"
+#include "records/production_record.h"
 #include "serial/handset_identity.h"
 
 namespace {
