@@ -15,7 +15,7 @@ It reports, over every port's cycles (from one handset's flashing to the next on
 - the tool's CPU while every port waits (all handsets done), as a share of one core.
 
     bench/engine/station_bench.py [--ports 16] [--handsets 3] [--load-mib 1] [--baud 460800]
-        [--commit-ms 2000] [--restart-ms 8000] [--unplug-ms 1000] [--swap-ms 5000] [--idle-s 30]
+        [--commit-ms 2000] [--restart-ms 8000] [--unplug-ms 1000] [--swap-ms 5000] [--idle-s 30] [--publish]
 Needs a built tree (build/bin). Exits 1 when a handset did not end done and confirmed, when the
 station's overhead is 2 % of the cycle or more, or the waiting CPU 2 % of a core or more.
 """
@@ -34,6 +34,26 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 BIN = os.path.join(ROOT, "build", "bin")
 DONE_PAUSE_S = 5.0  # the tool's fixed pause between the port's close and the done status
 TICKS = os.sysconf("SC_CLK_TCK")
+
+
+def start_broker(work):
+    """Debian's mosquitto on a free local port, anonymous: the broker and the tool's --publish URL."""
+    import socket
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        port = probe.getsockname()[1]
+    config = os.path.join(work, "mosquitto.conf")
+    with open(config, "w") as f:
+        f.write("listener %d 127.0.0.1\nallow_anonymous true\npersistence false\n" % port)
+    broker = subprocess.Popen(["/usr/sbin/mosquitto", "-c", config], stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL)
+    for _ in range(100):
+        try:
+            socket.create_connection(("127.0.0.1", port), timeout=0.1).close()
+            break
+        except OSError:
+            time.sleep(0.05)
+    return broker, "mqtt://127.0.0.1:%d/bench" % port
 
 
 def crc16_x25(data):
@@ -79,12 +99,15 @@ def main():
     parser.add_argument("--unplug-ms", type=int, default=1000)
     parser.add_argument("--swap-ms", type=int, default=5000)
     parser.add_argument("--idle-s", type=float, default=30)
+    parser.add_argument("--publish", action="store_true",
+                        help="deliver the records to a local mosquitto broker (Debian's /usr/sbin/mosquitto)")
     args = parser.parse_args()
     if args.handsets < 2:
         parser.error("--handsets must be 2 or more: a cycle runs from one handset's flashing to the next")
     work = tempfile.mkdtemp(prefix="vexlor-station-bench-")
     sims = []
     tool = None
+    broker = None
     try:
         load = os.urandom(int(args.load_mib * 1024 * 1024))
         with open(os.path.join(work, "load.bin"), "wb") as f:
@@ -110,11 +133,15 @@ def main():
             sim.stdout.readline()  # the terminal's path: the registration is in place
             sims.append(sim)
             ports.append(port)
-        env = dict(os.environ, VEXLOR_REGISTRY=settings, XDG_RUNTIME_DIR=work,
+        # The records go into a store of the bench's own, never the user's.
+        env = dict(os.environ, VEXLOR_REGISTRY=settings, XDG_RUNTIME_DIR=work, XDG_DATA_HOME=work,
                    VEXLOR_SYSFS_ROOT=os.path.join(work, "no-sysfs"))
         env.pop("VEXLOR_TIME_SCALE", None)
-        tool = subprocess.Popen([program, "--cli", "--station", "--port", ",".join(ports), "--json"],
-                                stdout=subprocess.PIPE, text=True, env=env)
+        command = [program, "--cli", "--station", "--port", ",".join(ports), "--json"]
+        if args.publish:
+            broker, url = start_broker(work)
+            command += ["--publish", url]
+        tool = subprocess.Popen(command, stdout=subprocess.PIPE, text=True, env=env)
         flashing = {port: [] for port in ports}
         records = {port: [] for port in ports}
         waiting_since = {}
@@ -193,6 +220,9 @@ def main():
         for sim in sims:
             sim.terminate()
             sim.wait()
+        if broker:
+            broker.terminate()
+            broker.wait()
         shutil.rmtree(work, ignore_errors=True)
 
 
