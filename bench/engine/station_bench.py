@@ -134,7 +134,7 @@ def main():
             sims.append(sim)
             ports.append(port)
         # The records go into a store of the bench's own, never the user's.
-        env = dict(os.environ, VEXLOR_REGISTRY=settings, XDG_RUNTIME_DIR=work, XDG_DATA_HOME=work,
+        env = dict(os.environ, VEXLOR_REGISTRY=settings, XDG_RUNTIME_DIR=work, XDG_DATA_HOME=os.path.join(work, "data"),
                    VEXLOR_SYSFS_ROOT=os.path.join(work, "no-sysfs"))
         env.pop("VEXLOR_TIME_SCALE", None)
         command = [program, "--cli", "--station", "--port", ",".join(ports), "--json"]
