@@ -4,13 +4,12 @@
 #include <cerrno>
 #include <chrono>
 
+#include "app/cli/command_language.h"
 #include "app/cli/settings_report.h"
 #include "app/common/exit_status.h"
-#include "app/common/language_choice.h"
 #include "app/common/port_numbers.h"
 #include "app/runs/run_records.h"
 #include "log/log.h"
-#include "platform/program_path.h"
 #include "platform/station_names.h"
 #include "platform/stop_signals.h"
 #include "platform/terminal.h"
@@ -112,11 +111,7 @@ int RefusalExitStatus(const PortClaim& claim) {
 }
 
 int CliSession::LoadLanguage() {
-    const std::string path = LanguageLibraryPath(platform::ProgramFolder(), m_args.language);
-    if (!m_language.Load(path)) {
-        std::fprintf(m_err, "Couldn't load file with path: %s.\n", path.c_str());
-        return kExitLanguage;
-    }
+    if (!LoadCommandLanguage(m_args.language, m_language, m_err)) return kExitLanguage;
     m_text = [this](unsigned id) { return m_language.LoadString(id); };
     return kExitDone;
 }

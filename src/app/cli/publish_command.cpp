@@ -5,13 +5,12 @@
 #include <string_view>
 
 #include "app/cli/cli_session.h"
+#include "app/cli/command_language.h"
 #include "app/common/exit_status.h"
 #include "app/common/format_text.h"
-#include "app/common/language_choice.h"
 #include "app/common/resource_library.h"
 #include "app/runs/run_records.h"
 #include "lang/string_ids.h"
-#include "platform/program_path.h"
 #include "records/delivery_settings.h"
 #include "records/record_store.h"
 
@@ -64,11 +63,7 @@ std::optional<MqttConnection> PublishConnection(const CliArguments& args, std::F
 
 int RunPublishPendingCommand(const CliArguments& args, std::FILE* out, std::FILE* err) {
     CResourceLibrary language;
-    const std::string libraryPath = LanguageLibraryPath(platform::ProgramFolder(), args.language);
-    if (!language.Load(libraryPath)) {
-        std::fprintf(err, "Couldn't load file with path: %s.\n", libraryPath.c_str());
-        return kExitLanguage;
-    }
+    if (!LoadCommandLanguage(args.language, language, err)) return kExitLanguage;
     const TextLookup text = [&](unsigned id) { return language.LoadString(id); };
     int status = kExitDone;
     const std::optional<MqttConnection> connection = PublishConnection(args, err, status);

@@ -7,14 +7,13 @@
 #include <string>
 
 #include "app/cli/cli_session.h"
+#include "app/cli/command_language.h"
 #include "app/cli/record_lines.h"
 #include "app/common/exit_status.h"
 #include "app/common/format_text.h"
-#include "app/common/language_choice.h"
 #include "app/common/resource_library.h"
 #include "app/runs/run_records.h"
 #include "lang/string_ids.h"
-#include "platform/program_path.h"
 #include "platform/sys_error.h"
 
 namespace {
@@ -97,11 +96,7 @@ int Export(const CliArguments& args, RecordStore& store, std::FILE* out, std::FI
 
 int RunRecordsCommand(const CliArguments& args, std::FILE* out, std::FILE* err) {
     CResourceLibrary language;
-    const std::string libraryPath = LanguageLibraryPath(platform::ProgramFolder(), args.language);
-    if (!language.Load(libraryPath)) {
-        std::fprintf(err, "Couldn't load file with path: %s.\n", libraryPath.c_str());
-        return kExitLanguage;
-    }
+    if (!LoadCommandLanguage(args.language, language, err)) return kExitLanguage;
     const TextLookup text = [&](unsigned id) { return language.LoadString(id); };
     const std::string path = RecordStorePath(args);
     StoreFailure failure{StoreFailure::Kind::kCannotOpen, "the system names no folder for it"};
