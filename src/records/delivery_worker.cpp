@@ -21,9 +21,6 @@ void RecordDelivery::Wake() {
     {
         std::lock_guard lock(m_mutex);
         m_woken = true;
-        // Counted at once: while the broker is away the worker rests between tries and counts
-        // again only at the next, and the waiting count must not stand still meanwhile.
-        ++m_status.waiting;
     }
     m_changed.notify_all();
 }
@@ -61,6 +58,21 @@ bool RecordDelivery::Pause(std::chrono::milliseconds pause, bool wakes) {
     return m_stopping;
 }
 
+bool RecordDelivery::Rest(std::chrono::milliseconds pause) {
+    const auto until = std::chrono::steady_clock::now() + pause;
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_changed.wait_until(lock, until, [&] { return m_stopping.load() || m_woken; });
+        if (m_stopping) return true;
+        if (!m_woken) return false;
+        m_woken = false;
+        lock.unlock();
+        const std::size_t waiting = m_outbox.WaitingCount();
+        lock.lock();
+        m_status.waiting = waiting;
+    }
+}
+
 bool RecordDelivery::MaySend() {
     if (m_lockName.empty() || m_lock.IsHeld()) return true;
     // A lock that cannot be made at all coordinates nothing: sending beats keeping records back.
@@ -82,7 +94,7 @@ void RecordDelivery::Run() {
             ++m_faults;
         }
         m_changed.notify_all();
-        const bool stopping = Pause(retry, false);
+        const bool stopping = Rest(retry);
         retry = std::min(retry * 2, m_timing.lastRetry);
         return stopping;
     };
@@ -95,7 +107,7 @@ void RecordDelivery::Run() {
         }
         m_changed.notify_all();
         if (waiting > 0 && !MaySend()) {
-            if (Pause(m_timing.idlePoll, false)) break;
+            if (Rest(m_timing.idlePoll)) break;
             continue;
         }
         if (waiting == 0) {

@@ -40,8 +40,8 @@ public:
     RecordDelivery& operator=(const RecordDelivery&) = delete;
 
     void Start();
-    // A record was stored: it counts as waiting at once, and is sent now rather than at the
-    // next look.
+    // A record was stored: send it now rather than at the next look (while the worker rests
+    // after a fault, or another program sends, it is counted at once).
     void Wake();
     // Gives the worker up to limit to send what waits now (a program about to end lets its last
     // records go out). True when nothing waits; false at the first fault or at the limit.
@@ -67,6 +67,9 @@ private:
     bool MaySend();
     // Waits for pause or Stop (and Wake, when woken is given); true when stopping.
     bool Pause(std::chrono::milliseconds pause, bool wakes);
+    // Waits out pause without sending (a fault's backoff, another program sending); a Wake
+    // meanwhile only counts the waiting records again. True when stopping.
+    bool Rest(std::chrono::milliseconds pause);
 
     RecordOutbox& m_outbox;
     PublisherFactory m_factory;

@@ -788,6 +788,9 @@ void BenchWindowPresenter::Tick() {
             impl.PlaySounds();
             impl.EndRun();
         }
+    } else if (impl.delivery) {
+        // Between runs the records still go out (or wait): the totals keep their count current.
+        impl.Draw();
     }
     // Ports plugged in (or taken away) while the window is open.
     if (std::chrono::steady_clock::now() - impl.listedAt >= impl.options.listEvery) ReadPortsAgain();
