@@ -185,13 +185,19 @@ check_quick() {
 
   if has_windows_build && [ -f "$win/build.ninja" ]; then
     # A language DLL linked in two fresh folders of different names, from the committed source.
-    local dir
+    # The configure step looks for the record store's SQLite: the Windows build's own is named.
+    local dir var value sqlite=()
+    for var in SQLite3_INCLUDE_DIR SQLite3_LIBRARY; do
+      value=$(sed -n "s/^$var:[A-Z]*=//p" "$win/CMakeCache.txt")
+      if [ -n "$value" ]; then sqlite+=("-D$var=$value"); fi
+    done
     for dir in "$work/one" "$work/second/folder-two"; do
       mkdir -p "$dir/src"
       git archive HEAD | tar -x -C "$dir/src"
       ( [ "$dir" = "$work/one" ] || later
         cmake -S "$dir/src" -B "$dir/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$dir/src/cmake/mingw-w64.cmake" \
-          -DCMAKE_BUILD_TYPE=Release -DVEXLOR_BUILD_GUI=OFF -DVEXLOR_BUILD_BENCH=OFF -DVEXLOR_BUILD_TESTS=OFF >/dev/null &&
+          -DCMAKE_BUILD_TYPE=Release -DVEXLOR_BUILD_GUI=OFF -DVEXLOR_BUILD_BENCH=OFF -DVEXLOR_BUILD_TESTS=OFF \
+          "${sqlite[@]}" >/dev/null &&
         cmake --build "$dir/build" --target vexlor_lang_eng >/dev/null ) || fail "cannot build VexlorEngRes.dll in $dir"
     done
     compare "VexlorEngRes.dll (linked in two folders)" "$work/one/build/bin/VexlorEngRes.dll" \
