@@ -8,6 +8,7 @@
 #include "app/cli/publish_command.h"
 #include "app/common/exit_status.h"
 #include "app/common/format_text.h"
+#include "app/runs/records_delivery.h"
 #include "lang/string_ids.h"
 
 namespace {
@@ -20,14 +21,7 @@ int CliSession::StartDelivery() {
     const std::optional<MqttConnection> connection = PublishConnection(m_args, m_err, status);
     if (!connection) return status;
     m_broker = connection->target.Text();
-    m_delivery = std::make_unique<RecordDelivery>(
-        *m_records,
-        [this, connection = *connection] {
-            MqttConnection own = connection;
-            own.cancel = m_delivery->CancelFlag();
-            return MakeMqttPublisher(own);
-        },
-        DeliveryTiming{}, DeliveryLockName(m_records->Path()));
+    m_delivery = MakeRecordDelivery(*m_records, *connection);
     m_delivery->Start();
     return kExitDone;
 }
