@@ -25,6 +25,14 @@ INT_PTR CBenchDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         auto* header = reinterpret_cast<NMHDR*>(lParam);
         return header->idFrom == IDC_LIST_BENCH && OnTableNotify(*header);
     }
+    case WM_DPICHANGED:
+        // The dialog scales itself and its controls after this; ours follow once it has.
+        PostMessageW(Handle(), kRescaleFonts, 0, 0);
+        return FALSE;
+    case kRescaleFonts:
+        MakeLineFont();
+        m_tiles.TakeFace(Handle());
+        return TRUE;
     case WM_TIMER:
         if (wParam != kTickTimer) return FALSE;
         m_presenter.Tick();
@@ -41,18 +49,25 @@ INT_PTR CBenchDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
+// The station line is read from the bench, a metre away.
+void CBenchDlg::MakeLineFont() {
+    const HWND window = Handle();
+    LOGFONTW font{};
+    if (!GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)), sizeof font, &font)) return;
+    font.lfHeight *= 2;
+    font.lfWeight = FW_BOLD;
+    const HFONT made = CreateFontIndirectW(&font);
+    if (!made) return;
+    SendDlgItemMessageW(window, IDC_STATIC_TOTALS, WM_SETFONT, reinterpret_cast<WPARAM>(made), TRUE);
+    if (m_lineFont) DeleteObject(m_lineFont);
+    m_lineFont = made;
+}
+
 void CBenchDlg::OnInitDialog() {
     const HWND window = Handle();
     m_table.Bind(GetDlgItem(window, IDC_LIST_BENCH));
     m_tiles.Create(window, GetDlgItem(window, IDC_LIST_BENCH));
-    // The station line is read from the bench: twice the dialog's type, bold.
-    LOGFONTW font{};
-    if (GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)), sizeof font, &font)) {
-        font.lfHeight *= 2;
-        font.lfWeight = FW_BOLD;
-        m_lineFont = CreateFontIndirectW(&font);
-        SendDlgItemMessageW(window, IDC_STATIC_TOTALS, WM_SETFONT, reinterpret_cast<WPARAM>(m_lineFont), FALSE);
-    }
+    MakeLineFont();
     m_icons.SetOn(window);
 
     m_dataCheckDlg.SetProgressFormat(m_presenter.BeginPackageCheck());

@@ -31,12 +31,17 @@ protected:
 
 private:
     static constexpr UINT_PTR kTickTimer = 1;
+    // Posted on a change of the screen's scaling: the fonts of our own are made again once the
+    // dialog has scaled its controls.
+    static constexpr UINT kRescaleFonts = WM_APP + 40;
     HHOOK m_keyHook = nullptr;
     CBenchTilePanel m_tiles;
     HFONT m_lineFont = nullptr;     // the station line's large type
     static CBenchDlg* s_keyWindow;  // the open bench window (one at a time), for the key filter
 
     void OnInitDialog();
+    // The station line's large type: twice the dialog's current font, bold.
+    void MakeLineFont();
     void OnCommand(int controlId, int notification);
     // A notification of the port table; true when it was answered (its result set).
     bool OnTableNotify(NMHDR& header);

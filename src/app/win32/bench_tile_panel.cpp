@@ -121,9 +121,14 @@ CBenchTilePanel::~CBenchTilePanel() {
     if (m_window) DestroyWindow(m_window);
 }
 
+void CBenchTilePanel::TakeFace(HWND parent) {
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(parent, WM_GETFONT, 0, 0)), sizeof g_face, &g_face);
+    if (m_window) InvalidateRect(m_window, nullptr, FALSE);
+}
+
 void CBenchTilePanel::Create(HWND parent, HWND list) {
     m_list = list;
-    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(parent, WM_GETFONT, 0, 0)), sizeof g_face, &g_face);
+    TakeFace(parent);
     WNDCLASSW kind{};
     kind.lpfnWndProc = &CBenchTilePanel::Procedure;
     kind.hInstance = GetModuleHandleW(nullptr);

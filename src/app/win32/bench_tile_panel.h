@@ -21,6 +21,8 @@ public:
 
     // Made as a child of parent at the table's place; list is the table it works through.
     void Create(HWND parent, HWND list);
+    // The tiles' typeface from the dialog's font (again after a change of the screen's scaling).
+    void TakeFace(HWND parent);
     HWND Handle() const { return m_window; }
     void SetCount(size_t count);
     void SetTile(size_t index, const BenchWindowView::Tile& tile);
