@@ -42,11 +42,36 @@ sanitizer_flags=(-DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g1" "-DC
 
 # The house style (clang-format, clang-tidy) is checked in the background, at the lowest priority:
 # the test runs below mostly wait on lines and timers, and leave the processors to it.
+# Each background phase is a process group of its own (job control on while it starts), ended
+# with everything it started when the test command ends early.
+end_background() {
+  local pid
+  for pid in ${style_pid:-} ${windows_pid:-}; do kill -- -"$pid" 2>/dev/null || true; done
+}
+trap end_background EXIT
+set -m
 nice -n 19 scripts/style.sh > build/style.log 2>&1 &
 style_pid=$!
+set +m
 
 phase "normal build: all tests"
 ctest --test-dir build --output-on-failure -j "$test_jobs" --timeout 300
+
+# The Windows build and its tests under Wine run beside the sanitizer phases: those wait on lines
+# and timers too, and the two share nothing (their own build folder, Wine prefix and simulators).
+# Its output is shown whole when it ends.
+windows_phase() {
+  scripts/build-windows.sh
+  ctest --test-dir build-win --output-on-failure -j "$test_jobs" --timeout 600
+  tests/wine/e2e.sh
+  tests/wine/bench.sh
+  tests/wine/installer.sh build-win
+}
+windows_began="$((SECONDS / 60)) min $((SECONDS % 60)) s"
+set -m
+windows_phase > build/windows.log 2>&1 &
+windows_pid=$!
+set +m
 
 phase "AddressSanitizer + UndefinedBehaviorSanitizer build: all tests but the window's and the real-time ones"
 # The Qt window only draws and forwards (its logic is the presenter's, tested here without Qt),
@@ -64,12 +89,9 @@ cmake --build build-tsan
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir build-tsan --output-on-failure -j "$test_jobs" --timeout 600 -L threaded
 
-phase "Windows build (mingw-w64): its tests and end-to-end downloads under Wine"
-scripts/build-windows.sh
-ctest --test-dir build-win --output-on-failure -j "$test_jobs" --timeout 600
-tests/wine/e2e.sh
-tests/wine/bench.sh
-tests/wine/installer.sh build-win
+phase "Windows build (mingw-w64): its tests and end-to-end downloads under Wine (begun at $windows_began)"
+wait "$windows_pid" || { cat build/windows.log; echo "test: the Windows phase failed (its output above)" >&2; exit 1; }
+cat build/windows.log
 
 phase "Every source file names its licence"
 scripts/licence_headers.py
