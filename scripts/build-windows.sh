@@ -9,8 +9,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 build=${VEXLOR_WIN_BUILD:-build-win}
-# The record store's SQLite, from Debian's source package (cached in the build folder).
-sqlite=$(scripts/windows-sqlite.sh "$build")
+# The record store's SQLite, from Debian's source package; cached outside the build folder
+# (scripts/debian-source.sh).
+sqlite=$(scripts/windows-sqlite.sh)
 cmake -S . -B "$build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
   -DSQLite3_INCLUDE_DIR="$sqlite/include" -DSQLite3_LIBRARY="$sqlite/lib/libsqlite3.a" \
