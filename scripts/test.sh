@@ -65,6 +65,7 @@ scripts/build-windows.sh
 ctest --test-dir build-win --output-on-failure -j "$jobs" --timeout 600
 tests/wine/e2e.sh
 tests/wine/bench.sh
+tests/wine/mqtt.sh
 tests/wine/installer.sh build-win
 
 phase "Every source file names its licence"
