@@ -180,6 +180,7 @@ def windows_static_libraries(build):
             fail(f"no link step for {target} in {build}/build.ninja")
         link = re.search(r"^\s+LINK_LIBRARIES = (.*)$", block.group(0), re.M)
         for word in (link.group(1).split() if link else []):
+            word = word.strip('"')  # CMake quotes a path with a character the shell reads ("~")
             if word.startswith("-l"):
                 names.add(f"lib{word[2:]}.a")
             elif word.endswith(".a") and os.path.isabs(word) and not word.startswith(os.path.abspath(build)):
