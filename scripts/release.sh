@@ -185,11 +185,12 @@ check_quick() {
 
   if has_windows_build && [ -f "$win/build.ninja" ]; then
     # A language DLL linked in two fresh folders of different names, from the committed source.
-    # The configure step looks for the record store's SQLite: the Windows build's own is named.
-    local dir var value sqlite=()
-    for var in SQLite3_INCLUDE_DIR SQLite3_LIBRARY; do
+    # The configure step looks for the record store's SQLite and the publisher's libmosquitto and
+    # OpenSSL: the Windows build's own are named.
+    local dir var value libraries=()
+    for var in SQLite3_INCLUDE_DIR SQLite3_LIBRARY VEXLOR_MOSQUITTO_ROOT VEXLOR_OPENSSL_ROOT; do
       value=$(sed -n "s/^$var:[A-Z]*=//p" "$win/CMakeCache.txt")
-      if [ -n "$value" ]; then sqlite+=("-D$var=$value"); fi
+      if [ -n "$value" ]; then libraries+=("-D$var=$value"); fi
     done
     for dir in "$work/one" "$work/second/folder-two"; do
       mkdir -p "$dir/src"
@@ -197,7 +198,7 @@ check_quick() {
       ( [ "$dir" = "$work/one" ] || later
         cmake -S "$dir/src" -B "$dir/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$dir/src/cmake/mingw-w64.cmake" \
           -DCMAKE_BUILD_TYPE=Release -DVEXLOR_BUILD_GUI=OFF -DVEXLOR_BUILD_BENCH=OFF -DVEXLOR_BUILD_TESTS=OFF \
-          "${sqlite[@]}" >/dev/null &&
+          "${libraries[@]}" >/dev/null &&
         cmake --build "$dir/build" --target vexlor_lang_eng >/dev/null ) || fail "cannot build VexlorEngRes.dll in $dir"
     done
     compare "VexlorEngRes.dll (linked in two folders)" "$work/one/build/bin/VexlorEngRes.dll" \

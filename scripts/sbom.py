@@ -8,7 +8,9 @@ It names the release's files (with their SHA-256), and what they carry from else
 - the Windows programs and DLLs of the zip (their checksums as shipped): Vexlor's own Win32
   programs with no Qt, and the libraries linked into them statically, from the build's link
   lines and the cross compiler's runtime (libstdc++, libgcc, winpthreads, the mingw-w64 CRT), each
-  named with its Debian package and version;
+  named with its Debian package and version; the libraries built from Debian's source packages
+  (SQLite, OpenSSL, libmosquitto: scripts/debian-source.sh) with the source package, its version
+  and the SHA-256 of its .dsc;
 - the setup program: the same files and NSIS's installer stub and plug-ins.
 The document's time is SOURCE_DATE_EPOCH and its contents sorted, so one commit built twice on
 one set of packages gives the same bytes.
@@ -94,6 +96,25 @@ class Document:
             }
         return ident
 
+    def source_package(self, name, version, digest):
+        """The Debian source package a library was cross-built from, added once."""
+        ident = spdx_id("Package-debsrc", name)
+        if ident not in self.packages:
+            dsc = f"{name}_{version}.dsc"
+            prefix = name[:4] if name.startswith("lib") else name[0]
+            purl = f"pkg:deb/debian/{name}@{version.replace('+', '%2B').replace(':', '%3A')}?arch=source"
+            self.packages[ident] = {
+                "SPDXID": ident, "name": name, "versionInfo": version, "packageFileName": dsc,
+                "supplier": "Organization: Debian",
+                "downloadLocation": f"https://deb.debian.org/debian/pool/main/{prefix}/{name}/{dsc}",
+                "filesAnalyzed": False, "checksums": [{"algorithm": "SHA256", "checksumValue": digest}],
+                "licenseConcluded": "NOASSERTION", "licenseDeclared": "NOASSERTION", "copyrightText": "NOASSERTION",
+                "comment": "cross-built for the Windows programs with mingw-w64, Debian's patches applied",
+                "externalRefs": [{"referenceCategory": "PACKAGE-MANAGER", "referenceType": "purl",
+                                  "referenceLocator": purl}],
+            }
+        return ident
+
     def add_file(self, ident, name, data, comment):
         self.files[ident] = {"SPDXID": ident, "fileName": name, "checksums": hashes(data),
                              "licenseConcluded": "NOASSERTION", "copyrightText": "NOASSERTION", "comment": comment}
@@ -133,6 +154,19 @@ def linked_libraries(program):
     return found
 
 
+def built_from_source(library):
+    """(name, version, .dsc SHA-256) of the Debian source package a library of the third-party
+    cache was built from, as its folder's debian-source file says; None for any other library."""
+    folder = os.path.dirname(os.path.dirname(library))
+    marker = os.path.join(folder, "debian-source")
+    if not os.path.isfile(marker):
+        return None
+    words = open(marker, encoding="utf-8").read().split()
+    if len(words) != 3:
+        fail(f"{marker} does not name a source package, its version and its .dsc's digest")
+    return tuple(words)
+
+
 def windows_static_libraries(build):
     """The static libraries linked into the Windows programs: the compiler's runtime and every -l and
     outside archive of the programs' link lines (their import libraries included)."""
@@ -146,6 +180,7 @@ def windows_static_libraries(build):
             fail(f"no link step for {target} in {build}/build.ninja")
         link = re.search(r"^\s+LINK_LIBRARIES = (.*)$", block.group(0), re.M)
         for word in (link.group(1).split() if link else []):
+            word = word.strip('"')  # CMake quotes a path with a character the shell reads ("~")
             if word.startswith("-l"):
                 names.add(f"lib{word[2:]}.a")
             elif word.endswith(".a") and os.path.isabs(word) and not word.startswith(os.path.abspath(build)):
@@ -180,7 +215,8 @@ def main():
     linux = {program: linked_libraries(program) for program in options.linux_program}
     windows = windows_static_libraries(options.windows_build) if options.windows_build else []
     stub = "/usr/share/nsis/Stubs/lzma_solid-amd64-unicode"
-    doc.find_owners([library for libraries in linux.values() for library in libraries] + windows + [stub])
+    packaged = [library for library in windows if not built_from_source(library)]
+    doc.find_owners([library for libraries in linux.values() for library in libraries] + packaged + [stub])
     for program, libraries in linux.items():
         for library in libraries:
             ident = spdx_id("File-linux", library)
@@ -207,9 +243,14 @@ def main():
                         doc.relate(container, "CONTAINS", ident)
     if options.windows_build:
         for library in windows:
-            ident = spdx_id("File-windows-link", library)
-            doc.add_file(ident, library, read(library), "a static or import library linked into the Windows programs")
-            doc.relate(doc.debian_package(library), "CONTAINS", ident)
+            source = built_from_source(library)
+            # A cached library is named by its cache folder, which holds the key of its build,
+            # and not by the home folder it sits in.
+            name = os.path.relpath(library, os.path.dirname(os.path.dirname(os.path.dirname(library)))) \
+                if source else library
+            ident = spdx_id("File-windows-link", name)
+            doc.add_file(ident, name, read(library), "a static or import library linked into the Windows programs")
+            doc.relate(doc.source_package(*source) if source else doc.debian_package(library), "CONTAINS", ident)
             for program in WINDOWS_TARGETS:
                 if spdx_id("File-windows", program) in doc.files:
                     doc.relate(spdx_id("File-windows", program), "STATIC_LINK", ident)

@@ -24,9 +24,10 @@ packages=(
   # sources to build for it, Wine to run the programs and tests, the installer maker and a
   # display for the dialogs; zip and unzip for the portable zip and its test.
   g++-mingw-w64-x86-64-posix googletest wine64 nsis xvfb zip unzip
-  # SQLite for Windows, built from Debian's source package: fetched, unpacked and made into
-  # its one-file form (scripts/windows-sqlite.sh).
-  curl xz-utils patch tcl
+  # SQLite, OpenSSL and libmosquitto for Windows, built from Debian's source packages: fetched,
+  # unpacked, patched (scripts/debian-source.sh); SQLite made into its one-file form, OpenSSL
+  # configured by its Perl script.
+  curl xz-utils patch tcl perl
   # Releases (scripts/release.sh): Authenticode signatures, the OpenPGP signature of SHA256SUMS,
   # the test's throw-away certificate, the report on files that differ between two builds, and
   # 7z to take the uninstaller out of the setup program and check its signature.

@@ -65,6 +65,7 @@ windows_phase() {
   ctest --test-dir build-win --output-on-failure -j "$test_jobs" --timeout 600
   tests/wine/e2e.sh
   tests/wine/bench.sh
+  tests/wine/mqtt.sh
   tests/wine/installer.sh build-win
 }
 windows_began="$((SECONDS / 60)) min $((SECONDS % 60)) s"

@@ -10,6 +10,7 @@
 ; and may define:
 ;   SIGN      packaging/windows/sign.sh, to sign the uninstaller before it is packed
 ;   PLUGINS   a folder of NSIS's amd64-unicode plug-ins, signed, to use instead of NSIS's own
+;   NOTICES   when the stage holds the licences of the libraries linked in (OpenSSL, Mosquitto)
 !ifndef VERSION | VERSION4 | STAGE | OUTFILE
   !error "define VERSION, VERSION4, STAGE and OUTFILE (-DNAME=value)"
 !endif
@@ -72,6 +73,10 @@ Page custom LoadPageShow LoadPageLeave
   !insertmacro ${DO} "VexlorChtRes.dll"
   !insertmacro ${DO} "VexlorChsRes.dll"
   !insertmacro ${DO} "LICENSE.txt"
+  !ifdef NOTICES
+    !insertmacro ${DO} "OpenSSL-LICENSE.txt"
+    !insertmacro ${DO} "Mosquitto-LICENSE.txt"
+  !endif
   !insertmacro ${DO} "README.md"
   !insertmacro ${DO} "CHANGELOG.md"
 !macroend

@@ -31,6 +31,11 @@ int SystemErrorOf(const std::error_code& code);
 // the line end it closes with); empty when there is none.
 std::string SysErrorText(int errorNumber);
 
+// The words, for use inside a sentence, for an error number a network library left in errno: a C
+// library number on Linux; on Windows Winsock's codes (WSAGetLastError, 10000 and above), which
+// are the system's own, else a C runtime number. "error N" when the system has no words for it.
+std::string SocketErrorPhrase(int errnoValue);
+
 // The same words for use inside a sentence: without the line end and the full stop that close the
 // Windows texts (the Linux texts have neither).
 inline std::string SysErrorPhrase(int errorNumber) {

@@ -12,6 +12,9 @@
 #include <mutex>
 #include <unordered_set>
 
+#include "platform/sys_error.h"
+#include "records/system_trust.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -35,7 +38,10 @@ public:
 
     PublishError Connect() override {
         static std::once_flag once;
-        std::call_once(once, [] { mosquitto_lib_init(); });
+        std::call_once(once, [] {
+            PrepareTlsLibrary();
+            mosquitto_lib_init();
+        });
         m_mosq = mosquitto_new(nullptr, true, this);
         if (!m_mosq) return Fault(PublishFault::kUnreachable, std::strerror(errno));
         mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
@@ -125,7 +131,8 @@ private:
     PublishError SetUpTls() {
         const std::string& ca = m_connection.caFile;
         if (ca.empty()) {
-            mosquitto_int_option(m_mosq, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
+            std::string error;
+            if (!TrustSystemCas(m_mosq, m_connection.target.host, error)) return Fault(PublishFault::kTls, error);
             return {};
         }
         // libmosquitto only says "invalid" for a CA file it cannot open: the system says why.
@@ -145,7 +152,8 @@ private:
         switch (rc) {
         case MOSQ_ERR_TLS:
         case MOSQ_ERR_TLS_HANDSHAKE: return Fault(PublishFault::kTls, mosquitto_strerror(rc) + log);
-        case MOSQ_ERR_ERRNO: return Fault(fallback, std::strerror(errno) + log);
+        // Winsock's numbers on Windows: the system's words for them, not the C library's.
+        case MOSQ_ERR_ERRNO: return Fault(fallback, platform::SocketErrorPhrase(errno) + log);
         case MOSQ_ERR_CONN_REFUSED:
             return Fault(m_connack == 4 || m_connack == 5 ? PublishFault::kLogin : fallback, mosquitto_strerror(rc));
         default: return Fault(fallback, mosquitto_strerror(rc) + log);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-// The publisher of a build without libmosquitto (the Windows build for now): every connection
-// says so, and the records wait in the store for a build that can send them.
+// The publisher of a build without libmosquitto (a Windows build configured without the libraries
+// scripts/build-windows.sh builds): every connection says so, and the records wait in the store
+// for a build that can send them.
 #include "records/mqtt_publisher.h"
 
 namespace {

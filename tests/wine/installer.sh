@@ -94,6 +94,10 @@ VexlorChtRes.dll
 VexlorEngRes.dll
 vexlor-pack.exe
 vexlor.exe"
+# A build that publishes records carries the licences of the libraries it links for that.
+if grep -q '^VEXLOR_MOSQUITTO_ROOT:PATH=.' "$build/CMakeCache.txt"; then
+  files=$(printf '%s\n' "$files" Mosquitto-LICENSE.txt OpenSSL-LICENSE.txt | LC_ALL=C sort)
+fi
 
 built=$(run "$build/bin/vexlor.exe" --version)
 version=${built#vexlor }

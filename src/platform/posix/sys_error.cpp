@@ -34,4 +34,9 @@ std::string SysErrorText(int errorNumber) {
     return text;
 }
 
+std::string SocketErrorPhrase(int errnoValue) {
+    const std::string text = SysErrorPhrase(errnoValue);
+    return text.empty() ? "error " + std::to_string(errnoValue) : text;
+}
+
 }  // namespace platform

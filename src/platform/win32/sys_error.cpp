@@ -2,6 +2,7 @@
 #include "platform/sys_error.h"
 
 #include <cerrno>
+#include <cstring>
 
 #include "platform/win32/wide_text.h"
 
@@ -44,6 +45,17 @@ std::string SysErrorText(int errorNumber) {
     }
     if (length == 0) return std::string();
     return win32::Narrow(std::wstring_view(buffer, length));
+}
+
+std::string SocketErrorPhrase(int errnoValue) {
+    constexpr int kWinsockBase = 10000;  // WSABASEERR
+    std::string text;
+    if (errnoValue >= kWinsockBase) {
+        text = SysErrorPhrase(errnoValue);
+    } else if (errnoValue > 0) {
+        text = std::strerror(errnoValue);
+    }
+    return text.empty() || text.rfind("Unknown error", 0) == 0 ? "error " + std::to_string(errnoValue) : text;
 }
 
 }  // namespace platform
