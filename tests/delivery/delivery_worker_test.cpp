@@ -9,6 +9,7 @@
 #include "memory_outbox.h"
 #include "mqtt_broker.h"
 #include "mqtt_listener.h"
+#include "platform/named_mutex.h"
 #include "records/delivery_settings.h"
 
 namespace {
@@ -106,9 +107,15 @@ TEST(DeliveryWorker, OfTwoProgramsOnOneStoreOnlyOneSends) {
         store, [&] { return MakeMqttPublisher(connection); }, timing, lock);
     RecordDelivery second(
         store, [&] { return MakeMqttPublisher(connection); }, timing, lock);
+    // A third program holds the lock first: both find the records waiting and send none of them,
+    // whichever of the two looks first.
+    platform::NamedMutex third;
+    ASSERT_EQ(third.Create(lock), platform::NamedMutex::Result::Created);
     first.Start();
     second.Start();
-    ASSERT_TRUE(WaitUntil([&] { return first.Snapshot().elsewhere || second.Snapshot().elsewhere; }));
+    ASSERT_TRUE(WaitUntil([&] { return first.Snapshot().elsewhere && second.Snapshot().elsewhere; }));
+    EXPECT_EQ(store.WaitingCount(), 3u);
+    third.Close();
     store.Add("bench-07", "COM3");
     ASSERT_TRUE(WaitUntil([&] { return store.WaitingCount() == 0; }));
     const auto messages = listener.WaitFor(4, 5000);
