@@ -10,10 +10,7 @@
 #   tests/wine/bench.sh
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-linux=$PWD/build/bin
-windows=$PWD/build-win/bin
-wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
-wineserver=$(dirname "$wine")/wineserver
+source tests/wine/programs.sh
 display=$PWD/tests/win32_window/run_on_display.sh
 export WINEPREFIX=$PWD/build-win/wine-window WINEDEBUG=-all
 fail() { echo "wine-bench: $*" >&2; exit 1; }

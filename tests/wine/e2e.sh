@@ -15,10 +15,7 @@
 #   tests/wine/e2e.sh
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-linux=$PWD/build/bin
-windows=$PWD/build-win/bin
-wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
-wineserver=$(dirname "$wine")/wineserver
+source tests/wine/programs.sh
 export WINEPREFIX=$PWD/build-win/wine WINEDEBUG=-all
 work=$(mktemp -d)
 sim_pid=""
